@@ -1,0 +1,17 @@
+// tarvex: the window program.
+#include <QApplication>
+#include <QDir>
+
+#include "ui/QtServices.h"
+#include "ui/TarvexApp.h"
+#include "ui/Convert.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  app.setApplicationName(QStringLiteral("Tarvex"));
+  tarvex::QtServices services;
+  const std::filesystem::path appFolder = tarvex::toBytes(QDir::toNativeSeparators(QApplication::applicationDirPath()));
+  tarvex::TarvexApp tarvexApp(services, appFolder);
+  tarvexApp.start();
+  return app.exec();
+}

@@ -1,0 +1,161 @@
+#include "cli/Cli.h"
+
+#include <ostream>
+
+#include "launch/LaunchSequence.h"
+#include "maps/MapCatalogue.h"
+#include "platform/Platform.h"
+#include "saves/SaveFile.h"
+#include "startup/GameFolder.h"
+#include "util/Files.h"
+
+namespace tarvex {
+
+void ConsoleServices::message(const std::string& text, Icon) { err_ << text << '\n'; }
+
+std::string ConsoleServices::startProcess(const ProcessRequest& request) { return platform::startProcess(request); }
+
+std::string ConsoleServices::readRegistry(const std::string& key, const std::string& value) {
+  return platform::readMachineRegistry(key, value);
+}
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage:\n"
+    "  tarvex-cli [--app-folder DIR] render [--slot N | --save FILE]\n"
+    "  tarvex-cli [--app-folder DIR] launch [--slot N | --save FILE]\n"
+    "  tarvex-cli [--app-folder DIR] maps   [--slot N | --save FILE]\n"
+    "  tarvex-cli --help | --version\n";
+
+constexpr const char* kHelp =
+    "\n"
+    "Hosts a \"Star Trek: Voyager - Elite Force\" server from a configuration saved\n"
+    "in the Tarvex window, on a machine without a desktop.\n"
+    "\n"
+    "Commands:\n"
+    "  render   print the game script (tarvex.cfg) that ENGAGE! would write;\n"
+    "           nothing is written and nothing is started\n"
+    "  launch   write tarvex.cfg into the game folder named by path.ini and\n"
+    "           start the game with the saved server type, then exit\n"
+    "  maps     list the map catalogue: name, installed or not, class, limits\n"
+    "\n"
+    "Options:\n"
+    "  --app-folder DIR  the Tarvex folder holding maps.ini, path.ini and save/\n"
+    "                    (default: the folder of this program)\n"
+    "  --slot N          use save slot N (1 to 9) of that folder\n"
+    "  --save FILE       use FILE, read as a save slot\n"
+    "  Without --slot or --save the window's start values and an empty rotation\n"
+    "  are used.\n"
+    "\n"
+    "On Linux the game runs through \"wine\", or through the program named by the\n"
+    "environment variable TARVEX_GAME_RUNNER.\n"
+    "\n"
+    "Exit status: 0 done, 1 refused by a check or an unusable slot, 2 usage error.\n";
+
+struct Options {
+  std::string appFolder;
+  std::string command;
+  int slot = 0;
+  std::string saveFile;
+};
+
+int usageError(std::ostream& err, const std::string& problem) {
+  err << "tarvex-cli: " << problem << "\n" << kUsage;
+  return 2;
+}
+
+std::string installedText(const std::filesystem::path* dataFolder, const MapEntry& row) {
+  if (!dataFolder) return "unknown";
+  return ordinaryFileMatches(*dataFolder, row.mapFile) ? "installed" : "missing";
+}
+
+std::string classText(const MapEntry& row) {
+  if (row.isCtf()) return "CTF";
+  return row.isRefusedForCtf() ? "HoloMatch (refused for CTF)" : "HoloMatch";
+}
+
+}  // namespace
+
+int runCli(const std::vector<std::string>& args, const std::string& exeFolder, std::ostream& out, std::ostream& err,
+           Services& services) {
+  Options options;
+  options.appFolder = exeFolder;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const auto value = [&](const char* what) -> const std::string* {
+      return i + 1 < args.size() ? &args[++i] : (usageError(err, std::string(what) + " needs a value"), nullptr);
+    };
+    if (arg == "--help" || arg == "-h") {
+      out << kUsage << kHelp;
+      return 0;
+    } else if (arg == "--version") {
+      out << "tarvex-cli " << TARVEX_VERSION << '\n';
+      return 0;
+    } else if (arg == "--app-folder") {
+      const std::string* folder = value("--app-folder");
+      if (!folder) return 2;
+      options.appFolder = *folder;
+    } else if (arg == "--slot") {
+      const std::string* slot = value("--slot");
+      if (!slot) return 2;
+      if (slot->size() != 1 || (*slot)[0] < '1' || (*slot)[0] > '9') return usageError(err, "--slot takes 1 to 9");
+      options.slot = (*slot)[0] - '0';
+    } else if (arg == "--save") {
+      const std::string* file = value("--save");
+      if (!file) return 2;
+      options.saveFile = *file;
+    } else if (options.command.empty() && (arg == "render" || arg == "launch" || arg == "maps")) {
+      options.command = arg;
+    } else {
+      return usageError(err, "unexpected '" + arg + "'");
+    }
+  }
+  if (options.command.empty()) return usageError(err, "no command given");
+  if (options.slot != 0 && !options.saveFile.empty()) return usageError(err, "give --slot or --save, not both");
+
+  // The configuration the window holds right after its load step.
+  const std::filesystem::path appFolder = toPath(options.appFolder);
+  Configuration config;
+  const std::filesystem::path catalogueFile = appFolder / "maps.ini";
+  CatalogueLoad load = loadCatalogueFile(catalogueFile);
+  if (const std::string text = catalogueMessage(load.status, fromPath(catalogueFile)); !text.empty())
+    services.message(text);
+  config.catalogue = std::move(load.catalogue);
+
+  if (options.slot != 0 || !options.saveFile.empty()) {
+    const std::filesystem::path file = options.slot != 0 ? slotPath(appFolder, options.slot) : toPath(options.saveFile);
+    const FileBytes bytes = readFileBytes(file);
+    const RestoreOutcome outcome =
+        bytes.status == ReadStatus::Ok ? restoreSave(bytes.bytes, config) : RestoreOutcome::Unreadable;
+    if (outcome == RestoreOutcome::NeverUsed) {
+      services.message(kNeverUsedMessage);
+      return 1;
+    }
+    if (outcome == RestoreOutcome::Unreadable) {
+      services.message(unreadableSlotMessage(options.slot, fromPath(file)));
+      return 1;
+    }
+  }
+
+  if (options.command == "maps") {
+    const PathIni ini = readPathIni(appFolder);
+    std::filesystem::path dataFolder;
+    if (ini.state == PathIniState::Known) dataFolder = toPath(gameDataFolder(ini.gameFolder));
+    for (const auto& row : config.catalogue.rows) {
+      out << row.name << '\t' << installedText(ini.state == PathIniState::Known ? &dataFolder : nullptr, row) << '\t'
+          << classText(row) << "\tfrag " << row.fragLimit << "\ttime " << row.timeLimit << "\tcapture "
+          << row.captureLimit << '\n';
+    }
+    return 0;
+  }
+  if (options.command == "render") {
+    const auto launch = prepareLaunch(services, config);
+    if (!launch) return 1;
+    out.write(launch->script.data(), static_cast<std::streamsize>(launch->script.size()));
+    return out ? 0 : 1;
+  }
+  return runLaunch(services, appFolder, config) == LaunchResult::Started ? 0 : 1;
+}
+
+}  // namespace tarvex

@@ -1,0 +1,38 @@
+#pragma once
+// tarvex-cli: renders or launches a saved configuration without a desktop.
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "services/Services.h"
+
+namespace tarvex {
+
+// Runs the command line (without the program's name). exeFolder is the
+// default program folder. Messages the window would show in a box go to err.
+// Exit status: 0 done, 1 refused or unreadable, 2 usage error.
+int runCli(const std::vector<std::string>& args, const std::string& exeFolder, std::ostream& out, std::ostream& err,
+           Services& services);
+
+// Services for a console: messages to a stream, no dialogs, no sound.
+class ConsoleServices : public Services {
+ public:
+  explicit ConsoleServices(std::ostream& err) : err_(err) {}
+  void message(const std::string& text, Icon icon) override;
+  std::optional<std::string> prompt(const std::string&, const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> openFile(const std::string&, const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
+  void playWave(const std::string&) override {}
+  std::string startProcess(const ProcessRequest& request) override;
+  void openLink(const std::string&) override {}
+  std::string readRegistry(const std::string& key, const std::string& value) override;
+
+ private:
+  std::ostream& err_;
+};
+
+}  // namespace tarvex

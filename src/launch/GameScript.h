@@ -1,0 +1,17 @@
+#pragma once
+// The game script tarvex.cfg: server variables from the settings, then the
+// map rotation, then the line that starts it.
+
+#include <string>
+#include <vector>
+
+#include "launch/ServerSettings.h"
+
+namespace tarvex {
+
+inline constexpr const char* kScriptName = "tarvex.cfg";
+
+// The exact bytes of tarvex.cfg for the settings and ready rotation lines.
+std::string renderScript(const ServerSettings& settings, const std::vector<std::string>& rotationLines);
+
+}  // namespace tarvex

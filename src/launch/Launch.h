@@ -1,0 +1,49 @@
+#pragma once
+// Everything "ENGAGE! " decides before the game starts: the checks and their
+// messages, the rotation lines, the script and the game's command line.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "launch/ServerSettings.h"
+#include "maps/MapCatalogue.h"
+
+namespace tarvex {
+
+inline constexpr const char* kGameExecutable = "stvoyHM.exe";
+inline constexpr const char* kNoMapsMessage = "! No Maps Selected !";
+inline constexpr const char* kOneVsOneNote =
+    "NOTE:  For some reason I can't get map rotations to work in 1v1 games (unlike Q3).  Working on it....";
+inline constexpr const char* kCtfLaunchMessage =
+    "CTF GameType Selected - Please remove NON-CTF Maps before game launch!";
+
+struct RotationLines {
+  std::vector<std::string> lines;
+  std::string missingMap;  // a rotation entry no catalogue row carries; lines empty then
+  bool ok() const { return missingMap.empty(); }
+};
+
+// One "Set mN" line per rotation entry, each pointing at the next, the last at m1.
+RotationLines makeRotationLines(const std::vector<std::string>& rotation, const MapCatalogue& catalogue);
+
+// The messages of the pre-launch checks, in the order shown; proceed is false
+// when the last of them stops the launch.
+struct LaunchCheck {
+  std::vector<std::string> messages;
+  bool proceed = true;
+};
+LaunchCheck checkLaunch(const ServerSettings& settings, const std::vector<std::string>& rotation,
+                        const MapCatalogue& catalogue);
+
+// The bytes of tarvex.cfg; only valid after checkLaunch let the launch proceed.
+std::string renderLaunchScript(const ServerSettings& settings, const std::vector<std::string>& rotation,
+                               const MapCatalogue& catalogue);
+
+// The game's arguments (after the executable's name) for the chosen server type.
+std::vector<std::string> gameArguments(const ServerSettings& settings);
+
+// The whole command line as one text, for display.
+std::string commandLineText(const std::vector<std::string>& arguments);
+
+}  // namespace tarvex

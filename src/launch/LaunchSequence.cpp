@@ -1,0 +1,59 @@
+#include "launch/LaunchSequence.h"
+
+#include "launch/GameScript.h"
+#include "launch/Launch.h"
+#include "startup/GameFolder.h"
+#include "util/Files.h"
+
+namespace tarvex {
+
+std::optional<PreparedLaunch> prepareLaunch(Services& services, const Configuration& config) {
+  const LaunchCheck check = checkLaunch(config.settings, config.rotation.maps, config.catalogue);
+  for (const auto& text : check.messages) services.message(text);
+  if (!check.proceed) return std::nullopt;
+  return PreparedLaunch{renderLaunchScript(config.settings, config.rotation.maps, config.catalogue),
+                        gameArguments(config.settings)};
+}
+
+LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path& appFolder,
+                                 const PreparedLaunch& launch) {
+  const PathIni ini = readPathIni(appFolder);
+  if (ini.state != PathIniState::Known) {
+    services.message("The game folder is not known: " + fromPath(appFolder / kPathIniName) +
+                     " is missing, unreadable or empty.  Please use \"Refind Game Path\" on the Advanced tab.");
+    return LaunchResult::Refused;
+  }
+  const std::string gameFolder = ini.gameFolder;
+  const std::filesystem::path dataFolder = toPath(gameDataFolder(gameFolder));
+  const auto resolvedData = resolveNoCase(toPath(gameFolder), kDataFolderName);
+  const std::filesystem::path scriptPath = (resolvedData ? *resolvedData : dataFolder) / kScriptName;
+  std::error_code ec;
+  if (!resolvedData || !std::filesystem::is_directory(*resolvedData, ec)) {
+    services.message("Tarvex could not write the game script: the folder " + fromPath(dataFolder) +
+                     " does not exist.  Please check the game folder with \"Refind Game Path\".");
+    return LaunchResult::Failed;
+  }
+  if (const std::string error = writeFileAtomic(scriptPath, launch.script); !error.empty()) {
+    services.message("Tarvex could not write the game script " + fromPath(scriptPath) + " (" + error + ").");
+    return LaunchResult::Failed;
+  }
+  const auto executable = resolveNoCase(toPath(gameFolder), kGameExecutable);
+  if (!executable || !std::filesystem::is_regular_file(*executable, ec)) {
+    services.message("The game could not be started: " + gameFolder + kGameExecutable + " was not found.");
+    return LaunchResult::Failed;
+  }
+  const std::string error = services.startProcess({gameFolder, fromPath(*executable), launch.arguments});
+  if (!error.empty()) {
+    services.message("The game could not be started: " + fromPath(*executable) + " (" + error + ").");
+    return LaunchResult::Failed;
+  }
+  return LaunchResult::Started;
+}
+
+LaunchResult runLaunch(Services& services, const std::filesystem::path& appFolder, const Configuration& config) {
+  const auto launch = prepareLaunch(services, config);
+  if (!launch) return LaunchResult::Refused;
+  return startPreparedLaunch(services, appFolder, *launch);
+}
+
+}  // namespace tarvex

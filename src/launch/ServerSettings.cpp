@@ -1,0 +1,163 @@
+#include "launch/ServerSettings.h"
+
+#include <array>
+#include <stdexcept>
+
+namespace tarvex {
+
+namespace {
+using K = FieldKind;
+using G = ChoiceGroup;
+
+FieldSpec text(std::string_view name, std::string_view caption, std::string_view start, int max, bool digits,
+               std::string_view governor = {}, bool emptied = false) {
+  return {name, K::Text, caption, start, max, digits, governor, emptied, 0, G::None, 0, false};
+}
+FieldSpec toggle(std::string_view name, std::string_view caption, bool on, int sound) {
+  return {name, K::Switch, caption, on ? "1" : "0", 0, false, {}, false, sound, G::None, 0, false};
+}
+FieldSpec choice(std::string_view name, std::string_view caption, bool on, int sound, ChoiceGroup group, int number) {
+  return {name, K::Choice, caption, on ? "1" : "0", 0, false, {}, false, sound, group, number, false};
+}
+
+const std::vector<FieldSpec>& table() {
+  static const std::vector<FieldSpec> fields = [] {
+    std::vector<FieldSpec> f;
+    // Tab "Server"
+    f.push_back(text("Server_Name", "Server Title:", "Tarvex Server", 0, false));
+    f.push_back(text("Server_Quote_Text", "Server Quote:", "...Set Phasers to Full!", 0, false));
+    f.push_back(text("Console_Password", "Console Password:", "", 0, false));
+    f.push_back(text("Private_Password", "Private Client Password:", "", 0, false));
+    f.push_back(choice("NonDedicated_Button", "Non-Dedicated ", true, 2, G::ServerType, 0));
+    f.push_back(choice("Dedicated_button", "Dedicated - LAN", false, 1, G::ServerType, 1));
+    f.push_back(choice("dedicated_internet", "Dedicated - Internet", false, 0, G::ServerType, 2));
+    f.push_back(toggle("Pure_yes", "Pure Server?", true, 3));
+    f.push_back(choice("game_1v1", "1 VS 1", false, 7, G::GameType, 1));
+    f.push_back(choice("Game_DM", "Death Match", true, 4, G::GameType, 0));
+    f.push_back(choice("Game_Team_DM", "Team Death Match", false, 3, G::GameType, 3));
+    f.push_back(choice("Game_CTF", "Capture The Flag", false, 2, G::GameType, 4));
+    // Tab "Settings"
+    f.push_back(text("gamespeed", "Set Game Speed", "300", 4, true));
+    f.push_back(text("game_gravity", "Set Game Gravity", "800", 5, true));
+    f.push_back(text("inter_time", "Intermission Time (seconds)", "10", 4, true));
+    f.push_back(toggle("friendly_yes", "Friendly Fire", false, 7));
+    f.push_back(toggle("team_auto_join_yes", "Auto-Join Players to Teams?", false, 4));
+    f.push_back(toggle("team_balance_yes", "Force Team Balance?", false, 3));
+    f.push_back(text("Quad_Text", "Weapon Enhancer Damage", "3", 2, true));
+    f.push_back(text("Knockback_Text", "Weapon Damage Knockback", "500", 5, true));
+    f.push_back(toggle("adapt_respawn", "Adaptive Item Respawn?", false, 2));
+    f.push_back(text("weapon_respawn_time", "Respawn weapons every", "5", 3, true));
+    f.push_back(text("MaxPlayers", "Maximum Players", "8", 2, true));
+    f.push_back(text("MinPlayers", "Minimum Players", "0", 2, true));
+    f.push_back(text("Private_Text", "Private Clients", "0", 2, true));
+    f.push_back(text("Ghost_Time", "Seconds of Invulnerability After Respawn", "5", 0, true));
+    f.push_back(toggle("Player_Respawn_Yes", "Force player respawn after", false, 1));
+    f.push_back(text("Player_Respawn_Time", "Seconds", "1", 0, true, "Player_Respawn_Yes"));
+    f.push_back(toggle("allow_vote", "Allow Player Voting?", true, 2));
+    f.push_back(toggle("kick_yes", "Kick inactive players after", false, 3));
+    f.push_back(text("kick_text", "Seconds", "60", 0, true, "kick_yes"));
+    f.push_back(toggle("Cheats_yes", "Allow Server Cheats?", false, 4));
+    f.push_back(toggle("warmup_yes", "Warmup", true, 5));
+    f.push_back(text("WarmupTime", "seconds", "10", 4, true, "warmup_yes"));
+    // Tab "Bots"
+    f.push_back(choice("skill1", "Cadet", false, 1, G::BotSkill, 1));
+    f.push_back(choice("skill2", "Ensign", true, 2, G::BotSkill, 2));
+    f.push_back(choice("skill3", "Lieutenant", false, 3, G::BotSkill, 3));
+    f.push_back(choice("skill4", "Commander", false, 4, G::BotSkill, 4));
+    f.push_back(choice("skill5", "Captain", false, 5, G::BotSkill, 5));
+    f.push_back(toggle("Bot_Chat", "Turn Bot Chatting Off?", false, 7));
+    // Tab "Advanced"
+    f.push_back(text("Max_Ping", "Client Maximum Ping", "500", 4, true));
+    f.push_back(text("Min_Ping", "Client Minimum Ping", "0", 3, true));
+    f.push_back(toggle("flood_yes", "Server Flood Protection on?", true, 1));
+    f.push_back(toggle("NetPort_Yes", "Set Netport?", false, 2));
+    f.push_back(text("NetPort", "Net Port", "27660", 6, true, "NetPort_Yes"));
+    f.push_back(toggle("NetIP_Check", "Set Net IP?", false, 3));
+    f.push_back(text("NetIP", "Net IP", "", 15, false, "NetIP_Check", true));
+    f.push_back(toggle("write_memory", "Change Reserved Memory?", false, 3));
+    f.push_back(text("Memory", "Reserverd Megs For Server", "", 3, true, "write_memory", true));
+    f.push_back(toggle("holo_yes", "Animimated Holodeck Intro displays on clients?", false, 7));
+    f.push_back(toggle("download_yes", "Allow Clients to Download?", true, 2));
+    f.push_back(text("MaxPackets", "Max Packets", "30", 3, true, "download_yes"));
+    f.push_back(toggle("write_max_yes", "Write MaxRate?", false, 7));
+    f.push_back(text("MaxRate", "Max Rate", "7000", 5, true, "write_max_yes"));
+    f.push_back(toggle("gamelogcheck", "Create a Server Log File?", false, 1));
+    f.push_back(text("GameLogText", "Server Log File", "C:\\HOLOMATCH_LOG.TXT", 0, false, "gamelogcheck"));
+    FieldSpec master2 = text("Master2", "Master Server #2", "master.stef1.ravensoft.com", 0, false);
+    master2.readOnly = true;
+    f.push_back(master2);
+    f.push_back(text("Master3", "Master Server #3", "", 0, false));
+    f.push_back(text("Master4", "Master Server #4", "", 0, false));
+    f.push_back(text("Master5", "Master Server #5", "", 0, false));
+    return f;
+  }();
+  return fields;
+}
+}  // namespace
+
+std::span<const FieldSpec> fieldTable() { return table(); }
+
+const FieldSpec& fieldSpec(std::string_view name) {
+  for (const auto& spec : table()) {
+    if (spec.name == name) return spec;
+  }
+  throw std::out_of_range("unknown setting " + std::string(name));
+}
+
+const FieldSpec* governedText(std::string_view switchName) {
+  for (const auto& spec : table()) {
+    if (spec.kind == FieldKind::Text && spec.governor == switchName) return &spec;
+  }
+  return nullptr;
+}
+
+ServerSettings::ServerSettings() {
+  for (const auto& spec : table()) {
+    texts_.emplace_back(spec.kind == FieldKind::Text ? spec.start : std::string_view{});
+    on_.push_back(spec.kind != FieldKind::Text && spec.start == "1");
+  }
+}
+
+std::size_t ServerSettings::index(std::string_view name) const {
+  const auto& fields = table();
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (fields[i].name == name) return i;
+  }
+  throw std::out_of_range("unknown setting " + std::string(name));
+}
+
+const std::string& ServerSettings::text(std::string_view name) const { return texts_[index(name)]; }
+
+void ServerSettings::setText(std::string_view name, std::string value) { texts_[index(name)] = std::move(value); }
+
+bool ServerSettings::isOn(std::string_view name) const { return on_[index(name)]; }
+
+void ServerSettings::setSwitch(std::string_view name, bool on) {
+  on_[index(name)] = on;
+  if (const FieldSpec* governed = governedText(name); governed && !on && governed->emptiedWhenOff)
+    texts_[index(governed->name)].clear();
+}
+
+void ServerSettings::select(std::string_view choiceName) {
+  const FieldSpec& chosen = fieldSpec(choiceName);
+  const auto& fields = table();
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (fields[i].kind == FieldKind::Choice && fields[i].group == chosen.group) on_[i] = fields[i].name == choiceName;
+  }
+}
+
+const FieldSpec& ServerSettings::selected(ChoiceGroup group) const {
+  const auto& fields = table();
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (fields[i].kind == FieldKind::Choice && fields[i].group == group && on_[i]) return fields[i];
+  }
+  throw std::logic_error("option group without a selection");
+}
+
+bool ServerSettings::isEnabled(std::string_view textName) const {
+  const FieldSpec& spec = fieldSpec(textName);
+  if (spec.readOnly) return false;
+  return spec.governor.empty() || isOn(spec.governor);
+}
+
+}  // namespace tarvex

@@ -1,0 +1,62 @@
+#pragma once
+// Every server setting of the main window, declared once. The window is built
+// from this table and read back through it; the script writer and the save
+// file name their fields from it.
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvex {
+
+enum class FieldKind { Text, Switch, Choice };
+enum class ChoiceGroup { None, ServerType, GameType, BotSkill };
+
+struct FieldSpec {
+  std::string_view name;      // the control's name
+  FieldKind kind;
+  std::string_view caption;   // the text shown beside or above the control
+  std::string_view start;     // texts: start text; switches/choices: "1" on, "0" off
+  int maxLength;              // 0: no limit
+  bool digitsOnly;
+  std::string_view governor;  // texts: the switch that enables it, empty when always enabled
+  bool emptiedWhenOff;        // texts: emptied when the governing switch is unchecked
+  int sound;                  // switches/choices: button sound of a click, 0 none
+  ChoiceGroup group;          // choices only
+  int choiceNumber;           // choices: dedicated N, game type number, skill number
+  bool readOnly;              // permanently disabled, never read
+};
+
+std::span<const FieldSpec> fieldTable();
+const FieldSpec& fieldSpec(std::string_view name);  // throws std::out_of_range for unknown names
+const FieldSpec* governedText(std::string_view switchName);  // nullptr when the switch governs none
+
+// The values of every setting. Start values on construction; changes obey the
+// option groups and the enabling rules as a user's click would.
+class ServerSettings {
+ public:
+  ServerSettings();
+
+  const std::string& text(std::string_view name) const;
+  void setText(std::string_view name, std::string value);
+
+  bool isOn(std::string_view name) const;  // switch checked, or choice selected
+  // Checks or unchecks a switch and applies its enabling rule.
+  void setSwitch(std::string_view name, bool on);
+  // Selects one option; the other options of its group are deselected.
+  void select(std::string_view choiceName);
+  const FieldSpec& selected(ChoiceGroup group) const;
+
+  // A text is enabled exactly when its governing switch is checked.
+  bool isEnabled(std::string_view textName) const;
+
+  bool operator==(const ServerSettings&) const = default;
+
+ private:
+  std::size_t index(std::string_view name) const;
+  std::vector<std::string> texts_;
+  std::vector<bool> on_;
+};
+
+}  // namespace tarvex

@@ -1,0 +1,61 @@
+#pragma once
+// The catalogue of known maps (maps.ini) with each map's frag, time and
+// capture limits, and the name lookup every map feature shares.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvex {
+
+inline constexpr std::size_t kMaxCatalogueRows = 50;
+inline constexpr const char* kDefaultFragLimit = "10";
+inline constexpr const char* kDefaultTimeLimit = "0";
+inline constexpr const char* kDefaultCaptureLimit = "5";
+
+struct MapEntry {
+  std::string mapFile;   // field 1: relative to the game's BaseEF folder, backslash notation
+  std::string name;      // field 2
+  std::string caption1;  // field 3
+  std::string caption2;  // field 4
+  std::string ctfFlag;   // field 5, compared as a number
+  std::string picture;   // field 6: begins with a backslash
+  std::string fragLimit = kDefaultFragLimit;
+  std::string timeLimit = kDefaultTimeLimit;
+  std::string captureLimit = kDefaultCaptureLimit;
+
+  bool isCtf() const;             // flag equals 1
+  bool isHoloMatch() const { return !isCtf(); }
+  bool isRefusedForCtf() const;   // flag equals 0
+  bool operator==(const MapEntry&) const = default;
+};
+
+enum class CatalogueStatus { Ok, Missing, Unreadable, NoStartMarker };
+
+struct MapCatalogue {
+  std::vector<MapEntry> rows;
+
+  // Index of the last row carrying the name exactly, or -1.
+  int lastIndexOf(std::string_view name) const;
+  const MapEntry* find(std::string_view name) const;
+  bool operator==(const MapCatalogue&) const = default;
+};
+
+struct CatalogueLoad {
+  CatalogueStatus status = CatalogueStatus::Ok;
+  MapCatalogue catalogue;
+};
+
+// Reads maps.ini contents: header up to the line "[start]", then entries of
+// seven lines; the file's last line is never a field; at most 50 entries.
+CatalogueLoad parseCatalogue(std::string_view bytes);
+CatalogueLoad loadCatalogueFile(const std::filesystem::path& file);
+
+// The message for a catalogue that could not be read, empty when none is due.
+std::string catalogueMessage(CatalogueStatus status, std::string_view file);
+
+// Names of the rows whose map file exists under the game's data folder, in catalogue order.
+std::vector<std::string> installedMaps(const MapCatalogue& catalogue, const std::filesystem::path& gameDataFolder);
+
+}  // namespace tarvex

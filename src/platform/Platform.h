@@ -1,0 +1,29 @@
+#pragma once
+// The operating system's side of the services that need no desktop: starting
+// the game, reading the game's registry entry, playing a WAV file.
+
+#include <string>
+
+#include "services/Services.h"
+
+namespace tarvex::platform {
+
+// Starts the program detached in its working folder. On Linux the Windows
+// executable runs through "wine", or through the program named by the
+// environment variable TARVEX_GAME_RUNNER, which receives the executable's
+// path and the arguments.
+std::string startProcess(const ProcessRequest& request);
+
+// Reads a value under HKEY_LOCAL_MACHINE in the 32-bit view (the game's
+// installer is a 32-bit program). On Linux: the Wine prefix's system.reg
+// ($WINEPREFIX, else ~/.wine), with the path mapped into the prefix.
+std::string readMachineRegistry(const std::string& key, const std::string& value);
+
+// The sound checks every platform shares: an empty path, another extension
+// than "wav" in any case, or a missing file play nothing.
+bool isPlayableWavePath(const std::string& path);
+
+// Plays the file synchronously; returns at once when it cannot be played.
+void playWave(const std::string& path);
+
+}  // namespace tarvex::platform

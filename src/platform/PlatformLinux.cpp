@@ -1,0 +1,172 @@
+// Linux: the game runs under Wine; the registry is the prefix's system.reg;
+// sounds play through PulseAudio's simple API when it is there.
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "startup/WineRegistry.h"
+#include "util/Files.h"
+#include "util/Text.h"
+
+#ifdef TARVEX_HAVE_PULSE
+#include <pulse/error.h>
+#include <pulse/simple.h>
+#endif
+
+namespace tarvex::platform {
+
+std::string startProcess(const ProcessRequest& request) {
+  const char* runnerVariable = std::getenv("TARVEX_GAME_RUNNER");
+  const std::string runner = runnerVariable && *runnerVariable ? runnerVariable : "wine";
+  // Everything the child needs is prepared before fork: no allocation after it.
+  std::vector<std::string> words{runner, request.executable};
+  words.insert(words.end(), request.arguments.begin(), request.arguments.end());
+  std::vector<char*> argv;
+  for (auto& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  const std::string folder = request.workingFolder;
+
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) return std::strerror(errno);
+  const pid_t child = fork();
+  if (child < 0) {
+    close(report[0]);
+    close(report[1]);
+    return std::strerror(errno);
+  }
+  if (child == 0) {
+    // Fork again so that the game is nobody's zombie when it ends.
+    const pid_t game = fork();
+    if (game != 0) _exit(game < 0 ? 1 : 0);
+    setsid();
+    close(report[0]);
+    int error = 0;
+    char stage = 'c';
+    if (chdir(folder.c_str()) == 0) {
+      stage = 'e';
+      execvp(argv[0], argv.data());
+    }
+    error = errno;
+    ssize_t ignored = write(report[1], &stage, 1);
+    ignored = write(report[1], &error, sizeof error);
+    (void)ignored;
+    _exit(127);
+  }
+  close(report[1]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  char stage = 0;
+  int error = 0;
+  const ssize_t got = read(report[0], &stage, 1);
+  if (got == 1 && read(report[0], &error, sizeof error) != static_cast<ssize_t>(sizeof error)) error = 0;
+  close(report[0]);
+  if (got == 1) {
+    if (stage == 'c') return "cannot enter " + folder + ": " + std::strerror(error);
+    return "cannot run " + runner + ": " + std::strerror(error);
+  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "cannot start a process";
+  return {};
+}
+
+std::string readMachineRegistry(const std::string& key, const std::string& value) {
+  std::filesystem::path prefix;
+  if (const char* wine = std::getenv("WINEPREFIX"); wine && *wine) {
+    prefix = wine;
+  } else if (const char* home = std::getenv("HOME"); home && *home) {
+    prefix = std::filesystem::path(home) / ".wine";
+  } else {
+    return {};
+  }
+  const FileBytes reg = readFileBytes(prefix / "system.reg");
+  if (reg.status != ReadStatus::Ok) return {};
+  // A 32-bit installer in a 64-bit prefix writes below Wow6432Node.
+  std::string wowKey = key;
+  if (const auto slash = key.find('\\'); slash != std::string::npos)
+    wowKey = key.substr(0, slash) + "\\Wow6432Node" + key.substr(slash);
+  auto found = findWineRegistryValue(reg.bytes, wowKey, value);
+  if (!found) found = findWineRegistryValue(reg.bytes, key, value);
+  if (!found || found->empty()) return {};
+  // A NUL at the end of the value belongs to the file name; drop it before mapping.
+  std::string text = *found;
+  while (!text.empty() && text.back() == '\0') text.pop_back();
+  if (text.size() >= 2 && text[1] == ':') return mapWindowsPathToPrefix(prefix, text);
+  return text;
+}
+
+#ifdef TARVEX_HAVE_PULSE
+namespace {
+struct WaveData {
+  pa_sample_spec spec{};
+  std::string_view samples;
+};
+
+std::uint32_t le(std::string_view bytes, std::size_t at, int size) {
+  std::uint32_t value = 0;
+  for (int i = size - 1; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+  return value;
+}
+
+bool parseWave(std::string_view file, WaveData& wave) {
+  if (file.size() < 12 || file.substr(0, 4) != "RIFF" || file.substr(8, 4) != "WAVE") return false;
+  bool haveFormat = false;
+  for (std::size_t at = 12; at + 8 <= file.size();) {
+    const std::string_view id = file.substr(at, 4);
+    const std::size_t size = le(file, at + 4, 4);
+    const std::size_t body = at + 8;
+    if (size > file.size() - body) {
+      if (id != "data") return false;
+      wave.samples = file.substr(body);  // a truncated last chunk: play what is there
+      return haveFormat;
+    }
+    if (id == "fmt " && size >= 16) {
+      const auto format = le(file, body, 2);
+      const auto channels = le(file, body + 2, 2);
+      const auto rate = le(file, body + 4, 4);
+      const auto bits = le(file, body + 14, 2);
+      if (format != 1 || channels < 1 || channels > 8 || rate < 1000 || rate > 192000) return false;
+      if (bits == 8) {
+        wave.spec.format = PA_SAMPLE_U8;
+      } else if (bits == 16) {
+        wave.spec.format = PA_SAMPLE_S16LE;
+      } else {
+        return false;
+      }
+      wave.spec.channels = static_cast<std::uint8_t>(channels);
+      wave.spec.rate = rate;
+      haveFormat = true;
+    } else if (id == "data") {
+      wave.samples = file.substr(body, size);
+      return haveFormat;
+    }
+    at = body + size + (size & 1);
+  }
+  return false;
+}
+}  // namespace
+
+void playWave(const std::string& path) {
+  if (!isPlayableWavePath(path)) return;
+  const FileBytes file = readFileBytes(toPath(path), 64 * 1024 * 1024);
+  WaveData wave;
+  if (file.status != ReadStatus::Ok || !parseWave(file.bytes, wave) || wave.samples.empty()) return;
+  int error = 0;
+  pa_simple* stream =
+      pa_simple_new(nullptr, "Tarvex", PA_STREAM_PLAYBACK, nullptr, "button", &wave.spec, nullptr, nullptr, &error);
+  if (!stream) return;  // no sound server: silence
+  if (pa_simple_write(stream, wave.samples.data(), wave.samples.size(), &error) == 0) pa_simple_drain(stream, &error);
+  pa_simple_free(stream);
+}
+#else
+void playWave(const std::string&) {}
+#endif
+
+}  // namespace tarvex::platform
+#endif

@@ -1,0 +1,190 @@
+#include "saves/SaveFile.h"
+
+#include <array>
+
+#include "util/Text.h"
+
+namespace tarvex {
+
+namespace {
+struct Section {
+  const char* marker;
+  const char* field;  // nullptr: the bot skill digit
+};
+
+// The order and marker lines are the file's layout; the reader never looks at markers.
+constexpr std::array<Section, 53> kSections{{
+    {"----------------Server_Name", "Server_Name"},
+    {"----------------Server_Quote_Text", "Server_Quote_Text"},
+    {"----------------Dedicated_button", "Dedicated_button"},
+    {"--------------Dedicated_Internet", "dedicated_internet"},
+    {"----------------Pure_yes", "Pure_yes"},
+    {"----------------game_1v1", "game_1v1"},
+    {"----------------Game_DM", "Game_DM"},
+    {"----------------Game_Team_DM", "Game_Team_DM"},
+    {"----------------Game_CTF", "Game_CTF"},
+    {"----------------Console_Password", "Console_Password"},
+    {"----------------Private_Password", "Private_Password"},
+    {"----------------MaxPlayers", "MaxPlayers"},
+    {"----------------MinPlayers", "MinPlayers"},
+    {"----------------Ghost_Time", "Ghost_Time"},
+    {"----------------Player_Respawn_Yes", "Player_Respawn_Yes"},
+    {"----------------Player_Respawn_Time", "Player_Respawn_Time"},
+    {"----------------allow_vote", "allow_vote"},
+    {"----------------kick_yes", "kick_yes"},
+    {"----------------kick_text", "kick_text"},
+    {"----------------Cheats_yes", "Cheats_yes"},
+    {"----------------warmup_yes", "warmup_yes"},
+    {"----------------WarmupTime", "WarmupTime"},
+    {"----------------gamespeed", "gamespeed"},
+    {"----------------game_gravity", "game_gravity"},
+    {"----------------Quad_Text", "Quad_Text"},
+    {"----------------Knockback_Text", "Knockback_Text"},
+    {"----------------adapt_respawn", "adapt_respawn"},
+    {"----------------weapon_respawn_time", "weapon_respawn_time"},
+    {"----------------friendly_yes", "friendly_yes"},
+    {"----------------team_auto_join_yes", "team_auto_join_yes"},
+    {"----------------team_balance_yes", "team_balance_yes"},
+    {"----------------Max_Ping", "Max_Ping"},
+    {"----------------Min_Ping", "Min_Ping"},
+    {"----------------flood_yes", "flood_yes"},
+    {"----------------NetPort_Yes", "NetPort_Yes"},
+    {"----------------NetPort", "NetPort"},
+    {"----------------NetIP_Check", "NetIP_Check"},
+    {"----------------NetPort", "NetIP"},
+    {"----------------write_memory", "write_memory"},
+    {"----------------Memory", "Memory"},
+    {"----------------holo_yes", "holo_yes"},
+    {"----------------gamelogcheck", "gamelogcheck"},
+    {"----------------GameLogText", "GameLogText"},
+    {"----------------download_yes", "download_yes"},
+    {"----------------MaxPackets", "MaxPackets"},
+    {"----------------write_max_yes", "write_max_yes"},
+    {"----------------MaxRate", "MaxRate"},
+    {"----------------Bot_Chat", "Bot_Chat"},
+    {"----------------Master3", "Master3"},
+    {"----------------Master4", "Master4"},
+    {"---------------Master5", "Master5"},
+    {"---------------PrivateClients", "Private_Text"},
+    {"----------------BotSkill", nullptr},
+}};
+
+constexpr const char* kMapsMarker = "---#MAPS IN THE LISTBOX";
+constexpr const char* kLimitsMarker = "-------MAP SETTINGS --";
+constexpr const char* kClosingLine = "------------------";
+}  // namespace
+
+std::string writeSave(std::string_view slotTitle, std::string_view description, const Configuration& config) {
+  const ServerSettings& s = config.settings;
+  std::string out;
+  appendLine(out, slotTitle);
+  appendLine(out, description);
+  for (const auto& section : kSections) {
+    appendLine(out, section.marker);
+    if (!section.field) {
+      appendLine(out, std::to_string(s.selected(ChoiceGroup::BotSkill).choiceNumber));
+    } else if (fieldSpec(section.field).kind == FieldKind::Text) {
+      appendLine(out, s.text(section.field));
+    } else {
+      appendLine(out, s.isOn(section.field) ? "1" : "0");
+    }
+  }
+  appendLine(out, kMapsMarker);
+  appendLine(out, std::to_string(config.rotation.maps.size()));
+  for (const auto& name : config.rotation.maps) appendLine(out, name);
+  appendLine(out, kLimitsMarker);
+  appendLine(out, std::to_string(config.catalogue.rows.size()));
+  for (const auto& row : config.catalogue.rows) {
+    appendLine(out, row.name);
+    appendLine(out, row.fragLimit);
+    appendLine(out, row.timeLimit);
+    appendLine(out, row.captureLimit);
+  }
+  appendLine(out, kClosingLine);
+  for (int i = 0; i < 15; ++i) appendLine(out, "");
+  return out;
+}
+
+namespace {
+// Applies one section's value line as a user's change of the control would.
+bool applySection(ServerSettings& s, const Section& section, std::string_view value) {
+  if (!section.field) {
+    if (value.size() == 1 && value[0] >= '1' && value[0] <= '5') s.select("skill" + std::string(value));
+    return true;
+  }
+  const std::string_view field = section.field;
+  const FieldSpec& spec = fieldSpec(field);
+  if (spec.kind == FieldKind::Text) {
+    s.setText(field, std::string(value));
+  } else if (field == "Dedicated_button") {
+    s.select(value == "1" ? "Dedicated_button" : "NonDedicated_Button");
+  } else if (spec.kind == FieldKind::Choice) {
+    if (value == "1") s.select(field);
+  } else if (field == "Pure_yes") {
+    s.setSwitch(field, value == "1");
+  } else {
+    const auto number = parseNumber(value);
+    if (!number) return false;
+    s.setSwitch(field, *number == 1.0);
+  }
+  return true;
+}
+}  // namespace
+
+RestoreOutcome restoreSave(std::string_view bytes, Configuration& config) {
+  const auto lines = splitLines(bytes);
+  if (lines.size() < 2) return RestoreOutcome::Unreadable;
+  if (lines[1] == kUnusedDescription) return RestoreOutcome::NeverUsed;
+
+  Configuration next = config;
+  std::size_t i = 2;
+  for (const auto& section : kSections) {
+    if (i + 1 >= lines.size()) return RestoreOutcome::Unreadable;
+    if (!applySection(next.settings, section, lines[i + 1])) return RestoreOutcome::Unreadable;
+    i += 2;
+  }
+
+  if (i + 1 >= lines.size()) return RestoreOutcome::Unreadable;
+  const auto rotationCount = parseCount(lines[i + 1]);
+  i += 2;
+  // A count beyond the lines that follow can only come from a broken file.
+  if (!rotationCount || static_cast<std::size_t>(*rotationCount) > lines.size() - i) return RestoreOutcome::Unreadable;
+  next.rotation.maps.assign(lines.begin() + static_cast<std::ptrdiff_t>(i),
+                            lines.begin() + static_cast<std::ptrdiff_t>(i + static_cast<std::size_t>(*rotationCount)));
+  i += static_cast<std::size_t>(*rotationCount);
+
+  if (i + 1 >= lines.size()) return RestoreOutcome::Unreadable;
+  const auto groupCount = parseCount(lines[i + 1]);
+  i += 2;
+  if (!groupCount || static_cast<std::size_t>(*groupCount) > (lines.size() - i) / 4) return RestoreOutcome::Unreadable;
+  for (long g = 0; g < *groupCount; ++g, i += 4) {
+    const int row = next.catalogue.lastIndexOf(lines[i]);
+    if (row < 0) continue;
+    MapEntry& entry = next.catalogue.rows[static_cast<std::size_t>(row)];
+    entry.fragLimit.assign(lines[i + 1]);
+    entry.timeLimit.assign(lines[i + 2]);
+    entry.captureLimit.assign(lines[i + 3]);
+  }
+  // inter_time is not in the file, and the rotation's single-add counter is the window's own.
+  config = std::move(next);
+  return RestoreOutcome::Restored;
+}
+
+std::optional<std::string> saveDescription(std::string_view bytes) {
+  const auto lines = splitLines(bytes);
+  if (lines.size() < 2) return std::nullopt;
+  return std::string(lines[1]);
+}
+
+std::filesystem::path slotPath(const std::filesystem::path& appFolder, int slot) {
+  return appFolder / "save" / ("save" + std::to_string(slot) + ".sav");
+}
+
+std::string slotTitle(int slot) { return "Save File #" + std::to_string(slot); }
+
+std::string unreadableSlotMessage(int slot, std::string_view file) {
+  return "ERROR:  Save file #" + std::to_string(slot) + " (" + std::string(file) +
+         ") is missing or unreadable.  Nothing was changed.";
+}
+
+}  // namespace tarvex

@@ -1,0 +1,50 @@
+#pragma once
+// A save slot's file: every setting, the rotation and each map's limits,
+// written as marker and value lines and read back by line position.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "launch/ServerSettings.h"
+#include "maps/MapCatalogue.h"
+#include "maps/Rotation.h"
+
+namespace tarvex {
+
+inline constexpr int kSlotCount = 9;
+inline constexpr const char* kUnusedDescription = "Unused";
+
+// What a save file holds and restores: the settings, the rotation and the catalogue's limits.
+struct Configuration {
+  ServerSettings settings;
+  Rotation rotation;
+  MapCatalogue catalogue;
+  bool operator==(const Configuration&) const = default;
+};
+
+std::string writeSave(std::string_view slotTitle, std::string_view description, const Configuration& config);
+
+enum class RestoreOutcome { Restored, NeverUsed, Unreadable };
+
+// Restores into config: all or nothing. The whole file is read and checked
+// first; config changes only when the outcome is Restored.
+RestoreOutcome restoreSave(std::string_view bytes, Configuration& config);
+
+// The second line of the file (the description), or nullopt when unreadable.
+std::optional<std::string> saveDescription(std::string_view bytes);
+
+// Slot N's file under the program's folder: save/saveN.sav.
+std::filesystem::path slotPath(const std::filesystem::path& appFolder, int slot);
+std::string slotTitle(int slot);  // "Save File #N"
+
+inline constexpr const char* kSavePrompt = "Please enter a custom description for this save file:";
+inline constexpr const char* kSavePromptTitle = "Title of Save File";
+inline constexpr const char* kSavePromptPreset = "My Save File";
+inline constexpr const char* kSavedMessage = "File Saved!";
+inline constexpr const char* kRestoredMessage = "Settings restored!";
+inline constexpr const char* kNeverUsedMessage = "ERROR:  This save file has never been used";
+std::string unreadableSlotMessage(int slot, std::string_view file);
+
+}  // namespace tarvex

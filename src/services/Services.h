@@ -1,0 +1,41 @@
+#pragma once
+// Everything the outside world does for Tarvex, behind one small interface:
+// the window program gets the desktop's implementation, the headless program
+// a console one, and tests a recording fake.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarvex {
+
+struct ProcessRequest {
+  std::string workingFolder;
+  std::string executable;  // full path
+  std::vector<std::string> arguments;
+};
+
+class Services {
+ public:
+  enum class Icon { None, Stop };
+  virtual ~Services() = default;
+
+  // Modal message with an OK button, captioned "Tarvex".
+  virtual void message(const std::string& text, Icon icon = Icon::None) = 0;
+  // Modal one-line prompt; nullopt when cancelled.
+  virtual std::optional<std::string> prompt(const std::string& text, const std::string& title,
+                                            const std::string& preset) = 0;
+  // File-open dialog; the chosen full name (native separators), nullopt when cancelled.
+  virtual std::optional<std::string> openFile(const std::string& title, const std::string& presetName,
+                                              const std::string& filter) = 0;
+  // Plays a WAV file to its end; silent on any problem.
+  virtual void playWave(const std::string& path) = 0;
+  // Starts a program without waiting; an error text, empty on success.
+  virtual std::string startProcess(const ProcessRequest& request) = 0;
+  // Opens a web or mail link in the desktop's default handler; failures are not reported.
+  virtual void openLink(const std::string& target) = 0;
+  // A string (or dword, as decimal) value under HKEY_LOCAL_MACHINE; empty when not found.
+  virtual std::string readRegistry(const std::string& key, const std::string& value) = 0;
+};
+
+}  // namespace tarvex

@@ -1,0 +1,43 @@
+#include "startup/GameFolder.h"
+
+#include "util/Files.h"
+#include "util/Text.h"
+
+namespace tarvex {
+
+std::string folderOfExecutable(std::string_view name, char separator) {
+  // On Windows the scan stops at the fifth character, which keeps "C:\" for a
+  // file at a drive's root; a Unix path's root is its first character.
+  const std::size_t lowest = separator == '\\' ? 5 : 3;
+  std::size_t position = name.size();
+  while (position >= lowest) {
+    if (name[position - 1] == separator) break;
+    --position;
+  }
+  return std::string(name.substr(0, position == 0 ? 0 : position - 1));
+}
+
+PathIni readPathIni(const std::filesystem::path& appFolder) {
+  const FileBytes read = readFileBytes(appFolder / kPathIniName, 1024 * 1024);
+  if (read.status == ReadStatus::Missing) return {PathIniState::Missing, {}};
+  if (read.status != ReadStatus::Ok) return {PathIniState::Unreadable, {}};
+  const auto lines = splitLines(read.bytes);
+  if (lines.empty() || lines[0].empty()) return {PathIniState::Empty, {}};
+  return {PathIniState::Known, std::string(lines[0])};
+}
+
+std::string writePathIni(const std::filesystem::path& appFolder, std::string_view firstLine) {
+  std::string bytes;
+  appendLine(bytes, firstLine);
+  return writeFileAtomic(appFolder / kPathIniName, bytes);
+}
+
+std::string createEmptyPathIni(const std::filesystem::path& appFolder) {
+  return writeFileAtomic(appFolder / kPathIniName, "\r\n\r\n");
+}
+
+std::string gameDataFolder(const std::string& gameFolder) {
+  return gameFolder + kDataFolderName + std::string(1, kSeparator);
+}
+
+}  // namespace tarvex

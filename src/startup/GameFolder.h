@@ -1,0 +1,37 @@
+#pragma once
+// Where the game lives: path.ini beside the program, the rule that turns the
+// game executable's full name into its folder, and the registry's key.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tarvex {
+
+inline constexpr const char* kPathIniName = "path.ini";
+inline constexpr const char* kRegistryKey = "SOFTWARE\\Activision\\Star Trek: Voyager - Elite Force\\v1.0";
+inline constexpr const char* kRegistryValue = "INSTALLEXEPATH";
+inline constexpr const char* kDataFolderName = "BaseEF";
+
+// The folder of a located executable, without its trailing separator: all
+// before the last separator that stands at the fifth character or later (on
+// Windows; after the root elsewhere). Short names keep all but their last
+// character. A trailing NUL lies in the file-name part and goes with it.
+std::string folderOfExecutable(std::string_view executable, char separator);
+
+enum class PathIniState { Missing, Unreadable, Empty, Known };
+struct PathIni {
+  PathIniState state = PathIniState::Missing;
+  std::string gameFolder;  // the first line, exactly as read
+};
+PathIni readPathIni(const std::filesystem::path& appFolder);
+
+// Writes path.ini; returns an error text, empty on success.
+std::string writePathIni(const std::filesystem::path& appFolder, std::string_view firstLine);
+std::string createEmptyPathIni(const std::filesystem::path& appFolder);  // two empty lines
+
+// GameFolder + "BaseEF" + separator.
+std::string gameDataFolder(const std::string& gameFolder);
+
+}  // namespace tarvex

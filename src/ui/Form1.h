@@ -1,0 +1,111 @@
+#pragma once
+// The main window: every server setting on its tabs, the map rotation with
+// per-map limits and pictures, the save slots, the logo, and "ENGAGE! ".
+
+#include <QHash>
+#include <QWidget>
+#include <filesystem>
+#include <memory>
+
+#include "saves/SaveFile.h"
+#include "services/Services.h"
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QComboBox;
+class QTabWidget;
+
+namespace tarvex {
+
+class Logo;
+
+class Form1 : public QWidget {
+  Q_OBJECT
+ public:
+  Form1(Services& services, std::filesystem::path appFolder, QWidget* parent = nullptr);
+  ~Form1() override;
+
+  // The load step: logo, folders, start-up sound, game folder, catalogue,
+  // installed maps, default limits, save-slot selector.
+  void load();
+
+  // The window's whole configuration, read back through the settings table.
+  Configuration configuration() const;
+  // Puts settings into the controls as they are, without click sounds.
+  void applySettings(const ServerSettings& settings);
+
+  Logo& logo() { return *logo_; }
+
+ signals:
+  void refindRequested();
+  void launched();
+
+ private:
+  void buildServerTab(QWidget* tab);
+  void buildSettingsTab(QWidget* tab);
+  void buildMapsTab(QWidget* tab);
+  void buildBotsTab(QWidget* tab);
+  void buildSaveTab(QWidget* tab);
+  void buildAdvancedTab(QWidget* tab);
+  void buildAboutTab(QWidget* tab);
+
+  // Creates the control of a setting from its declaration and wires its click.
+  QWidget* placeField(const char* name, QWidget* parent, QRect rect);
+  // A switch or option with its caption as a separate label to its right.
+  QWidget* placeBoxWithLabel(const char* name, QWidget* parent, int left, int top, int labelWidth = 0);
+  QLineEdit* limitBox(const char* name, QWidget* parent, QRect rect, const QString& text);
+  void onSwitchClicked(const char* name, bool checked);
+
+  void sound(int number);
+  std::string appFile(const char* name) const;
+
+  // Maps
+  void addSelectedMap();
+  void removeSelectedEntry(int soundNumber);
+  void replaceRotation(MapClass mapClass);
+  void setRotationList(const std::vector<std::string>& maps);
+  std::vector<std::string> rotationList() const;
+  void showMap(QListWidget* list);
+  void showPicture(const MapEntry& row);
+  void applyCaptureRule(const MapEntry& row);
+  void storeCustomLimits();
+  void applyGenericLimits();
+
+  // Save slots
+  int selectedSlot() const;
+  void showSlotDescription();
+  void saveSlot();
+  void loadSlot();
+
+  void engage();
+
+  Services& services_;
+  std::filesystem::path appFolder_;
+  std::string appFolderText_;
+  MapCatalogue catalogue_;
+  std::int16_t addedMapCount_ = 0;
+  QHash<QString, QWidget*> fields_;
+  std::unique_ptr<Logo> logo_;
+
+  QTabWidget* tabs_ = nullptr;
+  QLabel* image1_ = nullptr;
+  QListWidget* loadedMaps_ = nullptr;
+  QListWidget* selectedMaps_ = nullptr;
+  QLabel* mapPictures_ = nullptr;
+  QLineEdit* mapText_ = nullptr;
+  QLineEdit* mapText2_ = nullptr;
+  QLineEdit* optionsMapName_ = nullptr;
+  QLineEdit* customFrag_ = nullptr;
+  QLineEdit* customTime_ = nullptr;
+  QLineEdit* customCapture_ = nullptr;
+  QLineEdit* genericFrag_ = nullptr;
+  QLineEdit* genericTime_ = nullptr;
+  QLineEdit* genericCapture_ = nullptr;
+  QComboBox* saveSelect_ = nullptr;
+  QLineEdit* saveText_ = nullptr;
+  QLineEdit* pathText_ = nullptr;
+};
+
+}  // namespace tarvex

@@ -1,0 +1,65 @@
+#include "ui/Layout.h"
+
+#include <QMouseEvent>
+
+namespace tarvex::layout {
+
+QRect twips(int left, int top, int width, int height) {
+  return QRect(left / 15, top / 15, (width + 14) / 15, (height + 14) / 15);
+}
+
+QRect page(int left, int top, int width, int height) {
+  return QRect(std::max(0, left / 15 - 2), std::max(0, (top - 520) / 15 - 2), (width + 14) / 15, (height + 14) / 15);
+}
+
+QLabel* label(QWidget* parent, const QString& text, QRect rect, const QColor& colour, bool bold, bool wrap) {
+  auto* l = new QLabel(text, parent);
+  if (colour.isValid()) l->setStyleSheet(QStringLiteral("color: %1;").arg(colour.name()));
+  if (bold) {
+    QFont font = l->font();
+    font.setBold(true);
+    l->setFont(font);
+  }
+  l->setWordWrap(wrap);
+  if (rect.width() <= 1 || rect.height() <= 1) {
+    l->adjustSize();
+    rect.setSize(l->size());
+  }
+  l->setGeometry(rect);
+  return l;
+}
+
+QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, QRect rect, bool boldCaption,
+                 const QColor& captionColour) {
+  auto* box = new QGroupBox(caption, parent);
+  box->setObjectName(QString::fromLatin1(name));
+  // An id selector, so that frames inside this one keep their own look.
+  QString style = QStringLiteral("QGroupBox#%1 { %2 %3 }")
+                      .arg(QString::fromLatin1(name), boldCaption ? QStringLiteral("font-weight: bold;") : QString(),
+                           captionColour.isValid() ? QStringLiteral("color: %1;").arg(captionColour.name())
+                                                   : QString());
+  box->setStyleSheet(style);
+  box->setGeometry(rect);
+  return box;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, QRect rect) {
+  auto* b = new QPushButton(caption, parent);
+  b->setObjectName(QString::fromLatin1(name));
+  b->setGeometry(rect);
+  return b;
+}
+
+QLineEdit* lineEdit(QWidget* parent, const char* name, QRect rect) {
+  auto* e = new QLineEdit(parent);
+  e->setObjectName(QString::fromLatin1(name));
+  e->setGeometry(rect);
+  return e;
+}
+
+void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit clicked();
+  QLabel::mouseReleaseEvent(event);
+}
+
+}  // namespace tarvex::layout

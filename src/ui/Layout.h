@@ -1,0 +1,41 @@
+#pragma once
+// Placing controls by the window's design coordinates, given in twips
+// (15 twips make one pixel).
+
+#include <QCheckBox>
+#include <QColor>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRect>
+
+namespace tarvex::layout {
+
+// Twips to pixels for a control inside a frame or window.
+QRect twips(int left, int top, int width, int height);
+// Twips to pixels for a control on a tab page: the design counts from the
+// tab control's top edge, above the 520-twip row of tab headers.
+QRect page(int left, int top, int width, int height);
+
+QLabel* label(QWidget* parent, const QString& text, QRect rect, const QColor& colour = QColor(),
+              bool bold = false, bool wrap = false);
+QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, QRect rect, bool boldCaption = true,
+                 const QColor& captionColour = QColor());
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, QRect rect);
+QLineEdit* lineEdit(QWidget* parent, const char* name, QRect rect);
+
+// A label that acts as a link: blue, with a pointing hand.
+class LinkLabel : public QLabel {
+  Q_OBJECT
+ public:
+  using QLabel::QLabel;
+ signals:
+  void clicked();
+
+ protected:
+  void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+}  // namespace tarvex::layout

@@ -1,0 +1,51 @@
+#include "ui/QtServices.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QUrl>
+
+#include "platform/Platform.h"
+#include "ui/Convert.h"
+
+namespace tarvex {
+
+void QtServices::message(const std::string& text, Icon icon) {
+  QMessageBox box(icon == Icon::Stop ? QMessageBox::Critical : QMessageBox::NoIcon, QStringLiteral("Tarvex"),
+                  fromBytes(text), QMessageBox::Ok, QApplication::activeWindow());
+  box.exec();
+}
+
+std::optional<std::string> QtServices::prompt(const std::string& text, const std::string& title,
+                                              const std::string& preset) {
+  bool ok = false;
+  const QString answer = QInputDialog::getText(QApplication::activeWindow(), fromBytes(title), fromBytes(text),
+                                               QLineEdit::Normal, fromBytes(preset), &ok);
+  if (!ok) return std::nullopt;
+  return toBytes(answer);
+}
+
+std::optional<std::string> QtServices::openFile(const std::string& title, const std::string& presetName,
+                                                const std::string& filter) {
+  QFileDialog dialog(QApplication::activeWindow(), fromBytes(title), QString(), fromBytes(filter));
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.selectFile(fromBytes(presetName));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  // Qt answers with forward slashes even on Windows; the folder rule wants the platform's separator.
+  return toBytes(QDir::toNativeSeparators(dialog.selectedFiles().constFirst()));
+}
+
+void QtServices::playWave(const std::string& path) { platform::playWave(path); }
+
+std::string QtServices::startProcess(const ProcessRequest& request) { return platform::startProcess(request); }
+
+void QtServices::openLink(const std::string& target) { QDesktopServices::openUrl(QUrl(fromBytes(target))); }
+
+std::string QtServices::readRegistry(const std::string& key, const std::string& value) {
+  return platform::readMachineRegistry(key, value);
+}
+
+}  // namespace tarvex

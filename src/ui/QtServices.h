@@ -1,0 +1,26 @@
+#pragma once
+// The desktop's implementation of the services: Qt dialogs, the platform's
+// process start, registry and sound, and the desktop's link handler.
+
+#include <QPointer>
+#include <QWidget>
+
+#include "services/Services.h"
+
+namespace tarvex {
+
+class QtServices : public Services {
+ public:
+  // Dialogs are modal to the active window.
+  void message(const std::string& text, Icon icon) override;
+  std::optional<std::string> prompt(const std::string& text, const std::string& title,
+                                    const std::string& preset) override;
+  std::optional<std::string> openFile(const std::string& title, const std::string& presetName,
+                                      const std::string& filter) override;
+  void playWave(const std::string& path) override;
+  std::string startProcess(const ProcessRequest& request) override;
+  void openLink(const std::string& target) override;
+  std::string readRegistry(const std::string& key, const std::string& value) override;
+};
+
+}  // namespace tarvex

@@ -1,0 +1,183 @@
+#include "util/Files.h"
+
+#include <fstream>
+#include <random>
+#include <system_error>
+#include <vector>
+
+#include "util/Text.h"
+
+namespace fs = std::filesystem;
+
+namespace tarvex {
+
+fs::path toPath(std::string_view bytes) { return fs::path(std::string(bytes)); }
+
+std::string fromPath(const fs::path& path) { return path.string(); }
+
+std::string withTrailingSeparator(std::string folder) {
+  if (folder.empty() || folder.back() != kSeparator) folder.push_back(kSeparator);
+  return folder;
+}
+
+std::string nativeSeparators(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c == '\\' || c == '/') c = kSeparator;
+  }
+  return out;
+}
+
+FileBytes readFileBytes(const fs::path& path, std::uintmax_t maxBytes) {
+  FileBytes result;
+  std::error_code ec;
+  const auto status = fs::status(path, ec);
+  if (ec || !fs::exists(status)) {
+    result.status = ReadStatus::Missing;
+    return result;
+  }
+  if (!fs::is_regular_file(status)) {
+    result.status = ReadStatus::Unreadable;
+    return result;
+  }
+  const auto size = fs::file_size(path, ec);
+  if (ec) {
+    result.status = ReadStatus::Unreadable;
+    return result;
+  }
+  if (size > maxBytes) {
+    result.status = ReadStatus::TooLarge;
+    return result;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    result.status = ReadStatus::Unreadable;
+    return result;
+  }
+  result.bytes.resize(static_cast<std::size_t>(size));
+  in.read(result.bytes.data(), static_cast<std::streamsize>(size));
+  result.bytes.resize(static_cast<std::size_t>(in.gcount()));
+  result.status = in.bad() ? ReadStatus::Unreadable : ReadStatus::Ok;
+  return result;
+}
+
+std::string writeFileAtomic(const fs::path& path, std::string_view bytes) {
+  static std::mt19937 rng{std::random_device{}()};
+  fs::path temp = path;
+  temp += ".tmp" + std::to_string(rng() % 1000000);
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) return "cannot create " + fromPath(temp);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.flush();
+    if (!out) {
+      out.close();
+      std::error_code ignored;
+      fs::remove(temp, ignored);
+      return "cannot write " + fromPath(temp);
+    }
+  }
+  std::error_code ec;
+  fs::rename(temp, path, ec);
+  if (ec) {
+    std::error_code ignored;
+    fs::remove(temp, ignored);
+    return "cannot replace " + fromPath(path) + ": " + ec.message();
+  }
+  return {};
+}
+
+bool wildcardMatch(std::string_view pattern, std::string_view name, bool ignoreCase) {
+  auto same = [ignoreCase](char a, char b) {
+    return ignoreCase ? equalsNoCase(std::string_view(&a, 1), std::string_view(&b, 1)) : a == b;
+  };
+  // Iterative matcher with one backtracking point: linear in practice, never recursive.
+  std::size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || (pattern[p] != '*' && same(pattern[p], name[n])))) {
+      ++p;
+      ++n;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      starP = p++;
+      starN = n;
+    } else if (starP != std::string_view::npos) {
+      p = starP + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+namespace {
+#ifdef _WIN32
+constexpr bool kIgnoreCase = true;
+#else
+constexpr bool kIgnoreCase = true;  // the game under Wine sees its files without regard to case
+#endif
+
+std::vector<std::string> splitComponents(std::string_view relative) {
+  std::vector<std::string> parts;
+  std::string current;
+  for (char c : relative) {
+    if (c == '\\' || c == '/') {
+      parts.push_back(current);
+      current.clear();
+    } else {
+      current.push_back(c);
+    }
+  }
+  parts.push_back(current);
+  return parts;
+}
+
+// Looks up one folder entry; exact name first, then without regard to case.
+std::optional<fs::path> findEntry(const fs::path& folder, const std::string& name) {
+  std::error_code ec;
+  fs::path exact = folder / name;
+  if (fs::exists(exact, ec)) return exact;
+  if (!kIgnoreCase) return std::nullopt;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    if (equalsNoCase(it->path().filename().string(), name)) return it->path();
+  }
+  return std::nullopt;
+}
+}  // namespace
+
+std::optional<fs::path> resolveNoCase(const fs::path& base, std::string_view relative) {
+  fs::path current = base;
+  for (const auto& part : splitComponents(relative)) {
+    if (part.empty() || part == ".") continue;
+    auto next = findEntry(current, part);
+    if (!next) return std::nullopt;
+    current = *next;
+  }
+  return current;
+}
+
+bool ordinaryFileMatches(const fs::path& base, std::string_view relative) {
+  auto parts = splitComponents(relative);
+  const std::string pattern = parts.back();
+  parts.pop_back();
+  fs::path folder = base;
+  for (const auto& part : parts) {
+    if (part.empty() || part == ".") continue;
+    auto next = findEntry(folder, part);
+    if (!next) return false;
+    folder = *next;
+  }
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) return false;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (!name.empty() && name.front() == '.') continue;  // hidden
+    std::error_code typeError;
+    if (!it->is_regular_file(typeError) || typeError) continue;
+    if (pattern.empty() || wildcardMatch(pattern, name, kIgnoreCase)) return true;
+  }
+  return false;
+}
+
+}  // namespace tarvex

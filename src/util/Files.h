@@ -1,0 +1,60 @@
+#pragma once
+// File access for the core: whole-file reads with a size cap, atomic writes,
+// and the name matching that a game folder under Wine needs.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tarvex {
+
+// The platform's folder separator as the program writes it into paths.
+#ifdef _WIN32
+inline constexpr char kSeparator = '\\';
+#else
+inline constexpr char kSeparator = '/';
+#endif
+
+// Converts the program's byte strings to and from file-system paths.
+std::filesystem::path toPath(std::string_view bytes);
+std::string fromPath(const std::filesystem::path& path);
+
+// Appends the separator when the folder does not already end in one.
+std::string withTrailingSeparator(std::string folder);
+
+// Replaces the catalogue's backslash notation with the platform's separator.
+std::string nativeSeparators(std::string_view text);
+
+enum class ReadStatus { Ok, Missing, Unreadable, TooLarge };
+
+struct FileBytes {
+  ReadStatus status = ReadStatus::Missing;
+  std::string bytes;
+};
+
+// Reads a whole file. Files above the cap are refused rather than loaded.
+FileBytes readFileBytes(const std::filesystem::path& path,
+                        std::uintmax_t maxBytes = std::uintmax_t{256} * 1024 * 1024);
+
+// Writes the file whole: a temporary file beside the target, then a rename,
+// so that a failure never leaves a half-written file. Returns an error text,
+// empty on success.
+std::string writeFileAtomic(const std::filesystem::path& path, std::string_view bytes);
+
+// Directory-listing match of one name against a pattern with * and ?.
+bool wildcardMatch(std::string_view pattern, std::string_view name, bool ignoreCase);
+
+// Finds an existing path for a relative name written with backslashes, under
+// a base folder. On Windows the file system already ignores case; elsewhere
+// each folder component is looked up without regard to case, as the game
+// sees its files under Wine. Returns nullopt when a component is missing.
+std::optional<std::filesystem::path> resolveNoCase(const std::filesystem::path& base,
+                                                   std::string_view relative);
+
+// True when the folder holds an ordinary, not hidden file that matches the
+// pattern (the last component of the relative name; * and ? allowed).
+bool ordinaryFileMatches(const std::filesystem::path& base, std::string_view relative);
+
+}  // namespace tarvex
