@@ -19,6 +19,8 @@
 #include "ui/Logo.h"
 #include "util/Files.h"
 
+static void initResources() { Q_INIT_RESOURCE(resources); }
+
 namespace tarvex {
 
 using layout::page;
@@ -47,14 +49,16 @@ QValidator* digitFilter(QObject* parent) {
 
 Form1::Form1(Services& services, std::filesystem::path appFolder, QWidget* parent)
     : QWidget(parent), services_(services), appFolder_(std::move(appFolder)) {
+  initResources();
   setObjectName(QStringLiteral("Form1"));
+  // The layout was drawn for a small 8-point desktop font.
+  setFont(layout::windowFont());
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Tarvex     beta 3.13"));
   setFixedSize(630, 528);
-  setAutoFillBackground(true);
-  QPalette black = palette();
-  black.setColor(QPalette::Window, Qt::black);
-  setPalette(black);
+  // Black around the tabs only: an id selector keeps the pages in the desktop's colours.
+  setAttribute(Qt::WA_StyledBackground);
+  setStyleSheet(QStringLiteral("#Form1 { background-color: black; }"));
 
   image1_ = new QLabel(this);
   image1_->setObjectName(QStringLiteral("Image1"));
@@ -65,9 +69,6 @@ Form1::Form1(Services& services, std::filesystem::path appFolder, QWidget* paren
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName(QStringLiteral("TAB_General"));
   tabs_->setGeometry(twips(105, 990, 9255, 6240));
-  tabs_->setAutoFillBackground(true);
-  QPalette normal = QApplication::palette();
-  tabs_->setPalette(normal);
   if (QFontDatabase::families().contains(QStringLiteral("Tahoma"))) {
     QFont tahoma(QStringLiteral("Tahoma"));
     tabs_->tabBar()->setFont(tahoma);
@@ -233,10 +234,10 @@ void Form1::buildSettingsTab(QWidget* tab) {
   textRow(players, "MinPlayers", 120, 690, 435, QStringLiteral("Minimum Players"), 600);
   textRow(players, "Ghost_Time", 120, 1050, 435, QStringLiteral("Seconds of Invulnerability After Respawn"), 600);
   placeBoxWithLabel("Player_Respawn_Yes", players, 120, 1440);
-  textRow(players, "Player_Respawn_Time", 2460, 1425, 435, QStringLiteral("Seconds"), 2940);
+  textRow(players, "Player_Respawn_Time", 2700, 1425, 435, QStringLiteral("Seconds"), 3180);
   placeBoxWithLabel("allow_vote", players, 120, 1800);
   placeBoxWithLabel("kick_yes", players, 120, 2160);
-  textRow(players, "kick_text", 2460, 2145, 435, QStringLiteral("Seconds"), 2940);
+  textRow(players, "kick_text", 2700, 2145, 435, QStringLiteral("Seconds"), 3180);
   placeBoxWithLabel("Cheats_yes", players, 120, 2520);
   placeBoxWithLabel("warmup_yes", players, 120, 2880);
   textRow(players, "WarmupTime", 1200, 2865, 435, QStringLiteral("seconds"), 1680);
@@ -246,8 +247,8 @@ void Form1::buildSettingsTab(QWidget* tab) {
   textRow(items, "Knockback_Text", 120, 690, 435, QStringLiteral("Weapon Damage Knockback"), 600);
   placeBoxWithLabel("adapt_respawn", items, 120, 1080);
   layout::label(items, QStringLiteral("Respawn weapons every"), twips(120, 1470, 0, 0));
-  placeField("weapon_respawn_time", items, twips(1800, 1440, 435, 285));
-  layout::label(items, QStringLiteral("seconds"), twips(2300, 1470, 0, 0));
+  placeField("weapon_respawn_time", items, twips(2040, 1440, 435, 285));
+  layout::label(items, QStringLiteral("seconds"), twips(2540, 1470, 0, 0));
 
   auto* teams = layout::frame(tab, "Teams", QStringLiteral("Team Settings"), page(4920, 2760, 3975, 1245));
   placeBoxWithLabel("friendly_yes", teams, 120, 300);

@@ -13,6 +13,7 @@ using layout::twips;
 Form2::Form2(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Form2"));
   setWindowTitle(QStringLiteral("Form2"));
+  setFont(layout::windowFont());
   setFixedSize(twips(0, 0, 6285, 2760).size());
   path_ = layout::lineEdit(this, "Path", twips(1080, 240, 4335, 375));
   path_->setReadOnly(true);

@@ -1,8 +1,21 @@
 #include "ui/Layout.h"
 
+#include <QFontDatabase>
 #include <QMouseEvent>
 
 namespace tarvex::layout {
+
+QFont windowFont() {
+  QFont font;
+  if (QFontDatabase::families().contains(QStringLiteral("Tahoma"))) {
+    font.setFamily(QStringLiteral("Tahoma"));
+  } else {
+    font.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
+    font.setStretch(QFont::SemiCondensed);
+  }
+  font.setPointSizeF(8);
+  return font;
+}
 
 QRect twips(int left, int top, int width, int height) {
   return QRect(left / 15, top / 15, (width + 14) / 15, (height + 14) / 15);

@@ -19,6 +19,9 @@ QRect twips(int left, int top, int width, int height);
 // tab control's top edge, above the 520-twip row of tab headers.
 QRect page(int left, int top, int width, int height);
 
+// The window's narrow 8-point font: Tahoma where it exists, a condensed sans elsewhere.
+QFont windowFont();
+
 QLabel* label(QWidget* parent, const QString& text, QRect rect, const QColor& colour = QColor(),
               bool bold = false, bool wrap = false);
 QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, QRect rect, bool boldCaption = true,

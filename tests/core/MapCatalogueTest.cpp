@@ -1,1 +1,135 @@
 #include <gtest/gtest.h>
+
+#include "core/TestSupport.h"
+#include "maps/MapCatalogue.h"
+
+using namespace tarvex;
+
+namespace {
+std::string entry(const std::string& name, const std::string& flag = "0") {
+  return "pak0.pk3\r\n" + name + "\r\ncap one\r\ncap two\r\n" + flag + "\r\n\\" + name + ".jpg\r\n\r\n";
+}
+std::string lines(int count) {
+  std::string out;
+  for (int i = 1; i <= count; ++i) out += "l" + std::to_string(i) + "\r\n";
+  return out;
+}
+}  // namespace
+
+TEST(CatalogueReader, ReadsSevenLineEntriesAfterTheStartLine) {
+  const auto load = parseCatalogue("header\r\n[start]\r\n" + entry("a", "1") + entry("b"));
+  ASSERT_EQ(load.status, CatalogueStatus::Ok);
+  ASSERT_EQ(load.catalogue.rows.size(), 2u);
+  const MapEntry& a = load.catalogue.rows[0];
+  EXPECT_EQ(a.mapFile, "pak0.pk3");
+  EXPECT_EQ(a.name, "a");
+  EXPECT_EQ(a.caption1, "cap one");
+  EXPECT_EQ(a.caption2, "cap two");
+  EXPECT_EQ(a.ctfFlag, "1");
+  EXPECT_EQ(a.picture, "\\a.jpg");
+  EXPECT_EQ(a.fragLimit, "10");
+  EXPECT_EQ(a.timeLimit, "0");
+  EXPECT_EQ(a.captureLimit, "5");
+}
+
+TEST(CatalogueReader, TheFilesLastLineIsNeverAField) {
+  EXPECT_EQ(parseCatalogue("[start]\r\n" + lines(13)).catalogue.rows.size(), 1u);
+  EXPECT_EQ(parseCatalogue("[start]\r\n" + lines(14)).catalogue.rows.size(), 2u);
+  EXPECT_EQ(parseCatalogue("[start]\r\n" + lines(6)).catalogue.rows.size(), 0u);
+  // No separator after the last entry: that entry is lost.
+  EXPECT_EQ(parseCatalogue("[start]\r\n" + entry("a") + "pak0.pk3\r\nb\r\nc\r\nd\r\n0\r\n\\b.jpg\r\n")
+                .catalogue.rows.size(),
+            1u);
+  // A blank line after the last separator changes nothing.
+  EXPECT_EQ(parseCatalogue("[start]\r\n" + entry("a") + "\r\n").catalogue.rows.size(), 1u);
+}
+
+TEST(CatalogueReader, OnlyTheExactMarkerLineStartsTheEntries) {
+  EXPECT_EQ(parseCatalogue("[Start]\r\n[start] \r\n" + entry("a")).status, CatalogueStatus::NoStartMarker);
+  const auto load = parseCatalogue("[start] \r\n[start]\r\n" + entry("a"));
+  ASSERT_EQ(load.catalogue.rows.size(), 1u);
+  EXPECT_EQ(load.catalogue.rows[0].name, "a");
+  EXPECT_EQ(parseCatalogue("").status, CatalogueStatus::NoStartMarker);
+}
+
+TEST(CatalogueReader, LoneLfStaysInTheValueAndLoneCrEndsALine) {
+  const auto load = parseCatalogue("[start]\rpak0.pk3\rna\nme\rc1\rc2\r0\r\\p.jpg\r\r");
+  ASSERT_EQ(load.catalogue.rows.size(), 1u);
+  EXPECT_EQ(load.catalogue.rows[0].name, "na\nme");
+}
+
+TEST(CatalogueReader, StopsAfterFiftyEntries) {
+  std::string file = "[start]\r\n";
+  for (int i = 0; i < 60; ++i) file += entry("m" + std::to_string(i));
+  const auto load = parseCatalogue(file);
+  ASSERT_EQ(load.catalogue.rows.size(), 50u);
+  EXPECT_EQ(load.catalogue.rows.back().name, "m49");
+}
+
+TEST(CatalogueReader, MissingFileAndBinaryJunkAreReportedNotFatal) {
+  test::TempFolder folder;
+  EXPECT_EQ(loadCatalogueFile(folder / "maps.ini").status, CatalogueStatus::Missing);
+  EXPECT_NE(catalogueMessage(CatalogueStatus::Missing, "maps.ini").find("maps.ini"), std::string::npos);
+  std::string junk(100000, '\0');
+  for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<char>((i * 7919) % 256);
+  EXPECT_EQ(parseCatalogue(junk).status, CatalogueStatus::NoStartMarker);
+  EXPECT_EQ(parseCatalogue("[start]\r\n" + std::string(1 << 20, 'x')).catalogue.rows.size(), 0u);
+}
+
+TEST(MapClasses, TheFlagIsComparedAsANumber) {
+  EXPECT_TRUE(test::row("a", " 01 ").isCtf());
+  EXPECT_TRUE(test::row("a", "00").isRefusedForCtf());
+  const MapEntry two = test::row("a", "2");
+  EXPECT_FALSE(two.isCtf());
+  EXPECT_TRUE(two.isHoloMatch());
+  EXPECT_FALSE(two.isRefusedForCtf());
+  const MapEntry text = test::row("a", "yes");
+  EXPECT_FALSE(text.isCtf());
+  EXPECT_FALSE(text.isRefusedForCtf());
+}
+
+TEST(NameLookup, ExactAndTheLastMatchWins) {
+  MapEntry first = test::row("dup");
+  MapEntry second = test::row("dup");
+  second.caption1 = "later";
+  const MapCatalogue catalogue = test::catalogueOf({first, test::row("Dup"), second});
+  ASSERT_NE(catalogue.find("dup"), nullptr);
+  EXPECT_EQ(catalogue.find("dup")->caption1, "later");
+  EXPECT_EQ(catalogue.find("DUP"), nullptr);
+  EXPECT_EQ(catalogue.find("du"), nullptr);
+}
+
+TEST(InstalledMaps, DirectoryMatchOfOrdinaryVisibleFilesInCatalogueOrder) {
+  test::TempFolder game;
+  const auto data = game / "BaseEF";
+  test::writeFile(data / "PAK0.PK3", "x");
+  test::writeFile(data / "maps" / "arena.bsp", "x");
+  test::writeFile(data / ".hidden.pk3", "x");
+  std::filesystem::create_directories(data / "folder.pk3");
+  auto make = [](const std::string& file, const std::string& name) {
+    MapEntry e = test::row(name);
+    e.mapFile = file;
+    return e;
+  };
+  const MapCatalogue catalogue = test::catalogueOf({
+      make("pak0.pk3", "caseless"),
+      make("pak?.pk3", "wildcard"),
+      make("MAPS\\arena.bsp", "subfolder"),
+      make(".hidden.pk3", "hidden"),
+      make("folder.pk3", "folder"),
+      make("missing.pk3", "missing"),
+      make("", "empty field"),
+      make("caseless", "caseless"),
+  });
+  const std::vector<std::string> expected{"caseless", "wildcard", "subfolder", "empty field"};
+  EXPECT_EQ(installedMaps(catalogue, data), expected);
+}
+
+TEST(InstalledMaps, AnEmptyFolderOffersNothingButAnEmptyFieldNeedsAnyFile) {
+  test::TempFolder game;
+  std::filesystem::create_directories(game / "BaseEF");
+  MapEntry e = test::row("x");
+  e.mapFile = "";
+  EXPECT_TRUE(installedMaps(test::catalogueOf({e}), game / "BaseEF").empty());
+  EXPECT_TRUE(installedMaps(test::catalogueOf({e}), game / "nowhere").empty());
+}

@@ -1,1 +1,64 @@
 #include <gtest/gtest.h>
+
+#include <set>
+
+#include "launch/ServerSettings.h"
+
+using namespace tarvex;
+
+TEST(FieldTable, EveryNameIsUniqueAndEveryGovernorIsASwitch) {
+  std::set<std::string_view> names;
+  int governed = 0;
+  for (const auto& spec : fieldTable()) {
+    EXPECT_TRUE(names.insert(spec.name).second) << spec.name;
+    if (!spec.governor.empty()) {
+      ++governed;
+      EXPECT_EQ(fieldSpec(spec.governor).kind, FieldKind::Switch) << spec.name;
+    }
+  }
+  EXPECT_EQ(governed, 9);
+}
+
+TEST(ServerSettings, StartValuesAndEnabledStates) {
+  const ServerSettings s;
+  EXPECT_EQ(s.text("Server_Name"), "Tarvex Server");
+  EXPECT_EQ(s.text("NetPort"), "27660");
+  EXPECT_EQ(s.text("GameLogText"), "C:\\HOLOMATCH_LOG.TXT");
+  EXPECT_TRUE(s.isOn("NonDedicated_Button"));
+  EXPECT_TRUE(s.isOn("Game_DM"));
+  EXPECT_TRUE(s.isOn("skill2"));
+  EXPECT_TRUE(s.isOn("Pure_yes"));
+  for (const char* disabled :
+       {"Player_Respawn_Time", "kick_text", "NetPort", "NetIP", "Memory", "MaxRate", "GameLogText", "Master2"})
+    EXPECT_FALSE(s.isEnabled(disabled)) << disabled;
+  for (const char* enabled : {"WarmupTime", "MaxPackets", "Server_Name", "Master3", "inter_time"})
+    EXPECT_TRUE(s.isEnabled(enabled)) << enabled;
+}
+
+TEST(ServerSettings, UncheckingEmptiesOnlyNetIpAndMemory) {
+  ServerSettings s;
+  s.setSwitch("NetIP_Check", true);
+  s.setText("NetIP", "10.0.0.1");
+  s.setSwitch("write_memory", true);
+  s.setText("Memory", "128");
+  s.setSwitch("NetPort_Yes", true);
+  s.setSwitch("NetIP_Check", false);
+  s.setSwitch("write_memory", false);
+  s.setSwitch("NetPort_Yes", false);
+  EXPECT_EQ(s.text("NetIP"), "");
+  EXPECT_EQ(s.text("Memory"), "");
+  EXPECT_EQ(s.text("NetPort"), "27660");
+  EXPECT_FALSE(s.isEnabled("NetPort"));
+}
+
+TEST(ServerSettings, OptionGroupsAreIndependent) {
+  ServerSettings s;
+  s.select("Game_CTF");
+  EXPECT_FALSE(s.isOn("Game_DM"));
+  EXPECT_TRUE(s.isOn("NonDedicated_Button"));
+  s.select("Dedicated_button");
+  EXPECT_TRUE(s.isOn("Game_CTF"));
+  EXPECT_FALSE(s.isOn("NonDedicated_Button"));
+  EXPECT_EQ(s.selected(ChoiceGroup::ServerType).choiceNumber, 1);
+  EXPECT_EQ(s.selected(ChoiceGroup::GameType).choiceNumber, 4);
+}

@@ -1,1 +1,49 @@
-#include <gtest/gtest.h>
+#include "core/TestSupport.h"
+
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace tarvex::test {
+
+TempFolder::TempFolder() {
+  static std::mt19937_64 rng{std::random_device{}()};
+  path_ = fs::temp_directory_path() / ("tarvex-test-" + std::to_string(rng()));
+  fs::create_directories(path_);
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+}
+
+void writeFile(const fs::path& path, const std::string& bytes) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+std::string golden(const std::string& name) { return readFile(fs::path(TARVEX_TEST_DATA) / name); }
+
+MapEntry row(const std::string& name, const std::string& flag) {
+  MapEntry entry;
+  entry.mapFile = name + ".bsp";
+  entry.name = name;
+  entry.caption1 = name + " caption";
+  entry.caption2 = "second line";
+  entry.ctfFlag = flag;
+  entry.picture = "\\" + name + ".jpg";
+  return entry;
+}
+
+MapCatalogue catalogueOf(std::initializer_list<MapEntry> rows) { return MapCatalogue{std::vector<MapEntry>(rows)}; }
+
+}  // namespace tarvex::test

@@ -1,1 +1,69 @@
 #include <gtest/gtest.h>
+
+#include "core/TestSupport.h"
+#include "util/Files.h"
+#include "util/Text.h"
+
+using namespace tarvex;
+
+TEST(SplitLines, CrLfAndLoneCrEndLinesButLoneLfStaysInTheValue) {
+  const auto lines = splitLines("a\r\nb\rc\nd\r\n");
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "a");
+  EXPECT_EQ(lines[1], "b");
+  EXPECT_EQ(lines[2], "c\nd");
+}
+
+TEST(SplitLines, FinalTerminatorStartsNoFurtherLineButABlankLineCounts) {
+  EXPECT_EQ(splitLines("a\r\n").size(), 1u);
+  EXPECT_EQ(splitLines("a").size(), 1u);
+  EXPECT_EQ(splitLines("a\r\n\r\n").size(), 2u);
+  EXPECT_TRUE(splitLines("").empty());
+}
+
+TEST(ParseNumber, ReadsNumbersWithBlanksSignsAndLeadingZeros) {
+  EXPECT_EQ(parseNumber("1"), 1.0);
+  EXPECT_EQ(parseNumber(" 01 "), 1.0);
+  EXPECT_EQ(parseNumber("+1"), 1.0);
+  EXPECT_EQ(parseNumber("1.0"), 1.0);
+  EXPECT_EQ(parseNumber("-0"), 0.0);
+  EXPECT_EQ(parseNumber("2"), 2.0);
+}
+
+TEST(ParseNumber, TextThatIsNoNumberIsNothing) {
+  for (const char* text : {"", " ", "abc", "1a", "inf", "nan", "--1", ".", "1 2"}) {
+    EXPECT_FALSE(parseNumber(text).has_value()) << text;
+  }
+}
+
+TEST(ParseCount, OnlyWholeNumbersOfReasonableLength) {
+  EXPECT_EQ(parseCount("0"), 0);
+  EXPECT_EQ(parseCount("17"), 17);
+  EXPECT_FALSE(parseCount("-1"));
+  EXPECT_FALSE(parseCount("1.5"));
+  EXPECT_FALSE(parseCount("4000000000"));
+  EXPECT_FALSE(parseCount(""));
+}
+
+TEST(Wildcards, MatchAsADirectoryListingDoes) {
+  EXPECT_TRUE(wildcardMatch("*.pk3", "pak0.pk3", false));
+  EXPECT_TRUE(wildcardMatch("pak?.pk3", "pak7.pk3", false));
+  EXPECT_FALSE(wildcardMatch("pak?.pk3", "pak10.pk3", false));
+  EXPECT_TRUE(wildcardMatch("PAK0.PK3", "pak0.pk3", true));
+  EXPECT_FALSE(wildcardMatch("PAK0.PK3", "pak0.pk3", false));
+  EXPECT_TRUE(wildcardMatch("*a*b*", "xxaxxbxx", false));
+}
+
+TEST(AtomicWrite, ReplacesTheWholeFileAndLeavesNoTemporaryBehind) {
+  test::TempFolder folder;
+  const auto file = folder / "out.txt";
+  test::writeFile(file, "old content that is longer");
+  EXPECT_EQ(writeFileAtomic(file, "new"), "");
+  EXPECT_EQ(test::readFile(file), "new");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
+}
+
+TEST(AtomicWrite, ReportsAFolderThatDoesNotExist) {
+  test::TempFolder folder;
+  EXPECT_NE(writeFileAtomic(folder / "missing" / "out.txt", "x"), "");
+}

@@ -1,0 +1,33 @@
+#pragma once
+// Shared helpers of the core tests: a fresh temporary folder per test, file
+// reading and writing, golden files.
+
+#include <filesystem>
+#include <string>
+
+#include "maps/MapCatalogue.h"
+
+namespace tarvex::test {
+
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+void writeFile(const std::filesystem::path& path, const std::string& bytes);
+std::string readFile(const std::filesystem::path& path);
+std::string golden(const std::string& name);  // a file of tests/data
+
+// A catalogue row with the given name and CTF flag, default limits.
+MapEntry row(const std::string& name, const std::string& flag = "0");
+MapCatalogue catalogueOf(std::initializer_list<MapEntry> rows);
+
+}  // namespace tarvex::test

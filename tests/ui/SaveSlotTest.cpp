@@ -1,0 +1,6 @@
+#include "UiFixture.h"
+class SaveSlotTest : public QObject {
+  Q_OBJECT
+};
+QTEST_MAIN(SaveSlotTest)
+#include "SaveSlotTest.moc"

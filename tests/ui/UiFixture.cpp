@@ -1,0 +1,93 @@
+#include "UiFixture.h"
+
+#include <fstream>
+#include <sstream>
+
+#include <QTabWidget>
+
+namespace fs = std::filesystem;
+
+namespace tarvex::test {
+
+UiFixture::UiFixture(bool installGame) {
+  const fs::path base = root.path().toStdString();
+  appFolder = base / "Tarvex";
+  gameFolder = base / "Game";
+  fs::create_directories(appFolder);
+  for (const auto& entry : fs::directory_iterator(TARVEX_PROGRAM_DIR)) {
+    const auto name = entry.path().filename().string();
+    if (name == "tarvex" || name == "tarvex-cli" || name == "path.ini") continue;
+    fs::copy(entry.path(), appFolder / name, fs::copy_options::recursive);
+  }
+  if (installGame) {
+    fs::create_directories(gameFolder / "BaseEF");
+    writeFile(gameFolder / "BaseEF" / "pak0.pk3", "pk3");
+    writeFile(gameFolder / "stvoyHM.exe", "exe");
+    writeFile(appFolder / "path.ini", gameFolderText() + "\r\n");
+  }
+}
+
+std::string UiFixture::gameFolderText() const { return gameFolder.string() + "/"; }
+
+void UiFixture::writeFile(const fs::path& path, const std::string& bytes) const {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string UiFixture::readFile(const fs::path& path) const {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+std::unique_ptr<Form1> UiFixture::loadedWindow() {
+  auto window = std::make_unique<Form1>(services, appFolder);
+  window->setAttribute(Qt::WA_DeleteOnClose, false);
+  window->load();
+  window->show();
+  services.clear();
+  return window;
+}
+
+void reveal(QWidget* widget) {
+  for (QWidget* w = widget; w && w->parentWidget(); w = w->parentWidget()) {
+    if (auto* tabs = qobject_cast<QTabWidget*>(w->parentWidget()->parentWidget())) {
+      if (tabs->indexOf(w) >= 0) tabs->setCurrentWidget(w);
+    }
+  }
+}
+
+void click(QWidget* window, const char* name) {
+  auto* button = child<QAbstractButton>(window, name);
+  reveal(button);
+  QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+}
+
+static QListWidgetItem* itemWithText(QListWidget* list, const QString& text) {
+  const auto found = list->findItems(text, Qt::MatchExactly);
+  if (found.isEmpty()) qFatal("no list entry %s", qPrintable(text));
+  list->scrollToItem(found.first());
+  return found.first();
+}
+
+void clickItem(QListWidget* list, const QString& text) {
+  reveal(list);
+  QListWidgetItem* item = itemWithText(list, text);
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+}
+
+void doubleClickItem(QListWidget* list, const QString& text) {
+  reveal(list);
+  QListWidgetItem* item = itemWithText(list, text);
+  const QPoint at = list->visualItemRect(item).center();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+}
+
+QStringList items(const QListWidget* list) {
+  QStringList out;
+  for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
+  return out;
+}
+
+}  // namespace tarvex::test

@@ -1,0 +1,50 @@
+#pragma once
+// A fresh program folder and game folder for each test, and helpers to find
+// and drive the real windows by control name.
+
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <filesystem>
+#include <memory>
+
+#include "RecordingServices.h"
+#include "ui/Form1.h"
+
+namespace tarvex::test {
+
+struct UiFixture {
+  QTemporaryDir root;
+  std::filesystem::path appFolder;   // a copy of the shipped program folder's data
+  std::filesystem::path gameFolder;  // holds BaseEF/pak0.pk3 and stvoyHM.exe
+  RecordingServices services;
+
+  // installGame: a game folder with the data file of every shipped map and
+  // the executable; path.ini names it.
+  explicit UiFixture(bool installGame = true);
+  std::string gameFolderText() const;  // with the trailing separator
+  void writeFile(const std::filesystem::path& path, const std::string& bytes) const;
+  std::string readFile(const std::filesystem::path& path) const;
+
+  // A main window after its load step.
+  std::unique_ptr<Form1> loadedWindow();
+};
+
+template <typename T>
+T* child(QWidget* window, const char* name) {
+  T* found = window->findChild<T*>(QString::fromLatin1(name));
+  if (!found) qFatal("no control named %s", name);
+  return found;
+}
+
+// Shows the tab that holds the widget, as a user would before clicking.
+void reveal(QWidget* widget);
+void click(QWidget* window, const char* name);
+// Single click, then double click, on the list entry with that text.
+void clickItem(QListWidget* list, const QString& text);
+void doubleClickItem(QListWidget* list, const QString& text);
+QStringList items(const QListWidget* list);
+
+}  // namespace tarvex::test
