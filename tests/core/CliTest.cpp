@@ -1,1 +1,150 @@
 #include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "RecordingServices.h"
+#include "cli/Cli.h"
+#include "core/TestSupport.h"
+#include "launch/Launch.h"
+#include "saves/SaveFile.h"
+
+using namespace tarvex;
+
+namespace {
+struct CliRun {
+  int status = 0;
+  std::string out;
+  std::string err;
+};
+
+struct CliFixture {
+  test::TempFolder app;
+  test::TempFolder game;
+  test::RecordingServices services;
+
+  CliFixture() {
+    std::filesystem::copy(std::filesystem::path(TARVEX_SOURCE_DATA) / "maps.ini", app / "maps.ini");
+    std::filesystem::copy(std::filesystem::path(TARVEX_SOURCE_DATA) / "save", app / "save");
+    test::writeFile(game / "BaseEF" / "pak0.pk3", "x");
+    test::writeFile(game / "stvoyHM.exe", "x");
+    test::writeFile(app / "path.ini", game.path().string() + "/\r\n");
+  }
+
+  CliRun run(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    test::RecordingServices fresh;
+    services = fresh;
+    ConsoleServices console(err);
+    // Messages go to the console; process starts are recorded, never real.
+    struct Mixed : test::RecordingServices {
+      ConsoleServices* console;
+      void message(const std::string& text, Icon icon) override {
+        console->message(text, icon);
+        RecordingServices::message(text, icon);
+      }
+    } mixed;
+    mixed.console = &console;
+    CliRun result;
+    result.status = runCli(args, app.path().string(), out, err, mixed);
+    services = mixed;
+    result.out = out.str();
+    result.err = err.str();
+    return result;
+  }
+
+  void saveSlot(int slot, const Configuration& config) {
+    test::writeFile(slotPath(app.path(), slot), writeSave(slotTitle(slot), "cli test", config));
+  }
+
+  Configuration loaded() {
+    Configuration config;
+    config.catalogue = loadCatalogueFile(app / "maps.ini").catalogue;
+    return config;
+  }
+};
+}  // namespace
+
+TEST(Cli, UsageErrorsExitTwoWithAShortUsage) {
+  CliFixture f;
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {}, {"fly"}, {"render", "--slot"}, {"render", "--slot", "10"}, {"render", "--slot", "1", "--save", "x"}}) {
+    const CliRun r = f.run(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("Usage:"), std::string::npos);
+    EXPECT_TRUE(r.out.empty());
+  }
+  EXPECT_EQ(f.run({"--help"}).status, 0);
+  EXPECT_NE(f.run({"--version"}).out.find("tarvex-cli"), std::string::npos);
+}
+
+TEST(Cli, RenderPrintsTheScriptOfTheSlotAndWritesNothing) {
+  CliFixture f;
+  Configuration config = f.loaded();
+  config.rotation.maps = {"hm_voy1", "ctf_kln1"};
+  config.settings.setText("Server_Name", "From the shell");
+  config.catalogue.rows[10].fragLimit = "42";
+  f.saveSlot(3, config);
+  const CliRun r = f.run({"--app-folder", f.app.path().string(), "render", "--slot", "3"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, renderLaunchScript(config.settings, config.rotation.maps, config.catalogue));
+  EXPECT_NE(r.out.find("fraglimit 42; timelimit 0; capturelimit 5; map hm_voy1"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(f.game / "BaseEF" / "tarvex.cfg"));
+  EXPECT_TRUE(f.services.started.empty());
+}
+
+TEST(Cli, RefusalsAndUnusableSlotsExitOneWithTheWindowsMessage) {
+  CliFixture f;
+  CliRun r = f.run({"render"});  // start values: no maps
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, std::string(kNoMapsMessage) + "\n");
+  EXPECT_TRUE(r.out.empty());
+
+  r = f.run({"render", "--slot", "2"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, std::string(kNeverUsedMessage) + "\n");
+
+  r = f.run({"launch", "--save", (f.app / "nowhere.sav").string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("nowhere.sav"), std::string::npos);
+  EXPECT_TRUE(f.services.started.empty());
+}
+
+TEST(Cli, OneVsOneNoteGoesToStandardErrorAndRenderingGoesOn) {
+  CliFixture f;
+  Configuration config = f.loaded();
+  config.rotation.maps = {"hm_voy1"};
+  config.settings.select("game_1v1");
+  f.saveSlot(1, config);
+  const CliRun r = f.run({"render", "--slot", "1"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, std::string(kOneVsOneNote) + "\n");
+  EXPECT_NE(r.out.find("set g_gametype 1"), std::string::npos);
+}
+
+TEST(Cli, LaunchWritesTheScriptAndStartsTheSavedServerType) {
+  CliFixture f;
+  Configuration config = f.loaded();
+  config.rotation.maps = {"hm_borg1"};
+  config.settings.select("dedicated_internet");
+  f.saveSlot(5, config);
+  const CliRun r = f.run({"launch", "--slot", "5"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(test::readFile(f.game / "BaseEF" / "tarvex.cfg"),
+            renderLaunchScript(config.settings, config.rotation.maps, config.catalogue));
+  ASSERT_EQ(f.services.started.size(), 1u);
+  EXPECT_EQ(commandLineText(f.services.started[0].arguments), "stvoyHM.exe " + commandLineText(gameArguments(config.settings)).substr(12));
+  EXPECT_EQ(f.services.started[0].workingFolder, f.game.path().string() + "/");
+}
+
+TEST(Cli, MapsListsNameInstalledClassAndRestoredLimits) {
+  CliFixture f;
+  std::filesystem::remove(f.game / "BaseEF" / "pak0.pk3");
+  Configuration config = f.loaded();
+  config.catalogue.rows[0].fragLimit = "77";
+  f.saveSlot(1, config);
+  const CliRun r = f.run({"maps", "--slot", "1"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("hm_borg1\tmissing\tHoloMatch (refused for CTF)\tfrag 77\ttime 0\tcapture 5\n"),
+            std::string::npos);
+  EXPECT_NE(r.out.find("ctf_voy2\tmissing\tCTF\tfrag 10"), std::string::npos);
+}

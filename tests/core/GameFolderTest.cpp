@@ -1,1 +1,35 @@
 #include <gtest/gtest.h>
+
+#include "core/TestSupport.h"
+#include "startup/GameFolder.h"
+
+using namespace tarvex;
+
+TEST(FolderRule, DropsTheFileNameAndItsSeparator) {
+  EXPECT_EQ(folderOfExecutable("C:\\Games\\EF\\stvoyHM.exe", '\\'), "C:\\Games\\EF");
+  EXPECT_EQ(folderOfExecutable(std::string("C:\\Games\\EF\\stvoyHM.exe\0", 25), '\\'), "C:\\Games\\EF");
+  EXPECT_EQ(folderOfExecutable("/home/me/ef/stvoyHM.exe", '/'), "/home/me/ef");
+}
+
+TEST(FolderRule, DriveRootKeepsItsSeparatorAndShortNamesLoseTheirLastCharacter) {
+  EXPECT_EQ(folderOfExecutable("D:\\stvoyHM.exe", '\\') + "\\", "D:\\\\");
+  EXPECT_EQ(folderOfExecutable("abcd", '\\'), "abc");
+  EXPECT_EQ(folderOfExecutable("stvoyHM.exe", '\\'), "stv");
+  EXPECT_EQ(folderOfExecutable("", '\\'), "");
+  EXPECT_EQ(folderOfExecutable("/ef/stvoyHM.exe", '/'), "/ef");
+}
+
+TEST(PathIni, StatesAndTheFirstLineExactly) {
+  test::TempFolder app;
+  EXPECT_EQ(readPathIni(app.path()).state, PathIniState::Missing);
+  ASSERT_EQ(createEmptyPathIni(app.path()), "");
+  EXPECT_EQ(test::readFile(app / "path.ini"), "\r\n\r\n");
+  EXPECT_EQ(readPathIni(app.path()).state, PathIniState::Empty);
+  ASSERT_EQ(writePathIni(app.path(), "/games/ef/"), "");
+  EXPECT_EQ(test::readFile(app / "path.ini"), "/games/ef/\r\n");
+  const PathIni ini = readPathIni(app.path());
+  EXPECT_EQ(ini.state, PathIniState::Known);
+  EXPECT_EQ(ini.gameFolder, "/games/ef/");
+  std::filesystem::create_directories(app / "sub" / "path.ini");
+  EXPECT_EQ(readPathIni(app / "sub").state, PathIniState::Unreadable);
+}

@@ -1,1 +1,73 @@
 #include <gtest/gtest.h>
+
+#include "logo/GifCutter.h"
+
+using namespace tarvex;
+
+namespace {
+std::string bytes(std::initializer_list<int> values) {
+  std::string out;
+  for (int v : values) out.push_back(static_cast<char>(v));
+  return out;
+}
+
+// Logical screen: "GIF89a", 2x1 pixels, no colour table, aspect byte 0 (the 00 of the first marker).
+const std::string kScreen = "GIF89a" + bytes({2, 0, 1, 0, 0, 0, 0});
+
+// One frame: Graphic Control Extension, image descriptor, a tiny image data block.
+std::string frame(int delay, int left, int top) {
+  return bytes({0x21, 0xF9, 4, 0, delay & 0xFF, delay >> 8, 0, 0,  // GCE
+                0x2C, left & 0xFF, left >> 8, top & 0xFF, top >> 8, 2, 0, 1, 0, 0,  // descriptor
+                2, 2, 0x4C, 0x01, 0});  // data, terminator
+}
+}  // namespace
+
+TEST(GifCutter, ThreeFramesAreCutExactlyAtTheMarkers) {
+  const std::string f1 = frame(10, 0, 0), f2 = frame(300, 10, 5), f3 = frame(0, 1, 2);
+  const std::string file = kScreen + f1 + f2 + f3 + bytes({0x3B});
+  const GifCut cut = cutGif(file);
+  ASSERT_EQ(cut.status, GifCut::Status::Ok);
+  EXPECT_EQ(file.substr(0, cut.headerLength), kScreen + bytes({0x21}));
+  ASSERT_EQ(cut.frames.size(), 3u);
+  // Each chunk runs from its F9 label to the next marker's 00 21; the last to the end less two bytes.
+  EXPECT_EQ(file.substr(cut.frames[0].chunkOffset, cut.frames[0].chunkLength), f1.substr(1) + bytes({0x21}));
+  EXPECT_EQ(file.substr(cut.frames[1].chunkOffset, cut.frames[1].chunkLength), f2.substr(1) + bytes({0x21}));
+  EXPECT_EQ(file.substr(cut.frames[2].chunkOffset, cut.frames[2].chunkLength), f3.substr(1, f3.size() - 2));
+  EXPECT_EQ(cut.frameFile(file, cut.frames[1]), kScreen + f2 + bytes({0x21}));
+  EXPECT_EQ(cut.frames[0].delayMs, 100);
+  EXPECT_EQ(cut.frames[1].delayMs, 3000);
+  EXPECT_EQ(cut.frames[1].left, 10);
+  EXPECT_EQ(cut.frames[1].top, 5);
+  EXPECT_EQ(cut.frames[2].delayMs, 0);
+}
+
+TEST(GifCutter, OneExtensionGivesOneFrame) {
+  const GifCut cut = cutGif(kScreen + frame(7, 0, 0) + bytes({0x3B}));
+  ASSERT_EQ(cut.status, GifCut::Status::Ok);
+  ASSERT_EQ(cut.frames.size(), 1u);
+  EXPECT_EQ(cut.frames[0].delayMs, 70);
+}
+
+TEST(GifCutter, NoExtensionOrNoSignatureIsNotAGif) {
+  EXPECT_EQ(cutGif(kScreen + bytes({0x2C, 0, 0, 0, 0, 2, 0, 1, 0, 0, 2, 2, 0x4C, 1, 0, 0x3B})).status,
+            GifCut::Status::NotGif);
+  EXPECT_EQ(cutGif("PNG" + bytes({0, 0x21, 0xF9, 4, 0, 0})).status, GifCut::Status::NotGif);
+  EXPECT_EQ(cutGif("").status, GifCut::Status::NotGif);
+  EXPECT_EQ(cutGif(bytes({0, 0x21, 0xF9})).status, GifCut::Status::NotGif);
+}
+
+TEST(GifCutter, MarkersAtTheVeryEndAndFilesOfOnlyMarkersStayInBounds) {
+  const GifCut atEnd = cutGif("GIF" + bytes({0, 0x21, 0xF9}));
+  EXPECT_EQ(atEnd.status, GifCut::Status::Ok);
+  EXPECT_TRUE(atEnd.frames.empty());
+  std::string markers = "GIF";
+  for (int i = 0; i < 10000; ++i) markers += bytes({0, 0x21, 0xF9});
+  const GifCut many = cutGif(markers);
+  EXPECT_EQ(many.frames.size(), 9999u);
+  for (const auto& f : many.frames) ASSERT_LE(f.chunkOffset + f.chunkLength, markers.size());
+}
+
+TEST(GifCutter, Messages) {
+  EXPECT_EQ(logoNotFoundMessage("/a/tx.gif"), "File /a/tx.gif not found");
+  EXPECT_EQ(logoReadErrorMessage(481), "Error No. 481 when reading file");
+}

@@ -1,1 +1,197 @@
 #include <gtest/gtest.h>
+
+#include <random>
+
+#include "core/TestSupport.h"
+#include "saves/SaveFile.h"
+#include "util/Text.h"
+
+using namespace tarvex;
+
+namespace {
+MapCatalogue twelveMaps() {
+  MapCatalogue catalogue;
+  for (int i = 1; i <= 12; ++i) catalogue.rows.push_back(test::row((i < 10 ? "m0" : "m") + std::to_string(i)));
+  return catalogue;
+}
+
+Configuration knownConfiguration() {
+  Configuration c{ServerSettings(), {}, twelveMaps()};
+  ServerSettings& s = c.settings;
+  s.setText("Server_Name", "My \"Quoted\" Server");
+  s.setText("Server_Quote_Text", "");
+  s.select("dedicated_internet");
+  s.setSwitch("Pure_yes", false);
+  s.select("Game_CTF");
+  s.setText("Console_Password", "secret");
+  s.setText("MaxPlayers", "16");
+  s.setText("MinPlayers", "2");
+  s.setSwitch("Player_Respawn_Yes", true);
+  s.setText("Player_Respawn_Time", "7");
+  s.setSwitch("warmup_yes", false);
+  s.setSwitch("friendly_yes", true);
+  s.setSwitch("team_balance_yes", true);
+  s.setSwitch("NetPort_Yes", true);
+  s.setText("NetPort", "27961");
+  s.setSwitch("NetIP_Check", true);
+  s.setText("NetIP", "192.0.2.7");
+  s.setSwitch("write_memory", true);
+  s.setText("Memory", "128");
+  s.setSwitch("Bot_Chat", true);
+  s.setText("Master4", "master4.example");
+  s.select("skill4");
+  c.rotation.maps = {"m03", "m07", "m03"};
+  c.catalogue.rows[6].fragLimit = "25";
+  c.catalogue.rows[6].timeLimit = "";
+  return c;
+}
+
+// Replaces value line n (counted from 1) of a save file.
+std::string withLine(const std::string& file, std::size_t n, const std::string& value) {
+  auto lines = splitLines(file);
+  std::string out;
+  for (std::size_t i = 0; i < lines.size(); ++i) appendLine(out, i + 1 == n ? std::string_view(value) : lines[i]);
+  return out;
+}
+// Value line of section k (1 to 53).
+std::size_t sectionLine(int k) { return 2 + 2 * static_cast<std::size_t>(k); }
+}  // namespace
+
+TEST(SaveFile, KnownConfigurationIsWrittenByteForByte) {
+  const std::string file = writeSave("Save File #4", "Tuesday CTF", knownConfiguration());
+  EXPECT_EQ(file, test::golden("save_known.sav"));
+  EXPECT_EQ(splitLines(file).size(), 179u);
+}
+
+TEST(SaveFile, RestoringTheKnownFileGivesTheSameConfiguration) {
+  Configuration restored{ServerSettings(), {}, twelveMaps()};
+  ASSERT_EQ(restoreSave(test::golden("save_known.sav"), restored), RestoreOutcome::Restored);
+  EXPECT_EQ(restored, knownConfiguration());
+}
+
+TEST(SaveFile, RandomConfigurationsSurviveARoundTrip) {
+  std::mt19937 rng(2024);
+  const auto randomText = [&rng] {
+    static const std::string alphabet = "abc XYZ019\"';\\/!\xe9";
+    std::string text;
+    for (int n = static_cast<int>(rng() % 12); n > 0; --n) text.push_back(alphabet[rng() % alphabet.size()]);
+    return text;
+  };
+  for (int run = 0; run < 200; ++run) {
+    Configuration config{ServerSettings(), {}, twelveMaps()};
+    for (const auto& spec : fieldTable()) {
+      if (spec.name == "inter_time" || spec.name == "Master2") continue;  // not kept in a slot
+      if (spec.kind == FieldKind::Switch) config.settings.setSwitch(spec.name, rng() % 2);
+      if (spec.kind == FieldKind::Choice && rng() % 3 == 0) config.settings.select(spec.name);
+    }
+    for (const auto& spec : fieldTable()) {
+      if (spec.kind == FieldKind::Text && spec.name != "inter_time" && spec.name != "Master2")
+        config.settings.setText(spec.name, randomText());
+    }
+    for (int n = static_cast<int>(rng() % 6); n > 0; --n) config.rotation.maps.push_back(randomText());
+    for (auto& row : config.catalogue.rows) row.fragLimit = randomText();
+    const std::string file = writeSave("Save File #1", randomText() + "x", config);
+    Configuration restored{ServerSettings(), {}, twelveMaps()};
+    ASSERT_EQ(restoreSave(file, restored), RestoreOutcome::Restored) << run;
+    ASSERT_EQ(restored, config) << run;
+  }
+}
+
+TEST(SaveFile, UnusedMarksANeverUsedSlotAndChangesNothing) {
+  Configuration config = knownConfiguration();
+  const Configuration before = config;
+  EXPECT_EQ(restoreSave("Save File #2\r\nUnused\r\n", config), RestoreOutcome::NeverUsed);
+  EXPECT_EQ(config, before);
+  const std::string named = writeSave("Save File #2", "Unused", knownConfiguration());
+  EXPECT_EQ(restoreSave(named, config), RestoreOutcome::NeverUsed);
+  Configuration empty{ServerSettings(), {}, twelveMaps()};
+  EXPECT_EQ(restoreSave(writeSave("Save File #2", "", knownConfiguration()), empty), RestoreOutcome::Restored);
+  EXPECT_EQ(saveDescription(named), "Unused");
+}
+
+TEST(SaveFileReader, CheckboxesReadAsNumbersButPureOnlyAsExactlyOne) {
+  std::string file = writeSave("t", "d", Configuration{ServerSettings(), {}, twelveMaps()});
+  file = withLine(file, sectionLine(5), "01");   // Pure_yes
+  file = withLine(file, sectionLine(17), "01");  // allow_vote
+  file = withLine(file, sectionLine(18), " 1 ");  // kick_yes
+  Configuration config{ServerSettings(), {}, twelveMaps()};
+  config.settings.setSwitch("allow_vote", false);
+  ASSERT_EQ(restoreSave(file, config), RestoreOutcome::Restored);
+  EXPECT_FALSE(config.settings.isOn("Pure_yes"));
+  EXPECT_TRUE(config.settings.isOn("allow_vote"));
+  EXPECT_TRUE(config.settings.isOn("kick_yes"));
+  EXPECT_TRUE(config.settings.isEnabled("kick_text"));
+}
+
+TEST(SaveFileReader, GameTypeOnlySelectsAndServerTypeComesFromTwoSections) {
+  const Configuration start{ServerSettings(), {}, twelveMaps()};
+  std::string file = writeSave("t", "d", start);
+  for (int k = 6; k <= 9; ++k) file = withLine(file, sectionLine(k), "0");
+  file = withLine(file, sectionLine(3), "1");
+  file = withLine(file, sectionLine(4), "1");
+  file = withLine(file, sectionLine(53), "9");
+  Configuration config = start;
+  config.settings.select("Game_Team_DM");
+  config.settings.select("skill5");
+  ASSERT_EQ(restoreSave(file, config), RestoreOutcome::Restored);
+  EXPECT_TRUE(config.settings.isOn("Game_Team_DM"));
+  EXPECT_TRUE(config.settings.isOn("dedicated_internet"));
+  EXPECT_TRUE(config.settings.isOn("skill5"));
+
+  file = withLine(file, sectionLine(4), "0");
+  ASSERT_EQ(restoreSave(file, config), RestoreOutcome::Restored);
+  EXPECT_TRUE(config.settings.isOn("Dedicated_button"));
+  file = withLine(file, sectionLine(3), "yes");
+  ASSERT_EQ(restoreSave(file, config), RestoreOutcome::Restored);
+  EXPECT_TRUE(config.settings.isOn("NonDedicated_Button"));
+}
+
+TEST(SaveFileReader, UnknownMapGroupIsSkippedButItsRotationEntryKept) {
+  Configuration saved{ServerSettings(), {{"m01", "retired"}, 0}, test::catalogueOf({test::row("m01"), test::row("retired")})};
+  saved.catalogue.rows[0].fragLimit = "33";
+  saved.catalogue.rows[1].fragLimit = "44";
+  const std::string file = writeSave("t", "d", saved);
+  Configuration config{ServerSettings(), {{"x"}, 7}, test::catalogueOf({test::row("m01"), test::row("new")})};
+  ASSERT_EQ(restoreSave(file, config), RestoreOutcome::Restored);
+  EXPECT_EQ(config.rotation.maps, (std::vector<std::string>{"m01", "retired"}));
+  EXPECT_EQ(config.rotation.addedMapCount, 7);
+  EXPECT_EQ(config.catalogue.rows[0].fragLimit, "33");
+  EXPECT_EQ(config.catalogue.rows[1].fragLimit, "10");
+}
+
+TEST(SaveFileReader, InterTimeIsNotInTheFileAndStaysAsItIs) {
+  Configuration saved{ServerSettings(), {}, twelveMaps()};
+  saved.settings.setText("inter_time", "99");
+  Configuration config{ServerSettings(), {}, twelveMaps()};
+  config.settings.setText("inter_time", "42");
+  ASSERT_EQ(restoreSave(writeSave("t", "d", saved), config), RestoreOutcome::Restored);
+  EXPECT_EQ(config.settings.text("inter_time"), "42");
+}
+
+TEST(SaveFileReader, BrokenFilesAreUnreadableAndChangeNothing) {
+  const std::string good = writeSave("t", "d", knownConfiguration());
+  const auto lines = splitLines(good);
+  std::vector<std::string> broken{
+      "",
+      "only one line",
+      withLine(good, sectionLine(17), "yes"),     // a checkbox that is no number
+      withLine(good, 2 + 106 + 2, "three"),        // rotation count
+      withLine(good, 2 + 106 + 2, "4000000000"),  // absurd count
+      withLine(good, 2 + 106 + 2, "999999"),      // more entries than lines
+      withLine(good, 2 + 106 + 2 + 3 + 2, "-1"),  // map count
+  };
+  std::string truncated;
+  for (std::size_t i = 0; i < 60; ++i) appendLine(truncated, lines[i]);
+  broken.push_back(truncated);
+  for (const auto& file : broken) {
+    Configuration config{ServerSettings(), {{"keep"}, 3}, twelveMaps()};
+    const Configuration before = config;
+    EXPECT_EQ(restoreSave(file, config), RestoreOutcome::Unreadable) << file.substr(0, 40);
+    EXPECT_EQ(config, before);
+  }
+}
+
+TEST(SaveSlots, PathsAndTitles) {
+  EXPECT_EQ(slotPath("/app", 7), std::filesystem::path("/app/save/save7.sav"));
+  EXPECT_EQ(slotTitle(7), "Save File #7");
+}

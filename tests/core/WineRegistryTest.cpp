@@ -1,1 +1,44 @@
 #include <gtest/gtest.h>
+
+#include "core/TestSupport.h"
+#include "startup/GameFolder.h"
+#include "startup/WineRegistry.h"
+
+using namespace tarvex;
+
+namespace {
+const std::string kKey = kRegistryKey;
+const std::string kWowKey = "SOFTWARE\\Wow6432Node\\Activision\\Star Trek: Voyager - Elite Force\\v1.0";
+}  // namespace
+
+TEST(WineRegistry, ReadsEscapedKeysAndStringsWithoutRegardToCase) {
+  const std::string reg = test::golden("wine/system.reg");
+  EXPECT_EQ(findWineRegistryValue(reg, kWowKey, "INSTALLEXEPATH"),
+            "C:\\Program Files (x86)\\Raven\\Star Trek Voyager Elite Force\\stvoyHM.exe");
+  EXPECT_EQ(findWineRegistryValue(reg, kKey, "installexepath"), "D:\\EF\\stvoyHM.exe");
+  EXPECT_EQ(findWineRegistryValue(reg, kWowKey, "Version"), "266");
+  EXPECT_EQ(findWineRegistryValue(reg, kWowKey, "Quoted"), std::string("say \"hi\"\xe2\x98\xba\0", 12));
+}
+
+TEST(WineRegistry, OtherTypesMissingValuesAndKeysGiveNothing) {
+  const std::string reg = test::golden("wine/system.reg");
+  EXPECT_FALSE(findWineRegistryValue(reg, kWowKey, "Expand"));
+  EXPECT_FALSE(findWineRegistryValue(reg, kWowKey, "Missing"));
+  EXPECT_FALSE(findWineRegistryValue(reg, "Software\\Nobody", "INSTALLEXEPATH"));
+  EXPECT_FALSE(findWineRegistryValue("", kKey, "INSTALLEXEPATH"));
+  EXPECT_FALSE(findWineRegistryValue("[\\", kKey, "x"));
+}
+
+TEST(WineRegistry, WindowsPathsMapIntoThePrefixThroughItsDrives) {
+  test::TempFolder prefix;
+  test::writeFile(prefix / "drive_c" / "Program Files (x86)" / "Raven" / "EF" / "STVOYHM.EXE", "x");
+  std::filesystem::create_directories(prefix / "dosdevices");
+  std::filesystem::create_directory_symlink(prefix / "drive_c", prefix / "dosdevices" / "c:");
+  const std::string mapped =
+      mapWindowsPathToPrefix(prefix.path(), "C:\\program files (x86)\\raven\\ef\\stvoyHM.exe");
+  EXPECT_EQ(mapped, (prefix / "dosdevices" / "c:" / "Program Files (x86)" / "Raven" / "EF" / "STVOYHM.EXE").string());
+  EXPECT_EQ(folderOfExecutable(mapped, '/'), (prefix / "dosdevices" / "c:" / "Program Files (x86)" / "Raven" / "EF").string());
+  // A drive without a link, and a path that does not exist yet, are still mapped as written.
+  EXPECT_EQ(mapWindowsPathToPrefix(prefix.path(), "E:\\EF\\stvoyHM.exe"), (prefix / "drive_e").string() + "/EF/stvoyHM.exe");
+  EXPECT_EQ(mapWindowsPathToPrefix(prefix.path(), "relative\\x"), "relative\\x");
+}
