@@ -1,6 +1,208 @@
+// The "Maps" tab of the real main window: the rotation commands with their
+// sounds and messages, per-map limits and the preview picture.
+#include <QLabel>
+#include <QPixmap>
+
 #include "UiFixture.h"
+#include "maps/MapLimits.h"
+#include "maps/Rotation.h"
+
+using namespace tarvex;
+using namespace tarvex::test;
+
+namespace {
+const std::string kCatalogue =
+    "[start]\r\n"
+    "pak0.pk3\r\nalpha\r\nAlpha one\r\nAlpha two\r\n0\r\n\\alpha.png\r\n\r\n"
+    "pak0.pk3\r\nflag\r\nFlag one\r\nFlag two\r\n1\r\n\\flag.png\r\n\r\n"
+    "pak0.pk3\r\nodd\r\nOdd one\r\nOdd two\r\n2\r\nno-backslash.png\r\n\r\n"
+    "missing.pk3\r\nghost\r\nGhost\r\n\r\n0\r\n\\ghost.png\r\n\r\n"
+    "pak0.pk3\r\nalpha\r\nAlpha later\r\nAlpha two\r\n0\r\n\\alpha.png\r\n\r\n";
+
+struct MapsFixture : UiFixture {
+  std::unique_ptr<Form1> w;
+  QListWidget* loaded;
+  QListWidget* selected;
+  MapsFixture() {
+    writeFile(appFolder / "maps.ini", kCatalogue);
+    QPixmap picture(20, 30);
+    picture.fill(Qt::red);
+    picture.save(QString::fromStdString((appFolder / "Map_Images" / "alpha.png").string()));
+    picture.fill(Qt::blue);
+    picture.save(QString::fromStdString((appFolder / "Map_Images" / "flag.png").string()));
+    w = loadedWindow();
+    loaded = child<QListWidget>(w.get(), "LoadedMaps");
+    selected = child<QListWidget>(w.get(), "SelectedMaps");
+  }
+  void add(const QString& name) {
+    clickItem(loaded, name);
+    click(w.get(), "b_add_map");
+  }
+  QLineEdit* box(const char* name) { return child<QLineEdit>(w.get(), name); }
+};
+}  // namespace
+
 class Form1MapsTest : public QObject {
   Q_OBJECT
+ private slots:
+  void installedMapsInCatalogueOrder();
+  void fortySingleAddsPerLoadAcrossClears();
+  void ctfRefusalShowsMessageThenSound();
+  void bulkCommandsIgnoreTheLimitAndTakeMissingMaps();
+  void removeWithNothingSelectedIsSilent();
+  void doubleClicksAddAndRemove();
+  void randomizeKeepsTheEntries();
+  void showingAMapFillsNamePictureCaptionsAndLimits();
+  void captureBoxRule();
+  void changeAndSetDefaults();
+  void changeBeforeAnyClickSaysNoMapSelected();
 };
+
+void Form1MapsTest::installedMapsInCatalogueOrder() {
+  MapsFixture f;
+  QCOMPARE(items(f.loaded), (QStringList{"alpha", "flag", "odd", "alpha"}));
+  QVERIFY(f.selected->count() == 0);
+}
+
+void Form1MapsTest::fortySingleAddsPerLoadAcrossClears() {
+  MapsFixture f;
+  for (int i = 0; i < 40; ++i) {
+    f.add(QStringLiteral("odd"));
+    if (i == 20) click(f.w.get(), "CLEAR");
+  }
+  QCOMPARE(f.selected->count(), 19);
+  f.services.clear();
+  f.add(QStringLiteral("odd"));
+  QCOMPARE(f.services.log, (std::vector<std::string>{"message:" + std::string(kTooManyMessage)}));
+  QCOMPARE(f.selected->count(), 19);
+}
+
+void Form1MapsTest::ctfRefusalShowsMessageThenSound() {
+  MapsFixture f;
+  click(f.w.get(), "Game_CTF");
+  f.services.clear();
+  f.add(QStringLiteral("alpha"));
+  QCOMPARE(f.services.log, (std::vector<std::string>{"message:" + std::string(kCtfRefusedMessage), "sound:button4.wav"}));
+  QCOMPARE(f.selected->count(), 0);
+  f.services.clear();
+  f.add(QStringLiteral("flag"));
+  f.add(QStringLiteral("odd"));
+  QCOMPARE(items(f.selected), (QStringList{"flag", "odd"}));
+  QCOMPARE(f.services.log, (std::vector<std::string>{"sound:button4.wav", "sound:button4.wav"}));
+}
+
+void Form1MapsTest::bulkCommandsIgnoreTheLimitAndTakeMissingMaps() {
+  MapsFixture f;
+  click(f.w.get(), "AllMaps");
+  QCOMPARE(items(f.selected), (QStringList{"alpha", "flag", "odd", "ghost", "alpha"}));
+  click(f.w.get(), "ALLCTFMaps");
+  QCOMPARE(items(f.selected), (QStringList{"flag"}));
+  click(f.w.get(), "Add_DM");
+  QCOMPARE(items(f.selected), (QStringList{"alpha", "odd", "ghost", "alpha"}));
+  QCOMPARE(f.services.sounds(), std::vector<std::string>(3, "button1.wav"));
+  f.add(QStringLiteral("flag"));  // single adds still count from zero
+  QCOMPARE(f.selected->count(), 5);
+}
+
+void Form1MapsTest::removeWithNothingSelectedIsSilent() {
+  MapsFixture f;
+  f.add(QStringLiteral("odd"));
+  f.services.clear();
+  click(f.w.get(), "b_del_map");
+  QCOMPARE(f.selected->count(), 1);
+  QVERIFY(f.services.log.empty());
+  clickItem(f.selected, QStringLiteral("odd"));
+  click(f.w.get(), "b_del_map");
+  QCOMPARE(f.selected->count(), 0);
+  click(f.w.get(), "b_del_map");
+  QCOMPARE(f.services.sounds(), std::vector<std::string>{"button5.wav"});
+}
+
+void Form1MapsTest::doubleClicksAddAndRemove() {
+  MapsFixture f;
+  doubleClickItem(f.loaded, QStringLiteral("flag"));
+  doubleClickItem(f.loaded, QStringLiteral("odd"));
+  QCOMPARE(items(f.selected), (QStringList{"flag", "odd"}));
+  f.services.clear();
+  doubleClickItem(f.selected, QStringLiteral("flag"));
+  QCOMPARE(items(f.selected), (QStringList{"odd"}));
+  QCOMPARE(f.services.sounds(), std::vector<std::string>{"button2.wav"});
+  QCOMPARE(f.box("Options_Map_Name")->text(), QStringLiteral("flag"));  // the removed map stays shown
+}
+
+void Form1MapsTest::randomizeKeepsTheEntries() {
+  MapsFixture f;
+  click(f.w.get(), "Random");
+  QCOMPARE(f.services.sounds(), std::vector<std::string>{"button1.wav"});
+  click(f.w.get(), "AllMaps");
+  click(f.w.get(), "Random");
+  QStringList after = items(f.selected);
+  after.sort();
+  QCOMPARE(after, (QStringList{"alpha", "alpha", "flag", "ghost", "odd"}));
+}
+
+void Form1MapsTest::showingAMapFillsNamePictureCaptionsAndLimits() {
+  MapsFixture f;
+  auto* picture = child<QLabel>(f.w.get(), "MapPictures");
+  QCOMPARE(picture->pixmap().size(), QSize(150, 150));  // the emblem until the first click
+  QVERIFY(f.box("MapText")->text().isEmpty());
+  clickItem(f.loaded, QStringLiteral("alpha"));
+  QCOMPARE(f.box("Options_Map_Name")->text(), QStringLiteral("alpha"));
+  QCOMPARE(f.box("MapText")->text(), QStringLiteral("Alpha later"));  // the later row wins
+  QCOMPARE(picture->pixmap().size(), QSize(20, 30));
+  QCOMPARE(f.box("Custom_Frag_limit")->text(), QStringLiteral("10"));
+  QCOMPARE(f.box("Custom_Time_Limit")->text(), QStringLiteral("0"));
+  QCOMPARE(f.box("Custom_Capture_Limit")->text(), QStringLiteral("5"));
+  // A picture name without its backslash: the picture stays, the captions follow.
+  clickItem(f.loaded, QStringLiteral("odd"));
+  QCOMPARE(picture->pixmap().size(), QSize(20, 30));
+  QCOMPARE(f.box("MapText")->text(), QStringLiteral("Odd one"));
+  QVERIFY(f.services.log.empty());  // single clicks are silent
+}
+
+void Form1MapsTest::captureBoxRule() {
+  MapsFixture f;
+  auto* capture = f.box("Custom_Capture_Limit");
+  clickItem(f.loaded, QStringLiteral("alpha"));
+  QVERIFY(!capture->isEnabled());
+  clickItem(f.loaded, QStringLiteral("odd"));
+  QVERIFY(!capture->isEnabled());
+  clickItem(f.loaded, QStringLiteral("flag"));
+  QVERIFY(capture->isEnabled());
+}
+
+void Form1MapsTest::changeAndSetDefaults() {
+  MapsFixture f;
+  clickItem(f.loaded, QStringLiteral("flag"));
+  f.box("Custom_Frag_limit")->setText(QStringLiteral("25"));
+  f.box("Custom_Time_Limit")->clear();
+  f.services.clear();
+  click(f.w.get(), "Set_Custom");
+  QCOMPARE(f.services.log, std::vector<std::string>{"sound:button3.wav"});
+  const MapEntry* flag = f.w->configuration().catalogue.find("flag");
+  QCOMPARE(flag->fragLimit, std::string("25"));
+  QCOMPARE(flag->timeLimit, std::string(""));
+  QCOMPARE(f.w->configuration().catalogue.find("odd")->fragLimit, std::string("10"));
+
+  f.box("Generic_Frag_Limit")->setText(QStringLiteral("20"));
+  f.box("Generic_Time_Limit")->setText(QStringLiteral("15"));
+  f.box("Generic_Capture_Limit")->clear();
+  f.services.clear();
+  click(f.w.get(), "Set_Generic");
+  QCOMPARE(f.services.log, std::vector<std::string>{"sound:button2.wav"});
+  for (const auto& row : f.w->configuration().catalogue.rows) {
+    QCOMPARE(row.fragLimit, std::string("20"));
+    QCOMPARE(row.timeLimit, std::string("15"));
+    QCOMPARE(row.captureLimit, std::string(""));
+  }
+  QCOMPARE(f.box("Custom_Frag_limit")->text(), QStringLiteral("20"));  // the shown map follows at once
+}
+
+void Form1MapsTest::changeBeforeAnyClickSaysNoMapSelected() {
+  MapsFixture f;
+  click(f.w.get(), "Set_Custom");
+  QCOMPARE(f.services.log, (std::vector<std::string>{"sound:button3.wav", "message:" + std::string(kNoMapSelectedMessage)}));
+}
+
 QTEST_MAIN(Form1MapsTest)
 #include "Form1MapsTest.moc"

@@ -1,6 +1,183 @@
+// The settings tabs of the real main window: start values, enabling rules,
+// the digit filter, option groups and click sounds.
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+
 #include "UiFixture.h"
+#include "launch/ServerSettings.h"
+
+using namespace tarvex;
+using namespace tarvex::test;
+
 class Form1SettingsTest : public QObject {
   Q_OBJECT
+ private slots:
+  void startValuesAndDisabledBoxes();
+  void enablingRules_data();
+  void enablingRules();
+  void digitFilter();
+  void netIpTakesAnyCharacterUpToFifteen();
+  void optionGroupsAreIndependent();
+  void clickSounds_data();
+  void clickSounds();
+  void labelsDoNothing();
 };
+
+void Form1SettingsTest::startValuesAndDisabledBoxes() {
+  UiFixture f;
+  auto w = f.loadedWindow();
+  const QStringList disabled{"Player_Respawn_Time", "kick_text", "NetPort", "NetIP", "Memory",
+                             "MaxRate", "GameLogText", "Master2"};
+  for (const auto& spec : fieldTable()) {
+    const QString name = QString::fromLatin1(spec.name.data(), spec.name.size());
+    if (spec.kind == FieldKind::Text) {
+      auto* edit = child<QLineEdit>(w.get(), name.toLatin1().constData());
+      QCOMPARE(edit->text(), QString::fromLatin1(spec.start.data(), spec.start.size()));
+      QCOMPARE(edit->isEnabled(), !disabled.contains(name));
+      if (spec.maxLength) QCOMPARE(edit->maxLength(), spec.maxLength);
+    } else {
+      QCOMPARE(child<QAbstractButton>(w.get(), name.toLatin1().constData())->isChecked(), spec.start == "1");
+    }
+  }
+  QCOMPARE(child<QLineEdit>(w.get(), "WarmupTime")->isEnabled(), true);
+  QCOMPARE(child<QLineEdit>(w.get(), "MaxPackets")->isEnabled(), true);
+}
+
+void Form1SettingsTest::enablingRules_data() {
+  QTest::addColumn<QString>("box");
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<bool>("emptied");
+  QTest::addColumn<QString>("sound");
+  QTest::newRow("respawn") << "Player_Respawn_Yes" << "Player_Respawn_Time" << false << "button1.wav";
+  QTest::newRow("kick") << "kick_yes" << "kick_text" << false << "button3.wav";
+  QTest::newRow("warmup") << "warmup_yes" << "WarmupTime" << false << "button5.wav";
+  QTest::newRow("port") << "NetPort_Yes" << "NetPort" << false << "button2.wav";
+  QTest::newRow("ip") << "NetIP_Check" << "NetIP" << true << "button3.wav";
+  QTest::newRow("memory") << "write_memory" << "Memory" << true << "button3.wav";
+  QTest::newRow("download") << "download_yes" << "MaxPackets" << false << "button2.wav";
+  QTest::newRow("maxrate") << "write_max_yes" << "MaxRate" << false << "button7.wav";
+  QTest::newRow("log") << "gamelogcheck" << "GameLogText" << false << "button1.wav";
+}
+
+void Form1SettingsTest::enablingRules() {
+  QFETCH(QString, box);
+  QFETCH(QString, text);
+  QFETCH(bool, emptied);
+  QFETCH(QString, sound);
+  UiFixture f;
+  auto w = f.loadedWindow();
+  auto* edit = child<QLineEdit>(w.get(), text.toLatin1().constData());
+  auto* check = child<QAbstractButton>(w.get(), box.toLatin1().constData());
+  for (int round = 0; round < 2; ++round) {
+    click(w.get(), box.toLatin1().constData());
+    QCOMPARE(edit->isEnabled(), check->isChecked());
+    if (check->isChecked()) edit->setText(QStringLiteral("123"));
+    click(w.get(), box.toLatin1().constData());
+    QCOMPARE(edit->isEnabled(), check->isChecked());
+    if (!check->isChecked()) QCOMPARE(edit->text().isEmpty(), emptied);
+  }
+  QCOMPARE(f.services.sounds(), std::vector<std::string>(4, sound.toStdString()));
+}
+
+void Form1SettingsTest::digitFilter() {
+  UiFixture f;
+  auto w = f.loadedWindow();
+  click(w.get(), "NetPort_Yes");
+  auto* port = child<QLineEdit>(w.get(), "NetPort");
+  reveal(port);
+  port->setFocus();
+  port->end(false);
+  QTest::keyClicks(port, QStringLiteral("a-."));
+  QCOMPARE(port->text(), QStringLiteral("27660"));
+  QTest::keyClick(port, Qt::Key_Backspace);
+  QCOMPARE(port->text(), QStringLiteral("2766"));
+  QTest::keyClicks(port, QStringLiteral("123"));
+  QCOMPARE(port->text(), QStringLiteral("276612"));  // the seventh digit is refused
+  port->clear();
+  QApplication::clipboard()->setText(QStringLiteral("12ab"));
+  port->paste();
+  QVERIFY(port->text().isEmpty() || port->text() == QStringLiteral("12"));
+  QApplication::clipboard()->setText(QStringLiteral("4711"));
+  port->paste();
+  QCOMPARE(port->text().right(4), QStringLiteral("4711"));
+
+  auto* frag = child<QLineEdit>(w.get(), "Custom_Frag_limit");
+  reveal(frag);
+  QTest::keyClicks(frag, QStringLiteral("1x2-34"));
+  QCOMPARE(frag->text(), QStringLiteral("123"));
+}
+
+void Form1SettingsTest::netIpTakesAnyCharacterUpToFifteen() {
+  UiFixture f;
+  auto w = f.loadedWindow();
+  click(w.get(), "NetIP_Check");
+  auto* ip = child<QLineEdit>(w.get(), "NetIP");
+  QTest::keyClicks(ip, QStringLiteral("192.168.100.200.7"));
+  QCOMPARE(ip->text(), QStringLiteral("192.168.100.200"));
+  click(w.get(), "NetIP_Check");
+  QVERIFY(ip->text().isEmpty());
+  QVERIFY(!ip->isEnabled());
+  click(w.get(), "NetIP_Check");
+  QVERIFY(ip->isEnabled());
+  QVERIFY(ip->text().isEmpty());
+}
+
+void Form1SettingsTest::optionGroupsAreIndependent() {
+  UiFixture f;
+  auto w = f.loadedWindow();
+  click(w.get(), "Game_CTF");
+  QVERIFY(!child<QAbstractButton>(w.get(), "Game_DM")->isChecked());
+  QVERIFY(child<QAbstractButton>(w.get(), "NonDedicated_Button")->isChecked());
+  click(w.get(), "Dedicated_button");
+  QVERIFY(child<QAbstractButton>(w.get(), "Game_CTF")->isChecked());
+  QVERIFY(!child<QAbstractButton>(w.get(), "NonDedicated_Button")->isChecked());
+  click(w.get(), "skill5");
+  QVERIFY(child<QAbstractButton>(w.get(), "Game_CTF")->isChecked());
+  QVERIFY(child<QAbstractButton>(w.get(), "Dedicated_button")->isChecked());
+  const Configuration config = w->configuration();
+  QVERIFY(config.settings.isOn("skill5"));
+  QVERIFY(config.settings.isOn("Game_CTF"));
+  QVERIFY(config.settings.isOn("Dedicated_button"));
+}
+
+void Form1SettingsTest::clickSounds_data() {
+  QTest::addColumn<QString>("control");
+  QTest::addColumn<int>("sound");
+  const std::pair<const char*, int> table[] = {
+      {"Pure_yes", 3},      {"NonDedicated_Button", 2}, {"Dedicated_button", 1}, {"dedicated_internet", 0},
+      {"game_1v1", 7},      {"Game_DM", 4},             {"Game_Team_DM", 3},     {"Game_CTF", 2},
+      {"friendly_yes", 7},  {"team_auto_join_yes", 4},  {"team_balance_yes", 3}, {"adapt_respawn", 2},
+      {"allow_vote", 2},    {"Cheats_yes", 4},          {"skill1", 1},           {"skill2", 2},
+      {"skill3", 3},        {"skill4", 4},              {"skill5", 5},           {"Bot_Chat", 7},
+      {"flood_yes", 1},     {"holo_yes", 7}};
+  for (const auto& [name, sound] : table) QTest::newRow(name) << QString::fromLatin1(name) << sound;
+}
+
+void Form1SettingsTest::clickSounds() {
+  QFETCH(QString, control);
+  QFETCH(int, sound);
+  UiFixture f;
+  auto w = f.loadedWindow();
+  click(w.get(), control.toLatin1().constData());
+  const std::vector<std::string> expected =
+      sound ? std::vector<std::string>{"button" + std::to_string(sound) + ".wav"} : std::vector<std::string>{};
+  QCOMPARE(f.services.sounds(), expected);
+  QVERIFY(f.services.messages().empty());
+}
+
+void Form1SettingsTest::labelsDoNothing() {
+  UiFixture f;
+  auto w = f.loadedWindow();
+  QLabel* caption = nullptr;
+  for (auto* label : w->findChildren<QLabel*>())
+    if (label->text() == QStringLiteral("Allow Player Voting?")) caption = label;
+  QVERIFY(caption);
+  reveal(caption);
+  QTest::mouseClick(caption, Qt::LeftButton);
+  QVERIFY(child<QAbstractButton>(w.get(), "allow_vote")->isChecked());
+  QVERIFY(f.services.log.empty());
+}
+
 QTEST_MAIN(Form1SettingsTest)
 #include "Form1SettingsTest.moc"
