@@ -1,6 +1,154 @@
+// The "Save/Load" tab of the real main window: saving with the prompt,
+// loading, never-used and unreadable slots, and what a restore changes.
+#include <QComboBox>
+
 #include "UiFixture.h"
+#include "saves/SaveFile.h"
+
+using namespace tarvex;
+using namespace tarvex::test;
+
+namespace {
+const std::string kPrompt = "prompt:Please enter a custom description for this save file:|Title of Save File|My Save File";
+
+void pickSlot(Form1* w, int slot) {
+  auto* select = child<QComboBox>(w, "save_select");
+  reveal(select);
+  select->setCurrentIndex(slot - 1);
+  emit select->activated(slot - 1);
+}
+QString description(Form1* w) { return child<QLineEdit>(w, "save_text")->text(); }
+}  // namespace
+
 class SaveSlotTest : public QObject {
   Q_OBJECT
+ private slots:
+  void startShowsSlotOneAndNineItems();
+  void saveWithThePresetAnswer();
+  void cancelledPromptStillSavesWithAnEmptyDescription();
+  void unusedTypedMakesTheSlotNeverUsed();
+  void saveAndLoadRestoreTheWindow();
+  void loadOfANeverUsedSlot();
+  void unreadableSlotChangesNothing();
+  void pickingASlotShowsOnlyItsDescription();
 };
+
+void SaveSlotTest::startShowsSlotOneAndNineItems() {
+  UiFixture f;
+  auto w = f.loadedWindow();
+  auto* select = child<QComboBox>(w.get(), "save_select");
+  QCOMPARE(select->count(), 9);
+  QCOMPARE(select->itemText(8), QStringLiteral("Save File #9"));
+  QCOMPARE(select->currentText(), QStringLiteral("Save File #1"));
+  QVERIFY(!select->isEditable());
+  QCOMPARE(description(w.get()), QStringLiteral("Unused"));
+}
+
+void SaveSlotTest::saveWithThePresetAnswer() {
+  UiFixture f;
+  auto w = f.loadedWindow();
+  pickSlot(w.get(), 4);
+  f.services.promptAnswers.push_back("My Save File");
+  click(w.get(), "Save");
+  QCOMPARE(f.services.log, (std::vector<std::string>{kPrompt, "sound:button3.wav", "message:File Saved!"}));
+  QCOMPARE(description(w.get()), QStringLiteral("My Save File"));
+  const std::string file = f.readFile(f.appFolder / "save" / "save4.sav");
+  QCOMPARE(file.substr(0, 28), std::string("Save File #4\r\nMy Save File\r\n"));
+  QCOMPARE(file, writeSave("Save File #4", "My Save File", w->configuration()));
+}
+
+void SaveSlotTest::cancelledPromptStillSavesWithAnEmptyDescription() {
+  UiFixture f;
+  auto w = f.loadedWindow();
+  std::filesystem::remove(f.appFolder / "button3.wav");
+  click(w.get(), "Save");  // no answer scripted: cancelled
+  QCOMPARE(f.services.log, (std::vector<std::string>{kPrompt, "message:File Saved!"}));
+  QCOMPARE(description(w.get()), QString());
+  QCOMPARE(f.readFile(f.appFolder / "save" / "save1.sav").substr(0, 16), std::string("Save File #1\r\n\r\n"));
+}
+
+void SaveSlotTest::unusedTypedMakesTheSlotNeverUsed() {
+  UiFixture f;
+  auto w = f.loadedWindow();
+  f.services.promptAnswers.push_back("Unused");
+  click(w.get(), "Save");
+  f.services.clear();
+  click(w.get(), "Load");
+  QCOMPARE(f.services.log,
+           (std::vector<std::string>{"message:ERROR:  This save file has never been used", "sound:button7.wav"}));
+}
+
+void SaveSlotTest::saveAndLoadRestoreTheWindow() {
+  UiFixture f;
+  auto w = f.loadedWindow();
+  click(w.get(), "AllMaps");
+  click(w.get(), "Game_CTF");
+  click(w.get(), "kick_yes");
+  child<QLineEdit>(w.get(), "Server_Name")->setText(QStringLiteral("Saved name"));
+  child<QLineEdit>(w.get(), "inter_time")->setText(QStringLiteral("30"));
+  f.services.promptAnswers.push_back("keep");
+  click(w.get(), "Save");
+  const Configuration saved = w->configuration();
+
+  click(w.get(), "CLEAR");
+  click(w.get(), "Game_DM");
+  click(w.get(), "kick_yes");
+  child<QLineEdit>(w.get(), "Server_Name")->setText(QStringLiteral("Changed"));
+  child<QLineEdit>(w.get(), "inter_time")->setText(QStringLiteral("45"));
+  f.services.clear();
+  click(w.get(), "Load");
+  QCOMPARE(f.services.log, (std::vector<std::string>{"sound:button7.wav", "message:Settings restored!"}));
+  const Configuration restored = w->configuration();
+  QCOMPARE(restored.rotation.maps, saved.rotation.maps);
+  QVERIFY(restored.settings.isOn("Game_CTF"));
+  QVERIFY(child<QLineEdit>(w.get(), "kick_text")->isEnabled());
+  QCOMPARE(child<QLineEdit>(w.get(), "Server_Name")->text(), QStringLiteral("Saved name"));
+  QCOMPARE(child<QLineEdit>(w.get(), "inter_time")->text(), QStringLiteral("45"));  // not kept in a slot
+  QVERIFY(child<QLineEdit>(w.get(), "Generic_Frag_Limit")->text().isEmpty());
+}
+
+void SaveSlotTest::loadOfANeverUsedSlot() {
+  UiFixture f;
+  auto w = f.loadedWindow();
+  click(w.get(), "AllMaps");
+  const Configuration before = w->configuration();
+  f.services.clear();
+  pickSlot(w.get(), 9);
+  click(w.get(), "Load");
+  QCOMPARE(f.services.log,
+           (std::vector<std::string>{"message:ERROR:  This save file has never been used", "sound:button7.wav"}));
+  QVERIFY(w->configuration() == before);
+}
+
+void SaveSlotTest::unreadableSlotChangesNothing() {
+  UiFixture f;
+  auto w = f.loadedWindow();
+  click(w.get(), "AllMaps");
+  const Configuration before = w->configuration();
+  std::string broken = writeSave("Save File #2", "half", before);
+  broken.resize(broken.size() / 3);
+  f.writeFile(f.appFolder / "save" / "save2.sav", broken);
+  std::filesystem::remove(f.appFolder / "save" / "save3.sav");
+  for (int slot : {2, 3}) {
+    pickSlot(w.get(), slot);
+    f.services.clear();
+    click(w.get(), "Load");
+    QCOMPARE(f.services.messages().size(), std::size_t(1));
+    QVERIFY(f.services.messages()[0].find("save" + std::to_string(slot) + ".sav") != std::string::npos);
+    QVERIFY(w->configuration() == before);
+  }
+}
+
+void SaveSlotTest::pickingASlotShowsOnlyItsDescription() {
+  UiFixture f;
+  f.writeFile(f.appFolder / "save" / "save6.sav", writeSave("Save File #6", "Friday", Configuration()));
+  auto w = f.loadedWindow();
+  const Configuration before = w->configuration();
+  pickSlot(w.get(), 6);
+  QCOMPARE(description(w.get()), QStringLiteral("Friday"));
+  QVERIFY(f.services.log.empty());
+  QVERIFY(w->configuration() == before);
+}
+
 QTEST_MAIN(SaveSlotTest)
 #include "SaveSlotTest.moc"

@@ -1,6 +1,289 @@
+// The program's course with the real windows: the start gate and Form2,
+// "Refind Game Path", the load step, and ENGAGE!.
+#include <QListWidget>
+#include <QComboBox>
+#include <QSignalSpy>
+#include <QTabWidget>
+
 #include "UiFixture.h"
+#include "launch/Launch.h"
+#include "launch/LaunchSequence.h"
+#include "ui/Form2.h"
+#include "ui/TarvexApp.h"
+
+using namespace tarvex;
+using namespace tarvex::test;
+
+namespace {
+const std::string kNotInRegistry =
+    "message:Tarvex was unable to find the Tarvex Executable (stvoyHM.exe) location in the registry.  Please Locate "
+    "stvoyHM.exe:";
+const std::string kDialog = "dialog:Locate \"StvoyHM\" Executable|stvoyHM.exe|stvoyHM.exe (stvoyHM.exe)";
+
+std::string pathIni(const UiFixture& f) { return f.readFile(f.appFolder / "path.ini"); }
+
+QString form2Path(TarvexApp& app) { return child<QLineEdit>(app.gameFolderDialog(), "Path")->text(); }
+}  // namespace
+
 class StartupLaunchTest : public QObject {
   Q_OBJECT
+ private slots:
+  void knownFolderOpensTheMainWindowAtOnce();
+  void firstStartTakesTheRegistryFolder();
+  void registryValueWithTrailingNul();
+  void withoutRegistryTheUserLocatesTheGame();
+  void cancelledDialogWritesNoFolder();
+  void emptyFirstLineRunsDiscovery();
+  void rootExecutableGivesTwoSeparators();
+  void noAsksAgainAndRewritesPathIni();
+  void refindRunsDiscoveryAndReplacesTheWindow();
+  void loadStepPlaysStartupSoundAndSurvivesMissingFiles();
+  void emptyRotationWithCtfShowsOnlyNoMaps();
+  void ctfRefusalWritesNothing();
+  void oneVsOneNotesThenLaunches();
+  void serverTypesCommandLines_data();
+  void serverTypesCommandLines();
+  void unsafeValueIsRefused();
+  void missingGameIsReportedAndTheWindowStays();
 };
+
+void StartupLaunchTest::knownFolderOpensTheMainWindowAtOnce() {
+  UiFixture f;
+  TarvexApp app(f.services, f.appFolder);
+  app.start();
+  QVERIFY(app.mainWindow());
+  QVERIFY(app.mainWindow()->isVisible());
+  QVERIFY(!app.gameFolderDialog() || !app.gameFolderDialog()->isVisible());
+  QCOMPARE(child<QLineEdit>(app.mainWindow(), "PathText")->text(), QString::fromStdString(f.gameFolderText()));
+}
+
+void StartupLaunchTest::firstStartTakesTheRegistryFolder() {
+  UiFixture f(false);
+  f.services.registryValue = "/games/EF/stvoyHM.exe";
+  {
+    TarvexApp app(f.services, f.appFolder);
+    app.start();
+    QCOMPARE(pathIni(f), std::string("/games/EF/\r\n"));
+    QVERIFY(!app.mainWindow());
+    QCOMPARE(form2Path(app), QStringLiteral("/games/EF/"));
+    QVERIFY(f.services.messages().empty());
+    click(app.gameFolderDialog(), "Yes");
+    QVERIFY(app.mainWindow() && app.mainWindow()->isVisible());
+  }
+  f.services.clear();
+  TarvexApp again(f.services, f.appFolder);
+  again.start();
+  QVERIFY(again.mainWindow());
+  QCOMPARE(f.services.sounds(), std::vector<std::string>{"cfiles.wav"});
+}
+
+void StartupLaunchTest::registryValueWithTrailingNul() {
+  UiFixture f(false);
+  f.services.registryValue = std::string("/games/EF/stvoyHM.exe\0", 22);
+  TarvexApp app(f.services, f.appFolder);
+  app.start();
+  QCOMPARE(pathIni(f), std::string("/games/EF/\r\n"));
+}
+
+void StartupLaunchTest::withoutRegistryTheUserLocatesTheGame() {
+  UiFixture f(false);
+  f.services.fileAnswers.push_back("/opt/ef/stvoyHM.exe");
+  TarvexApp app(f.services, f.appFolder);
+  app.start();
+  QCOMPARE(f.services.log, (std::vector<std::string>{kNotInRegistry, kDialog}));
+  QCOMPARE(pathIni(f), std::string("/opt/ef/\r\n"));
+  QCOMPARE(form2Path(app), QStringLiteral("/opt/ef/"));
+}
+
+void StartupLaunchTest::cancelledDialogWritesNoFolder() {
+  UiFixture f(false);
+  TarvexApp app(f.services, f.appFolder);
+  app.start();
+  QCOMPARE(pathIni(f), std::string("\r\n\r\n"));
+  QVERIFY(app.gameFolderDialog()->isVisible());
+  QCOMPARE(form2Path(app), QString());
+}
+
+void StartupLaunchTest::emptyFirstLineRunsDiscovery() {
+  UiFixture f;
+  f.writeFile(f.appFolder / "path.ini", "\r\nsomething\r\n");
+  f.services.registryValue = "/g/stvoyHM.exe";
+  TarvexApp app(f.services, f.appFolder);
+  app.start();
+  QCOMPARE(pathIni(f), std::string("/g/\r\n"));
+  QVERIFY(!app.mainWindow());
+}
+
+void StartupLaunchTest::rootExecutableGivesTwoSeparators() {
+  UiFixture f(false);
+  f.services.fileAnswers.push_back("/stvoyHM.exe");
+  TarvexApp app(f.services, f.appFolder);
+  app.start();
+  QCOMPARE(pathIni(f), std::string("//\r\n"));
+}
+
+void StartupLaunchTest::noAsksAgainAndRewritesPathIni() {
+  UiFixture f(false);
+  f.services.registryValue = "/first/stvoyHM.exe";
+  TarvexApp app(f.services, f.appFolder);
+  app.start();
+  f.services.clear();
+  f.services.fileAnswers.push_back("/second/stvoyHM.exe");
+  click(app.gameFolderDialog(), "No");
+  QCOMPARE(f.services.log,
+           (std::vector<std::string>{"message:Please locate the Tarvex Executable (stvoyHM.exe)", kDialog}));
+  QCOMPARE(pathIni(f), std::string("/second/\r\n"));
+  QCOMPARE(form2Path(app), QStringLiteral("/second/"));
+  QVERIFY(app.gameFolderDialog()->isVisible());
+  QVERIFY(!app.mainWindow());
+}
+
+void StartupLaunchTest::refindRunsDiscoveryAndReplacesTheWindow() {
+  UiFixture f;
+  f.services.registryValue = "/found/stvoyHM.exe";
+  TarvexApp app(f.services, f.appFolder);
+  app.start();
+  QPointer<Form1> first = app.mainWindow();
+  f.services.clear();
+  click(first, "refind_path");
+  QCOMPARE(f.services.log, std::vector<std::string>{"sound:button4.wav"});  // registry found: no message, no dialog
+  QCOMPARE(pathIni(f), std::string("/found/\r\n"));
+  QVERIFY(app.gameFolderDialog()->isVisible());
+  QCOMPARE(form2Path(app), QStringLiteral("/found/"));
+  QTRY_VERIFY(!first);  // closed and gone
+  click(app.gameFolderDialog(), "Yes");
+  QVERIFY(app.mainWindow());
+  QCOMPARE(child<QLineEdit>(app.mainWindow(), "PathText")->text(), QStringLiteral("/found/"));
+}
+
+void StartupLaunchTest::loadStepPlaysStartupSoundAndSurvivesMissingFiles() {
+  UiFixture f;
+  std::filesystem::remove(f.appFolder / "maps.ini");
+  std::filesystem::remove(f.appFolder / "save" / "save1.sav");
+  Form1 window(f.services, f.appFolder);
+  window.setAttribute(Qt::WA_DeleteOnClose, false);
+  window.load();
+  QCOMPARE(f.services.log.size(), std::size_t(2));
+  QCOMPARE(f.services.log[0], std::string("sound:cfiles.wav"));
+  QVERIFY(f.services.log[1].find("maps.ini") != std::string::npos);
+  QCOMPARE(child<QListWidget>(&window, "LoadedMaps")->count(), 0);
+  QCOMPARE(child<QLineEdit>(&window, "save_text")->text(), QString());
+  QCOMPARE(child<QComboBox>(&window, "save_select")->currentText(), QStringLiteral("Save File #1"));
+  QCOMPARE(child<QComboBox>(&window, "save_select")->count(), 9);
+}
+
+void StartupLaunchTest::emptyRotationWithCtfShowsOnlyNoMaps() {
+  UiFixture f;
+  auto w = f.loadedWindow();
+  click(w.get(), "Game_CTF");
+  click(w.get(), "game_1v1");
+  f.services.clear();
+  click(w.get(), "Engage");
+  QCOMPARE(f.services.log, std::vector<std::string>{"message:! No Maps Selected !"});
+  QVERIFY(w->isVisible());
+}
+
+void StartupLaunchTest::ctfRefusalWritesNothing() {
+  UiFixture f;
+  auto w = f.loadedWindow();
+  click(w.get(), "AllMaps");  // Holomatch maps first
+  click(w.get(), "Game_CTF");
+  f.services.clear();
+  click(w.get(), "Engage");
+  QCOMPARE(f.services.log, std::vector<std::string>{"message:" + std::string(kCtfLaunchMessage)});
+  QVERIFY(!std::filesystem::exists(f.gameFolder / "BaseEF" / "tarvex.cfg"));
+  QVERIFY(f.services.started.empty());
+}
+
+void StartupLaunchTest::oneVsOneNotesThenLaunches() {
+  UiFixture f;
+  TarvexApp app(f.services, f.appFolder);
+  app.start();
+  QPointer<Form1> w = app.mainWindow();
+  clickItem(child<QListWidget>(w, "LoadedMaps"), QStringLiteral("hm_voy1"));
+  click(w, "b_add_map");
+  click(w, "b_add_map");
+  click(w, "game_1v1");
+  QSignalSpy finished(&app, &TarvexApp::finished);
+  f.services.clear();
+  click(w, "Engage");
+  QCOMPARE(f.services.log.size(), std::size_t(3));
+  QCOMPARE(f.services.log[0], "message:" + std::string(kOneVsOneNote));
+  QVERIFY(f.services.log[1].rfind("start:", 0) == 0);
+  QCOMPARE(f.services.log[2], std::string("sound:stegize.wav"));
+  const std::string script = f.readFile(f.gameFolder / "BaseEF" / "tarvex.cfg");
+  QVERIFY(script.find("Set m2 \"fraglimit 10; timelimit 0; capturelimit 5; map hm_voy1; set nextmap vstr m1\"") !=
+          std::string::npos);
+  QCOMPARE(finished.count(), 1);
+  QTRY_VERIFY(!w);  // every window closed
+}
+
+void StartupLaunchTest::serverTypesCommandLines_data() {
+  QTest::addColumn<QString>("type");
+  QTest::addColumn<bool>("network");
+  QTest::addColumn<QString>("arguments");
+  QTest::newRow("non-dedicated") << "NonDedicated_Button" << false
+                                 << "+set dedicated 0 +sets configured_by Tarvex +exec tarvex.cfg";
+  QTest::newRow("lan") << "Dedicated_button" << false << "+set dedicated 1 +sets configured_by Tarvex +exec tarvex.cfg";
+  QTest::newRow("internet") << "dedicated_internet" << false
+                            << "+set dedicated 2 +sets configured_by Tarvex +exec tarvex.cfg";
+  QTest::newRow("port and ip") << "dedicated_internet" << true
+                               << "+set dedicated 2 +set net_port 27660 +set net_ip 192.0.2.1 +sets configured_by "
+                                  "Tarvex +exec tarvex.cfg";
+}
+
+void StartupLaunchTest::serverTypesCommandLines() {
+  QFETCH(QString, type);
+  QFETCH(bool, network);
+  QFETCH(QString, arguments);
+  UiFixture f;
+  auto w = f.loadedWindow();
+  click(w.get(), "AllMaps");
+  click(w.get(), type.toLatin1().constData());
+  if (network) {
+    click(w.get(), "NetPort_Yes");
+    click(w.get(), "NetIP_Check");
+    child<QLineEdit>(w.get(), "NetIP")->setText(QStringLiteral("192.0.2.1"));
+  }
+  click(w.get(), "Engage");
+  QCOMPARE(f.services.started.size(), std::size_t(1));
+  const ProcessRequest& request = f.services.started[0];
+  QCOMPARE(request.executable, (f.gameFolder / "stvoyHM.exe").string());
+  QCOMPARE(request.workingFolder, f.gameFolderText());
+  QCOMPARE(QString::fromStdString(commandLineText(request.arguments)), "stvoyHM.exe " + arguments);
+  const std::string script = f.readFile(f.gameFolder / "BaseEF" / "tarvex.cfg");
+  QCOMPARE(script, renderLaunchScript(w->configuration().settings, w->configuration().rotation.maps,
+                                      w->configuration().catalogue));
+  if (network) QVERIFY(script.find("+seta net_port 27660\r\nset g_gametype") != std::string::npos);
+}
+
+void StartupLaunchTest::unsafeValueIsRefused() {
+  UiFixture f;
+  auto w = f.loadedWindow();
+  click(w.get(), "AllMaps");
+  child<QLineEdit>(w.get(), "Server_Name")->setText(QStringLiteral("a\"; quit; \"b"));
+  f.services.clear();
+  click(w.get(), "Engage");
+  QCOMPARE(f.services.messages().size(), std::size_t(1));
+  QVERIFY(f.services.messages()[0].find("Server_Name") != std::string::npos);
+  QVERIFY(!std::filesystem::exists(f.gameFolder / "BaseEF" / "tarvex.cfg"));
+  QVERIFY(w->isVisible());
+}
+
+void StartupLaunchTest::missingGameIsReportedAndTheWindowStays() {
+  UiFixture f;
+  std::filesystem::remove(f.gameFolder / "stvoyHM.exe");
+  TarvexApp app(f.services, f.appFolder);
+  app.start();
+  QPointer<Form1> w = app.mainWindow();
+  click(w, "AllMaps");
+  f.services.clear();
+  click(w, "Engage");
+  QCOMPARE(f.services.messages().size(), std::size_t(1));
+  QVERIFY(f.services.messages()[0].find("stvoyHM.exe") != std::string::npos);
+  QVERIFY(f.services.sounds().empty());
+  QVERIFY(w && w->isVisible());
+}
+
 QTEST_MAIN(StartupLaunchTest)
 #include "StartupLaunchTest.moc"
