@@ -2,6 +2,7 @@
 // the links.
 #include <QDir>
 #include <QTabWidget>
+#include <QFile>
 #include <QTimer>
 
 #include "UiFixture.h"
@@ -16,6 +17,11 @@ class WindowTest : public QObject {
  private slots:
   void grabsEveryTabForPeopleToLookAt();
   void startsOnServerTabWithStartValues();
+  void logoFramesAndTheirDelays();
+  void timerShowsEachFrameForItsDelayAndLoops();
+  void delayOfZeroRestsOnThatFrame();
+  void logoFailuresAreReportedWithAStopIcon();
+  void linksPlayTheirSoundBeforeOpening();
 };
 
 void WindowTest::grabsEveryTabForPeopleToLookAt() {
@@ -41,6 +47,110 @@ void WindowTest::startsOnServerTabWithStartValues() {
   QCOMPARE(window->size(), QSize(630, 528));
   QCOMPARE(child<QTabWidget>(window.get(), "TAB_General")->currentIndex(), 0);
   QCOMPARE(child<QAbstractButton>(window.get(), "Engage")->text(), QStringLiteral("ENGAGE! "));
+}
+
+namespace {
+// A GIF of three 1x1 frames with the given delays (hundredths of a second).
+QByteArray threeFrameGif(int d1, int d2, int d3) {
+  QByteArray gif("GIF89a");
+  gif.append(QByteArray::fromHex("01000100f00000ffffff000000"));  // screen, 2-colour table ending in 00
+  for (int delay : {d1, d2, d3}) {
+    gif.append(QByteArray::fromHex("21f904"));
+    gif.append(char(0));
+    gif.append(char(delay & 0xff));
+    gif.append(char(delay >> 8));
+    gif.append(QByteArray::fromHex("0000"));
+    gif.append(QByteArray::fromHex("2c000000000100010000"));
+    gif.append(QByteArray::fromHex("02024401" "00"));
+  }
+  // As the logo tool writes it: a spare 00 before the trailer, so that the
+  // last frame keeps its block terminator when the cutter drops two bytes.
+  gif.append(char(0));
+  gif.append(char(0x3b));
+  return gif;
+}
+
+std::string writeGif(const UiFixture& f, const QByteArray& bytes) {
+  const auto path = f.appFolder / "test.gif";
+  f.writeFile(path, bytes.toStdString());
+  return path.string();
+}
+}  // namespace
+
+void WindowTest::logoFramesAndTheirDelays() {
+  UiFixture f;
+  auto window = f.loadedWindow();
+  Logo& logo = window->logo();
+  QCOMPARE(logo.elements().size(), 6);
+  QCOMPARE(logo.lastFrameIndex(), 5);
+  const QStringList delays{"1200", "120", "120", "900", "120", "120"};
+  for (int i = 0; i < 6; ++i) QCOMPARE(logo.elements()[i]->property("tag").toString(), delays[i]);
+  QVERIFY(logo.timer().isActive());
+  QCOMPARE(logo.timer().interval(), 1200);
+  QVERIFY(!logo.elements()[0]->pixmap().isNull());
+  QVERIFY(!QFile::exists(QStringLiteral("temp.gif")));
+}
+
+void WindowTest::timerShowsEachFrameForItsDelayAndLoops() {
+  UiFixture f;
+  QLabel element0;
+  Logo logo(&element0, f.services);
+  QVERIFY(logo.load(writeGif(f, threeFrameGif(10, 20, 30))));
+  logo.start();
+  QCOMPARE(logo.elements().size(), 3);
+  QList<int> shown, intervals;
+  for (int tick = 0; tick < 6; ++tick) {
+    logo.tick();
+    shown << logo.frameIndex();
+    intervals << logo.timer().interval();
+    QVERIFY(!logo.elements()[logo.frameIndex()]->isHidden());
+  }
+  QCOMPARE(shown, (QList<int>{1, 2, 0, 1, 2, 0}));
+  QCOMPARE(intervals, (QList<int>{200, 300, 100, 200, 300, 100}));
+}
+
+void WindowTest::delayOfZeroRestsOnThatFrame() {
+  UiFixture f;
+  QLabel element0;
+  Logo logo(&element0, f.services);
+  QVERIFY(logo.load(writeGif(f, threeFrameGif(10, 0, 30))));
+  logo.start();
+  QVERIFY(logo.timer().isActive());
+  logo.tick();
+  QCOMPARE(logo.frameIndex(), 1);
+  QVERIFY(!logo.timer().isActive());
+}
+
+void WindowTest::logoFailuresAreReportedWithAStopIcon() {
+  UiFixture f;
+  QLabel element0;
+  Logo logo(&element0, f.services);
+  QVERIFY(!logo.load((f.appFolder / "nothing.gif").string()));
+  QVERIFY(!logo.load(writeGif(f, QByteArray("GIF89a no extension at all"))));
+  QVERIFY(!logo.load(writeGif(f, QByteArray("GIF89a") + QByteArray::fromHex("0021f9040000") + "junk")));
+  QCOMPARE(f.services.messages(),
+           (std::vector<std::string>{"File " + (f.appFolder / "nothing.gif").string() + " not found",
+                                     "This file is not a *.gif file", "Error No. 481 when reading file"}));
+  QCOMPARE(f.services.icons, std::vector<Services::Icon>(3, Services::Icon::Stop));
+  QVERIFY(!logo.timer().isActive());
+}
+
+void WindowTest::linksPlayTheirSoundBeforeOpening() {
+  UiFixture f;
+  auto window = f.loadedWindow();
+  for (const char* name : {"Label101", "Label97", "Label96"}) {
+    auto* label = child<QLabel>(window.get(), name);
+    reveal(label);
+    QCOMPARE(label->cursor().shape(), Qt::PointingHandCursor);
+    QTest::mouseClick(label, Qt::LeftButton, {}, label->rect().center());
+  }
+  QCOMPARE(f.services.log.size(), std::size_t(6));
+  QCOMPARE(f.services.log[0], std::string("sound:button1.wav"));
+  QVERIFY(f.services.log[1].rfind("link:http", 0) == 0);
+  QCOMPARE(f.services.log[2], std::string("sound:button3.wav"));
+  QVERIFY(f.services.log[3].rfind("link:mailto:", 0) == 0);
+  QCOMPARE(f.services.log[4], std::string("sound:button7.wav"));
+  QVERIFY(f.services.log[5].rfind("link:http", 0) == 0);
 }
 
 QTEST_MAIN(WindowTest)
