@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   app.setApplicationName(QStringLiteral("Tarvex"));
   tarvex::QtServices services;
-  const std::filesystem::path appFolder = tarvex::toBytes(QDir::toNativeSeparators(QApplication::applicationDirPath()));
+  const std::filesystem::path appFolder = tarvex::toPathBytes(QDir::toNativeSeparators(QApplication::applicationDirPath()));
   tarvex::TarvexApp tarvexApp(services, appFolder);
   tarvexApp.start();
   return app.exec();

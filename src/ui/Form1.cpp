@@ -506,7 +506,7 @@ void Form1::load() {
 
   const PathIni ini = readPathIni(appFolder_);
   const std::string gameFolder = ini.gameFolder;
-  pathText_->setText(fromBytes(gameFolder));
+  pathText_->setText(fromPathBytes(gameFolder));
 
   const std::filesystem::path catalogueFile = appFolder_ / "maps.ini";
   CatalogueLoad loaded = loadCatalogueFile(catalogueFile);

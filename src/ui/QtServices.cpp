@@ -15,7 +15,7 @@ namespace tarvex {
 
 void QtServices::message(const std::string& text, Icon icon) {
   QMessageBox box(icon == Icon::Stop ? QMessageBox::Critical : QMessageBox::NoIcon, QStringLiteral("Tarvex"),
-                  fromBytes(text), QMessageBox::Ok, QApplication::activeWindow());
+                  fromPathBytes(text), QMessageBox::Ok, QApplication::activeWindow());
   box.exec();
 }
 
@@ -35,7 +35,7 @@ std::optional<std::string> QtServices::openFile(const std::string& title, const 
   dialog.selectFile(fromBytes(presetName));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   // Qt answers with forward slashes even on Windows; the folder rule wants the platform's separator.
-  return toBytes(QDir::toNativeSeparators(dialog.selectedFiles().constFirst()));
+  return toPathBytes(QDir::toNativeSeparators(dialog.selectedFiles().constFirst()));
 }
 
 void QtServices::playWave(const std::string& path) { platform::playWave(path); }

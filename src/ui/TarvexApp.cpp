@@ -80,7 +80,7 @@ void TarvexApp::showForm2(const std::string& folder) {
     });
     connect(form2_, &Form2::no, this, &TarvexApp::onNo);
   }
-  form2_->setPath(fromBytes(folder));
+  form2_->setPath(fromPathBytes(folder));
   form2_->show();
 }
 
