@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QListWidget>
+#include <QPainter>
 #include <QPixmap>
 #include <QRegularExpressionValidator>
 #include <QScreen>
@@ -42,23 +43,20 @@ constexpr Link kHomepage{"Label101", "Tarvex Homepage", "https://tarvex.github.i
 constexpr Link kWebSite{"Label96", "https://github.com/tarvex", "https://github.com/tarvex", 7};
 constexpr Link kMail{"Label97", "tarvex@users.noreply.github.com", "mailto:tarvex@users.noreply.github.com", 3};
 
-QValidator* digitFilter(QObject* parent) {
-  return new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), parent);
-}
+
 }  // namespace
 
 Form1::Form1(Services& services, std::filesystem::path appFolder, QWidget* parent)
     : QWidget(parent), services_(services), appFolder_(std::move(appFolder)) {
   initResources();
   setObjectName(QStringLiteral("Form1"));
+  // The digit filter, shared by every digits-only box: digits typed or pasted, editing keys work.
+  digits_ = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this);
   // The layout was drawn for a small 8-point desktop font.
   setFont(layout::windowFont());
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Tarvex     beta 3.13"));
   setFixedSize(630, 528);
-  // Black around the tabs only: an id selector keeps the pages in the desktop's colours.
-  setAttribute(Qt::WA_StyledBackground);
-  setStyleSheet(QStringLiteral("#Form1 { background-color: black; }"));
 
   image1_ = new QLabel(this);
   image1_->setObjectName(QStringLiteral("Image1"));
@@ -103,6 +101,11 @@ Form1::Form1(Services& services, std::filesystem::path appFolder, QWidget* paren
 
 Form1::~Form1() = default;
 
+void Form1::paintEvent(QPaintEvent*) {
+  // Black around the tab control; the pages keep the desktop's colours.
+  QPainter(this).fillRect(rect(), Qt::black);
+}
+
 std::string Form1::appFile(const char* name) const { return appFolderText_ + name; }
 
 void Form1::sound(int number) {
@@ -117,7 +120,7 @@ QWidget* Form1::placeField(const char* name, QWidget* parent, QRect rect) {
   if (spec.kind == FieldKind::Text) {
     auto* edit = layout::lineEdit(parent, name, rect);
     if (spec.maxLength > 0) edit->setMaxLength(spec.maxLength);
-    if (spec.digitsOnly) edit->setValidator(digitFilter(edit));
+    if (spec.digitsOnly) edit->setValidator(digits_);
     if (spec.readOnly) edit->setReadOnly(true);
     widget = edit;
   } else {
@@ -264,7 +267,7 @@ void Form1::buildSettingsTab(QWidget* tab) {
 QLineEdit* Form1::limitBox(const char* name, QWidget* parent, QRect rect, const QString& text) {
   auto* edit = layout::lineEdit(parent, name, rect);
   edit->setMaxLength(3);
-  edit->setValidator(digitFilter(edit));
+  edit->setValidator(digits_);
   edit->setText(text);
   return edit;
 }
@@ -316,7 +319,9 @@ void Form1::buildMapsTab(QWidget* tab) {
   layout::label(custom, QStringLiteral("Capture Limit"), twips(3960, 270, 0, 0), QColor(), true);
   optionsMapName_ = layout::lineEdit(custom, "Options_Map_Name", twips(120, 510, 1815, 315));
   optionsMapName_->setReadOnly(true);
-  optionsMapName_->setStyleSheet(QStringLiteral("background: #c8c8c8;"));
+  QPalette grey = optionsMapName_->palette();
+  grey.setColor(QPalette::Base, QColor(0xc8, 0xc8, 0xc8));
+  optionsMapName_->setPalette(grey);
   customFrag_ = limitBox("Custom_Frag_limit", custom, twips(2040, 510, 855, 315), QString());
   customTime_ = limitBox("Custom_Time_Limit", custom, twips(3000, 510, 855, 315), QString());
   customCapture_ = limitBox("Custom_Capture_Limit", custom, twips(3960, 510, 1095, 315), QString());
@@ -382,7 +387,7 @@ void Form1::buildSaveTab(QWidget* tab) {
   saveSelect_->setEditable(false);  // only the nine slots can be picked
   layout::label(tab, QStringLiteral("Description:"), page(3885, 2640, 0, 0), QColor(), true);
   saveText_ = layout::lineEdit(tab, "save_text", page(600, 2880, 8055, 360));
-  saveText_->setStyleSheet(QStringLiteral("color: #008000;"));
+  layout::setTextColour(saveText_, kGreen);
   auto* loadButton = layout::button(tab, "Load", QStringLiteral("Load"), page(2400, 3600, 1695, 375));
   auto* saveButton = layout::button(tab, "Save", QStringLiteral("Save"), page(4800, 3600, 1695, 375));
   connect(saveSelect_, &QComboBox::activated, this, [this] { showSlotDescription(); });
@@ -477,7 +482,10 @@ void Form1::buildAboutTab(QWidget* tab) {
   for (const auto& place : links) {
     auto* label = new layout::LinkLabel(QString::fromLatin1(place.link->caption), tab);
     label->setObjectName(QString::fromLatin1(place.link->name));
-    label->setStyleSheet(QStringLiteral("color: #0000e0; text-decoration: underline;"));
+    layout::setTextColour(label, kBlue);
+    QFont underlined = label->font();
+    underlined.setUnderline(true);
+    label->setFont(underlined);
     label->setCursor(Qt::PointingHandCursor);
     label->adjustSize();
     // Centred one under the other on the page.

@@ -16,6 +16,7 @@ class QListWidget;
 class QListWidgetItem;
 class QComboBox;
 class QTabWidget;
+class QValidator;
 
 namespace tarvex {
 
@@ -41,6 +42,9 @@ class Form1 : public QWidget {
  signals:
   void refindRequested();
   void launched();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   void buildServerTab(QWidget* tab);
@@ -88,6 +92,7 @@ class Form1 : public QWidget {
   std::int16_t addedMapCount_ = 0;
   QHash<QString, QWidget*> fields_;
   std::unique_ptr<Logo> logo_;
+  QValidator* digits_ = nullptr;
 
   QTabWidget* tabs_ = nullptr;
   QLabel* image1_ = nullptr;

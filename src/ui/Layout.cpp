@@ -27,7 +27,7 @@ QRect page(int left, int top, int width, int height) {
 
 QLabel* label(QWidget* parent, const QString& text, QRect rect, const QColor& colour, bool bold, bool wrap) {
   auto* l = new QLabel(text, parent);
-  if (colour.isValid()) l->setStyleSheet(QStringLiteral("color: %1;").arg(colour.name()));
+  if (colour.isValid()) setTextColour(l, colour);
   if (bold) {
     QFont font = l->font();
     font.setBold(true);
@@ -44,16 +44,25 @@ QLabel* label(QWidget* parent, const QString& text, QRect rect, const QColor& co
 
 QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, QRect rect, bool boldCaption,
                  const QColor& captionColour) {
-  auto* box = new QGroupBox(caption, parent);
+  // The caption is a label of its own on the frame's top edge, as the old
+  // frames drew it: its font and colour stay its own and reach no child.
+  auto* box = new QGroupBox(parent);
   box->setObjectName(QString::fromLatin1(name));
-  // An id selector, so that frames inside this one keep their own look.
-  QString style = QStringLiteral("QGroupBox#%1 { %2 %3 }")
-                      .arg(QString::fromLatin1(name), boldCaption ? QStringLiteral("font-weight: bold;") : QString(),
-                           captionColour.isValid() ? QStringLiteral("color: %1;").arg(captionColour.name())
-                                                   : QString());
-  box->setStyleSheet(style);
-  box->setGeometry(rect);
+  box->setGeometry(rect.adjusted(0, 7, 0, 0));
+  if (!caption.isEmpty()) {
+    auto* title = label(parent, caption, QRect(rect.x() + 6, rect.y(), 0, 0), captionColour, boldCaption);
+    title->setObjectName(QString::fromLatin1(name) + QStringLiteral("_caption"));
+    title->setAutoFillBackground(true);
+    title->raise();
+  }
   return box;
+}
+
+void setTextColour(QWidget* widget, const QColor& colour) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::WindowText, colour);
+  palette.setColor(QPalette::Text, colour);
+  widget->setPalette(palette);
 }
 
 QPushButton* button(QWidget* parent, const char* name, const QString& caption, QRect rect) {

@@ -26,6 +26,8 @@ QLabel* label(QWidget* parent, const QString& text, QRect rect, const QColor& co
               bool bold = false, bool wrap = false);
 QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, QRect rect, bool boldCaption = true,
                  const QColor& captionColour = QColor());
+// Colours a label's or a box's text (a palette, not a style sheet: cheap, and no child inherits it).
+void setTextColour(QWidget* widget, const QColor& colour);
 QPushButton* button(QWidget* parent, const char* name, const QString& caption, QRect rect);
 QLineEdit* lineEdit(QWidget* parent, const char* name, QRect rect);
 

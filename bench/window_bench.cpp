@@ -1,0 +1,130 @@
+// The window's costs that a user waits for: restoring a large slot into the
+// window, and the window's start-up next to a bare Qt window with the same
+// number of controls. Run offscreen: QT_QPA_PLATFORM=offscreen bench/window_bench
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <filesystem>
+#include <cstdio>
+#include <fstream>
+
+#include "services/Services.h"
+#include "ui/Form1.h"
+
+using namespace tarvex;
+
+namespace {
+class SilentServices : public Services {
+ public:
+  void message(const std::string&, Icon) override {}
+  std::optional<std::string> prompt(const std::string&, const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> openFile(const std::string&, const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
+  void playWave(const std::string&) override {}
+  std::string startProcess(const ProcessRequest&) override { return {}; }
+  void openLink(const std::string&) override {}
+  std::string readRegistry(const std::string&, const std::string&) override { return {}; }
+};
+
+std::filesystem::path programFolder() { return TARVEX_PROGRAM_DIR; }
+}  // namespace
+
+static void BM_Form1StartUp(benchmark::State& state) {
+  SilentServices services;
+  for (auto _ : state) {
+    Form1 window(services, programFolder());
+    window.setAttribute(Qt::WA_DeleteOnClose, false);
+    window.load();
+    window.show();
+    QApplication::processEvents();
+  }
+}
+BENCHMARK(BM_Form1StartUp)->Unit(benchmark::kMillisecond);
+
+namespace {
+// The number of widgets of the real window, so the comparison stays fair as it grows.
+qsizetype controlCount() {
+  SilentServices services;
+  Form1 reference(services, programFolder());
+  return reference.findChildren<QWidget*>().size();
+}
+
+void showBareWindow(qsizetype count) {
+    QWidget window;
+    window.setFixedSize(630, 528);
+    auto* tabs = new QTabWidget(&window);
+    tabs->setGeometry(7, 66, 617, 416);
+    QWidget* pages[7];
+    for (int i = 0; i < 7; ++i) tabs->addTab(pages[i] = new QWidget, QStringLiteral("Tab %1").arg(i));
+    for (qsizetype i = 0; i < count - 9; ++i) {
+      QWidget* page = pages[i % 7];
+      QWidget* control = i % 3 == 0 ? static_cast<QWidget*>(new QLineEdit(page))
+                         : i % 3 == 1 ? static_cast<QWidget*>(new QLabel(QStringLiteral("Label"), page))
+                                      : static_cast<QWidget*>(new QPushButton(QStringLiteral("B"), page));
+      control->setGeometry(int(i % 20) * 30, int(i / 20) * 20 % 380, 28, 18);
+    }
+    window.show();
+    QApplication::processEvents();
+}
+}  // namespace
+
+static void BM_BareWindowSameControls(benchmark::State& state) {
+  const qsizetype count = controlCount();
+  for (auto _ : state) showBareWindow(count);
+}
+BENCHMARK(BM_BareWindowSameControls)->Unit(benchmark::kMillisecond);
+
+static void BM_RestoreSlotIntoWindow(benchmark::State& state) {
+  SilentServices services;
+  QTemporaryDir dir;
+  const std::filesystem::path app = dir.path().toStdString();
+  std::filesystem::copy(programFolder(), app, std::filesystem::copy_options::recursive);
+  Form1 window(services, app);
+  window.setAttribute(Qt::WA_DeleteOnClose, false);
+  window.load();
+  Configuration config = window.configuration();
+  for (int i = 0; i < 10000; ++i) config.rotation.maps.push_back("hm_voy1");
+  while (config.catalogue.rows.size() < 50) config.catalogue.rows.push_back(config.catalogue.rows.front());
+  std::ofstream(app / "save" / "save1.sav", std::ios::binary) << writeSave("Save File #1", "big", config);
+  auto* load = window.findChild<QPushButton*>(QStringLiteral("Load"));
+  for (auto _ : state) {
+    load->click();
+    QApplication::processEvents();
+  }
+}
+BENCHMARK(BM_RestoreSlotIntoWindow)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+  QApplication app(argc, argv);
+  // One start-up from process start to the window shown, for bench/startup-compare.sh.
+  if (argc == 2 && std::string(argv[1]) == "--startup=real") {
+    SilentServices services;
+    Form1 window(services, programFolder());
+    window.load();
+    window.show();
+    QApplication::processEvents();
+    return 0;
+  }
+  if (argc == 3 && std::string(argv[1]) == "--startup=bare") {
+    showBareWindow(std::stoi(argv[2]));
+    return 0;
+  }
+  if (argc == 2 && std::string(argv[1]) == "--count") {
+    std::printf("%d\n", int(controlCount()));
+    return 0;
+  }
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
