@@ -33,12 +33,12 @@ done
 
 # The score-table picture of the "Server" tab (553 x 175).
 "$IM" -size 553x175 gradient:'#0b1a33'-'#02060d' -font "$FONT" -fill '#e8c860' -pointsize 18 \
-  -annotate +16+28 'HOLOMATCH  -  SCORES' -fill '#9fb7e0' -pointsize 13 \
-  -annotate +16+56 'PLAYER                 FRAGS    TIME    PING' \
-  -fill white -annotate +16+80 'Tuvok                     31       14      42' \
-  -annotate +16+100 'Seven                     27       14      57' \
-  -annotate +16+120 'Munro                     22       13      64' \
-  -annotate +16+140 'Chell                     15       12      88' \
+  -annotate +16+28 'HOLOMATCH  -  SCORES' -font DejaVu-Sans-Mono-Bold -fill '#9fb7e0' -pointsize 13 \
+  -annotate +16+56 'PLAYER     FRAGS   TIME   PING' -fill white \
+  -annotate +16+80 'Tuvok         31     14     42' \
+  -annotate +16+100 'Seven         27     14     57' \
+  -annotate +16+120 'Munro         22     13     64' \
+  -annotate +16+140 'Chell         15     12     88' \
   -stroke '#e8c860' -draw "line 16,64 537,64" src/ui/scoretable.png
 
 # The animated logo: 369 x 57 frames reading "Tarvex", with different delays.
@@ -54,7 +54,7 @@ done
 rm -rf "$tmp"
 
 # Button sounds: short and distinct; the launch sound a little longer.
-tone() { sox -q -n -r 22050 -c 1 -b 16 "data/$1" synth "${@:2}" ; }
+tone() { sox -q -D -n -r 22050 -c 1 -b 16 "data/$1" synth "${@:2}" ; }
 tone button1.wav 0.08 sine 880 fade 0 0.08 0.04 vol 0.5
 tone button2.wav 0.09 sine 660 fade 0 0.09 0.05 vol 0.5
 tone button3.wav 0.10 sine 990:1320 fade 0 0.10 0.05 vol 0.45

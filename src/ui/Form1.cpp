@@ -138,7 +138,7 @@ QWidget* Form1::placeField(const char* name, QWidget* parent, QRect rect) {
 QWidget* Form1::placeBoxWithLabel(const char* name, QWidget* parent, int left, int top, int labelWidth) {
   QWidget* box = placeField(name, parent, twips(left, top, 255, 255));
   const QString caption = QString::fromLatin1(fieldSpec(name).caption.data(), qsizetype(fieldSpec(name).caption.size()));
-  layout::label(parent, caption, twips(left + 300, top + 15, labelWidth, labelWidth ? 255 : 0), QColor(), false,
+  layout::label(parent, caption, twips(left + 300, top + 15, labelWidth, labelWidth ? 450 : 0), QColor(), false,
                 labelWidth > 0);
   return box;
 }
@@ -416,16 +416,16 @@ void Form1::buildAdvancedTab(QWidget* tab) {
   layout::label(advanced, QStringLiteral("Reserverd Megs For Server"), twips(3060, 330, 0, 0), QColor(), true);
   placeField("write_memory", advanced, twips(3060, 705, 255, 255));
   textRow("Memory", 3360, 690, 435, QStringLiteral("Change Reserved Memory?"), 3860);
-  placeBoxWithLabel("holo_yes", advanced, 3060, 1125, 2400);
+  placeBoxWithLabel("holo_yes", advanced, 3060, 1125, 2500);
   // Right column
-  layout::label(advanced, QStringLiteral("Allow Clients to Download?"), twips(5820, 330, 0, 0), QColor(), true);
-  placeField("download_yes", advanced, twips(5820, 705, 255, 255));
-  textRow("MaxPackets", 6120, 690, 495, QStringLiteral("Max Packets"), 6680);
-  layout::label(advanced, QStringLiteral("Write MaxRate?"), twips(5820, 1110, 0, 0), QColor(), true);
-  placeField("write_max_yes", advanced, twips(5820, 1440, 255, 255));
-  textRow("MaxRate", 6120, 1425, 615, QString(), 0);
+  layout::label(advanced, QStringLiteral("Allow Clients to Download?"), twips(6000, 330, 0, 0), QColor(), true);
+  placeField("download_yes", advanced, twips(6000, 705, 255, 255));
+  textRow("MaxPackets", 6300, 690, 495, QStringLiteral("Max Packets"), 6860);
+  layout::label(advanced, QStringLiteral("Write MaxRate?"), twips(6000, 1110, 0, 0), QColor(), true);
+  placeField("write_max_yes", advanced, twips(6000, 1440, 255, 255));
+  textRow("MaxRate", 6300, 1425, 615, QString(), 0);
   layout::label(advanced, QStringLiteral("Warning:  Don't change this unless you understand how it works."),
-                twips(5820, 1770, 2640, 435), kRed, false, true);
+                twips(6000, 1770, 2460, 660), kRed, false, true);
   // Full rows
   layout::label(advanced, QStringLiteral("Create a Server Log File?"), twips(120, 2325, 0, 0));
   placeField("gamelogcheck", advanced, twips(2040, 2310, 255, 255));
@@ -436,7 +436,7 @@ void Form1::buildAdvancedTab(QWidget* tab) {
     placeField(masters[i], advanced, twips(1560, 2715 + i * 300, 3795, 285));
   }
 
-  layout::label(tab, QStringLiteral("Current Game Folder Path:"), page(1200, 4965, 0, 0), QColor(), true);
+  layout::label(tab, QStringLiteral("Current Game Folder Path:"), page(900, 4965, 0, 0), QColor(), true);
   pathText_ = layout::lineEdit(tab, "PathText", page(3375, 4935, 4935, 285));
   pathText_->setReadOnly(true);
   auto* refind = layout::button(tab, "refind_path", QStringLiteral("Refind Game Path"), page(3555, 5280, 2175, 375));

@@ -48,9 +48,9 @@ QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, QRec
   // frames drew it: its font and colour stay its own and reach no child.
   auto* box = new QGroupBox(parent);
   box->setObjectName(QString::fromLatin1(name));
-  box->setGeometry(rect.adjusted(0, 7, 0, 0));
+  box->setGeometry(rect);
   if (!caption.isEmpty()) {
-    auto* title = label(parent, caption, QRect(rect.x() + 6, rect.y(), 0, 0), captionColour, boldCaption);
+    auto* title = label(parent, caption, QRect(rect.x() + 6, std::max(0, rect.y() - 7), 0, 0), captionColour, boldCaption);
     title->setObjectName(QString::fromLatin1(name) + QStringLiteral("_caption"));
     title->setAutoFillBackground(true);
     title->raise();
