@@ -4,6 +4,7 @@
 // Extension, and every frame gets the file's whole header in front of it.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,16 +19,29 @@ struct GifFrame {
   int top = 0;
 };
 
-struct GifCut {
-  enum class Status { Ok, NotGif } status = Status::NotGif;
-  std::size_t headerLength = 0;  // the file's first bytes, up to the first marker's 00 21
-  std::vector<GifFrame> frames;  // views into the file; memory stays linear in the file's size
+// Hands out the frames one at a time, so that memory stays constant whatever
+// the file holds; the caller decodes each frame and may stop at any point.
+class GifCutter {
+ public:
+  explicit GifCutter(std::string_view file);
+
+  bool isGif() const { return isGif_; }
+  std::size_t headerLength() const { return headerLength_; }
+  std::optional<GifFrame> next();
 
   // Header + chunk: a GIF file of its own holding one frame.
-  std::string frameFile(std::string_view file, const GifFrame& frame) const;
+  std::string frameFile(const GifFrame& frame) const;
+
+ private:
+  std::string_view file_;
+  bool isGif_ = false;
+  bool done_ = false;
+  std::size_t headerLength_ = 0;  // the file's first bytes, up to the first marker's 00 21
+  std::size_t start_ = 0;         // the current frame's F9 byte
 };
 
-GifCut cutGif(std::string_view file);
+// Every frame at once, for callers that want the whole list.
+std::vector<GifFrame> allFrames(GifCutter& cutter);
 
 inline constexpr const char* kNotGifMessage = "This file is not a *.gif file";
 std::string logoNotFoundMessage(std::string_view file);

@@ -1,5 +1,6 @@
 // Windows: CreateProcess, the registry API and winmm's synchronous player.
 #ifdef _WIN32
+#define NOMINMAX
 #include <windows.h>
 #include <mmsystem.h>
 

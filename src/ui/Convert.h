@@ -7,6 +7,7 @@
 // bytes of the local file system: the ANSI code page on Windows, UTF-8 elsewhere.
 
 #include <QString>
+#include <filesystem>
 #include <string>
 
 namespace tarvex {
@@ -32,5 +33,13 @@ inline QString fromPathBytes(const std::string& bytes) {
 }
 
 inline std::string toPathBytes(const QString& text) { return text.toLocal8Bit().toStdString(); }
+
+inline QString toQString(const std::filesystem::path& path) {
+#ifdef _WIN32
+  return QString::fromStdWString(path.wstring());
+#else
+  return QString::fromLocal8Bit(path.string());
+#endif
+}
 
 }  // namespace tarvex

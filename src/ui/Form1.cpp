@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QListWidget>
+#include <QImage>
 #include <QPainter>
 #include <QPixmap>
 #include <QRegularExpressionValidator>
@@ -598,9 +599,10 @@ void Form1::replaceRotation(MapClass mapClass) {
 void Form1::showPicture(const MapEntry& row) {
   // The picture's name carries its own leading separator; without it there is no picture to show.
   if (!row.picture.empty() && (row.picture.front() == '\\' || row.picture.front() == '/')) {
+    // Read afresh at every click (no pixmap cache), so a replaced file shows at once.
     const auto file = resolveNoCase(appFolder_ / "Map_Images", row.picture);
-    QPixmap picture;
-    if (file && picture.load(QString::fromStdString(file->string()))) mapPictures_->setPixmap(picture);
+    QImage picture;
+    if (file && picture.load(toQString(*file))) mapPictures_->setPixmap(QPixmap::fromImage(picture));
   }
   mapText_->setText(fromBytes(row.caption1));
   mapText2_->setText(fromBytes(row.caption2));

@@ -33,16 +33,17 @@ bool Logo::load(const std::string& file) {
     services_.message(logoReadErrorMessage(kFileAccessError), Services::Icon::Stop);
     return false;
   }
-  const GifCut cut = cutGif(read.bytes);
-  if (cut.status == GifCut::Status::NotGif) {
+  GifCutter cutter(read.bytes);
+  if (!cutter.isGif()) {
     services_.message(kNotGifMessage, Services::Icon::Stop);
     return false;
   }
   QLabel* first = elements_.first();
-  for (std::size_t k = 0; k < cut.frames.size(); ++k) {
-    const GifFrame& frame = cut.frames[k];
+  std::size_t k = 0;
+  for (auto next = cutter.next(); next; next = cutter.next(), ++k) {
+    const GifFrame& frame = *next;
     // Decoded from memory, one frame at a time: no scratch file, no raw bytes kept.
-    const std::string bytes = cut.frameFile(read.bytes, frame);
+    const std::string bytes = cutter.frameFile(frame);
     QPixmap picture;
     if (!picture.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), uint(bytes.size()), "GIF")) {
       services_.message(logoReadErrorMessage(kInvalidPicture), Services::Icon::Stop);

@@ -7,6 +7,11 @@
 
 #include "util/Text.h"
 
+#ifdef _WIN32
+#define NOMINMAX
+#include <windows.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace tarvex {
@@ -112,11 +117,21 @@ bool wildcardMatch(std::string_view pattern, std::string_view name, bool ignoreC
 }
 
 namespace {
+// A directory match does not see hidden or system files: the attributes on
+// Windows, a leading dot elsewhere.
+bool isHiddenOrSystem(const fs::path& path, const std::string& name) {
 #ifdef _WIN32
-constexpr bool kIgnoreCase = true;
+  (void)name;
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
 #else
-constexpr bool kIgnoreCase = true;  // the game under Wine sees its files without regard to case
+  (void)path;
+  return !name.empty() && name.front() == '.';
 #endif
+}
+
+// Windows ignores case itself; the game under Wine sees its files the same way.
+constexpr bool kIgnoreCase = true;
 
 std::vector<std::string> splitComponents(std::string_view relative) {
   std::vector<std::string> parts;
@@ -172,7 +187,7 @@ bool ordinaryFileMatches(const fs::path& base, std::string_view relative) {
   if (!fs::is_directory(folder, ec)) return false;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
-    if (!name.empty() && name.front() == '.') continue;  // hidden
+    if (isHiddenOrSystem(it->path(), name)) continue;
     std::error_code typeError;
     if (!it->is_regular_file(typeError) || typeError) continue;
     if (pattern.empty() || wildcardMatch(pattern, name, kIgnoreCase)) return true;

@@ -25,46 +25,55 @@ std::string frame(int delay, int left, int top) {
 TEST(GifCutter, ThreeFramesAreCutExactlyAtTheMarkers) {
   const std::string f1 = frame(10, 0, 0), f2 = frame(300, 10, 5), f3 = frame(0, 1, 2);
   const std::string file = kScreen + f1 + f2 + f3 + bytes({0x3B});
-  const GifCut cut = cutGif(file);
-  ASSERT_EQ(cut.status, GifCut::Status::Ok);
-  EXPECT_EQ(file.substr(0, cut.headerLength), kScreen + bytes({0x21}));
-  ASSERT_EQ(cut.frames.size(), 3u);
+  GifCutter cutter(file);
+  ASSERT_TRUE(cutter.isGif());
+  EXPECT_EQ(file.substr(0, cutter.headerLength()), kScreen + bytes({0x21}));
+  const auto frames = allFrames(cutter);
+  ASSERT_EQ(frames.size(), 3u);
   // Each chunk runs from its F9 label to the next marker's 00 21; the last to the end less two bytes.
-  EXPECT_EQ(file.substr(cut.frames[0].chunkOffset, cut.frames[0].chunkLength), f1.substr(1) + bytes({0x21}));
-  EXPECT_EQ(file.substr(cut.frames[1].chunkOffset, cut.frames[1].chunkLength), f2.substr(1) + bytes({0x21}));
-  EXPECT_EQ(file.substr(cut.frames[2].chunkOffset, cut.frames[2].chunkLength), f3.substr(1, f3.size() - 2));
-  EXPECT_EQ(cut.frameFile(file, cut.frames[1]), kScreen + f2 + bytes({0x21}));
-  EXPECT_EQ(cut.frames[0].delayMs, 100);
-  EXPECT_EQ(cut.frames[1].delayMs, 3000);
-  EXPECT_EQ(cut.frames[1].left, 10);
-  EXPECT_EQ(cut.frames[1].top, 5);
-  EXPECT_EQ(cut.frames[2].delayMs, 0);
+  EXPECT_EQ(file.substr(frames[0].chunkOffset, frames[0].chunkLength), f1.substr(1) + bytes({0x21}));
+  EXPECT_EQ(file.substr(frames[1].chunkOffset, frames[1].chunkLength), f2.substr(1) + bytes({0x21}));
+  EXPECT_EQ(file.substr(frames[2].chunkOffset, frames[2].chunkLength), f3.substr(1, f3.size() - 2));
+  EXPECT_EQ(cutter.frameFile(frames[1]), kScreen + f2 + bytes({0x21}));
+  EXPECT_EQ(frames[0].delayMs, 100);
+  EXPECT_EQ(frames[1].delayMs, 3000);
+  EXPECT_EQ(frames[1].left, 10);
+  EXPECT_EQ(frames[1].top, 5);
+  EXPECT_EQ(frames[2].delayMs, 0);
 }
 
 TEST(GifCutter, OneExtensionGivesOneFrame) {
-  const GifCut cut = cutGif(kScreen + frame(7, 0, 0) + bytes({0x3B}));
-  ASSERT_EQ(cut.status, GifCut::Status::Ok);
-  ASSERT_EQ(cut.frames.size(), 1u);
-  EXPECT_EQ(cut.frames[0].delayMs, 70);
+  GifCutter cutter(kScreen + frame(7, 0, 0) + bytes({0x3B}));
+  ASSERT_TRUE(cutter.isGif());
+  const auto frames = allFrames(cutter);
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0].delayMs, 70);
 }
 
 TEST(GifCutter, NoExtensionOrNoSignatureIsNotAGif) {
-  EXPECT_EQ(cutGif(kScreen + bytes({0x2C, 0, 0, 0, 0, 2, 0, 1, 0, 0, 2, 2, 0x4C, 1, 0, 0x3B})).status,
-            GifCut::Status::NotGif);
-  EXPECT_EQ(cutGif("PNG" + bytes({0, 0x21, 0xF9, 4, 0, 0})).status, GifCut::Status::NotGif);
-  EXPECT_EQ(cutGif("").status, GifCut::Status::NotGif);
-  EXPECT_EQ(cutGif(bytes({0, 0x21, 0xF9})).status, GifCut::Status::NotGif);
+  const std::string noExtension = kScreen + bytes({0x2C, 0, 0, 0, 0, 2, 0, 1, 0, 0, 2, 2, 0x4C, 1, 0, 0x3B});
+  const std::string notGif = "PNG" + bytes({0, 0x21, 0xF9, 4, 0, 0});
+  const std::string onlyMarker = bytes({0, 0x21, 0xF9});
+  for (const std::string& file : {noExtension, notGif, std::string(), onlyMarker}) {
+    GifCutter cutter(file);
+    EXPECT_FALSE(cutter.isGif());
+    EXPECT_FALSE(cutter.next());
+  }
 }
 
 TEST(GifCutter, MarkersAtTheVeryEndAndFilesOfOnlyMarkersStayInBounds) {
-  const GifCut atEnd = cutGif("GIF" + bytes({0, 0x21, 0xF9}));
-  EXPECT_EQ(atEnd.status, GifCut::Status::Ok);
-  EXPECT_TRUE(atEnd.frames.empty());
+  GifCutter atEnd("GIF" + bytes({0, 0x21, 0xF9}));
+  EXPECT_TRUE(atEnd.isGif());
+  EXPECT_FALSE(atEnd.next());
   std::string markers = "GIF";
   for (int i = 0; i < 10000; ++i) markers += bytes({0, 0x21, 0xF9});
-  const GifCut many = cutGif(markers);
-  EXPECT_EQ(many.frames.size(), 9999u);
-  for (const auto& f : many.frames) ASSERT_LE(f.chunkOffset + f.chunkLength, markers.size());
+  GifCutter many(markers);
+  std::size_t count = 0;
+  while (auto f = many.next()) {
+    ASSERT_LE(f->chunkOffset + f->chunkLength, markers.size());
+    ++count;
+  }
+  EXPECT_EQ(count, 9999u);
 }
 
 TEST(GifCutter, Messages) {

@@ -67,3 +67,42 @@ TEST(AtomicWrite, ReportsAFolderThatDoesNotExist) {
   test::TempFolder folder;
   EXPECT_NE(writeFileAtomic(folder / "missing" / "out.txt", "x"), "");
 }
+
+#include "platform/Platform.h"
+
+TEST(PlayWave, OnlyExistingWavFilesInAnyCaseArePlayed) {
+  test::TempFolder folder;
+  for (const char* name : {"a.wav", "b.WAV", "c.Wav", "d.mp3"}) test::writeFile(folder / name, "not really a sound");
+  EXPECT_TRUE(platform::isPlayableWavePath((folder / "a.wav").string()));
+  EXPECT_TRUE(platform::isPlayableWavePath((folder / "b.WAV").string()));
+  EXPECT_TRUE(platform::isPlayableWavePath((folder / "c.Wav").string()));
+  EXPECT_FALSE(platform::isPlayableWavePath((folder / "d.mp3").string()));
+  EXPECT_FALSE(platform::isPlayableWavePath((folder / "missing.wav").string()));
+  EXPECT_FALSE(platform::isPlayableWavePath(""));
+  EXPECT_FALSE(platform::isPlayableWavePath(folder.path().string() + "/"));
+}
+
+TEST(PlayWave, ReturnsOnBrokenFilesAndWithoutASoundDevice) {
+  test::TempFolder folder;
+  test::writeFile(folder / "broken.wav", "RIFF\xff\xff\xff\xffWAVEfmt ");
+  platform::playWave((folder / "broken.wav").string());
+  platform::playWave((folder / "missing.wav").string());
+  // A real, tiny sound: played where a sound server runs, silently skipped elsewhere.
+  std::string wave = "RIFF";
+  const auto le32 = [&wave](std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) wave.push_back(static_cast<char>(v >> (8 * i)));
+  };
+  le32(36 + 200);
+  wave += "WAVEfmt ";
+  le32(16);
+  wave += std::string("\x01\x00\x01\x00", 4);
+  le32(8000);
+  le32(16000);
+  wave += std::string("\x02\x00\x10\x00", 4);
+  wave += "data";
+  le32(200);
+  wave += std::string(200, '\0');
+  test::writeFile(folder / "silence.wav", wave);
+  platform::playWave((folder / "silence.wav").string());
+  SUCCEED();
+}

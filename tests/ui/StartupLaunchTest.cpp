@@ -36,6 +36,7 @@ class StartupLaunchTest : public QObject {
   void emptyFirstLineRunsDiscovery();
   void rootExecutableGivesTwoSeparators();
   void noAsksAgainAndRewritesPathIni();
+  void pathIniThatCannotBeCreatedIsReported();
   void refindRunsDiscoveryAndReplacesTheWindow();
   void loadStepPlaysStartupSoundAndSurvivesMissingFiles();
   void emptyRotationWithCtfShowsOnlyNoMaps();
@@ -136,6 +137,17 @@ void StartupLaunchTest::noAsksAgainAndRewritesPathIni() {
   QCOMPARE(form2Path(app), QStringLiteral("/second/"));
   QVERIFY(app.gameFolderDialog()->isVisible());
   QVERIFY(!app.mainWindow());
+}
+
+void StartupLaunchTest::pathIniThatCannotBeCreatedIsReported() {
+  UiFixture f(false);
+  const auto nowhere = f.appFolder / "not-a-folder";
+  TarvexApp app(f.services, nowhere);
+  app.start();
+  QVERIFY(!f.services.messages().empty());
+  QVERIFY(f.services.messages()[0].find("path.ini") != std::string::npos);
+  QVERIFY(app.mainWindow() && app.mainWindow()->isVisible());  // discovery abandoned, the window opens
+  QVERIFY(!std::filesystem::exists(nowhere));
 }
 
 void StartupLaunchTest::refindRunsDiscoveryAndReplacesTheWindow() {
