@@ -2,15 +2,16 @@
 #include <QApplication>
 #include <QDir>
 
+#include "ui/Convert.h"
 #include "ui/QtServices.h"
 #include "ui/TarvexApp.h"
-#include "ui/Convert.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   app.setApplicationName(QStringLiteral("Tarvex"));
   tarvex::QtServices services;
-  const std::filesystem::path appFolder = tarvex::toPathBytes(QDir::toNativeSeparators(QApplication::applicationDirPath()));
+  const std::filesystem::path appFolder =
+      tarvex::toPathBytes(QDir::toNativeSeparators(QApplication::applicationDirPath()));
   tarvex::TarvexApp tarvexApp(services, appFolder);
   tarvexApp.start();
   return app.exec();

@@ -10,8 +10,8 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <filesystem>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "services/Services.h"
@@ -59,21 +59,21 @@ qsizetype controlCount() {
 }
 
 void showBareWindow(qsizetype count) {
-    QWidget window;
-    window.setFixedSize(630, 528);
-    auto* tabs = new QTabWidget(&window);
-    tabs->setGeometry(7, 66, 617, 416);
-    QWidget* pages[7];
-    for (int i = 0; i < 7; ++i) tabs->addTab(pages[i] = new QWidget, QStringLiteral("Tab %1").arg(i));
-    for (qsizetype i = 0; i < count - 9; ++i) {
-      QWidget* page = pages[i % 7];
-      QWidget* control = i % 3 == 0 ? static_cast<QWidget*>(new QLineEdit(page))
-                         : i % 3 == 1 ? static_cast<QWidget*>(new QLabel(QStringLiteral("Label"), page))
-                                      : static_cast<QWidget*>(new QPushButton(QStringLiteral("B"), page));
-      control->setGeometry(int(i % 20) * 30, int(i / 20) * 20 % 380, 28, 18);
-    }
-    window.show();
-    QApplication::processEvents();
+  QWidget window;
+  window.setFixedSize(630, 528);
+  auto* tabs = new QTabWidget(&window);
+  tabs->setGeometry(7, 66, 617, 416);
+  QWidget* pages[7];
+  for (int i = 0; i < 7; ++i) tabs->addTab(pages[i] = new QWidget, QStringLiteral("Tab %1").arg(i));
+  for (qsizetype i = 0; i < count - 9; ++i) {
+    QWidget* page = pages[i % 7];
+    QWidget* control = i % 3 == 0   ? static_cast<QWidget*>(new QLineEdit(page))
+                       : i % 3 == 1 ? static_cast<QWidget*>(new QLabel(QStringLiteral("Label"), page))
+                                    : static_cast<QWidget*>(new QPushButton(QStringLiteral("B"), page));
+    control->setGeometry(int(i % 20) * 30, int(i / 20) * 20 % 380, 28, 18);
+  }
+  window.show();
+  QApplication::processEvents();
 }
 }  // namespace
 

@@ -15,9 +15,9 @@ RotationLines makeRotationLines(const std::vector<std::string>& rotation, const 
       return result;
     }
     const std::size_t next = i + 1 < count ? i + 2 : 1;
-    result.lines.push_back("Set m" + std::to_string(i + 1) + " \"fraglimit " + entry->fragLimit +
-                           "; timelimit " + entry->timeLimit + "; capturelimit " + entry->captureLimit +
-                           "; map " + entry->name + "; set nextmap vstr m" + std::to_string(next) + "\"");
+    result.lines.push_back("Set m" + std::to_string(i + 1) + " \"fraglimit " + entry->fragLimit + "; timelimit " +
+                           entry->timeLimit + "; capturelimit " + entry->captureLimit + "; map " + entry->name +
+                           "; set nextmap vstr m" + std::to_string(next) + "\"");
   }
   return result;
 }
@@ -35,15 +35,14 @@ std::string unsafeFor(std::string_view value, bool raw) {
 }
 
 bool writtenRaw(std::string_view name) {
-  return name == "Quad_Text" || name == "WarmupTime" || name == "kick_text" || name == "Memory" ||
-         name == "NetIP" || name == "NetPort";
+  return name == "Quad_Text" || name == "WarmupTime" || name == "kick_text" || name == "Memory" || name == "NetIP" ||
+         name == "NetPort";
 }
 
 std::string unsafeValueMessage(const ServerSettings& settings, const std::vector<std::string>& rotation,
                                const MapCatalogue& catalogue) {
   const auto refuse = [](const std::string& what, const std::string& problem) {
-    return what + " contains " + problem +
-           ", which the game's script cannot hold.  Please change it before launching.";
+    return what + " contains " + problem + ", which the game's script cannot hold.  Please change it before launching.";
   };
   for (const auto& spec : fieldTable()) {
     if (spec.kind != FieldKind::Text || spec.readOnly || spec.name == "Master2") continue;

@@ -13,8 +13,8 @@
 namespace tarvex {
 
 struct PreparedLaunch {
-  std::string script;                   // the bytes of tarvex.cfg
-  std::vector<std::string> arguments;   // the game's command line after its name
+  std::string script;                  // the bytes of tarvex.cfg
+  std::vector<std::string> arguments;  // the game's command line after its name
 };
 
 // Runs the checks, showing their messages through the services in order;

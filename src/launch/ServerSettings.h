@@ -14,11 +14,11 @@ enum class FieldKind { Text, Switch, Choice };
 enum class ChoiceGroup { None, ServerType, GameType, BotSkill };
 
 struct FieldSpec {
-  std::string_view name;      // the control's name
+  std::string_view name;  // the control's name
   FieldKind kind;
-  std::string_view caption;   // the text shown beside or above the control
-  std::string_view start;     // texts: start text; switches/choices: "1" on, "0" off
-  int maxLength;              // 0: no limit
+  std::string_view caption;  // the text shown beside or above the control
+  std::string_view start;    // texts: start text; switches/choices: "1" on, "0" off
+  int maxLength;             // 0: no limit
   bool digitsOnly;
   std::string_view governor;  // texts: the switch that enables it, empty when always enabled
   bool emptiedWhenOff;        // texts: emptied when the governing switch is unchecked
@@ -29,7 +29,7 @@ struct FieldSpec {
 };
 
 std::span<const FieldSpec> fieldTable();
-const FieldSpec& fieldSpec(std::string_view name);  // throws std::out_of_range for unknown names
+const FieldSpec& fieldSpec(std::string_view name);           // throws std::out_of_range for unknown names
 const FieldSpec* governedText(std::string_view switchName);  // nullptr when the switch governs none
 
 // The values of every setting. Start values on construction; changes obey the

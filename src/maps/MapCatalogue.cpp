@@ -41,7 +41,7 @@ CatalogueLoad parseCatalogue(std::string_view bytes) {
   const std::size_t last = lines.size() - 1;
   while (result.catalogue.rows.size() < kMaxCatalogueRows) {
     MapEntry entry;
-    std::string* fields[] = {&entry.mapFile, &entry.name,    &entry.caption1,
+    std::string* fields[] = {&entry.mapFile,  &entry.name,    &entry.caption1,
                              &entry.caption2, &entry.ctfFlag, &entry.picture};
     for (std::string* field : fields) {
       if (i >= last) return result;  // the last line is never a field

@@ -25,9 +25,9 @@ struct MapEntry {
   std::string timeLimit = kDefaultTimeLimit;
   std::string captureLimit = kDefaultCaptureLimit;
 
-  bool isCtf() const;             // flag equals 1
+  bool isCtf() const;  // flag equals 1
   bool isHoloMatch() const { return !isCtf(); }
-  bool isRefusedForCtf() const;   // flag equals 0
+  bool isRefusedForCtf() const;  // flag equals 0
   bool operator==(const MapEntry&) const = default;
 };
 

@@ -1,8 +1,8 @@
 // Windows: CreateProcess, the registry API and winmm's synchronous player.
 #ifdef _WIN32
 #define NOMINMAX
-#include <windows.h>
 #include <mmsystem.h>
+#include <windows.h>
 
 #include "platform/Platform.h"
 

@@ -40,14 +40,30 @@ std::size_t unescape(std::string_view text, std::size_t i, char end, std::string
     }
     c = text[i++];
     switch (c) {
-      case 'a': out.push_back('\a'); break;
-      case 'b': out.push_back('\b'); break;
-      case 'e': out.push_back('\x1b'); break;
-      case 'f': out.push_back('\f'); break;
-      case 'n': out.push_back('\n'); break;
-      case 'r': out.push_back('\r'); break;
-      case 't': out.push_back('\t'); break;
-      case 'v': out.push_back('\v'); break;
+      case 'a':
+        out.push_back('\a');
+        break;
+      case 'b':
+        out.push_back('\b');
+        break;
+      case 'e':
+        out.push_back('\x1b');
+        break;
+      case 'f':
+        out.push_back('\f');
+        break;
+      case 'n':
+        out.push_back('\n');
+        break;
+      case 'r':
+        out.push_back('\r');
+        break;
+      case 't':
+        out.push_back('\t');
+        break;
+      case 'v':
+        out.push_back('\v');
+        break;
       case 'x': {
         unsigned value = 0;
         int digits = 0;

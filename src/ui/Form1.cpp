@@ -4,8 +4,8 @@
 #include <QComboBox>
 #include <QFont>
 #include <QFontDatabase>
-#include <QListWidget>
 #include <QImage>
+#include <QListWidget>
 #include <QPainter>
 #include <QPixmap>
 #include <QRegularExpressionValidator>
@@ -43,7 +43,6 @@ struct Link {
 constexpr Link kHomepage{"Label101", "Tarvex Homepage", "https://tarvex.github.io/", 1};
 constexpr Link kWebSite{"Label96", "https://github.com/tarvex", "https://github.com/tarvex", 7};
 constexpr Link kMail{"Label97", "tarvex@users.noreply.github.com", "mailto:tarvex@users.noreply.github.com", 3};
-
 
 }  // namespace
 
@@ -138,7 +137,8 @@ QWidget* Form1::placeField(const char* name, QWidget* parent, QRect rect) {
 
 QWidget* Form1::placeBoxWithLabel(const char* name, QWidget* parent, int left, int top, int labelWidth) {
   QWidget* box = placeField(name, parent, twips(left, top, 255, 255));
-  const QString caption = QString::fromLatin1(fieldSpec(name).caption.data(), qsizetype(fieldSpec(name).caption.size()));
+  const QString caption =
+      QString::fromLatin1(fieldSpec(name).caption.data(), qsizetype(fieldSpec(name).caption.size()));
   layout::label(parent, caption, twips(left + 300, top + 15, labelWidth, labelWidth ? 450 : 0), QColor(), false,
                 labelWidth > 0);
   return box;
@@ -147,7 +147,8 @@ QWidget* Form1::placeBoxWithLabel(const char* name, QWidget* parent, int left, i
 void Form1::onSwitchClicked(const char* name, bool checked) {
   const FieldSpec& spec = fieldSpec(name);
   if (const FieldSpec* governed = governedText(name)) {
-    auto* edit = static_cast<QLineEdit*>(fields_.value(QString::fromLatin1(governed->name.data(), qsizetype(governed->name.size()))));
+    auto* edit = static_cast<QLineEdit*>(
+        fields_.value(QString::fromLatin1(governed->name.data(), qsizetype(governed->name.size()))));
     edit->setEnabled(checked);
     if (!checked && governed->emptiedWhenOff) edit->clear();
   }
@@ -305,15 +306,17 @@ void Form1::buildMapsTab(QWidget* tab) {
   const struct {
     const char* name;
     const char* caption;
-  } bulkButtons[] = {{"Add_DM", "All HoloMatch"}, {"ALLCTFMaps", "All CTF Maps"}, {"AllMaps", "ALL Maps"},
-                     {"CLEAR", "Clear All Maps"}, {"Random", "Randomize!"}};
+  } bulkButtons[] = {{"Add_DM", "All HoloMatch"},
+                     {"ALLCTFMaps", "All CTF Maps"},
+                     {"AllMaps", "ALL Maps"},
+                     {"CLEAR", "Clear All Maps"},
+                     {"Random", "Randomize!"}};
   QPushButton* bulkButton[5];
   for (int i = 0; i < 5; ++i)
     bulkButton[i] = layout::button(bulk, bulkButtons[i].name, QString::fromLatin1(bulkButtons[i].caption),
                                    twips(150 + i * 1785, 165, 1635, 360));
 
-  auto* custom =
-      layout::frame(tab, "cutsom", QStringLiteral("Customize Individual Maps"), page(240, 4575, 5280, 1560));
+  auto* custom = layout::frame(tab, "cutsom", QStringLiteral("Customize Individual Maps"), page(240, 4575, 5280, 1560));
   layout::label(custom, QStringLiteral("Map Name"), twips(120, 270, 0, 0), QColor(), true);
   layout::label(custom, QStringLiteral("Frag Limit"), twips(2040, 270, 0, 0), QColor(), true);
   layout::label(custom, QStringLiteral("Time Limit"), twips(3000, 270, 0, 0), QColor(), true);
@@ -336,7 +339,8 @@ void Form1::buildMapsTab(QWidget* tab) {
   genericFrag_ = limitBox("Generic_Frag_Limit", defaults, twips(120, 510, 855, 315), QStringLiteral("10"));
   genericTime_ = limitBox("Generic_Time_Limit", defaults, twips(1200, 510, 855, 315), QStringLiteral("0"));
   genericCapture_ = limitBox("Generic_Capture_Limit", defaults, twips(2280, 510, 855, 315), QStringLiteral("5"));
-  auto* setDefaults = layout::button(defaults, "Set_Generic", QStringLiteral("Set Defaults!"), twips(120, 900, 1455, 330));
+  auto* setDefaults =
+      layout::button(defaults, "Set_Generic", QStringLiteral("Set Defaults!"), twips(120, 900, 1455, 330));
   layout::label(defaults, QStringLiteral("Warning : "), twips(1700, 945, 0, 0), kRed, true);
   layout::label(defaults, QStringLiteral("Resets all maps"), twips(1700, 1200, 0, 0), kRed);
 
@@ -441,8 +445,9 @@ void Form1::buildAdvancedTab(QWidget* tab) {
   pathText_ = layout::lineEdit(tab, "PathText", page(3375, 4935, 4935, 285));
   pathText_->setReadOnly(true);
   auto* refind = layout::button(tab, "refind_path", QStringLiteral("Refind Game Path"), page(3555, 5280, 2175, 375));
-  layout::label(tab, QStringLiteral("Warning:  This restarts Tarvex.  All settings will be lost unless you save them first!"),
-                page(1200, 5730, 0, 0), kRed);
+  layout::label(
+      tab, QStringLiteral("Warning:  This restarts Tarvex.  All settings will be lost unless you save them first!"),
+      page(1200, 5730, 0, 0), kRed);
   connect(refind, &QPushButton::clicked, this, [this] {
     sound(4);
     emit refindRequested();
@@ -451,25 +456,25 @@ void Form1::buildAdvancedTab(QWidget* tab) {
 
 void Form1::buildAboutTab(QWidget* tab) {
   auto* notes = layout::frame(tab, "Frame5", QString(), page(1560, 465, 6495, 1215));
-  layout::label(notes,
-                QStringLiteral("Changes Since Beta 3.1:  Fixed a bug that would cause Tarvex to crash when launching the "
-                               "game if the game folder was on a different drive than the Tarvex executable.  ...There "
-                               "is now a dedicated Internet AND a dedicated LAN selectioin.  Fixed some problems with "
-                               "the SAVE/LOAD feature.  Added built in support for a bunch of new maps"),
-                twips(120, 90, 6255, 1080), QColor(), false, true);
+  layout::label(
+      notes,
+      QStringLiteral("Changes Since Beta 3.1:  Fixed a bug that would cause Tarvex to crash when launching the "
+                     "game if the game folder was on a different drive than the Tarvex executable.  ...There "
+                     "is now a dedicated Internet AND a dedicated LAN selectioin.  Fixed some problems with "
+                     "the SAVE/LOAD feature.  Added built in support for a bunch of new maps"),
+      twips(120, 90, 6255, 1080), QColor(), false, true);
   const int left = 660;
   const int width = 8000;
   layout::label(tab, QString(), page(left, 1740, width, 240));
-  layout::label(tab,
-                QStringLiteral("For information on how to add custom maps, please open the \"Add_Maps_Howto.txt\" file."),
-                page(left, 1800, width, 240));
+  layout::label(
+      tab, QStringLiteral("For information on how to add custom maps, please open the \"Add_Maps_Howto.txt\" file."),
+      page(left, 1800, width, 240));
   layout::label(tab, QStringLiteral("Upgrades in progress:"), page(left, 2160, width, 240), QColor(), true);
   layout::label(tab, QStringLiteral("-  Custom Bot configuration files."), page(left + 240, 2400, width, 240));
   layout::label(tab, QStringLiteral("-  Built in form for adding maps.......  to make it easier."),
                 page(left + 240, 2640, width, 240));
   layout::label(tab, QStringLiteral("Current Problems:"), page(left, 3000, width, 240), QColor(), true);
-  layout::label(tab,
-                QStringLiteral("- No matter what, the game resets \"g_needpass X\" to 0 on launch...........  ?"),
+  layout::label(tab, QStringLiteral("- No matter what, the game resets \"g_needpass X\" to 0 on launch...........  ?"),
                 page(left + 240, 3240, width, 240));
   layout::label(tab, QStringLiteral("- Bot scripts do not execute as in Quake3 (or I'm doing something stupid)."),
                 page(left + 240, 3480, width, 240));
@@ -632,8 +637,7 @@ void Form1::showMap(QListWidget* list) {
 void Form1::storeCustomLimits() {
   sound(3);
   const Limits limits{toBytes(customFrag_->text()), toBytes(customTime_->text()), toBytes(customCapture_->text())};
-  if (!setLimitsByName(catalogue_, toBytes(optionsMapName_->text()), limits))
-    services_.message(kNoMapSelectedMessage);
+  if (!setLimitsByName(catalogue_, toBytes(optionsMapName_->text()), limits)) services_.message(kNoMapSelectedMessage);
 }
 
 void Form1::applyGenericLimits() {
@@ -671,7 +675,8 @@ void Form1::saveSlot() {
       services_.prompt(kSavePrompt, kSavePromptTitle, kSavePromptPreset).value_or(std::string());
   std::error_code ec;
   std::filesystem::create_directories(file.parent_path(), ec);
-  const std::string error = writeFileAtomic(file, writeSave(toBytes(saveSelect_->currentText()), description, configuration()));
+  const std::string error =
+      writeFileAtomic(file, writeSave(toBytes(saveSelect_->currentText()), description, configuration()));
   if (!error.empty()) {
     services_.message("ERROR:  Save file #" + std::to_string(slot) + " could not be written (" + error + ").");
     return;

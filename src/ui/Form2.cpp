@@ -19,7 +19,8 @@ Form2::Form2(QWidget* parent) : QWidget(parent) {
   path_->setReadOnly(true);
   path_->setText(QStringLiteral("Text1"));
   auto* question = layout::label(
-      this, QStringLiteral("Is the above path the correct location of your \"Star Trek Voyager Elite Force\" Game Folder?"),
+      this,
+      QStringLiteral("Is the above path the correct location of your \"Star Trek Voyager Elite Force\" Game Folder?"),
       twips(480, 840, 5535, 735), QColor(), true, true);
   question->setObjectName(QStringLiteral("Label1"));
   QFont arial(QStringLiteral("Arial"), 12);

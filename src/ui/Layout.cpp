@@ -50,7 +50,8 @@ QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, QRec
   box->setObjectName(QString::fromLatin1(name));
   box->setGeometry(rect);
   if (!caption.isEmpty()) {
-    auto* title = label(parent, caption, QRect(rect.x() + 6, std::max(0, rect.y() - 7), 0, 0), captionColour, boldCaption);
+    auto* title =
+        label(parent, caption, QRect(rect.x() + 6, std::max(0, rect.y() - 7), 0, 0), captionColour, boldCaption);
     title->setObjectName(QString::fromLatin1(name) + QStringLiteral("_caption"));
     title->setAutoFillBackground(true);
     title->raise();

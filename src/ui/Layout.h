@@ -22,8 +22,8 @@ QRect page(int left, int top, int width, int height);
 // The window's narrow 8-point font: Tahoma where it exists, a condensed sans elsewhere.
 QFont windowFont();
 
-QLabel* label(QWidget* parent, const QString& text, QRect rect, const QColor& colour = QColor(),
-              bool bold = false, bool wrap = false);
+QLabel* label(QWidget* parent, const QString& text, QRect rect, const QColor& colour = QColor(), bool bold = false,
+              bool wrap = false);
 QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, QRect rect, bool boldCaption = true,
                  const QColor& captionColour = QColor());
 // Colours a label's or a box's text (a palette, not a style sheet: cheap, and no child inherits it).

@@ -75,9 +75,7 @@ void TarvexApp::showForm2(const std::string& folder) {
   if (!form2_) {
     form2_ = new Form2;
     form2_->setAttribute(Qt::WA_DeleteOnClose);
-    connect(form2_, &Form2::yes, this, [this] {
-      openMainWindow();
-    });
+    connect(form2_, &Form2::yes, this, [this] { openMainWindow(); });
     connect(form2_, &Form2::no, this, &TarvexApp::onNo);
   }
   form2_->setPath(fromPathBytes(folder));

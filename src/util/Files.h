@@ -35,8 +35,7 @@ struct FileBytes {
 };
 
 // Reads a whole file. Files above the cap are refused rather than loaded.
-FileBytes readFileBytes(const std::filesystem::path& path,
-                        std::uintmax_t maxBytes = std::uintmax_t{256} * 1024 * 1024);
+FileBytes readFileBytes(const std::filesystem::path& path, std::uintmax_t maxBytes = std::uintmax_t{256} * 1024 * 1024);
 
 // Writes the file whole: a temporary file beside the target, then a rename,
 // so that a failure never leaves a half-written file. Returns an error text,
@@ -50,8 +49,7 @@ bool wildcardMatch(std::string_view pattern, std::string_view name, bool ignoreC
 // a base folder. On Windows the file system already ignores case; elsewhere
 // each folder component is looked up without regard to case, as the game
 // sees its files under Wine. Returns nullopt when a component is missing.
-std::optional<std::filesystem::path> resolveNoCase(const std::filesystem::path& base,
-                                                   std::string_view relative);
+std::optional<std::filesystem::path> resolveNoCase(const std::filesystem::path& base, std::string_view relative);
 
 // True when the folder holds an ordinary, not hidden file that matches the
 // pattern (the last component of the relative name; * and ? allowed).

@@ -132,7 +132,8 @@ TEST(Cli, LaunchWritesTheScriptAndStartsTheSavedServerType) {
   EXPECT_EQ(test::readFile(f.game / "BaseEF" / "tarvex.cfg"),
             renderLaunchScript(config.settings, config.rotation.maps, config.catalogue));
   ASSERT_EQ(f.services.started.size(), 1u);
-  EXPECT_EQ(commandLineText(f.services.started[0].arguments), "stvoyHM.exe " + commandLineText(gameArguments(config.settings)).substr(12));
+  EXPECT_EQ(commandLineText(f.services.started[0].arguments),
+            "stvoyHM.exe " + commandLineText(gameArguments(config.settings)).substr(12));
   EXPECT_EQ(f.services.started[0].workingFolder, f.game.path().string() + "/");
 }
 

@@ -8,9 +8,7 @@ using namespace tarvex;
 using test::golden;
 
 namespace {
-MapCatalogue twoMaps() {
-  return test::catalogueOf({test::row("first"), test::row("second")});
-}
+MapCatalogue twoMaps() { return test::catalogueOf({test::row("first"), test::row("second")}); }
 }  // namespace
 
 TEST(GameScript, StartValuesAndTwoMapsGiveTheReferenceFileByteForByte) {

@@ -16,9 +16,11 @@ const std::string kScreen = "GIF89a" + bytes({2, 0, 1, 0, 0, 0, 0});
 
 // One frame: Graphic Control Extension, image descriptor, a tiny image data block.
 std::string frame(int delay, int left, int top) {
-  return bytes({0x21, 0xF9, 4, 0, delay & 0xFF, delay >> 8, 0, 0,  // GCE
-                0x2C, left & 0xFF, left >> 8, top & 0xFF, top >> 8, 2, 0, 1, 0, 0,  // descriptor
-                2, 2, 0x4C, 0x01, 0});  // data, terminator
+  return bytes({0x21,       0xF9,        4,         0,          delay & 0xFF,
+                delay >> 8, 0,           0,  // GCE
+                0x2C,       left & 0xFF, left >> 8, top & 0xFF, top >> 8,
+                2,          0,           1,         0,          0,    // descriptor
+                2,          2,           0x4C,      0x01,       0});  // data, terminator
 }
 }  // namespace
 

@@ -1,17 +1,18 @@
 #include <gtest/gtest.h>
 
+#include "RecordingServices.h"
 #include "core/TestSupport.h"
 #include "launch/GameScript.h"
 #include "launch/Launch.h"
 #include "launch/LaunchSequence.h"
-#include "RecordingServices.h"
 
 using namespace tarvex;
 using test::RecordingServices;
 
 namespace {
 MapCatalogue maps() {
-  return test::catalogueOf({test::row("dm1", "0"), test::row("ctf1", "1"), test::row("dm2", "0"), test::row("odd", "2")});
+  return test::catalogueOf(
+      {test::row("dm1", "0"), test::row("ctf1", "1"), test::row("dm2", "0"), test::row("odd", "2")});
 }
 
 struct Game {
@@ -91,9 +92,11 @@ TEST(LaunchChecks, ValuesThatWouldBreakTheScriptAreRefusedByName) {
 
 TEST(GameArguments, ServerTypeAndNetworkOptionsGoOnTheCommandLine) {
   ServerSettings s;
-  EXPECT_EQ(commandLineText(gameArguments(s)), "stvoyHM.exe +set dedicated 0 +sets configured_by Tarvex +exec tarvex.cfg");
+  EXPECT_EQ(commandLineText(gameArguments(s)),
+            "stvoyHM.exe +set dedicated 0 +sets configured_by Tarvex +exec tarvex.cfg");
   s.select("dedicated_internet");
-  EXPECT_EQ(commandLineText(gameArguments(s)), "stvoyHM.exe +set dedicated 2 +sets configured_by Tarvex +exec tarvex.cfg");
+  EXPECT_EQ(commandLineText(gameArguments(s)),
+            "stvoyHM.exe +set dedicated 2 +sets configured_by Tarvex +exec tarvex.cfg");
   s.select("Dedicated_button");
   s.setSwitch("NetPort_Yes", true);
   s.setSwitch("NetIP_Check", true);

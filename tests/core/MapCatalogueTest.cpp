@@ -37,9 +37,9 @@ TEST(CatalogueReader, TheFilesLastLineIsNeverAField) {
   EXPECT_EQ(parseCatalogue("[start]\r\n" + lines(14)).catalogue.rows.size(), 2u);
   EXPECT_EQ(parseCatalogue("[start]\r\n" + lines(6)).catalogue.rows.size(), 0u);
   // No separator after the last entry: that entry is lost.
-  EXPECT_EQ(parseCatalogue("[start]\r\n" + entry("a") + "pak0.pk3\r\nb\r\nc\r\nd\r\n0\r\n\\b.jpg\r\n")
-                .catalogue.rows.size(),
-            1u);
+  EXPECT_EQ(
+      parseCatalogue("[start]\r\n" + entry("a") + "pak0.pk3\r\nb\r\nc\r\nd\r\n0\r\n\\b.jpg\r\n").catalogue.rows.size(),
+      1u);
   // A blank line after the last separator changes nothing.
   EXPECT_EQ(parseCatalogue("[start]\r\n" + entry("a") + "\r\n").catalogue.rows.size(), 1u);
 }

@@ -111,8 +111,8 @@ TEST(SaveFile, UnusedMarksANeverUsedSlotAndChangesNothing) {
 
 TEST(SaveFileReader, CheckboxesReadAsNumbersButPureOnlyAsExactlyOne) {
   std::string file = writeSave("t", "d", Configuration{ServerSettings(), {}, twelveMaps()});
-  file = withLine(file, sectionLine(5), "01");   // Pure_yes
-  file = withLine(file, sectionLine(17), "01");  // allow_vote
+  file = withLine(file, sectionLine(5), "01");    // Pure_yes
+  file = withLine(file, sectionLine(17), "01");   // allow_vote
   file = withLine(file, sectionLine(18), " 1 ");  // kick_yes
   Configuration config{ServerSettings(), {}, twelveMaps()};
   config.settings.setSwitch("allow_vote", false);
@@ -147,7 +147,8 @@ TEST(SaveFileReader, GameTypeOnlySelectsAndServerTypeComesFromTwoSections) {
 }
 
 TEST(SaveFileReader, UnknownMapGroupIsSkippedButItsRotationEntryKept) {
-  Configuration saved{ServerSettings(), {{"m01", "retired"}, 0}, test::catalogueOf({test::row("m01"), test::row("retired")})};
+  Configuration saved{
+      ServerSettings(), {{"m01", "retired"}, 0}, test::catalogueOf({test::row("m01"), test::row("retired")})};
   saved.catalogue.rows[0].fragLimit = "33";
   saved.catalogue.rows[1].fragLimit = "44";
   const std::string file = writeSave("t", "d", saved);
@@ -175,7 +176,7 @@ TEST(SaveFileReader, BrokenFilesAreUnreadableAndChangeNothing) {
       "",
       "only one line",
       withLine(good, sectionLine(17), "yes"),     // a checkbox that is no number
-      withLine(good, 2 + 106 + 2, "three"),        // rotation count
+      withLine(good, 2 + 106 + 2, "three"),       // rotation count
       withLine(good, 2 + 106 + 2, "4000000000"),  // absurd count
       withLine(good, 2 + 106 + 2, "999999"),      // more entries than lines
       withLine(good, 2 + 106 + 2 + 3 + 2, "-1"),  // map count

@@ -34,11 +34,12 @@ TEST(WineRegistry, WindowsPathsMapIntoThePrefixThroughItsDrives) {
   test::writeFile(prefix / "drive_c" / "Program Files (x86)" / "Raven" / "EF" / "STVOYHM.EXE", "x");
   std::filesystem::create_directories(prefix / "dosdevices");
   std::filesystem::create_directory_symlink(prefix / "drive_c", prefix / "dosdevices" / "c:");
-  const std::string mapped =
-      mapWindowsPathToPrefix(prefix.path(), "C:\\program files (x86)\\raven\\ef\\stvoyHM.exe");
+  const std::string mapped = mapWindowsPathToPrefix(prefix.path(), "C:\\program files (x86)\\raven\\ef\\stvoyHM.exe");
   EXPECT_EQ(mapped, (prefix / "dosdevices" / "c:" / "Program Files (x86)" / "Raven" / "EF" / "STVOYHM.EXE").string());
-  EXPECT_EQ(folderOfExecutable(mapped, '/'), (prefix / "dosdevices" / "c:" / "Program Files (x86)" / "Raven" / "EF").string());
+  EXPECT_EQ(folderOfExecutable(mapped, '/'),
+            (prefix / "dosdevices" / "c:" / "Program Files (x86)" / "Raven" / "EF").string());
   // A drive without a link, and a path that does not exist yet, are still mapped as written.
-  EXPECT_EQ(mapWindowsPathToPrefix(prefix.path(), "E:\\EF\\stvoyHM.exe"), (prefix / "drive_e").string() + "/EF/stvoyHM.exe");
+  EXPECT_EQ(mapWindowsPathToPrefix(prefix.path(), "E:\\EF\\stvoyHM.exe"),
+            (prefix / "drive_e").string() + "/EF/stvoyHM.exe");
   EXPECT_EQ(mapWindowsPathToPrefix(prefix.path(), "relative\\x"), "relative\\x");
 }

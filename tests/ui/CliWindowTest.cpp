@@ -42,7 +42,8 @@ void CliWindowTest::renderedScriptEqualsTheWindowsScript() {
   } else if (variant == 2) {
     s.select("game_1v1");
     s.setText("Server_Name", "Ensign's duel \xe9");
-    for (const char* box : {"Player_Respawn_Yes", "kick_yes", "gamelogcheck", "write_max_yes", "write_memory", "Bot_Chat"})
+    for (const char* box :
+         {"Player_Respawn_Yes", "kick_yes", "gamelogcheck", "write_max_yes", "write_memory", "Bot_Chat"})
       s.setSwitch(box, true);
     s.setSwitch("warmup_yes", false);
     s.setSwitch("download_yes", false);

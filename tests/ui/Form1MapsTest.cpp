@@ -82,7 +82,8 @@ void Form1MapsTest::ctfRefusalShowsMessageThenSound() {
   click(f.w.get(), "Game_CTF");
   f.services.clear();
   f.add(QStringLiteral("alpha"));
-  QCOMPARE(f.services.log, (std::vector<std::string>{"message:" + std::string(kCtfRefusedMessage), "sound:button4.wav"}));
+  QCOMPARE(f.services.log,
+           (std::vector<std::string>{"message:" + std::string(kCtfRefusedMessage), "sound:button4.wav"}));
   QCOMPARE(f.selected->count(), 0);
   f.services.clear();
   f.add(QStringLiteral("flag"));
@@ -201,7 +202,8 @@ void Form1MapsTest::changeAndSetDefaults() {
 void Form1MapsTest::changeBeforeAnyClickSaysNoMapSelected() {
   MapsFixture f;
   click(f.w.get(), "Set_Custom");
-  QCOMPARE(f.services.log, (std::vector<std::string>{"sound:button3.wav", "message:" + std::string(kNoMapSelectedMessage)}));
+  QCOMPARE(f.services.log,
+           (std::vector<std::string>{"sound:button3.wav", "message:" + std::string(kNoMapSelectedMessage)}));
 }
 
 QTEST_MAIN(Form1MapsTest)

@@ -27,8 +27,8 @@ class Form1SettingsTest : public QObject {
 void Form1SettingsTest::startValuesAndDisabledBoxes() {
   UiFixture f;
   auto w = f.loadedWindow();
-  const QStringList disabled{"Player_Respawn_Time", "kick_text", "NetPort", "NetIP", "Memory",
-                             "MaxRate", "GameLogText", "Master2"};
+  const QStringList disabled{"Player_Respawn_Time", "kick_text", "NetPort", "NetIP", "Memory", "MaxRate",
+                             "GameLogText",         "Master2"};
   for (const auto& spec : fieldTable()) {
     const QString name = QString::fromLatin1(spec.name.data(), spec.name.size());
     if (spec.kind == FieldKind::Text) {
@@ -49,15 +49,24 @@ void Form1SettingsTest::enablingRules_data() {
   QTest::addColumn<QString>("text");
   QTest::addColumn<bool>("emptied");
   QTest::addColumn<QString>("sound");
-  QTest::newRow("respawn") << "Player_Respawn_Yes" << "Player_Respawn_Time" << false << "button1.wav";
-  QTest::newRow("kick") << "kick_yes" << "kick_text" << false << "button3.wav";
-  QTest::newRow("warmup") << "warmup_yes" << "WarmupTime" << false << "button5.wav";
-  QTest::newRow("port") << "NetPort_Yes" << "NetPort" << false << "button2.wav";
-  QTest::newRow("ip") << "NetIP_Check" << "NetIP" << true << "button3.wav";
-  QTest::newRow("memory") << "write_memory" << "Memory" << true << "button3.wav";
-  QTest::newRow("download") << "download_yes" << "MaxPackets" << false << "button2.wav";
-  QTest::newRow("maxrate") << "write_max_yes" << "MaxRate" << false << "button7.wav";
-  QTest::newRow("log") << "gamelogcheck" << "GameLogText" << false << "button1.wav";
+  QTest::newRow("respawn") << "Player_Respawn_Yes"
+                           << "Player_Respawn_Time" << false << "button1.wav";
+  QTest::newRow("kick") << "kick_yes"
+                        << "kick_text" << false << "button3.wav";
+  QTest::newRow("warmup") << "warmup_yes"
+                          << "WarmupTime" << false << "button5.wav";
+  QTest::newRow("port") << "NetPort_Yes"
+                        << "NetPort" << false << "button2.wav";
+  QTest::newRow("ip") << "NetIP_Check"
+                      << "NetIP" << true << "button3.wav";
+  QTest::newRow("memory") << "write_memory"
+                          << "Memory" << true << "button3.wav";
+  QTest::newRow("download") << "download_yes"
+                            << "MaxPackets" << false << "button2.wav";
+  QTest::newRow("maxrate") << "write_max_yes"
+                           << "MaxRate" << false << "button7.wav";
+  QTest::newRow("log") << "gamelogcheck"
+                       << "GameLogText" << false << "button1.wav";
 }
 
 void Form1SettingsTest::enablingRules() {
@@ -144,13 +153,17 @@ void Form1SettingsTest::optionGroupsAreIndependent() {
 void Form1SettingsTest::clickSounds_data() {
   QTest::addColumn<QString>("control");
   QTest::addColumn<int>("sound");
-  const std::pair<const char*, int> table[] = {
-      {"Pure_yes", 3},      {"NonDedicated_Button", 2}, {"Dedicated_button", 1}, {"dedicated_internet", 0},
-      {"game_1v1", 7},      {"Game_DM", 4},             {"Game_Team_DM", 3},     {"Game_CTF", 2},
-      {"friendly_yes", 7},  {"team_auto_join_yes", 4},  {"team_balance_yes", 3}, {"adapt_respawn", 2},
-      {"allow_vote", 2},    {"Cheats_yes", 4},          {"skill1", 1},           {"skill2", 2},
-      {"skill3", 3},        {"skill4", 4},              {"skill5", 5},           {"Bot_Chat", 7},
-      {"flood_yes", 1},     {"holo_yes", 7}};
+  const std::pair<const char*, int> table[] = {{"Pure_yes", 3},         {"NonDedicated_Button", 2},
+                                               {"Dedicated_button", 1}, {"dedicated_internet", 0},
+                                               {"game_1v1", 7},         {"Game_DM", 4},
+                                               {"Game_Team_DM", 3},     {"Game_CTF", 2},
+                                               {"friendly_yes", 7},     {"team_auto_join_yes", 4},
+                                               {"team_balance_yes", 3}, {"adapt_respawn", 2},
+                                               {"allow_vote", 2},       {"Cheats_yes", 4},
+                                               {"skill1", 1},           {"skill2", 2},
+                                               {"skill3", 3},           {"skill4", 4},
+                                               {"skill5", 5},           {"Bot_Chat", 7},
+                                               {"flood_yes", 1},        {"holo_yes", 7}};
   for (const auto& [name, sound] : table) QTest::newRow(name) << QString::fromLatin1(name) << sound;
 }
 

@@ -34,7 +34,11 @@ class RecordingServices : public Services {
 
   std::vector<std::string> messages() const;
   std::vector<std::string> sounds() const;
-  void clear() { log.clear(); icons.clear(); started.clear(); }
+  void clear() {
+    log.clear();
+    icons.clear();
+    started.clear();
+  }
 };
 
 }  // namespace tarvex::test

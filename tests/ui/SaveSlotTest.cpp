@@ -9,7 +9,8 @@ using namespace tarvex;
 using namespace tarvex::test;
 
 namespace {
-const std::string kPrompt = "prompt:Please enter a custom description for this save file:|Title of Save File|My Save File";
+const std::string kPrompt =
+    "prompt:Please enter a custom description for this save file:|Title of Save File|My Save File";
 
 void pickSlot(Form1* w, int slot) {
   auto* select = child<QComboBox>(w, "save_select");

@@ -1,7 +1,7 @@
 // The program's course with the real windows: the start gate and Form2,
 // "Refind Game Path", the load step, and ENGAGE!.
-#include <QListWidget>
 #include <QComboBox>
+#include <QListWidget>
 #include <QSignalSpy>
 #include <QTabWidget>
 

@@ -1,9 +1,8 @@
 #include "UiFixture.h"
 
+#include <QTabWidget>
 #include <fstream>
 #include <sstream>
-
-#include <QTabWidget>
 
 namespace fs = std::filesystem;
 

@@ -1,8 +1,8 @@
 // The whole window: layout pictures of every tab, the logo's animation and
 // the links.
 #include <QDir>
-#include <QTabWidget>
 #include <QFile>
+#include <QTabWidget>
 #include <QTimer>
 
 #include "UiFixture.h"
@@ -61,7 +61,9 @@ QByteArray threeFrameGif(int d1, int d2, int d3) {
     gif.append(char(delay >> 8));
     gif.append(QByteArray::fromHex("0000"));
     gif.append(QByteArray::fromHex("2c000000000100010000"));
-    gif.append(QByteArray::fromHex("02024401" "00"));
+    gif.append(
+        QByteArray::fromHex("02024401"
+                            "00"));
   }
   // As the logo tool writes it: a spare 00 before the trailer, so that the
   // last frame keeps its block terminator when the cutter drops two bytes.
