@@ -70,7 +70,10 @@ std::string startProcess(const ProcessRequest& request) {
   close(report[0]);
   if (got == 1) {
     if (stage == 'c') return "cannot enter " + folder + ": " + std::strerror(error);
-    return "cannot run " + runner + ": " + std::strerror(error);
+    std::string text = "cannot run " + runner + ": " + std::strerror(error);
+    if (error == ENOENT && !(runnerVariable && *runnerVariable))
+      text += "; install Wine, or name the program that runs the game in TARVEX_GAME_RUNNER";
+    return text;
   }
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "cannot start a process";
   return {};
