@@ -1,8 +1,9 @@
 // Windows: CreateProcess, the registry API and winmm's synchronous player.
 #ifdef _WIN32
 #define NOMINMAX
-#include <mmsystem.h>
 #include <windows.h>
+// mmsystem.h needs windows.h first.
+#include <mmsystem.h>  // NOLINT
 
 #include "platform/Platform.h"
 
