@@ -62,7 +62,7 @@ Form1::Form1(Services& services, std::filesystem::path appFolder, QWidget* paren
   image1_->setObjectName(QStringLiteral("Image1"));
   image1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   image1_->setGeometry(twips(1560, 0, 5535, 855));
-  logo_ = std::make_unique<Logo>(image1_, services_);
+  logo_ = new Logo(image1_, services_);
 
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName(QStringLiteral("TAB_General"));

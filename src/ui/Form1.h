@@ -91,7 +91,7 @@ class Form1 : public QWidget {
   MapCatalogue catalogue_;
   std::int16_t addedMapCount_ = 0;
   QHash<QString, QWidget*> fields_;
-  std::unique_ptr<Logo> logo_;
+  Logo* logo_ = nullptr;  // a child of the window
   QValidator* digits_ = nullptr;
 
   QTabWidget* tabs_ = nullptr;

@@ -14,7 +14,7 @@ namespace tarvex {
 class Logo : public QObject {
   Q_OBJECT
  public:
-  // element0 is Image1's first element, placed by the window.
+  // element0 is Image1's first element, placed by the window; the logo belongs to the same parent.
   Logo(QLabel* element0, Services& services);
 
   // Cuts the file into frames and loads them; messages (stop icon) on failure.

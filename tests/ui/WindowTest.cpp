@@ -89,14 +89,16 @@ void WindowTest::logoFramesAndTheirDelays() {
   for (int i = 0; i < 6; ++i) QCOMPARE(logo.elements()[i]->property("tag").toString(), delays[i]);
   QVERIFY(logo.timer().isActive());
   QCOMPARE(logo.timer().interval(), 1200);
+  QCOMPARE(window->findChild<QTimer*>(QStringLiteral("Timer1")), &logo.timer());
   QVERIFY(!logo.elements()[0]->pixmap().isNull());
   QVERIFY(!QFile::exists(QStringLiteral("temp.gif")));
 }
 
 void WindowTest::timerShowsEachFrameForItsDelayAndLoops() {
   UiFixture f;
-  QLabel element0;
-  Logo logo(&element0, f.services);
+  QWidget holder;
+  auto* element0 = new QLabel(&holder);
+  Logo logo(element0, f.services);
   QVERIFY(logo.load(writeGif(f, threeFrameGif(10, 20, 30))));
   logo.start();
   QCOMPARE(logo.elements().size(), 3);
@@ -113,8 +115,9 @@ void WindowTest::timerShowsEachFrameForItsDelayAndLoops() {
 
 void WindowTest::delayOfZeroRestsOnThatFrame() {
   UiFixture f;
-  QLabel element0;
-  Logo logo(&element0, f.services);
+  QWidget holder;
+  auto* element0 = new QLabel(&holder);
+  Logo logo(element0, f.services);
   QVERIFY(logo.load(writeGif(f, threeFrameGif(10, 0, 30))));
   logo.start();
   QVERIFY(logo.timer().isActive());
@@ -125,8 +128,9 @@ void WindowTest::delayOfZeroRestsOnThatFrame() {
 
 void WindowTest::logoFailuresAreReportedWithAStopIcon() {
   UiFixture f;
-  QLabel element0;
-  Logo logo(&element0, f.services);
+  QWidget holder;
+  auto* element0 = new QLabel(&holder);
+  Logo logo(element0, f.services);
   QVERIFY(!logo.load((f.appFolder / "nothing.gif").string()));
   QVERIFY(!logo.load(writeGif(f, QByteArray("GIF89a no extension at all"))));
   QVERIFY(!logo.load(writeGif(f, QByteArray("GIF89a") + QByteArray::fromHex("0021f9040000") + "junk")));
