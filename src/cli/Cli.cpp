@@ -141,7 +141,7 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
   if (options.command == "maps") {
     const PathIni ini = readPathIni(appFolder);
     std::filesystem::path dataFolder;
-    if (ini.state == PathIniState::Known) dataFolder = toPath(gameDataFolder(ini.gameFolder));
+    if (ini.state == PathIniState::Known) dataFolder = findGameDataFolder(ini.gameFolder);
     for (const auto& row : config.catalogue.rows) {
       out << row.name << '\t' << installedText(ini.state == PathIniState::Known ? &dataFolder : nullptr, row) << '\t'
           << classText(row) << "\tfrag " << row.fragLimit << "\ttime " << row.timeLimit << "\tcapture "

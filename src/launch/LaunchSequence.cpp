@@ -24,11 +24,10 @@ LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path
     return LaunchResult::Refused;
   }
   const std::string gameFolder = ini.gameFolder;
-  const std::filesystem::path dataFolder = toPath(gameDataFolder(gameFolder));
-  const auto resolvedData = resolveNoCase(toPath(gameFolder), kDataFolderName);
-  const std::filesystem::path scriptPath = (resolvedData ? *resolvedData : dataFolder) / kScriptName;
+  const std::filesystem::path dataFolder = findGameDataFolder(gameFolder);
+  const std::filesystem::path scriptPath = dataFolder / kScriptName;
   std::error_code ec;
-  if (!resolvedData || !std::filesystem::is_directory(*resolvedData, ec)) {
+  if (!std::filesystem::is_directory(dataFolder, ec)) {
     services.message("Tarvex could not write the game script: the folder " + fromPath(dataFolder) +
                      " does not exist.  Please check the game folder with \"Refind Game Path\".");
     return LaunchResult::Failed;

@@ -37,7 +37,12 @@ std::string createEmptyPathIni(const std::filesystem::path& appFolder) {
 }
 
 std::string gameDataFolder(const std::string& gameFolder) {
-  return gameFolder + kDataFolderName + std::string(1, kSeparator);
+  return withTrailingSeparator(gameFolder) + kDataFolderName + std::string(1, kSeparator);
+}
+
+std::filesystem::path findGameDataFolder(const std::string& gameFolder) {
+  if (auto found = resolveNoCase(toPath(gameFolder), kDataFolderName)) return *found;
+  return toPath(gameDataFolder(gameFolder));
 }
 
 }  // namespace tarvex

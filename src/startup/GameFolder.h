@@ -31,7 +31,12 @@ PathIni readPathIni(const std::filesystem::path& appFolder);
 std::string writePathIni(const std::filesystem::path& appFolder, std::string_view firstLine);
 std::string createEmptyPathIni(const std::filesystem::path& appFolder);  // two empty lines
 
-// GameFolder + "BaseEF" + separator.
+// GameFolder + "BaseEF" + separator (a separator is put between them when
+// a hand-written path.ini leaves it out).
 std::string gameDataFolder(const std::string& gameFolder);
+
+// The game's data folder as it exists on disk: "BaseEF" in any case, since the
+// game under Wine sees it that way; the written name when there is none.
+std::filesystem::path findGameDataFolder(const std::string& gameFolder);
 
 }  // namespace tarvex

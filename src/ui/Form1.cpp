@@ -530,7 +530,7 @@ void Form1::load() {
   addedMapCount_ = 0;
   loadedMaps_->clear();
   if (!gameFolder.empty()) {
-    for (const auto& name : installedMaps(catalogue_, toPath(gameDataFolder(gameFolder))))
+    for (const auto& name : installedMaps(catalogue_, findGameDataFolder(gameFolder)))
       loadedMaps_->addItem(fromBytes(name));
   }
   setAllLimits(catalogue_, {kDefaultFragLimit, kDefaultTimeLimit, kDefaultCaptureLimit});

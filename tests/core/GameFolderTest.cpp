@@ -33,3 +33,12 @@ TEST(PathIni, StatesAndTheFirstLineExactly) {
   std::filesystem::create_directories(app / "sub" / "path.ini");
   EXPECT_EQ(readPathIni(app / "sub").state, PathIniState::Unreadable);
 }
+
+TEST(GameDataFolder, FoundInAnyCaseAndWithoutATrailingSeparator) {
+  test::TempFolder game;
+  std::filesystem::create_directories(game / "baseef");
+  EXPECT_EQ(findGameDataFolder(game.path().string()), game / "baseef");
+  EXPECT_EQ(findGameDataFolder(game.path().string() + "/"), game / "baseef");
+  EXPECT_EQ(gameDataFolder("/games/ef"), "/games/ef/BaseEF/");
+  EXPECT_EQ(gameDataFolder("/games/ef/"), "/games/ef/BaseEF/");
+}
