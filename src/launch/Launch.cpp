@@ -44,11 +44,11 @@ std::string unsafeValueMessage(const ServerSettings& settings, const std::vector
   const auto refuse = [](const std::string& what, const std::string& problem) {
     return what + " contains " + problem + ", which the game's script cannot hold.  Please change it before launching.";
   };
-  for (const auto& spec : fieldTable()) {
-    if (spec.kind != FieldKind::Text || spec.readOnly || spec.name == "Master2") continue;
-    const std::string problem = unsafeFor(settings.text(spec.name), writtenRaw(spec.name));
+  for (const auto& field : fieldTable()) {
+    if (field.kind != FieldKind::Text || field.readOnly || field.name == "Master2") continue;
+    const std::string problem = unsafeFor(settings.text(field.name), writtenRaw(field.name));
     if (!problem.empty())
-      return refuse("The setting \"" + std::string(spec.caption) + "\" (" + std::string(spec.name) + ")", problem);
+      return refuse("The setting \"" + std::string(field.caption) + "\" (" + std::string(field.name) + ")", problem);
   }
   for (const auto& name : rotation) {
     const MapEntry* entry = catalogue.find(name);

@@ -98,23 +98,23 @@ const std::vector<FieldSpec>& table() {
 std::span<const FieldSpec> fieldTable() { return table(); }
 
 const FieldSpec& fieldSpec(std::string_view name) {
-  for (const auto& spec : table()) {
-    if (spec.name == name) return spec;
+  for (const auto& field : table()) {
+    if (field.name == name) return field;
   }
   throw std::out_of_range("unknown setting " + std::string(name));
 }
 
 const FieldSpec* governedText(std::string_view switchName) {
-  for (const auto& spec : table()) {
-    if (spec.kind == FieldKind::Text && spec.governor == switchName) return &spec;
+  for (const auto& field : table()) {
+    if (field.kind == FieldKind::Text && field.governor == switchName) return &field;
   }
   return nullptr;
 }
 
 ServerSettings::ServerSettings() {
-  for (const auto& spec : table()) {
-    texts_.emplace_back(spec.kind == FieldKind::Text ? spec.start : std::string_view{});
-    on_.push_back(spec.kind != FieldKind::Text && spec.start == "1");
+  for (const auto& field : table()) {
+    texts_.emplace_back(field.kind == FieldKind::Text ? field.start : std::string_view{});
+    on_.push_back(field.kind != FieldKind::Text && field.start == "1");
   }
 }
 
@@ -155,9 +155,9 @@ const FieldSpec& ServerSettings::selected(ChoiceGroup group) const {
 }
 
 bool ServerSettings::isEnabled(std::string_view textName) const {
-  const FieldSpec& spec = fieldSpec(textName);
-  if (spec.readOnly) return false;
-  return spec.governor.empty() || isOn(spec.governor);
+  const FieldSpec& field = fieldSpec(textName);
+  if (field.readOnly) return false;
+  return field.governor.empty() || isOn(field.governor);
 }
 
 }  // namespace tarvex

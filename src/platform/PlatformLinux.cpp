@@ -107,7 +107,7 @@ std::string readMachineRegistry(const std::string& key, const std::string& value
 #ifdef TARVEX_HAVE_PULSE
 namespace {
 struct WaveData {
-  pa_sample_spec spec{};
+  pa_sample_spec format{};
   std::string_view samples;
 };
 
@@ -136,14 +136,14 @@ bool parseWave(std::string_view file, WaveData& wave) {
       const auto bits = le(file, body + 14, 2);
       if (format != 1 || channels < 1 || channels > 8 || rate < 1000 || rate > 192000) return false;
       if (bits == 8) {
-        wave.spec.format = PA_SAMPLE_U8;
+        wave.format.format = PA_SAMPLE_U8;
       } else if (bits == 16) {
-        wave.spec.format = PA_SAMPLE_S16LE;
+        wave.format.format = PA_SAMPLE_S16LE;
       } else {
         return false;
       }
-      wave.spec.channels = static_cast<std::uint8_t>(channels);
-      wave.spec.rate = rate;
+      wave.format.channels = static_cast<std::uint8_t>(channels);
+      wave.format.rate = rate;
       haveFormat = true;
     } else if (id == "data") {
       wave.samples = file.substr(body, size);
@@ -162,7 +162,7 @@ void playWave(const std::string& path) {
   if (file.status != ReadStatus::Ok || !parseWave(file.bytes, wave) || wave.samples.empty()) return;
   int error = 0;
   pa_simple* stream =
-      pa_simple_new(nullptr, "Tarvex", PA_STREAM_PLAYBACK, nullptr, "button", &wave.spec, nullptr, nullptr, &error);
+      pa_simple_new(nullptr, "Tarvex", PA_STREAM_PLAYBACK, nullptr, "button", &wave.format, nullptr, nullptr, &error);
   if (!stream) return;  // no sound server: silence
   if (pa_simple_write(stream, wave.samples.data(), wave.samples.size(), &error) == 0) pa_simple_drain(stream, &error);
   pa_simple_free(stream);

@@ -112,20 +112,20 @@ bool applySection(ServerSettings& s, const Section& section, std::string_view va
     if (value.size() == 1 && value[0] >= '1' && value[0] <= '5') s.select("skill" + std::string(value));
     return true;
   }
-  const std::string_view field = section.field;
-  const FieldSpec& spec = fieldSpec(field);
-  if (spec.kind == FieldKind::Text) {
-    s.setText(field, std::string(value));
-  } else if (field == "Dedicated_button") {
+  const std::string_view name = section.field;
+  const FieldSpec& declared = fieldSpec(name);
+  if (declared.kind == FieldKind::Text) {
+    s.setText(name, std::string(value));
+  } else if (name == "Dedicated_button") {
     s.select(value == "1" ? "Dedicated_button" : "NonDedicated_Button");
-  } else if (spec.kind == FieldKind::Choice) {
-    if (value == "1") s.select(field);
-  } else if (field == "Pure_yes") {
-    s.setSwitch(field, value == "1");
+  } else if (declared.kind == FieldKind::Choice) {
+    if (value == "1") s.select(name);
+  } else if (name == "Pure_yes") {
+    s.setSwitch(name, value == "1");
   } else {
     const auto number = parseNumber(value);
     if (!number) return false;
-    s.setSwitch(field, *number == 1.0);
+    s.setSwitch(name, *number == 1.0);
   }
   return true;
 }

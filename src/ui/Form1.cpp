@@ -115,17 +115,17 @@ void Form1::sound(int number) {
 // ---- settings ----
 
 QWidget* Form1::placeField(const char* name, QWidget* parent, QRect rect) {
-  const FieldSpec& spec = fieldSpec(name);
+  const FieldSpec& field = fieldSpec(name);
   QWidget* widget = nullptr;
-  if (spec.kind == FieldKind::Text) {
+  if (field.kind == FieldKind::Text) {
     auto* edit = layout::lineEdit(parent, name, rect);
-    if (spec.maxLength > 0) edit->setMaxLength(spec.maxLength);
-    if (spec.digitsOnly) edit->setValidator(digits_);
-    if (spec.readOnly) edit->setReadOnly(true);
+    if (field.maxLength > 0) edit->setMaxLength(field.maxLength);
+    if (field.digitsOnly) edit->setValidator(digits_);
+    if (field.readOnly) edit->setReadOnly(true);
     widget = edit;
   } else {
-    QAbstractButton* box = spec.kind == FieldKind::Switch ? static_cast<QAbstractButton*>(new QCheckBox(parent))
-                                                          : static_cast<QAbstractButton*>(new QRadioButton(parent));
+    QAbstractButton* box = field.kind == FieldKind::Switch ? static_cast<QAbstractButton*>(new QCheckBox(parent))
+                                                           : static_cast<QAbstractButton*>(new QRadioButton(parent));
     box->setObjectName(QString::fromLatin1(name));
     box->setGeometry(rect);
     connect(box, &QAbstractButton::clicked, this, [this, name](bool checked) { onSwitchClicked(name, checked); });
@@ -145,34 +145,34 @@ QWidget* Form1::placeBoxWithLabel(const char* name, QWidget* parent, int left, i
 }
 
 void Form1::onSwitchClicked(const char* name, bool checked) {
-  const FieldSpec& spec = fieldSpec(name);
+  const FieldSpec& field = fieldSpec(name);
   if (const FieldSpec* governed = governedText(name)) {
     auto* edit = static_cast<QLineEdit*>(
         fields_.value(QString::fromLatin1(governed->name.data(), qsizetype(governed->name.size()))));
     edit->setEnabled(checked);
     if (!checked && governed->emptiedWhenOff) edit->clear();
   }
-  sound(spec.sound);
+  sound(field.sound);
 }
 
 Configuration Form1::configuration() const {
   Configuration config;
-  const auto widget = [this](const FieldSpec& spec) {
-    return fields_.value(QString::fromLatin1(spec.name.data(), qsizetype(spec.name.size())));
+  const auto widget = [this](const FieldSpec& field) {
+    return fields_.value(QString::fromLatin1(field.name.data(), qsizetype(field.name.size())));
   };
   // Switches first, so that their enabling rules cannot empty a text read afterwards.
-  for (const auto& spec : fieldTable()) {
-    if (spec.kind == FieldKind::Text) continue;
-    const bool on = static_cast<const QAbstractButton*>(widget(spec))->isChecked();
-    if (spec.kind == FieldKind::Switch) {
-      config.settings.setSwitch(spec.name, on);
+  for (const auto& field : fieldTable()) {
+    if (field.kind == FieldKind::Text) continue;
+    const bool on = static_cast<const QAbstractButton*>(widget(field))->isChecked();
+    if (field.kind == FieldKind::Switch) {
+      config.settings.setSwitch(field.name, on);
     } else if (on) {
-      config.settings.select(spec.name);
+      config.settings.select(field.name);
     }
   }
-  for (const auto& spec : fieldTable()) {
-    if (spec.kind == FieldKind::Text)
-      config.settings.setText(spec.name, toBytes(static_cast<const QLineEdit*>(widget(spec))->text()));
+  for (const auto& field : fieldTable()) {
+    if (field.kind == FieldKind::Text)
+      config.settings.setText(field.name, toBytes(static_cast<const QLineEdit*>(widget(field))->text()));
   }
   config.rotation.maps = rotationList();
   config.rotation.addedMapCount = addedMapCount_;
@@ -181,14 +181,14 @@ Configuration Form1::configuration() const {
 }
 
 void Form1::applySettings(const ServerSettings& settings) {
-  for (const auto& spec : fieldTable()) {
-    QWidget* widget = fields_.value(QString::fromLatin1(spec.name.data(), qsizetype(spec.name.size())));
-    if (spec.kind == FieldKind::Text) {
+  for (const auto& field : fieldTable()) {
+    QWidget* widget = fields_.value(QString::fromLatin1(field.name.data(), qsizetype(field.name.size())));
+    if (field.kind == FieldKind::Text) {
       auto* edit = static_cast<QLineEdit*>(widget);
-      edit->setText(fromBytes(settings.text(spec.name)));
-      edit->setEnabled(settings.isEnabled(spec.name));
+      edit->setText(fromBytes(settings.text(field.name)));
+      edit->setEnabled(settings.isEnabled(field.name));
     } else {
-      static_cast<QAbstractButton*>(widget)->setChecked(settings.isOn(spec.name));
+      static_cast<QAbstractButton*>(widget)->setChecked(settings.isOn(field.name));
     }
   }
 }

@@ -79,14 +79,14 @@ TEST(SaveFile, RandomConfigurationsSurviveARoundTrip) {
   };
   for (int run = 0; run < 200; ++run) {
     Configuration config{ServerSettings(), {}, twelveMaps()};
-    for (const auto& spec : fieldTable()) {
-      if (spec.name == "inter_time" || spec.name == "Master2") continue;  // not kept in a slot
-      if (spec.kind == FieldKind::Switch) config.settings.setSwitch(spec.name, rng() % 2);
-      if (spec.kind == FieldKind::Choice && rng() % 3 == 0) config.settings.select(spec.name);
+    for (const auto& field : fieldTable()) {
+      if (field.name == "inter_time" || field.name == "Master2") continue;  // not kept in a slot
+      if (field.kind == FieldKind::Switch) config.settings.setSwitch(field.name, rng() % 2);
+      if (field.kind == FieldKind::Choice && rng() % 3 == 0) config.settings.select(field.name);
     }
-    for (const auto& spec : fieldTable()) {
-      if (spec.kind == FieldKind::Text && spec.name != "inter_time" && spec.name != "Master2")
-        config.settings.setText(spec.name, randomText());
+    for (const auto& field : fieldTable()) {
+      if (field.kind == FieldKind::Text && field.name != "inter_time" && field.name != "Master2")
+        config.settings.setText(field.name, randomText());
     }
     for (int n = static_cast<int>(rng() % 6); n > 0; --n) config.rotation.maps.push_back(randomText());
     for (auto& row : config.catalogue.rows) row.fragLimit = randomText();

@@ -9,11 +9,11 @@ using namespace tarvex;
 TEST(FieldTable, EveryNameIsUniqueAndEveryGovernorIsASwitch) {
   std::set<std::string_view> names;
   int governed = 0;
-  for (const auto& spec : fieldTable()) {
-    EXPECT_TRUE(names.insert(spec.name).second) << spec.name;
-    if (!spec.governor.empty()) {
+  for (const auto& field : fieldTable()) {
+    EXPECT_TRUE(names.insert(field.name).second) << field.name;
+    if (!field.governor.empty()) {
       ++governed;
-      EXPECT_EQ(fieldSpec(spec.governor).kind, FieldKind::Switch) << spec.name;
+      EXPECT_EQ(fieldSpec(field.governor).kind, FieldKind::Switch) << field.name;
     }
   }
   EXPECT_EQ(governed, 9);

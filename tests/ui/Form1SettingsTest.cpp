@@ -29,15 +29,15 @@ void Form1SettingsTest::startValuesAndDisabledBoxes() {
   auto w = f.loadedWindow();
   const QStringList disabled{"Player_Respawn_Time", "kick_text", "NetPort", "NetIP", "Memory", "MaxRate",
                              "GameLogText",         "Master2"};
-  for (const auto& spec : fieldTable()) {
-    const QString name = QString::fromLatin1(spec.name.data(), spec.name.size());
-    if (spec.kind == FieldKind::Text) {
+  for (const auto& field : fieldTable()) {
+    const QString name = QString::fromLatin1(field.name.data(), field.name.size());
+    if (field.kind == FieldKind::Text) {
       auto* edit = child<QLineEdit>(w.get(), name.toLatin1().constData());
-      QCOMPARE(edit->text(), QString::fromLatin1(spec.start.data(), spec.start.size()));
+      QCOMPARE(edit->text(), QString::fromLatin1(field.start.data(), field.start.size()));
       QCOMPARE(edit->isEnabled(), !disabled.contains(name));
-      if (spec.maxLength) QCOMPARE(edit->maxLength(), spec.maxLength);
+      if (field.maxLength) QCOMPARE(edit->maxLength(), field.maxLength);
     } else {
-      QCOMPARE(child<QAbstractButton>(w.get(), name.toLatin1().constData())->isChecked(), spec.start == "1");
+      QCOMPARE(child<QAbstractButton>(w.get(), name.toLatin1().constData())->isChecked(), field.start == "1");
     }
   }
   QCOMPARE(child<QLineEdit>(w.get(), "WarmupTime")->isEnabled(), true);
