@@ -33,6 +33,9 @@ const QColor kRed(0xD0, 0x00, 0x00);
 const QColor kBlue(0x00, 0x00, 0xE0);
 const QColor kGreen(0x00, 0x80, 0x00);
 
+// Names and captions of the settings table, which are plain ASCII.
+QString latin1(std::string_view text) { return QString::fromLatin1(text.data(), qsizetype(text.size())); }
+
 // The three link targets of the "About" tab, kept together.
 struct Link {
   const char* name;
@@ -137,8 +140,7 @@ QWidget* Form1::placeField(const char* name, QWidget* parent, QRect rect) {
 
 QWidget* Form1::placeBoxWithLabel(const char* name, QWidget* parent, int left, int top, int labelWidth) {
   QWidget* box = placeField(name, parent, twips(left, top, 255, 255));
-  const QString caption =
-      QString::fromLatin1(fieldSpec(name).caption.data(), qsizetype(fieldSpec(name).caption.size()));
+  const QString caption = latin1(fieldSpec(name).caption);
   layout::label(parent, caption, twips(left + 300, top + 15, labelWidth, labelWidth ? 450 : 0), QColor(), false,
                 labelWidth > 0);
   return box;
@@ -147,8 +149,7 @@ QWidget* Form1::placeBoxWithLabel(const char* name, QWidget* parent, int left, i
 void Form1::onSwitchClicked(const char* name, bool checked) {
   const FieldSpec& field = fieldSpec(name);
   if (const FieldSpec* governed = governedText(name)) {
-    auto* edit = static_cast<QLineEdit*>(
-        fields_.value(QString::fromLatin1(governed->name.data(), qsizetype(governed->name.size()))));
+    auto* edit = static_cast<QLineEdit*>(fields_.value(latin1(governed->name)));
     edit->setEnabled(checked);
     if (!checked && governed->emptiedWhenOff) edit->clear();
   }
@@ -157,9 +158,7 @@ void Form1::onSwitchClicked(const char* name, bool checked) {
 
 Configuration Form1::configuration() const {
   Configuration config;
-  const auto widget = [this](const FieldSpec& field) {
-    return fields_.value(QString::fromLatin1(field.name.data(), qsizetype(field.name.size())));
-  };
+  const auto widget = [this](const FieldSpec& field) { return fields_.value(latin1(field.name)); };
   // Switches first, so that their enabling rules cannot empty a text read afterwards.
   for (const auto& field : fieldTable()) {
     if (field.kind == FieldKind::Text) continue;
@@ -182,7 +181,7 @@ Configuration Form1::configuration() const {
 
 void Form1::applySettings(const ServerSettings& settings) {
   for (const auto& field : fieldTable()) {
-    QWidget* widget = fields_.value(QString::fromLatin1(field.name.data(), qsizetype(field.name.size())));
+    QWidget* widget = fields_.value(latin1(field.name));
     if (field.kind == FieldKind::Text) {
       auto* edit = static_cast<QLineEdit*>(widget);
       edit->setText(fromBytes(settings.text(field.name)));
