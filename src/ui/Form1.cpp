@@ -90,6 +90,8 @@ Form1::Form1(Services& services, std::filesystem::path appFolder, QWidget* paren
   buildAdvancedTab(pages[5]);
   buildAboutTab(pages[6]);
   tabs_->setCurrentIndex(0);
+  // Every declared setting has its control on some tab.
+  Q_ASSERT(fields_.size() == qsizetype(fieldTable().size()));
 
   auto* engage = layout::button(this, "Engage", QStringLiteral("ENGAGE! "), twips(3450, 7320, 2535, 495));
   QFont engageFont(QStringLiteral("Arial"), 12);
