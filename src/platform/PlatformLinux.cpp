@@ -18,6 +18,7 @@
 
 #ifdef TARVEX_HAVE_PULSE
 #include <pulse/error.h>
+#include <pulse/sample.h>
 #include <pulse/simple.h>
 #endif
 
@@ -161,8 +162,16 @@ void playWave(const std::string& path) {
   WaveData wave;
   if (file.status != ReadStatus::Ok || !parseWave(file.bytes, wave) || wave.samples.empty()) return;
   int error = 0;
+  // A short target latency: with the server's default buffer of about two
+  // seconds the window would wait that long after a click.
+  pa_buffer_attr buffer;
+  buffer.maxlength = static_cast<std::uint32_t>(-1);
+  buffer.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(50 * 1000, &wave.format));
+  buffer.prebuf = static_cast<std::uint32_t>(-1);
+  buffer.minreq = static_cast<std::uint32_t>(-1);
+  buffer.fragsize = static_cast<std::uint32_t>(-1);
   pa_simple* stream =
-      pa_simple_new(nullptr, "Tarvex", PA_STREAM_PLAYBACK, nullptr, "button", &wave.format, nullptr, nullptr, &error);
+      pa_simple_new(nullptr, "Tarvex", PA_STREAM_PLAYBACK, nullptr, "button", &wave.format, nullptr, &buffer, &error);
   if (!stream) return;  // no sound server: silence
   if (pa_simple_write(stream, wave.samples.data(), wave.samples.size(), &error) == 0) pa_simple_drain(stream, &error);
   pa_simple_free(stream);
