@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "launch/Launch.h"
 #include "launch/LaunchSequence.h"
 #include "maps/MapCatalogue.h"
 #include "platform/Platform.h"
@@ -155,7 +156,10 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
     out.write(launch->script.data(), static_cast<std::streamsize>(launch->script.size()));
     return out ? 0 : 1;
   }
-  return runLaunch(services, appFolder, config) == LaunchResult::Started ? 0 : 1;
+  const auto launch = prepareLaunch(services, config);
+  if (!launch || startPreparedLaunch(services, appFolder, *launch) != LaunchResult::Started) return 1;
+  out << "Started " << commandLineText(launch->arguments) << " in " << readPathIni(appFolder).gameFolder << '\n';
+  return 0;
 }
 
 }  // namespace tarvex
