@@ -54,6 +54,7 @@ class Form1MapsTest : public QObject {
   void randomizeKeepsTheEntries();
   void showingAMapFillsNamePictureCaptionsAndLimits();
   void captureBoxRule();
+  void aReplacedPictureShowsAtTheNextClick();
   void changeAndSetDefaults();
   void changeBeforeAnyClickSaysNoMapSelected();
 };
@@ -159,6 +160,18 @@ void Form1MapsTest::showingAMapFillsNamePictureCaptionsAndLimits() {
   QCOMPARE(picture->pixmap().size(), QSize(20, 30));
   QCOMPARE(f.box("MapText")->text(), QStringLiteral("Odd one"));
   QVERIFY(f.services.log.empty());  // single clicks are silent
+}
+
+void Form1MapsTest::aReplacedPictureShowsAtTheNextClick() {
+  MapsFixture f;
+  auto* picture = child<QLabel>(f.w.get(), "MapPictures");
+  clickItem(f.loaded, QStringLiteral("flag"));
+  QCOMPARE(picture->pixmap().size(), QSize(20, 30));
+  QPixmap replaced(40, 10);
+  replaced.fill(Qt::green);
+  replaced.save(QString::fromStdString((f.appFolder / "Map_Images" / "flag.png").string()));
+  clickItem(f.loaded, QStringLiteral("flag"));
+  QCOMPARE(picture->pixmap().size(), QSize(40, 10));
 }
 
 void Form1MapsTest::captureBoxRule() {
