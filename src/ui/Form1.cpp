@@ -495,9 +495,9 @@ void Form1::buildAboutTab(QWidget* tab) {
     label->setFont(underlined);
     label->setCursor(Qt::PointingHandCursor);
     label->adjustSize();
-    // Centred one under the other on the page.
-    const QRect at = page(place.left, place.top, 0, 0);
-    label->move((tab->width() > 0 ? tab->width() : 611) / 2 - label->width() / 2, at.y());
+    // Centred one under the other on the page (the tab control's width less its frame).
+    const int pageWidth = twips(0, 0, 9255, 0).width() - 4;
+    label->move(pageWidth / 2 - label->width() / 2, page(place.left, place.top, 0, 0).y());
     const Link* link = place.link;
     connect(label, &layout::LinkLabel::clicked, this, [this, link] {
       sound(link->sound);
