@@ -1,6 +1,7 @@
 // tarvex: the window program.
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 
 #include "ui/Convert.h"
 #include "ui/QtServices.h"
@@ -9,6 +10,8 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   app.setApplicationName(QStringLiteral("Tarvex"));
+  Q_INIT_RESOURCE(resources);
+  app.setWindowIcon(QIcon(QStringLiteral(":/tarvex/emblem.jpg")));
   tarvex::QtServices services;
   const std::filesystem::path appFolder =
       tarvex::toPathBytes(QDir::toNativeSeparators(QApplication::applicationDirPath()));
