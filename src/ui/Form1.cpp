@@ -136,6 +136,8 @@ QWidget* Form1::placeField(const char* name, QWidget* parent, QRect rect) {
     connect(box, &QAbstractButton::clicked, this, [this, name](bool checked) { onSwitchClicked(name, checked); });
     widget = box;
   }
+  // The caption stands in a separate label; screen readers get it from here.
+  widget->setAccessibleName(latin1(field.caption));
   fields_.insert(QString::fromLatin1(name), widget);
   return widget;
 }
