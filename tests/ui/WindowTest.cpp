@@ -72,6 +72,13 @@ QByteArray threeFrameGif(int d1, int d2, int d3) {
   return gif;
 }
 
+// A logo on its own: Image1's first element in a holder window.
+struct LogoFixture {
+  UiFixture f;
+  QWidget holder;
+  Logo logo{new QLabel(&holder), f.services};
+};
+
 std::string writeGif(const UiFixture& f, const QByteArray& bytes) {
   const auto path = f.appFolder / "test.gif";
   f.writeFile(path, bytes.toStdString());
@@ -95,10 +102,8 @@ void WindowTest::logoFramesAndTheirDelays() {
 }
 
 void WindowTest::timerShowsEachFrameForItsDelayAndLoops() {
-  UiFixture f;
-  QWidget holder;
-  auto* element0 = new QLabel(&holder);
-  Logo logo(element0, f.services);
+  LogoFixture fixture;
+  auto& [f, holder, logo] = fixture;
   QVERIFY(logo.load(writeGif(f, threeFrameGif(10, 20, 30))));
   logo.start();
   QCOMPARE(logo.elements().size(), 3);
@@ -114,10 +119,8 @@ void WindowTest::timerShowsEachFrameForItsDelayAndLoops() {
 }
 
 void WindowTest::delayOfZeroRestsOnThatFrame() {
-  UiFixture f;
-  QWidget holder;
-  auto* element0 = new QLabel(&holder);
-  Logo logo(element0, f.services);
+  LogoFixture fixture;
+  auto& [f, holder, logo] = fixture;
   QVERIFY(logo.load(writeGif(f, threeFrameGif(10, 0, 30))));
   logo.start();
   QVERIFY(logo.timer().isActive());
@@ -127,10 +130,8 @@ void WindowTest::delayOfZeroRestsOnThatFrame() {
 }
 
 void WindowTest::logoFailuresAreReportedWithAStopIcon() {
-  UiFixture f;
-  QWidget holder;
-  auto* element0 = new QLabel(&holder);
-  Logo logo(element0, f.services);
+  LogoFixture fixture;
+  auto& [f, holder, logo] = fixture;
   QVERIFY(!logo.load((f.appFolder / "nothing.gif").string()));
   QVERIFY(!logo.load(writeGif(f, QByteArray("GIF89a no extension at all"))));
   QVERIFY(!logo.load(writeGif(f, QByteArray("GIF89a") + QByteArray::fromHex("0021f9040000") + "junk")));
