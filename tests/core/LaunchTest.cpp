@@ -90,24 +90,6 @@ TEST(LaunchChecks, ValuesThatWouldBreakTheScriptAreRefusedByName) {
   EXPECT_NE(check.messages[0].find("dm1"), std::string::npos);
 }
 
-TEST(GameArguments, ServerTypeAndNetworkOptionsGoOnTheCommandLine) {
-  ServerSettings s;
-  EXPECT_EQ(commandLineText(gameArguments(s)),
-            "stvoyHM.exe +set dedicated 0 +sets configured_by Tarvex +exec tarvex.cfg");
-  s.select("dedicated_internet");
-  EXPECT_EQ(commandLineText(gameArguments(s)),
-            "stvoyHM.exe +set dedicated 2 +sets configured_by Tarvex +exec tarvex.cfg");
-  s.select("Dedicated_button");
-  s.setSwitch("NetPort_Yes", true);
-  s.setSwitch("NetIP_Check", true);
-  EXPECT_EQ(commandLineText(gameArguments(s)),
-            "stvoyHM.exe +set dedicated 1 +set net_port 27660 +sets configured_by Tarvex +exec tarvex.cfg");
-  s.setText("NetIP", "192.0.2.7");
-  EXPECT_EQ(commandLineText(gameArguments(s)),
-            "stvoyHM.exe +set dedicated 1 +set net_port 27660 +set net_ip 192.0.2.7 +sets configured_by Tarvex "
-            "+exec tarvex.cfg");
-}
-
 TEST(LaunchSequence, WritesTheScriptIntoBaseEfAndStartsTheGameInItsFolder) {
   Game game;
   RecordingServices services;

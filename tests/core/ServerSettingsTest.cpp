@@ -19,22 +19,6 @@ TEST(FieldTable, EveryNameIsUniqueAndEveryGovernorIsASwitch) {
   EXPECT_EQ(governed, 9);
 }
 
-TEST(ServerSettings, StartValuesAndEnabledStates) {
-  const ServerSettings s;
-  EXPECT_EQ(s.text("Server_Name"), "Tarvex Server");
-  EXPECT_EQ(s.text("NetPort"), "27660");
-  EXPECT_EQ(s.text("GameLogText"), "C:\\HOLOMATCH_LOG.TXT");
-  EXPECT_TRUE(s.isOn("NonDedicated_Button"));
-  EXPECT_TRUE(s.isOn("Game_DM"));
-  EXPECT_TRUE(s.isOn("skill2"));
-  EXPECT_TRUE(s.isOn("Pure_yes"));
-  for (const char* disabled :
-       {"Player_Respawn_Time", "kick_text", "NetPort", "NetIP", "Memory", "MaxRate", "GameLogText", "Master2"})
-    EXPECT_FALSE(s.isEnabled(disabled)) << disabled;
-  for (const char* enabled : {"WarmupTime", "MaxPackets", "Server_Name", "Master3", "inter_time"})
-    EXPECT_TRUE(s.isEnabled(enabled)) << enabled;
-}
-
 TEST(ServerSettings, UncheckingEmptiesOnlyNetIpAndMemory) {
   ServerSettings s;
   s.setSwitch("NetIP_Check", true);
