@@ -31,6 +31,7 @@ class SilentServices : public Services {
   }
   void playWave(const std::string&) override {}
   std::string startProcess(const ProcessRequest&) override { return {}; }
+  std::optional<ProcessFailure> startedProcessFailure(int) override { return std::nullopt; }
   void openLink(const std::string&) override {}
   std::string readRegistry(const std::string&, const std::string&) override { return {}; }
 };

@@ -16,6 +16,10 @@ void ConsoleServices::message(const std::string& text, Icon) { err_ << text << '
 
 std::string ConsoleServices::startProcess(const ProcessRequest& request) { return platform::startProcess(request); }
 
+std::optional<ProcessFailure> ConsoleServices::startedProcessFailure(int waitMilliseconds) {
+  return platform::startedProcessFailure(waitMilliseconds);
+}
+
 std::string ConsoleServices::readRegistry(const std::string& key, const std::string& value) {
   return platform::readMachineRegistry(key, value);
 }
@@ -56,7 +60,9 @@ constexpr const char* kHelp =
     "On Linux the game runs through \"wine\", or through the program named by the\n"
     "environment variable TARVEX_GAME_RUNNER.\n"
     "\n"
-    "Exit status: 0 done, 1 refused by a check or an unusable slot, 2 usage error.\n";
+    "Exit status: 0 done; 1 refused by a check or an unusable slot, nothing\n"
+    "written and nothing started; 2 usage error; 3 the script was written but the\n"
+    "game could not be started, or ended at once.\n";
 
 struct Options {
   std::string appFolder;
@@ -138,7 +144,8 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
       return 1;
     }
     if (outcome == RestoreOutcome::Unreadable) {
-      services.message(unreadableSlotMessage(options.slot, fromPath(file)));
+      services.message(options.slot != 0 ? unreadableSlotMessage(options.slot, fromPath(file))
+                                         : unreadableSaveFileMessage(fromPath(file)));
       return 1;
     }
   }
@@ -161,7 +168,17 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
     return out ? 0 : 1;
   }
   const auto launch = prepareLaunch(services, config);
-  if (!launch || startPreparedLaunch(services, appFolder, *launch) != LaunchResult::Started) return 1;
+  if (!launch) return 1;
+  switch (startPreparedLaunch(services, appFolder, *launch, Frontend::Console)) {
+    case LaunchResult::Refused:
+      return 1;
+    case LaunchResult::NotStarted:
+      return 3;
+    case LaunchResult::Started:
+      break;
+  }
+  // A game that ends within about a second was not launched.
+  if (reportEarlyEnd(services, 1000)) return 3;
   out << "Started " << commandLineText(launch->arguments) << " in " << readPathIni(appFolder).gameFolder << '\n';
   return 0;
 }

@@ -28,6 +28,7 @@ class ConsoleServices : public Services {
   }
   void playWave(const std::string&) override {}
   std::string startProcess(const ProcessRequest& request) override;
+  std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) override;
   void openLink(const std::string&) override {}
   std::string readRegistry(const std::string& key, const std::string& value) override;
 

@@ -63,9 +63,11 @@ std::string renderScript(const ServerSettings& s, const std::vector<std::string>
   w.quotedText("seta sv_master5 ", "Master5");
   if (s.isOn("download_yes")) {
     w.quoted("seta cl_allowDownload ", "1");
+    w.quoted("seta sv_allowDownload ", "1");  // the server's own switch
     w.quotedText("seta cl_maxpackets ", "MaxPackets");
   } else {
     w.quoted("seta cl_allowDownload ", "0");
+    w.quoted("seta sv_allowDownload ", "0");
   }
   w.quotedText("seta sv_maxPing ", "Max_Ping");
   w.quotedText("seta sv_minPing ", "Min_Ping");

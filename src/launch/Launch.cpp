@@ -1,14 +1,29 @@
 #include "launch/Launch.h"
 
 #include "launch/GameScript.h"
+#include "launch/GameValues.h"
 
 namespace tarvex {
 
-RotationLines makeRotationLines(const std::vector<std::string>& rotation, const MapCatalogue& catalogue) {
+namespace {
+std::size_t decimalDigits(std::size_t n) {
+  std::size_t digits = 1;
+  while (n >= 10) n /= 10, ++digits;
+  return digits;
+}
+}  // namespace
+
+RotationLines makeRotationLines(const std::vector<std::string>& rotation, const MapCatalogue& catalogue,
+                                const ServerSettings& settings) {
   RotationLines result;
+  const MapNameIndex index(catalogue);
+  const std::string loadCommand = settings.isOn("Cheats_yes") ? "; devmap " : "; map ";
+  const std::string gravity = rotationGravity(settings);
+  const std::string afterLoad = gravity.empty() ? std::string() : "; g_gravity " + gravity;
   const std::size_t count = rotation.size();
+  result.lines.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
-    const MapEntry* entry = catalogue.find(rotation[i]);
+    const MapEntry* entry = index.find(rotation[i]);
     if (!entry) {
       result.lines.clear();
       result.missingMap = rotation[i];
@@ -16,49 +31,35 @@ RotationLines makeRotationLines(const std::vector<std::string>& rotation, const 
     }
     const std::size_t next = i + 1 < count ? i + 2 : 1;
     result.lines.push_back("Set m" + std::to_string(i + 1) + " \"fraglimit " + entry->fragLimit + "; timelimit " +
-                           entry->timeLimit + "; capturelimit " + entry->captureLimit + "; map " + entry->name +
-                           "; set nextmap vstr m" + std::to_string(next) + "\"");
+                           entry->timeLimit + "; capturelimit " + entry->captureLimit + loadCommand + entry->name +
+                           afterLoad + "; set nextmap vstr m" + std::to_string(next) + "\"");
   }
   return result;
 }
 
 namespace {
-// The game's console has no escape inside quotes and splits commands at ';'
-// outside them, so such values would end a line early or run commands.
-std::string unsafeFor(std::string_view value, bool raw) {
-  for (char c : value) {
-    if (c == '"') return "a double quote (\")";
-    if (c == '\r' || c == '\n') return "a line break";
-    if (raw && c == ';') return "a semicolon (;)";
+// The message for a script the engine would drop, with the number of maps to
+// take off the end of the rotation so that it fits (the last remaining line
+// then points back at m1, which changes its length).
+std::string scriptTooLongMessage(const std::string& script, const std::vector<std::string>& lines) {
+  const std::size_t count = lines.size();
+  std::size_t rotationBytes = 0;
+  for (const auto& line : lines) rotationBytes += line.size() + 2;
+  const std::size_t fixed = script.size() - rotationBytes;
+  std::size_t keep = 0;
+  std::size_t before = 0;  // the lines ahead of the last kept one
+  for (std::size_t m = 1; m <= count; ++m) {
+    const std::size_t lastLine = lines[m - 1].size() + 2 - (m < count ? decimalDigits(m + 1) - 1 : 0);
+    if (fixed + before + lastLine > kMaxScriptBytes) break;
+    keep = m;
+    before += lines[m - 1].size() + 2;
   }
-  return {};
-}
-
-bool writtenRaw(std::string_view name) {
-  return name == "Quad_Text" || name == "WarmupTime" || name == "kick_text" || name == "Memory" || name == "NetIP" ||
-         name == "NetPort";
-}
-
-std::string unsafeValueMessage(const ServerSettings& settings, const std::vector<std::string>& rotation,
-                               const MapCatalogue& catalogue) {
-  const auto refuse = [](const std::string& what, const std::string& problem) {
-    return what + " contains " + problem + ", which the game's script cannot hold.  Please change it before launching.";
-  };
-  for (const auto& field : fieldTable()) {
-    if (field.kind != FieldKind::Text || field.readOnly || field.name == "Master2") continue;
-    const std::string problem = unsafeFor(settings.text(field.name), writtenRaw(field.name));
-    if (!problem.empty())
-      return refuse("The setting \"" + std::string(field.caption) + "\" (" + std::string(field.name) + ")", problem);
-  }
-  for (const auto& name : rotation) {
-    const MapEntry* entry = catalogue.find(name);
-    if (!entry) continue;
-    for (const std::string* value : {&entry->name, &entry->fragLimit, &entry->timeLimit, &entry->captureLimit}) {
-      const std::string problem = unsafeFor(*value, true);
-      if (!problem.empty()) return refuse("The map \"" + name + "\" or one of its limits", problem);
-    }
-  }
-  return {};
+  std::string text = "The game script would be " + std::to_string(script.size()) +
+                     " bytes long, and the game ignores a script longer than " + std::to_string(kMaxScriptBytes) +
+                     " bytes whole.  ";
+  if (keep == 0) return text + "Please shorten the longest texts of the settings before launching.";
+  return text + "Please remove at least " + std::to_string(count - keep) + " map" + (count - keep == 1 ? "" : "s") +
+         " from the rotation before launching.";
 }
 }  // namespace
 
@@ -72,24 +73,24 @@ LaunchCheck checkLaunch(const ServerSettings& settings, const std::vector<std::s
   };
   if (rotation.empty()) return stop(kNoMapsMessage);
   if (settings.isOn("game_1v1")) check.messages.emplace_back(kOneVsOneNote);
+  const MapNameIndex index(catalogue);
   if (settings.isOn("Game_CTF")) {
     for (const auto& name : rotation) {
-      const MapEntry* entry = catalogue.find(name);
+      const MapEntry* entry = index.find(name);
       if (entry && entry->isRefusedForCtf()) return stop(kCtfLaunchMessage);
     }
   }
-  const RotationLines lines = makeRotationLines(rotation, catalogue);
+  RotationLines lines = makeRotationLines(rotation, catalogue, settings);
   if (!lines.ok())
     return stop("The map \"" + lines.missingMap +
                 "\" of the rotation is not in the map list (maps.ini).  Please remove it before launching.");
-  if (std::string message = unsafeValueMessage(settings, rotation, catalogue); !message.empty())
+  if (std::string message = gameValueRefusal(settings, rotation, catalogue); !message.empty())
     return stop(std::move(message));
+  std::string script = renderScript(settings, lines.lines);
+  if (script.size() > kMaxScriptBytes) return stop(scriptTooLongMessage(script, lines.lines));
+  check.script = std::move(script);
+  check.arguments = gameArguments(settings);
   return check;
-}
-
-std::string renderLaunchScript(const ServerSettings& settings, const std::vector<std::string>& rotation,
-                               const MapCatalogue& catalogue) {
-  return renderScript(settings, makeRotationLines(rotation, catalogue).lines);
 }
 
 std::vector<std::string> gameArguments(const ServerSettings& settings) {
@@ -102,6 +103,10 @@ std::vector<std::string> gameArguments(const ServerSettings& settings) {
   }
   if (settings.isOn("NetIP_Check") && !settings.text("NetIP").empty()) {
     args.insert(args.end(), {"+set", "net_ip", settings.text("NetIP")});
+  }
+  // So is the memory the engine reserves.
+  if (settings.isOn("write_memory") && !settings.text("Memory").empty()) {
+    args.insert(args.end(), {"+set", "com_hunkMegs", settings.text("Memory")});
   }
   args.insert(args.end(), {"+sets", "configured_by", "Tarvex", "+exec", kScriptName});
   return args;

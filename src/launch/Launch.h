@@ -24,21 +24,24 @@ struct RotationLines {
   bool ok() const { return missingMap.empty(); }
 };
 
-// One "Set mN" line per rotation entry, each pointing at the next, the last at m1.
-RotationLines makeRotationLines(const std::vector<std::string>& rotation, const MapCatalogue& catalogue);
+// One "Set mN" line per rotation entry, each pointing at the next, the last at
+// m1. With cheats allowed a map loads by "devmap" (only that turns cheats on),
+// and a gravity other than the game's own is set again after each map load,
+// which resets it.
+RotationLines makeRotationLines(const std::vector<std::string>& rotation, const MapCatalogue& catalogue,
+                                const ServerSettings& settings = ServerSettings());
 
 // The messages of the pre-launch checks, in the order shown; proceed is false
-// when the last of them stops the launch.
+// when the last of them stops the launch. When it proceeds, script holds the
+// bytes of tarvex.cfg and arguments the game's command line.
 struct LaunchCheck {
   std::vector<std::string> messages;
   bool proceed = true;
+  std::string script;
+  std::vector<std::string> arguments;
 };
 LaunchCheck checkLaunch(const ServerSettings& settings, const std::vector<std::string>& rotation,
                         const MapCatalogue& catalogue);
-
-// The bytes of tarvex.cfg; only valid after checkLaunch let the launch proceed.
-std::string renderLaunchScript(const ServerSettings& settings, const std::vector<std::string>& rotation,
-                               const MapCatalogue& catalogue);
 
 // The game's arguments (after the executable's name) for the chosen server type.
 std::vector<std::string> gameArguments(const ServerSettings& settings);

@@ -11,16 +11,23 @@ std::optional<PreparedLaunch> prepareLaunch(Services& services, const Configurat
   const LaunchCheck check = checkLaunch(config.settings, config.rotation.maps, config.catalogue);
   for (const auto& text : check.messages) services.message(text);
   if (!check.proceed) return std::nullopt;
-  return PreparedLaunch{renderLaunchScript(config.settings, config.rotation.maps, config.catalogue),
-                        gameArguments(config.settings)};
+  return PreparedLaunch{check.script, check.arguments};
 }
 
+namespace {
+std::string folderHint(Frontend frontend, const std::filesystem::path& appFolder) {
+  if (frontend == Frontend::Window) return "Please use \"Refind Game Path\" on the Advanced tab.";
+  return std::string("Please write the game folder as the first line of ") + fromPath(appFolder / kPathIniName) +
+         ", or name another Tarvex folder with --app-folder.";
+}
+}  // namespace
+
 LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path& appFolder,
-                                 const PreparedLaunch& launch) {
+                                 const PreparedLaunch& launch, Frontend frontend) {
   const PathIni ini = readPathIni(appFolder);
   if (ini.state != PathIniState::Known) {
     services.message("The game folder is not known: " + fromPath(appFolder / kPathIniName) +
-                     " is missing, unreadable or empty.  Please use \"Refind Game Path\" on the Advanced tab.");
+                     " is missing, unreadable or empty.  " + folderHint(frontend, appFolder));
     return LaunchResult::Refused;
   }
   const std::string gameFolder = ini.gameFolder;
@@ -29,30 +36,41 @@ LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path
   std::error_code ec;
   if (!std::filesystem::is_directory(dataFolder, ec)) {
     services.message("Tarvex could not write the game script: the folder " + fromPath(dataFolder) +
-                     " does not exist.  Please check the game folder with \"Refind Game Path\".");
-    return LaunchResult::Failed;
+                     " does not exist.  " + folderHint(frontend, appFolder));
+    return LaunchResult::Refused;
   }
   if (const std::string error = writeFileAtomic(scriptPath, launch.script); !error.empty()) {
     services.message("Tarvex could not write the game script " + fromPath(scriptPath) + " (" + error + ").");
-    return LaunchResult::Failed;
+    return LaunchResult::Refused;
   }
   const auto executable = resolveNoCase(toPath(gameFolder), kGameExecutable);
   if (!executable || !std::filesystem::is_regular_file(*executable, ec)) {
     services.message("The game could not be started: " + gameFolder + kGameExecutable + " was not found.");
-    return LaunchResult::Failed;
+    return LaunchResult::NotStarted;
   }
-  const std::string error = services.startProcess({gameFolder, fromPath(*executable), launch.arguments});
+  const std::string error =
+      services.startProcess({gameFolder, fromPath(*executable), launch.arguments, frontend == Frontend::Window});
   if (!error.empty()) {
     services.message("The game could not be started: " + fromPath(*executable) + " (" + error + ").");
-    return LaunchResult::Failed;
+    return LaunchResult::NotStarted;
   }
   return LaunchResult::Started;
 }
 
-LaunchResult runLaunch(Services& services, const std::filesystem::path& appFolder, const Configuration& config) {
+LaunchResult runLaunch(Services& services, const std::filesystem::path& appFolder, const Configuration& config,
+                       Frontend frontend) {
   const auto launch = prepareLaunch(services, config);
   if (!launch) return LaunchResult::Refused;
-  return startPreparedLaunch(services, appFolder, *launch);
+  return startPreparedLaunch(services, appFolder, *launch, frontend);
+}
+
+bool reportEarlyEnd(Services& services, int waitMilliseconds) {
+  const auto failure = services.startedProcessFailure(waitMilliseconds);
+  if (!failure) return false;
+  std::string text = "The game ended right after it was started (" + failure->status + ").";
+  if (!failure->lastOutput.empty()) text += "  What it printed last:\n\n" + failure->lastOutput;
+  services.message(text);
+  return true;
 }
 
 }  // namespace tarvex

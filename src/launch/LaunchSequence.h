@@ -21,15 +21,27 @@ struct PreparedLaunch {
 // nullopt when a check stops the launch.
 std::optional<PreparedLaunch> prepareLaunch(Services& services, const Configuration& config);
 
-enum class LaunchResult { Refused, Failed, Started };
+// Who runs the launch: the window (which has no console, so the game's output
+// is kept for a report, and hints name its buttons) or tarvex-cli.
+enum class Frontend { Window, Console };
+
+// Refused: nothing was written or started. NotStarted: the script was
+// written, but the game could not be started.
+enum class LaunchResult { Refused, NotStarted, Started };
 
 // Reads the game folder from path.ini, writes the script into its BaseEF
 // folder and starts the game there. Each failure gets one message naming the
-// problem and the path.
+// problem and the path and what to do about it.
 LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path& appFolder,
-                                 const PreparedLaunch& launch);
+                                 const PreparedLaunch& launch, Frontend frontend = Frontend::Window);
 
 // prepareLaunch, then startPreparedLaunch.
-LaunchResult runLaunch(Services& services, const std::filesystem::path& appFolder, const Configuration& config);
+LaunchResult runLaunch(Services& services, const std::filesystem::path& appFolder, const Configuration& config,
+                       Frontend frontend = Frontend::Window);
+
+// A game that ends at once with a failure was not launched: shows a message
+// saying how it ended (and what it printed last) and returns true. Waits up
+// to the given time for such an end.
+bool reportEarlyEnd(Services& services, int waitMilliseconds);
 
 }  // namespace tarvex

@@ -28,6 +28,20 @@ const MapEntry* MapCatalogue::find(std::string_view name) const {
   return i < 0 ? nullptr : &rows[static_cast<std::size_t>(i)];
 }
 
+MapNameIndex::MapNameIndex(const MapCatalogue& catalogue) : catalogue_(catalogue) {
+  for (std::size_t i = 0; i < catalogue.rows.size(); ++i) rows_[catalogue.rows[i].name] = static_cast<int>(i);
+}
+
+int MapNameIndex::lastIndexOf(std::string_view name) const {
+  const auto found = rows_.find(name);
+  return found == rows_.end() ? -1 : found->second;
+}
+
+const MapEntry* MapNameIndex::find(std::string_view name) const {
+  const int i = lastIndexOf(name);
+  return i < 0 ? nullptr : &catalogue_.rows[static_cast<std::size_t>(i)];
+}
+
 CatalogueLoad parseCatalogue(std::string_view bytes) {
   CatalogueLoad result;
   const auto lines = splitLines(bytes);

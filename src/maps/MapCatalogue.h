@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace tarvex {
@@ -40,6 +41,20 @@ struct MapCatalogue {
   int lastIndexOf(std::string_view name) const;
   const MapEntry* find(std::string_view name) const;
   bool operator==(const MapCatalogue&) const = default;
+};
+
+// The catalogue's name lookup in constant time, for work over long rotations:
+// the same answers as MapCatalogue::lastIndexOf (exact name, last row wins).
+// Valid while the catalogue's rows are neither added, removed nor renamed.
+class MapNameIndex {
+ public:
+  explicit MapNameIndex(const MapCatalogue& catalogue);
+  int lastIndexOf(std::string_view name) const;
+  const MapEntry* find(std::string_view name) const;
+
+ private:
+  const MapCatalogue& catalogue_;
+  std::unordered_map<std::string_view, int> rows_;
 };
 
 struct CatalogueLoad {

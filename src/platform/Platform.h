@@ -2,7 +2,9 @@
 // The operating system's side of the services that need no desktop: starting
 // the game, reading the game's registry entry, playing a WAV file.
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "services/Services.h"
 
@@ -13,6 +15,12 @@ namespace tarvex::platform {
 // environment variable TARVEX_GAME_RUNNER, which receives the executable's
 // path and the arguments.
 std::string startProcess(const ProcessRequest& request);
+
+// Whether the program started last has ended with a failure (see Services).
+std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds);
+
+// The last lines of a program's output, at most about two kilobytes of it.
+std::string outputTail(std::string_view output);
 
 // Reads a value under HKEY_LOCAL_MACHINE in the 32-bit view (the game's
 // installer is a 32-bit program). On Linux: the Wine prefix's system.reg

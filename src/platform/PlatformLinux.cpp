@@ -24,9 +24,37 @@
 
 namespace tarvex::platform {
 
+namespace {
+// The program started last, watched for an early end; its output file (unlinked
+// at once, so it lives only as long as the program writes to it).
+pid_t startedChild = -1;
+int startedOutput = -1;
+
+void forgetStarted() {
+  if (startedOutput >= 0) close(startedOutput);
+  startedOutput = -1;
+  startedChild = -1;
+}
+
+int makeOutputFile() {
+  std::error_code ec;
+  std::string name = (std::filesystem::temp_directory_path(ec) / "tarvex-game-XXXXXX").string();
+  if (ec) name = "/tmp/tarvex-game-XXXXXX";
+  const int fd = mkostemp(name.data(), O_CLOEXEC);
+  if (fd >= 0) unlink(name.c_str());
+  return fd;
+}
+}  // namespace
+
 std::string startProcess(const ProcessRequest& request) {
   const char* runnerVariable = std::getenv("TARVEX_GAME_RUNNER");
-  const std::string runner = runnerVariable && *runnerVariable ? runnerVariable : "wine";
+  std::string runner = runnerVariable && *runnerVariable ? runnerVariable : "wine";
+  // A runner named by a relative path is taken from the folder Tarvex was
+  // started in, not from the game folder the child changes into.
+  if (runner.find('/') != std::string::npos && runner.front() != '/') {
+    std::error_code ec;
+    runner = std::filesystem::absolute(runner, ec).string();
+  }
   // Everything the child needs is prepared before fork: no allocation after it.
   std::vector<std::string> words{runner, request.executable};
   words.insert(words.end(), request.arguments.begin(), request.arguments.end());
@@ -34,21 +62,28 @@ std::string startProcess(const ProcessRequest& request) {
   for (auto& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
   const std::string folder = request.workingFolder;
+  forgetStarted();
+  const int output = request.captureOutput ? makeOutputFile() : -1;
 
   int report[2];
-  if (pipe2(report, O_CLOEXEC) != 0) return std::strerror(errno);
-  const pid_t child = fork();
-  if (child < 0) {
-    close(report[0]);
-    close(report[1]);
+  if (pipe2(report, O_CLOEXEC) != 0) {
+    if (output >= 0) close(output);
     return std::strerror(errno);
   }
-  if (child == 0) {
-    // Fork again so that the game is nobody's zombie when it ends.
-    const pid_t game = fork();
-    if (game != 0) _exit(game < 0 ? 1 : 0);
-    setsid();
+  const pid_t child = fork();
+  if (child < 0) {
+    const int error = errno;
     close(report[0]);
+    close(report[1]);
+    if (output >= 0) close(output);
+    return std::strerror(error);
+  }
+  if (child == 0) {
+    setsid();
+    if (output >= 0) {
+      dup2(output, STDOUT_FILENO);
+      dup2(output, STDERR_FILENO);
+    }
     int error = 0;
     char stage = 'c';
     if (chdir(folder.c_str()) == 0) {
@@ -62,22 +97,58 @@ std::string startProcess(const ProcessRequest& request) {
     _exit(127);
   }
   close(report[1]);
-  int status = 0;
-  waitpid(child, &status, 0);
+  // The pipe closes at a successful exec; before that, a failure is reported.
   char stage = 0;
   int error = 0;
   const ssize_t got = read(report[0], &stage, 1);
   if (got == 1 && read(report[0], &error, sizeof error) != static_cast<ssize_t>(sizeof error)) error = 0;
   close(report[0]);
   if (got == 1) {
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (output >= 0) close(output);
     if (stage == 'c') return "cannot enter " + folder + ": " + std::strerror(error);
     std::string text = "cannot run " + runner + ": " + std::strerror(error);
     if (error == ENOENT && !(runnerVariable && *runnerVariable))
       text += "; install Wine, or name the program that runs the game in TARVEX_GAME_RUNNER";
     return text;
   }
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "cannot start a process";
+  startedChild = child;
+  startedOutput = output;
   return {};
+}
+
+std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) {
+  if (startedChild < 0) return std::nullopt;
+  int status = 0;
+  pid_t ended = 0;
+  for (int waited = 0;; waited += 20) {
+    ended = waitpid(startedChild, &status, WNOHANG);
+    if (ended != 0 || waited >= waitMilliseconds) break;
+    usleep(20 * 1000);
+  }
+  if (ended == 0) return std::nullopt;  // still running
+  ProcessFailure failure;
+  if (ended < 0 || (WIFEXITED(status) && WEXITSTATUS(status) == 0)) {
+    forgetStarted();
+    return std::nullopt;
+  }
+  failure.status = WIFEXITED(status) ? "exit status " + std::to_string(WEXITSTATUS(status))
+                                     : "signal " + std::to_string(WTERMSIG(status));
+  if (startedOutput >= 0) {
+    std::string output;
+    char buffer[4096];
+    for (off_t at = 0;;) {
+      const ssize_t n = pread(startedOutput, buffer, sizeof buffer, at);
+      if (n <= 0) break;
+      output.append(buffer, std::size_t(n));
+      at += n;
+      if (output.size() > 64 * 1024) output.erase(0, output.size() - 4096);
+    }
+    failure.lastOutput = outputTail(output);
+  }
+  forgetStarted();
+  return failure;
 }
 
 std::string readMachineRegistry(const std::string& key, const std::string& value) {

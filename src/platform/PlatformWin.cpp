@@ -10,6 +10,8 @@
 namespace tarvex::platform {
 
 namespace {
+HANDLE startedProcess = nullptr;  // watched for an early end
+
 std::string quoteArgument(const std::string& argument) {
   if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
   std::string quoted = "\"";
@@ -35,8 +37,20 @@ std::string startProcess(const ProcessRequest& request) {
     return "Windows error " + std::to_string(GetLastError());
   }
   CloseHandle(info.hThread);
-  CloseHandle(info.hProcess);
+  if (startedProcess) CloseHandle(startedProcess);
+  startedProcess = info.hProcess;
   return {};
+}
+
+std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) {
+  if (!startedProcess) return std::nullopt;
+  if (WaitForSingleObject(startedProcess, DWORD(waitMilliseconds)) != WAIT_OBJECT_0) return std::nullopt;
+  DWORD code = 0;
+  const bool known = GetExitCodeProcess(startedProcess, &code);
+  CloseHandle(startedProcess);
+  startedProcess = nullptr;
+  if (!known || code == 0) return std::nullopt;
+  return ProcessFailure{"exit code " + std::to_string(code), {}};
 }
 
 std::string readMachineRegistry(const std::string& key, const std::string& value) {

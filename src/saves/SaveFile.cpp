@@ -187,4 +187,8 @@ std::string unreadableSlotMessage(int slot, std::string_view file) {
          ") is missing or unreadable.  Nothing was changed.";
 }
 
+std::string unreadableSaveFileMessage(std::string_view file) {
+  return "ERROR:  The save file " + std::string(file) + " is missing or unreadable.  Nothing was changed.";
+}
+
 }  // namespace tarvex

@@ -46,5 +46,6 @@ inline constexpr const char* kSavedMessage = "File Saved!";
 inline constexpr const char* kRestoredMessage = "Settings restored!";
 inline constexpr const char* kNeverUsedMessage = "ERROR:  This save file has never been used";
 std::string unreadableSlotMessage(int slot, std::string_view file);
+std::string unreadableSaveFileMessage(std::string_view file);  // a file given by name, not a slot
 
 }  // namespace tarvex

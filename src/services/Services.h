@@ -13,6 +13,15 @@ struct ProcessRequest {
   std::string workingFolder;
   std::string executable;  // full path
   std::vector<std::string> arguments;
+  // Keep what the program prints, for a report when it ends at once (the
+  // window has no console); otherwise it inherits the caller's output.
+  bool captureOutput = false;
+};
+
+// How a started program ended when it ended with a failure.
+struct ProcessFailure {
+  std::string status;      // "exit status 1", "signal 11"
+  std::string lastOutput;  // the last lines it printed, when they were kept
 };
 
 class Services {
@@ -32,6 +41,10 @@ class Services {
   virtual void playWave(const std::string& path) = 0;
   // Starts a program without waiting; an error text, empty on success.
   virtual std::string startProcess(const ProcessRequest& request) = 0;
+  // Whether the program started last has already ended with a failure,
+  // waiting up to the given time for it; nullopt while it runs or when it
+  // ended well.
+  virtual std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) = 0;
   // Opens a web or mail link in the desktop's default handler; failures are not reported.
   virtual void openLink(const std::string& target) = 0;
   // A string (or dword, as decimal) value under HKEY_LOCAL_MACHINE; empty when not found.

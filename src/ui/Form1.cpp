@@ -718,6 +718,8 @@ void Form1::loadSlot() {
 void Form1::engage() {
   if (runLaunch(services_, appFolder_, configuration()) != LaunchResult::Started) return;
   services_.playWave(appFile("stegize.wav"));
+  // A game that has already ended with a failure was not launched: say so and stay.
+  if (reportEarlyEnd(services_, 0)) return;
   emit launched();
 }
 

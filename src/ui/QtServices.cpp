@@ -42,6 +42,10 @@ void QtServices::playWave(const std::string& path) { platform::playWave(path); }
 
 std::string QtServices::startProcess(const ProcessRequest& request) { return platform::startProcess(request); }
 
+std::optional<ProcessFailure> QtServices::startedProcessFailure(int waitMilliseconds) {
+  return platform::startedProcessFailure(waitMilliseconds);
+}
+
 void QtServices::openLink(const std::string& target) { QDesktopServices::openUrl(QUrl(fromBytes(target))); }
 
 std::string QtServices::readRegistry(const std::string& key, const std::string& value) {

@@ -19,6 +19,7 @@ class QtServices : public Services {
                                       const std::string& filter) override;
   void playWave(const std::string& path) override;
   std::string startProcess(const ProcessRequest& request) override;
+  std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) override;
   void openLink(const std::string& target) override;
   std::string readRegistry(const std::string& key, const std::string& value) override;
 };

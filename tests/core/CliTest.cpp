@@ -32,8 +32,6 @@ struct CliFixture {
 
   CliRun run(std::vector<std::string> args) {
     std::ostringstream out, err;
-    test::RecordingServices fresh;
-    services = fresh;
     ConsoleServices console(err);
     // Messages go to the console; process starts are recorded, never real.
     struct Mixed : test::RecordingServices {
@@ -44,6 +42,8 @@ struct CliFixture {
       }
     } mixed;
     mixed.console = &console;
+    mixed.startError = services.startError;  // the scripted answers carry over; the log starts afresh
+    mixed.processFailure = services.processFailure;
     CliRun result;
     result.status = runCli(args, app.path().string(), out, err, mixed);
     services = mixed;
@@ -86,8 +86,11 @@ TEST(Cli, RenderPrintsTheScriptOfTheSlotAndWritesNothing) {
   f.saveSlot(3, config);
   const CliRun r = f.run({"--app-folder", f.app.path().string(), "render", "--slot", "3"});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, renderLaunchScript(config.settings, config.rotation.maps, config.catalogue));
-  EXPECT_NE(r.out.find("fraglimit 42; timelimit 0; capturelimit 5; map hm_voy1"), std::string::npos);
+  EXPECT_NE(r.out.find("\r\nseta sv_hostname \"From the shell\"\r\n"), std::string::npos);
+  EXPECT_NE(r.out.find("\r\nSet m1 \"fraglimit 42; timelimit 0; capturelimit 5; map hm_voy1; set nextmap vstr m2\"\r\n"
+                       "Set m2 \"fraglimit 10; timelimit 0; capturelimit 5; map ctf_kln1; set nextmap vstr m1\"\r\n"
+                       "vstr m1\r\n\r\n"),
+            std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(f.game / "BaseEF" / "tarvex.cfg"));
   EXPECT_TRUE(f.services.started.empty());
 }
@@ -106,6 +109,7 @@ TEST(Cli, RefusalsAndUnusableSlotsExitOneWithTheWindowsMessage) {
   r = f.run({"launch", "--save", (f.app / "nowhere.sav").string()});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("nowhere.sav"), std::string::npos);
+  EXPECT_EQ(r.err.find("#0"), std::string::npos);
   EXPECT_TRUE(f.services.started.empty());
 }
 
@@ -127,15 +131,42 @@ TEST(Cli, LaunchWritesTheScriptAndStartsTheSavedServerType) {
   config.rotation.maps = {"hm_borg1"};
   config.settings.select("dedicated_internet");
   f.saveSlot(5, config);
+  const std::string rendered = f.run({"render", "--slot", "5"}).out;
   const CliRun r = f.run({"launch", "--slot", "5"});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out,
-            "Started " + commandLineText(gameArguments(config.settings)) + " in " + f.game.path().string() + "/\n");
-  EXPECT_EQ(test::readFile(f.game / "BaseEF" / "tarvex.cfg"),
-            renderLaunchScript(config.settings, config.rotation.maps, config.catalogue));
+  EXPECT_EQ(r.out, "Started stvoyHM.exe +set dedicated 2 +sets configured_by Tarvex +exec tarvex.cfg in " +
+                       f.game.path().string() + "/\n");
+  EXPECT_EQ(test::readFile(f.game / "BaseEF" / "tarvex.cfg"), rendered);
   ASSERT_EQ(f.services.started.size(), 1u);
-  EXPECT_EQ(f.services.started[0].arguments, gameArguments(config.settings));
   EXPECT_EQ(f.services.started[0].workingFolder, f.game.path().string() + "/");
+  EXPECT_FALSE(f.services.started[0].captureOutput);  // the game's output stays on the terminal
+}
+
+TEST(Cli, AGameThatCannotStartOrEndsAtOnceExitsThreeAfterTheScriptWasWritten) {
+  CliFixture f;
+  Configuration config = f.loaded();
+  config.rotation.maps = {"hm_borg1"};
+  f.saveSlot(5, config);
+  f.services.processFailure = ProcessFailure{"exit status 1", "err:module:import_dll Library not found"};
+  CliRun r = f.run({"launch", "--slot", "5"});
+  EXPECT_EQ(r.status, 3);
+  EXPECT_TRUE(r.out.empty());
+  EXPECT_NE(r.err.find("(exit status 1)"), std::string::npos);
+  EXPECT_NE(r.err.find("Library not found"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(f.game / "BaseEF" / "tarvex.cfg"));
+
+  f.services.processFailure.reset();
+  f.services.startError = "cannot run wine: No such file or directory";
+  r = f.run({"launch", "--slot", "5"});
+  EXPECT_EQ(r.status, 3);
+  EXPECT_NE(r.err.find("No such file"), std::string::npos);
+
+  // Without a known game folder nothing is written: exit 1, with a hint for a machine without the window.
+  std::filesystem::remove(f.app / "path.ini");
+  r = f.run({"launch", "--slot", "5"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.find("Refind"), std::string::npos);
+  EXPECT_NE(r.err.find("--app-folder"), std::string::npos);
 }
 
 TEST(Cli, MapsListsNameInstalledClassAndRestoredLimits) {

@@ -72,6 +72,32 @@ TEST(RotationLines, LaterRowWinsAndLimitsAreWrittenAsTheyStand) {
   EXPECT_EQ(lines.lines[1], "Set m2 \"fraglimit 20; timelimit ; capturelimit 5; map dup; set nextmap vstr m1\"");
 }
 
+TEST(RotationLines, CheatsLoadByDevmapAndAChangedGravityIsSetAgainAfterEachLoad) {
+  ServerSettings s;
+  s.setSwitch("Cheats_yes", true);
+  s.setText("game_gravity", "400");
+  auto lines = makeRotationLines({"first"}, twoMaps(), s);
+  EXPECT_EQ(lines.lines.at(0),
+            "Set m1 \"fraglimit 10; timelimit 0; capturelimit 5; devmap first; g_gravity 400; set nextmap vstr m1\"");
+  s.setSwitch("Cheats_yes", false);
+  s.setText("game_gravity", "800");  // the game's own: nothing to set again
+  EXPECT_EQ(makeRotationLines({"first"}, twoMaps(), s).lines, makeRotationLines({"first"}, twoMaps()).lines);
+}
+
+TEST(GameArguments, PortAddressAndMemoryGoOnTheCommandLineBeforeTheScript) {
+  ServerSettings s;
+  s.setSwitch("NetPort_Yes", true);
+  s.setSwitch("NetIP_Check", true);
+  s.setText("NetIP", "127.0.0.1");
+  s.setSwitch("write_memory", true);
+  s.setText("Memory", "128");
+  EXPECT_EQ(commandLineText(gameArguments(s)),
+            "stvoyHM.exe +set dedicated 0 +set net_port 27660 +set net_ip 127.0.0.1 +set com_hunkMegs 128 "
+            "+sets configured_by Tarvex +exec tarvex.cfg");
+  s.setText("Memory", "");  // an empty box stays off the command line
+  EXPECT_EQ(commandLineText(gameArguments(s)).find("hunk"), std::string::npos);
+}
+
 TEST(RotationLines, AMapNoRowCarriesIsReportedByName) {
   const auto lines = makeRotationLines({"first", "gone"}, twoMaps());
   EXPECT_FALSE(lines.ok());

@@ -3,6 +3,7 @@
 #include "RecordingServices.h"
 #include "core/TestSupport.h"
 #include "launch/GameScript.h"
+#include "launch/GameValues.h"
 #include "launch/Launch.h"
 #include "launch/LaunchSequence.h"
 
@@ -64,30 +65,77 @@ TEST(LaunchChecks, AMapMissingFromTheCatalogueIsNamed) {
   EXPECT_NE(check.messages[0].find("gone_map"), std::string::npos);
 }
 
-TEST(LaunchChecks, ValuesThatWouldBreakTheScriptAreRefusedByName) {
-  ServerSettings s;
-  s.setText("Server_Name", "a\"; quit; \"b");
-  auto check = checkLaunch(s, {"dm1"}, maps());
-  ASSERT_FALSE(check.proceed);
-  EXPECT_NE(check.messages[0].find("Server_Name"), std::string::npos);
+// What the game may receive: each row a setting and a value, and whether the launch goes on.
+TEST(LaunchChecks, ValuesTheGameWouldMisreadAreRefusedByNameAndOnlyWhenWritten) {
+  struct Case {
+    const char* field;
+    std::string value;
+    const char* governor;  // switched on first, when given
+    bool proceeds;
+  };
+  const Case cases[] = {
+      {"Server_Name", "a\"; quit; \"b", nullptr, false},
+      {"Server_Name", "Fun; Games", nullptr, false},  // dropped from the server's info
+      {"Server_Name", "back\\slash", nullptr, false},
+      {"Server_Name", std::string("My Server\0rest", 14), nullptr, false},  // a NUL would end the script
+      {"Server_Name", "caf\xe9 \x80 tab\there", nullptr, true},
+      {"Server_Quote_Text", "semicolons; are fine inside quotes", nullptr, true},
+      {"Server_Quote_Text", "bell\x07", nullptr, false},
+      {"Quad_Text", "3; quit", nullptr, false},
+      {"MaxPlayers", "8\nquit", nullptr, false},
+      {"NetPort", "1+quit", "NetPort_Yes", false},
+      {"NetPort", "1+quit", nullptr, true},  // not written while "Set Netport?" is off
+      {"NetPort", "", "NetPort_Yes", true},
+      {"NetIP", "0+exec evil.cfg", "NetIP_Check", false},
+      {"NetIP", "host-1.example.org", "NetIP_Check", true},
+      {"Memory", "12a", "write_memory", false},
+      {"GameLogText", "a\"b", nullptr, true},
+      {"GameLogText", "a\"b", "gamelogcheck", false},
+      {"game_gravity", "400", nullptr, true},
+      {"game_gravity", "4 0", nullptr, false},  // it goes bare into every rotation line
+      {"game_gravity", "", nullptr, true},
+  };
+  for (const auto& c : cases) {
+    ServerSettings s;
+    if (c.governor) s.setSwitch(c.governor, true);
+    s.setText(c.field, c.value);
+    const auto check = checkLaunch(s, {"dm1"}, maps());
+    EXPECT_EQ(check.proceed, c.proceeds) << c.field << " = " << c.value;
+    if (!c.proceeds) {
+      ASSERT_EQ(check.messages.size(), 1u);
+      EXPECT_NE(check.messages[0].find(std::string("(") + c.field + ")"), std::string::npos) << check.messages[0];
+      EXPECT_TRUE(check.script.empty());
+    }
+  }
+}
 
-  s = ServerSettings();
-  s.setText("Server_Quote_Text", "semicolons; are fine inside quotes");
-  EXPECT_TRUE(checkLaunch(s, {"dm1"}, maps()).proceed);
-  s.setText("Quad_Text", "3; quit");
-  check = checkLaunch(s, {"dm1"}, maps());
-  ASSERT_FALSE(check.proceed);
-  EXPECT_NE(check.messages[0].find("Quad_Text"), std::string::npos);
+TEST(LaunchChecks, MapNamesAndLimitsTheGameWouldMisreadOrLeaveEmptyAreRefusedByMap) {
+  for (const auto& [limit, value] : std::vector<std::pair<int, std::string>>{{0, "0; quit"}, {1, ""}, {2, "5\x01"}}) {
+    MapCatalogue catalogue = maps();
+    std::string* limits[] = {&catalogue.rows[0].fragLimit, &catalogue.rows[0].timeLimit,
+                             &catalogue.rows[0].captureLimit};
+    *limits[limit] = value;
+    const auto check = checkLaunch(ServerSettings(), {"dm2", "dm1"}, catalogue);
+    ASSERT_FALSE(check.proceed) << value;
+    EXPECT_NE(check.messages[0].find("\"dm1\""), std::string::npos);
+  }
+}
 
-  s = ServerSettings();
-  s.setText("MaxPlayers", "8\nquit");
-  EXPECT_FALSE(checkLaunch(s, {"dm1"}, maps()).proceed);
-
+TEST(LaunchChecks, AScriptTheEngineWouldDropSaysHowManyMapsToRemove) {
   MapCatalogue catalogue = maps();
-  catalogue.rows[0].timeLimit = "0; quit";
-  check = checkLaunch(ServerSettings(), {"dm1"}, catalogue);
+  catalogue.rows[0].name = std::string(100, 'x');
+  std::vector<std::string> rotation(180, catalogue.rows[0].name);
+  const auto check = checkLaunch(ServerSettings(), rotation, catalogue);
   ASSERT_FALSE(check.proceed);
-  EXPECT_NE(check.messages[0].find("dm1"), std::string::npos);
+  // Find by hand how many maps fit, and compare with the count the message gives.
+  std::size_t fits = rotation.size();
+  while (checkLaunch(ServerSettings(), std::vector<std::string>(fits, rotation[0]), catalogue).script.empty()) --fits;
+  const std::string& text = check.messages.at(0);
+  EXPECT_NE(text.find("remove at least " + std::to_string(rotation.size() - fits) + " maps"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("16384"), std::string::npos);
+  EXPECT_LE(checkLaunch(ServerSettings(), std::vector<std::string>(fits, rotation[0]), catalogue).script.size(),
+            kMaxScriptBytes);
 }
 
 TEST(LaunchSequence, WritesTheScriptIntoBaseEfAndStartsTheGameInItsFolder) {
@@ -95,7 +143,7 @@ TEST(LaunchSequence, WritesTheScriptIntoBaseEfAndStartsTheGameInItsFolder) {
   RecordingServices services;
   ASSERT_EQ(runLaunch(services, game.app.path(), game.config({"dm1", "dm2"})), LaunchResult::Started);
   EXPECT_EQ(test::readFile(game.game / "BaseEF" / "tarvex.cfg"),
-            renderLaunchScript(ServerSettings(), {"dm1", "dm2"}, maps()));
+            checkLaunch(ServerSettings(), {"dm1", "dm2"}, maps()).script);
   ASSERT_EQ(services.started.size(), 1u);
   EXPECT_EQ(services.started[0].workingFolder, game.folder());
   EXPECT_EQ(services.started[0].executable, (game.game / "stvoyHM.exe").string());
@@ -125,7 +173,7 @@ TEST(LaunchSequence, EachFailureGetsOneMessageNamingThePath) {
     Game game;
     RecordingServices services;
     std::filesystem::remove_all(game.game / "BaseEF");
-    EXPECT_EQ(runLaunch(services, game.app.path(), game.config({"dm1"})), LaunchResult::Failed);
+    EXPECT_EQ(runLaunch(services, game.app.path(), game.config({"dm1"})), LaunchResult::Refused);
     ASSERT_EQ(services.messages().size(), 1u);
     EXPECT_NE(services.messages()[0].find("BaseEF"), std::string::npos);
   }
@@ -133,7 +181,7 @@ TEST(LaunchSequence, EachFailureGetsOneMessageNamingThePath) {
     Game game;
     RecordingServices services;
     std::filesystem::remove(game.game / "stvoyHM.exe");
-    EXPECT_EQ(runLaunch(services, game.app.path(), game.config({"dm1"})), LaunchResult::Failed);
+    EXPECT_EQ(runLaunch(services, game.app.path(), game.config({"dm1"})), LaunchResult::NotStarted);
     ASSERT_EQ(services.messages().size(), 1u);
     EXPECT_NE(services.messages()[0].find("stvoyHM.exe"), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(game.game / "BaseEF" / "tarvex.cfg"));  // written before the start
@@ -142,7 +190,7 @@ TEST(LaunchSequence, EachFailureGetsOneMessageNamingThePath) {
     Game game;
     RecordingServices services;
     services.startError = "permission denied";
-    EXPECT_EQ(runLaunch(services, game.app.path(), game.config({"dm1"})), LaunchResult::Failed);
+    EXPECT_EQ(runLaunch(services, game.app.path(), game.config({"dm1"})), LaunchResult::NotStarted);
     ASSERT_EQ(services.messages().size(), 1u);
     EXPECT_NE(services.messages()[0].find("permission denied"), std::string::npos);
   }

@@ -37,7 +37,7 @@ void CliWindowTest::renderedScriptEqualsTheWindowsScript() {
     s.setSwitch("NetIP_Check", true);
     s.setText("NetIP", "198.51.100.4");
     config.rotation.maps = {"ctf_voy1", "ctf_kln2"};
-    config.catalogue.rows[15].fragLimit = "";
+    config.catalogue.rows[15].fragLimit = "25";
     config.catalogue.rows[15].captureLimit = "8";
   } else if (variant == 2) {
     s.select("game_1v1");

@@ -40,6 +40,10 @@ std::string RecordingServices::startProcess(const ProcessRequest& request) {
   return startError;
 }
 
+std::optional<ProcessFailure> RecordingServices::startedProcessFailure(int) {
+  return started.empty() ? std::nullopt : processFailure;
+}
+
 void RecordingServices::openLink(const std::string& target) { log.push_back("link:" + target); }
 
 std::string RecordingServices::readRegistry(const std::string&, const std::string&) { return registryValue; }

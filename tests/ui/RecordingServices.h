@@ -20,6 +20,7 @@ class RecordingServices : public Services {
                                       const std::string& filter) override;
   void playWave(const std::string& path) override;
   std::string startProcess(const ProcessRequest& request) override;
+  std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) override;
   void openLink(const std::string& target) override;
   std::string readRegistry(const std::string& key, const std::string& value) override;
 
@@ -31,6 +32,7 @@ class RecordingServices : public Services {
   std::deque<std::optional<std::string>> fileAnswers;
   std::string registryValue;
   std::string startError;
+  std::optional<ProcessFailure> processFailure;  // how the started game ends
 
   std::vector<std::string> messages() const;
   std::vector<std::string> sounds() const;

@@ -45,6 +45,7 @@ class StartupLaunchTest : public QObject {
   void serverTypesCommandLines_data();
   void serverTypesCommandLines();
   void unsafeValueIsRefused();
+  void aGameThatEndsAtOnceIsReportedAndTheWindowStays();
   void missingGameIsReportedAndTheWindowStays();
 };
 
@@ -264,8 +265,9 @@ void StartupLaunchTest::serverTypesCommandLines() {
   QCOMPARE(request.workingFolder, f.gameFolderText());
   QCOMPARE(QString::fromStdString(commandLineText(request.arguments)), "stvoyHM.exe " + arguments);
   const std::string script = f.readFile(f.gameFolder / "BaseEF" / "tarvex.cfg");
-  QCOMPARE(script, renderLaunchScript(w->configuration().settings, w->configuration().rotation.maps,
-                                      w->configuration().catalogue));
+  QCOMPARE(script, checkLaunch(w->configuration().settings, w->configuration().rotation.maps,
+                               w->configuration().catalogue)
+                       .script);
   if (network) QVERIFY(script.find("+seta net_port 27660\r\nset g_gametype") != std::string::npos);
 }
 
@@ -294,6 +296,24 @@ void StartupLaunchTest::missingGameIsReportedAndTheWindowStays() {
   QCOMPARE(f.services.messages().size(), std::size_t(1));
   QVERIFY(f.services.messages()[0].find("stvoyHM.exe") != std::string::npos);
   QVERIFY(f.services.sounds().empty());
+  QVERIFY(w && w->isVisible());
+}
+
+void StartupLaunchTest::aGameThatEndsAtOnceIsReportedAndTheWindowStays() {
+  UiFixture f;
+  TarvexApp app(f.services, f.appFolder);
+  app.start();
+  QPointer<Form1> w = app.mainWindow();
+  click(w, "AllMaps");
+  f.services.clear();
+  f.services.processFailure = ProcessFailure{"exit status 53", "wine: could not load kernel32.dll"};
+  click(w, "Engage");
+  QVERIFY(f.services.started.at(0).captureOutput);
+  // The launch sound first, then the report; the window stays.
+  QCOMPARE(f.services.sounds(), std::vector<std::string>{"stegize.wav"});
+  QCOMPARE(f.services.messages().size(), std::size_t(1));
+  QVERIFY(f.services.messages()[0].find("(exit status 53)") != std::string::npos);
+  QVERIFY(f.services.messages()[0].find("could not load kernel32.dll") != std::string::npos);
   QVERIFY(w && w->isVisible());
 }
 
