@@ -1,11 +1,13 @@
 #include "cli/Cli.h"
 
+#include <optional>
 #include <ostream>
 
 #include "launch/Launch.h"
 #include "launch/LaunchSequence.h"
 #include "maps/MapCatalogue.h"
 #include "platform/Platform.h"
+#include "query/ServerQuery.h"
 #include "saves/SaveFile.h"
 #include "startup/GameFolder.h"
 #include "util/Files.h"
@@ -31,6 +33,7 @@ constexpr const char* kUsage =
     "  tarvex-cli [--app-folder DIR] render [--slot N | --save FILE]\n"
     "  tarvex-cli [--app-folder DIR] launch [--slot N | --save FILE]\n"
     "  tarvex-cli [--app-folder DIR] maps   [--slot N | --save FILE]\n"
+    "  tarvex-cli [--app-folder DIR] status [HOST][:PORT] [--slot N | --save FILE] [--json]\n"
     "  tarvex-cli --help | --version\n";
 
 constexpr const char* kHelp =
@@ -44,6 +47,9 @@ constexpr const char* kHelp =
     "  launch   write tarvex.cfg into the game folder named by path.ini and\n"
     "           start the game with the saved server type, then exit\n"
     "  maps     list the map catalogue: name, installed or not, class, limits\n"
+    "  status   ask a running server (default 127.0.0.1, at the slot's net port\n"
+    "           when it sets one, else 27960) for its name, map, game type,\n"
+    "           limits and players; --json prints the same for scripts\n"
     "\n"
     "Options:\n"
     "  --app-folder DIR  the Tarvex folder holding maps.ini, path.ini and save/\n"
@@ -69,7 +75,42 @@ struct Options {
   std::string command;
   int slot = 0;
   std::string saveFile;
+  std::optional<std::string> address;
+  bool json = false;
 };
+
+// Asks a running server for its status: the address given, else the slot's
+// net port on this machine, else the game's usual port.
+int showStatus(const Options& options, const ServerSettings& settings, std::ostream& out, Services& services) {
+  int port = kDefaultServerPort;
+  if ((options.slot != 0 || !options.saveFile.empty()) && settings.isOn("NetPort_Yes")) {
+    if (const auto slotPort = parseServerAddress(":" + settings.text("NetPort"), {}, port)) port = slotPort->second;
+  }
+  const auto address = parseServerAddress(options.address.value_or(""), "127.0.0.1", port);
+  if (!address) {
+    services.message("tarvex-cli: the port of " + *options.address + " must be a number from 1 to 65535");
+    return 2;
+  }
+  const auto& [host, serverPort] = *address;
+  const std::string shown = host + ":" + std::to_string(serverPort);
+  std::string error;
+  // One more try after a second: a datagram can be lost.
+  std::vector<std::string> answers;
+  for (int attempt = 0; attempt < 2 && answers.empty(); ++attempt)
+    answers = platform::udpExchange(host, serverPort, statusRequest(), 1000, error);
+  if (answers.empty()) {
+    services.message("No answer from a game server at " + shown + " (" + error + ").");
+    return 1;
+  }
+  std::string problem;
+  const auto status = parseStatusResponse(answers.front(), problem);
+  if (!status) {
+    services.message("The answer from " + shown + " could not be read: " + problem + ".");
+    return 1;
+  }
+  out << (options.json ? statusJson(*status, shown) : statusTable(*status, shown));
+  return 0;
+}
 
 int usageError(std::ostream& err, const std::string& problem) {
   err << "tarvex-cli: " << problem << "\n" << kUsage;
@@ -116,22 +157,27 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
       const std::string* file = value("--save");
       if (!file) return 2;
       options.saveFile = *file;
-    } else if (options.command.empty() && (arg == "render" || arg == "launch" || arg == "maps")) {
+    } else if (arg == "--json") {
+      options.json = true;
+    } else if (options.command.empty() && (arg == "render" || arg == "launch" || arg == "maps" || arg == "status")) {
       options.command = arg;
+    } else if (options.command == "status" && !options.address && !arg.empty() && arg[0] != '-') {
+      options.address = arg;
     } else {
       return usageError(err, "unexpected '" + arg + "'");
     }
   }
   if (options.command.empty()) return usageError(err, "no command given");
   if (options.slot != 0 && !options.saveFile.empty()) return usageError(err, "give --slot or --save, not both");
+  if (options.json && options.command != "status") return usageError(err, "--json goes with status");
 
   // The configuration the window holds right after its load step.
   const std::filesystem::path appFolder = toPath(options.appFolder);
   Configuration config;
   const std::filesystem::path catalogueFile = appFolder / "maps.ini";
   CatalogueLoad load = loadCatalogueFile(catalogueFile);
-  if (const std::string text = catalogueMessage(load.status, fromPath(catalogueFile)); !text.empty())
-    services.message(text);
+  const std::string catalogueProblem = catalogueMessage(load.status, fromPath(catalogueFile));
+  if (!catalogueProblem.empty() && options.command != "status") services.message(catalogueProblem);
   config.catalogue = std::move(load.catalogue);
 
   if (options.slot != 0 || !options.saveFile.empty()) {
@@ -150,6 +196,7 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
     }
   }
 
+  if (options.command == "status") return showStatus(options, config.settings, out, services);
   if (options.command == "maps") {
     const PathIni ini = readPathIni(appFolder);
     std::filesystem::path dataFolder;

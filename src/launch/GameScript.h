@@ -11,7 +11,9 @@ namespace tarvex {
 
 inline constexpr const char* kScriptName = "tarvex.cfg";
 
-// The exact bytes of tarvex.cfg for the settings and ready rotation lines.
-std::string renderScript(const ServerSettings& settings, const std::vector<std::string>& rotationLines);
+// The exact bytes of tarvex.cfg for the settings and ready rotation lines;
+// firstCaptureLimit is the capture limit of the rotation's first map.
+std::string renderScript(const ServerSettings& settings, const std::vector<std::string>& rotationLines,
+                         std::string_view firstCaptureLimit);
 
 }  // namespace tarvex

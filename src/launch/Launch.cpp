@@ -29,6 +29,7 @@ RotationLines makeRotationLines(const std::vector<std::string>& rotation, const 
       result.missingMap = rotation[i];
       return result;
     }
+    if (i == 0) result.firstCaptureLimit = entry->captureLimit;
     const std::size_t next = i + 1 < count ? i + 2 : 1;
     result.lines.push_back("Set m" + std::to_string(i + 1) + " \"fraglimit " + entry->fragLimit + "; timelimit " +
                            entry->timeLimit + "; capturelimit " + entry->captureLimit + loadCommand + entry->name +
@@ -86,7 +87,7 @@ LaunchCheck checkLaunch(const ServerSettings& settings, const std::vector<std::s
                 "\" of the rotation is not in the map list (maps.ini).  Please remove it before launching.");
   if (std::string message = gameValueRefusal(settings, rotation, catalogue); !message.empty())
     return stop(std::move(message));
-  std::string script = renderScript(settings, lines.lines);
+  std::string script = renderScript(settings, lines.lines, lines.firstCaptureLimit);
   if (script.size() > kMaxScriptBytes) return stop(scriptTooLongMessage(script, lines.lines));
   check.script = std::move(script);
   check.arguments = gameArguments(settings);

@@ -21,6 +21,7 @@ inline constexpr const char* kCtfLaunchMessage =
 struct RotationLines {
   std::vector<std::string> lines;
   std::string missingMap;  // a rotation entry no catalogue row carries; lines empty then
+  std::string firstCaptureLimit;  // the first map's
   bool ok() const { return missingMap.empty(); }
 };
 

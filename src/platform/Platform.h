@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "services/Services.h"
 
@@ -26,6 +27,12 @@ std::string outputTail(std::string_view output);
 // installer is a 32-bit program). On Linux: the Wine prefix's system.reg
 // ($WINEPREFIX, else ~/.wine), with the path mapped into the prefix.
 std::string readMachineRegistry(const std::string& key, const std::string& value);
+
+// Sends one datagram to host:port and collects the answers from that address
+// that arrive within the time (after the first, briefly more, since long
+// answers come in several). Empty, with the reason in error, when none came.
+std::vector<std::string> udpExchange(const std::string& host, int port, const std::string& request,
+                                     int timeoutMilliseconds, std::string& error);
 
 // The sound checks every platform shares: an empty path, another extension
 // than "wav" in any case, or a missing file play nothing.

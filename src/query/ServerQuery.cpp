@@ -1,0 +1,190 @@
+#include "query/ServerQuery.h"
+
+#include <charconv>
+#include <iomanip>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+namespace tarvex {
+
+std::string statusRequest() { return std::string(kPacketPrefix) + "getstatus\n"; }
+
+std::string rconRequest(std::string_view password, std::string_view command) {
+  return std::string(kPacketPrefix) + "rcon " + std::string(password) + " " + std::string(command);
+}
+
+std::string ServerStatus::value(std::string_view key) const {
+  for (const auto& [name, text] : info)
+    if (name == key) return text;
+  return {};
+}
+
+namespace {
+std::optional<long> number(std::string_view text) {
+  long value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+// "score ping "name"" as the server writes each player.
+std::optional<ServerPlayer> parsePlayer(std::string_view line) {
+  const auto firstBlank = line.find(' ');
+  if (firstBlank == std::string_view::npos) return std::nullopt;
+  const auto secondBlank = line.find(' ', firstBlank + 1);
+  if (secondBlank == std::string_view::npos) return std::nullopt;
+  const auto score = number(line.substr(0, firstBlank));
+  const auto ping = number(line.substr(firstBlank + 1, secondBlank - firstBlank - 1));
+  std::string_view name = line.substr(secondBlank + 1);
+  if (!score || !ping || name.size() < 2 || name.front() != '"' || name.back() != '"') return std::nullopt;
+  name = name.substr(1, name.size() - 2);
+  return ServerPlayer{*score, *ping, std::string(name)};
+}
+}  // namespace
+
+std::optional<ServerStatus> parseStatusResponse(std::string_view packet, std::string& problem) {
+  const std::string_view header = "statusResponse\n";
+  if (packet.substr(0, kPacketPrefix.size()) != kPacketPrefix ||
+      packet.substr(kPacketPrefix.size(), header.size()) != header) {
+    problem = "the answer is not a server status";
+    return std::nullopt;
+  }
+  packet.remove_prefix(kPacketPrefix.size() + header.size());
+  const auto infoEnd = packet.find('\n');
+  std::string_view info = packet.substr(0, infoEnd);
+  if (info.empty() || info.front() != '\\') {
+    problem = "the answer holds no server variables";
+    return std::nullopt;
+  }
+  ServerStatus status;
+  info.remove_prefix(1);
+  while (!info.empty()) {
+    const auto keyEnd = info.find('\\');
+    if (keyEnd == std::string_view::npos) {
+      problem = "the answer's server variables are cut off";
+      return std::nullopt;
+    }
+    const std::string_view key = info.substr(0, keyEnd);
+    info.remove_prefix(keyEnd + 1);
+    const auto valueEnd = info.find('\\');
+    status.info.emplace_back(std::string(key), std::string(info.substr(0, valueEnd)));
+    info.remove_prefix(valueEnd == std::string_view::npos ? info.size() : valueEnd + 1);
+  }
+  std::string_view rest = infoEnd == std::string_view::npos ? std::string_view() : packet.substr(infoEnd + 1);
+  while (!rest.empty()) {
+    const auto lineEnd = rest.find('\n');
+    const std::string_view line = rest.substr(0, lineEnd);
+    rest.remove_prefix(lineEnd == std::string_view::npos ? rest.size() : lineEnd + 1);
+    if (line.empty()) continue;
+    const auto player = parsePlayer(line);
+    if (!player) {
+      problem = "the answer holds a broken player line";
+      return std::nullopt;
+    }
+    status.players.push_back(*player);
+  }
+  return status;
+}
+
+std::optional<std::string> parseRconAnswer(const std::vector<std::string>& packets) {
+  const std::string header = std::string(kPacketPrefix) + "print\n";
+  std::optional<std::string> text;
+  for (const auto& packet : packets) {
+    if (packet.compare(0, header.size(), header) != 0) continue;
+    if (!text) text.emplace();
+    text->append(packet, header.size());
+  }
+  return text;
+}
+
+std::string withoutColours(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '^' && i + 1 < text.size() && text[i + 1] != '^') {
+      ++i;
+      continue;
+    }
+    out.push_back(text[i]);
+  }
+  return out;
+}
+
+std::string gameTypeName(std::string_view number) {
+  if (number == "0") return "Death Match";
+  if (number == "1") return "1 VS 1";
+  if (number == "3") return "Team Death Match";
+  if (number == "4") return "Capture The Flag";
+  return "game type " + std::string(number);
+}
+
+std::string statusTable(const ServerStatus& status, const std::string& address) {
+  std::ostringstream out;
+  const auto row = [&out](const char* caption, const std::string& value) {
+    out << std::left << std::setw(15) << caption << value << '\n';
+  };
+  row("Server:", withoutColours(status.value("sv_hostname")));
+  row("Address:", address);
+  row("Map:", status.value("mapname"));
+  row("Game type:", gameTypeName(status.value("g_gametype")));
+  row("Frag limit:", status.value("fraglimit"));
+  row("Time limit:", status.value("timelimit"));
+  row("Capture limit:", status.value("capturelimit"));
+  row("Players:", std::to_string(status.players.size()) + " of " + status.value("sv_maxclients"));
+  if (!status.players.empty()) {
+    out << '\n' << std::right << std::setw(6) << "Score" << std::setw(6) << "Ping" << "  Name\n";
+    for (const auto& player : status.players)
+      out << std::setw(6) << player.score << std::setw(6) << player.ping << "  " << withoutColours(player.name)
+          << '\n';
+  }
+  return out.str();
+}
+
+std::string statusJson(const ServerStatus& status, const std::string& address) {
+  // The game's texts are bytes in its single-byte code page: JSON wants UTF-8,
+  // so each byte becomes the character of the same number (Latin-1).
+  const auto text = [](std::string_view bytes) {
+    std::string utf8;
+    for (unsigned char c : bytes) {
+      if (c < 0x80) {
+        utf8.push_back(char(c));
+      } else {
+        utf8.push_back(char(0xC0 | (c >> 6)));
+        utf8.push_back(char(0x80 | (c & 0x3F)));
+      }
+    }
+    return utf8;
+  };
+  nlohmann::ordered_json json;
+  json["address"] = text(address);
+  json["name"] = text(withoutColours(status.value("sv_hostname")));
+  json["map"] = text(status.value("mapname"));
+  json["gametype"] = text(gameTypeName(status.value("g_gametype")));
+  json["fraglimit"] = text(status.value("fraglimit"));
+  json["timelimit"] = text(status.value("timelimit"));
+  json["capturelimit"] = text(status.value("capturelimit"));
+  json["maxclients"] = text(status.value("sv_maxclients"));
+  json["players"] = nlohmann::ordered_json::array();
+  for (const auto& player : status.players)
+    json["players"].push_back({{"name", text(withoutColours(player.name))}, {"score", player.score}, {"ping", player.ping}});
+  nlohmann::ordered_json variables = nlohmann::ordered_json::object();
+  for (const auto& [key, value] : status.info) variables[text(key)] = text(value);
+  json["variables"] = std::move(variables);
+  return json.dump(2) + "\n";
+}
+
+std::optional<std::pair<std::string, int>> parseServerAddress(std::string_view text, const std::string& defaultHost,
+                                                              int defaultPort) {
+  std::string host = defaultHost;
+  int port = defaultPort;
+  const auto colon = text.rfind(':');
+  if (colon != std::string_view::npos) {
+    const auto value = number(text.substr(colon + 1));
+    if (!value || *value < 1 || *value > 65535) return std::nullopt;
+    port = int(*value);
+    text = text.substr(0, colon);
+  }
+  if (!text.empty()) host = std::string(text);
+  return std::make_pair(host, port);
+}
+
+}  // namespace tarvex

@@ -1,0 +1,286 @@
+// The game does what the user set: slots launched through the real tarvex-cli
+// into a real id Tech 3 dedicated server (ioquake3's ioq3ded with
+// OpenArena's data), on loopback only, and read back through the server's own
+// query protocol: getstatus, and the remote console with the slot's password.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <thread>
+
+#include "core/TestSupport.h"
+#include "platform/Platform.h"
+#include "query/ServerQuery.h"
+#include "saves/SaveFile.h"
+
+namespace fs = std::filesystem;
+using namespace tarvex;
+
+namespace {
+const fs::path kEngine = "/usr/lib/ioquake3/ioq3ded";
+const fs::path kEngineData = "/usr/lib/openarena-server/baseoa";
+constexpr const char* kRcon = "tarvex-rcon";
+
+// A catalogue of OpenArena maps in the program's own format.
+std::string openArenaCatalogue() {
+  std::string text = "Maps of the engine test\r\n[start]\r\n";
+  for (const char* map : {"oa_dm1 0", "oa_dm2 0", "oa_ctf2 1"}) {
+    const std::string entry(map);
+    const std::string name = entry.substr(0, entry.find(' '));
+    text += "pak1-maps.pk3\r\n" + name + "\r\n" + name + "\r\nOpenArena\r\n" + entry.substr(entry.find(' ') + 1) +
+            "\r\n\\" + name + ".jpg\r\n\r\n";
+  }
+  return text;
+}
+
+class Engine : public ::testing::Test {
+ protected:
+  test::TempFolder app, game, home;
+  int port = 0;
+  pid_t server = -1;
+
+  void SetUp() override {
+    if (!fs::exists(kEngine) || !fs::is_directory(kEngineData))
+      GTEST_SKIP() << "SKIPPED: the engine test needs Debian's openarena-server (ioq3ded), which is not installed";
+    // Each test its own port, so that tests may run side by side.
+    static int next = 27000 + int(getpid() % 500) * 2;
+    port = next++;
+    fs::create_directories(game / "BaseEF");
+    for (const auto& entry : fs::directory_iterator(kEngineData)) {
+      const auto name = entry.path().filename().string();
+      if (name.ends_with(".pk3") || name.ends_with(".so"))
+        fs::create_symlink(fs::canonical(entry.path()), game / "BaseEF" / name);
+    }
+    test::writeFile(game / "stvoyHM.exe", "");
+    test::writeFile(app / "path.ini", game.path().string() + "/\r\n");
+    test::writeFile(app / "maps.ini", openArenaCatalogue());
+  }
+
+  void TearDown() override {
+    const fs::path pidFile = home / "server.pid";
+    if (!fs::exists(pidFile)) return;
+    const pid_t pid = std::stoi(test::readFile(pidFile));
+    kill(pid, SIGTERM);
+    for (int i = 0; i < 50 && kill(pid, 0) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (kill(pid, 0) == 0) kill(pid, SIGKILL);
+  }
+
+  Configuration configuration() const {
+    Configuration config;
+    config.catalogue = loadCatalogueFile(app / "maps.ini").catalogue;
+    config.settings.setText("Console_Password", kRcon);
+    config.settings.setSwitch("NetPort_Yes", true);
+    config.settings.setText("NetPort", std::to_string(port));
+    return config;
+  }
+
+  // tarvex-cli launch of the configuration as saved in slot 4; its exit status.
+  int launch(const Configuration& config) {
+    test::writeFile(slotPath(app.path(), 4), writeSave(slotTitle(4), "engine test", config));
+    setenv("TARVEX_GAME_RUNNER", TARVEX_ENGINE_RUNNER, 1);
+    setenv("TARVEX_ENGINE_PIDFILE", (home / "server.pid").c_str(), 1);
+    setenv("TARVEX_ENGINE_HOME", home.path().c_str(), 1);
+    setenv("TARVEX_ENGINE_LOG", (home / "console.log").c_str(), 1);
+    const std::string command = std::string(TARVEX_PROGRAM_DIR "/tarvex-cli --app-folder '") + app.path().string() +
+                                "' launch --slot 4 >/dev/null 2>" + (home / "cli.err").string();
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  std::optional<ServerStatus> status() {
+    std::string error, problem;
+    const auto answers = platform::udpExchange("127.0.0.1", port, statusRequest(), 500, error);
+    if (answers.empty()) return std::nullopt;
+    return parseStatusResponse(answers.front(), problem);
+  }
+
+  // Waits until the server runs the map (a map load takes a few seconds).
+  ServerStatus waitForMap(const std::string& map) {
+    for (int i = 0; i < 60; ++i) {
+      if (auto answer = status(); answer && answer->value("mapname") == map) return *answer;
+      std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
+    ADD_FAILURE() << "the server never ran " << map << "; its console:\n" << test::readFile(home / "console.log");
+    return {};
+  }
+
+  std::string rcon(const std::string& command) {
+    std::string error;
+    const auto answers = platform::udpExchange("127.0.0.1", port, rconRequest(kRcon, command), 1000, error);
+    return parseRconAnswer(answers).value_or("(no answer: " + error + ")");
+  }
+
+  // Every console variable as the server holds it, from one "cvarlist": lines
+  // of flags, the name and the quoted value. (The server answers few remote
+  // commands a second, so one command reads them all.)
+  std::map<std::string, std::string> variables() {
+    std::map<std::string, std::string> held;
+    std::string answer = rcon("cvarlist");
+    for (std::size_t at = 0; at < answer.size();) {
+      const auto end = std::min(answer.find('\n', at), answer.size());
+      const std::string line = answer.substr(at, end - at);
+      at = end + 1;
+      const auto quote = line.find(" \"");
+      if (quote == std::string::npos || line.back() != '"') continue;
+      const auto nameStart = line.rfind(' ', quote - 1);
+      held[line.substr(nameStart + 1, quote - nameStart - 1)] = line.substr(quote + 2, line.size() - quote - 3);
+    }
+    return held;
+  }
+
+  // Reads every variable back, prints what it read, and compares.
+  void expectVariables(const std::map<std::string, std::string>& expected, const char* when) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));  // the remote console's pace
+    const auto held = variables();
+    std::cout << "  " << when << ":\n";
+    for (const auto& [name, value] : expected) {
+      const auto found = held.find(name);
+      const std::string text = found == held.end() ? "(not set)" : found->second;
+      std::cout << "    " << name << " = \"" << text << "\"\n";
+      EXPECT_EQ(text, value) << name << " " << when;
+    }
+  }
+};
+
+TEST_F(Engine, EverySettingOfTheScriptHoldsWhatTheUserSetAndTheRotationCycles) {
+  Configuration config = configuration();
+  ServerSettings& s = config.settings;
+  s.setText("Server_Name", "^1Red ^7Engine Test");
+  s.setText("Server_Quote_Text", "Set phasers; to stun");
+  s.setText("Private_Password", "secret");
+  s.setText("MaxPlayers", "12");
+  s.setText("gamespeed", "320");
+  s.setText("game_gravity", "400");
+  s.setText("Quad_Text", "4");
+  s.setText("Knockback_Text", "900");
+  s.setText("Max_Ping", "400");
+  s.setText("Min_Ping", "20");
+  s.setText("Private_Text", "2");
+  s.setSwitch("Player_Respawn_Yes", true);
+  s.setText("Player_Respawn_Time", "7");
+  s.setSwitch("kick_yes", true);
+  s.setText("kick_text", "90");
+  s.setSwitch("Cheats_yes", true);
+  s.setSwitch("friendly_yes", true);
+  s.setSwitch("Pure_yes", false);
+  s.setSwitch("allow_vote", false);
+  s.setSwitch("write_memory", true);
+  s.setText("Memory", "160");
+  s.setSwitch("NetIP_Check", true);
+  s.setText("NetIP", "127.0.0.1");
+  s.select("dedicated_internet");  // the runner never lets it heartbeat
+  s.select("Game_Team_DM");
+  s.select("skill4");
+  config.rotation.maps = {"oa_dm1", "oa_dm2"};
+  config.catalogue.rows[0].fragLimit = "11";
+  config.catalogue.rows[0].timeLimit = "12";
+  config.catalogue.rows[1].fragLimit = "21";
+  config.catalogue.rows[1].timeLimit = "22";
+  ASSERT_EQ(launch(config), 0) << test::readFile(home / "cli.err");
+
+  const ServerStatus first = waitForMap("oa_dm1");
+  EXPECT_EQ(first.value("sv_hostname"), "^1Red ^7Engine Test");
+  std::cout << statusTable(first, "127.0.0.1:" + std::to_string(port));
+  const std::map<std::string, std::string> settings = {
+      {"sv_hostname", "^1Red ^7Engine Test"},
+      {"g_motd", "Set phasers; to stun"},
+      {"sv_privatePassword", "secret"},
+      {"sv_maxclients", "12"},
+      {"bot_minplayers", "0"},
+      {"g_quadfactor", "4"},
+      {"g_knockback", "900"},
+      {"g_forcerespawn", "7"},
+      {"g_doWarmup", "1"},
+      {"g_warmup", "10"},
+      {"g_inactivity", "90"},
+      {"g_friendlyfire", "1"},
+      {"g_speed", "320"},
+      {"g_gravity", "400"},
+      {"g_weaponrespawn", "5"},
+      {"g_allowvote", "0"},
+      {"g_gametype", "3"},
+      {"g_spSkill", "4"},
+      {"sv_allowDownload", "1"},
+      {"sv_maxPing", "400"},
+      {"sv_minPing", "20"},
+      {"sv_privateClients", "2"},
+      {"sv_cheats", "1"},
+      {"sv_pure", "0"},
+      {"sv_floodProtect", "1"},
+      {"com_hunkMegs", "160"},
+      {"net_port", std::to_string(port)},
+      {"net_ip", "127.0.0.1"},
+      {"dedicated", "1"},
+      {"fraglimit", "11"},
+      {"timelimit", "12"},
+  };
+  expectVariables(settings, "after the first map");
+
+  // What the engine runs when a match ends.
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  rcon("vstr nextmap");
+  waitForMap("oa_dm2");
+  std::map<std::string, std::string> second = settings;
+  second["fraglimit"] = "21";
+  second["timelimit"] = "22";
+  expectVariables(second, "after the rotation advanced");
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  rcon("vstr nextmap");
+  waitForMap("oa_dm1");
+  expectVariables({{"fraglimit", "11"}, {"g_gravity", "400"}, {"sv_cheats", "1"}}, "back at the first map");
+}
+
+TEST_F(Engine, ValuesTheGameWouldMisreadNeverReachAServer) {
+  const std::vector<std::pair<const char*, std::string>> refused = {
+      {"NetPort", "1+quit"},
+      {"Server_Name", std::string("My Server\0; quit", 16)},
+      {"Server_Name", "Fun; Games"},
+  };
+  for (const auto& [field, value] : refused) {
+    Configuration config = configuration();
+    config.rotation.maps = {"oa_dm1"};
+    config.settings.setText(field, value);
+    EXPECT_EQ(launch(config), 1) << field;
+    EXPECT_NE(test::readFile(home / "cli.err").find(std::string("(") + field + ")"), std::string::npos);
+    EXPECT_FALSE(fs::exists(home / "server.pid")) << field;
+    EXPECT_FALSE(fs::exists(game / "BaseEF" / "tarvex.cfg")) << field;
+  }
+  // A game that ends at once (here the runner refuses an address off
+  // loopback) is reported, not taken for a launch.
+  Configuration config = configuration();
+  config.rotation.maps = {"oa_dm1"};
+  config.settings.setSwitch("NetIP_Check", true);
+  config.settings.setText("NetIP", "192.0.2.1");
+  EXPECT_EQ(launch(config), 3);
+  EXPECT_NE(test::readFile(home / "cli.err").find("ended right after it was started (exit status 1)"),
+            std::string::npos)
+      << test::readFile(home / "cli.err");
+  EXPECT_FALSE(fs::exists(home / "server.pid"));
+}
+
+TEST_F(Engine, StatusShowsTheRunningServerToAHost) {
+  Configuration config = configuration();
+  config.settings.setText("Server_Name", "^2Status ^7Check");
+  config.settings.select("Game_CTF");
+  config.rotation.maps = {"oa_ctf2"};
+  config.catalogue.rows[2].captureLimit = "6";
+  ASSERT_EQ(launch(config), 0) << test::readFile(home / "cli.err");
+  waitForMap("oa_ctf2");
+  // The port comes from the slot, as a host would ask for it.
+  const std::string command = std::string(TARVEX_PROGRAM_DIR "/tarvex-cli --app-folder '") + app.path().string() +
+                              "' status --slot 4 > " + (home / "status.txt").string();
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const std::string table = test::readFile(home / "status.txt");
+  std::cout << table;
+  EXPECT_NE(table.find("Server:        Status Check\n"), std::string::npos);
+  EXPECT_NE(table.find("Map:           oa_ctf2\n"), std::string::npos);
+  EXPECT_NE(table.find("Game type:     Capture The Flag\n"), std::string::npos);
+  EXPECT_NE(table.find("Capture limit: 6\n"), std::string::npos);
+}
+
+}  // namespace
