@@ -99,7 +99,7 @@ int showStatus(const Options& options, const ServerSettings& settings, std::ostr
   for (int attempt = 0; attempt < 2 && answers.empty(); ++attempt)
     answers = platform::udpExchange(host, serverPort, statusRequest(), 1000, error);
   if (answers.empty()) {
-    services.message("No answer from a game server at " + shown + " (" + error + ").");
+    services.message("No answer from a game server at " + shown + " within two seconds.");
     return 1;
   }
   std::string problem;

@@ -70,6 +70,10 @@ std::optional<ServerStatus> parseStatusResponse(std::string_view packet, std::st
     status.info.emplace_back(std::string(key), std::string(info.substr(0, valueEnd)));
     info.remove_prefix(valueEnd == std::string_view::npos ? info.size() : valueEnd + 1);
   }
+  if (status.info.empty()) {
+    problem = "the answer holds no server variables";
+    return std::nullopt;
+  }
   std::string_view rest = infoEnd == std::string_view::npos ? std::string_view() : packet.substr(infoEnd + 1);
   while (!rest.empty()) {
     const auto lineEnd = rest.find('\n');

@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <sstream>
+#include <thread>
+
+#include "RecordingServices.h"
+#include "cli/Cli.h"
+#include "core/TestSupport.h"
+#include "query/ServerQuery.h"
+
+using namespace tarvex;
+
+namespace {
+const std::string kAnswer = std::string(kPacketPrefix) +
+                            "statusResponse\n\\sv_hostname\\^1Red^7 Base\\mapname\\ctf_voy1\\g_gametype\\4\\"
+                            "fraglimit\\0\\timelimit\\20\\capturelimit\\8\\sv_maxclients\\12\n"
+                            "3 48 \"^2Seven\"\n-1 999 \"Neelix \\\"cook\\\"\"\n";
+
+// A stand-in server on loopback that answers one request with the given datagram.
+struct FakeServer {
+  int socket = ::socket(AF_INET, SOCK_DGRAM, 0);
+  int port = 0;
+  std::thread thread;
+  explicit FakeServer(std::string answer) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
+    port = ntohs(address.sin_port);
+    thread = std::thread([this, answer] {
+      char buffer[2048];
+      sockaddr_in from{};
+      socklen_t fromLength = sizeof from;
+      if (recvfrom(socket, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromLength) > 0)
+        sendto(socket, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from), fromLength);
+    });
+  }
+  ~FakeServer() {
+    shutdown(socket, SHUT_RDWR);
+    close(socket);
+    thread.join();
+  }
+};
+
+struct StatusRun {
+  int status;
+  std::string out, err;
+};
+StatusRun status(const std::vector<std::string>& args) {
+  test::TempFolder app;
+  std::ostringstream out, err;
+  ConsoleServices services(err);
+  std::vector<std::string> all{"--app-folder", app.path().string(), "status"};
+  all.insert(all.end(), args.begin(), args.end());
+  const int code = runCli(all, app.path().string(), out, err, services);
+  return {code, out.str(), err.str()};
+}
+}  // namespace
+
+TEST(ServerStatus, AnswerIsReadWithPlayersAndShownWithoutColourCodes) {
+  std::string problem;
+  const auto status = parseStatusResponse(kAnswer, problem);
+  ASSERT_TRUE(status) << problem;
+  EXPECT_EQ(status->value("sv_hostname"), "^1Red^7 Base");
+  ASSERT_EQ(status->players.size(), 2u);
+  EXPECT_EQ(status->players[1].score, -1);
+  const std::string table = statusTable(*status, "127.0.0.1:27960");
+  EXPECT_NE(table.find("Server:        Red Base\n"), std::string::npos);
+  EXPECT_NE(table.find("Game type:     Capture The Flag\n"), std::string::npos);
+  EXPECT_NE(table.find("Players:       2 of 12\n"), std::string::npos);
+  EXPECT_NE(table.find("     3    48  Seven\n"), std::string::npos);
+  const std::string json = statusJson(*status, "127.0.0.1:27960");
+  EXPECT_NE(json.find("\"name\": \"Red Base\""), std::string::npos);
+  EXPECT_NE(json.find("\"name\": \"Neelix \\\\\\\"cook\\\\\\\"\""), std::string::npos) << json;
+}
+
+TEST(ServerStatus, BrokenTruncatedAndForeignAnswersGiveAReason) {
+  for (const std::string& packet :
+       {std::string(), std::string("\xff\xff\xff\xffprint\nhello"), kAnswer.substr(0, 20),
+        std::string(kPacketPrefix) + "statusResponse\n\\only_a_key", std::string(kPacketPrefix) + "statusResponse\n",
+        std::string(kPacketPrefix) + "statusResponse\n\\a\\b\n3 x \"bad ping\"",
+        std::string(kPacketPrefix) + "statusResponse\n\\a\\b\n3 4 no quotes"}) {
+    std::string problem;
+    EXPECT_FALSE(parseStatusResponse(packet, problem)) << packet;
+    EXPECT_FALSE(problem.empty());
+  }
+  std::string problem;
+  EXPECT_TRUE(parseStatusResponse(std::string(kPacketPrefix) + "statusResponse\n\\a\\\n", problem));  // empty value
+}
+
+TEST(ServerStatus, CliAsksTheAddressGivenAndSaysWhenNothingAnswers) {
+  {
+    FakeServer server(kAnswer);
+    const StatusRun r = status({":" + std::to_string(server.port), "--json"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"map\": \"ctf_voy1\""), std::string::npos);
+  }
+  {
+    FakeServer server(std::string(70000 / 2, 'x'));  // foreign and large
+    const StatusRun r = status({"localhost:" + std::to_string(server.port)});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("could not be read"), std::string::npos);
+  }
+  int port = 0;
+  {
+    FakeServer closed("");  // a port nobody listens on any more
+    port = closed.port;
+  }
+  const StatusRun silent = status({"127.0.0.1:" + std::to_string(port)});
+  EXPECT_EQ(silent.status, 1);
+  EXPECT_NE(silent.err.find("127.0.0.1:" + std::to_string(port)), std::string::npos);
+  EXPECT_EQ(status({":70000"}).status, 2);
+  EXPECT_EQ(status({"a", "b"}).status, 2);
+}
