@@ -182,16 +182,9 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
 
   if (options.slot != 0 || !options.saveFile.empty()) {
     const std::filesystem::path file = options.slot != 0 ? slotPath(appFolder, options.slot) : toPath(options.saveFile);
-    const FileBytes bytes = readFileBytes(file);
-    const RestoreOutcome outcome =
-        bytes.status == ReadStatus::Ok ? restoreSave(bytes.bytes, config) : RestoreOutcome::Unreadable;
-    if (outcome == RestoreOutcome::NeverUsed) {
-      services.message(kNeverUsedMessage);
-      return 1;
-    }
-    if (outcome == RestoreOutcome::Unreadable) {
-      services.message(options.slot != 0 ? unreadableSlotMessage(options.slot, fromPath(file))
-                                         : unreadableSaveFileMessage(fromPath(file)));
+    const SaveRead read = restoreSaveFile(file, options.slot, config);
+    if (read.outcome != RestoreOutcome::Restored) {
+      services.message(read.message);
       return 1;
     }
   }

@@ -44,33 +44,36 @@ const MapEntry* MapNameIndex::find(std::string_view name) const {
 
 CatalogueLoad parseCatalogue(std::string_view bytes) {
   CatalogueLoad result;
-  const auto lines = splitLines(bytes);
-  std::size_t i = 0;
-  while (i < lines.size() && lines[i] != "[start]") ++i;
-  if (i == lines.size()) {
-    result.status = CatalogueStatus::NoStartMarker;
-    return result;
+  LineReader reader(bytes);
+  for (;;) {
+    const auto line = reader.next();
+    if (!line) {
+      result.status = CatalogueStatus::NoStartMarker;
+      return result;
+    }
+    if (*line == "[start]") break;
   }
-  ++i;
-  const std::size_t last = lines.size() - 1;
+  // Reading stops at the last row the catalogue holds: the rest of a large
+  // file is never looked at.
   while (result.catalogue.rows.size() < kMaxCatalogueRows) {
     MapEntry entry;
     std::string* fields[] = {&entry.mapFile,  &entry.name,    &entry.caption1,
                              &entry.caption2, &entry.ctfFlag, &entry.picture};
     for (std::string* field : fields) {
-      if (i >= last) return result;  // the last line is never a field
-      field->assign(lines[i++]);
+      const auto line = reader.next();
+      if (!line) return result;  // an incomplete group is ignored
+      field->assign(*line);
     }
     result.catalogue.rows.push_back(std::move(entry));
-    if (i >= last) return result;  // the separator was the last line
-    ++i;
+    if (!reader.next()) return result;  // the separator line
   }
   return result;
 }
 
 CatalogueLoad loadCatalogueFile(const std::filesystem::path& file) {
-  const FileBytes read = readFileBytes(file);
+  const FileBytes read = readFileBytes(file, kMaxCatalogueFileBytes);
   if (read.status == ReadStatus::Missing) return {CatalogueStatus::Missing, {}};
+  if (read.status == ReadStatus::TooLarge) return {CatalogueStatus::TooLarge, {}};
   if (read.status != ReadStatus::Ok) return {CatalogueStatus::Unreadable, {}};
   return parseCatalogue(read.bytes);
 }
@@ -84,6 +87,8 @@ std::string catalogueMessage(CatalogueStatus status, std::string_view file) {
       return "The map list " + name + " was not found.  No maps will be offered.";
     case CatalogueStatus::Unreadable:
       return "The map list " + name + " could not be read.  No maps will be offered.";
+    case CatalogueStatus::TooLarge:
+      return "The map list " + name + " is larger than 16 MB, which no map list is.  No maps will be offered.";
     case CatalogueStatus::NoStartMarker:
       return "The map list " + name + " has no [start] line.  No maps will be offered.";
   }

@@ -32,7 +32,8 @@ struct MapEntry {
   bool operator==(const MapEntry&) const = default;
 };
 
-enum class CatalogueStatus { Ok, Missing, Unreadable, NoStartMarker };
+enum class CatalogueStatus { Ok, Missing, Unreadable, TooLarge, NoStartMarker };
+inline constexpr std::size_t kMaxCatalogueFileBytes = 16 * 1024 * 1024;
 
 struct MapCatalogue {
   std::vector<MapEntry> rows;
@@ -63,7 +64,7 @@ struct CatalogueLoad {
 };
 
 // Reads maps.ini contents: header up to the line "[start]", then entries of
-// seven lines; the file's last line is never a field; at most 50 entries.
+// seven lines (an incomplete last group is ignored); at most 50 entries.
 CatalogueLoad parseCatalogue(std::string_view bytes);
 CatalogueLoad loadCatalogueFile(const std::filesystem::path& file);
 

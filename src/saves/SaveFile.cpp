@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "util/Files.h"
 #include "util/Text.h"
 
 namespace tarvex {
@@ -132,38 +133,51 @@ bool applySection(ServerSettings& s, const Section& section, std::string_view va
 }  // namespace
 
 RestoreOutcome restoreSave(std::string_view bytes, Configuration& config) {
-  const auto lines = splitLines(bytes);
-  if (lines.size() < 2) return RestoreOutcome::Unreadable;
-  if (lines[1] == kUnusedDescription) return RestoreOutcome::NeverUsed;
+  if (bytes.size() > kMaxSaveFileBytes) return RestoreOutcome::Unreadable;
+  LineReader reader(bytes);
+  if (!reader.next()) return RestoreOutcome::Unreadable;  // the slot's title
+  const auto description = reader.next();
+  if (!description) return RestoreOutcome::Unreadable;
+  if (*description == kUnusedDescription) return RestoreOutcome::NeverUsed;
 
+  // Each value follows its marker line; the markers themselves are for people.
+  const auto value = [&reader]() -> std::optional<std::string_view> {
+    if (!reader.next()) return std::nullopt;
+    return reader.next();
+  };
   Configuration next = config;
-  std::size_t i = 2;
   for (const auto& section : kSections) {
-    if (i + 1 >= lines.size()) return RestoreOutcome::Unreadable;
-    if (!applySection(next.settings, section, lines[i + 1])) return RestoreOutcome::Unreadable;
-    i += 2;
+    const auto line = value();
+    if (!line || !applySection(next.settings, section, *line)) return RestoreOutcome::Unreadable;
   }
 
-  if (i + 1 >= lines.size()) return RestoreOutcome::Unreadable;
-  const auto rotationCount = parseCount(lines[i + 1]);
-  i += 2;
-  // A count beyond the lines that follow can only come from a broken file.
-  if (!rotationCount || static_cast<std::size_t>(*rotationCount) > lines.size() - i) return RestoreOutcome::Unreadable;
-  next.rotation.maps.assign(lines.begin() + static_cast<std::ptrdiff_t>(i),
-                            lines.begin() + static_cast<std::ptrdiff_t>(i + static_cast<std::size_t>(*rotationCount)));
-  i += static_cast<std::size_t>(*rotationCount);
+  const auto rotationCount = value();
+  const auto rotationSize = rotationCount ? parseCount(*rotationCount) : std::nullopt;
+  if (!rotationSize) return RestoreOutcome::Unreadable;
+  next.rotation.maps.clear();
+  for (long i = 0; i < *rotationSize; ++i) {
+    const auto name = reader.next();
+    if (!name) return RestoreOutcome::Unreadable;
+    next.rotation.maps.emplace_back(*name);
+  }
 
-  if (i + 1 >= lines.size()) return RestoreOutcome::Unreadable;
-  const auto groupCount = parseCount(lines[i + 1]);
-  i += 2;
-  if (!groupCount || static_cast<std::size_t>(*groupCount) > (lines.size() - i) / 4) return RestoreOutcome::Unreadable;
-  for (long g = 0; g < *groupCount; ++g, i += 4) {
-    const int row = next.catalogue.lastIndexOf(lines[i]);
+  const auto groupCount = value();
+  const auto groups = groupCount ? parseCount(*groupCount) : std::nullopt;
+  if (!groups) return RestoreOutcome::Unreadable;
+  const MapNameIndex index(next.catalogue);
+  for (long g = 0; g < *groups; ++g) {
+    std::string_view group[4];
+    for (auto& line : group) {
+      const auto read = reader.next();
+      if (!read) return RestoreOutcome::Unreadable;
+      line = *read;
+    }
+    const int row = index.lastIndexOf(group[0]);
     if (row < 0) continue;
     MapEntry& entry = next.catalogue.rows[static_cast<std::size_t>(row)];
-    entry.fragLimit.assign(lines[i + 1]);
-    entry.timeLimit.assign(lines[i + 2]);
-    entry.captureLimit.assign(lines[i + 3]);
+    entry.fragLimit.assign(group[1]);
+    entry.timeLimit.assign(group[2]);
+    entry.captureLimit.assign(group[3]);
   }
   // inter_time is not in the file, and the rotation's single-add counter is the window's own.
   config = std::move(next);
@@ -171,9 +185,11 @@ RestoreOutcome restoreSave(std::string_view bytes, Configuration& config) {
 }
 
 std::optional<std::string> saveDescription(std::string_view bytes) {
-  const auto lines = splitLines(bytes);
-  if (lines.size() < 2) return std::nullopt;
-  return std::string(lines[1]);
+  LineReader reader(bytes);
+  if (!reader.next()) return std::nullopt;
+  const auto description = reader.next();
+  if (!description) return std::nullopt;
+  return std::string(*description);
 }
 
 std::filesystem::path slotPath(const std::filesystem::path& appFolder, int slot) {
@@ -185,6 +201,21 @@ std::string slotTitle(int slot) { return "Save File #" + std::to_string(slot); }
 std::string unreadableSlotMessage(int slot, std::string_view file) {
   return "ERROR:  Save file #" + std::to_string(slot) + " (" + std::string(file) +
          ") is missing or unreadable.  Nothing was changed.";
+}
+
+SaveRead restoreSaveFile(const std::filesystem::path& file, int slot, Configuration& config) {
+  const FileBytes bytes = readFileBytes(file, kMaxSaveFileBytes);
+  const std::string name = fromPath(file);
+  if (bytes.status == ReadStatus::TooLarge) {
+    const std::string which = slot != 0 ? "Save file #" + std::to_string(slot) + " (" + name + ")" : "The save file " + name;
+    return {RestoreOutcome::Unreadable,
+            "ERROR:  " + which + " is larger than 16 MB, which no save file is.  Nothing was changed."};
+  }
+  const RestoreOutcome outcome =
+      bytes.status == ReadStatus::Ok ? restoreSave(bytes.bytes, config) : RestoreOutcome::Unreadable;
+  if (outcome == RestoreOutcome::Unreadable)
+    return {outcome, slot != 0 ? unreadableSlotMessage(slot, name) : unreadableSaveFileMessage(name)};
+  return {outcome, outcome == RestoreOutcome::NeverUsed ? kNeverUsedMessage : ""};
 }
 
 std::string unreadableSaveFileMessage(std::string_view file) {

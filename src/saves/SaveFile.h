@@ -15,6 +15,9 @@ namespace tarvex {
 
 inline constexpr int kSlotCount = 9;
 inline constexpr const char* kUnusedDescription = "Unused";
+// A real slot with 50 maps is a few kilobytes; a larger file is refused
+// rather than read (the same cap serves maps.ini).
+inline constexpr std::size_t kMaxSaveFileBytes = 16 * 1024 * 1024;
 
 // What a save file holds and restores: the settings, the rotation and the catalogue's limits.
 struct Configuration {
@@ -46,6 +49,15 @@ inline constexpr const char* kSavedMessage = "File Saved!";
 inline constexpr const char* kRestoredMessage = "Settings restored!";
 inline constexpr const char* kNeverUsedMessage = "ERROR:  This save file has never been used";
 std::string unreadableSlotMessage(int slot, std::string_view file);
+
+// Reads a save file from disk and restores it into config (all or nothing).
+// slot names it in the message (0: a file given by name). The message is
+// empty when the outcome needs none of its own.
+struct SaveRead {
+  RestoreOutcome outcome = RestoreOutcome::Unreadable;
+  std::string message;
+};
+SaveRead restoreSaveFile(const std::filesystem::path& file, int slot, Configuration& config);
 std::string unreadableSaveFileMessage(std::string_view file);  // a file given by name, not a slot
 
 }  // namespace tarvex

@@ -21,9 +21,15 @@ PathIni readPathIni(const std::filesystem::path& appFolder) {
   const FileBytes read = readFileBytes(appFolder / kPathIniName, 1024 * 1024);
   if (read.status == ReadStatus::Missing) return {PathIniState::Missing, {}};
   if (read.status != ReadStatus::Ok) return {PathIniState::Unreadable, {}};
-  const auto lines = splitLines(read.bytes);
-  if (lines.empty() || lines[0].empty()) return {PathIniState::Empty, {}};
-  return {PathIniState::Known, std::string(lines[0])};
+  const auto first = LineReader(read.bytes).next();
+  if (!first || first->empty()) return {PathIniState::Empty, {}};
+  std::string folder(*first);
+  // A folder written by hand relative to the program folder means the same
+  // to the window and to tarvex-cli, wherever either was started from.
+  const bool absolute = kSeparator == '\\' ? (folder.size() >= 2 && (folder[1] == ':' || folder.rfind("\\\\", 0) == 0))
+                                            : folder.front() == '/';
+  if (!absolute) folder = withTrailingSeparator(fromPath(appFolder)) + folder;
+  return {PathIniState::Known, folder};
 }
 
 std::string writePathIni(const std::filesystem::path& appFolder, std::string_view firstLine) {

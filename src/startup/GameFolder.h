@@ -23,7 +23,7 @@ std::string folderOfExecutable(std::string_view executable, char separator);
 enum class PathIniState { Missing, Unreadable, Empty, Known };
 struct PathIni {
   PathIniState state = PathIniState::Missing;
-  std::string gameFolder;  // the first line, exactly as read
+  std::string gameFolder;  // the first line, exactly as read; a relative one taken from the program folder
 };
 PathIni readPathIni(const std::filesystem::path& appFolder);
 

@@ -32,6 +32,8 @@ namespace {
 const QColor kRed(0xD0, 0x00, 0x00);
 const QColor kBlue(0x00, 0x00, 0xE0);
 const QColor kGreen(0x00, 0x80, 0x00);
+// A slot's description is its second line; this much of the file holds it.
+constexpr std::size_t kDescriptionBytes = 64 * 1024;
 
 // Names and captions of the settings table, which are plain ASCII.
 QString latin1(std::string_view text) { return QString::fromLatin1(text.data(), qsizetype(text.size())); }
@@ -538,7 +540,7 @@ void Form1::load() {
   }
   setAllLimits(catalogue_, {kDefaultFragLimit, kDefaultTimeLimit, kDefaultCaptureLimit});
 
-  const FileBytes slot1 = readFileBytes(slotPath(appFolder_, 1), 16 * 1024 * 1024);
+  const FileBytes slot1 = readFileHead(slotPath(appFolder_, 1), kDescriptionBytes);
   const auto description = slot1.status == ReadStatus::Ok ? saveDescription(slot1.bytes) : std::nullopt;
   saveText_->setText(fromBytes(description.value_or(std::string())));
   saveSelect_->clear();
@@ -664,7 +666,7 @@ int Form1::selectedSlot() const {
 }
 
 void Form1::showSlotDescription() {
-  const FileBytes file = readFileBytes(slotPath(appFolder_, selectedSlot()), 16 * 1024 * 1024);
+  const FileBytes file = readFileHead(slotPath(appFolder_, selectedSlot()), kDescriptionBytes);
   const auto description = file.status == ReadStatus::Ok ? saveDescription(file.bytes) : std::nullopt;
   saveText_->setText(fromBytes(description.value_or(std::string())));
 }
@@ -692,15 +694,14 @@ void Form1::saveSlot() {
 void Form1::loadSlot() {
   const int slot = selectedSlot();
   const std::filesystem::path file = slotPath(appFolder_, slot);
-  const FileBytes bytes = readFileBytes(file);
   Configuration config = configuration();
-  const RestoreOutcome outcome =
-      bytes.status == ReadStatus::Ok ? restoreSave(bytes.bytes, config) : RestoreOutcome::Unreadable;
+  const SaveRead read = restoreSaveFile(file, slot, config);
+  const RestoreOutcome outcome = read.outcome;
   if (outcome == RestoreOutcome::Unreadable) {
-    services_.message(unreadableSlotMessage(slot, fromPath(file)));
+    services_.message(read.message);
     return;
   }
-  if (outcome == RestoreOutcome::NeverUsed) services_.message(kNeverUsedMessage);
+  if (outcome == RestoreOutcome::NeverUsed) services_.message(read.message);
   if (outcome == RestoreOutcome::Restored) {
     applySettings(config.settings);
     setRotationList(config.rotation.maps);

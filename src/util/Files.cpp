@@ -68,6 +68,22 @@ FileBytes readFileBytes(const fs::path& path, std::uintmax_t maxBytes) {
   return result;
 }
 
+FileBytes readFileHead(const fs::path& path, std::size_t maxBytes) {
+  FileBytes result;
+  std::error_code ec;
+  const auto status = fs::status(path, ec);
+  if (ec || !fs::exists(status)) return result;
+  result.status = ReadStatus::Unreadable;
+  if (!fs::is_regular_file(status)) return result;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return result;
+  result.bytes.resize(maxBytes);
+  in.read(result.bytes.data(), static_cast<std::streamsize>(maxBytes));
+  result.bytes.resize(static_cast<std::size_t>(in.gcount()));
+  result.status = in.bad() ? ReadStatus::Unreadable : ReadStatus::Ok;
+  return result;
+}
+
 std::string writeFileAtomic(const fs::path& path, std::string_view bytes) {
   static std::mt19937 rng{std::random_device{}()};
   fs::path temp = path;

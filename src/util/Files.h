@@ -37,6 +37,9 @@ struct FileBytes {
 // Reads a whole file. Files above the cap are refused rather than loaded.
 FileBytes readFileBytes(const std::filesystem::path& path, std::uintmax_t maxBytes = std::uintmax_t{256} * 1024 * 1024);
 
+// Reads at most the first maxBytes of a file (for a look at its first lines).
+FileBytes readFileHead(const std::filesystem::path& path, std::size_t maxBytes);
+
 // Writes the file whole: a temporary file beside the target, then a rename,
 // so that a failure never leaves a half-written file. Returns an error text,
 // empty on success.

@@ -5,16 +5,23 @@
 
 namespace tarvex {
 
+std::optional<std::string_view> LineReader::next() {
+  if (rest_.empty()) return std::nullopt;
+  const std::size_t end = rest_.find_first_of("\r\n");
+  const std::string_view line = rest_.substr(0, end);
+  if (end == std::string_view::npos) {
+    rest_ = {};
+  } else {
+    const bool crLf = rest_[end] == '\r' && end + 1 < rest_.size() && rest_[end + 1] == '\n';
+    rest_.remove_prefix(end + (crLf ? 2 : 1));
+  }
+  return line;
+}
+
 std::vector<std::string_view> splitLines(std::string_view bytes) {
   std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] != '\r') continue;
-    lines.push_back(bytes.substr(start, i - start));
-    if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < bytes.size()) lines.push_back(bytes.substr(start));
+  LineReader reader(bytes);
+  while (const auto line = reader.next()) lines.push_back(*line);
   return lines;
 }
 

@@ -9,9 +9,21 @@
 
 namespace tarvex {
 
-// Splits file contents into lines the way the program has always read them:
-// a line ends at CR LF or at a lone CR; a lone LF stays part of the line; a
-// final terminator does not start a further line. The views point into bytes.
+// Reads file contents one line at a time: a line ends at CR LF, a lone CR or
+// a lone LF (what a Linux editor writes); a final terminator does not start a
+// further line. The views point into the bytes; nothing is copied, so a
+// reader that stops early costs only what it read.
+class LineReader {
+ public:
+  explicit LineReader(std::string_view bytes) : rest_(bytes) {}
+  std::optional<std::string_view> next();
+  bool atEnd() const { return rest_.empty(); }
+
+ private:
+  std::string_view rest_;
+};
+
+// All lines of the contents, as LineReader reads them.
 std::vector<std::string_view> splitLines(std::string_view bytes);
 
 // Reads a decimal number the way the old reader's Val() did for a whole line:

@@ -32,6 +32,10 @@ TEST(PathIni, StatesAndTheFirstLineExactly) {
   EXPECT_EQ(ini.gameFolder, "/games/ef/");
   std::filesystem::create_directories(app / "sub" / "path.ini");
   EXPECT_EQ(readPathIni(app / "sub").state, PathIniState::Unreadable);
+  // Written by hand on Linux: a lone LF ends the line, and a relative folder
+  // is the program folder's.
+  test::writeFile(app / "path.ini", "games/ef/\n");
+  EXPECT_EQ(readPathIni(app.path()).gameFolder, app.path().string() + "/games/ef/");
 }
 
 TEST(GameDataFolder, FoundInAnyCaseAndWithoutATrailingSeparator) {

@@ -32,14 +32,16 @@ TEST(CatalogueReader, ReadsSevenLineEntriesAfterTheStartLine) {
   EXPECT_EQ(a.captureLimit, "5");
 }
 
-TEST(CatalogueReader, TheFilesLastLineIsNeverAField) {
-  EXPECT_EQ(parseCatalogue("[start]\r\n" + lines(13)).catalogue.rows.size(), 1u);
-  EXPECT_EQ(parseCatalogue("[start]\r\n" + lines(14)).catalogue.rows.size(), 2u);
-  EXPECT_EQ(parseCatalogue("[start]\r\n" + lines(6)).catalogue.rows.size(), 0u);
-  // No separator after the last entry: that entry is lost.
-  EXPECT_EQ(
-      parseCatalogue("[start]\r\n" + entry("a") + "pak0.pk3\r\nb\r\nc\r\nd\r\n0\r\n\\b.jpg\r\n").catalogue.rows.size(),
-      1u);
+TEST(CatalogueReader, AGroupCountsWhenItsSixFieldLinesArePresent) {
+  EXPECT_EQ(parseCatalogue("[start]\r\n" + lines(12)).catalogue.rows.size(), 1u);
+  EXPECT_EQ(parseCatalogue("[start]\r\n" + lines(13)).catalogue.rows.size(), 2u);
+  EXPECT_EQ(parseCatalogue("[start]\r\n" + lines(5)).catalogue.rows.size(), 0u);
+  // A group appended by hand that ends right after its picture line counts,
+  // with or without a final line break.
+  for (const char* end : {"\\b.jpg\r\n", "\\b.jpg", "\\b.jpg\n"})
+    EXPECT_EQ(parseCatalogue("[start]\r\n" + entry("a") + "pak0.pk3\r\nb\r\nc\r\nd\r\n0\r\n" + end)
+                  .catalogue.rows.size(),
+              2u);
   // A blank line after the last separator changes nothing.
   EXPECT_EQ(parseCatalogue("[start]\r\n" + entry("a") + "\r\n").catalogue.rows.size(), 1u);
 }
@@ -52,10 +54,11 @@ TEST(CatalogueReader, OnlyTheExactMarkerLineStartsTheEntries) {
   EXPECT_EQ(parseCatalogue("").status, CatalogueStatus::NoStartMarker);
 }
 
-TEST(CatalogueReader, LoneLfStaysInTheValueAndLoneCrEndsALine) {
-  const auto load = parseCatalogue("[start]\rpak0.pk3\rna\nme\rc1\rc2\r0\r\\p.jpg\r\r");
-  ASSERT_EQ(load.catalogue.rows.size(), 1u);
-  EXPECT_EQ(load.catalogue.rows[0].name, "na\nme");
+TEST(CatalogueReader, AFileWrittenOnLinuxReadsAsOneWrittenOnWindows) {
+  const auto load = parseCatalogue("head\n[start]\npak0.pk3\nname\nc1\nc2\n0\n\\p.jpg\n\npak0.pk3\nsecond\rc1\rc2\r1\r\\q.jpg\r");
+  ASSERT_EQ(load.catalogue.rows.size(), 2u);
+  EXPECT_EQ(load.catalogue.rows[0].name, "name");
+  EXPECT_EQ(load.catalogue.rows[1].picture, "\\q.jpg");
 }
 
 TEST(CatalogueReader, StopsAfterFiftyEntries) {

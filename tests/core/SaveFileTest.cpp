@@ -192,6 +192,25 @@ TEST(SaveFileReader, BrokenFilesAreUnreadableAndChangeNothing) {
   }
 }
 
+TEST(SaveFileReader, AFileWithLinuxLineEndsRestoresAndAHugeOneIsRefusedWithItsSize) {
+  const Configuration known = knownConfiguration();
+  std::string file = writeSave("Save File #1", "lf", known);
+  std::string lf;
+  for (char c : file)
+    if (c != '\r') lf.push_back(c);
+  Configuration restored{ServerSettings(), {}, twelveMaps()};
+  ASSERT_EQ(restoreSave(lf, restored), RestoreOutcome::Restored);
+  EXPECT_EQ(restored.settings, known.settings);
+  EXPECT_EQ(restored.rotation.maps, known.rotation.maps);
+
+  test::TempFolder app;
+  test::writeFile(app / "big.sav", file + std::string(kMaxSaveFileBytes, '\r'));
+  const SaveRead read = restoreSaveFile(app / "big.sav", 0, restored);
+  EXPECT_EQ(read.outcome, RestoreOutcome::Unreadable);
+  EXPECT_NE(read.message.find("larger than 16 MB"), std::string::npos);
+  EXPECT_NE(read.message.find("big.sav"), std::string::npos);
+}
+
 TEST(SaveSlots, PathsAndTitles) {
   EXPECT_EQ(slotPath("/app", 7), std::filesystem::path("/app/save/save7.sav"));
   EXPECT_EQ(slotTitle(7), "Save File #7");
