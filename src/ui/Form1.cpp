@@ -611,8 +611,11 @@ void Form1::showPicture(const MapEntry& row) {
   if (!row.picture.empty() && (row.picture.front() == '\\' || row.picture.front() == '/')) {
     // Read afresh at every click (no pixmap cache), so a replaced file shows at once.
     const auto file = resolveNoCase(appFolder_ / "Map_Images", row.picture);
+    // Only a regular file is opened: a FIFO or a device would hold the window.
+    std::error_code ec;
     QImage picture;
-    if (file && picture.load(toQString(*file))) mapPictures_->setPixmap(QPixmap::fromImage(picture));
+    if (file && std::filesystem::is_regular_file(*file, ec) && picture.load(toQString(*file)))
+      mapPictures_->setPixmap(QPixmap::fromImage(picture));
   }
   mapText_->setText(fromBytes(row.caption1));
   mapText2_->setText(fromBytes(row.caption2));

@@ -33,6 +33,9 @@ Form2::Form2(QWidget* parent) : QWidget(parent) {
       this, QStringLiteral("default instal path is:  \"C:\\Program Files\\Raven\\Star Trek Voyager Elite Force\\\""),
       twips(360, 2400, 5895, 255));
   hint->setObjectName(QStringLiteral("Label2"));
+  // "Yes" to no folder would open a window with no game and no maps.
+  connect(path_, &QLineEdit::textChanged, yesButton,
+          [yesButton](const QString& text) { yesButton->setEnabled(!text.isEmpty()); });
   connect(yesButton, &QPushButton::clicked, this, &Form2::yes);
   connect(noButton, &QPushButton::clicked, this, &Form2::no);
   if (const QScreen* screen = QApplication::primaryScreen())

@@ -110,7 +110,23 @@ std::string writeFileAtomic(const fs::path& path, std::string_view bytes) {
   return {};
 }
 
+namespace {
+bool plainWildcardMatch(std::string_view pattern, std::string_view name, bool ignoreCase);
+}  // namespace
+
 bool wildcardMatch(std::string_view pattern, std::string_view name, bool ignoreCase) {
+  if (plainWildcardMatch(pattern, name, ignoreCase)) return true;
+  // As a Windows directory listing matches: a name without an extension also
+  // matches a pattern ending in ".*" ("*.*" finds "readme") and one ending in
+  // a dot ("noext." finds "noext").
+  if (name.find('.') != std::string_view::npos) return false;
+  if (pattern.ends_with(".*")) return plainWildcardMatch(pattern.substr(0, pattern.size() - 2), name, ignoreCase);
+  if (pattern.ends_with('.')) return plainWildcardMatch(pattern.substr(0, pattern.size() - 1), name, ignoreCase);
+  return false;
+}
+
+namespace {
+bool plainWildcardMatch(std::string_view pattern, std::string_view name, bool ignoreCase) {
   auto same = [ignoreCase](char a, char b) {
     return ignoreCase ? equalsNoCase(std::string_view(&a, 1), std::string_view(&b, 1)) : a == b;
   };
@@ -133,6 +149,7 @@ bool wildcardMatch(std::string_view pattern, std::string_view name, bool ignoreC
   while (p < pattern.size() && pattern[p] == '*') ++p;
   return p == pattern.size();
 }
+}  // namespace
 
 namespace {
 // A directory match does not see hidden or system files: the attributes on

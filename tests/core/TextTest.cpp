@@ -48,6 +48,16 @@ TEST(Wildcards, MatchAsADirectoryListingDoes) {
   EXPECT_TRUE(wildcardMatch("PAK0.PK3", "pak0.pk3", true));
   EXPECT_FALSE(wildcardMatch("PAK0.PK3", "pak0.pk3", false));
   EXPECT_TRUE(wildcardMatch("*a*b*", "xxaxxbxx", false));
+  // A name without an extension, as a Windows listing finds it.
+  EXPECT_TRUE(wildcardMatch("*.*", "noext", false));
+  EXPECT_TRUE(wildcardMatch("no*.*", "noext", false));
+  EXPECT_TRUE(wildcardMatch("noext.", "noext", false));
+  EXPECT_FALSE(wildcardMatch("noext.", "noext.txt", false));
+  EXPECT_FALSE(wildcardMatch("*.*", ".", false) && wildcardMatch("x*.*", "y", false));
+  test::TempFolder folder;
+  test::writeFile(folder / "sub" / "noext", "x");
+  EXPECT_TRUE(ordinaryFileMatches(folder.path(), "sub\\*.*"));
+  EXPECT_TRUE(ordinaryFileMatches(folder.path(), "SUB\\NOEXT."));
 }
 
 TEST(AtomicWrite, ReplacesTheWholeFileAndLeavesNoTemporaryBehind) {

@@ -2,6 +2,7 @@
 // "Refind Game Path", the load step, and ENGAGE!.
 #include <QComboBox>
 #include <QListWidget>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
 
@@ -104,6 +105,9 @@ void StartupLaunchTest::cancelledDialogWritesNoFolder() {
   QCOMPARE(pathIni(f), std::string("\r\n\r\n"));
   QVERIFY(app.gameFolderDialog()->isVisible());
   QCOMPARE(form2Path(app), QString());
+  // No folder, no "Yes": only "No" (look again) or closing is left.
+  QVERIFY(!child<QPushButton>(app.gameFolderDialog(), "Yes")->isEnabled());
+  QVERIFY(child<QPushButton>(app.gameFolderDialog(), "No")->isEnabled());
 }
 
 void StartupLaunchTest::emptyFirstLineRunsDiscovery() {
