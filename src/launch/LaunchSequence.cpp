@@ -39,7 +39,10 @@ LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path
                      " does not exist.  " + folderHint(frontend, appFolder));
     return LaunchResult::Refused;
   }
-  if (const std::string error = writeFileAtomic(scriptPath, launch.script); !error.empty()) {
+  removeStaleTemporaries(dataFolder);
+  // The script holds the console password.
+  if (const std::string error = writeFileAtomic(scriptPath, launch.script, NewFileAccess::OwnerOnly);
+      !error.empty()) {
     services.message("Tarvex could not write the game script " + fromPath(scriptPath) + " (" + error + ").");
     return LaunchResult::Refused;
   }

@@ -25,7 +25,12 @@ TarvexApp::~TarvexApp() {
   delete form2_.data();
 }
 
-void TarvexApp::start() { gate(); }
+void TarvexApp::start() {
+  // What a killed Tarvex left half-written is never the real file: remove it.
+  removeStaleTemporaries(appFolder_);
+  removeStaleTemporaries(appFolder_ / "save");
+  gate();
+}
 
 void TarvexApp::gate() {
   PathIni ini = readPathIni(appFolder_);

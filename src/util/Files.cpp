@@ -7,6 +7,15 @@
 
 #include "util/Text.h"
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#endif
+
 #ifdef _WIN32
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -17,6 +26,20 @@
 namespace fs = std::filesystem;
 
 namespace tarvex {
+
+#ifndef _WIN32
+namespace {
+mode_t currentUmask() {
+  // umask can only be read by setting it; this is done once, before any thread starts writing.
+  static const mode_t mask = [] {
+    const mode_t value = umask(022);
+    umask(value);
+    return value;
+  }();
+  return mask;
+}
+}  // namespace
+#endif
 
 fs::path toPath(std::string_view bytes) { return fs::path(std::string(bytes)); }
 
@@ -84,30 +107,89 @@ FileBytes readFileHead(const fs::path& path, std::size_t maxBytes) {
   return result;
 }
 
-std::string writeFileAtomic(const fs::path& path, std::string_view bytes) {
-  static std::mt19937 rng{std::random_device{}()};
-  fs::path temp = path;
-  temp += ".tmp" + std::to_string(rng() % 1000000);
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return "cannot create " + fromPath(temp);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::error_code ignored;
-      fs::remove(temp, ignored);
-      return "cannot write " + fromPath(temp);
-    }
-  }
+namespace {
+constexpr std::string_view kTemporaryMark = ".tarvex-tmp-";
+
+// The file a write lands in: the target of a symbolic link, else the path.
+fs::path writeTarget(const fs::path& path) {
   std::error_code ec;
-  fs::rename(temp, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(temp, ignored);
-    return "cannot replace " + fromPath(path) + ": " + ec.message();
+  if (!fs::is_symlink(fs::symlink_status(path, ec))) return path;
+  const fs::path target = fs::weakly_canonical(path, ec);
+  return ec ? path : target;
+}
+}  // namespace
+
+#ifndef _WIN32
+std::string writeFileAtomic(const fs::path& path, std::string_view bytes, NewFileAccess newFileAccess) {
+  const fs::path target = writeTarget(path);
+  std::error_code ec;
+  const auto existing = fs::status(target, ec);
+  mode_t mode = newFileAccess == NewFileAccess::OwnerOnly ? 0600 : 0666 & ~currentUmask();
+  if (fs::exists(existing)) {
+    mode = static_cast<mode_t>(existing.permissions()) & 07777;
+    if ((mode & S_IWUSR) == 0 || access(target.c_str(), W_OK) != 0) return "the file is read-only";
+  }
+  std::string temp = (target.parent_path() / ("." + target.filename().string() + std::string(kTemporaryMark))).string();
+  temp += "XXXXXX";
+  const int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return std::strerror(errno);
+  const auto fail = [&](int error) {
+    close(fd);
+    unlink(temp.c_str());
+    return std::string(std::strerror(error));
+  };
+  for (std::size_t done = 0; done < bytes.size();) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return fail(errno);
+    }
+    done += std::size_t(n);
+  }
+  if (fchmod(fd, mode) != 0 || fsync(fd) != 0) return fail(errno);
+  if (close(fd) != 0) {
+    const int error = errno;
+    unlink(temp.c_str());
+    return std::strerror(error);
+  }
+  if (rename(temp.c_str(), target.c_str()) != 0) {
+    const int error = errno;
+    unlink(temp.c_str());
+    return std::strerror(error);
   }
   return {};
+}
+#else
+std::string writeFileAtomic(const fs::path& path, std::string_view bytes, NewFileAccess) {
+  const fs::path target = writeTarget(path);
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return "the file is read-only";
+  static std::mt19937 rng{std::random_device{}()};
+  fs::path temp = target.parent_path() / ("." + target.filename().string() + std::string(kTemporaryMark) +
+                                          std::to_string(rng() % 1000000));
+  const HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "Windows error " + std::to_string(GetLastError());
+  DWORD written = 0;
+  const bool ok = WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) && written == bytes.size() &&
+                  FlushFileBuffers(file);
+  const DWORD error = GetLastError();
+  CloseHandle(file);
+  if (!ok || !MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD cause = ok ? GetLastError() : error;
+    DeleteFileW(temp.c_str());
+    return "Windows error " + std::to_string(cause);
+  }
+  return {};
+}
+#endif
+
+void removeStaleTemporaries(const fs::path& folder) {
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    std::error_code ignored;
+    if (name.find(kTemporaryMark) != std::string::npos && it->is_regular_file(ignored)) fs::remove(it->path(), ignored);
+  }
 }
 
 namespace {

@@ -40,10 +40,20 @@ FileBytes readFileBytes(const std::filesystem::path& path, std::uintmax_t maxByt
 // Reads at most the first maxBytes of a file (for a look at its first lines).
 FileBytes readFileHead(const std::filesystem::path& path, std::size_t maxBytes);
 
-// Writes the file whole: a temporary file beside the target, then a rename,
-// so that a failure never leaves a half-written file. Returns an error text,
-// empty on success.
-std::string writeFileAtomic(const std::filesystem::path& path, std::string_view bytes);
+// Who may read a file Tarvex creates: everyone, or (on Linux) only the user,
+// for files that hold the console password (save slots, tarvex.cfg).
+enum class NewFileAccess { Everyone, OwnerOnly };
+
+// Writes the file whole: a temporary file beside the target, flushed to disk,
+// then renamed over it, so that a crash or a full disk never leaves a
+// half-written file. A symbolic link is written through to its target; a
+// replaced file keeps its mode; a read-only file is not replaced. Returns the
+// cause ("No space left on device", "the file is read-only"), empty on success.
+std::string writeFileAtomic(const std::filesystem::path& path, std::string_view bytes,
+                            NewFileAccess access = NewFileAccess::Everyone);
+
+// Removes the temporary files that a killed Tarvex left in a folder.
+void removeStaleTemporaries(const std::filesystem::path& folder);
 
 // Directory-listing match of one name against a pattern with * and ?.
 bool wildcardMatch(std::string_view pattern, std::string_view name, bool ignoreCase);
