@@ -24,6 +24,11 @@ bool setLimitsByName(MapCatalogue& catalogue, std::string_view name, const Limit
 // Gives every row the same limits.
 void setAllLimits(MapCatalogue& catalogue, const Limits& limits);
 
+// "Set Defaults!": gives every row each limit that is not empty (an empty
+// limit would reach the game as "fraglimit ;"). Returns the message naming
+// the empty boxes, empty when there were none.
+std::string setDefaultLimits(MapCatalogue& catalogue, const Limits& limits);
+
 // Whether the capture-limit box is enabled after showing a map: disabled for
 // flag 0, enabled for flag 1, unchanged (nullopt) for anything else.
 std::optional<bool> captureBoxEnabled(const MapEntry& entry);

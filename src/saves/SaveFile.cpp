@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "launch/GameValues.h"
 #include "util/Files.h"
 #include "util/Text.h"
 
@@ -104,6 +105,22 @@ std::string writeSave(std::string_view slotTitle, std::string_view description, 
   appendLine(out, kClosingLine);
   for (int i = 0; i < 15; ++i) appendLine(out, "");
   return out;
+}
+
+std::string saveRefusal(std::string_view description, const Configuration& config) {
+  const std::string tail = " holds a line break, which a save file cannot keep.  Nothing was saved.";
+  if (holdsLineBreak(description)) return "ERROR:  The description" + tail;
+  for (const auto& field : fieldTable()) {
+    if (field.kind == FieldKind::Text && holdsLineBreak(config.settings.text(field.name)))
+      return "ERROR:  The setting \"" + std::string(field.caption) + "\" (" + std::string(field.name) + ")" + tail;
+  }
+  for (const auto& row : config.catalogue.rows) {
+    for (const std::string* value : {&row.name, &row.fragLimit, &row.timeLimit, &row.captureLimit})
+      if (holdsLineBreak(*value)) return "ERROR:  The map \"" + row.name + "\" or one of its limits" + tail;
+  }
+  for (const auto& name : config.rotation.maps)
+    if (holdsLineBreak(name)) return "ERROR:  The rotation" + tail;
+  return {};
 }
 
 namespace {

@@ -29,6 +29,11 @@ struct Configuration {
 
 std::string writeSave(std::string_view slotTitle, std::string_view description, const Configuration& config);
 
+// Why the configuration cannot be saved (a value holding a line break, which
+// would shift every line after it and leave a slot nobody can load); empty
+// when it can.
+std::string saveRefusal(std::string_view description, const Configuration& config);
+
 enum class RestoreOutcome { Restored, NeverUsed, Unreadable };
 
 // Restores into config: all or nothing. The whole file is read and checked

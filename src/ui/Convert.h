@@ -2,9 +2,11 @@
 // The one place where the core's bytes become display text and back.
 //
 // Texts that reach the game (settings, map names, save files) are bytes in the
-// Windows code page the game reads them in; on Linux, Latin-1 stands in for
-// it, so that a save file from a Windows host restores unchanged. Paths are
-// bytes of the local file system: the ANSI code page on Windows, UTF-8 elsewhere.
+// Windows code page the game reads them in: on Windows the system's ANSI code
+// page, on Linux Windows-1252 (the game's under Wine), so that a save file
+// from a Windows host restores unchanged and every character of that code
+// page round-trips. Paths are bytes of the local file system: the ANSI code
+// page on Windows, UTF-8 elsewhere.
 
 #include <QString>
 #include <filesystem>
@@ -12,21 +14,10 @@
 
 namespace tarvex {
 
-inline QString fromBytes(const std::string& bytes) {
-#ifdef _WIN32
-  return QString::fromLocal8Bit(bytes.data(), qsizetype(bytes.size()));
-#else
-  return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
-#endif
-}
-
-inline std::string toBytes(const QString& text) {
-#ifdef _WIN32
-  return text.toLocal8Bit().toStdString();
-#else
-  return text.toLatin1().toStdString();
-#endif
-}
+QString fromBytes(const std::string& bytes);
+std::string toBytes(const QString& text);
+// True when the game's code page holds the character (text boxes refuse others).
+bool isGameCharacter(QChar character);
 
 inline QString fromPathBytes(const std::string& bytes) {
   return QString::fromLocal8Bit(bytes.data(), qsizetype(bytes.size()));

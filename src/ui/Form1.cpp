@@ -19,6 +19,7 @@
 #include "ui/Convert.h"
 #include "ui/Layout.h"
 #include "ui/Logo.h"
+#include "ui/TextFilter.h"
 #include "util/Files.h"
 
 static void initResources() { Q_INIT_RESOURCE(resources); }
@@ -55,8 +56,6 @@ Form1::Form1(Services& services, std::filesystem::path appFolder, QWidget* paren
     : QWidget(parent), services_(services), appFolder_(std::move(appFolder)) {
   initResources();
   setObjectName(QStringLiteral("Form1"));
-  // The digit filter, shared by every digits-only box: digits typed or pasted, editing keys work.
-  digits_ = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this);
   // The layout was drawn for a small 8-point desktop font.
   setFont(layout::windowFont());
   setAttribute(Qt::WA_DeleteOnClose);
@@ -126,9 +125,11 @@ QWidget* Form1::placeField(const char* name, QWidget* parent, QRect rect) {
   QWidget* widget = nullptr;
   if (field.kind == FieldKind::Text) {
     auto* edit = layout::lineEdit(parent, name, rect);
-    if (field.maxLength > 0) edit->setMaxLength(field.maxLength);
-    if (field.digitsOnly) edit->setValidator(digits_);
-    if (field.readOnly) edit->setReadOnly(true);
+    if (field.readOnly) {
+      edit->setReadOnly(true);
+    } else {
+      TextFilter::install(edit, field.maxLength, field.digitsOnly);
+    }
     widget = edit;
   } else {
     QAbstractButton* box = field.kind == FieldKind::Switch ? static_cast<QAbstractButton*>(new QCheckBox(parent))
@@ -190,7 +191,7 @@ void Form1::applySettings(const ServerSettings& settings) {
     QWidget* widget = fields_.value(latin1(field.name));
     if (field.kind == FieldKind::Text) {
       auto* edit = static_cast<QLineEdit*>(widget);
-      edit->setText(fromBytes(settings.text(field.name)));
+      TextFilter::putText(edit, fromBytes(settings.text(field.name)));
       edit->setEnabled(settings.isEnabled(field.name));
     } else {
       static_cast<QAbstractButton*>(widget)->setChecked(settings.isOn(field.name));
@@ -273,8 +274,7 @@ void Form1::buildSettingsTab(QWidget* tab) {
 
 QLineEdit* Form1::limitBox(const char* name, QWidget* parent, QRect rect, const QString& text) {
   auto* edit = layout::lineEdit(parent, name, rect);
-  edit->setMaxLength(3);
-  edit->setValidator(digits_);
+  TextFilter::install(edit, 3, true);
   edit->setText(text);
   return edit;
 }
@@ -635,11 +635,15 @@ void Form1::showMap(QListWidget* list) {
     last = &row;
     showPicture(row);
     optionsMapName_->setText(fromBytes(row.name));
-    customFrag_->setText(fromBytes(row.fragLimit));
-    customTime_->setText(fromBytes(row.timeLimit));
-    customCapture_->setText(fromBytes(row.captureLimit));
   }
-  if (last) applyCaptureRule(*last);
+  if (last) showLimits(*last);
+}
+
+void Form1::showLimits(const MapEntry& row) {
+  TextFilter::putText(customFrag_, fromBytes(row.fragLimit));
+  TextFilter::putText(customTime_, fromBytes(row.timeLimit));
+  TextFilter::putText(customCapture_, fromBytes(row.captureLimit));
+  applyCaptureRule(row);
 }
 
 void Form1::storeCustomLimits() {
@@ -650,14 +654,10 @@ void Form1::storeCustomLimits() {
 
 void Form1::applyGenericLimits() {
   sound(2);
-  setAllLimits(catalogue_,
-               {toBytes(genericFrag_->text()), toBytes(genericTime_->text()), toBytes(genericCapture_->text())});
-  if (const MapEntry* shown = catalogue_.find(toBytes(optionsMapName_->text()))) {
-    customFrag_->setText(fromBytes(shown->fragLimit));
-    customTime_->setText(fromBytes(shown->timeLimit));
-    customCapture_->setText(fromBytes(shown->captureLimit));
-    applyCaptureRule(*shown);
-  }
+  const std::string emptyBoxes = setDefaultLimits(
+      catalogue_, {toBytes(genericFrag_->text()), toBytes(genericTime_->text()), toBytes(genericCapture_->text())});
+  if (const MapEntry* shown = catalogue_.find(toBytes(optionsMapName_->text()))) showLimits(*shown);
+  if (!emptyBoxes.empty()) services_.message(emptyBoxes);
 }
 
 // ---- save slots ----
@@ -679,13 +679,18 @@ void Form1::saveSlot() {
   const std::filesystem::path file = slotPath(appFolder_, slot);
   // The old content stays until the new file is complete: a cancelled prompt
   // still saves (with an empty description), a crash or full disk loses nothing.
-  const std::string description =
-      services_.prompt(kSavePrompt, kSavePromptTitle, kSavePromptPreset).value_or(std::string());
+  std::string description = services_.prompt(kSavePrompt, kSavePromptTitle, kSavePromptPreset).value_or(std::string());
+  // A one-line prompt: a pasted line break ends the description.
+  description.resize(std::min(description.size(), description.find_first_of("\r\n")));
+  const Configuration config = configuration();
+  if (const std::string refusal = saveRefusal(description, config); !refusal.empty()) {
+    services_.message(refusal);
+    return;
+  }
   std::error_code ec;
   std::filesystem::create_directories(file.parent_path(), ec);
-  const std::string error =
-      writeFileAtomic(file, writeSave(toBytes(saveSelect_->currentText()), description, configuration()),
-                      NewFileAccess::OwnerOnly);  // a slot holds the console password
+  const std::string error = writeFileAtomic(file, writeSave(toBytes(saveSelect_->currentText()), description, config),
+                                            NewFileAccess::OwnerOnly);  // a slot holds the console password
   if (!error.empty()) {
     services_.message("ERROR:  Save file #" + std::to_string(slot) + " (" + fromPath(file) +
                       ") could not be written (" + error + ").  The slot keeps what it held.");
@@ -711,6 +716,8 @@ void Form1::loadSlot() {
     applySettings(config.settings);
     setRotationList(config.rotation.maps);
     catalogue_ = std::move(config.catalogue);
+    // The shown map's boxes show its restored limits, so "Change!" cannot write old ones back.
+    if (const MapEntry* shown = catalogue_.find(toBytes(optionsMapName_->text()))) showLimits(*shown);
     genericFrag_->clear();
     genericTime_->clear();
     genericCapture_->clear();

@@ -16,7 +16,6 @@ class QListWidget;
 class QListWidgetItem;
 class QComboBox;
 class QTabWidget;
-class QValidator;
 
 namespace tarvex {
 
@@ -74,6 +73,7 @@ class Form1 : public QWidget {
   void showMap(QListWidget* list);
   void showPicture(const MapEntry& row);
   void applyCaptureRule(const MapEntry& row);
+  void showLimits(const MapEntry& row);  // the custom-limit boxes and the capture-box rule
   void storeCustomLimits();
   void applyGenericLimits();
 
@@ -92,7 +92,6 @@ class Form1 : public QWidget {
   std::int16_t addedMapCount_ = 0;
   QHash<QString, QWidget*> fields_;
   Logo* logo_ = nullptr;  // a child of the window
-  QValidator* digits_ = nullptr;
 
   QTabWidget* tabs_ = nullptr;
   QLabel* image1_ = nullptr;

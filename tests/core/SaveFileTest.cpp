@@ -211,6 +211,14 @@ TEST(SaveFileReader, AFileWithLinuxLineEndsRestoresAndAHugeOneIsRefusedWithItsSi
   EXPECT_NE(read.message.find("big.sav"), std::string::npos);
 }
 
+TEST(SaveFile, AValueWithALineBreakIsRefusedByName) {
+  Configuration config = knownConfiguration();
+  EXPECT_EQ(saveRefusal("fine", config), "");
+  EXPECT_NE(saveRefusal("two\nlines", config).find("description"), std::string::npos);
+  config.settings.setText("Server_Quote_Text", "a\rb");
+  EXPECT_NE(saveRefusal("fine", config).find("(Server_Quote_Text)"), std::string::npos);
+}
+
 TEST(SaveSlots, PathsAndTitles) {
   EXPECT_EQ(slotPath("/app", 7), std::filesystem::path("/app/save/save7.sav"));
   EXPECT_EQ(slotTitle(7), "Save File #7");

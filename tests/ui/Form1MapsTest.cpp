@@ -203,11 +203,14 @@ void Form1MapsTest::changeAndSetDefaults() {
   f.box("Generic_Capture_Limit")->clear();
   f.services.clear();
   click(f.w.get(), "Set_Generic");
-  QCOMPARE(f.services.log, std::vector<std::string>{"sound:button2.wav"});
+  // An empty box leaves that limit as it is, and says so.
+  QCOMPARE(f.services.log, (std::vector<std::string>{"sound:button2.wav",
+                                                     "message:The default capture limit box is empty, so every map "
+                                                     "keeps its capture limit."}));
   for (const auto& row : f.w->configuration().catalogue.rows) {
     QCOMPARE(row.fragLimit, std::string("20"));
     QCOMPARE(row.timeLimit, std::string("15"));
-    QCOMPARE(row.captureLimit, std::string(""));
+    QCOMPARE(row.captureLimit, std::string("5"));
   }
   QCOMPARE(f.box("Custom_Frag_limit")->text(), QStringLiteral("20"));  // the shown map follows at once
 }

@@ -2,6 +2,7 @@
 // the digit filter, option groups and click sounds.
 #include <QApplication>
 #include <QClipboard>
+#include <QKeyEvent>
 #include <QLabel>
 
 #include "UiFixture.h"
@@ -18,6 +19,7 @@ class Form1SettingsTest : public QObject {
   void enablingRules();
   void digitFilter();
   void netIpTakesAnyCharacterUpToFifteen();
+  void boxesTakeOneLineOfTheGamesCodePageAndRestoredTextsWhole();
   void optionGroupsAreIndependent();
   void clickSounds_data();
   void clickSounds();
@@ -35,7 +37,6 @@ void Form1SettingsTest::startValuesAndDisabledBoxes() {
       auto* edit = child<QLineEdit>(w.get(), name.toLatin1().constData());
       QCOMPARE(edit->text(), QString::fromLatin1(field.start.data(), field.start.size()));
       QCOMPARE(edit->isEnabled(), !disabled.contains(name));
-      if (field.maxLength) QCOMPARE(edit->maxLength(), field.maxLength);
     } else {
       QCOMPARE(child<QAbstractButton>(w.get(), name.toLatin1().constData())->isChecked(), field.start == "1");
     }
@@ -130,6 +131,43 @@ void Form1SettingsTest::netIpTakesAnyCharacterUpToFifteen() {
   click(w.get(), "NetIP_Check");
   QVERIFY(ip->isEnabled());
   QVERIFY(ip->text().isEmpty());
+}
+
+void Form1SettingsTest::boxesTakeOneLineOfTheGamesCodePageAndRestoredTextsWhole() {
+  UiFixture f;
+  auto w = f.loadedWindow();
+  auto* name = child<QLineEdit>(w.get(), "Server_Name");
+  reveal(name);
+  name->setText(QStringLiteral("[]"));
+  name->setCursorPosition(1);
+  // A paste keeps its text before the first line break; the box's own text stays.
+  QApplication::clipboard()->setText(QStringLiteral("Pasted\r\nName"));
+  name->paste();
+  QCOMPARE(name->text(), QStringLiteral("[Pasted]"));
+  // Every character of the game's code page goes in and comes back as its byte.
+  name->setText(QString());
+  QApplication::clipboard()->setText(QString::fromUtf8("\u20ac \u201cQ\u201d \u2014 \u2026 \u00e9"));
+  name->paste();
+  QCOMPARE(w->configuration().settings.text("Server_Name"), std::string("\x80 \x93Q\x94 \x97 \x85 \xe9"));
+  // One it cannot hold is refused, never turned into '?'.
+  QApplication::clipboard()->setText(QString::fromUtf8("\u03a9\u65e5"));
+  name->paste();
+  QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8("\u03a9"));
+  QApplication::sendEvent(name, &typed);
+  QCOMPARE(w->configuration().settings.text("Server_Name"), std::string("\x80 \x93Q\x94 \x97 \x85 \xe9"));
+  // A restored text stands whole, whatever the box's typing limit, and can be edited.
+  ServerSettings restored;
+  restored.setText("MaxPlayers", "123");
+  w->applySettings(restored);
+  auto* players = child<QLineEdit>(w.get(), "MaxPlayers");
+  QCOMPARE(players->text(), QStringLiteral("123"));
+  QCOMPARE(w->configuration().settings.text("MaxPlayers"), std::string("123"));
+  reveal(players);
+  players->end(false);
+  QTest::keyClicks(players, QStringLiteral("4"));
+  QCOMPARE(players->text(), QStringLiteral("123"));
+  QTest::keyClick(players, Qt::Key_Backspace);
+  QCOMPARE(players->text(), QStringLiteral("12"));
 }
 
 void Form1SettingsTest::optionGroupsAreIndependent() {

@@ -1,6 +1,7 @@
 // The "Save/Load" tab of the real main window: saving with the prompt,
 // loading, never-used and unreadable slots, and what a restore changes.
 #include <QComboBox>
+#include <QListWidget>
 
 #include "UiFixture.h"
 #include "saves/SaveFile.h"
@@ -29,6 +30,7 @@ class SaveSlotTest : public QObject {
   void cancelledPromptStillSavesWithAnEmptyDescription();
   void unusedTypedMakesTheSlotNeverUsed();
   void saveAndLoadRestoreTheWindow();
+  void aValueWithALineBreakIsNeverSavedAndTheOldSlotStays();
   void loadOfANeverUsedSlot();
   void unreadableSlotChangesNothing();
   void pickingASlotShowsOnlyItsDescription();
@@ -87,6 +89,9 @@ void SaveSlotTest::saveAndLoadRestoreTheWindow() {
   click(w.get(), "kick_yes");
   child<QLineEdit>(w.get(), "Server_Name")->setText(QStringLiteral("Saved name"));
   child<QLineEdit>(w.get(), "inter_time")->setText(QStringLiteral("30"));
+  clickItem(child<QListWidget>(w.get(), "LoadedMaps"), QStringLiteral("hm_borg1"));
+  child<QLineEdit>(w.get(), "Custom_Frag_limit")->setText(QStringLiteral("25"));
+  click(w.get(), "Set_Custom");
   f.services.promptAnswers.push_back("keep");
   click(w.get(), "Save");
   const Configuration saved = w->configuration();
@@ -96,6 +101,8 @@ void SaveSlotTest::saveAndLoadRestoreTheWindow() {
   click(w.get(), "kick_yes");
   child<QLineEdit>(w.get(), "Server_Name")->setText(QStringLiteral("Changed"));
   child<QLineEdit>(w.get(), "inter_time")->setText(QStringLiteral("45"));
+  child<QLineEdit>(w.get(), "Custom_Frag_limit")->setText(QStringLiteral("40"));
+  click(w.get(), "Set_Custom");
   f.services.clear();
   click(w.get(), "Load");
   QCOMPARE(f.services.log, (std::vector<std::string>{"sound:button7.wav", "message:Settings restored!"}));
@@ -106,6 +113,21 @@ void SaveSlotTest::saveAndLoadRestoreTheWindow() {
   QCOMPARE(child<QLineEdit>(w.get(), "Server_Name")->text(), QStringLiteral("Saved name"));
   QCOMPARE(child<QLineEdit>(w.get(), "inter_time")->text(), QStringLiteral("45"));  // not kept in a slot
   QVERIFY(child<QLineEdit>(w.get(), "Generic_Frag_Limit")->text().isEmpty());
+  // The shown map's boxes show what was restored: "Change!" now keeps it.
+  QCOMPARE(child<QLineEdit>(w.get(), "Custom_Frag_limit")->text(), QStringLiteral("25"));
+  click(w.get(), "Set_Custom");
+  QCOMPARE(w->configuration().catalogue.find("hm_borg1")->fragLimit, std::string("25"));
+}
+
+void SaveSlotTest::aValueWithALineBreakIsNeverSavedAndTheOldSlotStays() {
+  UiFixture f;
+  auto w = f.loadedWindow();
+  // A description pasted with a line break keeps its first line, and the slot loads.
+  f.services.promptAnswers.push_back("First line\nsecond");
+  click(w.get(), "Save");
+  QCOMPARE(description(w.get()), QStringLiteral("First line"));
+  click(w.get(), "Load");
+  QCOMPARE(f.services.messages().back(), std::string(kRestoredMessage));
 }
 
 void SaveSlotTest::loadOfANeverUsedSlot() {
