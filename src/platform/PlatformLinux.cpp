@@ -20,6 +20,9 @@
 #include <pulse/error.h>
 #include <pulse/sample.h>
 #include <pulse/simple.h>
+#include <sndfile.h>
+
+#include <algorithm>
 #endif
 
 namespace tarvex::platform {
@@ -177,74 +180,49 @@ std::string readMachineRegistry(const std::string& key, const std::string& value
 }
 
 #ifdef TARVEX_HAVE_PULSE
-namespace {
-struct WaveData {
-  pa_sample_spec format{};
-  std::string_view samples;
-};
-
-std::uint32_t le(std::string_view bytes, std::size_t at, int size) {
-  std::uint32_t value = 0;
-  for (int i = size - 1; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
-  return value;
-}
-
-bool parseWave(std::string_view file, WaveData& wave) {
-  if (file.size() < 12 || file.substr(0, 4) != "RIFF" || file.substr(8, 4) != "WAVE") return false;
-  bool haveFormat = false;
-  for (std::size_t at = 12; at + 8 <= file.size();) {
-    const std::string_view id = file.substr(at, 4);
-    const std::size_t size = le(file, at + 4, 4);
-    const std::size_t body = at + 8;
-    if (size > file.size() - body) {
-      if (id != "data") return false;
-      wave.samples = file.substr(body);  // a truncated last chunk: play what is there
-      return haveFormat;
-    }
-    if (id == "fmt " && size >= 16) {
-      const auto format = le(file, body, 2);
-      const auto channels = le(file, body + 2, 2);
-      const auto rate = le(file, body + 4, 4);
-      const auto bits = le(file, body + 14, 2);
-      if (format != 1 || channels < 1 || channels > 8 || rate < 1000 || rate > 192000) return false;
-      if (bits == 8) {
-        wave.format.format = PA_SAMPLE_U8;
-      } else if (bits == 16) {
-        wave.format.format = PA_SAMPLE_S16LE;
-      } else {
-        return false;
-      }
-      wave.format.channels = static_cast<std::uint8_t>(channels);
-      wave.format.rate = rate;
-      haveFormat = true;
-    } else if (id == "data") {
-      wave.samples = file.substr(body, size);
-      return haveFormat;
-    }
-    at = body + size + (size & 1);
+DecodedWave decodeWave(const std::string& path) {
+  // libsndfile decodes every WAV that Windows plays (8/16/24/32-bit PCM,
+  // float, WAVE_FORMAT_EXTENSIBLE, ADPCM); the samples come out as 16 bits.
+  DecodedWave wave;
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  if (!file) return wave;
+  constexpr sf_count_t kMaxFrames = 48000 * 60;  // a button sound is short; a minute is plenty
+  if (info.channels >= 1 && info.channels <= 8 && info.samplerate >= 1000 && info.samplerate <= 192000 &&
+      info.frames > 0) {
+    const sf_count_t frames = std::min<sf_count_t>(info.frames, kMaxFrames);
+    wave.samples.resize(std::size_t(frames * info.channels));
+    wave.samples.resize(std::size_t(sf_readf_short(file, wave.samples.data(), frames) * info.channels));
+    wave.channels = info.channels;
+    wave.rate = info.samplerate;
   }
-  return false;
+  sf_close(file);
+  return wave;
 }
-}  // namespace
 
 void playWave(const std::string& path) {
   if (!isPlayableWavePath(path)) return;
-  const FileBytes file = readFileBytes(toPath(path), 64 * 1024 * 1024);
-  WaveData wave;
-  if (file.status != ReadStatus::Ok || !parseWave(file.bytes, wave) || wave.samples.empty()) return;
+  const DecodedWave wave = decodeWave(path);
+  if (wave.samples.empty()) return;
+  const std::vector<short>& samples = wave.samples;
+  pa_sample_spec format{};
+  format.format = PA_SAMPLE_S16NE;
+  format.channels = static_cast<std::uint8_t>(wave.channels);
+  format.rate = static_cast<std::uint32_t>(wave.rate);
   int error = 0;
   // A short target latency: with the server's default buffer of about two
   // seconds the window would wait that long after a click.
   pa_buffer_attr buffer;
   buffer.maxlength = static_cast<std::uint32_t>(-1);
-  buffer.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(50 * 1000, &wave.format));
+  buffer.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(50 * 1000, &format));
   buffer.prebuf = static_cast<std::uint32_t>(-1);
   buffer.minreq = static_cast<std::uint32_t>(-1);
   buffer.fragsize = static_cast<std::uint32_t>(-1);
   pa_simple* stream =
-      pa_simple_new(nullptr, "Tarvex", PA_STREAM_PLAYBACK, nullptr, "button", &wave.format, nullptr, &buffer, &error);
+      pa_simple_new(nullptr, "Tarvex", PA_STREAM_PLAYBACK, nullptr, "button", &format, nullptr, &buffer, &error);
   if (!stream) return;  // no sound server: silence
-  if (pa_simple_write(stream, wave.samples.data(), wave.samples.size(), &error) == 0) pa_simple_drain(stream, &error);
+  if (pa_simple_write(stream, samples.data(), samples.size() * sizeof(short), &error) == 0)
+    pa_simple_drain(stream, &error);
   pa_simple_free(stream);
 }
 #else

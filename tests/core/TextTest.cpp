@@ -117,27 +117,63 @@ TEST(PlayWave, OnlyExistingWavFilesInAnyCaseArePlayed) {
   EXPECT_FALSE(platform::isPlayableWavePath(folder.path().string() + "/"));
 }
 
+namespace {
+// A mono WAV file of 100 frames at 8 kHz; extensible: the WAVE_FORMAT_EXTENSIBLE header.
+std::string waveFile(int bits, bool extensible) {
+  std::string fmt;
+  const auto put = [&fmt](std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) fmt.push_back(static_cast<char>(v >> (8 * i)));
+  };
+  const int block = bits / 8;
+  put(extensible ? 0xFFFE : 1, 2);
+  put(1, 2);
+  put(8000, 4);
+  put(8000 * block, 4);
+  put(block, 2);
+  put(bits, 2);
+  if (extensible) {
+    put(22, 2);
+    put(bits, 2);
+    put(4, 4);  // front centre
+    fmt += std::string("\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71", 16);  // PCM
+  }
+  const std::string data(std::size_t(100 * block), '\x10');
+  std::string wave = "RIFF";
+  const auto le32 = [&wave](std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) wave.push_back(static_cast<char>(v >> (8 * i)));
+  };
+  le32(std::uint32_t(4 + 8 + fmt.size() + 8 + data.size()));
+  wave += "WAVEfmt ";
+  le32(std::uint32_t(fmt.size()));
+  wave += fmt + "data";
+  le32(std::uint32_t(data.size()));
+  return wave + data;
+}
+}  // namespace
+
 TEST(PlayWave, ReturnsOnBrokenFilesAndWithoutASoundDevice) {
   test::TempFolder folder;
   test::writeFile(folder / "broken.wav", "RIFF\xff\xff\xff\xffWAVEfmt ");
   platform::playWave((folder / "broken.wav").string());
   platform::playWave((folder / "missing.wav").string());
   // A real, tiny sound: played where a sound server runs, silently skipped elsewhere.
-  std::string wave = "RIFF";
-  const auto le32 = [&wave](std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) wave.push_back(static_cast<char>(v >> (8 * i)));
-  };
-  le32(36 + 200);
-  wave += "WAVEfmt ";
-  le32(16);
-  wave += std::string("\x01\x00\x01\x00", 4);
-  le32(8000);
-  le32(16000);
-  wave += std::string("\x02\x00\x10\x00", 4);
-  wave += "data";
-  le32(200);
-  wave += std::string(200, '\0');
-  test::writeFile(folder / "silence.wav", wave);
-  platform::playWave((folder / "silence.wav").string());
+  test::writeFile(folder / "quiet.wav", waveFile(16, false));
+  platform::playWave((folder / "quiet.wav").string());
   SUCCEED();
 }
+
+#ifdef TARVEX_HAVE_SOUND
+TEST(PlayWave, EveryPcmLayoutWindowsPlaysIsDecoded) {
+  test::TempFolder folder;
+  for (const auto& [bits, extensible] : {std::pair{8, false}, {16, false}, {24, false}, {32, false}, {16, true},
+                                         {24, true}}) {
+    const auto file = folder / ("w" + std::to_string(bits) + (extensible ? "x" : "") + ".wav");
+    test::writeFile(file, waveFile(bits, extensible));
+    const platform::DecodedWave wave = platform::decodeWave(file.string());
+    EXPECT_EQ(wave.samples.size(), 100u) << bits << (extensible ? " extensible" : "");
+    EXPECT_EQ(wave.rate, 8000);
+  }
+  test::writeFile(folder / "broken.wav", "RIFF\xff\xff\xff\xffWAVEfmt ");
+  EXPECT_TRUE(platform::decodeWave((folder / "broken.wav").string()).samples.empty());
+}
+#endif
