@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Tarvex and runs every test.
+# Installs what is missing, builds Tarvex and runs every test: once in a
+# RelWithDebInfo build (with the engine test), once more under AddressSanitizer
+# and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
@@ -9,7 +11,13 @@ bash tools/install-deps.sh openarena-server ||
   echo "openarena-server could not be installed: the engine test will be skipped"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j2
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVEX_SANITIZE=ON >/dev/null
+cmake --build build-asan -j2
+export QT_QPA_PLATFORM=offscreen
+# Memory errors and undefined behaviour fail a test; Qt's own leaks at exit are not ours.
+export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+(cd build-asan && ctest --output-on-failure -j2 -LE engine)
 cd build
 # The engine test runs on its own, showing the values it read back from the server.
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure -L engine --verbose
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2 -LE engine
+ctest --output-on-failure -L engine --verbose
+ctest --output-on-failure -j2 -LE engine

@@ -45,7 +45,8 @@ TEST(GifCutter, ThreeFramesAreCutExactlyAtTheMarkers) {
 }
 
 TEST(GifCutter, OneExtensionGivesOneFrame) {
-  GifCutter cutter(kScreen + frame(7, 0, 0) + bytes({0x3B}));
+  const std::string file = kScreen + frame(7, 0, 0) + bytes({0x3B});  // the cutter keeps a view of it
+  GifCutter cutter(file);
   ASSERT_TRUE(cutter.isGif());
   const auto frames = allFrames(cutter);
   ASSERT_EQ(frames.size(), 1u);

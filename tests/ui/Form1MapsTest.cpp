@@ -193,7 +193,8 @@ void Form1MapsTest::changeAndSetDefaults() {
   f.services.clear();
   click(f.w.get(), "Set_Custom");
   QCOMPARE(f.services.log, std::vector<std::string>{"sound:button3.wav"});
-  const MapEntry* flag = f.w->configuration().catalogue.find("flag");
+  const Configuration afterChange = f.w->configuration();
+  const MapEntry* flag = afterChange.catalogue.find("flag");
   QCOMPARE(flag->fragLimit, std::string("25"));
   QCOMPARE(flag->timeLimit, std::string(""));
   QCOMPARE(f.w->configuration().catalogue.find("odd")->fragLimit, std::string("10"));
