@@ -1,6 +1,8 @@
 #include "ui/Form1.h"
 
 #include <QApplication>
+#include <QButtonGroup>
+#include <QKeyEvent>
 #include <QComboBox>
 #include <QFont>
 #include <QFontDatabase>
@@ -18,6 +20,7 @@
 #include "startup/GameFolder.h"
 #include "ui/Convert.h"
 #include "ui/Layout.h"
+#include "ui/Keyboard.h"
 #include "ui/Logo.h"
 #include "ui/TextFilter.h"
 #include "util/Files.h"
@@ -49,6 +52,38 @@ struct Link {
 constexpr Link kHomepage{"Label101", "Tarvex Homepage", "https://tarvex.github.io/", 1};
 constexpr Link kWebSite{"Label96", "https://github.com/tarvex", "https://github.com/tarvex", 7};
 constexpr Link kMail{"Label97", "tarvex@users.noreply.github.com", "mailto:tarvex@users.noreply.github.com", 3};
+
+// What a screen reader says for controls whose visible caption is not enough
+// ("Seconds" beside two settings) or stands apart from them.
+constexpr std::pair<const char*, const char*> kSpokenNames[] = {
+    {"Player_Respawn_Time", "Seconds before a forced respawn"},
+    {"kick_text", "Seconds before an inactive player is kicked"},
+    {"WarmupTime", "Warmup seconds"},
+    {"LoadedMaps", "Map List"},
+    {"SelectedMaps", "Selected Maps"},
+    {"b_add_map", "Add map to rotation"},
+    {"b_del_map", "Remove map from rotation"},
+    {"MapText", "Map caption"},
+    {"MapText2", "Map caption, second line"},
+    {"Options_Map_Name", "Map Name"},
+    {"Custom_Frag_limit", "Frag Limit of this map"},
+    {"Custom_Time_Limit", "Time Limit of this map"},
+    {"Custom_Capture_Limit", "Capture Limit of this map"},
+    {"Generic_Frag_Limit", "Default Frag Limit"},
+    {"Generic_Time_Limit", "Default Time Limit"},
+    {"Generic_Capture_Limit", "Default Capture Limit"},
+    {"save_select", "Save File"},
+    {"save_text", "Description"},
+    {"PathText", "Current Game Folder Path"},
+    {"write_memory", "Change Reserved Memory?"},
+    {"Memory", "Reserved Megs For Server"},
+    {"download_yes", "Allow Clients to Download?"},
+    {"write_max_yes", "Write MaxRate?"},
+    {"gamelogcheck", "Create a Server Log File?"},
+    {"Frame1", "Game Type"},
+    {"Frame3", "Rotation"},
+    {"Frame5", "Changes"},
+};
 
 }  // namespace
 
@@ -99,6 +134,7 @@ Form1::Form1(Services& services, std::filesystem::path appFolder, QWidget* paren
   engageFont.setBold(true);
   engage->setFont(engageFont);
   connect(engage, &QPushButton::clicked, this, &Form1::engage);
+  setUpKeyboard(pages, engage);
 
   applySettings(ServerSettings());
   if (const QScreen* screen = QApplication::primaryScreen())
@@ -106,6 +142,54 @@ Form1::Form1(Services& services, std::filesystem::path appFolder, QWidget* paren
 }
 
 Form1::~Form1() = default;
+
+void Form1::setUpKeyboard(QWidget* const (&pages)[7], QWidget* engage) {
+  for (const auto& [name, spoken] : kSpokenNames)
+    if (auto* widget = findChild<QWidget*>(QString::fromLatin1(name))) widget->setAccessibleName(QString::fromLatin1(spoken));
+  keyboard::installLinkAccessibility();
+  keyboard::enterPressesButtons(this);
+  // Tab runs through each page in reading order, then to ENGAGE!; pages not
+  // shown are passed over.
+  QList<QWidget*> chain{tabs_->tabBar()};
+  for (int i = 0; i < 7; ++i) {
+    keyboard::nameFramesAndClearCaptions(pages[i]);
+    if (i == 2) {
+      // The Maps tab reads as the user works: pick, add, look at the rotation, then the limits.
+      for (const char* name : {"LoadedMaps", "b_add_map", "SelectedMaps", "b_del_map", "MapText", "MapText2", "Add_DM",
+                               "ALLCTFMaps", "AllMaps", "CLEAR", "Random", "Options_Map_Name", "Custom_Frag_limit",
+                               "Custom_Time_Limit", "Custom_Capture_Limit", "Set_Custom", "Generic_Frag_Limit",
+                               "Generic_Time_Limit", "Generic_Capture_Limit", "Set_Generic"})
+        chain.append(pages[i]->findChild<QWidget*>(QString::fromLatin1(name)));
+    } else {
+      chain.append(keyboard::readingOrder(pages[i]));
+    }
+  }
+  chain.append(engage);
+  keyboard::chainTabOrder(chain);
+  for (QListWidget* list : {loadedMaps_, selectedMaps_}) {
+    list->installEventFilter(this);
+    // A map chosen with the arrow keys shows as a clicked one does.
+    connect(list, &QListWidget::currentItemChanged, this, [this, list](QListWidgetItem* current) {
+      if (current && list->hasFocus()) showMap(list);
+    });
+  }
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    // Enter adds the map as a double-click does; Delete takes the entry off the rotation.
+    if (watched == loadedMaps_ && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+      addSelectedMap();
+      return true;
+    }
+    if (watched == selectedMaps_ && key == Qt::Key_Delete) {
+      removeSelectedEntry(2);
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
 
 void Form1::paintEvent(QPaintEvent*) {
   // Black around the tab control; the pages keep the desktop's colours.
@@ -134,6 +218,21 @@ QWidget* Form1::placeField(const char* name, QWidget* parent, QRect rect) {
   } else {
     QAbstractButton* box = field.kind == FieldKind::Switch ? static_cast<QAbstractButton*>(new QCheckBox(parent))
                                                            : static_cast<QAbstractButton*>(new QRadioButton(parent));
+    // Each option group is a keyboard group of its own: Tab lands on its
+    // selected option, arrows move within it (a frame nested in another
+    // would otherwise join the outer frame's group).
+    if (field.kind == FieldKind::Choice) {
+      QButtonGroup*& group = choiceGroups_[static_cast<int>(field.group)];
+      if (!group) {
+        group = new QButtonGroup(this);
+        // Only the selected option takes Tab; the arrows reach the others.
+        connect(group, &QButtonGroup::buttonToggled, this, [](QAbstractButton* button, bool checked) {
+          button->setFocusPolicy(checked ? Qt::StrongFocus : Qt::ClickFocus);
+        });
+      }
+      group->addButton(box);
+      box->setFocusPolicy(Qt::ClickFocus);
+    }
     box->setObjectName(QString::fromLatin1(name));
     box->setGeometry(rect);
     connect(box, &QAbstractButton::clicked, this, [this, name](bool checked) { onSwitchClicked(name, checked); });

@@ -10,6 +10,7 @@
 #include "saves/SaveFile.h"
 #include "services/Services.h"
 
+class QButtonGroup;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -44,8 +45,11 @@ class Form1 : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Spoken names, Enter on buttons, Tab order, keys of the map lists.
+  void setUpKeyboard(QWidget* const (&pages)[7], QWidget* engage);
   void buildServerTab(QWidget* tab);
   void buildSettingsTab(QWidget* tab);
   void buildMapsTab(QWidget* tab);
@@ -91,6 +95,7 @@ class Form1 : public QWidget {
   MapCatalogue catalogue_;
   std::int16_t addedMapCount_ = 0;
   QHash<QString, QWidget*> fields_;
+  QButtonGroup* choiceGroups_[4] = {};  // by ChoiceGroup
   Logo* logo_ = nullptr;  // a child of the window
 
   QTabWidget* tabs_ = nullptr;

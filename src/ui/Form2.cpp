@@ -1,9 +1,11 @@
 #include "ui/Form2.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QScreen>
 
+#include "ui/Keyboard.h"
 #include "ui/Layout.h"
 
 namespace tarvex {
@@ -38,11 +40,32 @@ Form2::Form2(QWidget* parent) : QWidget(parent) {
           [yesButton](const QString& text) { yesButton->setEnabled(!text.isEmpty()); });
   connect(yesButton, &QPushButton::clicked, this, &Form2::yes);
   connect(noButton, &QPushButton::clicked, this, &Form2::no);
+  yes_ = yesButton;
+  path_->setAccessibleName(QStringLiteral("Game folder"));
+  keyboard::enterPressesButtons(this);
   if (const QScreen* screen = QApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
 }
 
 void Form2::setPath(const QString& folder) { path_->setText(folder); }
+
+void Form2::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape) {
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void Form2::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // With no folder "Yes" is off: the focus goes to "No" then.
+  if (yes_->isEnabled()) {
+    yes_->setFocus();
+  } else if (auto* no = findChild<QWidget*>(QStringLiteral("No"))) {
+    no->setFocus();
+  }
+}
 
 QString Form2::path() const { return path_->text(); }
 

@@ -5,6 +5,8 @@
 #include <QWidget>
 
 class QLineEdit;
+class QKeyEvent;
+class QShowEvent;
 
 namespace tarvex {
 
@@ -19,8 +21,13 @@ class Form2 : public QWidget {
   void yes();
   void no();
 
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;  // Escape closes, as the close box does
+  void showEvent(QShowEvent* event) override;     // the focus starts on "Yes"
+
  private:
   QLineEdit* path_;
+  QWidget* yes_;
 };
 
 }  // namespace tarvex

@@ -1,7 +1,10 @@
 #include "ui/Layout.h"
 
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 
 namespace tarvex::layout {
 
@@ -78,6 +81,28 @@ QLineEdit* lineEdit(QWidget* parent, const char* name, QRect rect) {
   e->setObjectName(QString::fromLatin1(name));
   e->setGeometry(rect);
   return e;
+}
+
+LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent) { setFocusPolicy(Qt::StrongFocus); }
+
+void LinkLabel::keyPressEvent(QKeyEvent* event) {
+  const int key = event->key();
+  if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
+    emit clicked();
+    return;
+  }
+  QLabel::keyPressEvent(event);
+}
+
+void LinkLabel::paintEvent(QPaintEvent* event) {
+  QLabel::paintEvent(event);
+  if (!hasFocus()) return;
+  // The focused link shows the platform's focus frame around its text.
+  QStylePainter painter(this);
+  QStyleOptionFocusRect option;
+  option.initFrom(this);
+  option.backgroundColor = palette().color(QPalette::Window);
+  painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
 }
 
 void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {

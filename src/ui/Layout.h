@@ -31,16 +31,19 @@ void setTextColour(QWidget* widget, const QColor& colour);
 QPushButton* button(QWidget* parent, const char* name, const QString& caption, QRect rect);
 QLineEdit* lineEdit(QWidget* parent, const char* name, QRect rect);
 
-// A label that acts as a link: blue, with a pointing hand.
+// A label that acts as a link: blue, with a pointing hand; it takes the
+// focus, and Enter or Space opens it as a click does.
 class LinkLabel : public QLabel {
   Q_OBJECT
  public:
-  using QLabel::QLabel;
+  LinkLabel(const QString& text, QWidget* parent);
  signals:
   void clicked();
 
  protected:
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 };
 
 }  // namespace tarvex::layout
