@@ -36,6 +36,7 @@ namespace {
 const QColor kRed(0xD0, 0x00, 0x00);
 const QColor kBlue(0x00, 0x00, 0xE0);
 const QColor kGreen(0x00, 0x80, 0x00);
+constexpr const char* kCentredTop = "tarvexCentredTop";
 // A slot's description is its second line; this much of the file holds it.
 constexpr std::size_t kDescriptionBytes = 64 * 1024;
 
@@ -135,6 +136,9 @@ Form1::Form1(Services& services, std::filesystem::path appFolder, QWidget* paren
   engage->setFont(engageFont);
   connect(engage, &QPushButton::clicked, this, &Form1::engage);
   setUpKeyboard(pages, engage);
+  // A page's labels get their size when it is first shown.
+  preparePage(pages[0]);
+  connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) { preparePage(tabs_->widget(index)); });
 
   applySettings(ServerSettings());
   if (const QScreen* screen = QApplication::primaryScreen())
@@ -142,6 +146,21 @@ Form1::Form1(Services& services, std::filesystem::path appFolder, QWidget* paren
 }
 
 Form1::~Form1() = default;
+
+void Form1::preparePage(QWidget* page) {
+  if (!page || page->property("tarvexPrepared").toBool()) return;
+  page->setProperty("tarvexPrepared", true);
+  layout::sizeLabels(page);
+  keyboard::clearCaptions(page);
+  // Links stand centred one under the other (the page is the tab control's width less its frame).
+  const int pageWidth = twips(0, 0, 9255, 0).width() - 4;
+  for (QLabel* link : page->findChildren<layout::LinkLabel*>()) {
+    link->adjustSize();
+    link->move(pageWidth / 2 - link->width() / 2, link->property(kCentredTop).toInt());
+  }
+  if (mapPictures_->parentWidget() == page && mapPictures_->pixmap().isNull())
+    mapPictures_->setPixmap(QPixmap(QStringLiteral(":/tarvex/emblem.jpg")));
+}
 
 void Form1::setUpKeyboard(QWidget* const (&pages)[7], QWidget* engage) {
   for (const auto& [name, spoken] : kSpokenNames)
@@ -152,7 +171,7 @@ void Form1::setUpKeyboard(QWidget* const (&pages)[7], QWidget* engage) {
   // shown are passed over.
   QList<QWidget*> chain{tabs_->tabBar()};
   for (int i = 0; i < 7; ++i) {
-    keyboard::nameFramesAndClearCaptions(pages[i]);
+    keyboard::nameFrames(pages[i]);
     if (i == 2) {
       // The Maps tab reads as the user works: pick, add, look at the rotation, then the limits.
       for (const char* name : {"LoadedMaps", "b_add_map", "SelectedMaps", "b_del_map", "MapText", "MapText2", "Add_DM",
@@ -393,8 +412,7 @@ void Form1::buildMapsTab(QWidget* tab) {
   mapPictures_->setGeometry(page(3450, 735, 2295, 2295));
   mapPictures_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   mapPictures_->setFrameShape(QFrame::Panel);
-  mapPictures_->setFrameShadow(QFrame::Sunken);
-  mapPictures_->setPixmap(QPixmap(QStringLiteral(":/tarvex/emblem.jpg")));
+  mapPictures_->setFrameShadow(QFrame::Sunken);  // the emblem comes when the page is first shown
 
   auto* add = layout::button(tab, "b_add_map", QStringLiteral(">>"), page(2760, 1890, 375, 360));
   layout::label(tab, QStringLiteral("ADD"), page(2790, 2280, 0, 0), kGreen, true);
@@ -597,10 +615,7 @@ void Form1::buildAboutTab(QWidget* tab) {
     underlined.setUnderline(true);
     label->setFont(underlined);
     label->setCursor(Qt::PointingHandCursor);
-    label->adjustSize();
-    // Centred one under the other on the page (the tab control's width less its frame).
-    const int pageWidth = twips(0, 0, 9255, 0).width() - 4;
-    label->move(pageWidth / 2 - label->width() / 2, page(place.left, place.top, 0, 0).y());
+    label->setProperty(kCentredTop, page(place.left, place.top, 0, 0).y());  // placed when the page is first shown
     const Link* link = place.link;
     connect(label, &layout::LinkLabel::clicked, this, [this, link] {
       sound(link->sound);

@@ -50,6 +50,7 @@ class Form1 : public QWidget {
  private:
   // Spoken names, Enter on buttons, Tab order, keys of the map lists.
   void setUpKeyboard(QWidget* const (&pages)[7], QWidget* engage);
+  void preparePage(QWidget* page);  // sizes its labels and clears its captions, once
   void buildServerTab(QWidget* tab);
   void buildSettingsTab(QWidget* tab);
   void buildMapsTab(QWidget* tab);

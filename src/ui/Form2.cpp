@@ -43,6 +43,7 @@ Form2::Form2(QWidget* parent) : QWidget(parent) {
   yes_ = yesButton;
   path_->setAccessibleName(QStringLiteral("Game folder"));
   keyboard::enterPressesButtons(this);
+  layout::sizeLabels(this);
   if (const QScreen* screen = QApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
 }

@@ -129,13 +129,25 @@ void chainTabOrder(const QList<QWidget*>& widgets) {
   for (qsizetype i = 1; i < widgets.size(); ++i) QWidget::setTabOrder(widgets[i - 1], widgets[i]);
 }
 
-void nameFramesAndClearCaptions(QWidget* page) {
+namespace {
+QGroupBox* frameOf(QLabel* caption) {
+  const QString name = caption->objectName();
+  if (!name.endsWith(QLatin1String("_caption"))) return nullptr;
+  return caption->parentWidget()->findChild<QGroupBox*>(name.chopped(8), Qt::FindDirectChildrenOnly);
+}
+}  // namespace
+
+void nameFrames(QWidget* page) {
   for (QLabel* caption : page->findChildren<QLabel*>()) {
-    const QString name = caption->objectName();
-    if (!name.endsWith(QLatin1String("_caption"))) continue;
-    const QString frameName = name.chopped(8);
-    auto* frame = caption->parentWidget()->findChild<QGroupBox*>(frameName, Qt::FindDirectChildrenOnly);
+    QGroupBox* frame = frameOf(caption);
     if (frame && frame->accessibleName().isEmpty()) frame->setAccessibleName(caption->text());
+  }
+}
+
+void clearCaptions(QWidget* page) {
+  for (QLabel* caption : page->findChildren<QLabel*>()) {
+    QGroupBox* frame = frameOf(caption);
+    if (!frame) continue;
     // Move down past whatever the caption's background would cover.
     for (bool moved = true; moved;) {
       moved = false;

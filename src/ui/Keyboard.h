@@ -19,10 +19,11 @@ QList<QWidget*> readingOrder(QWidget* page);
 // Makes Tab go through the widgets in this order.
 void chainTabOrder(const QList<QWidget*>& widgets);
 
-// Each frame is named for assistive technology by its caption; a caption
-// that would cover a neighbour (a label above, another frame's edge) moves
-// down until it is clear.
-void nameFramesAndClearCaptions(QWidget* page);
+// Each frame is named for assistive technology by its caption.
+void nameFrames(QWidget* page);
+// A frame caption that would cover a neighbour (a label above, another
+// frame's edge) moves down until it is clear (once the page's labels have their size).
+void clearCaptions(QWidget* page);
 
 // Link labels read as links to assistive technology (once per program).
 void installLinkAccessibility();

@@ -8,6 +8,10 @@
 
 namespace tarvex::layout {
 
+namespace {
+constexpr const char* kSizeLater = "tarvexSizeLater";
+}
+
 QFont windowFont() {
   QFont font;
   if (QFontDatabase::families().contains(QStringLiteral("Tahoma"))) {
@@ -38,11 +42,19 @@ QLabel* label(QWidget* parent, const QString& text, QRect rect, const QColor& co
   }
   l->setWordWrap(wrap);
   if (rect.width() <= 1 || rect.height() <= 1) {
-    l->adjustSize();
-    rect.setSize(l->size());
+    l->setProperty(kSizeLater, true);
+    rect.setSize(QSize(0, 0));
   }
   l->setGeometry(rect);
   return l;
+}
+
+void sizeLabels(QWidget* root) {
+  for (QLabel* l : root->findChildren<QLabel*>()) {
+    if (!l->property(kSizeLater).toBool()) continue;
+    l->setProperty(kSizeLater, QVariant());
+    l->adjustSize();
+  }
 }
 
 QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, QRect rect, bool boldCaption,

@@ -22,8 +22,13 @@ QRect page(int left, int top, int width, int height);
 // The window's narrow 8-point font: Tahoma where it exists, a condensed sans elsewhere.
 QFont windowFont();
 
+// A label; an empty size means "as large as its text", worked out when the
+// label's page is first shown (sizeLabels): text layout is the costly part of
+// start-up, and most labels stand on pages not yet shown.
 QLabel* label(QWidget* parent, const QString& text, QRect rect, const QColor& colour = QColor(), bool bold = false,
               bool wrap = false);
+// Sizes the labels below root that wait to be sized.
+void sizeLabels(QWidget* root);
 QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, QRect rect, bool boldCaption = true,
                  const QColor& captionColour = QColor());
 // Colours a label's or a box's text (a palette, not a style sheet: cheap, and no child inherits it).

@@ -1,6 +1,7 @@
 #include "ui/Logo.h"
 
 #include <QPixmap>
+#include <algorithm>
 #include <filesystem>
 
 #include "logo/GifCutter.h"
@@ -29,42 +30,70 @@ bool Logo::load(const std::string& file) {
     return false;
   }
   while (elements_.size() > 1) delete elements_.takeLast();
+  cutter_.reset();
   const FileBytes read = readFileBytes(toPath(file));
   if (read.status != ReadStatus::Ok) {
     services_.message(logoReadErrorMessage(kFileAccessError), Services::Icon::Stop);
     return false;
   }
-  GifCutter cutter(read.bytes);
-  if (!cutter.isGif()) {
+  file_ = read.bytes;
+  cutter_.emplace(file_);
+  if (!cutter_->isGif()) {
+    cutter_.reset();
     services_.message(kNotGifMessage, Services::Icon::Stop);
     return false;
   }
-  QLabel* first = elements_.first();
-  std::size_t k = 0;
-  for (auto next = cutter.next(); next; next = cutter.next(), ++k) {
-    const GifFrame& frame = *next;
-    // Decoded from memory, one frame at a time: no scratch file, no raw bytes kept.
-    const std::string bytes = cutter.frameFile(frame);
-    QPixmap picture;
-    if (!picture.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), uint(bytes.size()), "GIF")) {
-      services_.message(logoReadErrorMessage(kInvalidPicture), Services::Icon::Stop);
-      return false;
-    }
-    QLabel* element = first;
-    if (k > 0) {
-      element = new QLabel(first->parentWidget());
-      element->setObjectName(first->objectName());
-      element->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-      element->move(first->x() + frame.left, first->y() + frame.top);
-      element->hide();
-      elements_.append(element);
-    }
-    element->setProperty(kTag, QString::number(frame.delayMs));
-    element->setPixmap(picture);
-    element->resize(picture.size());
+  lastFrameIndex_ = 0;
+  if (const auto first = cutter_->next(); first && !decodeFrame(*first, true)) {
+    cutter_.reset();
+    return false;
   }
+  // The other frames are not needed before the first one's delay is over:
+  // they are decoded once the window has been painted.
+  const int firstDelay = elements_.first()->property(kTag).toString().toInt();
+  QTimer::singleShot(std::clamp(firstDelay / 2, 0, 100), this, &Logo::finishLoading);
+  return true;
+}
+
+bool Logo::decodeFrame(const GifFrame& frame, bool first) {
+  // Decoded from memory, one frame at a time: no scratch file, no raw bytes kept.
+  const std::string bytes = cutter_->frameFile(frame);
+  QPixmap picture;
+  if (!picture.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), uint(bytes.size()), "GIF")) {
+    services_.message(logoReadErrorMessage(kInvalidPicture), Services::Icon::Stop);
+    return false;
+  }
+  QLabel* element = elements_.first();
+  if (!first) {
+    element = new QLabel(element->parentWidget());
+    element->setObjectName(elements_.first()->objectName());
+    element->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    element->move(elements_.first()->x() + frame.left, elements_.first()->y() + frame.top);
+    element->hide();
+    elements_.append(element);
+  }
+  element->setProperty(kTag, QString::number(frame.delayMs));
+  element->setPixmap(picture);
+  element->resize(picture.size());
   lastFrameIndex_ = int(elements_.size()) - 1;
   return true;
+}
+
+void Logo::finishLoading() {
+  if (!cutter_) return;
+  for (auto next = cutter_->next(); next; next = cutter_->next()) {
+    if (!decodeFrame(*next, false)) {
+      // A broken frame: the logo rests on its first frame.
+      timer_.stop();
+      while (elements_.size() > 1) delete elements_.takeLast();
+      lastFrameIndex_ = 0;
+      frameIndex_ = 0;
+      elements_.first()->show();
+      break;
+    }
+  }
+  cutter_.reset();
+  file_.clear();
 }
 
 void Logo::start() {
@@ -82,6 +111,7 @@ void Logo::setInterval(const QLabel* element) {
 }
 
 void Logo::tick() {
+  finishLoading();
   if (frameIndex_ < lastFrameIndex_) {
     elements_[frameIndex_]->hide();
     ++frameIndex_;

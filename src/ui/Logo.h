@@ -5,7 +5,10 @@
 #include <QLabel>
 #include <QList>
 #include <QTimer>
+#include <optional>
 #include <string>
+
+#include "logo/GifCutter.h"
 
 #include "services/Services.h"
 
@@ -17,8 +20,12 @@ class Logo : public QObject {
   // element0 is Image1's first element, placed by the window; the logo belongs to the same parent.
   Logo(QLabel* element0, Services& services);
 
-  // Cuts the file into frames and loads them; messages (stop icon) on failure.
+  // Cuts the file into frames and shows the first; messages (stop icon) on
+  // failure. The other frames are decoded right after, once the window is up
+  // (or at the first tick, or by finishLoading).
   bool load(const std::string& file);
+  // Decodes the frames still waiting; a broken one stops the animation with a message.
+  void finishLoading();
   // Starts the animation after a successful load: frame 0 for its own delay.
   void start();
 
@@ -31,12 +38,16 @@ class Logo : public QObject {
  private:
   // An interval of 0 stops the timer: the animation rests on that frame.
   void setInterval(const QLabel* element);
+  // Decodes the cutter's next frame into a new or the first element; false for a broken frame.
+  bool decodeFrame(const GifFrame& frame, bool first);
 
   Services& services_;
   QList<QLabel*> elements_;
   QTimer timer_;
   int frameIndex_ = 0;
   int lastFrameIndex_ = 0;
+  std::string file_;                // the bytes the cutter reads, while frames wait
+  std::optional<GifCutter> cutter_;  // set while frames wait to be decoded
 };
 
 }  // namespace tarvex

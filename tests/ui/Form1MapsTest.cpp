@@ -149,6 +149,7 @@ void Form1MapsTest::randomizeKeepsTheEntries() {
 void Form1MapsTest::showingAMapFillsNamePictureCaptionsAndLimits() {
   MapsFixture f;
   auto* picture = child<QLabel>(f.w.get(), "MapPictures");
+  reveal(picture);
   QCOMPARE(picture->pixmap().size(), QSize(150, 150));  // the emblem until the first click
   QVERIFY(f.box("MapText")->text().isEmpty());
   clickItem(f.loaded, QStringLiteral("alpha"));
