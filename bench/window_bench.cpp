@@ -5,6 +5,9 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QListView>
+#include <chrono>
+#include <functional>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -108,6 +111,44 @@ static void BM_RestoreSlotIntoWindow(benchmark::State& state) {
 }
 BENCHMARK(BM_RestoreSlotIntoWindow)->Unit(benchmark::kMillisecond);
 
+namespace {
+// The rotation list with many entries: each operation a user waits for, in
+// milliseconds, after a Load of a slot of that many entries.
+void rotationTimes(int entries) {
+  SilentServices services;
+  QTemporaryDir dir;
+  const std::filesystem::path app = dir.path().toStdString();
+  std::filesystem::copy(programFolder(), app, std::filesystem::copy_options::recursive);
+  Form1 window(services, app);
+  window.setAttribute(Qt::WA_DeleteOnClose, false);
+  window.load();
+  window.show();
+  untilPainted();
+  Configuration config = window.configuration();
+  for (int i = 0; i < entries; ++i) config.rotation.maps.push_back(config.catalogue.rows[std::size_t(i) % 12].name);
+  std::ofstream(app / "save" / "save1.sav", std::ios::binary) << writeSave("Save File #1", "big", config);
+  auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("TAB_General"));
+  auto* rotation = window.findChild<QListView*>(QStringLiteral("SelectedMaps"));
+  const auto time = [](const char* what, const std::function<void()>& action) {
+    const auto start = std::chrono::steady_clock::now();
+    action();
+    untilPainted();
+    const auto ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    std::printf("  %-28s %9.1f ms\n", what, ms);
+  };
+  const auto click = [&window](const char* name) { window.findChild<QPushButton*>(QString::fromLatin1(name))->click(); };
+  std::printf("%d entries\n", entries);
+  time("Load", [&] { click("Load"); });
+  time("switch to Maps", [&] { tabs->setCurrentIndex(2); });
+  time("Randomize!", [&] { click("Random"); });
+  time("remove an entry", [&] {
+    rotation->setCurrentIndex(rotation->model()->index(rotation->model()->rowCount() / 2, 0));
+    click("b_del_map");
+  });
+  time("ALL Maps", [&] { click("AllMaps"); });
+}
+}  // namespace
+
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
   QApplication app(argc, argv);
@@ -122,6 +163,10 @@ int main(int argc, char** argv) {
   }
   if (argc == 3 && std::string(argv[1]) == "--startup=bare") {
     showBareWindow(std::stoi(argv[2]));
+    return 0;
+  }
+  if (argc == 2 && std::string(argv[1]) == "--rotation") {
+    for (int entries : {1000, 100000, 1000000}) rotationTimes(entries);
     return 0;
   }
   if (argc == 2 && std::string(argv[1]) == "--count") {

@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QImage>
+#include <QListView>
 #include <QListWidget>
 #include <QPainter>
 #include <QPixmap>
@@ -22,6 +23,7 @@
 #include "ui/Layout.h"
 #include "ui/Keyboard.h"
 #include "ui/Logo.h"
+#include "ui/RotationModel.h"
 #include "ui/TextFilter.h"
 #include "util/Files.h"
 
@@ -190,13 +192,16 @@ void Form1::setUpKeyboard(QWidget* const (&pages)[7], QWidget* engage) {
   }
   chain.append(engage);
   keyboard::chainTabOrder(chain);
-  for (QListWidget* list : {loadedMaps_, selectedMaps_}) {
-    list->installEventFilter(this);
-    // A map chosen with the arrow keys shows as a clicked one does.
-    connect(list, &QListWidget::currentItemChanged, this, [this, list](QListWidgetItem* current) {
-      if (current && list->hasFocus()) showMap(list);
-    });
-  }
+  loadedMaps_->installEventFilter(this);
+  selectedMaps_->installEventFilter(this);
+  // A map chosen with the arrow keys shows as a clicked one does.
+  connect(loadedMaps_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* current) {
+    if (current && loadedMaps_->hasFocus()) showMap(current->text());
+  });
+  connect(selectedMaps_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& current) {
+            if (current.isValid() && selectedMaps_->hasFocus()) showMap(current.data().toString());
+          });
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
@@ -406,10 +411,17 @@ void Form1::buildMapsTab(QWidget* tab) {
   layout::label(tab, QStringLiteral("Map List"), page(1155, 495, 0, 0), QColor(), true);
   loadedMaps_ = new QListWidget(tab);
   loadedMaps_->setObjectName(QStringLiteral("LoadedMaps"));
+  loadedMaps_->setUniformItemSizes(true);
   loadedMaps_->setGeometry(page(840, 750, 1695, 2985));
   layout::label(tab, QStringLiteral("Selected Maps"), page(6840, 540, 0, 0), kRed, true);
-  selectedMaps_ = new QListWidget(tab);
+  rotation_ = new RotationModel(this);
+  selectedMaps_ = new QListView(tab);
+  selectedMaps_->setModel(rotation_);
+  selectedMaps_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   selectedMaps_->setObjectName(QStringLiteral("SelectedMaps"));
+  // Every entry is one line of the same font: the list lays out any number of
+  // them without measuring each.
+  selectedMaps_->setUniformItemSizes(true);
   selectedMaps_->setGeometry(page(6720, 810, 1695, 2985));
 
   mapPictures_ = new QLabel(tab);
@@ -474,15 +486,16 @@ void Form1::buildMapsTab(QWidget* tab) {
   connect(add, &QPushButton::clicked, this, &Form1::addSelectedMap);
   connect(loadedMaps_, &QListWidget::itemDoubleClicked, this, [this] { addSelectedMap(); });
   connect(remove, &QPushButton::clicked, this, [this] { removeSelectedEntry(5); });
-  connect(selectedMaps_, &QListWidget::itemDoubleClicked, this, [this] { removeSelectedEntry(2); });
-  connect(loadedMaps_, &QListWidget::itemClicked, this, [this] { showMap(loadedMaps_); });
-  connect(selectedMaps_, &QListWidget::itemClicked, this, [this] { showMap(selectedMaps_); });
+  connect(selectedMaps_, &QListView::doubleClicked, this, [this] { removeSelectedEntry(2); });
+  connect(loadedMaps_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { showMap(item->text()); });
+  connect(selectedMaps_, &QListView::clicked, this,
+          [this](const QModelIndex& index) { showMap(index.data().toString()); });
   connect(bulkButton[0], &QPushButton::clicked, this, [this] { replaceRotation(MapClass::HoloMatch); });
   connect(bulkButton[1], &QPushButton::clicked, this, [this] { replaceRotation(MapClass::Ctf); });
   connect(bulkButton[2], &QPushButton::clicked, this, [this] { replaceRotation(MapClass::All); });
   connect(bulkButton[3], &QPushButton::clicked, this, [this] {
     sound(1);
-    selectedMaps_->clear();
+    rotation_->setMaps({});
   });
   connect(bulkButton[4], &QPushButton::clicked, this, [this] {
     sound(1);
@@ -669,20 +682,9 @@ void Form1::load() {
 
 // ---- rotation ----
 
-std::vector<std::string> Form1::rotationList() const {
-  std::vector<std::string> maps;
-  maps.reserve(std::size_t(selectedMaps_->count()));
-  for (int i = 0; i < selectedMaps_->count(); ++i) maps.push_back(toBytes(selectedMaps_->item(i)->text()));
-  return maps;
-}
+std::vector<std::string> Form1::rotationList() const { return rotation_->maps(); }
 
-void Form1::setRotationList(const std::vector<std::string>& maps) {
-  selectedMaps_->clear();
-  QStringList items;
-  items.reserve(qsizetype(maps.size()));
-  for (const auto& name : maps) items.append(fromBytes(name));
-  selectedMaps_->addItems(items);
-}
+void Form1::setRotationList(const std::vector<std::string>& maps) { rotation_->setMaps(maps); }
 
 void Form1::addSelectedMap() {
   const QListWidgetItem* item = loadedMaps_->currentItem();
@@ -701,17 +703,17 @@ void Form1::addSelectedMap() {
       return;
     case AddOutcome::Added:
       addedMapCount_ = rotation.addedMapCount;
-      selectedMaps_->addItem(fromBytes(name));
+      rotation_->append(name);
       sound(4);
       return;
   }
 }
 
 void Form1::removeSelectedEntry(int soundNumber) {
-  QListWidgetItem* item = selectedMaps_->currentItem();
-  if (!item || !item->isSelected()) return;
-  delete selectedMaps_->takeItem(selectedMaps_->row(item));
-  selectedMaps_->setCurrentRow(-1);
+  const QModelIndex current = selectedMaps_->currentIndex();
+  if (!current.isValid() || !selectedMaps_->selectionModel()->isSelected(current)) return;
+  rotation_->removeAt(current.row());
+  selectedMaps_->setCurrentIndex(QModelIndex());
   selectedMaps_->clearSelection();
   sound(soundNumber);
 }
@@ -744,9 +746,8 @@ void Form1::applyCaptureRule(const MapEntry& row) {
   if (const auto enabled = captureBoxEnabled(row)) customCapture_->setEnabled(*enabled);
 }
 
-void Form1::showMap(QListWidget* list) {
-  const QListWidgetItem* item = list->currentItem();
-  const std::string name = item ? toBytes(item->text()) : std::string();
+void Form1::showMap(const QString& shownName) {
+  const std::string name = toBytes(shownName);
   optionsMapName_->setText(fromBytes(name));
   const MapEntry* last = nullptr;
   for (const auto& row : catalogue_.rows) {

@@ -13,6 +13,7 @@
 class QButtonGroup;
 class QLabel;
 class QLineEdit;
+class QListView;
 class QListWidget;
 class QListWidgetItem;
 class QComboBox;
@@ -21,6 +22,7 @@ class QTabWidget;
 namespace tarvex {
 
 class Logo;
+class RotationModel;
 
 class Form1 : public QWidget {
   Q_OBJECT
@@ -75,7 +77,7 @@ class Form1 : public QWidget {
   void replaceRotation(MapClass mapClass);
   void setRotationList(const std::vector<std::string>& maps);
   std::vector<std::string> rotationList() const;
-  void showMap(QListWidget* list);
+  void showMap(const QString& name);  // the map of a clicked or chosen list entry
   void showPicture(const MapEntry& row);
   void applyCaptureRule(const MapEntry& row);
   void showLimits(const MapEntry& row);  // the custom-limit boxes and the capture-box rule
@@ -102,7 +104,8 @@ class Form1 : public QWidget {
   QTabWidget* tabs_ = nullptr;
   QLabel* image1_ = nullptr;
   QListWidget* loadedMaps_ = nullptr;
-  QListWidget* selectedMaps_ = nullptr;
+  QListView* selectedMaps_ = nullptr;
+  RotationModel* rotation_ = nullptr;
   QLabel* mapPictures_ = nullptr;
   QLineEdit* mapText_ = nullptr;
   QLineEdit* mapText2_ = nullptr;

@@ -4,6 +4,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QListView>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -76,7 +77,7 @@ void KeyboardTest::theMainActionByKeysAlone() {
   press(Qt::Key_Return);
   press(Qt::Key_Up);
   press(Qt::Key_Enter);
-  auto* rotation = child<QListWidget>(w.get(), "SelectedMaps");
+  auto* rotation = child<QListView>(w.get(), "SelectedMaps");
   QCOMPARE(items(rotation), (QStringList{"ctf_voy2", "ctf_voy1"}));
 
   // One map's limits: choose it in the rotation, type, "Change!".

@@ -62,30 +62,30 @@ void click(QWidget* window, const char* name) {
   QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
 }
 
-static QListWidgetItem* itemWithText(QListWidget* list, const QString& text) {
-  const auto found = list->findItems(text, Qt::MatchExactly);
+static QModelIndex indexWithText(QAbstractItemView* list, const QString& text) {
+  const auto found = list->model()->match(list->model()->index(0, 0), Qt::DisplayRole, text, 1, Qt::MatchExactly);
   if (found.isEmpty()) qFatal("no list entry %s", qPrintable(text));
-  list->scrollToItem(found.first());
+  list->scrollTo(found.first());
   return found.first();
 }
 
-void clickItem(QListWidget* list, const QString& text) {
+void clickItem(QAbstractItemView* list, const QString& text) {
   reveal(list);
-  QListWidgetItem* item = itemWithText(list, text);
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+  const QModelIndex index = indexWithText(list, text);
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
 }
 
-void doubleClickItem(QListWidget* list, const QString& text) {
+void doubleClickItem(QAbstractItemView* list, const QString& text) {
   reveal(list);
-  QListWidgetItem* item = itemWithText(list, text);
-  const QPoint at = list->visualItemRect(item).center();
+  const QModelIndex index = indexWithText(list, text);
+  const QPoint at = list->visualRect(index).center();
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
   QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
 }
 
-QStringList items(const QListWidget* list) {
+QStringList items(const QAbstractItemView* list) {
   QStringList out;
-  for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
+  for (int i = 0; i < list->model()->rowCount(); ++i) out << list->model()->index(i, 0).data().toString();
   return out;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -43,8 +44,8 @@ T* child(QWidget* window, const char* name) {
 void reveal(QWidget* widget);
 void click(QWidget* window, const char* name);
 // Single click, then double click, on the list entry with that text.
-void clickItem(QListWidget* list, const QString& text);
-void doubleClickItem(QListWidget* list, const QString& text);
-QStringList items(const QListWidget* list);
+void clickItem(QAbstractItemView* list, const QString& text);
+void doubleClickItem(QAbstractItemView* list, const QString& text);
+QStringList items(const QAbstractItemView* list);
 
 }  // namespace tarvex::test
