@@ -117,9 +117,9 @@ int usageError(std::ostream& err, const std::string& problem) {
   return 2;
 }
 
-std::string installedText(const std::filesystem::path* dataFolder, const MapEntry& row) {
+std::string installedText(const std::filesystem::path* dataFolder, const MapEntry& row, FolderListings& folders) {
   if (!dataFolder) return "unknown";
-  return ordinaryFileMatches(*dataFolder, row.mapFile) ? "installed" : "missing";
+  return folders.ordinaryFileMatches(*dataFolder, row.mapFile) ? "installed" : "missing";
 }
 
 std::string classText(const MapEntry& row) {
@@ -194,8 +194,10 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
     const PathIni ini = readPathIni(appFolder);
     std::filesystem::path dataFolder;
     if (ini.state == PathIniState::Known) dataFolder = findGameDataFolder(ini.gameFolder);
+    FolderListings folders;
     for (const auto& row : config.catalogue.rows) {
-      out << row.name << '\t' << installedText(ini.state == PathIniState::Known ? &dataFolder : nullptr, row) << '\t'
+      out << row.name << '\t' << installedText(ini.state == PathIniState::Known ? &dataFolder : nullptr, row, folders)
+          << '\t'
           << classText(row) << "\tfrag " << row.fragLimit << "\ttime " << row.timeLimit << "\tcapture "
           << row.captureLimit << '\n';
     }

@@ -97,8 +97,9 @@ std::string catalogueMessage(CatalogueStatus status, std::string_view file) {
 
 std::vector<std::string> installedMaps(const MapCatalogue& catalogue, const std::filesystem::path& gameDataFolder) {
   std::vector<std::string> names;
+  FolderListings folders;
   for (const auto& row : catalogue.rows) {
-    if (ordinaryFileMatches(gameDataFolder, row.mapFile)) names.push_back(row.name);
+    if (folders.ordinaryFileMatches(gameDataFolder, row.mapFile)) names.push_back(row.name);
   }
   return names;
 }

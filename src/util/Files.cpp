@@ -290,24 +290,50 @@ std::optional<fs::path> resolveNoCase(const fs::path& base, std::string_view rel
 }
 
 bool ordinaryFileMatches(const fs::path& base, std::string_view relative) {
+  return FolderListings().ordinaryFileMatches(base, relative);
+}
+
+const std::vector<FolderListings::Entry>& FolderListings::listing(const fs::path& folder) {
+  const auto known = listings_.find(folder);
+  if (known != listings_.end()) return known->second;
+  std::vector<Entry> entries;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    Entry entry;
+    entry.path = it->path();
+    entry.name = entry.path.filename().string();
+    entry.hidden = isHiddenOrSystem(entry.path, entry.name);
+    std::error_code typeError;
+    entry.regular = it->is_regular_file(typeError) && !typeError;
+    entries.push_back(std::move(entry));
+  }
+  return listings_.emplace(folder, std::move(entries)).first->second;
+}
+
+std::optional<fs::path> FolderListings::find(const fs::path& folder, const std::string& name) {
+  const auto& entries = listing(folder);
+  for (const auto& entry : entries)
+    if (entry.name == name) return entry.path;
+  if (!kIgnoreCase) return std::nullopt;
+  for (const auto& entry : entries)
+    if (equalsNoCase(entry.name, name)) return entry.path;
+  return std::nullopt;
+}
+
+bool FolderListings::ordinaryFileMatches(const fs::path& base, std::string_view relative) {
   auto parts = splitComponents(relative);
   const std::string pattern = parts.back();
   parts.pop_back();
   fs::path folder = base;
   for (const auto& part : parts) {
     if (part.empty() || part == ".") continue;
-    auto next = findEntry(folder, part);
+    auto next = find(folder, part);
     if (!next) return false;
     folder = *next;
   }
-  std::error_code ec;
-  if (!fs::is_directory(folder, ec)) return false;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (isHiddenOrSystem(it->path(), name)) continue;
-    std::error_code typeError;
-    if (!it->is_regular_file(typeError) || typeError) continue;
-    if (pattern.empty() || wildcardMatch(pattern, name, kIgnoreCase)) return true;
+  for (const auto& entry : listing(folder)) {
+    if (entry.hidden || !entry.regular) continue;
+    if (pattern.empty() || wildcardMatch(pattern, entry.name, kIgnoreCase)) return true;
   }
   return false;
 }

@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <map>
 #include <string_view>
+#include <vector>
 
 namespace tarvex {
 
@@ -67,5 +69,23 @@ std::optional<std::filesystem::path> resolveNoCase(const std::filesystem::path& 
 // True when the folder holds an ordinary, not hidden file that matches the
 // pattern (the last component of the relative name; * and ? allowed).
 bool ordinaryFileMatches(const std::filesystem::path& base, std::string_view relative);
+
+// The same question for many names: each folder is listed once, however many
+// names ask about it (a game folder of 20,000 files and 50 catalogue rows).
+class FolderListings {
+ public:
+  bool ordinaryFileMatches(const std::filesystem::path& base, std::string_view relative);
+
+ private:
+  struct Entry {
+    std::string name;
+    std::filesystem::path path;
+    bool regular = false;
+    bool hidden = false;
+  };
+  const std::vector<Entry>& listing(const std::filesystem::path& folder);
+  std::optional<std::filesystem::path> find(const std::filesystem::path& folder, const std::string& name);
+  std::map<std::filesystem::path, std::vector<Entry>> listings_;
+};
 
 }  // namespace tarvex
