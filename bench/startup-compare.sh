@@ -32,7 +32,7 @@ printf '%-16s %12s %14s\n' "" "wall (us)" "instructions"
 if command -v valgrind >/dev/null; then
   instructions() {
     valgrind --tool=callgrind --callgrind-out-file=/dev/null "$bench" "$@" 2>&1 >/dev/null |
-      sed -n 's/.*Collected : \([0-9]*\).*/\1/p'
+      sed -n 's/.*Collected : \([0-9]*\).*/\1/p' | sort -n | tail -n 1
   }
   realCount=$(instructions "${real[@]}")
   bareCount=$(instructions "${bare[@]}")
