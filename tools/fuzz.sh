@@ -13,6 +13,6 @@ for target in catalogue save registry gif; do
   cp tests/fuzz/corpus/$target/* "$work/" 2>/dev/null || true
   echo "== ${target}_fuzzer for ${seconds}s"
   build-fuzz/tests/fuzz/${target}_fuzzer -max_total_time="$seconds" -max_len=200000 -rss_limit_mb=2048 \
-    -print_final_stats=1 "$work" 2>&1 | grep -E "^(stat::number_of_executed_units|stat::peak_rss_mb|==|SUMMARY|.*ERROR|#[0-9]+ +DONE)" || true
+    -print_final_stats=1 "$work" 2>&1 | grep -E "^(stat::number_of_executed_units|stat::peak_rss_mb|==|SUMMARY|.*ERROR|#[0-9]+[[:space:]]+DONE)" || true
   rm -rf "$work"
 done
