@@ -10,7 +10,7 @@
 
 namespace tarvex {
 
-inline constexpr std::size_t kMaxCatalogueRows = 50;
+inline constexpr std::size_t kMaxCatalogueRows = 1000;
 inline constexpr const char* kDefaultFragLimit = "10";
 inline constexpr const char* kDefaultTimeLimit = "0";
 inline constexpr const char* kDefaultCaptureLimit = "5";
@@ -64,7 +64,7 @@ struct CatalogueLoad {
 };
 
 // Reads maps.ini contents: header up to the line "[start]", then entries of
-// seven lines (an incomplete last group is ignored); at most 50 entries.
+// seven lines (an incomplete last group is ignored); at most kMaxCatalogueRows entries.
 CatalogueLoad parseCatalogue(std::string_view bytes);
 CatalogueLoad loadCatalogueFile(const std::filesystem::path& file);
 

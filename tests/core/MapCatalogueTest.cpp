@@ -61,12 +61,12 @@ TEST(CatalogueReader, AFileWrittenOnLinuxReadsAsOneWrittenOnWindows) {
   EXPECT_EQ(load.catalogue.rows[1].picture, "\\q.jpg");
 }
 
-TEST(CatalogueReader, StopsAfterFiftyEntries) {
+TEST(CatalogueReader, StopsAfterAThousandEntries) {
   std::string file = "[start]\r\n";
-  for (int i = 0; i < 60; ++i) file += entry("m" + std::to_string(i));
+  for (int i = 0; i < 1010; ++i) file += entry("m" + std::to_string(i));
   const auto load = parseCatalogue(file);
-  ASSERT_EQ(load.catalogue.rows.size(), 50u);
-  EXPECT_EQ(load.catalogue.rows.back().name, "m49");
+  ASSERT_EQ(load.catalogue.rows.size(), kMaxCatalogueRows);
+  EXPECT_EQ(load.catalogue.rows.back().name, "m999");
 }
 
 TEST(CatalogueReader, MissingFileAndBinaryJunkAreReportedNotFatal) {

@@ -1,0 +1,296 @@
+#include "maps/MapDiscovery.h"
+
+#include <algorithm>
+#include <map>
+
+#include "launch/GameValues.h"
+#include "pk3/Arena.h"
+#include "pk3/Levelshot.h"
+#include "pk3/Pk3Archive.h"
+#include "util/Files.h"
+#include "util/Text.h"
+
+namespace fs = std::filesystem;
+
+namespace tarvex {
+
+namespace {
+constexpr std::size_t kMaxArenaBytes = 1024 * 1024;
+constexpr std::size_t kMaxLevelshotBytes = 8 * 1024 * 1024;
+constexpr const char* kLevelshotTypes[] = {".jpg", ".tga", ".png"};
+
+// A name that can stand in the catalogue, the script and a picture's file name.
+bool isSafeMapName(std::string_view name) {
+  if (name.empty() || name.size() > 64 || name.front() == '.') return false;
+  for (char c : name) {
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                    std::string_view("_-.+!()[]").find(c) != std::string_view::npos;
+    if (!ok) return false;
+  }
+  return true;
+}
+
+// An entry name that would lead out of the archive.
+bool leavesArchive(std::string_view name) {
+  if (name.starts_with('/') || name.find('\\') != std::string_view::npos || name.find(':') != std::string_view::npos)
+    return true;
+  std::size_t at = 0;
+  while (at <= name.size()) {
+    const auto end = std::min(name.find('/', at), name.size());
+    if (name.substr(at, end - at) == "..") return true;
+    at = end + 1;
+  }
+  return false;
+}
+
+// "maps/NAME.bsp" (any case, no subfolder) gives NAME.
+std::optional<std::string> mapNameOf(std::string_view entry) {
+  if (entry.size() <= 9 || !equalsNoCase(entry.substr(0, 5), "maps/") || !endsWithNoCase(entry, ".bsp"))
+    return std::nullopt;
+  const std::string_view name = entry.substr(5, entry.size() - 9);
+  if (name.find('/') != std::string_view::npos) return std::nullopt;
+  return std::string(name);
+}
+
+struct Found {
+  MapProposal proposal;
+  std::size_t archiveRank = 0;  // later archives win
+  std::size_t entryRank = 0;
+};
+
+// The arena text entries of an archive: scripts/*.arena and scripts/arenas.txt.
+bool isArenaText(std::string_view entry) {
+  if (!equalsNoCase(entry.substr(0, std::min<std::size_t>(entry.size(), 8)), "scripts/")) return false;
+  const std::string_view file = entry.substr(8);
+  if (file.find('/') != std::string_view::npos) return false;
+  return endsWithNoCase(file, ".arena") || equalsNoCase(file, "arenas.txt");
+}
+
+MapEntry proposedEntry(const std::string& mapFile, const std::string& name, const std::string& caption2,
+                       const ArenaInfo* arena, bool hasLevelshot) {
+  MapEntry entry;
+  entry.mapFile = mapFile;
+  entry.name = name;
+  entry.caption1 = name;
+  if (arena) {
+    const auto longname = arena->find("longname");
+    // The caption goes into maps.ini as one line of the game's text.
+    if (longname != arena->end() && !longname->second.empty() && !holdsLineBreak(longname->second) &&
+        gameValueProblem(longname->second, ValueForm::Quoted).empty())
+      entry.caption1 = longname->second;
+  }
+  entry.caption2 = caption2;
+  entry.ctfFlag = arena && arenaOffersCtf(*arena) ? "1" : "0";
+  entry.picture = hasLevelshot ? "\\" + name + ".jpg" : "";
+  return entry;
+}
+
+// The archive's levelshot entry for the map, empty when none.
+std::string levelshotIn(const std::vector<std::string>& names, const std::string& map) {
+  for (const char* type : kLevelshotTypes) {
+    const std::string wanted = "levelshots/" + map + type;
+    for (const auto& name : names)
+      if (equalsNoCase(name, wanted)) return name;
+  }
+  return {};
+}
+}  // namespace
+
+MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& catalogue) {
+  MapDiscovery result;
+  std::vector<std::string> known;
+  for (const auto& row : catalogue.rows) known.push_back(lowerAscii(row.name));
+  const auto isKnown = [&known](const std::string& name) {
+    return std::find(known.begin(), known.end(), lowerAscii(name)) != known.end();
+  };
+
+  std::vector<fs::path> archives;
+  std::error_code ec;
+  for (fs::directory_iterator it(gameDataFolder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code typeError;
+    if (endsWithNoCase(it->path().filename().string(), ".pk3") && it->is_regular_file(typeError))
+      archives.push_back(it->path());
+  }
+  // The engine's order: by name, without regard to case.
+  std::sort(archives.begin(), archives.end(), [](const fs::path& a, const fs::path& b) {
+    return lowerAscii(a.filename().string()) < lowerAscii(b.filename().string());
+  });
+
+  std::map<std::string, Found> found;  // by lower-case name
+  for (std::size_t rank = 0; rank < archives.size(); ++rank) {
+    const fs::path& file = archives[rank];
+    const std::string fileName = file.filename().string();
+    std::string problem;
+    auto archive = Pk3Archive::open(file, problem);
+    if (!archive) {
+      result.problems.push_back("The archive " + fromPath(file) + " was skipped: " + problem + ".");
+      continue;
+    }
+    const auto& names = archive->names();
+    if (const auto bad = std::find_if(names.begin(), names.end(), [](const std::string& n) { return leavesArchive(n); });
+        bad != names.end()) {
+      result.problems.push_back("The archive " + fromPath(file) + " was skipped: its entry \"" + *bad +
+                                "\" names a place outside the archive.");
+      continue;
+    }
+    std::vector<std::pair<std::size_t, std::string>> newMaps;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      const auto name = mapNameOf(names[i]);
+      if (name && isSafeMapName(*name) && !isKnown(*name)) newMaps.emplace_back(i, *name);
+    }
+    if (newMaps.empty()) continue;
+    // Arena texts are read only for archives that bring a new map.
+    std::vector<ArenaInfo> arenas;
+    bool broken = false;
+    for (const auto& name : names) {
+      if (!isArenaText(name)) continue;
+      const auto text = archive->extract(name, kMaxArenaBytes, problem);
+      if (!text) {
+        result.problems.push_back("The archive " + fromPath(file) + " was skipped: " + problem + ".");
+        broken = true;
+        break;
+      }
+      for (auto& arena : parseArenas(*text)) arenas.push_back(std::move(arena));
+    }
+    if (broken) continue;
+    for (const auto& [entryRank, name] : newMaps) {
+      const ArenaInfo* arena = nullptr;
+      for (const auto& candidate : arenas) {
+        const auto map = candidate.find("map");
+        if (map != candidate.end() && equalsNoCase(map->second, name)) arena = &candidate;
+      }
+      MapProposal proposal;
+      proposal.archive = file;
+      proposal.levelshot = levelshotIn(names, name);
+      proposal.entry = proposedEntry(fileName, name, fileName, arena, !proposal.levelshot.empty());
+      found[lowerAscii(name)] = Found{std::move(proposal), rank, entryRank};
+    }
+  }
+
+  // Loose maps in the folder itself come before every archive, as the engine reads them.
+  if (const auto mapsFolder = resolveNoCase(gameDataFolder, "maps")) {
+    std::size_t entryRank = 0;
+    for (fs::directory_iterator it(*mapsFolder, ec), end; !ec && it != end; it.increment(ec), ++entryRank) {
+      const std::string file = it->path().filename().string();
+      std::error_code typeError;
+      if (!endsWithNoCase(file, ".bsp") || !it->is_regular_file(typeError)) continue;
+      const std::string name = file.substr(0, file.size() - 4);
+      if (!isSafeMapName(name) || isKnown(name)) continue;
+      MapProposal proposal;
+      for (const char* type : kLevelshotTypes) {
+        if (const auto shot = resolveNoCase(gameDataFolder, "levelshots\\" + name + type)) {
+          proposal.levelshot = fromPath(*shot);
+          break;
+        }
+      }
+      proposal.entry = proposedEntry("maps\\" + file, name, "maps\\" + file, nullptr, !proposal.levelshot.empty());
+      found[lowerAscii(name)] = Found{std::move(proposal), archives.size(), entryRank};
+    }
+  }
+
+  std::vector<Found> ordered;
+  for (auto& [key, entry] : found) ordered.push_back(std::move(entry));
+  std::sort(ordered.begin(), ordered.end(), [](const Found& a, const Found& b) {
+    return a.archiveRank != b.archiveRank ? a.archiveRank < b.archiveRank : a.entryRank < b.entryRank;
+  });
+  for (auto& entry : ordered) result.maps.push_back(std::move(entry.proposal));
+  return result;
+}
+
+std::optional<std::string> proposalPicture(const MapProposal& proposal, std::string& problem) {
+  if (proposal.levelshot.empty()) return std::nullopt;
+  std::optional<std::string> bytes;
+  if (proposal.archive.empty()) {
+    FileBytes read = readFileBytes(toPath(proposal.levelshot), kMaxLevelshotBytes);
+    if (read.status != ReadStatus::Ok) {
+      problem = "the levelshot " + proposal.levelshot + " cannot be read";
+      return std::nullopt;
+    }
+    bytes = std::move(read.bytes);
+  } else {
+    auto archive = Pk3Archive::open(proposal.archive, problem);
+    if (!archive) return std::nullopt;
+    bytes = archive->extract(proposal.levelshot, kMaxLevelshotBytes, problem);
+    if (!bytes) return std::nullopt;
+  }
+  return mapPictureFromLevelshot(*bytes, problem);
+}
+
+CatalogueAddition addToCatalogue(const fs::path& catalogueFile, const fs::path& pictureFolder,
+                                 const std::vector<MapProposal>& proposals) {
+  CatalogueAddition result;
+  const FileBytes read = readFileBytes(catalogueFile, kMaxCatalogueFileBytes);
+  if (read.status != ReadStatus::Ok) {
+    result.error = "The map list " + fromPath(catalogueFile) + " could not be read.";
+    return result;
+  }
+  const CatalogueLoad load = parseCatalogue(read.bytes);
+  if (load.status != CatalogueStatus::Ok) {
+    result.error = catalogueMessage(load.status, fromPath(catalogueFile));
+    return result;
+  }
+  // Count the lines after [start]: every group is seven lines, the last one's
+  // separator may be missing.
+  std::size_t linesAfterStart = 0;
+  bool started = false;
+  LineReader reader(read.bytes);
+  while (const auto line = reader.next()) {
+    if (started) ++linesAfterStart;
+    if (!started && *line == "[start]") started = true;
+  }
+  std::string bytes = read.bytes;
+  if (!bytes.empty() && bytes.back() != '\n' && bytes.back() != '\r') bytes += "\r\n";
+  if (linesAfterStart % 7 == 6) bytes += "\r\n";  // the last group's separator line
+  const std::size_t room = load.catalogue.rows.size() < kMaxCatalogueRows ? kMaxCatalogueRows - load.catalogue.rows.size() : 0;
+  std::vector<const MapProposal*> taken;
+  for (const auto& proposal : proposals) {
+    if (taken.size() == room) {
+      ++result.leftOut;
+      continue;
+    }
+    taken.push_back(&proposal);
+    for (const std::string* field : {&proposal.entry.mapFile, &proposal.entry.name, &proposal.entry.caption1,
+                                     &proposal.entry.caption2, &proposal.entry.ctfFlag, &proposal.entry.picture})
+      appendLine(bytes, *field);
+    appendLine(bytes, "");
+  }
+  if (taken.empty()) return result;
+  // The previous file stays beside it, for a user who wants it back.
+  fs::path backup = catalogueFile;
+  backup += ".bak";
+  if (std::string error = writeFileAtomic(backup, read.bytes); !error.empty()) {
+    result.error = "Tarvex could not keep the map list's previous version " + fromPath(backup) + " (" + error + ").";
+    return result;
+  }
+  if (std::string error = writeFileAtomic(catalogueFile, bytes); !error.empty()) {
+    result.error = "Tarvex could not write the map list " + fromPath(catalogueFile) + " (" + error + ").";
+    return result;
+  }
+  result.added = taken.size();
+  std::error_code ec;
+  fs::create_directories(pictureFolder, ec);
+  for (const MapProposal* proposal : taken) {
+    if (proposal->entry.picture.empty()) continue;
+    const fs::path target = pictureFolder / (proposal->entry.name + ".jpg");
+    if (fs::exists(target, ec)) continue;
+    std::string problem;
+    const auto picture = proposalPicture(*proposal, problem);
+    if (picture) problem = writeFileAtomic(target, *picture);
+    if (!problem.empty())
+      result.problems.push_back("The picture of " + proposal->entry.name + " could not be made: " + problem + ".");
+  }
+  return result;
+}
+
+std::string additionMessage(const CatalogueAddition& addition) {
+  if (!addition.error.empty()) return addition.error;
+  std::string text = std::to_string(addition.added) + (addition.added == 1 ? " map was" : " maps were") +
+                     " added to the map list.";
+  if (addition.leftOut > 0)
+    text += "  " + std::to_string(addition.leftOut) + (addition.leftOut == 1 ? " map was" : " maps were") +
+            " left out: the map list holds at most " + std::to_string(kMaxCatalogueRows) + " maps.";
+  for (const auto& problem : addition.problems) text += "\n" + problem;
+  return text;
+}
+
+}  // namespace tarvex

@@ -1,0 +1,53 @@
+#pragma once
+// Custom maps: the maps the game's data folder holds (inside its pk3 files,
+// or as loose maps/NAME.bsp) that the catalogue does not know yet, each with
+// the catalogue entry proposed for it, and the appending of chosen ones to
+// maps.ini with their pictures.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "maps/MapCatalogue.h"
+
+namespace tarvex {
+
+struct MapProposal {
+  MapEntry entry;                   // the six fields as they go into maps.ini
+  std::filesystem::path archive;    // the pk3 holding the map; empty for a loose map
+  std::string levelshot;            // the levelshot's entry in the archive (or loose file); empty when none
+};
+
+struct MapDiscovery {
+  std::vector<MapProposal> maps;      // in the engine's order of the archives
+  std::vector<std::string> problems;  // one per archive or file that was skipped
+};
+
+// Scans the data folder: *.pk3 in any case, later archives (alphabetically,
+// as the engine loads them) winning over earlier ones, loose maps over both.
+// Only archive directories are read, and the arena texts of archives that
+// hold a new map. Names are compared without regard to case.
+MapDiscovery discoverMaps(const std::filesystem::path& gameDataFolder, const MapCatalogue& catalogue);
+
+// The proposal's catalogue picture (a 150 x 150 JPEG); nullopt when it has
+// no levelshot or the levelshot cannot be read (problem says why).
+std::optional<std::string> proposalPicture(const MapProposal& proposal, std::string& problem);
+
+struct CatalogueAddition {
+  std::size_t added = 0;
+  std::size_t leftOut = 0;            // over the catalogue's room
+  std::string error;                  // maps.ini was not changed
+  std::vector<std::string> problems;  // pictures that could not be made
+};
+
+// Appends the proposals to maps.ini in its own format (the previous file kept
+// as maps.ini.bak), as far as the catalogue has room, and writes their
+// pictures into the picture folder (an existing picture is kept).
+CatalogueAddition addToCatalogue(const std::filesystem::path& catalogueFile, const std::filesystem::path& pictureFolder,
+                                 const std::vector<MapProposal>& proposals);
+
+// The message for an addition, as the window and tarvex-cli say it.
+std::string additionMessage(const CatalogueAddition& addition);
+
+}  // namespace tarvex

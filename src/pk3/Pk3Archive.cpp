@@ -1,0 +1,120 @@
+#include "pk3/Pk3Archive.h"
+
+#include <zip.h>
+
+#include <utility>
+
+namespace tarvex {
+
+namespace {
+std::string zipProblem(int code) {
+  zip_error_t error;
+  zip_error_init_with_code(&error, code);
+  std::string text = zip_error_strerror(&error);
+  zip_error_fini(&error);
+  return text;
+}
+}  // namespace
+
+Pk3Archive::Pk3Archive(zip* archive, std::shared_ptr<std::string> bytes) : archive_(archive), bytes_(std::move(bytes)) {}
+
+Pk3Archive::Pk3Archive(Pk3Archive&& other) noexcept
+    : archive_(std::exchange(other.archive_, nullptr)), bytes_(std::move(other.bytes_)), names_(std::move(other.names_)) {}
+
+Pk3Archive& Pk3Archive::operator=(Pk3Archive&& other) noexcept {
+  if (this != &other) {
+    if (archive_) zip_discard(archive_);
+    archive_ = std::exchange(other.archive_, nullptr);
+    bytes_ = std::move(other.bytes_);
+    names_ = std::move(other.names_);
+  }
+  return *this;
+}
+
+Pk3Archive::~Pk3Archive() {
+  if (archive_) zip_discard(archive_);
+}
+
+std::optional<Pk3Archive> Pk3Archive::open(const std::filesystem::path& file, std::string& problem) {
+  int code = 0;
+  zip* archive = zip_open(file.string().c_str(), ZIP_RDONLY, &code);
+  if (!archive) {
+    problem = zipProblem(code);
+    return std::nullopt;
+  }
+  Pk3Archive result(archive, nullptr);
+  if (!result.readDirectory(problem)) return std::nullopt;
+  return result;
+}
+
+std::optional<Pk3Archive> Pk3Archive::openBytes(std::string bytes, std::string& problem) {
+  auto kept = std::make_shared<std::string>(std::move(bytes));
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* source = zip_source_buffer_create(kept->data(), kept->size(), 0, &error);
+  zip* archive = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
+  if (!archive) {
+    problem = zip_error_strerror(&error);
+    zip_error_fini(&error);
+    if (source) zip_source_free(source);
+    return std::nullopt;
+  }
+  zip_error_fini(&error);
+  Pk3Archive result(archive, std::move(kept));
+  if (!result.readDirectory(problem)) return std::nullopt;
+  return result;
+}
+
+bool Pk3Archive::readDirectory(std::string& problem) {
+  const zip_int64_t count = zip_get_num_entries(archive_, 0);
+  if (count < 0) {
+    problem = "its directory cannot be read";
+    return false;
+  }
+  if (std::size_t(count) > kMaxEntries) {
+    problem = "it holds " + std::to_string(count) + " entries, more than any game archive";
+    return false;
+  }
+  names_.reserve(std::size_t(count));
+  for (zip_int64_t i = 0; i < count; ++i) {
+    const char* name = zip_get_name(archive_, zip_uint64_t(i), ZIP_FL_ENC_RAW);
+    names_.emplace_back(name ? name : "");
+  }
+  return true;
+}
+
+std::optional<std::string> Pk3Archive::extract(std::string_view name, std::size_t maxBytes,
+                                               std::string& problem) const {
+  const zip_int64_t index = zip_name_locate(archive_, std::string(name).c_str(), ZIP_FL_ENC_RAW);
+  if (index < 0) {
+    problem = "no entry " + std::string(name);
+    return std::nullopt;
+  }
+  zip_file_t* file = zip_fopen_index(archive_, zip_uint64_t(index), 0);
+  if (!file) {
+    problem = "the entry " + std::string(name) + " cannot be read";
+    return std::nullopt;
+  }
+  // Read at most one byte past the cap: the size in the directory may lie.
+  std::string bytes;
+  char buffer[65536];
+  for (;;) {
+    const zip_int64_t got = zip_fread(file, buffer, sizeof buffer);
+    if (got < 0) {
+      zip_fclose(file);
+      problem = "the entry " + std::string(name) + " is broken";
+      return std::nullopt;
+    }
+    if (got == 0) break;
+    bytes.append(buffer, std::size_t(got));
+    if (bytes.size() > maxBytes) {
+      zip_fclose(file);
+      problem = "the entry " + std::string(name) + " is larger than " + std::to_string(maxBytes) + " bytes";
+      return std::nullopt;
+    }
+  }
+  zip_fclose(file);
+  return bytes;
+}
+
+}  // namespace tarvex
