@@ -7,10 +7,14 @@
 #include "launch/LaunchSequence.h"
 #include "maps/MapCatalogue.h"
 #include "platform/Platform.h"
+#include "maps/MapDiscovery.h"
 #include "query/ServerQuery.h"
+
+#include <nlohmann/json.hpp>
 #include "saves/SaveFile.h"
 #include "startup/GameFolder.h"
 #include "util/Files.h"
+#include "util/Text.h"
 
 namespace tarvex {
 
@@ -34,6 +38,7 @@ constexpr const char* kUsage =
     "  tarvex-cli [--app-folder DIR] launch [--slot N | --save FILE]\n"
     "  tarvex-cli [--app-folder DIR] maps   [--slot N | --save FILE]\n"
     "  tarvex-cli [--app-folder DIR] status [HOST][:PORT] [--slot N | --save FILE] [--json]\n"
+    "  tarvex-cli [--app-folder DIR] find-maps [--json] [--add]\n"
     "  tarvex-cli --help | --version\n";
 
 constexpr const char* kHelp =
@@ -50,6 +55,9 @@ constexpr const char* kHelp =
     "  status   ask a running server (default 127.0.0.1, at the slot's net port\n"
     "           when it sets one, else 27960) for its name, map, game type,\n"
     "           limits and players; --json prints the same for scripts\n"
+    "  find-maps  list the maps inside the game's pk3 files (and loose maps)\n"
+    "           that maps.ini does not know; --add appends them to maps.ini\n"
+    "           (keeping the old one as maps.ini.bak) with their pictures\n"
     "\n"
     "Options:\n"
     "  --app-folder DIR  the Tarvex folder holding maps.ini, path.ini and save/\n"
@@ -77,7 +85,45 @@ struct Options {
   std::string saveFile;
   std::optional<std::string> address;
   bool json = false;
+  bool add = false;
 };
+
+// Lists the maps in the game's data folder that the catalogue does not know;
+// with add, appends them to maps.ini as the window's "Find New Maps" does.
+int findMaps(const Options& options, const MapCatalogue& catalogue, std::ostream& out, Services& services) {
+  const std::filesystem::path appFolder = toPath(options.appFolder);
+  const PathIni ini = readPathIni(appFolder);
+  if (ini.state != PathIniState::Known) {
+    services.message("The game folder is not known: " + fromPath(appFolder / kPathIniName) +
+                     " is missing, unreadable or empty.  Please write the game folder as its first line, or name "
+                     "another Tarvex folder with --app-folder.");
+    return 1;
+  }
+  const MapDiscovery found = discoverMaps(findGameDataFolder(ini.gameFolder), catalogue);
+  for (const auto& problem : found.problems) services.message(problem);
+  if (options.json) {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const auto& map : found.maps) {
+      list.push_back({{"name", gameTextToUtf8(map.entry.name)},
+                      {"longname", gameTextToUtf8(map.entry.caption1)},
+                      {"ctf", map.entry.ctfFlag == "1"},
+                      {"pk3", gameTextToUtf8(map.entry.caption2)},
+                      {"picture", gameTextToUtf8(map.entry.picture)}});
+    }
+    out << list.dump(2) << '\n';
+  } else if (found.maps.empty()) {
+    services.message("No new maps were found in " + fromPath(findGameDataFolder(ini.gameFolder)) + ".");
+  } else {
+    for (const auto& map : found.maps)
+      out << map.entry.name << '\t' << map.entry.caption1 << '\t' << (map.entry.ctfFlag == "1" ? "CTF" : "HoloMatch")
+          << '\t' << map.entry.caption2 << '\t' << (map.entry.picture.empty() ? "no picture" : map.entry.picture)
+          << '\n';
+  }
+  if (!options.add || found.maps.empty()) return 0;
+  const CatalogueAddition added = addToCatalogue(appFolder / "maps.ini", appFolder / "Map_Images", found.maps);
+  services.message(additionMessage(added));
+  return added.error.empty() ? 0 : 1;
+}
 
 // Asks a running server for its status: the address given, else the slot's
 // net port on this machine, else the game's usual port.
@@ -159,7 +205,10 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
       options.saveFile = *file;
     } else if (arg == "--json") {
       options.json = true;
-    } else if (options.command.empty() && (arg == "render" || arg == "launch" || arg == "maps" || arg == "status")) {
+    } else if (arg == "--add") {
+      options.add = true;
+    } else if (options.command.empty() &&
+               (arg == "render" || arg == "launch" || arg == "maps" || arg == "status" || arg == "find-maps")) {
       options.command = arg;
     } else if (options.command == "status" && !options.address && !arg.empty() && arg[0] != '-') {
       options.address = arg;
@@ -169,7 +218,9 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
   }
   if (options.command.empty()) return usageError(err, "no command given");
   if (options.slot != 0 && !options.saveFile.empty()) return usageError(err, "give --slot or --save, not both");
-  if (options.json && options.command != "status") return usageError(err, "--json goes with status");
+  if (options.json && options.command != "status" && options.command != "find-maps")
+    return usageError(err, "--json goes with status or find-maps");
+  if (options.add && options.command != "find-maps") return usageError(err, "--add goes with find-maps");
 
   // The configuration the window holds right after its load step.
   const std::filesystem::path appFolder = toPath(options.appFolder);
@@ -190,6 +241,10 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
   }
 
   if (options.command == "status") return showStatus(options, config.settings, out, services);
+  if (options.command == "find-maps") {
+    if (load.status != CatalogueStatus::Ok) return 1;  // the message was given: nothing to add to
+    return findMaps(options, config.catalogue, out, services);
+  }
   if (options.command == "maps") {
     const PathIni ini = readPathIni(appFolder);
     std::filesystem::path dataFolder;

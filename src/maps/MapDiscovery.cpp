@@ -116,10 +116,16 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
     return lowerAscii(a.filename().string()) < lowerAscii(b.filename().string());
   });
 
-  std::map<std::string, Found> found;  // by lower-case name
-  for (std::size_t rank = 0; rank < archives.size(); ++rank) {
-    const fs::path& file = archives[rank];
-    const std::string fileName = file.filename().string();
+  // First the archives' directories: the new maps, and where arena texts are.
+  struct Listed {
+    fs::path file;
+    std::vector<std::pair<std::size_t, std::string>> newMaps;  // entry index, map name
+    std::vector<std::string> levelshots;                        // entries under levelshots/
+    std::vector<std::string> arenaTexts;
+  };
+  std::vector<Listed> listed;
+  bool anyNewMap = false;
+  for (const fs::path& file : archives) {
     std::string problem;
     auto archive = Pk3Archive::open(file, problem);
     if (!archive) {
@@ -133,36 +139,53 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
                                 "\" names a place outside the archive.");
       continue;
     }
-    std::vector<std::pair<std::size_t, std::string>> newMaps;
+    Listed entry{file, {}, {}, {}};
     for (std::size_t i = 0; i < names.size(); ++i) {
-      const auto name = mapNameOf(names[i]);
-      if (name && isSafeMapName(*name) && !isKnown(*name)) newMaps.emplace_back(i, *name);
-    }
-    if (newMaps.empty()) continue;
-    // Arena texts are read only for archives that bring a new map.
-    std::vector<ArenaInfo> arenas;
-    bool broken = false;
-    for (const auto& name : names) {
-      if (!isArenaText(name)) continue;
-      const auto text = archive->extract(name, kMaxArenaBytes, problem);
-      if (!text) {
-        result.problems.push_back("The archive " + fromPath(file) + " was skipped: " + problem + ".");
-        broken = true;
-        break;
+      if (const auto name = mapNameOf(names[i]); name && isSafeMapName(*name) && !isKnown(*name)) {
+        entry.newMaps.emplace_back(i, *name);
+      } else if (isArenaText(names[i])) {
+        entry.arenaTexts.push_back(names[i]);
+      } else if (names[i].size() > 11 && equalsNoCase(std::string_view(names[i]).substr(0, 11), "levelshots/")) {
+        entry.levelshots.push_back(names[i]);
       }
-      for (auto& arena : parseArenas(*text)) arenas.push_back(std::move(arena));
     }
-    if (broken) continue;
-    for (const auto& [entryRank, name] : newMaps) {
-      const ArenaInfo* arena = nullptr;
-      for (const auto& candidate : arenas) {
-        const auto map = candidate.find("map");
-        if (map != candidate.end() && equalsNoCase(map->second, name)) arena = &candidate;
+    anyNewMap = anyNewMap || !entry.newMaps.empty();
+    listed.push_back(std::move(entry));
+  }
+
+  // The arenas, as the game module reads them: from every archive, later ones
+  // winning; read only when there is a new map to describe.
+  std::map<std::string, ArenaInfo> arenas;  // by lower-case map name
+  if (anyNewMap) {
+    for (auto& entry : listed) {
+      if (entry.arenaTexts.empty()) continue;
+      std::string problem;
+      auto archive = Pk3Archive::open(entry.file, problem);
+      for (const auto& name : entry.arenaTexts) {
+        const auto text = archive ? archive->extract(name, kMaxArenaBytes, problem) : std::nullopt;
+        if (!text) {
+          result.problems.push_back("The arenas of " + fromPath(entry.file) + " were skipped: " + problem + ".");
+          break;
+        }
+        for (auto& arena : parseArenas(*text)) {
+          const auto map = arena.find("map");
+          if (map != arena.end()) arenas[lowerAscii(map->second)] = std::move(arena);
+        }
       }
+    }
+  }
+
+  std::map<std::string, Found> found;  // by lower-case name
+  for (std::size_t rank = 0; rank < listed.size(); ++rank) {
+    const Listed& entry = listed[rank];
+    const std::string fileName = entry.file.filename().string();
+    for (const auto& [entryRank, name] : entry.newMaps) {
+      const auto arena = arenas.find(lowerAscii(name));
       MapProposal proposal;
-      proposal.archive = file;
-      proposal.levelshot = levelshotIn(names, name);
-      proposal.entry = proposedEntry(fileName, name, fileName, arena, !proposal.levelshot.empty());
+      proposal.archive = entry.file;
+      proposal.levelshot = levelshotIn(entry.levelshots, name);
+      proposal.entry = proposedEntry(fileName, name, fileName, arena == arenas.end() ? nullptr : &arena->second,
+                                     !proposal.levelshot.empty());
       found[lowerAscii(name)] = Found{std::move(proposal), rank, entryRank};
     }
   }
@@ -183,8 +206,10 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
           break;
         }
       }
-      proposal.entry = proposedEntry("maps\\" + file, name, "maps\\" + file, nullptr, !proposal.levelshot.empty());
-      found[lowerAscii(name)] = Found{std::move(proposal), archives.size(), entryRank};
+      const auto arena = arenas.find(lowerAscii(name));
+      proposal.entry = proposedEntry("maps\\" + file, name, "maps\\" + file,
+                                     arena == arenas.end() ? nullptr : &arena->second, !proposal.levelshot.empty());
+      found[lowerAscii(name)] = Found{std::move(proposal), listed.size(), entryRank};
     }
   }
 

@@ -26,8 +26,9 @@ struct MapDiscovery {
 
 // Scans the data folder: *.pk3 in any case, later archives (alphabetically,
 // as the engine loads them) winning over earlier ones, loose maps over both.
-// Only archive directories are read, and the arena texts of archives that
-// hold a new map. Names are compared without regard to case.
+// Archive directories are read, and the arena texts (of every archive, as the
+// game reads them) only when there is a new map to describe. Names are
+// compared without regard to case.
 MapDiscovery discoverMaps(const std::filesystem::path& gameDataFolder, const MapCatalogue& catalogue);
 
 // The proposal's catalogue picture (a 150 x 150 JPEG); nullopt when it has

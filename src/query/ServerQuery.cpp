@@ -1,5 +1,7 @@
 #include "query/ServerQuery.h"
 
+#include "util/Text.h"
+
 #include <charconv>
 #include <iomanip>
 #include <nlohmann/json.hpp>
@@ -144,20 +146,8 @@ std::string statusTable(const ServerStatus& status, const std::string& address) 
 }
 
 std::string statusJson(const ServerStatus& status, const std::string& address) {
-  // The game's texts are bytes in its single-byte code page: JSON wants UTF-8,
-  // so each byte becomes the character of the same number (Latin-1).
-  const auto text = [](std::string_view bytes) {
-    std::string utf8;
-    for (unsigned char c : bytes) {
-      if (c < 0x80) {
-        utf8.push_back(char(c));
-      } else {
-        utf8.push_back(char(0xC0 | (c >> 6)));
-        utf8.push_back(char(0x80 | (c & 0x3F)));
-      }
-    }
-    return utf8;
-  };
+  // The game's texts are bytes in its code page; JSON wants UTF-8.
+  const auto text = gameTextToUtf8;
   nlohmann::ordered_json json;
   json["address"] = text(address);
   json["name"] = text(withoutColours(status.value("sv_hostname")));

@@ -1,5 +1,7 @@
 #include "ui/Convert.h"
 
+#include "util/Text.h"
+
 #ifdef _WIN32
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -23,17 +25,10 @@ bool isGameCharacter(QChar character) {
 }
 #else
 namespace {
-// Windows-1252's bytes 0x80 to 0x9F; the five it leaves undefined stand for
-// the control characters of the same number, as Windows maps them.
-constexpr char16_t kHighControls[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
 int byteOf(char16_t c) {
   if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return c;
   for (int i = 0; i < 32; ++i)
-    if (kHighControls[i] == c) return 0x80 + i;
+    if (kWindows1252High[i] == c) return 0x80 + i;
   return -1;
 }
 }  // namespace
@@ -41,7 +36,7 @@ int byteOf(char16_t c) {
 QString fromBytes(const std::string& bytes) {
   QString text(qsizetype(bytes.size()), Qt::Uninitialized);
   QChar* out = text.data();
-  for (unsigned char c : bytes) *out++ = QChar(c >= 0x80 && c < 0xA0 ? kHighControls[c - 0x80] : char16_t(c));
+  for (unsigned char c : bytes) *out++ = QChar(windows1252Character(c));
   return text;
 }
 

@@ -70,6 +70,33 @@ std::optional<long> parseCount(std::string_view text) {
   return value;
 }
 
+const char16_t kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char16_t windows1252Character(unsigned char byte) {
+  return byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80] : char16_t(byte);
+}
+
+std::string gameTextToUtf8(std::string_view bytes) {
+  std::string utf8;
+  for (unsigned char byte : bytes) {
+    const char16_t c = windows1252Character(byte);
+    if (c < 0x80) {
+      utf8.push_back(char(c));
+    } else if (c < 0x800) {
+      utf8.push_back(char(0xC0 | (c >> 6)));
+      utf8.push_back(char(0x80 | (c & 0x3F)));
+    } else {
+      utf8.push_back(char(0xE0 | (c >> 12)));
+      utf8.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+      utf8.push_back(char(0x80 | (c & 0x3F)));
+    }
+  }
+  return utf8;
+}
+
 void appendLine(std::string& out, std::string_view text) {
   out.append(text);
   out.append("\r\n");

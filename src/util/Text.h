@@ -37,6 +37,15 @@ std::optional<long> parseCount(std::string_view text);
 // Appends text and a CR LF line end.
 void appendLine(std::string& out, std::string_view text);
 
+// Windows-1252, the game's code page: the characters of the bytes 0x80 to
+// 0x9F (the five it leaves undefined stand for the control characters of the
+// same number, as Windows maps them); the other bytes are their own number.
+extern const char16_t kWindows1252High[32];
+char16_t windows1252Character(unsigned char byte);
+
+// The game's text (Windows-1252 bytes) as UTF-8, for JSON and terminals.
+std::string gameTextToUtf8(std::string_view bytes);
+
 bool endsWithNoCase(std::string_view text, std::string_view suffix);
 bool equalsNoCase(std::string_view a, std::string_view b);
 std::string lowerAscii(std::string_view text);
