@@ -37,6 +37,7 @@ class SilentServices : public Services {
   std::optional<ProcessFailure> startedProcessFailure(int) override { return std::nullopt; }
   void openLink(const std::string&) override {}
   std::string readRegistry(const std::string&, const std::string&) override { return {}; }
+  std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>&) override { return std::nullopt; }
 };
 
 std::filesystem::path programFolder() { return TARVEX_PROGRAM_DIR; }

@@ -26,6 +26,10 @@ std::optional<ProcessFailure> ConsoleServices::startedProcessFailure(int waitMil
   return platform::startedProcessFailure(waitMilliseconds);
 }
 
+std::optional<std::vector<bool>> ConsoleServices::chooseMaps(const std::vector<MapChoice>& maps) {
+  return std::vector<bool>(maps.size(), true);  // a console adds what --add asks for
+}
+
 std::string ConsoleServices::readRegistry(const std::string& key, const std::string& value) {
   return platform::readMachineRegistry(key, value);
 }

@@ -31,6 +31,7 @@ class ConsoleServices : public Services {
   std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) override;
   void openLink(const std::string&) override {}
   std::string readRegistry(const std::string& key, const std::string& value) override;
+  std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>& maps) override;
 
  private:
   std::ostream& err_;

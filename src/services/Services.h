@@ -24,6 +24,15 @@ struct ProcessFailure {
   std::string lastOutput;  // the last lines it printed, when they were kept
 };
 
+// One map found in the game's folder, as the user chooses among them.
+struct MapChoice {
+  std::string name;
+  std::string caption;
+  bool ctf = false;
+  std::string archive;  // the pk3 (or loose file) holding it
+  std::string picture;  // JPEG bytes of its picture; empty when it has none
+};
+
 class Services {
  public:
   enum class Icon { None, Stop };
@@ -49,6 +58,9 @@ class Services {
   virtual void openLink(const std::string& target) = 0;
   // A string (or dword, as decimal) value under HKEY_LOCAL_MACHINE; empty when not found.
   virtual std::string readRegistry(const std::string& key, const std::string& value) = 0;
+  // Modal list of maps with a check box each, all checked; the choice per map
+  // when the user adds them, nullopt when cancelled.
+  virtual std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>& maps) = 0;
 };
 
 }  // namespace tarvex

@@ -17,6 +17,7 @@
 #include <QTabWidget>
 
 #include "launch/LaunchSequence.h"
+#include "maps/MapDiscovery.h"
 #include "maps/MapLimits.h"
 #include "startup/GameFolder.h"
 #include "ui/Convert.h"
@@ -585,6 +586,9 @@ void Form1::buildAdvancedTab(QWidget* tab) {
   pathText_ = layout::lineEdit(tab, "PathText", page(3375, 4935, 4935, 285));
   pathText_->setReadOnly(true);
   auto* refind = layout::button(tab, "refind_path", QStringLiteral("Refind Game Path"), page(3555, 5280, 2175, 375));
+  auto* findMaps = layout::button(tab, "find_maps", QStringLiteral("Find New Maps"), page(5850, 5280, 1695, 375));
+  findMaps->setAccessibleDescription(QStringLiteral("Adds the maps of the game's pk3 files that the map list lacks"));
+  connect(findMaps, &QPushButton::clicked, this, &Form1::findNewMaps);
   layout::label(
       tab, QStringLiteral("Warning:  This restarts Tarvex.  All settings will be lost unless you save them first!"),
       page(1200, 5730, 0, 0), kRed);
@@ -778,6 +782,55 @@ void Form1::applyGenericLimits() {
       catalogue_, {toBytes(genericFrag_->text()), toBytes(genericTime_->text()), toBytes(genericCapture_->text())});
   if (const MapEntry* shown = catalogue_.find(toBytes(optionsMapName_->text()))) showLimits(*shown);
   if (!emptyBoxes.empty()) services_.message(emptyBoxes);
+}
+
+void Form1::findNewMaps() {
+  sound(1);
+  const PathIni ini = readPathIni(appFolder_);
+  if (ini.state != PathIniState::Known) {
+    services_.message("The game folder is not known: " + fromPath(appFolder_ / kPathIniName) +
+                      " is missing, unreadable or empty.  Please use \"Refind Game Path\" first.");
+    return;
+  }
+  const std::filesystem::path dataFolder = findGameDataFolder(ini.gameFolder);
+  const MapDiscovery found = discoverMaps(dataFolder, catalogue_);
+  std::string problems;
+  for (const auto& problem : found.problems) problems += (problems.empty() ? "" : "\n") + problem;
+  if (found.maps.empty()) {
+    services_.message("No new maps were found in " + fromPath(dataFolder) + "." + (problems.empty() ? "" : "\n\n" + problems));
+    return;
+  }
+  if (!problems.empty()) services_.message(problems);
+  std::vector<MapChoice> choices;
+  for (const auto& map : found.maps) {
+    std::string problem;
+    choices.push_back({map.entry.name, map.entry.caption1, map.entry.isCtf(), map.entry.caption2,
+                       proposalPicture(map, problem).value_or(std::string())});
+  }
+  const auto chosen = services_.chooseMaps(choices);
+  if (!chosen) return;
+  std::vector<MapProposal> taken;
+  for (std::size_t i = 0; i < found.maps.size() && i < chosen->size(); ++i)
+    if ((*chosen)[i]) taken.push_back(found.maps[i]);
+  if (taken.empty()) return;
+  const CatalogueAddition added = addToCatalogue(appFolder_ / "maps.ini", appFolder_ / "Map_Images", taken);
+  if (added.error.empty()) {
+    // The new catalogue keeps every known map's limits; the rotation stays as it is.
+    MapCatalogue next = loadCatalogueFile(appFolder_ / "maps.ini").catalogue;
+    setAllLimits(next, {kDefaultFragLimit, kDefaultTimeLimit, kDefaultCaptureLimit});
+    const MapNameIndex before(catalogue_);
+    for (auto& row : next.rows) {
+      if (const MapEntry* known = before.find(row.name)) {
+        row.fragLimit = known->fragLimit;
+        row.timeLimit = known->timeLimit;
+        row.captureLimit = known->captureLimit;
+      }
+    }
+    catalogue_ = std::move(next);
+    loadedMaps_->clear();
+    for (const auto& name : installedMaps(catalogue_, dataFolder)) loadedMaps_->addItem(fromBytes(name));
+  }
+  services_.message(additionMessage(added));
 }
 
 // ---- save slots ----

@@ -84,6 +84,9 @@ class Form1 : public QWidget {
   void storeCustomLimits();
   void applyGenericLimits();
 
+  // "Find New Maps": the game folder's unknown maps into the catalogue.
+  void findNewMaps();
+
   // Save slots
   int selectedSlot() const;
   void showSlotDescription();

@@ -1,5 +1,7 @@
 #include "ui/QtServices.h"
 
+#include "ui/FindMapsDialog.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -47,6 +49,12 @@ std::optional<ProcessFailure> QtServices::startedProcessFailure(int waitMillisec
 }
 
 void QtServices::openLink(const std::string& target) { QDesktopServices::openUrl(QUrl(fromBytes(target))); }
+
+std::optional<std::vector<bool>> QtServices::chooseMaps(const std::vector<MapChoice>& maps) {
+  FindMapsDialog dialog(maps, QApplication::activeWindow());
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.chosen();
+}
 
 std::string QtServices::readRegistry(const std::string& key, const std::string& value) {
   return platform::readMachineRegistry(key, value);

@@ -22,6 +22,7 @@ class QtServices : public Services {
   std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) override;
   void openLink(const std::string& target) override;
   std::string readRegistry(const std::string& key, const std::string& value) override;
+  std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>& maps) override;
 };
 
 }  // namespace tarvex

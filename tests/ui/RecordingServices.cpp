@@ -44,6 +44,13 @@ std::optional<ProcessFailure> RecordingServices::startedProcessFailure(int) {
   return started.empty() ? std::nullopt : processFailure;
 }
 
+std::optional<std::vector<bool>> RecordingServices::chooseMaps(const std::vector<MapChoice>& maps) {
+  log.push_back("choose-maps:" + std::to_string(maps.size()));
+  offeredMaps = maps;
+  if (mapChoice && mapChoice->empty()) return std::vector<bool>(maps.size(), true);
+  return mapChoice;
+}
+
 void RecordingServices::openLink(const std::string& target) { log.push_back("link:" + target); }
 
 std::string RecordingServices::readRegistry(const std::string&, const std::string&) { return registryValue; }

@@ -23,6 +23,7 @@ class RecordingServices : public Services {
   std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) override;
   void openLink(const std::string& target) override;
   std::string readRegistry(const std::string& key, const std::string& value) override;
+  std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>& maps) override;
 
   // "message:TEXT", "sound:button4.wav", "prompt:TEXT", "dialog:TITLE|PRESET|FILTER", "start:...", "link:TARGET"
   std::vector<std::string> log;
@@ -31,6 +32,8 @@ class RecordingServices : public Services {
   std::deque<std::optional<std::string>> promptAnswers;  // nullopt: cancel
   std::deque<std::optional<std::string>> fileAnswers;
   std::string registryValue;
+  std::vector<MapChoice> offeredMaps;                    // what the last map choice offered
+  std::optional<std::vector<bool>> mapChoice;             // the answer; nullopt: cancel, empty: all
   std::string startError;
   std::optional<ProcessFailure> processFailure;  // how the started game ends
 
