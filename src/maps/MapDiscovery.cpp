@@ -164,7 +164,8 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
       for (const auto& name : entry.arenaTexts) {
         const auto text = archive ? archive->extract(name, kMaxArenaBytes, problem) : std::nullopt;
         if (!text) {
-          result.problems.push_back("The arenas of " + fromPath(entry.file) + " were skipped: " + problem + ".");
+          result.problems.push_back("The archive " + fromPath(entry.file) + " was skipped: " + problem + ".");
+          entry.newMaps.clear();
           break;
         }
         for (auto& arena : parseArenas(*text)) {

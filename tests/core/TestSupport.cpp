@@ -1,5 +1,7 @@
 #include "core/TestSupport.h"
 
+#include <zip.h>
+
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -7,6 +9,22 @@
 namespace fs = std::filesystem;
 
 namespace tarvex::test {
+
+bool writePk3(const fs::path& file, const std::vector<std::pair<std::string, std::string>>& entries) {
+  int error = 0;
+  zip* archive = zip_open(file.string().c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  if (!archive) return false;
+  for (const auto& [name, bytes] : entries) {
+    // The entries' bytes live until zip_close, which reads them.
+    zip_source_t* source = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
+    if (zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_RAW) < 0) {
+      zip_source_free(source);
+      zip_discard(archive);
+      return false;
+    }
+  }
+  return zip_close(archive) == 0;
+}
 
 TempFolder::TempFolder() {
   static std::mt19937_64 rng{std::random_device{}()};

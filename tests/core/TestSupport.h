@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "maps/MapCatalogue.h"
 
@@ -25,6 +27,9 @@ class TempFolder {
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
 std::string readFile(const std::filesystem::path& path);
 std::string golden(const std::string& name);  // a file of tests/data
+
+// A pk3 (zip) archive with these entries, in this order; false when it could not be made.
+bool writePk3(const std::filesystem::path& file, const std::vector<std::pair<std::string, std::string>>& entries);
 
 // A catalogue row with the given name and CTF flag, default limits.
 MapEntry row(const std::string& name, const std::string& flag = "0");

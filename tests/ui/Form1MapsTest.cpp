@@ -6,7 +6,11 @@
 #include <sys/stat.h>
 #endif
 
+#include <QTableWidget>
+
 #include "UiFixture.h"
+#include "core/TestSupport.h"
+#include "ui/FindMapsDialog.h"
 #include "maps/MapLimits.h"
 #include "maps/Rotation.h"
 
@@ -60,6 +64,8 @@ class Form1MapsTest : public QObject {
   void aReplacedPictureShowsAtTheNextClick();
   void changeAndSetDefaults();
   void changeBeforeAnyClickSaysNoMapSelected();
+  void findNewMapsAddsThemAndKeepsRotationAndLimits();
+  void theDialogListsTheMapsAllTickedAndGivesTheChoice();
 };
 
 void Form1MapsTest::installedMapsInCatalogueOrder() {
@@ -226,6 +232,56 @@ void Form1MapsTest::changeAndSetDefaults() {
     QCOMPARE(row.captureLimit, std::string("5"));
   }
   QCOMPARE(f.box("Custom_Frag_limit")->text(), QStringLiteral("20"));  // the shown map follows at once
+}
+
+void Form1MapsTest::findNewMapsAddsThemAndKeepsRotationAndLimits() {
+  MapsFixture f;
+  QVERIFY(test::writePk3(f.gameFolder / "BaseEF" / "zz-custom.pk3",
+                         {{"maps/custom1.bsp", "b"},
+                          {"maps/custom2.bsp", "b"},
+                          {"scripts/custom.arena", "{ map custom1 longname \"Custom One\" type \"ctf\" }"}}));
+  f.add(QStringLiteral("flag"));
+  clickItem(f.loaded, QStringLiteral("flag"));
+  f.box("Custom_Frag_limit")->setText(QStringLiteral("33"));
+  click(f.w.get(), "Set_Custom");
+  const std::string before = f.readFile(f.appFolder / "maps.ini");
+
+  // Cancel changes nothing.
+  f.services.clear();
+  f.services.mapChoice.reset();
+  click(f.w.get(), "find_maps");
+  QCOMPARE(f.services.offeredMaps.size(), std::size_t(2));
+  QCOMPARE(f.services.offeredMaps[0].caption, std::string("Custom One"));
+  QVERIFY(f.services.offeredMaps[0].ctf);
+  QCOMPARE(f.readFile(f.appFolder / "maps.ini"), before);
+
+  // Add the first only: it is in the map list at once, the rotation and limits stay.
+  f.services.mapChoice = std::vector<bool>{true, false};
+  click(f.w.get(), "find_maps");
+  QCOMPARE(f.services.messages().back(), std::string("1 map was added to the map list."));
+  QVERIFY(items(f.loaded).contains(QStringLiteral("custom1")));
+  QVERIFY(!items(f.loaded).contains(QStringLiteral("custom2")));
+  QCOMPARE(items(f.selected), QStringList{"flag"});
+  QCOMPARE(f.w->configuration().catalogue.find("flag")->fragLimit, std::string("33"));
+  QCOMPARE(f.w->configuration().catalogue.find("custom1")->ctfFlag, std::string("1"));
+  QCOMPARE(f.readFile(f.appFolder / "maps.ini.bak"), before);
+
+  // Nothing new is left but custom2; after adding it, nothing is found.
+  f.services.mapChoice = std::vector<bool>{};
+  click(f.w.get(), "find_maps");
+  f.services.clear();
+  click(f.w.get(), "find_maps");
+  QVERIFY(f.services.messages().back().starts_with("No new maps were found"));
+}
+
+void Form1MapsTest::theDialogListsTheMapsAllTickedAndGivesTheChoice() {
+  FindMapsDialog dialog({{"one", "One", true, "a.pk3", ""}, {"two", "Two", false, "b.pk3", ""}});
+  auto* table = child<QTableWidget>(&dialog, "FoundMaps");
+  QCOMPARE(table->rowCount(), 2);
+  QCOMPARE(table->item(0, 2)->text(), QStringLiteral("CTF"));
+  QCOMPARE(dialog.chosen(), (std::vector<bool>{true, true}));
+  table->item(1, 0)->setCheckState(Qt::Unchecked);
+  QCOMPARE(dialog.chosen(), (std::vector<bool>{true, false}));
 }
 
 void Form1MapsTest::changeBeforeAnyClickSaysNoMapSelected() {

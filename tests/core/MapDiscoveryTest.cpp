@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+#include <stb_image_write.h>
+#include <zip.h>
+
+#include <set>
+
+#include "core/TestSupport.h"
+#include "maps/MapDiscovery.h"
+#include "pk3/Arena.h"
+#include "pk3/Pk3Archive.h"
+#include "util/Text.h"
+
+namespace fs = std::filesystem;
+using namespace tarvex;
+
+namespace {
+void writePk3(const fs::path& file, const std::vector<std::pair<std::string, std::string>>& entries) {
+  ASSERT_TRUE(test::writePk3(file, entries));
+}
+
+std::string picture(int width, int height, bool png) {
+  std::vector<unsigned char> pixels(std::size_t(width * height * 3), 0x80);
+  std::string out;
+  const auto append = [](void* context, void* data, int size) {
+    static_cast<std::string*>(context)->append(static_cast<const char*>(data), std::size_t(size));
+  };
+  if (png) {
+    stbi_write_png_to_func(append, &out, width, height, 3, pixels.data(), width * 3);
+  } else {
+    stbi_write_tga_to_func(append, &out, width, height, 3, pixels.data());
+  }
+  return out;
+}
+
+struct GameFolder {
+  test::TempFolder app, game;
+  fs::path data() const { return game / "BaseEF"; }
+  GameFolder() { fs::create_directories(game / "BaseEF"); }
+};
+
+const MapProposal* proposal(const MapDiscovery& found, const std::string& name) {
+  for (const auto& map : found.maps)
+    if (equalsNoCase(map.entry.name, name)) return &map;
+  return nullptr;
+}
+}  // namespace
+
+TEST(MapDiscovery, NewMapsWithArenaNamesClassesPicturesAndTheLaterArchiveWinning) {
+  GameFolder g;
+  writePk3(g.data() / "a_first.pk3",
+           {{"maps/one.bsp", "bsp"},
+            {"maps/Two.bsp", "bsp"},
+            {"maps/known.bsp", "bsp"},
+            {"maps/sub/deeper.bsp", "bsp"},
+            {"scripts/one.arena", "// the first\n{\n map \"one\"\n longname \"First One\"\n type \"ffa ctf\" }\n"},
+            {"levelshots/one.tga", picture(64, 48, false)}});
+  writePk3(g.data() / "B_second.PK3", {{"MAPS/TWO.BSP", "bsp"}, {"levelshots/TWO.png", picture(32, 32, true)}});
+  test::writeFile(g.data() / "notes.txt", "not an archive");
+  test::writeFile(g.data() / "maps" / "loose.bsp", "bsp");
+  const MapDiscovery found = discoverMaps(g.data(), test::catalogueOf({test::row("KNOWN")}));
+  EXPECT_TRUE(found.problems.empty());
+  ASSERT_EQ(found.maps.size(), 3u);  // one, TWO (once, from the later archive), loose
+
+  const MapProposal* one = proposal(found, "one");
+  ASSERT_TRUE(one);
+  EXPECT_EQ(one->entry, (MapEntry{"a_first.pk3", "one", "First One", "a_first.pk3", "1", "\\one.jpg", "10", "0", "5"}));
+  const MapProposal* two = proposal(found, "two");
+  ASSERT_TRUE(two);
+  EXPECT_EQ(two->entry.name, "TWO");
+  EXPECT_EQ(two->entry.caption2, "B_second.PK3");
+  EXPECT_EQ(two->entry.ctfFlag, "0");
+  EXPECT_EQ(proposal(found, "loose")->entry.mapFile, "maps\\loose.bsp");
+  EXPECT_EQ(proposal(found, "loose")->entry.picture, "");
+
+  std::string problem;
+  const auto jpeg = proposalPicture(*one, problem);
+  ASSERT_TRUE(jpeg) << problem;
+  EXPECT_EQ(jpeg->substr(0, 2), "\xff\xd8");  // a JPEG
+  EXPECT_TRUE(proposalPicture(*two, problem));
+}
+
+TEST(MapDiscovery, HostileArchivesAreSkippedWithOneMessageNamingThem) {
+  GameFolder g;
+  writePk3(g.data() / "good.pk3", {{"maps/fine.bsp", "bsp"}});
+  std::string good = test::readFile(g.data() / "good.pk3");
+  test::writeFile(g.data() / "notazip.pk3", "PK\x03\x04 this is not a zip at all");
+  test::writeFile(g.data() / "truncated.pk3", good.substr(0, good.size() / 2));
+  writePk3(g.data() / "escape.pk3", {{"maps/esc.bsp", "bsp"}, {"../../evil.cfg", "bind x quit"}});
+  writePk3(g.data() / "absolute.pk3", {{"maps/abs.bsp", "bsp"}, {"/etc/evil", "x"}});
+  // A zip bomb: an arena text that inflates far past any real one.
+  writePk3(g.data() / "zbomb.pk3", {{"maps/boom.bsp", "bsp"}, {"scripts/boom.arena", std::string(3 << 20, ' ')}});
+  writePk3(g.data() / "names.pk3", {{"maps/bad\"name.bsp", "bsp"}, {"maps/semi;colon.bsp", "bsp"}});
+  const MapDiscovery found = discoverMaps(g.data(), {});
+  std::set<std::string> names;
+  for (const auto& map : found.maps) names.insert(map.entry.name);
+  // Unsafe names are never offered.
+  EXPECT_EQ(names, (std::set<std::string>{"fine"}));
+  ASSERT_EQ(found.problems.size(), 5u);
+  for (const char* file : {"notazip.pk3", "truncated.pk3", "escape.pk3", "absolute.pk3", "zbomb.pk3"}) {
+    EXPECT_EQ(std::count_if(found.problems.begin(), found.problems.end(),
+                            [&](const std::string& p) { return p.find(file) != std::string::npos; }),
+              1)
+        << file;
+  }
+  // Nothing of an archive is ever written but the pictures, into the picture folder.
+  EXPECT_FALSE(fs::exists(g.game / "evil.cfg"));
+}
+
+TEST(MapDiscovery, AnArchiveOfTooManyEntriesIsRefusedByItsDirectory) {
+  test::TempFolder folder;
+  int error = 0;
+  zip* archive = zip_open((folder / "huge.pk3").c_str(), ZIP_CREATE, &error);
+  ASSERT_NE(archive, nullptr);
+  for (std::size_t i = 0; i <= Pk3Archive::kMaxEntries; ++i)
+    zip_dir_add(archive, ("d" + std::to_string(i)).c_str(), ZIP_FL_ENC_RAW);
+  ASSERT_EQ(zip_close(archive), 0);
+  std::string problem;
+  EXPECT_FALSE(Pk3Archive::open(folder / "huge.pk3", problem));
+  EXPECT_NE(problem.find("entries"), std::string::npos);
+}
+
+TEST(MapDiscovery, AddingAppendsInTheCataloguesFormatKeepsABackupAndRespectsTheRoom) {
+  GameFolder g;
+  writePk3(g.data() / "custom.pk3",
+           {{"maps/c1.bsp", "b"}, {"maps/c2.bsp", "b"}, {"levelshots/c1.png", picture(20, 20, true)}});
+  // The last group of a hand-edited file lacks its separator line.
+  const std::string before = "head\r\n[start]\r\npak0.pk3\r\nold\r\nOld\r\nOne\r\n0\r\n\\old.jpg";
+  test::writeFile(g.app / "maps.ini", before);
+  const MapDiscovery found = discoverMaps(g.data(), loadCatalogueFile(g.app / "maps.ini").catalogue);
+  ASSERT_EQ(found.maps.size(), 2u);
+  const CatalogueAddition added = addToCatalogue(g.app / "maps.ini", g.app / "Map_Images", found.maps);
+  EXPECT_EQ(added.error, "");
+  EXPECT_EQ(added.added, 2u);
+  EXPECT_EQ(test::readFile(g.app / "maps.ini.bak"), before);
+  EXPECT_EQ(test::readFile(g.app / "maps.ini"),
+            before + "\r\n\r\ncustom.pk3\r\nc1\r\nc1\r\ncustom.pk3\r\n0\r\n\\c1.jpg\r\n\r\n"
+                     "custom.pk3\r\nc2\r\nc2\r\ncustom.pk3\r\n0\r\n\r\n\r\n");
+  const auto catalogue = loadCatalogueFile(g.app / "maps.ini").catalogue;
+  ASSERT_EQ(catalogue.rows.size(), 3u);
+  EXPECT_EQ(catalogue.rows[1].picture, "\\c1.jpg");
+  EXPECT_TRUE(fs::is_regular_file(g.app / "Map_Images" / "c1.jpg"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(g.app / "Map_Images"), {}), 1);
+  EXPECT_TRUE(discoverMaps(g.data(), catalogue).maps.empty());
+
+  // A full catalogue takes what fits and says how many were left out.
+  std::string full = "[start]\r\n";
+  for (std::size_t i = 0; i + 1 < kMaxCatalogueRows; ++i) full += "x.pk3\r\nm" + std::to_string(i) + "\r\n\r\n\r\n0\r\n\r\n\r\n";
+  test::writeFile(g.app / "maps.ini", full);
+  const CatalogueAddition partial = addToCatalogue(g.app / "maps.ini", g.app / "Map_Images", found.maps);
+  EXPECT_EQ(partial.added, 1u);
+  EXPECT_EQ(partial.leftOut, 1u);
+  EXPECT_NE(additionMessage(partial).find("at most 1000 maps"), std::string::npos);
+}
+
+TEST(Arenas, BlocksCommentsAndTypes) {
+  const auto arenas = parseArenas(
+      "/* all maps */ { map \"a\" longname \"A map\" type \"ffa tourney\" } // next\n{ map b type \"CTF team\" }\n{ map");
+  ASSERT_EQ(arenas.size(), 2u);
+  EXPECT_EQ(arenas[0].at("longname"), "A map");
+  EXPECT_FALSE(arenaOffersCtf(arenas[0]));
+  EXPECT_TRUE(arenaOffersCtf(arenas[1]));
+  EXPECT_FALSE(arenaOffersCtf({{"type", "ctfx"}}));
+}
+
+// The engine's own data, where the engine test installed it: every map is
+// found, with the class its arena gives.
+TEST(MapDiscovery, EveryMapOfTheEnginesRealArchives) {
+  const fs::path data = "/usr/lib/openarena-server/baseoa";
+  if (!fs::is_directory(data)) GTEST_SKIP() << "SKIPPED: openarena-server is not installed";
+  std::set<std::string> expected;
+  for (const auto& entry : fs::directory_iterator(data)) {
+    if (!endsWithNoCase(entry.path().string(), ".pk3")) continue;
+    std::string problem;
+    auto archive = Pk3Archive::open(entry.path(), problem);
+    ASSERT_TRUE(archive) << problem;
+    for (const auto& name : archive->names())
+      if (name.starts_with("maps/") && name.ends_with(".bsp") && name.find('/', 5) == std::string::npos)
+        expected.insert(lowerAscii(name.substr(5, name.size() - 9)));
+  }
+  const MapDiscovery found = discoverMaps(data, {});
+  EXPECT_TRUE(found.problems.empty());
+  std::set<std::string> names;
+  for (const auto& map : found.maps) names.insert(lowerAscii(map.entry.name));
+  EXPECT_EQ(names, expected);
+  EXPECT_EQ(proposal(found, "oa_ctf2")->entry.ctfFlag, "1");
+  EXPECT_EQ(proposal(found, "oa_dm1")->entry.ctfFlag, "0");
+  EXPECT_NE(proposal(found, "oa_dm1")->entry.caption1, "oa_dm1");  // its arena's long name
+}
