@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "platform/Platform.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -31,6 +32,7 @@ std::string executableFolder(const char* argv0) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  tarvex::platform::settleTimeZone();
 #ifdef _WIN32
   _setmode(_fileno(stdout), _O_BINARY);  // the script's CR LF pass through unchanged
 #endif

@@ -3,11 +3,13 @@
 #include <QDir>
 #include <QIcon>
 
+#include "platform/Platform.h"
 #include "ui/Convert.h"
 #include "ui/QtServices.h"
 #include "ui/TarvexApp.h"
 
 int main(int argc, char** argv) {
+  tarvex::platform::settleTimeZone();
   QApplication app(argc, argv);
   app.setApplicationName(QStringLiteral("Tarvex"));
   Q_INIT_RESOURCE(resources);

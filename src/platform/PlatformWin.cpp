@@ -53,6 +53,8 @@ std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) {
   return ProcessFailure{"exit code " + std::to_string(code), {}};
 }
 
+void settleTimeZone() {}
+
 std::string readMachineRegistry(const std::string& key, const std::string& value) {
   HKEY handle = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &handle) != ERROR_SUCCESS)
