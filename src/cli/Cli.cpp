@@ -12,6 +12,7 @@
 
 #include <nlohmann/json.hpp>
 #include "saves/SaveFile.h"
+#include "startup/DataFolder.h"
 #include "startup/GameFolder.h"
 #include "util/Files.h"
 #include "util/Text.h"
@@ -96,9 +97,10 @@ struct Options {
 // with add, appends them to maps.ini as the window's "Find New Maps" does.
 int findMaps(const Options& options, const MapCatalogue& catalogue, std::ostream& out, Services& services) {
   const std::filesystem::path appFolder = toPath(options.appFolder);
-  const PathIni ini = readPathIni(appFolder);
+  const std::filesystem::path dataFolder = dataFolderFor(appFolder);
+  const PathIni ini = readPathIni(dataFolder);
   if (ini.state != PathIniState::Known) {
-    services.message("The game folder is not known: " + fromPath(appFolder / kPathIniName) +
+    services.message("The game folder is not known: " + fromPath(dataFolder / kPathIniName) +
                      " is missing, unreadable or empty.  Please write the game folder as its first line, or name "
                      "another Tarvex folder with --app-folder.");
     return 1;
@@ -228,6 +230,7 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
 
   // The configuration the window holds right after its load step.
   const std::filesystem::path appFolder = toPath(options.appFolder);
+  const std::filesystem::path dataFolder = dataFolderFor(appFolder);  // path.ini and the save slots
   Configuration config;
   const std::filesystem::path catalogueFile = appFolder / "maps.ini";
   CatalogueLoad load = loadCatalogueFile(catalogueFile);
@@ -236,7 +239,7 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
   config.catalogue = std::move(load.catalogue);
 
   if (options.slot != 0 || !options.saveFile.empty()) {
-    const std::filesystem::path file = options.slot != 0 ? slotPath(appFolder, options.slot) : toPath(options.saveFile);
+    const std::filesystem::path file = options.slot != 0 ? slotPath(dataFolder, options.slot) : toPath(options.saveFile);
     const SaveRead read = restoreSaveFile(file, options.slot, config);
     if (read.outcome != RestoreOutcome::Restored) {
       services.message(read.message);
@@ -250,12 +253,12 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
     return findMaps(options, config.catalogue, out, services);
   }
   if (options.command == "maps") {
-    const PathIni ini = readPathIni(appFolder);
-    std::filesystem::path dataFolder;
-    if (ini.state == PathIniState::Known) dataFolder = findGameDataFolder(ini.gameFolder);
+    const PathIni ini = readPathIni(dataFolder);
+    std::filesystem::path gameData;
+    if (ini.state == PathIniState::Known) gameData = findGameDataFolder(ini.gameFolder);
     FolderListings folders;
     for (const auto& row : config.catalogue.rows) {
-      out << row.name << '\t' << installedText(ini.state == PathIniState::Known ? &dataFolder : nullptr, row, folders)
+      out << row.name << '\t' << installedText(ini.state == PathIniState::Known ? &gameData : nullptr, row, folders)
           << '\t'
           << classText(row) << "\tfrag " << row.fragLimit << "\ttime " << row.timeLimit << "\tcapture "
           << row.captureLimit << '\n';
@@ -270,7 +273,7 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
   }
   const auto launch = prepareLaunch(services, config);
   if (!launch) return 1;
-  switch (startPreparedLaunch(services, appFolder, *launch, Frontend::Console)) {
+  switch (startPreparedLaunch(services, dataFolder, *launch, Frontend::Console)) {
     case LaunchResult::Refused:
       return 1;
     case LaunchResult::NotStarted:
@@ -280,7 +283,7 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
   }
   // A game that ends within about a second was not launched.
   if (reportEarlyEnd(services, 1000)) return 3;
-  out << "Started " << commandLineText(launch->arguments) << " in " << readPathIni(appFolder).gameFolder << '\n';
+  out << "Started " << commandLineText(launch->arguments) << " in " << readPathIni(dataFolder).gameFolder << '\n';
   return 0;
 }
 

@@ -15,31 +15,31 @@ std::optional<PreparedLaunch> prepareLaunch(Services& services, const Configurat
 }
 
 namespace {
-std::string folderHint(Frontend frontend, const std::filesystem::path& appFolder) {
+std::string folderHint(Frontend frontend, const std::filesystem::path& dataFolder) {
   if (frontend == Frontend::Window) return "Please use \"Refind Game Path\" on the Advanced tab.";
-  return std::string("Please write the game folder as the first line of ") + fromPath(appFolder / kPathIniName) +
+  return std::string("Please write the game folder as the first line of ") + fromPath(dataFolder / kPathIniName) +
          ", or name another Tarvex folder with --app-folder.";
 }
 }  // namespace
 
-LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path& appFolder,
+LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path& dataFolder,
                                  const PreparedLaunch& launch, Frontend frontend) {
-  const PathIni ini = readPathIni(appFolder);
+  const PathIni ini = readPathIni(dataFolder);
   if (ini.state != PathIniState::Known) {
-    services.message("The game folder is not known: " + fromPath(appFolder / kPathIniName) +
-                     " is missing, unreadable or empty.  " + folderHint(frontend, appFolder));
+    services.message("The game folder is not known: " + fromPath(dataFolder / kPathIniName) +
+                     " is missing, unreadable or empty.  " + folderHint(frontend, dataFolder));
     return LaunchResult::Refused;
   }
   const std::string gameFolder = ini.gameFolder;
-  const std::filesystem::path dataFolder = findGameDataFolder(gameFolder);
-  const std::filesystem::path scriptPath = dataFolder / kScriptName;
+  const std::filesystem::path gameData = findGameDataFolder(gameFolder);
+  const std::filesystem::path scriptPath = gameData / kScriptName;
   std::error_code ec;
-  if (!std::filesystem::is_directory(dataFolder, ec)) {
-    services.message("Tarvex could not write the game script: the folder " + fromPath(dataFolder) +
-                     " does not exist.  " + folderHint(frontend, appFolder));
+  if (!std::filesystem::is_directory(gameData, ec)) {
+    services.message("Tarvex could not write the game script: the folder " + fromPath(gameData) +
+                     " does not exist.  " + folderHint(frontend, dataFolder));
     return LaunchResult::Refused;
   }
-  removeStaleTemporaries(dataFolder);
+  removeStaleTemporaries(gameData);
   // The script holds the console password.
   if (const std::string error = writeFileAtomic(scriptPath, launch.script, NewFileAccess::OwnerOnly);
       !error.empty()) {
@@ -60,11 +60,11 @@ LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path
   return LaunchResult::Started;
 }
 
-LaunchResult runLaunch(Services& services, const std::filesystem::path& appFolder, const Configuration& config,
+LaunchResult runLaunch(Services& services, const std::filesystem::path& dataFolder, const Configuration& config,
                        Frontend frontend) {
   const auto launch = prepareLaunch(services, config);
   if (!launch) return LaunchResult::Refused;
-  return startPreparedLaunch(services, appFolder, *launch, frontend);
+  return startPreparedLaunch(services, dataFolder, *launch, frontend);
 }
 
 bool reportEarlyEnd(Services& services, int waitMilliseconds) {

@@ -32,11 +32,12 @@ enum class LaunchResult { Refused, NotStarted, Started };
 // Reads the game folder from path.ini, writes the script into its BaseEF
 // folder and starts the game there. Each failure gets one message naming the
 // problem and the path and what to do about it.
-LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path& appFolder,
+// dataFolder holds path.ini.
+LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path& dataFolder,
                                  const PreparedLaunch& launch, Frontend frontend = Frontend::Window);
 
 // prepareLaunch, then startPreparedLaunch.
-LaunchResult runLaunch(Services& services, const std::filesystem::path& appFolder, const Configuration& config,
+LaunchResult runLaunch(Services& services, const std::filesystem::path& dataFolder, const Configuration& config,
                        Frontend frontend = Frontend::Window);
 
 // A game that ends at once with a failure was not launched: shows a message

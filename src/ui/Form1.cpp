@@ -91,8 +91,11 @@ constexpr std::pair<const char*, const char*> kSpokenNames[] = {
 
 }  // namespace
 
-Form1::Form1(Services& services, std::filesystem::path appFolder, QWidget* parent)
-    : QWidget(parent), services_(services), appFolder_(std::move(appFolder)) {
+Form1::Form1(Services& services, std::filesystem::path appFolder, std::filesystem::path dataFolder, QWidget* parent)
+    : QWidget(parent),
+      services_(services),
+      appFolder_(std::move(appFolder)),
+      dataFolder_(dataFolder.empty() ? appFolder_ : std::move(dataFolder)) {
   initResources();
   setObjectName(QStringLiteral("Form1"));
   // The layout was drawn for a small 8-point desktop font.
@@ -659,7 +662,7 @@ void Form1::load() {
   if (logo_->load(appFile("tx.gif"))) logo_->start();
   services_.playWave(appFile("cfiles.wav"));
 
-  const PathIni ini = readPathIni(appFolder_);
+  const PathIni ini = readPathIni(dataFolder_);
   const std::string gameFolder = ini.gameFolder;
   pathText_->setText(fromPathBytes(gameFolder));
 
@@ -676,7 +679,7 @@ void Form1::load() {
   }
   setAllLimits(catalogue_, {kDefaultFragLimit, kDefaultTimeLimit, kDefaultCaptureLimit});
 
-  const FileBytes slot1 = readFileHead(slotPath(appFolder_, 1), kDescriptionBytes);
+  const FileBytes slot1 = readFileHead(slotPath(dataFolder_, 1), kDescriptionBytes);
   const auto description = slot1.status == ReadStatus::Ok ? saveDescription(slot1.bytes) : std::nullopt;
   saveText_->setText(fromBytes(description.value_or(std::string())));
   saveSelect_->clear();
@@ -786,9 +789,9 @@ void Form1::applyGenericLimits() {
 
 void Form1::findNewMaps() {
   sound(1);
-  const PathIni ini = readPathIni(appFolder_);
+  const PathIni ini = readPathIni(dataFolder_);
   if (ini.state != PathIniState::Known) {
-    services_.message("The game folder is not known: " + fromPath(appFolder_ / kPathIniName) +
+    services_.message("The game folder is not known: " + fromPath(dataFolder_ / kPathIniName) +
                       " is missing, unreadable or empty.  Please use \"Refind Game Path\" first.");
     return;
   }
@@ -842,14 +845,14 @@ int Form1::selectedSlot() const {
 }
 
 void Form1::showSlotDescription() {
-  const FileBytes file = readFileHead(slotPath(appFolder_, selectedSlot()), kDescriptionBytes);
+  const FileBytes file = readFileHead(slotPath(dataFolder_, selectedSlot()), kDescriptionBytes);
   const auto description = file.status == ReadStatus::Ok ? saveDescription(file.bytes) : std::nullopt;
   saveText_->setText(fromBytes(description.value_or(std::string())));
 }
 
 void Form1::saveSlot() {
   const int slot = selectedSlot();
-  const std::filesystem::path file = slotPath(appFolder_, slot);
+  const std::filesystem::path file = slotPath(dataFolder_, slot);
   // The old content stays until the new file is complete: a cancelled prompt
   // still saves (with an empty description), a crash or full disk loses nothing.
   std::string description = services_.prompt(kSavePrompt, kSavePromptTitle, kSavePromptPreset).value_or(std::string());
@@ -876,7 +879,7 @@ void Form1::saveSlot() {
 
 void Form1::loadSlot() {
   const int slot = selectedSlot();
-  const std::filesystem::path file = slotPath(appFolder_, slot);
+  const std::filesystem::path file = slotPath(dataFolder_, slot);
   Configuration config = configuration();
   const SaveRead read = restoreSaveFile(file, slot, config);
   const RestoreOutcome outcome = read.outcome;
@@ -902,7 +905,7 @@ void Form1::loadSlot() {
 // ---- launch ----
 
 void Form1::engage() {
-  if (runLaunch(services_, appFolder_, configuration()) != LaunchResult::Started) return;
+  if (runLaunch(services_, dataFolder_, configuration()) != LaunchResult::Started) return;
   services_.playWave(appFile("stegize.wav"));
   // A game that has already ended with a failure was not launched: say so and stay.
   if (reportEarlyEnd(services_, 0)) return;

@@ -27,7 +27,10 @@ class RotationModel;
 class Form1 : public QWidget {
   Q_OBJECT
  public:
-  Form1(Services& services, std::filesystem::path appFolder, QWidget* parent = nullptr);
+  // appFolder: the program's own files; dataFolder: path.ini and the save
+  // slots (the program folder unless that is read-only).
+  Form1(Services& services, std::filesystem::path appFolder, std::filesystem::path dataFolder = {},
+        QWidget* parent = nullptr);
   ~Form1() override;
 
   // The load step: logo, folders, start-up sound, game folder, catalogue,
@@ -97,6 +100,7 @@ class Form1 : public QWidget {
 
   Services& services_;
   std::filesystem::path appFolder_;
+  std::filesystem::path dataFolder_;
   std::string appFolderText_;
   MapCatalogue catalogue_;
   std::int16_t addedMapCount_ = 0;

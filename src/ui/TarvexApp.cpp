@@ -1,5 +1,6 @@
 #include "ui/TarvexApp.h"
 
+#include "startup/DataFolder.h"
 #include "startup/GameFolder.h"
 #include "ui/Convert.h"
 #include "ui/Form1.h"
@@ -18,7 +19,7 @@ constexpr const char* kDialogFilter = "stvoyHM.exe (stvoyHM.exe)";
 }  // namespace
 
 TarvexApp::TarvexApp(Services& services, std::filesystem::path appFolder)
-    : services_(services), appFolder_(std::move(appFolder)) {}
+    : services_(services), appFolder_(std::move(appFolder)), dataFolder_(dataFolderFor(appFolder_)) {}
 
 TarvexApp::~TarvexApp() {
   delete form1_.data();
@@ -27,16 +28,16 @@ TarvexApp::~TarvexApp() {
 
 void TarvexApp::start() {
   // What a killed Tarvex left half-written is never the real file: remove it.
-  removeStaleTemporaries(appFolder_);
-  removeStaleTemporaries(appFolder_ / "save");
+  removeStaleTemporaries(dataFolder_);
+  removeStaleTemporaries(dataFolder_ / "save");
   gate();
 }
 
 void TarvexApp::gate() {
-  PathIni ini = readPathIni(appFolder_);
+  PathIni ini = readPathIni(dataFolder_);
   if (ini.state == PathIniState::Missing) {
-    if (const std::string error = createEmptyPathIni(appFolder_); !error.empty()) {
-      services_.message("Tarvex could not create " + fromPath(appFolder_ / kPathIniName) + " (" + error +
+    if (const std::string error = createEmptyPathIni(dataFolder_); !error.empty()) {
+      services_.message("Tarvex could not create " + fromPath(dataFolder_ / kPathIniName) + " (" + error +
                         ").  The game folder cannot be remembered.");
       openMainWindow();
       return;
@@ -69,8 +70,8 @@ std::string TarvexApp::writeFolder(const std::string& executable) {
   const std::string folder = folderOfExecutable(executable, kSeparator);
   if (folder.empty()) return {};
   const std::string line = folder + kSeparator;
-  if (const std::string error = writePathIni(appFolder_, line); !error.empty()) {
-    services_.message("Tarvex could not write " + fromPath(appFolder_ / kPathIniName) + " (" + error + ").");
+  if (const std::string error = writePathIni(dataFolder_, line); !error.empty()) {
+    services_.message("Tarvex could not write " + fromPath(dataFolder_ / kPathIniName) + " (" + error + ").");
     return {};
   }
   return line;
@@ -88,7 +89,7 @@ void TarvexApp::showForm2(const std::string& folder) {
 }
 
 void TarvexApp::openMainWindow() {
-  auto* window = new Form1(services_, appFolder_);
+  auto* window = new Form1(services_, appFolder_, dataFolder_);
   connect(window, &Form1::refindRequested, this, &TarvexApp::onRefind);
   connect(window, &Form1::launched, this, &TarvexApp::onLaunched);
   window->load();
@@ -104,15 +105,15 @@ void TarvexApp::onNo() {
   std::string folder;
   if (chosen) {
     folder = writeFolder(*chosen);
-  } else if (const std::string error = createEmptyPathIni(appFolder_); !error.empty()) {
-    services_.message("Tarvex could not write " + fromPath(appFolder_ / kPathIniName) + " (" + error + ").");
+  } else if (const std::string error = createEmptyPathIni(dataFolder_); !error.empty()) {
+    services_.message("Tarvex could not write " + fromPath(dataFolder_ / kPathIniName) + " (" + error + ").");
   }
   showForm2(folder);
 }
 
 void TarvexApp::onRefind() {
   std::error_code ec;
-  std::filesystem::remove(appFolder_ / kPathIniName, ec);
+  std::filesystem::remove(dataFolder_ / kPathIniName, ec);
   QPointer<Form1> old = form1_;
   form1_ = nullptr;
   gate();

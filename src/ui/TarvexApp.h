@@ -41,6 +41,7 @@ class TarvexApp : public QObject {
 
   Services& services_;
   std::filesystem::path appFolder_;
+  std::filesystem::path dataFolder_;  // path.ini and the save slots
   QPointer<Form1> form1_;
   QPointer<Form2> form2_;
 };

@@ -169,6 +169,26 @@ TEST(Cli, AGameThatCannotStartOrEndsAtOnceExitsThreeAfterTheScriptWasWritten) {
   EXPECT_NE(r.err.find("--app-folder"), std::string::npos);
 }
 
+TEST(Cli, AProgramFolderTheUserCannotWriteIsReadThroughTheUsersFolder) {
+  namespace fs = std::filesystem;
+  CliFixture f;
+  Configuration config = f.loaded();
+  config.rotation.maps = {"hm_borg1"};
+  f.saveSlot(6, config);
+  test::TempFolder user;
+  setenv("XDG_DATA_HOME", user.path().c_str(), 1);
+  for (const fs::path& folder : {f.app / "save", f.app.path()})
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+  const CliRun r = f.run({"launch", "--slot", "6"});
+  for (const fs::path& folder : {f.app.path(), f.app / "save"}) fs::permissions(folder, fs::perms::owner_all);
+  unsetenv("XDG_DATA_HOME");
+  EXPECT_EQ(r.status, 0) << r.err;
+  // The window's path.ini and slots were taken over into the user's folder, as the window does.
+  EXPECT_EQ(test::readFile(user / "tarvex" / "path.ini"), f.game.path().string() + "/\r\n");
+  EXPECT_TRUE(fs::exists(user / "tarvex" / "save" / "save6.sav"));
+  EXPECT_EQ(fs::status(user / "tarvex" / "save" / "save6.sav").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+}
+
 TEST(Cli, MapsListsNameInstalledClassAndRestoredLimits) {
   CliFixture f;
   std::filesystem::remove(f.game / "BaseEF" / "pak0.pk3");

@@ -38,6 +38,7 @@ class StartupLaunchTest : public QObject {
   void rootExecutableGivesTwoSeparators();
   void noAsksAgainAndRewritesPathIni();
   void pathIniThatCannotBeCreatedIsReported();
+  void aProgramFolderTheUserCannotWriteKeepsPathAndSlotsInTheUsersFolder();
   void refindRunsDiscoveryAndReplacesTheWindow();
   void loadStepPlaysStartupSoundAndSurvivesMissingFiles();
   void emptyRotationWithCtfShowsOnlyNoMaps();
@@ -146,13 +147,51 @@ void StartupLaunchTest::noAsksAgainAndRewritesPathIni() {
 
 void StartupLaunchTest::pathIniThatCannotBeCreatedIsReported() {
   UiFixture f(false);
-  const auto nowhere = f.appFolder / "not-a-folder";
-  TarvexApp app(f.services, nowhere);
+  // A program folder that cannot be written, and a user folder that cannot be made.
+  std::filesystem::permissions(f.appFolder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  f.writeFile(f.appFolder.parent_path() / "a-file", "x");
+  qputenv("XDG_DATA_HOME", QByteArray::fromStdString((f.appFolder.parent_path() / "a-file").string()));
+  TarvexApp app(f.services, f.appFolder);
   app.start();
+  qunsetenv("XDG_DATA_HOME");
+  std::filesystem::permissions(f.appFolder, std::filesystem::perms::owner_all);
   QVERIFY(!f.services.messages().empty());
   QVERIFY(f.services.messages()[0].find("path.ini") != std::string::npos);
   QVERIFY(app.mainWindow() && app.mainWindow()->isVisible());  // discovery abandoned, the window opens
-  QVERIFY(!std::filesystem::exists(nowhere));
+}
+
+void StartupLaunchTest::aProgramFolderTheUserCannotWriteKeepsPathAndSlotsInTheUsersFolder() {
+  UiFixture f;
+  namespace fs = std::filesystem;
+  const fs::path user = f.appFolder.parent_path() / "user-data";
+  const std::string shippedSlot = f.readFile(f.appFolder / "save" / "save4.sav");
+  for (const fs::path& folder : {f.appFolder / "save", f.appFolder})
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+  qputenv("XDG_DATA_HOME", QByteArray::fromStdString(user.string()));
+  {
+    TarvexApp app(f.services, f.appFolder);
+    app.start();
+    // The game folder found before is still known: the window opens with its maps.
+    QPointer<Form1> w = app.mainWindow();
+    QVERIFY(w);
+    QCOMPARE(f.readFile(user / "tarvex" / "path.ini"), f.gameFolderText() + "\r\n");
+    QVERIFY(!child<QListWidget>(w, "LoadedMaps")->findItems(QStringLiteral("hm_borg1"), Qt::MatchExactly).isEmpty());
+    // A save goes to the user's folder; the shipped slot stays as it was.
+    auto* select = child<QComboBox>(w, "save_select");
+    reveal(select);
+    select->setCurrentIndex(3);
+    f.services.promptAnswers.push_back("mine");
+    click(w, "Save");
+    QCOMPARE(f.services.messages().back(), std::string(kSavedMessage));
+    QVERIFY(f.readFile(user / "tarvex" / "save" / "save4.sav").starts_with("Save File #4\r\nmine\r\n"));
+    QCOMPARE(f.readFile(f.appFolder / "save" / "save4.sav"), shippedSlot);
+    click(w, "AllMaps");
+    f.services.clear();
+    click(w, "Engage");
+    QCOMPARE(f.services.started.size(), std::size_t(1));
+  }
+  qunsetenv("XDG_DATA_HOME");
+  for (const fs::path& folder : {f.appFolder, f.appFolder / "save"}) fs::permissions(folder, fs::perms::owner_all);
 }
 
 void StartupLaunchTest::refindRunsDiscoveryAndReplacesTheWindow() {
