@@ -113,17 +113,6 @@ TEST(Cli, RefusalsAndUnusableSlotsExitOneWithTheWindowsMessage) {
   EXPECT_TRUE(f.services.started.empty());
 }
 
-TEST(Cli, OneVsOneNoteGoesToStandardErrorAndRenderingGoesOn) {
-  CliFixture f;
-  Configuration config = f.loaded();
-  config.rotation.maps = {"hm_voy1"};
-  config.settings.select("game_1v1");
-  f.saveSlot(1, config);
-  const CliRun r = f.run({"render", "--slot", "1"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, std::string(kOneVsOneNote) + "\n");
-  EXPECT_NE(r.out.find("set g_gametype 1"), std::string::npos);
-}
 
 TEST(Cli, LaunchWritesTheScriptAndStartsTheSavedServerType) {
   CliFixture f;

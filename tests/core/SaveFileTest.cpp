@@ -63,11 +63,6 @@ TEST(SaveFile, KnownConfigurationIsWrittenByteForByte) {
   EXPECT_EQ(splitLines(file).size(), 179u);
 }
 
-TEST(SaveFile, RestoringTheKnownFileGivesTheSameConfiguration) {
-  Configuration restored{ServerSettings(), {}, twelveMaps()};
-  ASSERT_EQ(restoreSave(test::golden("save_known.sav"), restored), RestoreOutcome::Restored);
-  EXPECT_EQ(restored, knownConfiguration());
-}
 
 TEST(SaveFile, RandomConfigurationsSurviveARoundTrip) {
   std::mt19937 rng(2024);

@@ -41,12 +41,8 @@ class StartupLaunchTest : public QObject {
   void aProgramFolderTheUserCannotWriteKeepsPathAndSlotsInTheUsersFolder();
   void refindRunsDiscoveryAndReplacesTheWindow();
   void loadStepPlaysStartupSoundAndSurvivesMissingFiles();
-  void emptyRotationWithCtfShowsOnlyNoMaps();
-  void ctfRefusalWritesNothing();
-  void oneVsOneNotesThenLaunches();
   void serverTypesCommandLines_data();
   void serverTypesCommandLines();
-  void unsafeValueIsRefused();
   void aGameThatEndsAtOnceIsReportedAndTheWindowStays();
   void missingGameIsReportedAndTheWindowStays();
 };
@@ -228,51 +224,8 @@ void StartupLaunchTest::loadStepPlaysStartupSoundAndSurvivesMissingFiles() {
   QCOMPARE(child<QComboBox>(&window, "save_select")->count(), 9);
 }
 
-void StartupLaunchTest::emptyRotationWithCtfShowsOnlyNoMaps() {
-  UiFixture f;
-  auto w = f.loadedWindow();
-  click(w.get(), "Game_CTF");
-  click(w.get(), "game_1v1");
-  f.services.clear();
-  click(w.get(), "Engage");
-  QCOMPARE(f.services.log, std::vector<std::string>{"message:! No Maps Selected !"});
-  QVERIFY(w->isVisible());
-}
 
-void StartupLaunchTest::ctfRefusalWritesNothing() {
-  UiFixture f;
-  auto w = f.loadedWindow();
-  click(w.get(), "AllMaps");  // Holomatch maps first
-  click(w.get(), "Game_CTF");
-  f.services.clear();
-  click(w.get(), "Engage");
-  QCOMPARE(f.services.log, std::vector<std::string>{"message:" + std::string(kCtfLaunchMessage)});
-  QVERIFY(!std::filesystem::exists(f.gameFolder / "BaseEF" / "tarvex.cfg"));
-  QVERIFY(f.services.started.empty());
-}
 
-void StartupLaunchTest::oneVsOneNotesThenLaunches() {
-  UiFixture f;
-  TarvexApp app(f.services, f.appFolder);
-  app.start();
-  QPointer<Form1> w = app.mainWindow();
-  clickItem(child<QListWidget>(w, "LoadedMaps"), QStringLiteral("hm_voy1"));
-  click(w, "b_add_map");
-  click(w, "b_add_map");
-  click(w, "game_1v1");
-  QSignalSpy finished(&app, &TarvexApp::finished);
-  f.services.clear();
-  click(w, "Engage");
-  QCOMPARE(f.services.log.size(), std::size_t(3));
-  QCOMPARE(f.services.log[0], "message:" + std::string(kOneVsOneNote));
-  QVERIFY(f.services.log[1].rfind("start:", 0) == 0);
-  QCOMPARE(f.services.log[2], std::string("sound:stegize.wav"));
-  const std::string script = f.readFile(f.gameFolder / "BaseEF" / "tarvex.cfg");
-  QVERIFY(script.find("Set m2 \"fraglimit 10; timelimit 0; capturelimit 5; map hm_voy1; set nextmap vstr m1\"") !=
-          std::string::npos);
-  QCOMPARE(finished.count(), 1);
-  QTRY_VERIFY(!w);  // every window closed
-}
 
 void StartupLaunchTest::serverTypesCommandLines_data() {
   QTest::addColumn<QString>("type");
@@ -314,18 +267,6 @@ void StartupLaunchTest::serverTypesCommandLines() {
   if (network) QVERIFY(script.find("+seta net_port 27660\r\nset g_gametype") != std::string::npos);
 }
 
-void StartupLaunchTest::unsafeValueIsRefused() {
-  UiFixture f;
-  auto w = f.loadedWindow();
-  click(w.get(), "AllMaps");
-  child<QLineEdit>(w.get(), "Server_Name")->setText(QStringLiteral("a\"; quit; \"b"));
-  f.services.clear();
-  click(w.get(), "Engage");
-  QCOMPARE(f.services.messages().size(), std::size_t(1));
-  QVERIFY(f.services.messages()[0].find("Server_Name") != std::string::npos);
-  QVERIFY(!std::filesystem::exists(f.gameFolder / "BaseEF" / "tarvex.cfg"));
-  QVERIFY(w->isVisible());
-}
 
 void StartupLaunchTest::missingGameIsReportedAndTheWindowStays() {
   UiFixture f;
