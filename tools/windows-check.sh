@@ -8,18 +8,16 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cat > "$work/mingw.cmake" <<'CMAKE'
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-CMAKE
-cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE="$work/mingw.cmake" -DTARVEX_BUILD_UI=OFF \
-  -DTARVEX_BUILD_TESTS=OFF -DCMAKE_EXE_LINKER_FLAGS="-static" >/dev/null
-cmake --build build-windows -j2 --target tarvex-cli tarvex_data
+libzip=$(bash tools/windows-libzip.sh)  # also writes the toolchain file beside it
+cmake -S . -B build-windows-cli -DCMAKE_TOOLCHAIN_FILE="$(dirname "$libzip")/mingw-toolchain.cmake" -DTARVEX_BUILD_UI=OFF \
+  -DTARVEX_BUILD_TESTS=OFF -Dlibzip_DIR="$libzip/lib/cmake/libzip" >/dev/null
+cmake --build build-windows-cli -j2 --target tarvex-cli tarvex_data
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all
 wine=$(command -v wine || echo /usr/lib/wine/wine64)
 app="$work/app"
-cp -r build-windows/program "$app"
+cp -r build-windows-cli/program "$app"
+cp "$libzip/bin/libzip.dll" /usr/x86_64-w64-mingw32/lib/zlib1.dll /usr/lib/gcc/x86_64-w64-mingw32/12-posix/libstdc++-6.dll \
+  /usr/lib/gcc/x86_64-w64-mingw32/12-posix/libgcc_s_seh-1.dll /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$app/"
 mkdir -p "$WINEPREFIX/drive_c/Games/EF/BaseEF"
 "$wine" cmd /c exit >/dev/null 2>&1 || true  # creates the prefix
 touch "$WINEPREFIX/drive_c/Games/EF/BaseEF/pak0.pk3"

@@ -15,6 +15,7 @@ if [ -f "$prefix/.complete" ]; then
   exit 0
 fi
 cd "$(dirname "$0")/.."
+repo=$(pwd)
 bash tools/install-deps.sh g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix ninja-build dpkg-dev xz-utils
 version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
 mkdir -p "$cache/src"
@@ -33,18 +34,7 @@ if [ ! -d qtbase ]; then
   tar -xf qt6-base_*.orig.tar.xz -C qtbase.tmp --strip-components=1
   mv qtbase.tmp qtbase
 fi
-cat > "$cache/mingw-toolchain.cmake" <<'CMAKE'
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-CMAKE
+bash "$repo/tools/windows-toolchain.sh" "$cache"
 # The +dfsg source has no wintab: tablet events off. OpenGL stays on (dynamic):
 # the Windows platform plugin of this version does not build without it.
 cmake -S qtbase -B build -G Ninja -DCMAKE_TOOLCHAIN_FILE="$cache/mingw-toolchain.cmake" \

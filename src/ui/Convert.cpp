@@ -12,9 +12,24 @@
 namespace tarvex {
 
 #ifdef _WIN32
-QString fromBytes(const std::string& bytes) { return QString::fromLocal8Bit(bytes.data(), qsizetype(bytes.size())); }
+// The system's ANSI code page, byte for byte: every byte (a NUL too) is one
+// character and comes back as itself.
+QString fromBytes(const std::string& bytes) {
+  if (bytes.empty()) return {};
+  const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), nullptr, 0);
+  std::wstring wide(std::size_t(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), wide.data(), n);
+  return QString::fromStdWString(wide);
+}
 
-std::string toBytes(const QString& text) { return text.toLocal8Bit().toStdString(); }
+std::string toBytes(const QString& text) {
+  if (text.isEmpty()) return {};
+  const std::wstring wide = text.toStdWString();
+  const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string bytes(std::size_t(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), bytes.data(), n, nullptr, nullptr);
+  return bytes;
+}
 
 bool isGameCharacter(QChar character) {
   const wchar_t wide = wchar_t(character.unicode());

@@ -23,6 +23,27 @@ const std::string kDialog = "dialog:Locate \"StvoyHM\" Executable|stvoyHM.exe|st
 
 std::string pathIni(const UiFixture& f) { return f.readFile(f.appFolder / "path.ini"); }
 
+// A path of the examples as the platform writes it: /games/EF/ is C:\games\EF\ on Windows.
+std::string osPath(std::string path) {
+#ifdef _WIN32
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return "C:" + path;
+#else
+  return path;
+#endif
+}
+
+// The user's data folder of the test's own, as each platform names it.
+void setUserDataHome(const std::filesystem::path& folder) {
+  qputenv("XDG_DATA_HOME", QByteArray::fromStdString(folder.string()));
+  qputenv("APPDATA", QByteArray::fromStdString((folder / "tarvex").parent_path().string()));
+}
+void unsetUserDataHome() {
+  qunsetenv("XDG_DATA_HOME");
+  qunsetenv("APPDATA");
+}
+
 QString form2Path(TarvexApp& app) { return child<QLineEdit>(app.gameFolderDialog(), "Path")->text(); }
 }  // namespace
 
@@ -59,13 +80,13 @@ void StartupLaunchTest::knownFolderOpensTheMainWindowAtOnce() {
 
 void StartupLaunchTest::firstStartTakesTheRegistryFolder() {
   UiFixture f(false);
-  f.services.registryValue = "/games/EF/stvoyHM.exe";
+  f.services.registryValue = osPath("/games/EF/stvoyHM.exe");
   {
     TarvexApp app(f.services, f.appFolder);
     app.start();
-    QCOMPARE(pathIni(f), std::string("/games/EF/\r\n"));
+    QCOMPARE(pathIni(f), osPath("/games/EF/") + "\r\n");
     QVERIFY(!app.mainWindow());
-    QCOMPARE(form2Path(app), QStringLiteral("/games/EF/"));
+    QCOMPARE(form2Path(app), QString::fromStdString(osPath("/games/EF/")));
     QVERIFY(f.services.messages().empty());
     click(app.gameFolderDialog(), "Yes");
     QVERIFY(app.mainWindow() && app.mainWindow()->isVisible());
@@ -79,20 +100,20 @@ void StartupLaunchTest::firstStartTakesTheRegistryFolder() {
 
 void StartupLaunchTest::registryValueWithTrailingNul() {
   UiFixture f(false);
-  f.services.registryValue = std::string("/games/EF/stvoyHM.exe\0", 22);
+  f.services.registryValue = osPath("/games/EF/stvoyHM.exe") + std::string(1, '\0');
   TarvexApp app(f.services, f.appFolder);
   app.start();
-  QCOMPARE(pathIni(f), std::string("/games/EF/\r\n"));
+  QCOMPARE(pathIni(f), osPath("/games/EF/") + "\r\n");
 }
 
 void StartupLaunchTest::withoutRegistryTheUserLocatesTheGame() {
   UiFixture f(false);
-  f.services.fileAnswers.push_back("/opt/ef/stvoyHM.exe");
+  f.services.fileAnswers.push_back(osPath("/opt/ef/stvoyHM.exe"));
   TarvexApp app(f.services, f.appFolder);
   app.start();
   QCOMPARE(f.services.log, (std::vector<std::string>{kNotInRegistry, kDialog}));
-  QCOMPARE(pathIni(f), std::string("/opt/ef/\r\n"));
-  QCOMPARE(form2Path(app), QStringLiteral("/opt/ef/"));
+  QCOMPARE(pathIni(f), osPath("/opt/ef/") + "\r\n");
+  QCOMPARE(form2Path(app), QString::fromStdString(osPath("/opt/ef/")));
 }
 
 void StartupLaunchTest::cancelledDialogWritesNoFolder() {
@@ -110,14 +131,17 @@ void StartupLaunchTest::cancelledDialogWritesNoFolder() {
 void StartupLaunchTest::emptyFirstLineRunsDiscovery() {
   UiFixture f;
   f.writeFile(f.appFolder / "path.ini", "\r\nsomething\r\n");
-  f.services.registryValue = "/g/stvoyHM.exe";
+  f.services.registryValue = osPath("/g/stvoyHM.exe");
   TarvexApp app(f.services, f.appFolder);
   app.start();
-  QCOMPARE(pathIni(f), std::string("/g/\r\n"));
+  QCOMPARE(pathIni(f), osPath("/g/") + "\r\n");
   QVERIFY(!app.mainWindow());
 }
 
 void StartupLaunchTest::rootExecutableGivesTwoSeparators() {
+#ifdef _WIN32
+  QSKIP("a Unix root folder");
+#endif
   UiFixture f(false);
   f.services.fileAnswers.push_back("/stvoyHM.exe");
   TarvexApp app(f.services, f.appFolder);
@@ -127,16 +151,16 @@ void StartupLaunchTest::rootExecutableGivesTwoSeparators() {
 
 void StartupLaunchTest::noAsksAgainAndRewritesPathIni() {
   UiFixture f(false);
-  f.services.registryValue = "/first/stvoyHM.exe";
+  f.services.registryValue = osPath("/first/stvoyHM.exe");
   TarvexApp app(f.services, f.appFolder);
   app.start();
   f.services.clear();
-  f.services.fileAnswers.push_back("/second/stvoyHM.exe");
+  f.services.fileAnswers.push_back(osPath("/second/stvoyHM.exe"));
   click(app.gameFolderDialog(), "No");
   QCOMPARE(f.services.log,
            (std::vector<std::string>{"message:Please locate the Tarvex Executable (stvoyHM.exe)", kDialog}));
-  QCOMPARE(pathIni(f), std::string("/second/\r\n"));
-  QCOMPARE(form2Path(app), QStringLiteral("/second/"));
+  QCOMPARE(pathIni(f), osPath("/second/") + "\r\n");
+  QCOMPARE(form2Path(app), QString::fromStdString(osPath("/second/")));
   QVERIFY(app.gameFolderDialog()->isVisible());
   QVERIFY(!app.mainWindow());
 }
@@ -146,10 +170,10 @@ void StartupLaunchTest::pathIniThatCannotBeCreatedIsReported() {
   // A program folder that cannot be written, and a user folder that cannot be made.
   std::filesystem::permissions(f.appFolder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   f.writeFile(f.appFolder.parent_path() / "a-file", "x");
-  qputenv("XDG_DATA_HOME", QByteArray::fromStdString((f.appFolder.parent_path() / "a-file").string()));
+  setUserDataHome(f.appFolder.parent_path() / "a-file");
   TarvexApp app(f.services, f.appFolder);
   app.start();
-  qunsetenv("XDG_DATA_HOME");
+  unsetUserDataHome();
   std::filesystem::permissions(f.appFolder, std::filesystem::perms::owner_all);
   QVERIFY(!f.services.messages().empty());
   QVERIFY(f.services.messages()[0].find("path.ini") != std::string::npos);
@@ -163,7 +187,7 @@ void StartupLaunchTest::aProgramFolderTheUserCannotWriteKeepsPathAndSlotsInTheUs
   const std::string shippedSlot = f.readFile(f.appFolder / "save" / "save4.sav");
   for (const fs::path& folder : {f.appFolder / "save", f.appFolder})
     fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
-  qputenv("XDG_DATA_HOME", QByteArray::fromStdString(user.string()));
+  setUserDataHome(user);
   {
     TarvexApp app(f.services, f.appFolder);
     app.start();
@@ -186,26 +210,26 @@ void StartupLaunchTest::aProgramFolderTheUserCannotWriteKeepsPathAndSlotsInTheUs
     click(w, "Engage");
     QCOMPARE(f.services.started.size(), std::size_t(1));
   }
-  qunsetenv("XDG_DATA_HOME");
+  unsetUserDataHome();
   for (const fs::path& folder : {f.appFolder, f.appFolder / "save"}) fs::permissions(folder, fs::perms::owner_all);
 }
 
 void StartupLaunchTest::refindRunsDiscoveryAndReplacesTheWindow() {
   UiFixture f;
-  f.services.registryValue = "/found/stvoyHM.exe";
+  f.services.registryValue = osPath("/found/stvoyHM.exe");
   TarvexApp app(f.services, f.appFolder);
   app.start();
   QPointer<Form1> first = app.mainWindow();
   f.services.clear();
   click(first, "refind_path");
   QCOMPARE(f.services.log, std::vector<std::string>{"sound:button4.wav"});  // registry found: no message, no dialog
-  QCOMPARE(pathIni(f), std::string("/found/\r\n"));
+  QCOMPARE(pathIni(f), osPath("/found/") + "\r\n");
   QVERIFY(app.gameFolderDialog()->isVisible());
-  QCOMPARE(form2Path(app), QStringLiteral("/found/"));
+  QCOMPARE(form2Path(app), QString::fromStdString(osPath("/found/")));
   QTRY_VERIFY(!first);  // closed and gone
   click(app.gameFolderDialog(), "Yes");
   QVERIFY(app.mainWindow());
-  QCOMPARE(child<QLineEdit>(app.mainWindow(), "PathText")->text(), QStringLiteral("/found/"));
+  QCOMPARE(child<QLineEdit>(app.mainWindow(), "PathText")->text(), QString::fromStdString(osPath("/found/")));
 }
 
 void StartupLaunchTest::loadStepPlaysStartupSoundAndSurvivesMissingFiles() {
