@@ -4,6 +4,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "util/Files.h"
+
 namespace fs = std::filesystem;
 
 namespace tarvex::test {
@@ -26,7 +28,7 @@ UiFixture::UiFixture(bool installGame) {
   }
 }
 
-std::string UiFixture::gameFolderText() const { return gameFolder.string() + "/"; }
+std::string UiFixture::gameFolderText() const { return gameFolder.string() + kSeparator; }
 
 void UiFixture::writeFile(const fs::path& path, const std::string& bytes) const {
   std::ofstream(path, std::ios::binary) << bytes;
