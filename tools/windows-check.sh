@@ -1,32 +1,89 @@
 #!/usr/bin/env bash
-# Cross-compiles the core, the platform layer and tarvex-cli for Windows with
-# MinGW and runs tarvex-cli under Wine on a stand-in game folder in a scratch
-# Wine prefix: a check of the Windows code paths (backslash folders, the
-# registry API, CreateProcess) without a Windows machine. Debian packages:
-# g++-mingw-w64-x86-64-posix wine64.
+# Tarvex on Windows code, under Wine: builds the Windows program folder
+# (tools/windows-build.sh), runs the window tests built for Windows on the
+# offscreen platform, tries tarvex-cli on a stand-in game folder, and starts
+# the real tarvex.exe in Windows' own platform plugin under Xvfb: the game
+# found through the registry, Form2, Yes, a map added, ENGAGE!, and a MinGW
+# stand-in stvoyHM.exe that records what it received. Debian packages:
+# wine wine64 xvfb xdotool (installed here when missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash tools/install-deps.sh wine wine64 xvfb xdotool x11-utils >&2
+bash tools/windows-build.sh
+qt=$(bash tools/windows-qt.sh)
+libzip=$(bash tools/windows-libzip.sh)
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-libzip=$(bash tools/windows-libzip.sh)  # also writes the toolchain file beside it
-cmake -S . -B build-windows-cli -DCMAKE_TOOLCHAIN_FILE="$(dirname "$libzip")/mingw-toolchain.cmake" -DTARVEX_BUILD_UI=OFF \
-  -DTARVEX_BUILD_TESTS=OFF -Dlibzip_DIR="$libzip/lib/cmake/libzip" >/dev/null
-cmake --build build-windows-cli -j2 --target tarvex-cli tarvex_data
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all
-wine=$(command -v wine || echo /usr/lib/wine/wine64)
-app="$work/app"
-cp -r build-windows-cli/program "$app"
-cp "$libzip/bin/libzip.dll" /usr/x86_64-w64-mingw32/lib/zlib1.dll /usr/lib/gcc/x86_64-w64-mingw32/12-posix/libstdc++-6.dll \
-  /usr/lib/gcc/x86_64-w64-mingw32/12-posix/libgcc_s_seh-1.dll /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$app/"
-mkdir -p "$WINEPREFIX/drive_c/Games/EF/BaseEF"
-"$wine" cmd /c exit >/dev/null 2>&1 || true  # creates the prefix
-touch "$WINEPREFIX/drive_c/Games/EF/BaseEF/pak0.pk3"
-cp "$WINEPREFIX/drive_c/windows/system32/hostname.exe" "$WINEPREFIX/drive_c/Games/EF/stvoyHM.exe"
-printf 'C:\\Games\\EF\\\r\n' > "$app/path.ini"
+trap 'wineserver -k 2>/dev/null || true; kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPATH="Z:$qt/bin;Z:$libzip/bin;Z:/usr/lib/gcc/x86_64-w64-mingw32/12-posix;Z:/usr/x86_64-w64-mingw32/lib"
+wine cmd /c exit >/dev/null 2>&1 || true  # makes the prefix
+
+echo "== the window tests, built for Windows, on the offscreen platform"
+failed=0
+for test in build-windows/tests/*.exe; do
+  name=$(basename "$test" .exe)
+  # Wine does not hand QT_QPA_PLATFORM on: the platform goes on the command line.
+  if (cd build-windows/tests && timeout 600 wine "./$name.exe" -platform offscreen \
+      -platformpluginpath "Z:$qt/plugins/platforms" -o "Z:$work/$name.txt,txt" >/dev/null 2>&1); then
+    echo "$name: $(grep '^Totals' "$work/$name.txt")"
+  else
+    echo "$name FAILED:"; grep -E "^(FAIL|   )" "$work/$name.txt" || true
+    failed=1
+  fi
+done
+
+echo "== tarvex-cli and tarvex.exe on a stand-in game"
+game="$WINEPREFIX/drive_c/Games/EF"
+mkdir -p "$game/BaseEF"
+touch "$game/BaseEF/pak0.pk3"
+x86_64-w64-mingw32-gcc -O2 -o "$game/stvoyHM.exe" tests/windows/fake-game.c
+app="$work/tarvex"
+cp -r build-windows/tarvex "$app"
 cp demo/demo.sav "$app/"
 cd "$app"
-"$wine" ./tarvex-cli.exe maps --save demo.sav | head -3
-"$wine" ./tarvex-cli.exe render --save demo.sav > rendered.cfg
-"$wine" ./tarvex-cli.exe launch --save demo.sav
-cmp rendered.cfg "$WINEPREFIX/drive_c/Games/EF/BaseEF/tarvex.cfg"
-echo "Windows build: maps, render and launch work; the script has CR LF line ends and matches the render."
+printf 'C:\\Games\\EF\\\r\n' > path.ini
+wine ./tarvex-cli.exe render --save demo.sav > rendered.cfg
+wine ./tarvex-cli.exe launch --save demo.sav
+cmp rendered.cfg "$game/BaseEF/tarvex.cfg"
+echo "tarvex-cli: the script of the render, CR LF intact, written into BaseEF; the game received:"
+tr -d '\r' < "$game/received.txt"
+rm -f path.ini "$game/received.txt" "$game/BaseEF/tarvex.cfg"
+
+# The window program in the Windows platform plugin: the game in the registry's 32-bit view.
+wine reg add 'HKLM\SOFTWARE\Activision\Star Trek: Voyager - Elite Force\v1.0' /v INSTALLEXEPATH \
+  /d 'C:\Games\EF\stvoyHM.exe' /reg:32 /f >/dev/null 2>&1
+display=:57
+Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
+export DISPLAY=$display
+sleep 2
+waitFor() {  # a window whose title holds the text, within 60 s
+  for _ in $(seq 120); do
+    xdotool search --name "$1" 2>/dev/null | head -n 1 && return 0
+    sleep 0.5
+  done
+  echo "no window \"$1\" appeared" >&2
+  return 1
+}
+wine ./tarvex.exe >/dev/null 2>&1 &
+form2=$(waitFor Form2)
+sleep 2
+echo "first start: Form2 shows the registry's folder; path.ini holds: $(tr -d '\r' < path.ini | head -n 1)"
+# Wine has no window manager: the window is given the keyboard focus by hand.
+xdotool windowfocus --sync "$form2"; xdotool key Return  # the focus starts on Yes
+main=$(waitFor "Tarvex     beta")
+sleep 3
+xdotool windowfocus --sync "$main"
+# Maps tab, the first map of the list, Enter adds it; back through the tab bar to ENGAGE!.
+xdotool key ctrl+Tab ctrl+Tab Tab Down Return shift+Tab shift+Tab Return
+for _ in $(seq 60); do [ -f "$game/received.txt" ] && break; sleep 0.5; done
+echo "ENGAGE!: the game received (command line, working folder):"
+tr -d '\r' < "$game/received.txt"
+grep -q '+set dedicated 0 +sets configured_by Tarvex +exec tarvex.cfg' "$game/received.txt"
+grep -E 'Set m1 "fraglimit 10; timelimit 0; capturelimit 5; map hm_[a-z0-9]+; set nextmap vstr m1"' "$game/BaseEF/tarvex.cfg"
+for _ in $(seq 40); do xdotool search --name "Tarvex     beta" >/dev/null 2>&1 || break; sleep 0.5; done
+echo "tarvex.exe closed after the launch; tarvex.cfg is in BaseEF"
+wine ./tarvex.exe >/dev/null 2>&1 &
+waitFor "Tarvex     beta" >/dev/null
+if xdotool search --name Form2 >/dev/null 2>&1; then echo "the second start showed Form2" >&2; exit 1; fi
+echo "second start: straight to the main window"
+exit "$failed"
