@@ -92,25 +92,6 @@ static void BM_BareWindowSameControls(benchmark::State& state) {
 }
 BENCHMARK(BM_BareWindowSameControls)->Unit(benchmark::kMillisecond);
 
-static void BM_RestoreSlotIntoWindow(benchmark::State& state) {
-  SilentServices services;
-  QTemporaryDir dir;
-  const std::filesystem::path app = dir.path().toStdString();
-  std::filesystem::copy(programFolder(), app, std::filesystem::copy_options::recursive);
-  Form1 window(services, app);
-  window.setAttribute(Qt::WA_DeleteOnClose, false);
-  window.load();
-  Configuration config = window.configuration();
-  for (int i = 0; i < 10000; ++i) config.rotation.maps.push_back("hm_voy1");
-  while (config.catalogue.rows.size() < 50) config.catalogue.rows.push_back(config.catalogue.rows.front());
-  std::ofstream(app / "save" / "save1.sav", std::ios::binary) << writeSave("Save File #1", "big", config);
-  auto* load = window.findChild<QPushButton*>(QStringLiteral("Load"));
-  for (auto _ : state) {
-    load->click();
-    QApplication::processEvents();
-  }
-}
-BENCHMARK(BM_RestoreSlotIntoWindow)->Unit(benchmark::kMillisecond);
 
 namespace {
 // The rotation list with many entries: each operation a user waits for, in
