@@ -1,8 +1,7 @@
-// The window's costs that a user waits for: restoring a large slot into the
-// window, and the window's start-up next to a bare Qt window with the same
-// number of controls. Run offscreen: QT_QPA_PLATFORM=offscreen bench/window_bench
-#include <benchmark/benchmark.h>
-
+// The window's costs that a user waits for: its start-up next to a bare Qt
+// window with as many controls (one start per process, for
+// bench/startup-compare.sh), and the rotation list at 1,000 to 1,000,000
+// entries. Offscreen unless QT_QPA_PLATFORM (or -platform) says otherwise.
 #include <QApplication>
 #include <QComboBox>
 #include <QListView>
@@ -47,17 +46,6 @@ std::filesystem::path programFolder() { return TARVEX_PROGRAM_DIR; }
 void untilPainted() { QApplication::processEvents(QEventLoop::X11ExcludeTimers); }
 }  // namespace
 
-static void BM_Form1StartUp(benchmark::State& state) {
-  SilentServices services;
-  for (auto _ : state) {
-    Form1 window(services, programFolder());
-    window.setAttribute(Qt::WA_DeleteOnClose, false);
-    window.load();
-    window.show();
-    QApplication::processEvents();
-  }
-}
-BENCHMARK(BM_Form1StartUp)->Unit(benchmark::kMillisecond);
 
 namespace {
 // The number of widgets of the real window, so the comparison stays fair as it grows.
@@ -86,11 +74,6 @@ void showBareWindow(qsizetype count) {
 }
 }  // namespace
 
-static void BM_BareWindowSameControls(benchmark::State& state) {
-  const qsizetype count = controlCount();
-  for (auto _ : state) showBareWindow(count);
-}
-BENCHMARK(BM_BareWindowSameControls)->Unit(benchmark::kMillisecond);
 
 
 namespace {
@@ -155,8 +138,6 @@ int main(int argc, char** argv) {
     std::printf("%d\n", int(controlCount()));
     return 0;
   }
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  std::fprintf(stderr, "usage: window_bench --count | --startup=real | --startup=bare COUNT | --rotation\n");
+  return 2;
 }

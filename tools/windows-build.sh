@@ -10,7 +10,7 @@ bash tools/install-deps.sh zip >&2
 qt=$(bash tools/windows-qt.sh)
 libzip=$(bash tools/windows-libzip.sh)
 "$qt/bin/qt-cmake" -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -Dlibzip_DIR="$libzip/lib/cmake/libzip" >/dev/null
+  -Dlibzip_DIR="$libzip/lib/cmake/libzip" -DTARVEX_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build build-windows -j"${TARVEX_JOBS:-2}"
 
 # The folder as windeployqt would lay it out: the programs, what they load, the data.
