@@ -37,6 +37,7 @@ game="$WINEPREFIX/drive_c/Games/EF"
 mkdir -p "$game/BaseEF"
 touch "$game/BaseEF/pak0.pk3"
 x86_64-w64-mingw32-gcc -O2 -o "$game/stvoyHM.exe" tests/windows/fake-game.c
+repo=$(pwd)
 app="$work/tarvex"
 cp -r build-windows/tarvex "$app"
 cp demo/demo.sav "$app/"
@@ -86,4 +87,16 @@ wine ./tarvex.exe >/dev/null 2>&1 &
 waitFor "Tarvex     beta" >/dev/null
 if xdotool search --name Form2 >/dev/null 2>&1; then echo "the second start showed Form2" >&2; exit 1; fi
 echo "second start: straight to the main window"
+
+# A program folder the user cannot write: as a user who is not root (root
+# passes every permission), in a Wine prefix of that user's own.
+if [ "$(id -u)" = 0 ]; then
+  id tarvexcheck >/dev/null 2>&1 || useradd -m tarvexcheck
+  shared=$(mktemp -d); chmod 755 "$shared"
+  cp -r "$repo/build-windows/tarvex" "$shared/tarvex"; cp "$repo/demo/demo.sav" "$game/stvoyHM.exe" "$shared/"
+  cp "$repo/tests/windows/read-only-check.sh" "$shared/"
+  chmod -R a+rX "$shared"
+  su - tarvexcheck -c "bash $shared/read-only-check.sh $shared/tarvex $shared/demo.sav $shared/stvoyHM.exe"
+  rm -rf "$shared"
+fi
 exit "$failed"
