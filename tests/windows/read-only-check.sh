@@ -8,6 +8,7 @@ export WINEPREFIX=$HOME/prefix WINEDEBUG=-all
 # The program folder carries every DLL tarvex-cli needs.
 wine cmd /c exit >/dev/null 2>&1 || true
 pf="$WINEPREFIX/drive_c/Program Files/Tarvex"
+[ ! -d "$pf" ] || chmod -R u+w "$pf"
 rm -rf "$pf"; cp -r "$1" "$pf"
 printf 'C:\\Games\\EF\\\r\n' > "$pf/path.ini"
 mkdir -p "$WINEPREFIX/drive_c/Games/EF/BaseEF"; touch "$WINEPREFIX/drive_c/Games/EF/BaseEF/pak0.pk3"
@@ -19,3 +20,4 @@ mine="$WINEPREFIX/drive_c/users/$(whoami)/AppData/Roaming/Tarvex"
 test -f "$mine/path.ini" && test -f "$mine/save/save9.sav"
 echo "read-only Program Files\Tarvex: path.ini and save1-9.sav are in %APPDATA%\Tarvex; the game received:"
 tr -d '\r' < "$WINEPREFIX/drive_c/Games/EF/received.txt"
+chmod -R u+w "$pf"
