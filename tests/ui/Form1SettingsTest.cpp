@@ -1,5 +1,5 @@
 // The settings tabs of the real main window: start values, enabling rules,
-// the digit filter, option groups and click sounds.
+// what the text boxes let in, option groups.
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
@@ -21,8 +21,6 @@ class Form1SettingsTest : public QObject {
   void netIpTakesAnyCharacterUpToFifteen();
   void boxesTakeOneLineOfTheGamesCodePageAndRestoredTextsWhole();
   void optionGroupsAreIndependent();
-  void clickSounds_data();
-  void clickSounds();
   void labelsDoNothing();
 };
 
@@ -188,34 +186,7 @@ void Form1SettingsTest::optionGroupsAreIndependent() {
   QVERIFY(config.settings.isOn("Dedicated_button"));
 }
 
-void Form1SettingsTest::clickSounds_data() {
-  QTest::addColumn<QString>("control");
-  QTest::addColumn<int>("sound");
-  const std::pair<const char*, int> table[] = {{"Pure_yes", 3},         {"NonDedicated_Button", 2},
-                                               {"Dedicated_button", 1}, {"dedicated_internet", 0},
-                                               {"game_1v1", 7},         {"Game_DM", 4},
-                                               {"Game_Team_DM", 3},     {"Game_CTF", 2},
-                                               {"friendly_yes", 7},     {"team_auto_join_yes", 4},
-                                               {"team_balance_yes", 3}, {"adapt_respawn", 2},
-                                               {"allow_vote", 2},       {"Cheats_yes", 4},
-                                               {"skill1", 1},           {"skill2", 2},
-                                               {"skill3", 3},           {"skill4", 4},
-                                               {"skill5", 5},           {"Bot_Chat", 7},
-                                               {"flood_yes", 1},        {"holo_yes", 7}};
-  for (const auto& [name, sound] : table) QTest::newRow(name) << QString::fromLatin1(name) << sound;
-}
 
-void Form1SettingsTest::clickSounds() {
-  QFETCH(QString, control);
-  QFETCH(int, sound);
-  UiFixture f;
-  auto w = f.loadedWindow();
-  click(w.get(), control.toLatin1().constData());
-  const std::vector<std::string> expected =
-      sound ? std::vector<std::string>{"button" + std::to_string(sound) + ".wav"} : std::vector<std::string>{};
-  QCOMPARE(f.services.sounds(), expected);
-  QVERIFY(f.services.messages().empty());
-}
 
 void Form1SettingsTest::labelsDoNothing() {
   UiFixture f;
