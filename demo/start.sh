@@ -19,7 +19,11 @@ export TARVEX_GAME_RUNNER="$here/fake-game.sh"
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "Tarvex is starting on the demo game folder $game."
   echo "Build a rotation on the Maps tab and press ENGAGE! to see what the game receives."
-  exec "$demo/app/tarvex"
+  export TARVEX_DEMO_REPORT="$demo/game-received.txt"
+  rm -f "$TARVEX_DEMO_REPORT"
+  "$demo/app/tarvex" || true
+  [ ! -f "$TARVEX_DEMO_REPORT" ] || cat "$TARVEX_DEMO_REPORT"
+  exit 0
 fi
 
 echo "No desktop here (DISPLAY is not set), so here is the headless flow instead."
