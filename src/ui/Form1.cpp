@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QKeyEvent>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFont>
 #include <QFontDatabase>
@@ -534,6 +535,7 @@ void Form1::buildSaveTab(QWidget* tab) {
   saveSelect_->setObjectName(QStringLiteral("save_select"));
   saveSelect_->setGeometry(page(2280, 2040, 4455, 315));
   saveSelect_->setEditable(false);  // only the nine slots can be picked
+  saveSelect_->view()->setAccessibleName(QStringLiteral("Save files"));
   layout::label(tab, QStringLiteral("Description:"), page(3885, 2640, 0, 0), QColor(), true);
   saveText_ = layout::lineEdit(tab, "save_text", page(600, 2880, 8055, 360));
   layout::setTextColour(saveText_, kGreen);
