@@ -8,33 +8,13 @@
 #   bash tools/windows-qt.sh            # prints the prefix when done
 #   TARVEX_CACHE=/somewhere bash tools/windows-qt.sh
 set -euo pipefail
-cache=${TARVEX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tarvex}
-prefix="$cache/qt-mingw"
-if [ -f "$prefix/.complete" ]; then
-  echo "$prefix"
-  exit 0
-fi
-cd "$(dirname "$0")/.."
-repo=$(pwd)
-bash tools/install-deps.sh g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix ninja-build dpkg-dev xz-utils
-version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
-mkdir -p "$cache/src"
+source "$(dirname "$0")/windows-common.sh"
+finishIfBuilt qt-mingw
+bash "$(dirname "$0")/install-deps.sh" g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix ninja-build dpkg-dev \
+  xz-utils >&2
+writeToolchain
+debianSource qt6-base "$(dpkg-query -W -f='${Version}' qt6-base-dev)" qtbase
 cd "$cache/src"
-if ! ls qt6-base_*.orig.tar.xz >/dev/null 2>&1; then
-  # Debian's own source of the installed Qt: a deb-src entry for the same suites.
-  if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
-    sed -n '/^Types: deb$/,/^$/p' /etc/apt/sources.list.d/debian.sources | sed 's/^Types: deb$/Types: deb-src/' \
-      > /etc/apt/sources.list.d/tarvex-src.sources
-  fi
-  apt-get update -qq
-  apt-get source --download-only "qt6-base=$version"
-fi
-if [ ! -d qtbase ]; then
-  rm -rf qtbase.tmp && mkdir qtbase.tmp
-  tar -xf qt6-base_*.orig.tar.xz -C qtbase.tmp --strip-components=1
-  mv qtbase.tmp qtbase
-fi
-bash "$repo/tools/windows-toolchain.sh" "$cache"
 # The +dfsg source has no wintab: tablet events off. OpenGL stays on (dynamic):
 # the Windows platform plugin of this version does not build without it.
 cmake -S qtbase -B build -G Ninja -DCMAKE_TOOLCHAIN_FILE="$cache/mingw-toolchain.cmake" \
