@@ -1,7 +1,6 @@
 // tarvex: the window program.
 #include <QApplication>
 #include <QDir>
-#include <QIcon>
 
 #include "platform/Platform.h"
 #include "ui/Convert.h"
@@ -11,9 +10,7 @@
 int main(int argc, char** argv) {
   tarvex::platform::settleTimeZone();
   QApplication app(argc, argv);
-  app.setApplicationName(QStringLiteral("Tarvex"));
-  Q_INIT_RESOURCE(resources);
-  app.setWindowIcon(QIcon(QStringLiteral(":/tarvex/emblem.jpg")));
+  tarvex::setUpApplication(app);
   tarvex::QtServices services;
   const std::filesystem::path appFolder =
       tarvex::toPathBytes(QDir::toNativeSeparators(QApplication::applicationDirPath()));

@@ -18,6 +18,7 @@
 
 #include "services/Services.h"
 #include "ui/Form1.h"
+#include "ui/TarvexApp.h"
 
 using namespace tarvex;
 
@@ -117,6 +118,8 @@ void rotationTimes(int entries) {
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
   QApplication app(argc, argv);
+  // Set up as the program does; the bare window stays a plain Qt window.
+  if (!(argc == 3 && std::string(argv[1]) == "--startup=bare")) setUpApplication(app);
   // One start-up from process start to the window shown, for bench/startup-compare.sh.
   if (argc == 2 && std::string(argv[1]) == "--startup=real") {
     SilentServices services;

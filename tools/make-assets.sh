@@ -31,7 +31,8 @@ done
   -stroke none -fill white -font "$FONT" -pointsize 14 -gravity south -annotate +0+6 'TARVEX' \
   -quality 90 src/ui/emblem.jpg
 
-# The score-table picture of the "Server" tab (553 x 175).
+# The score-table picture of the "Server" tab (553 x 175), kept uncompressed
+# (binary PPM) so that showing it takes no decoding.
 "$IM" -size 553x175 gradient:'#0b1a33'-'#02060d' -font "$FONT" -fill '#e8c860' -pointsize 18 \
   -annotate +16+28 'HOLOMATCH  -  SCORES' -font DejaVu-Sans-Mono-Bold -fill '#9fb7e0' -pointsize 13 \
   -annotate +16+56 'PLAYER     FRAGS   TIME   PING' -fill white \
@@ -39,7 +40,7 @@ done
   -annotate +16+100 'Seven         27     14     57' \
   -annotate +16+120 'Munro         22     13     64' \
   -annotate +16+140 'Chell         15     12     88' \
-  -stroke '#e8c860' -draw "line 16,64 537,64" src/ui/scoretable.png
+  -stroke '#e8c860' -draw "line 16,64 537,64" -depth 8 src/ui/scoretable.ppm
 
 # The animated logo: 369 x 57 frames reading "Tarvex", with different delays.
 tmp=$(mktemp -d)

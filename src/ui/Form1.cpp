@@ -114,7 +114,7 @@ Form1::Form1(Services& services, std::filesystem::path appFolder, std::filesyste
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName(QStringLiteral("TAB_General"));
   tabs_->setGeometry(twips(105, 990, 9255, 6240));
-  if (QFontDatabase::families().contains(QStringLiteral("Tahoma"))) {
+  if (layout::hasFamily(QStringLiteral("Tahoma"))) {
     QFont tahoma(QStringLiteral("Tahoma"));
     tabs_->tabBar()->setFont(tahoma);
   }
@@ -142,7 +142,7 @@ Form1::Form1(Services& services, std::filesystem::path appFolder, std::filesyste
   // loaded already (asking for a missing family makes the font system search
   // every substitute, a tenth of the start-up).
   QFont engageFont = font();
-  if (QFontDatabase::hasFamily(QStringLiteral("Arial"))) engageFont = QFont(QStringLiteral("Arial"));
+  if (layout::hasFamily(QStringLiteral("Arial"))) engageFont = QFont(QStringLiteral("Arial"));
   engageFont.setPointSize(12);
   engageFont.setBold(true);
   engage->setFont(engageFont);
@@ -363,7 +363,7 @@ void Form1::buildServerTab(QWidget* tab) {
   image2->setObjectName(QStringLiteral("Image2"));
   image2->setGeometry(page(480, 3525, 8295, 2625));
   image2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  image2->setPixmap(QPixmap(QStringLiteral(":/tarvex/scoretable.png")));
+  image2->setPixmap(layout::builtInPicture(QStringLiteral(":/tarvex/scoretable.ppm")));
 }
 
 void Form1::buildSettingsTab(QWidget* tab) {

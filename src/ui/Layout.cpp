@@ -1,8 +1,10 @@
 #include "ui/Layout.h"
 
 #include <QFontDatabase>
+#include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QResource>
 #include <QStyleOptionFocusRect>
 #include <QStylePainter>
 
@@ -12,9 +14,15 @@ namespace {
 constexpr const char* kSizeLater = "tarvexSizeLater";
 }
 
+bool hasFamily(const QString& family) {
+  // The installed families only: no search through substitutes, which is
+  // costly and would count an alias as the font itself.
+  return QFontDatabase::families().contains(family, Qt::CaseInsensitive);
+}
+
 QFont windowFont() {
   QFont font;
-  if (QFontDatabase::families().contains(QStringLiteral("Tahoma"))) {
+  if (hasFamily(QStringLiteral("Tahoma"))) {
     font.setFamily(QStringLiteral("Tahoma"));
   } else {
     font.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
@@ -22,6 +30,42 @@ QFont windowFont() {
   }
   font.setPointSizeF(8);
   return font;
+}
+
+namespace {
+// The next number of a PPM header, after blanks and comments; -1 if there is none.
+int ppmNumber(const QByteArray& bytes, qsizetype& at) {
+  while (at < bytes.size()) {
+    if (bytes[at] == '#') {
+      while (at < bytes.size() && bytes[at] != '\n') ++at;
+    } else if (bytes[at] == ' ' || bytes[at] == '\n' || bytes[at] == '\r' || bytes[at] == '\t') {
+      ++at;
+    } else {
+      break;
+    }
+  }
+  int value = -1;
+  while (at < bytes.size() && bytes[at] >= '0' && bytes[at] <= '9' && value < 100000)
+    value = std::max(value, 0) * 10 + (bytes[at++] - '0');
+  return value;
+}
+}  // namespace
+
+QPixmap builtInPicture(const QString& resource) {
+  const QByteArray bytes = QResource(resource).uncompressedData();
+  qsizetype at = 2;
+  if (bytes.startsWith("P6")) {
+    const int width = ppmNumber(bytes, at);
+    const int height = ppmNumber(bytes, at);
+    const int maximum = ppmNumber(bytes, at);
+    ++at;  // the one blank after the header
+    if (width > 0 && height > 0 && maximum == 255 && at + qsizetype(width) * height * 3 == bytes.size()) {
+      const QImage image(reinterpret_cast<const uchar*>(bytes.constData() + at), width, height, qsizetype(width) * 3,
+                         QImage::Format_RGB888);
+      return QPixmap::fromImage(image);
+    }
+  }
+  return QPixmap(resource);
 }
 
 QRect twips(int left, int top, int width, int height) {

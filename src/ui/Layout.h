@@ -1,12 +1,13 @@
 #pragma once
 // Placing controls by the window's design coordinates, given in twips
-// (15 twips make one pixel).
+// (15 twips make one pixel), and the window's own pictures and font.
 
 #include <QCheckBox>
 #include <QColor>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRect>
@@ -19,8 +20,17 @@ QRect twips(int left, int top, int width, int height);
 // tab control's top edge, above the 520-twip row of tab headers.
 QRect page(int left, int top, int width, int height);
 
+// Whether a font family is installed.
+bool hasFamily(const QString& family);
 // The window's narrow 8-point font: Tahoma where it exists, a condensed sans elsewhere.
 QFont windowFont();
+
+// One of the window's built-in pictures, kept as a binary PPM (P6, 8 bits
+// a channel, uncompressed): its pixels are used as they are, with no decoder
+// and no image plugin (decoding a compressed picture, and the plugin search
+// before it, cost as much as the rest of the first tab). Anything else is
+// handed to Qt's own readers.
+QPixmap builtInPicture(const QString& resource);
 
 // A label; an empty size means "as large as its text", worked out when the
 // label's page is first shown (sizeLabels): text layout is the costly part of

@@ -1,11 +1,16 @@
 #include "ui/TarvexApp.h"
 
+#include <QIcon>
+
 #include "startup/DataFolder.h"
 #include "startup/GameFolder.h"
 #include "ui/Convert.h"
 #include "ui/Form1.h"
 #include "ui/Form2.h"
+#include "ui/Layout.h"
 #include "util/Files.h"
+
+static void initResources() { Q_INIT_RESOURCE(resources); }
 
 namespace tarvex {
 
@@ -17,6 +22,13 @@ constexpr const char* kPleaseLocate = "Please locate the Tarvex Executable (stvo
 constexpr const char* kDialogTitle = "Locate \"StvoyHM\" Executable";
 constexpr const char* kDialogFilter = "stvoyHM.exe (stvoyHM.exe)";
 }  // namespace
+
+void setUpApplication(QApplication& app) {
+  app.setApplicationName(QStringLiteral("Tarvex"));
+  initResources();
+  app.setWindowIcon(QIcon(QStringLiteral(":/tarvex/emblem.jpg")));
+  QApplication::setFont(layout::windowFont());
+}
 
 TarvexApp::TarvexApp(Services& services, std::filesystem::path appFolder)
     : services_(services), appFolder_(std::move(appFolder)), dataFolder_(dataFolderFor(appFolder_)) {}

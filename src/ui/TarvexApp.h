@@ -2,6 +2,7 @@
 // The program's course: the start gate that finds the game folder, Form2's
 // answers, the main window, "Refind Game Path" and the end after a launch.
 
+#include <QApplication>
 #include <QObject>
 #include <QPointer>
 #include <filesystem>
@@ -11,6 +12,12 @@
 #include "ui/Form2.h"
 
 namespace tarvex {
+
+// What every Tarvex window shares, set once before the first one opens: the
+// program's name, its built-in pictures and icon, and the window font as the
+// application's font (text that Qt lays out before a control takes its
+// window's font, as every new text box does, then uses a font already loaded).
+void setUpApplication(QApplication& app);
 
 class TarvexApp : public QObject {
   Q_OBJECT

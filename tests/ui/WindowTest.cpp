@@ -2,6 +2,7 @@
 // the links.
 #include <QDir>
 #include <QFile>
+#include <QResource>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -47,6 +48,13 @@ void WindowTest::startsOnServerTabWithStartValues() {
   QCOMPARE(window->size(), QSize(630, 528));
   QCOMPARE(child<QTabWidget>(window.get(), "TAB_General")->currentIndex(), 0);
   QCOMPARE(child<QAbstractButton>(window.get(), "Engage")->text(), QStringLiteral("ENGAGE! "));
+  // The score picture is read without a decoder: the same pixels as Qt's own
+  // reader gives, from a resource stored uncompressed.
+  const QString score = QStringLiteral(":/tarvex/scoretable.ppm");
+  QCOMPARE(QResource(score).compressionAlgorithm(), QResource::NoCompression);
+  const QImage shown = child<QLabel>(window.get(), "Image2")->pixmap().toImage();
+  QCOMPARE(shown.size(), QSize(553, 175));
+  QCOMPARE(shown.convertToFormat(QImage::Format_RGB32), QImage(score).convertToFormat(QImage::Format_RGB32));
 }
 
 namespace {
