@@ -53,6 +53,7 @@ namespace {
 qsizetype controlCount() {
   SilentServices services;
   Form1 reference(services, programFolder());
+  reference.completeWindow();  // every tab, as the window holds them right after its first paint
   return reference.findChildren<QWidget*>().size();
 }
 

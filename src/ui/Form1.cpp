@@ -6,12 +6,12 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QFont>
-#include <QFontDatabase>
 #include <QImage>
 #include <QListView>
 #include <QListWidget>
 #include <QPainter>
 #include <QPixmap>
+#include <QTimer>
 #include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QTabBar>
@@ -119,25 +119,16 @@ Form1::Form1(Services& services, std::filesystem::path appFolder, std::filesyste
     tabs_->tabBar()->setFont(tahoma);
   }
   const char* captions[] = {"Server", "Settings", "Maps", "Bots", "Save/Load", "Advanced", "About"};
-  QWidget* pages[7];
   for (int i = 0; i < 7; ++i) {
-    pages[i] = new QWidget;
-    pages[i]->setObjectName(QStringLiteral("tab_%1").arg(i));
-    pages[i]->setAutoFillBackground(true);
-    tabs_->addTab(pages[i], QString::fromLatin1(captions[i]));
+    pages_[i] = new QWidget;
+    pages_[i]->setObjectName(QStringLiteral("tab_%1").arg(i));
+    pages_[i]->setAutoFillBackground(true);
+    tabs_->addTab(pages_[i], QString::fromLatin1(captions[i]));
   }
-  buildServerTab(pages[0]);
-  buildSettingsTab(pages[1]);
-  buildMapsTab(pages[2]);
-  buildBotsTab(pages[3]);
-  buildSaveTab(pages[4]);
-  buildAdvancedTab(pages[5]);
-  buildAboutTab(pages[6]);
+  buildServerTab(pages_[0]);
   tabs_->setCurrentIndex(0);
-  // Every declared setting has its control on some tab.
-  Q_ASSERT(fields_.size() == qsizetype(fieldTable().size()));
 
-  auto* engage = layout::button(this, "Engage", QStringLiteral("ENGAGE! "), twips(3450, 7320, 2535, 495));
+  engage_ = layout::button(this, "Engage", QStringLiteral("ENGAGE! "), twips(3450, 7320, 2535, 495));
   // Arial where the system has it; elsewhere the window's own family, which is
   // loaded already (asking for a missing family makes the font system search
   // every substitute, a tenth of the start-up).
@@ -145,16 +136,36 @@ Form1::Form1(Services& services, std::filesystem::path appFolder, std::filesyste
   if (layout::hasFamily(QStringLiteral("Arial"))) engageFont = QFont(QStringLiteral("Arial"));
   engageFont.setPointSize(12);
   engageFont.setBold(true);
-  engage->setFont(engageFont);
-  connect(engage, &QPushButton::clicked, this, &Form1::engage);
-  setUpKeyboard(pages, engage);
+  engage_->setFont(engageFont);
+  connect(engage_, &QPushButton::clicked, this, &Form1::engage);
   // A page's labels get their size when it is first shown.
-  preparePage(pages[0]);
-  connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) { preparePage(tabs_->widget(index)); });
+  preparePage(pages_[0]);
+  connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
+    completeWindow();
+    preparePage(tabs_->widget(index));
+  });
 
-  applySettings(ServerSettings());
+  showSettings(ServerSettings());
   if (const QScreen* screen = QApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
+}
+
+void Form1::completeWindow() {
+  if (complete_) return;
+  complete_ = true;
+  const QHash<QString, QWidget*> earlier = fields_;
+  buildSettingsTab(pages_[1]);
+  buildMapsTab(pages_[2]);
+  buildBotsTab(pages_[3]);
+  buildSaveTab(pages_[4]);
+  buildAdvancedTab(pages_[5]);
+  buildAboutTab(pages_[6]);
+  // Every declared setting has its control on some tab.
+  Q_ASSERT(fields_.size() == qsizetype(fieldTable().size()));
+  showSettings(ServerSettings(), earlier);
+  setUpKeyboard();
+  if (loaded_) showLoaded();
+  preparePage(tabs_->currentWidget());
 }
 
 Form1::~Form1() = default;
@@ -170,11 +181,12 @@ void Form1::preparePage(QWidget* page) {
     link->adjustSize();
     link->move(pageWidth / 2 - link->width() / 2, link->property(kCentredTop).toInt());
   }
-  if (mapPictures_->parentWidget() == page && mapPictures_->pixmap().isNull())
+  if (mapPictures_ && mapPictures_->parentWidget() == page && mapPictures_->pixmap().isNull())
     mapPictures_->setPixmap(QPixmap(QStringLiteral(":/tarvex/emblem.jpg")));
 }
 
-void Form1::setUpKeyboard(QWidget* const (&pages)[7], QWidget* engage) {
+void Form1::setUpKeyboard() {
+  QWidget* const(&pages)[7] = pages_;
   for (const auto& [name, spoken] : kSpokenNames)
     if (auto* widget = findChild<QWidget*>(QString::fromLatin1(name))) widget->setAccessibleName(QString::fromLatin1(spoken));
   keyboard::installLinkAccessibility();
@@ -195,17 +207,18 @@ void Form1::setUpKeyboard(QWidget* const (&pages)[7], QWidget* engage) {
       chain.append(keyboard::readingOrder(pages[i]));
     }
   }
-  chain.append(engage);
+  chain.append(engage_);
   keyboard::chainTabOrder(chain);
   loadedMaps_->installEventFilter(this);
   selectedMaps_->installEventFilter(this);
-  // A map chosen with the arrow keys shows as a clicked one does.
+  // A map chosen with the arrow keys shows as a clicked one does; not the
+  // entry that moves up into a removed one's place.
   connect(loadedMaps_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* current) {
     if (current && loadedMaps_->hasFocus()) showMap(current->text());
   });
   connect(selectedMaps_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) {
-            if (current.isValid() && selectedMaps_->hasFocus()) showMap(current.data().toString());
+            if (current.isValid() && !removingEntry_ && selectedMaps_->hasFocus()) showMap(current.data().toString());
           });
 }
 
@@ -228,6 +241,8 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 void Form1::paintEvent(QPaintEvent*) {
   // Black around the tab control; the pages keep the desktop's colours.
   QPainter(this).fillRect(rect(), Qt::black);
+  // The rest of the window follows the first paint.
+  if (!complete_) QTimer::singleShot(0, this, &Form1::completeWindow);
 }
 
 std::string Form1::appFile(const char* name) const { return appFolderText_ + name; }
@@ -296,7 +311,8 @@ void Form1::onSwitchClicked(const char* name, bool checked) {
   sound(field.sound);
 }
 
-Configuration Form1::configuration() const {
+Configuration Form1::configuration() {
+  completeWindow();
   Configuration config;
   const auto widget = [this](const FieldSpec& field) { return fields_.value(latin1(field.name)); };
   // Switches first, so that their enabling rules cannot empty a text read afterwards.
@@ -320,8 +336,15 @@ Configuration Form1::configuration() const {
 }
 
 void Form1::applySettings(const ServerSettings& settings) {
+  completeWindow();
+  showSettings(settings);
+}
+
+void Form1::showSettings(const ServerSettings& settings, const QHash<QString, QWidget*>& skip) {
   for (const auto& field : fieldTable()) {
-    QWidget* widget = fields_.value(latin1(field.name));
+    const QString name = latin1(field.name);
+    QWidget* widget = fields_.value(name);
+    if (!widget || skip.contains(name)) continue;
     if (field.kind == FieldKind::Text) {
       auto* edit = static_cast<QLineEdit*>(widget);
       TextFilter::putText(edit, fromBytes(settings.text(field.name)));
@@ -664,29 +687,35 @@ void Form1::load() {
   if (logo_->load(appFile("tx.gif"))) logo_->start();
   services_.playWave(appFile("cfiles.wav"));
 
+  loaded_ = std::make_unique<Loaded>();
   const PathIni ini = readPathIni(dataFolder_);
   const std::string gameFolder = ini.gameFolder;
-  pathText_->setText(fromPathBytes(gameFolder));
+  loaded_->gameFolder = fromPathBytes(gameFolder);
 
   const std::filesystem::path catalogueFile = appFolder_ / "maps.ini";
-  CatalogueLoad loaded = loadCatalogueFile(catalogueFile);
-  if (const std::string text = catalogueMessage(loaded.status, fromPath(catalogueFile)); !text.empty())
+  CatalogueLoad catalogue = loadCatalogueFile(catalogueFile);
+  if (const std::string text = catalogueMessage(catalogue.status, fromPath(catalogueFile)); !text.empty())
     services_.message(text);
-  catalogue_ = std::move(loaded.catalogue);
+  catalogue_ = std::move(catalogue.catalogue);
   addedMapCount_ = 0;
-  loadedMaps_->clear();
-  if (!gameFolder.empty()) {
-    for (const auto& name : installedMaps(catalogue_, findGameDataFolder(gameFolder)))
-      loadedMaps_->addItem(fromBytes(name));
-  }
+  if (!gameFolder.empty()) loaded_->installedMaps = installedMaps(catalogue_, findGameDataFolder(gameFolder));
   setAllLimits(catalogue_, {kDefaultFragLimit, kDefaultTimeLimit, kDefaultCaptureLimit});
 
   const FileBytes slot1 = readFileHead(slotPath(dataFolder_, 1), kDescriptionBytes);
   const auto description = slot1.status == ReadStatus::Ok ? saveDescription(slot1.bytes) : std::nullopt;
-  saveText_->setText(fromBytes(description.value_or(std::string())));
+  loaded_->slotDescription = fromBytes(description.value_or(std::string()));
+  if (complete_) showLoaded();
+}
+
+void Form1::showLoaded() {
+  pathText_->setText(loaded_->gameFolder);
+  loadedMaps_->clear();
+  for (const auto& name : loaded_->installedMaps) loadedMaps_->addItem(fromBytes(name));
+  saveText_->setText(loaded_->slotDescription);
   saveSelect_->clear();
   for (int slot = 1; slot <= kSlotCount; ++slot) saveSelect_->addItem(fromBytes(slotTitle(slot)));
   saveSelect_->setCurrentIndex(0);
+  loaded_.reset();
 }
 
 // ---- rotation ----
@@ -721,8 +750,10 @@ void Form1::addSelectedMap() {
 void Form1::removeSelectedEntry(int soundNumber) {
   const QModelIndex current = selectedMaps_->currentIndex();
   if (!current.isValid() || !selectedMaps_->selectionModel()->isSelected(current)) return;
+  removingEntry_ = true;
   rotation_->removeAt(current.row());
   selectedMaps_->setCurrentIndex(QModelIndex());
+  removingEntry_ = false;
   selectedMaps_->clearSelection();
   sound(soundNumber);
 }

@@ -17,6 +17,7 @@ class QListView;
 class QListWidget;
 class QListWidgetItem;
 class QComboBox;
+class QPushButton;
 class QTabWidget;
 
 namespace tarvex {
@@ -37,8 +38,15 @@ class Form1 : public QWidget {
   // installed maps, default limits, save-slot selector.
   void load();
 
+  // A new window holds the first tab, the tab headers, the logo and
+  // "ENGAGE! " only; the other tabs are built right after its first paint, or
+  // at once when something needs them (another tab shown, the configuration
+  // read or set, a launch). Calling it again does nothing.
+  void completeWindow();
+  bool isComplete() const { return complete_; }
+
   // The window's whole configuration, read back through the settings table.
-  Configuration configuration() const;
+  Configuration configuration();
   // Puts settings into the controls as they are, without click sounds.
   void applySettings(const ServerSettings& settings);
 
@@ -54,7 +62,11 @@ class Form1 : public QWidget {
 
  private:
   // Spoken names, Enter on buttons, Tab order, keys of the map lists.
-  void setUpKeyboard(QWidget* const (&pages)[7], QWidget* engage);
+  void setUpKeyboard();
+  // The settings' values in the controls that exist so far (all of them once complete).
+  void showSettings(const ServerSettings& settings, const QHash<QString, QWidget*>& skip = {});
+  // What the load step found, in the controls of the later tabs.
+  void showLoaded();
   void preparePage(QWidget* page);  // sizes its labels and clears its captions, once
   void buildServerTab(QWidget* tab);
   void buildSettingsTab(QWidget* tab);
@@ -104,9 +116,21 @@ class Form1 : public QWidget {
   std::string appFolderText_;
   MapCatalogue catalogue_;
   std::int16_t addedMapCount_ = 0;
+  bool removingEntry_ = false;
   QHash<QString, QWidget*> fields_;
   QButtonGroup* choiceGroups_[4] = {};  // by ChoiceGroup
   Logo* logo_ = nullptr;  // a child of the window
+
+  bool complete_ = false;
+  QWidget* pages_[7] = {};
+  QPushButton* engage_ = nullptr;
+  // The load step's findings until their tabs exist.
+  struct Loaded {
+    QString gameFolder;
+    std::vector<std::string> installedMaps;
+    QString slotDescription;
+  };
+  std::unique_ptr<Loaded> loaded_;
 
   QTabWidget* tabs_ = nullptr;
   QLabel* image1_ = nullptr;

@@ -249,6 +249,7 @@ void StartupLaunchTest::loadStepPlaysStartupSoundAndSurvivesMissingFiles() {
   Form1 window(f.services, f.appFolder);
   window.setAttribute(Qt::WA_DeleteOnClose, false);
   window.load();
+  window.show();
   QCOMPARE(f.services.log.size(), std::size_t(2));
   QCOMPARE(f.services.log[0], std::string("sound:cfiles.wav"));
   QVERIFY(f.services.log[1].find("maps.ini") != std::string::npos);

@@ -46,6 +46,8 @@ std::unique_ptr<Form1> UiFixture::loadedWindow() {
   window->setAttribute(Qt::WA_DeleteOnClose, false);
   window->load();
   window->show();
+  // As a user meets it: painted, then the later tabs built right after.
+  if (!QTest::qWaitFor([&] { return window->isComplete(); })) qFatal("the window did not complete itself");
   services.clear();
   return window;
 }

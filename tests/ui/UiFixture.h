@@ -33,9 +33,12 @@ struct UiFixture {
   std::unique_ptr<Form1> loadedWindow();
 };
 
+// The named control; a main window's later tabs are built right after its
+// first paint, so a control not there yet is waited for.
 template <typename T>
 T* child(QWidget* window, const char* name) {
-  T* found = window->findChild<T*>(QString::fromLatin1(name));
+  T* found = nullptr;
+  (void)QTest::qWaitFor([&] { return (found = window->findChild<T*>(QString::fromLatin1(name))) != nullptr; });
   if (!found) qFatal("no control named %s", name);
   return found;
 }

@@ -9,6 +9,7 @@
 #include "UiFixture.h"
 #include "ui/Form2.h"
 #include "ui/Logo.h"
+#include "ui/TarvexApp.h"
 
 using namespace tarvex;
 using namespace tarvex::test;
@@ -26,6 +27,7 @@ class WindowTest : public QObject {
 };
 
 void WindowTest::grabsEveryTabForPeopleToLookAt() {
+  setUpApplication(*qApp);  // as the program sets itself up
   UiFixture fixture;
   auto window = fixture.loadedWindow();
   QDir().mkpath(QStringLiteral(TARVEX_SCREENSHOT_DIR));
