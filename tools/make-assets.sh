@@ -24,12 +24,13 @@ for m in ctf_and1 ctf_kln1 ctf_kln2 ctf_voy1 ctf_voy2; do
   preview "$m" '#8f2a2a' 'CAPTURE THE FLAG'
 done
 
-# The emblem shown before a map is clicked: 150 x 150, a delta-like badge.
+# The emblem shown before a map is clicked, also the window icon: 150 x 150, a
+# delta-like badge, uncompressed (binary PPM) as the score-table picture is.
 "$IM" -size 150x150 radial-gradient:'#1d2f55'-black \
   -fill '#c9a640' -stroke '#f2dc8a' -strokewidth 2 -draw "polygon 75,14 118,128 75,104 32,128" \
   -fill none -stroke '#f2dc8a' -draw "circle 75,80 75,12" \
   -stroke none -fill white -font "$FONT" -pointsize 14 -gravity south -annotate +0+6 'TARVEX' \
-  -quality 90 src/ui/emblem.jpg
+  -depth 8 src/ui/emblem.ppm
 
 # The score-table picture of the "Server" tab (553 x 175), kept uncompressed
 # (binary PPM) so that showing it takes no decoding.

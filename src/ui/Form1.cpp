@@ -182,7 +182,7 @@ void Form1::preparePage(QWidget* page) {
     link->move(pageWidth / 2 - link->width() / 2, link->property(kCentredTop).toInt());
   }
   if (mapPictures_ && mapPictures_->parentWidget() == page && mapPictures_->pixmap().isNull())
-    mapPictures_->setPixmap(QPixmap(QStringLiteral(":/tarvex/emblem.jpg")));
+    mapPictures_->setPixmap(layout::builtInPicture(QStringLiteral(":/tarvex/emblem.ppm")));
 }
 
 void Form1::setUpKeyboard() {

@@ -26,7 +26,7 @@ constexpr const char* kDialogFilter = "stvoyHM.exe (stvoyHM.exe)";
 void setUpApplication(QApplication& app) {
   app.setApplicationName(QStringLiteral("Tarvex"));
   initResources();
-  app.setWindowIcon(QIcon(QStringLiteral(":/tarvex/emblem.jpg")));
+  app.setWindowIcon(QIcon(layout::builtInPicture(QStringLiteral(":/tarvex/emblem.ppm"))));
   QApplication::setFont(layout::windowFont());
 }
 
