@@ -19,6 +19,7 @@ class WindowTest : public QObject {
  private slots:
   void grabsEveryTabForPeopleToLookAt();
   void startsOnServerTabWithStartValues();
+  void paintsTheFirstTabThenBuildsTheRest();
   void logoFramesAndTheirDelays();
   void timerShowsEachFrameForItsDelayAndLoops();
   void delayOfZeroRestsOnThatFrame();
@@ -57,6 +58,31 @@ void WindowTest::startsOnServerTabWithStartValues() {
   const QImage shown = child<QLabel>(window.get(), "Image2")->pixmap().toImage();
   QCOMPARE(shown.size(), QSize(553, 175));
   QCOMPARE(shown.convertToFormat(QImage::Format_RGB32), QImage(score).convertToFormat(QImage::Format_RGB32));
+}
+
+void WindowTest::paintsTheFirstTabThenBuildsTheRest() {
+  UiFixture f;
+  Form1 window(f.services, f.appFolder);
+  window.setAttribute(Qt::WA_DeleteOnClose, false);
+  window.load();
+  QVERIFY(!window.isComplete());
+  QVERIFY(window.findChild<QLineEdit*>(QStringLiteral("Server_Name")));
+  QVERIFY(!window.findChild<QLineEdit*>(QStringLiteral("MaxPlayers")));
+  child<QLineEdit>(&window, "Server_Name")->setText(QStringLiteral("Typed early"));
+  window.show();
+  QVERIFY(QTest::qWaitFor([&] { return window.isComplete(); }));
+  // The same as a window built whole at once: every setting, the load step's
+  // findings, and what was typed before the rest came.
+  Form1 whole(f.services, f.appFolder);
+  whole.setAttribute(Qt::WA_DeleteOnClose, false);
+  whole.load();
+  whole.completeWindow();
+  child<QLineEdit>(&whole, "Server_Name")->setText(QStringLiteral("Typed early"));
+  QCOMPARE(writeSave("S", "d", window.configuration()), writeSave("S", "d", whole.configuration()));
+  for (const char* name : {"PathText", "save_text"})
+    QCOMPARE(child<QLineEdit>(&window, name)->text(), child<QLineEdit>(&whole, name)->text());
+  QCOMPARE(items(child<QListWidget>(&window, "LoadedMaps")), items(child<QListWidget>(&whole, "LoadedMaps")));
+  QCOMPARE(items(child<QListWidget>(&window, "LoadedMaps")).size(), 17);
 }
 
 namespace {
