@@ -88,7 +88,9 @@ QList<QWidget*> readingOrder(QWidget* page) {
   for (QWidget* widget : page->findChildren<QWidget*>()) {
     // Radio buttons take Tab only while checked; Qt decides that, so all of them go in.
     const bool takesTab = (widget->focusPolicy() & Qt::TabFocus) || qobject_cast<QAbstractButton*>(widget);
-    if (!takesTab || widget->isWindow() || qobject_cast<QGroupBox*>(widget) || widget->focusProxy()) continue;
+    // Not what lives in a window of its own (a drop-down's list is in its popup).
+    if (!takesTab || widget->window() != page->window() || qobject_cast<QGroupBox*>(widget) || widget->focusProxy())
+      continue;
     if (widget->parentWidget() && widget->parentWidget()->focusProxy() == widget) continue;
     const QWidget* frame = outerFrame(widget, page);
     places.push_back({widget, frame ? onPage(const_cast<QWidget*>(frame), page) : onPage(widget, page),
