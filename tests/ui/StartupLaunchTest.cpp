@@ -64,8 +64,7 @@ class StartupLaunchTest : public QObject {
   void loadStepPlaysStartupSoundAndSurvivesMissingFiles();
   void serverTypesCommandLines_data();
   void serverTypesCommandLines();
-  void aGameThatEndsAtOnceIsReportedAndTheWindowStays();
-  void missingGameIsReportedAndTheWindowStays();
+  void aLaunchThatFailsIsReportedAndTheWindowStays();
 };
 
 void StartupLaunchTest::knownFolderOpensTheMainWindowAtOnce() {
@@ -259,9 +258,6 @@ void StartupLaunchTest::loadStepPlaysStartupSoundAndSurvivesMissingFiles() {
   QCOMPARE(child<QComboBox>(&window, "save_select")->count(), 9);
 }
 
-
-
-
 void StartupLaunchTest::serverTypesCommandLines_data() {
   QTest::addColumn<QString>("type");
   QTest::addColumn<bool>("network");
@@ -302,33 +298,27 @@ void StartupLaunchTest::serverTypesCommandLines() {
   if (network) QVERIFY(script.find("+seta net_port 27660\r\nset g_gametype") != std::string::npos);
 }
 
-
-void StartupLaunchTest::missingGameIsReportedAndTheWindowStays() {
+void StartupLaunchTest::aLaunchThatFailsIsReportedAndTheWindowStays() {
   UiFixture f;
-  std::filesystem::remove(f.gameFolder / "stvoyHM.exe");
+  const auto game = f.gameFolder / "stvoyHM.exe";
+  std::filesystem::rename(game, f.gameFolder / "moved.exe");
   TarvexApp app(f.services, f.appFolder);
   app.start();
   QPointer<Form1> w = app.mainWindow();
   click(w, "AllMaps");
+  // No game: said so, no launch sound.
   f.services.clear();
   click(w, "Engage");
   QCOMPARE(f.services.messages().size(), std::size_t(1));
   QVERIFY(f.services.messages()[0].find("stvoyHM.exe") != std::string::npos);
   QVERIFY(f.services.sounds().empty());
   QVERIFY(w && w->isVisible());
-}
-
-void StartupLaunchTest::aGameThatEndsAtOnceIsReportedAndTheWindowStays() {
-  UiFixture f;
-  TarvexApp app(f.services, f.appFolder);
-  app.start();
-  QPointer<Form1> w = app.mainWindow();
-  click(w, "AllMaps");
+  // A game that ends at once: the launch sound first, then the report.
+  std::filesystem::rename(f.gameFolder / "moved.exe", game);
   f.services.clear();
   f.services.processFailure = ProcessFailure{"exit status 53", "wine: could not load kernel32.dll"};
   click(w, "Engage");
   QVERIFY(f.services.started.at(0).captureOutput);
-  // The launch sound first, then the report; the window stays.
   QCOMPARE(f.services.sounds(), std::vector<std::string>{"stegize.wav"});
   QCOMPARE(f.services.messages().size(), std::size_t(1));
   QVERIFY(f.services.messages()[0].find("(exit status 53)") != std::string::npos);
