@@ -165,7 +165,14 @@ void Form1::completeWindow() {
   showSettings(ServerSettings(), earlier);
   setUpKeyboard();
   if (loaded_) showLoaded();
-  preparePage(tabs_->currentWidget());
+  // Controls made on a page already shown (another tab chosen before the
+  // first paint) stay hidden until shown themselves.
+  QWidget* shown = tabs_->currentWidget();
+  if (shown->isVisible()) {
+    for (QWidget* control : shown->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      if (!control->testAttribute(Qt::WA_WState_ExplicitShowHide)) control->show();
+  }
+  preparePage(shown);
 }
 
 Form1::~Form1() = default;
@@ -186,7 +193,6 @@ void Form1::preparePage(QWidget* page) {
 }
 
 void Form1::setUpKeyboard() {
-  QWidget* const(&pages)[7] = pages_;
   for (const auto& [name, spoken] : kSpokenNames)
     if (auto* widget = findChild<QWidget*>(QString::fromLatin1(name))) widget->setAccessibleName(QString::fromLatin1(spoken));
   keyboard::installLinkAccessibility();
@@ -195,16 +201,16 @@ void Form1::setUpKeyboard() {
   // shown are passed over.
   QList<QWidget*> chain{tabs_->tabBar()};
   for (int i = 0; i < 7; ++i) {
-    keyboard::nameFrames(pages[i]);
+    keyboard::nameFrames(pages_[i]);
     if (i == 2) {
       // The Maps tab reads as the user works: pick, add, look at the rotation, then the limits.
       for (const char* name : {"LoadedMaps", "b_add_map", "SelectedMaps", "b_del_map", "MapText", "MapText2", "Add_DM",
                                "ALLCTFMaps", "AllMaps", "CLEAR", "Random", "Options_Map_Name", "Custom_Frag_limit",
                                "Custom_Time_Limit", "Custom_Capture_Limit", "Set_Custom", "Generic_Frag_Limit",
                                "Generic_Time_Limit", "Generic_Capture_Limit", "Set_Generic"})
-        chain.append(pages[i]->findChild<QWidget*>(QString::fromLatin1(name)));
+        chain.append(pages_[i]->findChild<QWidget*>(QString::fromLatin1(name)));
     } else {
-      chain.append(keyboard::readingOrder(pages[i]));
+      chain.append(keyboard::readingOrder(pages_[i]));
     }
   }
   chain.append(engage_);

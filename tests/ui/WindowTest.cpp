@@ -83,6 +83,16 @@ void WindowTest::paintsTheFirstTabThenBuildsTheRest() {
     QCOMPARE(child<QLineEdit>(&window, name)->text(), child<QLineEdit>(&whole, name)->text());
   QCOMPARE(items(child<QListWidget>(&window, "LoadedMaps")), items(child<QListWidget>(&whole, "LoadedMaps")));
   QCOMPARE(items(child<QListWidget>(&window, "LoadedMaps")).size(), 17);
+
+  // Another tab chosen before the first paint: built then, and all there.
+  Form1 early(f.services, f.appFolder);
+  early.setAttribute(Qt::WA_DeleteOnClose, false);
+  early.load();
+  early.show();
+  child<QTabWidget>(&early, "TAB_General")->setCurrentIndex(2);
+  QVERIFY(early.isComplete());
+  child<QTabWidget>(&window, "TAB_General")->setCurrentIndex(2);
+  QCOMPARE(early.grab().toImage(), window.grab().toImage());
 }
 
 namespace {
