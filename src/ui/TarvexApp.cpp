@@ -27,7 +27,12 @@ void setUpApplication(QApplication& app) {
   app.setApplicationName(QStringLiteral("Tarvex"));
   initResources();
   app.setWindowIcon(QIcon(layout::builtInPicture(QStringLiteral(":/tarvex/emblem.ppm"))));
+  // Dialogs (messages, prompts, file choosers) keep the platform's fonts.
+  const QFont platformFont = QApplication::font();
+  const QFont messageFont = QApplication::font("QMessageBox");
   QApplication::setFont(layout::windowFont());
+  QApplication::setFont(platformFont, "QDialog");
+  QApplication::setFont(messageFont, "QMessageBox");
 }
 
 TarvexApp::TarvexApp(Services& services, std::filesystem::path appFolder)

@@ -16,7 +16,8 @@ namespace tarvex {
 // What every Tarvex window shares, set once before the first one opens: the
 // program's name, its built-in pictures and icon, and the window font as the
 // application's font (text that Qt lays out before a control takes its
-// window's font, as every new text box does, then uses a font already loaded).
+// window's font, as every new text box does, then uses a font already loaded);
+// dialogs keep the platform's fonts.
 void setUpApplication(QApplication& app);
 
 class TarvexApp : public QObject {

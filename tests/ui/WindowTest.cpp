@@ -1,13 +1,16 @@
 // The whole window: layout pictures of every tab, the logo's animation and
 // the links.
+#include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QResource>
 #include <QTabWidget>
 #include <QTimer>
 
 #include "UiFixture.h"
 #include "ui/Form2.h"
+#include "ui/Layout.h"
 #include "ui/Logo.h"
 #include "ui/TarvexApp.h"
 
@@ -28,7 +31,20 @@ class WindowTest : public QObject {
 };
 
 void WindowTest::grabsEveryTabForPeopleToLookAt() {
-  setUpApplication(*qApp);  // as the program sets itself up
+  // Set up as the program is: the window font for windows, the platform's for dialogs.
+  const QFont platformFont = QApplication::font();
+  const QFont messageFont = QApplication::font("QMessageBox");
+  setUpApplication(*qApp);
+  {
+    QWidget plain;
+    QDialog question;
+    QMessageBox message;
+    for (QWidget* shown : {&plain, static_cast<QWidget*>(&question), static_cast<QWidget*>(&message)})
+      shown->ensurePolished();
+    QCOMPARE(plain.font(), layout::windowFont());
+    QCOMPARE(question.font(), platformFont);
+    QCOMPARE(message.font(), messageFont);
+  }
   UiFixture fixture;
   auto window = fixture.loadedWindow();
   QDir().mkpath(QStringLiteral(TARVEX_SCREENSHOT_DIR));
