@@ -22,6 +22,14 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   export TARVEX_DEMO_REPORT="$demo/game-received.txt"
   rm -f "$TARVEX_DEMO_REPORT"
   "$demo/app/tarvex" || true
+  SECONDS=0
+  # The stand-in game starts as the window closes and runs on after it: give
+  # it two seconds to begin its report, five to finish it.
+  for _ in $(seq 70); do
+    [ -f "$TARVEX_DEMO_REPORT" ] && [ "$(tail -n 1 "$TARVEX_DEMO_REPORT")" = "======================================================" ] && break
+    [ -f "$TARVEX_DEMO_REPORT" ] || [ $SECONDS -lt 2 ] || break
+    sleep 0.1
+  done
   [ ! -f "$TARVEX_DEMO_REPORT" ] || cat "$TARVEX_DEMO_REPORT"
   exit 0
 fi
