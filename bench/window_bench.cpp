@@ -4,17 +4,17 @@
 // entries. Offscreen unless QT_QPA_PLATFORM (or -platform) says otherwise.
 #include <QApplication>
 #include <QComboBox>
-#include <QListView>
-#include <chrono>
-#include <functional>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "services/Services.h"
 #include "ui/Form1.h"

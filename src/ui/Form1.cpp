@@ -1,29 +1,29 @@
 #include "ui/Form1.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QButtonGroup>
-#include <QKeyEvent>
-#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFont>
 #include <QImage>
+#include <QKeyEvent>
 #include <QListView>
 #include <QListWidget>
 #include <QPainter>
 #include <QPixmap>
-#include <QTimer>
 #include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 
 #include "launch/LaunchSequence.h"
 #include "maps/MapDiscovery.h"
 #include "maps/MapLimits.h"
 #include "startup/GameFolder.h"
 #include "ui/Convert.h"
-#include "ui/Layout.h"
 #include "ui/Keyboard.h"
+#include "ui/Layout.h"
 #include "ui/Logo.h"
 #include "ui/RotationModel.h"
 #include "ui/TextFilter.h"
