@@ -24,8 +24,7 @@ class WindowTest : public QObject {
   void startsOnServerTabWithStartValues();
   void paintsTheFirstTabThenBuildsTheRest();
   void logoFramesAndTheirDelays();
-  void timerShowsEachFrameForItsDelayAndLoops();
-  void delayOfZeroRestsOnThatFrame();
+  void timerShowsEachFrameForItsDelayLoopsAndRestsOnZero();
   void logoFailuresAreReportedWithAStopIcon();
   void linksPlayTheirSoundBeforeOpening();
 };
@@ -165,7 +164,7 @@ void WindowTest::logoFramesAndTheirDelays() {
   QVERIFY(!QFile::exists(QStringLiteral("temp.gif")));
 }
 
-void WindowTest::timerShowsEachFrameForItsDelayAndLoops() {
+void WindowTest::timerShowsEachFrameForItsDelayLoopsAndRestsOnZero() {
   LogoFixture fixture;
   auto& [f, holder, logo] = fixture;
   QVERIFY(logo.load(writeGif(f, threeFrameGif(10, 20, 30))));
@@ -181,11 +180,8 @@ void WindowTest::timerShowsEachFrameForItsDelayAndLoops() {
   }
   QCOMPARE(shown, (QList<int>{1, 2, 0, 1, 2, 0}));
   QCOMPARE(intervals, (QList<int>{200, 300, 100, 200, 300, 100}));
-}
 
-void WindowTest::delayOfZeroRestsOnThatFrame() {
-  LogoFixture fixture;
-  auto& [f, holder, logo] = fixture;
+  // A delay of zero rests on its frame.
   QVERIFY(logo.load(writeGif(f, threeFrameGif(10, 0, 30))));
   logo.start();
   QVERIFY(logo.timer().isActive());
