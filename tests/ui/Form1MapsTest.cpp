@@ -60,10 +60,8 @@ class Form1MapsTest : public QObject {
   void doubleClicksAddAndRemove();
   void randomizeKeepsTheEntries();
   void showingAMapFillsNamePictureCaptionsAndLimits();
-  void captureBoxRule();
   void aReplacedPictureShowsAtTheNextClick();
   void changeAndSetDefaults();
-  void changeBeforeAnyClickSaysNoMapSelected();
   void findNewMapsAddsThemAndKeepsRotationAndLimits();
   void theDialogListsTheMapsAllTickedAndGivesTheChoice();
 };
@@ -165,10 +163,14 @@ void Form1MapsTest::showingAMapFillsNamePictureCaptionsAndLimits() {
   QCOMPARE(f.box("Custom_Frag_limit")->text(), QStringLiteral("10"));
   QCOMPARE(f.box("Custom_Time_Limit")->text(), QStringLiteral("0"));
   QCOMPARE(f.box("Custom_Capture_Limit")->text(), QStringLiteral("5"));
+  QVERIFY(!f.box("Custom_Capture_Limit")->isEnabled());  // only a CTF map's capture limit is open
+  clickItem(f.loaded, QStringLiteral("flag"));
+  QVERIFY(f.box("Custom_Capture_Limit")->isEnabled());
   // A picture name without its backslash: the picture stays, the captions follow.
   clickItem(f.loaded, QStringLiteral("odd"));
   QCOMPARE(picture->pixmap().size(), QSize(20, 30));
   QCOMPARE(f.box("MapText")->text(), QStringLiteral("Odd one"));
+  QVERIFY(f.box("Custom_Capture_Limit")->isEnabled());  // a flag other than 0 or 1 leaves the box as it was
   QVERIFY(f.services.log.empty());  // single clicks are silent
 }
 
@@ -192,19 +194,11 @@ void Form1MapsTest::aReplacedPictureShowsAtTheNextClick() {
 #endif
 }
 
-void Form1MapsTest::captureBoxRule() {
-  MapsFixture f;
-  auto* capture = f.box("Custom_Capture_Limit");
-  clickItem(f.loaded, QStringLiteral("alpha"));
-  QVERIFY(!capture->isEnabled());
-  clickItem(f.loaded, QStringLiteral("odd"));
-  QVERIFY(!capture->isEnabled());
-  clickItem(f.loaded, QStringLiteral("flag"));
-  QVERIFY(capture->isEnabled());
-}
-
 void Form1MapsTest::changeAndSetDefaults() {
   MapsFixture f;
+  click(f.w.get(), "Set_Custom");  // before any map was chosen
+  QCOMPARE(f.services.log,
+           (std::vector<std::string>{"sound:button3.wav", "message:" + std::string(kNoMapSelectedMessage)}));
   clickItem(f.loaded, QStringLiteral("flag"));
   f.box("Custom_Frag_limit")->setText(QStringLiteral("25"));
   f.box("Custom_Time_Limit")->clear();
@@ -282,13 +276,6 @@ void Form1MapsTest::theDialogListsTheMapsAllTickedAndGivesTheChoice() {
   QCOMPARE(dialog.chosen(), (std::vector<bool>{true, true}));
   table->item(1, 0)->setCheckState(Qt::Unchecked);
   QCOMPARE(dialog.chosen(), (std::vector<bool>{true, false}));
-}
-
-void Form1MapsTest::changeBeforeAnyClickSaysNoMapSelected() {
-  MapsFixture f;
-  click(f.w.get(), "Set_Custom");
-  QCOMPARE(f.services.log,
-           (std::vector<std::string>{"sound:button3.wav", "message:" + std::string(kNoMapSelectedMessage)}));
 }
 
 QTEST_MAIN(Form1MapsTest)
