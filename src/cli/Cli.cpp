@@ -19,7 +19,15 @@
 
 namespace tarvex {
 
-void ConsoleServices::message(const std::string& text, Icon) { err_ << text << '\n'; }
+void ConsoleServices::message(const std::string& text, Icon) {
+  // A message's own lines stay lines; whatever a file or a server put into
+  // it is shown, never obeyed by the terminal.
+  for (std::size_t at = 0; at <= text.size();) {
+    const std::size_t end = std::min(text.find('\n', at), text.size());
+    err_ << visibleText(std::string_view(text).substr(at, end - at)) << '\n';
+    at = end + 1;
+  }
+}
 
 std::string ConsoleServices::startProcess(const ProcessRequest& request) { return platform::startProcess(request); }
 
@@ -121,9 +129,9 @@ int findMaps(const Options& options, const MapCatalogue& catalogue, std::ostream
     services.message("No new maps were found in " + fromPath(findGameDataFolder(ini.gameFolder)) + ".");
   } else {
     for (const auto& map : found.maps)
-      out << map.entry.name << '\t' << map.entry.caption1 << '\t' << (map.entry.ctfFlag == "1" ? "CTF" : "HoloMatch")
-          << '\t' << map.entry.caption2 << '\t' << (map.entry.picture.empty() ? "no picture" : map.entry.picture)
-          << '\n';
+      out << visibleText(map.entry.name) << '\t' << visibleText(map.entry.caption1) << '\t'
+          << (map.entry.ctfFlag == "1" ? "CTF" : "HoloMatch") << '\t' << visibleText(map.entry.caption2) << '\t'
+          << (map.entry.picture.empty() ? "no picture" : visibleText(map.entry.picture)) << '\n';
   }
   if (!options.add || found.maps.empty()) return 0;
   const CatalogueAddition added = addToCatalogue(appFolder / "maps.ini", appFolder / "Map_Images", found.maps);
@@ -258,10 +266,10 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
     if (ini.state == PathIniState::Known) gameData = findGameDataFolder(ini.gameFolder);
     FolderListings folders;
     for (const auto& row : config.catalogue.rows) {
-      out << row.name << '\t' << installedText(ini.state == PathIniState::Known ? &gameData : nullptr, row, folders)
-          << '\t'
-          << classText(row) << "\tfrag " << row.fragLimit << "\ttime " << row.timeLimit << "\tcapture "
-          << row.captureLimit << '\n';
+      out << visibleText(row.name) << '\t'
+          << installedText(ini.state == PathIniState::Known ? &gameData : nullptr, row, folders) << '\t'
+          << classText(row) << "\tfrag " << visibleText(row.fragLimit) << "\ttime " << visibleText(row.timeLimit)
+          << "\tcapture " << visibleText(row.captureLimit) << '\n';
     }
     return 0;
   }
@@ -283,7 +291,8 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
   }
   // A game that ends within about a second was not launched.
   if (reportEarlyEnd(services, 1000)) return 3;
-  out << "Started " << commandLineText(launch->arguments) << " in " << readPathIni(dataFolder).gameFolder << '\n';
+  out << "Started " << commandLineText(launch->arguments) << " in " << visibleText(readPathIni(dataFolder).gameFolder)
+      << '\n';
   return 0;
 }
 

@@ -18,6 +18,15 @@ ValueForm formOf(std::string_view name) {
   return ValueForm::Quoted;
 }
 
+// Outside quotes the engine ends a command at '//' (a comment to the line's
+// end) and at '/*' ... '*/' (what follows the comment runs as a new command).
+std::string commentProblem(std::string_view value) {
+  if (value.find("//") != std::string_view::npos) return "a comment mark (//)";
+  if (value.find("/*") != std::string_view::npos || value.find("*/") != std::string_view::npos)
+    return "a comment mark (/* or */)";
+  return {};
+}
+
 std::string refusal(const std::string& what, const std::string& problem) {
   return what + " contains " + problem + ", which the game would misread.  Please change it before launching.";
 }
@@ -59,9 +68,15 @@ std::string gameValueProblem(std::string_view value, ValueForm form) {
     case ValueForm::Raw:
       if (value.find('"') != std::string_view::npos) return "a double quote (\")";
       if (value.find(';') != std::string_view::npos) return "a semicolon (;)";
-      return {};
+      return commentProblem(value);
   }
   return {};
+}
+
+std::string valueLengthRefusal(const std::string& what, std::string_view value) {
+  if (value.size() <= std::size_t(kMaxValueBytes)) return {};
+  return what + " is " + std::to_string(value.size()) + " characters long, and the game keeps at most " +
+         std::to_string(kMaxValueBytes) + ".  Please shorten it before launching.";
 }
 
 bool isWrittenToGame(const ServerSettings& settings, const FieldSpec& field) {
@@ -78,8 +93,10 @@ std::string gameValueRefusal(const ServerSettings& settings, const std::vector<s
                              const MapCatalogue& catalogue) {
   for (const auto& field : fieldTable()) {
     if (!isWrittenToGame(settings, field)) continue;
-    const std::string problem = gameValueProblem(settings.text(field.name), formOf(field.name));
+    const std::string& value = settings.text(field.name);
+    const std::string problem = gameValueProblem(value, formOf(field.name));
     if (!problem.empty()) return refusal(settingName(field), problem);
+    if (std::string tooLong = valueLengthRefusal(settingName(field), value); !tooLong.empty()) return tooLong;
   }
   // The gravity also goes bare into every rotation line.
   if (const std::string problem = gameValueProblem(rotationGravity(settings), ValueForm::Digits); !problem.empty())
@@ -100,9 +117,16 @@ std::string gameValueRefusal(const ServerSettings& settings, const std::vector<s
         return "The map \"" + name + "\" has no " + kind +
                " limit.  Please set its limits on the Maps tab before launching.";
     }
-    for (const std::string* value : {&entry.name, &entry.fragLimit, &entry.timeLimit, &entry.captureLimit}) {
-      const std::string problem = gameValueProblem(*value, ValueForm::Raw);
-      if (!problem.empty()) return refusal("The map \"" + name + "\" or one of its limits", problem);
+    if (const std::string problem = gameValueProblem(entry.name, ValueForm::Raw); !problem.empty())
+      return refusal("The name of the map \"" + name + "\"", problem);
+    if (std::string tooLong = valueLengthRefusal("The name of the map \"" + name + "\"", entry.name); !tooLong.empty())
+      return tooLong;
+    // The limits are numbers to the game.
+    for (const auto& [kind, limit] : limits) {
+      const std::string what = std::string("The ") + kind + " limit of the map \"" + name + "\"";
+      if (const std::string problem = gameValueProblem(*limit, ValueForm::Digits); !problem.empty())
+        return refusal(what, problem);
+      if (std::string tooLong = valueLengthRefusal(what, *limit); !tooLong.empty()) return tooLong;
     }
   }
   return {};

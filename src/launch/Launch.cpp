@@ -2,6 +2,7 @@
 
 #include "launch/GameScript.h"
 #include "launch/GameValues.h"
+#include "util/Text.h"
 
 namespace tarvex {
 
@@ -87,8 +88,22 @@ LaunchCheck checkLaunch(const ServerSettings& settings, const std::vector<std::s
                 "\" of the rotation is not in the map list (maps.ini).  Please remove it before launching.");
   if (std::string message = gameValueRefusal(settings, rotation, catalogue); !message.empty())
     return stop(std::move(message));
+  for (std::size_t i = 0; i < lines.lines.size(); ++i) {
+    if (lines.lines[i].size() > kMaxScriptLineBytes)
+      return stop("The rotation line of the map \"" + rotation[i] + "\" would be " +
+                  std::to_string(lines.lines[i].size()) + " characters long, and the game cuts a line after " +
+                  std::to_string(kMaxScriptLineBytes) + ".  Please shorten the map's name or limits before launching.");
+  }
   std::string script = renderScript(settings, lines.lines, lines.firstCaptureLimit);
   if (script.size() > kMaxScriptBytes) return stop(scriptTooLongMessage(script, lines.lines));
+  // Every value is at most 255 characters, which keeps the settings' lines short;
+  // this holds the whole script to it all the same.
+  for (const std::string_view line : splitLines(script)) {
+    if (line.size() > kMaxScriptLineBytes)
+      return stop("The game script would hold a line of " + std::to_string(line.size()) +
+                  " characters, and the game cuts a line after " + std::to_string(kMaxScriptLineBytes) +
+                  ".  Please shorten the longest texts of the settings before launching.");
+  }
   check.script = std::move(script);
   check.arguments = gameArguments(settings);
   return check;

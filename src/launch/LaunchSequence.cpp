@@ -41,7 +41,7 @@ LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path
   }
   removeStaleTemporaries(gameData);
   // The script holds the console password.
-  if (const std::string error = writeFileAtomic(scriptPath, launch.script, NewFileAccess::OwnerOnly);
+  if (const std::string error = writeFileAtomic(scriptPath, launch.script, FileAccess::OwnerOnly);
       !error.empty()) {
     services.message("Tarvex could not write the game script " + fromPath(scriptPath) + " (" + error + ").");
     return LaunchResult::Refused;

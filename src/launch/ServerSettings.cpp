@@ -24,10 +24,10 @@ const std::vector<FieldSpec>& table() {
   static const std::vector<FieldSpec> fields = [] {
     std::vector<FieldSpec> f;
     // Tab "Server"
-    f.push_back(text("Server_Name", "Server Title:", "Tarvex Server", 0, false));
-    f.push_back(text("Server_Quote_Text", "Server Quote:", "...Set Phasers to Full!", 0, false));
-    f.push_back(text("Console_Password", "Console Password:", "", 0, false));
-    f.push_back(text("Private_Password", "Private Client Password:", "", 0, false));
+    f.push_back(text("Server_Name", "Server Title:", "Tarvex Server", kMaxValueBytes, false));
+    f.push_back(text("Server_Quote_Text", "Server Quote:", "...Set Phasers to Full!", kMaxValueBytes, false));
+    f.push_back(text("Console_Password", "Console Password:", "", kMaxValueBytes, false));
+    f.push_back(text("Private_Password", "Private Client Password:", "", kMaxValueBytes, false));
     f.push_back(choice("NonDedicated_Button", "Non-Dedicated ", true, 2, G::ServerType, 0));
     f.push_back(choice("Dedicated_button", "Dedicated - LAN", false, 1, G::ServerType, 1));
     f.push_back(choice("dedicated_internet", "Dedicated - Internet", false, 0, G::ServerType, 2));
@@ -50,12 +50,12 @@ const std::vector<FieldSpec>& table() {
     f.push_back(text("MaxPlayers", "Maximum Players", "8", 2, true));
     f.push_back(text("MinPlayers", "Minimum Players", "0", 2, true));
     f.push_back(text("Private_Text", "Private Clients", "0", 2, true));
-    f.push_back(text("Ghost_Time", "Seconds of Invulnerability After Respawn", "5", 0, true));
+    f.push_back(text("Ghost_Time", "Seconds of Invulnerability After Respawn", "5", kMaxValueBytes, true));
     f.push_back(toggle("Player_Respawn_Yes", "Force player respawn after", false, 1));
-    f.push_back(text("Player_Respawn_Time", "Seconds", "1", 0, true, "Player_Respawn_Yes"));
+    f.push_back(text("Player_Respawn_Time", "Seconds", "1", kMaxValueBytes, true, "Player_Respawn_Yes"));
     f.push_back(toggle("allow_vote", "Allow Player Voting?", true, 2));
     f.push_back(toggle("kick_yes", "Kick inactive players after", false, 3));
-    f.push_back(text("kick_text", "Seconds", "60", 0, true, "kick_yes"));
+    f.push_back(text("kick_text", "Seconds", "60", kMaxValueBytes, true, "kick_yes"));
     f.push_back(toggle("Cheats_yes", "Allow Server Cheats?", false, 4));
     f.push_back(toggle("warmup_yes", "Warmup", true, 5));
     f.push_back(text("WarmupTime", "seconds", "10", 4, true, "warmup_yes"));
@@ -82,13 +82,13 @@ const std::vector<FieldSpec>& table() {
     f.push_back(toggle("write_max_yes", "Write MaxRate?", false, 7));
     f.push_back(text("MaxRate", "Max Rate", "7000", 5, true, "write_max_yes"));
     f.push_back(toggle("gamelogcheck", "Create a Server Log File?", false, 1));
-    f.push_back(text("GameLogText", "Server Log File", "C:\\HOLOMATCH_LOG.TXT", 0, false, "gamelogcheck"));
-    FieldSpec master2 = text("Master2", "Master Server #2", "master.stef1.ravensoft.com", 0, false);
+    f.push_back(text("GameLogText", "Server Log File", "C:\\HOLOMATCH_LOG.TXT", kMaxValueBytes, false, "gamelogcheck"));
+    FieldSpec master2 = text("Master2", "Master Server #2", "master.stef1.ravensoft.com", kMaxValueBytes, false);
     master2.readOnly = true;
     f.push_back(master2);
-    f.push_back(text("Master3", "Master Server #3", "", 0, false));
-    f.push_back(text("Master4", "Master Server #4", "", 0, false));
-    f.push_back(text("Master5", "Master Server #5", "", 0, false));
+    f.push_back(text("Master3", "Master Server #3", "", kMaxValueBytes, false));
+    f.push_back(text("Master4", "Master Server #4", "", kMaxValueBytes, false));
+    f.push_back(text("Master5", "Master Server #5", "", kMaxValueBytes, false));
     return f;
   }();
   return fields;

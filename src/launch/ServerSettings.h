@@ -10,6 +10,10 @@
 
 namespace tarvex {
 
+// The game keeps at most 255 bytes of a console variable's value (and cuts
+// the rest off, or refuses to start over a longer one), so no box takes more.
+inline constexpr int kMaxValueBytes = 255;
+
 enum class FieldKind { Text, Switch, Choice };
 enum class ChoiceGroup { None, ServerType, GameType, BotSkill };
 

@@ -16,6 +16,9 @@ namespace tarvex {
 
 namespace {
 constexpr std::size_t kMaxArenaBytes = 1024 * 1024;
+// What one scan reads of arena texts at the most, whatever the archives hold.
+constexpr std::size_t kMaxArenaTexts = 1000;
+constexpr std::size_t kMaxArenaBytesPerScan = 32 * 1024 * 1024;
 constexpr std::size_t kMaxLevelshotBytes = 8 * 1024 * 1024;
 constexpr const char* kLevelshotTypes[] = {".jpg", ".tga", ".png"};
 
@@ -28,6 +31,18 @@ bool isSafeMapName(std::string_view name) {
     if (!ok) return false;
   }
   return true;
+}
+
+// A file's path as a message shows it: what the file system holds, with any
+// control character shown rather than obeyed.
+std::string shownPath(const fs::path& file) { return visibleText(fromPath(file)); }
+
+// Text with a control character other than blanks and line ends.
+bool holdsControlCharacter(std::string_view text) {
+  return std::any_of(text.begin(), text.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte < 0x20 && c != '\t' && c != '\r' && c != '\n') || byte == 0x7F;
+  });
 }
 
 // An entry name that would lead out of the archive.
@@ -126,16 +141,23 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
   std::vector<Listed> listed;
   bool anyNewMap = false;
   for (const fs::path& file : archives) {
+    // The archive's file name goes into maps.ini as a line of its own.
+    const std::string fileName = fromPath(file.filename());
+    if (holdsControlCharacter(fileName) || holdsLineBreak(fileName)) {
+      result.problems.push_back("The archive " + shownPath(file) +
+                                " was skipped: its file name holds control characters.");
+      continue;
+    }
     std::string problem;
     auto archive = Pk3Archive::open(file, problem);
     if (!archive) {
-      result.problems.push_back("The archive " + fromPath(file) + " was skipped: " + problem + ".");
+      result.problems.push_back("The archive " + shownPath(file) + " was skipped: " + visibleText(problem) + ".");
       continue;
     }
     const auto& names = archive->names();
     if (const auto bad = std::find_if(names.begin(), names.end(), [](const std::string& n) { return leavesArchive(n); });
         bad != names.end()) {
-      result.problems.push_back("The archive " + fromPath(file) + " was skipped: its entry \"" + *bad +
+      result.problems.push_back("The archive " + shownPath(file) + " was skipped: its entry \"" + visibleText(*bad) +
                                 "\" names a place outside the archive.");
       continue;
     }
@@ -156,17 +178,34 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
   // The arenas, as the game module reads them: from every archive, later ones
   // winning; read only when there is a new map to describe.
   std::map<std::string, ArenaInfo> arenas;  // by lower-case map name
+  std::size_t arenaTextsRead = 0, arenaBytesRead = 0, arenaTextsLeftOut = 0;
   if (anyNewMap) {
     for (auto& entry : listed) {
       if (entry.arenaTexts.empty()) continue;
       std::string problem;
       auto archive = Pk3Archive::open(entry.file, problem);
+      bool controlsSaid = false;
       for (const auto& name : entry.arenaTexts) {
+        if (arenaTextsRead == kMaxArenaTexts || arenaBytesRead >= kMaxArenaBytesPerScan) {
+          ++arenaTextsLeftOut;
+          continue;
+        }
         const auto text = archive ? archive->extract(name, kMaxArenaBytes, problem) : std::nullopt;
         if (!text) {
-          result.problems.push_back("The archive " + fromPath(entry.file) + " was skipped: " + problem + ".");
+          result.problems.push_back("The archive " + shownPath(entry.file) + " was skipped: " + visibleText(problem) +
+                                    ".");
           entry.newMaps.clear();
           break;
+        }
+        ++arenaTextsRead;
+        arenaBytesRead += text->size();
+        // Its captions would reach maps.ini and the terminal.
+        if (holdsControlCharacter(*text)) {
+          if (!controlsSaid)
+            result.problems.push_back("The archive " + shownPath(entry.file) + ": its arena text " + visibleText(name) +
+                                      " holds control characters and was skipped.");
+          controlsSaid = true;
+          continue;
         }
         for (auto& arena : parseArenas(*text)) {
           const auto map = arena.find("map");
@@ -175,6 +214,11 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
       }
     }
   }
+
+  if (arenaTextsLeftOut > 0)
+    result.problems.push_back(std::to_string(arenaTextsLeftOut) + " arena texts were left out: one search reads at most " +
+                              std::to_string(kMaxArenaTexts) + " of them, and at most " +
+                              std::to_string(kMaxArenaBytesPerScan / (1024 * 1024)) + " MB.");
 
   std::map<std::string, Found> found;  // by lower-case name
   for (std::size_t rank = 0; rank < listed.size(); ++rank) {

@@ -125,8 +125,9 @@ std::string gameTypeName(std::string_view number) {
 
 std::string statusTable(const ServerStatus& status, const std::string& address) {
   std::ostringstream out;
+  // Everything but the captions is what the server said.
   const auto row = [&out](const char* caption, const std::string& value) {
-    out << std::left << std::setw(15) << caption << value << '\n';
+    out << std::left << std::setw(15) << caption << visibleText(value) << '\n';
   };
   row("Server:", withoutColours(status.value("sv_hostname")));
   row("Address:", address);
@@ -139,7 +140,7 @@ std::string statusTable(const ServerStatus& status, const std::string& address) 
   if (!status.players.empty()) {
     out << '\n' << std::right << std::setw(6) << "Score" << std::setw(6) << "Ping" << "  Name\n";
     for (const auto& player : status.players)
-      out << std::setw(6) << player.score << std::setw(6) << player.ping << "  " << withoutColours(player.name)
+      out << std::setw(6) << player.score << std::setw(6) << player.ping << "  " << visibleText(withoutColours(player.name))
           << '\n';
   }
   return out.str();

@@ -42,7 +42,7 @@ void copyIfMissing(const fs::path& from, const fs::path& to) {
   std::error_code ec;
   if (fs::exists(to, ec) || !fs::is_regular_file(from, ec)) return;
   const FileBytes bytes = readFileBytes(from, kMaxSaveFileBytes);
-  if (bytes.status == ReadStatus::Ok) writeFileAtomic(to, bytes.bytes, NewFileAccess::OwnerOnly);
+  if (bytes.status == ReadStatus::Ok) writeFileAtomic(to, bytes.bytes, FileAccess::OwnerOnly);
 }
 }  // namespace
 

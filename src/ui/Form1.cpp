@@ -905,7 +905,7 @@ void Form1::saveSlot() {
   std::error_code ec;
   std::filesystem::create_directories(file.parent_path(), ec);
   const std::string error = writeFileAtomic(file, writeSave(toBytes(saveSelect_->currentText()), description, config),
-                                            NewFileAccess::OwnerOnly);  // a slot holds the console password
+                                            FileAccess::OwnerOnly);  // a slot holds the console password
   if (!error.empty()) {
     services_.message("ERROR:  Save file #" + std::to_string(slot) + " (" + fromPath(file) +
                       ") could not be written (" + error + ").  The slot keeps what it held.");

@@ -120,14 +120,15 @@ fs::path writeTarget(const fs::path& path) {
 }  // namespace
 
 #ifndef _WIN32
-std::string writeFileAtomic(const fs::path& path, std::string_view bytes, NewFileAccess newFileAccess) {
+std::string writeFileAtomic(const fs::path& path, std::string_view bytes, FileAccess readers) {
   const fs::path target = writeTarget(path);
   std::error_code ec;
   const auto existing = fs::status(target, ec);
-  mode_t mode = newFileAccess == NewFileAccess::OwnerOnly ? 0600 : 0666 & ~currentUmask();
+  mode_t mode = readers == FileAccess::OwnerOnly ? 0600 : 0666 & ~currentUmask();
   if (fs::exists(existing)) {
-    mode = static_cast<mode_t>(existing.permissions()) & 07777;
-    if ((mode & S_IWUSR) == 0 || access(target.c_str(), W_OK) != 0) return "the file is read-only";
+    const auto existingMode = static_cast<mode_t>(existing.permissions()) & 07777;
+    if ((existingMode & S_IWUSR) == 0 || access(target.c_str(), W_OK) != 0) return "the file is read-only";
+    if (readers == FileAccess::Everyone) mode = existingMode;
   }
   std::string temp = (target.parent_path() / ("." + target.filename().string() + std::string(kTemporaryMark))).string();
   temp += "XXXXXX";
@@ -160,7 +161,7 @@ std::string writeFileAtomic(const fs::path& path, std::string_view bytes, NewFil
   return {};
 }
 #else
-std::string writeFileAtomic(const fs::path& path, std::string_view bytes, NewFileAccess) {
+std::string writeFileAtomic(const fs::path& path, std::string_view bytes, FileAccess) {
   const fs::path target = writeTarget(path);
   const DWORD attributes = GetFileAttributesW(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return "the file is read-only";

@@ -42,17 +42,19 @@ FileBytes readFileBytes(const std::filesystem::path& path, std::uintmax_t maxByt
 // Reads at most the first maxBytes of a file (for a look at its first lines).
 FileBytes readFileHead(const std::filesystem::path& path, std::size_t maxBytes);
 
-// Who may read a file Tarvex creates: everyone, or (on Linux) only the user,
-// for files that hold the console password (save slots, tarvex.cfg).
-enum class NewFileAccess { Everyone, OwnerOnly };
+// Who may read a file Tarvex writes: everyone (a new file as the umask
+// allows, a replaced one keeping its mode), or (on Linux) only the user, for
+// files that hold the console password (save slots, tarvex.cfg): those are
+// 0600 after every write, whatever mode they had.
+enum class FileAccess { Everyone, OwnerOnly };
 
 // Writes the file whole: a temporary file beside the target, flushed to disk,
 // then renamed over it, so that a crash or a full disk never leaves a
 // half-written file. A symbolic link is written through to its target; a
-// replaced file keeps its mode; a read-only file is not replaced. Returns the
+// read-only file is not replaced. Returns the
 // cause ("No space left on device", "the file is read-only"), empty on success.
 std::string writeFileAtomic(const std::filesystem::path& path, std::string_view bytes,
-                            NewFileAccess access = NewFileAccess::Everyone);
+                            FileAccess access = FileAccess::Everyone);
 
 // Removes the temporary files that a killed Tarvex left in a folder.
 void removeStaleTemporaries(const std::filesystem::path& folder);

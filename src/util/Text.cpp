@@ -97,6 +97,30 @@ std::string gameTextToUtf8(std::string_view bytes) {
   return utf8;
 }
 
+std::string visibleText(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(bytes.size());
+  const auto shown = [&out](unsigned char byte) {
+    out += "\\x";
+    out.push_back(kHex[byte >> 4]);
+    out.push_back(kHex[byte & 0xF]);
+  };
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    if (byte < 0x20 || byte == 0x7F) {
+      shown(byte);
+    } else if (byte == 0xC2 && i + 1 < bytes.size() && static_cast<unsigned char>(bytes[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(bytes[i + 1]) <= 0x9F) {
+      shown(byte);
+      shown(static_cast<unsigned char>(bytes[++i]));
+    } else {
+      out.push_back(char(byte));
+    }
+  }
+  return out;
+}
+
 void appendLine(std::string& out, std::string_view text) {
   out.append(text);
   out.append("\r\n");

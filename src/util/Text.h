@@ -46,6 +46,13 @@ char16_t windows1252Character(unsigned char byte);
 // The game's text (Windows-1252 bytes) as UTF-8, for JSON and terminals.
 std::string gameTextToUtf8(std::string_view bytes);
 
+// Text that a file or a server gave, made safe to print to a terminal: every
+// control character (tab and line breaks too, DEL, and the C1 controls as
+// UTF-8 writes them) is shown as \xHH, so that nothing read can move the
+// cursor, retitle or clear the terminal, or start a line that looks like
+// Tarvex's own. Other bytes pass unchanged.
+std::string visibleText(std::string_view bytes);
+
 bool endsWithNoCase(std::string_view text, std::string_view suffix);
 bool equalsNoCase(std::string_view a, std::string_view b);
 std::string lowerAscii(std::string_view text);

@@ -94,6 +94,17 @@ TEST(LaunchChecks, ValuesTheGameWouldMisreadAreRefusedByNameAndOnlyWhenWritten) 
       {"game_gravity", "400", nullptr, true},
       {"game_gravity", "4 0", nullptr, false},  // it goes bare into every rotation line
       {"game_gravity", "", nullptr, true},
+      // Outside quotes the engine ends a command at a comment: what follows it ran as a command.
+      {"Quad_Text", "3/**/sets tvxquad injected", nullptr, false},
+      {"WarmupTime", "10/**/sets tvxwarm injected", nullptr, false},
+      {"kick_text", "60//x", "kick_yes", false},
+      {"kick_text", "60 */ x", "kick_yes", false},
+      {"Server_Quote_Text", "// and /* */ are text inside quotes", nullptr, true},
+      // The game keeps 255 characters of a value and cuts a line after 1,023.
+      {"Server_Quote_Text", std::string(255, 'q'), nullptr, true},
+      {"Server_Quote_Text", std::string(256, 'q'), nullptr, false},
+      {"Master3", std::string(1008, 'A') + "sets tvxlong injected", nullptr, false},
+      {"Console_Password", std::string(300, 'p'), nullptr, false},
   };
   for (const auto& c : cases) {
     ServerSettings s;
@@ -110,15 +121,30 @@ TEST(LaunchChecks, ValuesTheGameWouldMisreadAreRefusedByNameAndOnlyWhenWritten) 
 }
 
 TEST(LaunchChecks, MapNamesAndLimitsTheGameWouldMisreadOrLeaveEmptyAreRefusedByMap) {
-  for (const auto& [limit, value] : std::vector<std::pair<int, std::string>>{{0, "0; quit"}, {1, ""}, {2, "5\x01"}}) {
+  // Limits are numbers to the game; 3 stands for the map's name.
+  const std::vector<std::pair<int, std::string>> cases = {
+      {0, "0; quit"}, {1, ""},   {2, "5\x01"}, {0, "1/**/sets tvxrot injected"}, {0, "10//x"}, {1, "12 "},
+      {2, "-1"},      {3, "d//1"}, {3, "d/*1"}, {3, std::string(256, 'd')}};
+  for (const auto& [limit, value] : cases) {
     MapCatalogue catalogue = maps();
-    std::string* limits[] = {&catalogue.rows[0].fragLimit, &catalogue.rows[0].timeLimit,
-                             &catalogue.rows[0].captureLimit};
-    *limits[limit] = value;
-    const auto check = checkLaunch(ServerSettings(), {"dm2", "dm1"}, catalogue);
+    std::string* fields[] = {&catalogue.rows[0].fragLimit, &catalogue.rows[0].timeLimit,
+                             &catalogue.rows[0].captureLimit, &catalogue.rows[0].name};
+    *fields[limit] = value;
+    const std::string name = catalogue.rows[0].name;
+    const auto check = checkLaunch(ServerSettings(), {"dm2", name}, catalogue);
     ASSERT_FALSE(check.proceed) << value;
-    EXPECT_NE(check.messages[0].find("\"dm1\""), std::string::npos);
+    EXPECT_NE(check.messages[0].find("\"" + name + "\""), std::string::npos) << check.messages[0];
   }
+  // A rotation line the engine would cut in two, though each value fits.
+  MapCatalogue catalogue = maps();
+  MapEntry& longest = catalogue.rows[0];
+  longest.name = std::string(255, 'n');
+  longest.fragLimit = longest.timeLimit = longest.captureLimit = std::string(255, '9');
+  const auto check = checkLaunch(ServerSettings(), {longest.name}, catalogue);
+  ASSERT_FALSE(check.proceed);
+  EXPECT_NE(check.messages[0].find("rotation line of the map \"" + longest.name + "\""), std::string::npos);
+  longest.captureLimit = "1";
+  EXPECT_TRUE(checkLaunch(ServerSettings(), {longest.name}, catalogue).proceed);
 }
 
 TEST(LaunchChecks, AScriptTheEngineWouldDropSaysHowManyMapsToRemove) {

@@ -90,8 +90,13 @@ TEST(AtomicWrite, WritesThroughLinksKeepsModesAndRespectsReadOnlyFiles) {
   fs::permissions(folder / "real.sav", P::owner_read | P::owner_write);
   ASSERT_EQ(writeFileAtomic(folder / "real.sav", "newer"), "");
   EXPECT_EQ(fs::status(folder / "real.sav").permissions(), P::owner_read | P::owner_write);
-  ASSERT_EQ(writeFileAtomic(folder / "tarvex.cfg", "x", NewFileAccess::OwnerOnly), "");
+  // A password file is the user's alone, new or replaced (shipped slots are 0644).
+  test::writeFile(folder / "tarvex.cfg", "old");
+  fs::permissions(folder / "tarvex.cfg", P::owner_read | P::owner_write | P::group_read | P::others_read);
+  ASSERT_EQ(writeFileAtomic(folder / "tarvex.cfg", "x", FileAccess::OwnerOnly), "");
   EXPECT_EQ(fs::status(folder / "tarvex.cfg").permissions(), P::owner_read | P::owner_write);
+  ASSERT_EQ(writeFileAtomic(folder / "new.sav", "x", FileAccess::OwnerOnly), "");
+  EXPECT_EQ(fs::status(folder / "new.sav").permissions(), P::owner_read | P::owner_write);
   // A slot the user made read-only is not replaced.
   fs::permissions(folder / "real.sav", P::owner_read);
   EXPECT_EQ(writeFileAtomic(folder / "real.sav", "lost?"), "the file is read-only");
@@ -99,7 +104,7 @@ TEST(AtomicWrite, WritesThroughLinksKeepsModesAndRespectsReadOnlyFiles) {
   // What a killed writer left behind goes at the next start; other files stay.
   test::writeFile(folder / ".save3.sav.tarvex-tmp-a1b2c3", "half");
   removeStaleTemporaries(folder.path());
-  EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 3);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 4);
 }
 #endif
 
