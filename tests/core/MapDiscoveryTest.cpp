@@ -90,18 +90,29 @@ TEST(MapDiscovery, HostileArchivesAreSkippedWithOneMessageNamingThem) {
   // A zip bomb: an arena text that inflates far past any real one.
   writePk3(g.data() / "zbomb.pk3", {{"maps/boom.bsp", "bsp"}, {"scripts/boom.arena", std::string(3 << 20, ' ')}});
   writePk3(g.data() / "names.pk3", {{"maps/bad\"name.bsp", "bsp"}, {"maps/semi;colon.bsp", "bsp"}});
+  // A file name is a line of maps.ini: a line break in it wrote rows of its own.
+  writePk3(g.data() / "x\r\nhm_borg1\r\n\r\n\r\n1\r\n\\..\\..\\evil.pk3", {{"maps/broken.bsp", "bsp"}});
+  writePk3(g.data() / "title\x1b]0;owned\x07.pk3", {{"maps/titled.bsp", "bsp"}});
+  // An arena text that would put escape sequences into captions.
+  writePk3(g.data() / "ctrl.pk3", {{"maps/ctl.bsp", "bsp"},
+                                   {"scripts/ctl.arena", "{ map \"ctl\" longname \"\x1b[2J\x1b[Hcleared\" }"}});
   const MapDiscovery found = discoverMaps(g.data(), {});
   std::set<std::string> names;
   for (const auto& map : found.maps) names.insert(map.entry.name);
-  // Unsafe names are never offered.
-  EXPECT_EQ(names, (std::set<std::string>{"fine"}));
-  ASSERT_EQ(found.problems.size(), 5u);
-  for (const char* file : {"notazip.pk3", "truncated.pk3", "escape.pk3", "absolute.pk3", "zbomb.pk3"}) {
+  // Unsafe names are never offered; a map whose arena text was skipped keeps its own name as caption.
+  EXPECT_EQ(names, (std::set<std::string>{"fine", "ctl"}));
+  EXPECT_EQ(proposal(found, "ctl")->entry.caption1, "ctl");
+  ASSERT_EQ(found.problems.size(), 8u);
+  for (const char* file : {"notazip.pk3", "truncated.pk3", "escape.pk3", "absolute.pk3", "zbomb.pk3", "evil.pk3",
+                           "owned\\x07.pk3", "ctrl.pk3"}) {
     EXPECT_EQ(std::count_if(found.problems.begin(), found.problems.end(),
                             [&](const std::string& p) { return p.find(file) != std::string::npos; }),
               1)
         << file;
   }
+  // What a file holds is shown, never passed on as control characters.
+  for (const auto& problem : found.problems)
+    EXPECT_EQ(std::count_if(problem.begin(), problem.end(), [](char c) { return c >= 0 && c < 0x20; }), 0) << problem;
   // Nothing of an archive is ever written but the pictures, into the picture folder.
   EXPECT_FALSE(fs::exists(g.game / "evil.cfg"));
 }

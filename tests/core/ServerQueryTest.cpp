@@ -74,6 +74,13 @@ TEST(ServerStatus, AnswerIsReadWithPlayersAndShownWithoutColourCodes) {
   EXPECT_NE(table.find("Game type:     Capture The Flag\n"), std::string::npos);
   EXPECT_NE(table.find("Players:       2 of 12\n"), std::string::npos);
   EXPECT_NE(table.find("     3    48  Seven\n"), std::string::npos);
+  // A server's texts never steer the host's terminal.
+  ServerStatus hostile = *status;
+  hostile.info.emplace(hostile.info.begin(), "sv_hostname", "\x1b]0;owned\x07");
+  hostile.players[0].name = "\x1b[2Jgone";
+  const std::string shown = statusTable(hostile, "127.0.0.1:27960");
+  EXPECT_NE(shown.find("Server:        \\x1B]0;owned\\x07\n"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("\\x1B[2Jgone"), std::string::npos) << shown;
   const std::string json = statusJson(*status, "127.0.0.1:27960");
   EXPECT_NE(json.find("\"name\": \"Red Base\""), std::string::npos);
   EXPECT_NE(json.find("\"name\": \"Neelix \\\\\\\"cook\\\\\\\"\""), std::string::npos) << json;

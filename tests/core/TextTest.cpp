@@ -17,6 +17,14 @@ TEST(SplitLines, FinalTerminatorStartsNoFurtherLineButABlankLineCounts) {
   EXPECT_TRUE(splitLines("").empty());
 }
 
+// Nothing a file or a server says can steer the terminal: escapes, bells,
+// line breaks and C1 controls (as UTF-8 writes them) are shown, other text passes.
+TEST(VisibleText, ControlCharactersAreShownNotObeyed) {
+  EXPECT_EQ(visibleText("\x1b]0;owned\x07 name\r\nFAKE\t\x7f"), "\\x1B]0;owned\\x07 name\\x0D\\x0AFAKE\\x09\\x7F");
+  EXPECT_EQ(visibleText("csi \xc2\x9b" "2J"), "csi \\xC2\\x9B2J");
+  EXPECT_EQ(visibleText("caf\xc3\xa9 \xc5\x9b \xe9 ^1Red"), "caf\xc3\xa9 \xc5\x9b \xe9 ^1Red");
+}
+
 TEST(ParseNumber, ReadsNumbersWithBlanksSignsAndLeadingZeros) {
   EXPECT_EQ(parseNumber("1"), 1.0);
   EXPECT_EQ(parseNumber(" 01 "), 1.0);
