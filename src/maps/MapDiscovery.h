@@ -31,6 +31,10 @@ struct MapDiscovery {
 // compared without regard to case.
 MapDiscovery discoverMaps(const std::filesystem::path& gameDataFolder, const MapCatalogue& catalogue);
 
+// How many pictures one search makes to show the maps it found: each costs a
+// decode, and a map pack can hold thousands. The others are made when added.
+inline constexpr std::size_t kMaxPreviewPictures = 200;
+
 // The proposal's catalogue picture (a 150 x 150 JPEG); nullopt when it has
 // no levelshot or the levelshot cannot be read (problem says why).
 std::optional<std::string> proposalPicture(const MapProposal& proposal, std::string& problem);

@@ -4,22 +4,100 @@
 #include <stb_image_resize.h>
 #include <stb_image_write.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
 namespace tarvex {
 
+namespace {
+unsigned byteAt(std::string_view bytes, std::size_t at) { return static_cast<unsigned char>(bytes[at]); }
+
+// A TGA file has no signature: its header's fields must hold values that
+// the format allows (colour-mapped, true-colour or grey, raw or RLE).
+bool looksLikeTga(std::string_view b) {
+  if (b.size() < 18) return false;
+  const unsigned mapType = byteAt(b, 1), imageType = byteAt(b, 2), depth = byteAt(b, 16);
+  if (mapType > 1) return false;
+  const bool mapped = imageType == 1 || imageType == 9;
+  if (!mapped && imageType != 2 && imageType != 3 && imageType != 10 && imageType != 11) return false;
+  if (mapped && mapType != 1) return false;
+  const unsigned width = byteAt(b, 12) | byteAt(b, 13) << 8, height = byteAt(b, 14) | byteAt(b, 15) << 8;
+  if (width == 0 || height == 0) return false;
+  return mapped ? depth == 8 || depth == 16 : depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32;
+}
+
+// Every Huffman table of a JPEG holds at most 256 codes. The decoder
+// (stb_image 2.27) writes past its table for more, so they are counted first:
+// in every DHT segment, before the first scan and between the scans of a
+// progressive picture, walked as the decoder walks them.
+bool jpegHuffmanTablesFit(std::string_view b) {
+  std::size_t at = 2;  // after the start-of-image marker
+  while (at + 1 < b.size()) {
+    if (byteAt(b, at) != 0xFF) {  // a scan's coded data
+      ++at;
+      continue;
+    }
+    const unsigned marker = byteAt(b, at + 1);
+    if (marker == 0xFF) {  // fill byte
+      ++at;
+      continue;
+    }
+    // A stuffed zero, a restart marker, or a marker without a segment.
+    if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+      at += 2;
+      continue;
+    }
+    if (marker == 0xD9 || at + 4 > b.size()) return true;  // the end of the picture
+    const std::size_t length = byteAt(b, at + 2) << 8 | byteAt(b, at + 3);
+    if (length < 2) return false;
+    if (marker == 0xC4) {
+      const std::size_t end = at + 2 + length;
+      for (std::size_t table = at + 4; table < end;) {
+        std::size_t codes = 0;
+        for (std::size_t i = 0; i < 16; ++i) codes += table + 1 + i < b.size() ? byteAt(b, table + 1 + i) : 0;
+        if (codes > 256) return false;
+        table += 17 + codes;
+      }
+    }
+    at += 2 + length;
+  }
+  return true;
+}
+}  // namespace
+
+LevelshotFormat levelshotFormat(std::string_view bytes) {
+  if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xFF\xD8\xFF") return LevelshotFormat::Jpeg;
+  if (bytes.size() >= 8 && bytes.substr(0, 8) == "\x89PNG\r\n\x1A\n") return LevelshotFormat::Png;
+  if (looksLikeTga(bytes)) return LevelshotFormat::Tga;
+  return LevelshotFormat::None;
+}
+
 std::optional<std::string> mapPictureFromLevelshot(std::string_view bytes, std::string& problem) {
+  const LevelshotFormat format = levelshotFormat(bytes);
+  if (format == LevelshotFormat::None) {
+    problem = "the levelshot is not a JPEG, PNG or TGA picture";
+    return std::nullopt;
+  }
+  if (format == LevelshotFormat::Jpeg && !jpegHuffmanTablesFit(bytes)) {
+    problem = "the levelshot is a broken JPEG picture";
+    return std::nullopt;
+  }
   const auto* data = reinterpret_cast<const stbi_uc*>(bytes.data());
   const int size = int(std::min<std::size_t>(bytes.size(), 0x7fffffff));
   int width = 0, height = 0, channels = 0;
-  // Look at the size before decoding: a few bytes can claim a huge picture.
+  // Look at the size and depth before decoding.
   if (!stbi_info_from_memory(data, size, &width, &height, &channels)) {
-    problem = "the levelshot is not a picture";
+    problem = std::string("the levelshot cannot be read (") + stbi_failure_reason() + ")";
     return std::nullopt;
   }
-  if (width <= 0 || height <= 0 || width > 8192 || height > 8192) {
-    problem = "the levelshot is " + std::to_string(width) + " x " + std::to_string(height) + " pixels";
+  if (width <= 0 || height <= 0 || width > kMaxLevelshotSide || height > kMaxLevelshotSide) {
+    problem = "the levelshot is " + std::to_string(width) + " x " + std::to_string(height) + " pixels, more than " +
+              std::to_string(kMaxLevelshotSide) + " x " + std::to_string(kMaxLevelshotSide);
+    return std::nullopt;
+  }
+  if (stbi_is_16_bit_from_memory(data, size)) {
+    problem = "the levelshot has 16 bits a channel";
     return std::nullopt;
   }
   std::unique_ptr<stbi_uc, void (*)(void*)> pixels(stbi_load_from_memory(data, size, &width, &height, &channels, 3),

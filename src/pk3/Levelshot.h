@@ -9,9 +9,17 @@
 namespace tarvex {
 
 inline constexpr int kMapPictureSize = 150;
+// A larger levelshot is refused before any pixel is decoded: a few bytes can
+// claim a picture that takes gigabytes to decode.
+inline constexpr int kMaxLevelshotSide = 4096;
+
+enum class LevelshotFormat { None, Jpeg, Png, Tga };
+
+// The format the first bytes say, whatever the entry's name says.
+LevelshotFormat levelshotFormat(std::string_view bytes);
 
 // The JPEG bytes of the picture; nullopt with the reason when the bytes are
-// no picture, or one too large to be a levelshot.
+// no levelshot, or one too large or too deep (16 bits a channel) to be one.
 std::optional<std::string> mapPictureFromLevelshot(std::string_view bytes, std::string& problem);
 
 }  // namespace tarvex

@@ -842,12 +842,16 @@ void Form1::findNewMaps() {
     services_.message("No new maps were found in " + fromPath(dataFolder) + "." + (problems.empty() ? "" : "\n\n" + problems));
     return;
   }
+  if (found.maps.size() > kMaxPreviewPictures)
+    problems += std::string(problems.empty() ? "" : "\n") + "Pictures are shown for the first " +
+                std::to_string(kMaxPreviewPictures) + " maps only; the others get theirs when they are added.";
   if (!problems.empty()) services_.message(problems);
   std::vector<MapChoice> choices;
   for (const auto& map : found.maps) {
     std::string problem;
     choices.push_back({map.entry.name, map.entry.caption1, map.entry.isCtf(), map.entry.caption2,
-                       proposalPicture(map, problem).value_or(std::string())});
+                       choices.size() < kMaxPreviewPictures ? proposalPicture(map, problem).value_or(std::string())
+                                                            : std::string()});
   }
   const auto chosen = services_.chooseMaps(choices);
   if (!chosen) return;

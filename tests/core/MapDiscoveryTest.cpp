@@ -7,6 +7,7 @@
 #include "core/TestSupport.h"
 #include "maps/MapDiscovery.h"
 #include "pk3/Arena.h"
+#include "pk3/Levelshot.h"
 #include "pk3/Pk3Archive.h"
 #include "util/Text.h"
 
@@ -29,6 +30,15 @@ std::string picture(int width, int height, bool png) {
   } else {
     stbi_write_tga_to_func(append, &out, width, height, 3, pixels.data());
   }
+  return out;
+}
+
+std::string jpegPicture(int width, int height) {
+  std::vector<unsigned char> pixels(std::size_t(width * height * 3), 0x40);
+  std::string out;
+  stbi_write_jpg_to_func([](void* context, void* data, int size) {
+    static_cast<std::string*>(context)->append(static_cast<const char*>(data), std::size_t(size));
+  }, &out, width, height, 3, pixels.data(), 80);
   return out;
 }
 
@@ -115,6 +125,38 @@ TEST(MapDiscovery, HostileArchivesAreSkippedWithOneMessageNamingThem) {
     EXPECT_EQ(std::count_if(problem.begin(), problem.end(), [](char c) { return c >= 0 && c < 0x20; }), 0) << problem;
   // Nothing of an archive is ever written but the pictures, into the picture folder.
   EXPECT_FALSE(fs::exists(g.game / "evil.cfg"));
+}
+
+// Levelshots come from anyone's pk3: only the game's three formats are
+// decoded, and only within a size a levelshot has, looked at before decoding.
+TEST(Levelshots, OnlyJpegPngAndTgaOfALevelshotsSizeAreDecoded) {
+  std::string problem;
+  for (const std::string& good : {jpegPicture(40, 30), picture(30, 40, true), picture(16, 16, false)})
+    EXPECT_TRUE(mapPictureFromLevelshot(good, problem)) << problem;
+
+  // A JPEG that claims 8192 x 8192 in a few bytes (decoding took 795 MB).
+  std::string huge = jpegPicture(8, 8);
+  const auto frame = huge.find("\xFF\xC0");
+  ASSERT_NE(frame, std::string::npos);
+  huge.replace(frame + 5, 4, std::string("\x20\x00\x20\x00", 4));
+  // A 16-bit PNG header (decoding one of 522 KB took 1 GB); its checksums are never read.
+  std::string deep = picture(4, 4, true);
+  deep[24] = 16;
+  // 2,040 Huffman codes in a table of 256: the decoder wrote past its table.
+  const std::string codes = std::string("\xFF\xD8\xFF\xC4\x00\x13\x00", 7) + std::string(16, '\xFF');
+  std::string bmp;
+  const std::vector<unsigned char> pixels(16 * 16 * 3, 0x80);
+  stbi_write_bmp_to_func([](void* context, void* data, int size) {
+    static_cast<std::string*>(context)->append(static_cast<const char*>(data), std::size_t(size));
+  }, &bmp, 16, 16, 3, pixels.data());
+  const std::pair<std::string, const char*> refused[] = {
+      {huge, "8192 x 8192 pixels"}, {deep, "16 bits"}, {codes, "broken JPEG"},
+      {bmp, "not a JPEG, PNG or TGA"}, {"GIF89a\x10\x00\x10\x00", "not a JPEG, PNG or TGA"}, {"", "not a JPEG"}};
+  for (const auto& [bytes, reason] : refused) {
+    problem.clear();
+    EXPECT_FALSE(mapPictureFromLevelshot(bytes, problem));
+    EXPECT_NE(problem.find(reason), std::string::npos) << problem;
+  }
 }
 
 TEST(MapDiscovery, AnArchiveOfTooManyEntriesIsRefusedByItsDirectory) {
