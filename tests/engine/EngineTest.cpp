@@ -235,18 +235,32 @@ TEST_F(Engine, EverySettingOfTheScriptHoldsWhatTheUserSetAndTheRotationCycles) {
   expectVariables({{"fraglimit", "11"}, {"g_gravity", "400"}, {"sv_cheats", "1"}}, "back at the first map");
 }
 
+// Each of these ran a command on this server before it was refused: the
+// engine ends a command at a comment outside quotes, and cuts a line after
+// 1,023 bytes, even inside quotes.
 TEST_F(Engine, ValuesTheGameWouldMisreadNeverReachAServer) {
   const std::vector<std::pair<const char*, std::string>> refused = {
       {"NetPort", "1+quit"},
       {"Server_Name", std::string("My Server\0; quit", 16)},
       {"Server_Name", "Fun; Games"},
+      {"Quad_Text", "3/**/sets tvxquad injected"},
+      {"WarmupTime", "10/**/sets tvxwarm injected"},
+      {"Master3", std::string(1008, 'A') + "sets tvxlong injected"},
+      {"Server_Quote_Text", std::string(1011, 'q')},  // the server stopped at start
+      {"frag limit", "1/**/sets tvxrot injected"},
+      {"frag limit", "10//x"},  // the rest of the rotation line was a comment: no map ever loaded
   };
   for (const auto& [field, value] : refused) {
     Configuration config = configuration();
     config.rotation.maps = {"oa_dm1"};
-    config.settings.setText(field, value);
+    const bool limit = std::string(field) == "frag limit";
+    if (limit)
+      config.catalogue.rows[0].fragLimit = value;
+    else
+      config.settings.setText(field, value);
     EXPECT_EQ(launch(config), 1) << field;
-    EXPECT_NE(test::readFile(home / "cli.err").find(std::string("(") + field + ")"), std::string::npos);
+    const std::string named = limit ? "frag limit of the map \"oa_dm1\"" : std::string("(") + field + ")";
+    EXPECT_NE(test::readFile(home / "cli.err").find(named), std::string::npos) << test::readFile(home / "cli.err");
     EXPECT_FALSE(fs::exists(home / "server.pid")) << field;
     EXPECT_FALSE(fs::exists(game / "BaseEF" / "tarvex.cfg")) << field;
   }
@@ -261,6 +275,31 @@ TEST_F(Engine, ValuesTheGameWouldMisreadNeverReachAServer) {
             std::string::npos)
       << test::readFile(home / "cli.err");
   EXPECT_FALSE(fs::exists(home / "server.pid"));
+}
+
+// The longest values a box takes reach the server whole.
+TEST_F(Engine, TheLongestValuesReachTheServerWhole) {
+  Configuration config = configuration();
+  std::map<std::string, std::string> expected;
+  const std::pair<const char*, const char*> texts[] = {{"Server_Name", "sv_hostname"},
+                                                       {"Server_Quote_Text", "g_motd"},
+                                                       {"Private_Password", "sv_privatePassword"},
+                                                       {"Master3", "sv_master3"},
+                                                       {"Master5", "sv_master5"}};
+  char letter = 'a';
+  for (const auto& [field, variable] : texts) {
+    std::string value(kMaxValueBytes, letter++);
+    // Comment marks are text inside quotes (and so are semicolons, but for the server's name).
+    value.replace(0, 10, std::string(field) == "Server_Name" ? "/* // */ :" : "/* // */ ;");
+    config.settings.setText(field, value);
+    expected[variable] = value;
+  }
+  config.rotation.maps = {"oa_dm1"};
+  config.catalogue.rows[0].fragLimit = "123456789";
+  expected["fraglimit"] = "123456789";
+  ASSERT_EQ(launch(config), 0) << test::readFile(home / "cli.err");
+  waitForMap("oa_dm1");
+  expectVariables(expected, "with the longest values");
 }
 
 TEST_F(Engine, StatusShowsTheRunningServerToAHost) {

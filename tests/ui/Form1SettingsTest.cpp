@@ -117,6 +117,14 @@ void Form1SettingsTest::typingFilters() {
   auto* ip = child<QLineEdit>(w.get(), "NetIP");
   QTest::keyClicks(ip, QStringLiteral("192.168.100.200.7"));
   QCOMPARE(ip->text(), QStringLiteral("192.168.100.200"));
+
+  // The free texts stop where the game stops keeping a value.
+  auto* quote = child<QLineEdit>(w.get(), "Server_Quote_Text");
+  reveal(quote);
+  quote->clear();
+  QApplication::clipboard()->setText(QString(1011, QLatin1Char('q')));
+  quote->paste();
+  QCOMPARE(quote->text().size(), qsizetype(kMaxValueBytes));
 }
 
 void Form1SettingsTest::boxesTakeOneLineOfTheGamesCodePageAndRestoredTextsWhole() {
