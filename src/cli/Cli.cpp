@@ -1,12 +1,16 @@
 #include "cli/Cli.h"
 
+#include <chrono>
+
 #include <optional>
 #include <ostream>
 
 #include "launch/Launch.h"
 #include "launch/LaunchSequence.h"
 #include "maps/MapCatalogue.h"
+#include "cli/Run.h"
 #include "platform/Platform.h"
+#include "server/Instance.h"
 #include "maps/MapDiscovery.h"
 #include "query/ServerQuery.h"
 
@@ -19,20 +23,18 @@
 
 namespace tarvex {
 
-void ConsoleServices::message(const std::string& text, Icon) {
-  // A message's own lines stay lines; whatever a file or a server put into
-  // it is shown, never obeyed by the terminal.
-  for (std::size_t at = 0; at <= text.size();) {
-    const std::size_t end = std::min(text.find('\n', at), text.size());
-    err_ << visibleText(std::string_view(text).substr(at, end - at)) << '\n';
-    at = end + 1;
-  }
-}
+// A message's own lines stay lines; whatever a file or a server put into it
+// is shown, never obeyed by the terminal.
+void ConsoleServices::message(const std::string& text, Icon) { err_ << visibleLines(text) << '\n'; }
 
 std::string ConsoleServices::startProcess(const ProcessRequest& request) { return platform::startProcess(request); }
 
 std::optional<ProcessFailure> ConsoleServices::startedProcessFailure(int waitMilliseconds) {
   return platform::startedProcessFailure(waitMilliseconds);
+}
+
+std::string ConsoleServices::portProblem(const std::string& address, int port) {
+  return platform::portProblem(address, port);
 }
 
 std::optional<std::vector<bool>> ConsoleServices::chooseMaps(const std::vector<MapChoice>& maps) {
@@ -49,6 +51,8 @@ constexpr const char* kUsage =
     "Usage:\n"
     "  tarvex-cli [--app-folder DIR] render [--slot N | --save FILE]\n"
     "  tarvex-cli [--app-folder DIR] launch [--slot N | --save FILE]\n"
+    "  tarvex-cli [--app-folder DIR] run    [--slot N | --save FILE] [RUN OPTIONS]\n"
+    "  tarvex-cli [--app-folder DIR] log    [--slot N | --save FILE] [-f]\n"
     "  tarvex-cli [--app-folder DIR] maps   [--slot N | --save FILE]\n"
     "  tarvex-cli [--app-folder DIR] status [HOST][:PORT] [--slot N | --save FILE] [--json]\n"
     "  tarvex-cli [--app-folder DIR] find-maps [--json] [--add]\n"
@@ -64,6 +68,11 @@ constexpr const char* kHelp =
     "           nothing is written and nothing is started\n"
     "  launch   write tarvex.cfg into the game folder named by path.ini and\n"
     "           start the game with the saved server type, then exit\n"
+    "  run      the server kept up, in the foreground: starts the game as launch\n"
+    "           does (with a script of its own, tarvex-slotN.cfg), starts it again\n"
+    "           when it ends or stops answering, and stops it on SIGTERM, SIGINT\n"
+    "           or SIGHUP (Windows: Ctrl+C, Ctrl+Break, closing the console)\n"
+    "  log      print the game's output as its log kept it (-f: and follow it)\n"
     "  maps     list the map catalogue: name, installed or not, class, limits\n"
     "  status   ask a running server (default 127.0.0.1, at the slot's net port\n"
     "           when it sets one, else 27960) for its name, map, game type,\n"
@@ -80,6 +89,22 @@ constexpr const char* kHelp =
     "  Without --slot or --save the window's start values and an empty rotation\n"
     "  are used.\n"
     "\n"
+    "Run options:\n"
+    "  --restart-limit N     give up after N ends within the restart window (5)\n"
+    "  --restart-window S    that window, in seconds (600)\n"
+    "  --watchdog S          ask the server for its status every S seconds and\n"
+    "                        start it again after 3 missed answers (30; 0: never)\n"
+    "  --stop-timeout S      after asking the game to end, end it for sure (10)\n"
+    "  --log FILE | -        the game's log (default: logs/ in the data folder);\n"
+    "                        -: the game's output to standard output (journald)\n"
+    "  --log-size MB         start a new log file past this size (10)\n"
+    "  --log-keep N          earlier log files kept (5)\n"
+    "  Waits between starts: 1 s, doubling up to 60 s.\n"
+    "\n"
+    "The game's output never goes to tarvex-cli's terminal: logs/SLOT.log in the\n"
+    "data folder (logs/slot3.log for --slot 3, logs/game.log without a slot and\n"
+    "for the window), at most --log-size MB, with --log-keep earlier files.\n"
+    "\n"
     "path.ini names the game folder: one line, the folder with a trailing / (or \\\n"
     "on Windows). The window writes it at its first start; on a server, write it\n"
     "by hand.\n"
@@ -87,9 +112,10 @@ constexpr const char* kHelp =
     "On Linux the game runs through \"wine\", or through the program named by the\n"
     "environment variable TARVEX_GAME_RUNNER.\n"
     "\n"
-    "Exit status: 0 done; 1 refused by a check or an unusable slot, nothing\n"
-    "written and nothing started; 2 usage error; 3 the script was written but the\n"
-    "game could not be started, or ended at once.\n";
+    "Exit status: 0 done (run: stopped by a signal); 1 refused by a check or an\n"
+    "unusable slot, nothing written and nothing started, or no answer (status);\n"
+    "2 usage error; 3 the script was written but the game could not be started,\n"
+    "or ended within a second; 4 run gave up after the game ended too often.\n";
 
 struct Options {
   std::string appFolder;
@@ -99,6 +125,9 @@ struct Options {
   std::optional<std::string> address;
   bool json = false;
   bool add = false;
+  bool follow = false;
+  RunOptions run;
+  bool runOptionGiven = false;
 };
 
 // Lists the maps in the game's data folder that the catalogue does not know;
@@ -154,12 +183,13 @@ int showStatus(const Options& options, const ServerSettings& settings, std::ostr
   const auto& [host, serverPort] = *address;
   const std::string shown = host + ":" + std::to_string(serverPort);
   std::string error;
-  // One more try after a second: a datagram can be lost.
-  std::vector<std::string> answers;
-  for (int attempt = 0; attempt < 2 && answers.empty(); ++attempt)
-    answers = platform::udpExchange(host, serverPort, statusRequest(), 1000, error);
+  // One more try after a second, on the same socket: a datagram can be lost.
+  const std::vector<std::string> answers = platform::udpExchange(host, serverPort, statusRequest(), {1000, 2, 0}, error);
   if (answers.empty()) {
-    services.message("No answer from a game server at " + shown + " within two seconds.");
+    if (error.starts_with("no answer"))
+      services.message("No answer from a game server at " + shown + " within two seconds.");
+    else
+      services.message("No game server could be asked at " + shown + ": " + error + ".");
     return 1;
   }
   std::string problem;
@@ -221,8 +251,32 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
       options.json = true;
     } else if (arg == "--add") {
       options.add = true;
+    } else if (arg == "-f" || arg == "--follow") {
+      options.follow = true;
+    } else if (arg == "--restart-limit" || arg == "--restart-window" || arg == "--watchdog" ||
+               arg == "--stop-timeout" || arg == "--log-size" || arg == "--log-keep") {
+      const std::string* text = value(arg.c_str());
+      if (!text) return 2;
+      const auto number = parseCount(*text);
+      const bool positive = arg == "--restart-limit" || arg == "--log-size" || arg == "--restart-window";
+      if (!number || (positive && *number < 1) || *number > 1000000)
+        return usageError(err, arg + " takes a whole number" + (positive ? " from 1" : ""));
+      SupervisorOptions& supervisor = options.run.supervisor;
+      if (arg == "--restart-limit") supervisor.restartBurst = int(*number);
+      if (arg == "--restart-window") supervisor.restartInterval = std::chrono::seconds(*number);
+      if (arg == "--watchdog") supervisor.watchdogInterval = std::chrono::seconds(*number);
+      if (arg == "--stop-timeout") supervisor.stopTimeout = std::chrono::seconds(*number);
+      if (arg == "--log-size") options.run.limits.maxBytes = std::uint64_t(*number) * 1024 * 1024;
+      if (arg == "--log-keep") options.run.limits.keep = int(*number);
+      options.runOptionGiven = true;
+    } else if (arg == "--log") {
+      const std::string* file = value("--log");
+      if (!file) return 2;
+      options.run.log = *file;
+      options.runOptionGiven = true;
     } else if (options.command.empty() &&
-               (arg == "render" || arg == "launch" || arg == "maps" || arg == "status" || arg == "find-maps")) {
+               (arg == "render" || arg == "launch" || arg == "maps" || arg == "status" || arg == "find-maps" ||
+                arg == "run" || arg == "log")) {
       options.command = arg;
     } else if (options.command == "status" && !options.address && !arg.empty() && arg[0] != '-') {
       options.address = arg;
@@ -235,10 +289,14 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
   if (options.json && options.command != "status" && options.command != "find-maps")
     return usageError(err, "--json goes with status or find-maps");
   if (options.add && options.command != "find-maps") return usageError(err, "--add goes with find-maps");
+  if (options.follow && options.command != "log") return usageError(err, "-f goes with log");
+  if (options.runOptionGiven && options.command != "run") return usageError(err, "the run options go with run");
 
   // The configuration the window holds right after its load step.
   const std::filesystem::path appFolder = toPath(options.appFolder);
-  const std::filesystem::path dataFolder = dataFolderFor(appFolder);  // path.ini and the save slots
+  const std::filesystem::path dataFolder = dataFolderFor(appFolder);  // path.ini, the save slots, the logs
+  const std::string instance = instanceName(options.slot, options.saveFile);
+  if (options.command == "log") return showLog(services, dataFolder, instance, options.follow, out);
   Configuration config;
   const std::filesystem::path catalogueFile = appFolder / "maps.ini";
   CatalogueLoad load = loadCatalogueFile(catalogueFile);
@@ -279,9 +337,12 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
     out.write(launch->script.data(), static_cast<std::streamsize>(launch->script.size()));
     return out ? 0 : 1;
   }
+  if (options.command == "run") return runServer(services, dataFolder, config, instance, options.run, out, err);
   const auto launch = prepareLaunch(services, config);
   if (!launch) return 1;
-  switch (startPreparedLaunch(services, dataFolder, *launch, Frontend::Console)) {
+  const std::filesystem::path logFile = instanceLogFile(dataFolder, instance);
+  const auto started = std::chrono::steady_clock::now();
+  switch (startPreparedLaunch(services, dataFolder, *launch, Frontend::Console, logFile)) {
     case LaunchResult::Refused:
       return 1;
     case LaunchResult::NotStarted:
@@ -290,9 +351,10 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
       break;
   }
   // A game that ends within about a second was not launched.
-  if (reportEarlyEnd(services, 1000)) return 3;
+  if (reportEarlyEnd(services, started)) return 3;
   out << "Started " << commandLineText(launch->arguments) << " in " << visibleText(readPathIni(dataFolder).gameFolder)
-      << '\n';
+      << '\n'
+      << "Its output goes to " << fromPath(logFile) << ".\n";
   return 0;
 }
 

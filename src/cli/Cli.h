@@ -29,6 +29,7 @@ class ConsoleServices : public Services {
   void playWave(const std::string&) override {}
   std::string startProcess(const ProcessRequest& request) override;
   std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) override;
+  std::string portProblem(const std::string& address, int port) override;
   void openLink(const std::string&) override {}
   std::string readRegistry(const std::string& key, const std::string& value) override;
   std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>& maps) override;

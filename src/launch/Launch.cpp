@@ -2,6 +2,7 @@
 
 #include "launch/GameScript.h"
 #include "launch/GameValues.h"
+#include "query/ServerQuery.h"
 #include "util/Text.h"
 
 namespace tarvex {
@@ -66,7 +67,7 @@ std::string scriptTooLongMessage(const std::string& script, const std::vector<st
 }  // namespace
 
 LaunchCheck checkLaunch(const ServerSettings& settings, const std::vector<std::string>& rotation,
-                        const MapCatalogue& catalogue) {
+                        const MapCatalogue& catalogue, const std::string& scriptName) {
   LaunchCheck check;
   const auto stop = [&check](std::string message) {
     check.messages.push_back(std::move(message));
@@ -105,11 +106,11 @@ LaunchCheck checkLaunch(const ServerSettings& settings, const std::vector<std::s
                   ".  Please shorten the longest texts of the settings before launching.");
   }
   check.script = std::move(script);
-  check.arguments = gameArguments(settings);
+  check.arguments = gameArguments(settings, scriptName);
   return check;
 }
 
-std::vector<std::string> gameArguments(const ServerSettings& settings) {
+std::vector<std::string> gameArguments(const ServerSettings& settings, const std::string& scriptName) {
   std::vector<std::string> args{"+set", "dedicated",
                                 std::to_string(settings.selected(ChoiceGroup::ServerType).choiceNumber)};
   // net_port and net_ip are read when the network starts, before any script
@@ -124,8 +125,22 @@ std::vector<std::string> gameArguments(const ServerSettings& settings) {
   if (settings.isOn("write_memory") && !settings.text("Memory").empty()) {
     args.insert(args.end(), {"+set", "com_hunkMegs", settings.text("Memory")});
   }
-  args.insert(args.end(), {"+sets", "configured_by", "Tarvex", "+exec", kScriptName});
+  args.insert(args.end(), {"+sets", "configured_by", "Tarvex", "+exec", scriptName});
   return args;
+}
+
+std::pair<std::string, int> serverEndpoint(const ServerSettings& settings) {
+  std::string address;
+  if (settings.isOn("NetIP_Check")) address = settings.text("NetIP");
+  int port = kDefaultServerPort;
+  if (settings.isOn("NetPort_Yes")) {
+    const std::string& text = settings.text("NetPort");
+    if (!text.empty() && text.size() <= 5 && text.find_first_not_of("0123456789") == std::string::npos) {
+      const int number = std::stoi(text);
+      if (number >= 1 && number <= 65535) port = number;
+    }
+  }
+  return {address, port};
 }
 
 std::string commandLineText(const std::vector<std::string>& arguments) {

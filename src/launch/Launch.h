@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "launch/GameScript.h"
 #include "launch/ServerSettings.h"
 #include "maps/MapCatalogue.h"
 
@@ -41,11 +42,16 @@ struct LaunchCheck {
   std::string script;
   std::vector<std::string> arguments;
 };
+// scriptName is the file the game is told to execute.
 LaunchCheck checkLaunch(const ServerSettings& settings, const std::vector<std::string>& rotation,
-                        const MapCatalogue& catalogue);
+                        const MapCatalogue& catalogue, const std::string& scriptName = kScriptName);
 
 // The game's arguments (after the executable's name) for the chosen server type.
-std::vector<std::string> gameArguments(const ServerSettings& settings);
+std::vector<std::string> gameArguments(const ServerSettings& settings, const std::string& scriptName = kScriptName);
+
+// Where the server will listen: the slot's net IP when it sets one (else
+// empty: every address), and its net port (else the game's usual one).
+std::pair<std::string, int> serverEndpoint(const ServerSettings& settings);
 
 // The whole command line as one text, for display.
 std::string commandLineText(const std::vector<std::string>& arguments);

@@ -1,17 +1,22 @@
 #include "launch/LaunchSequence.h"
 
+#include <algorithm>
+
 #include "launch/GameScript.h"
 #include "launch/Launch.h"
+#include "server/Instance.h"
 #include "startup/GameFolder.h"
 #include "util/Files.h"
 
 namespace tarvex {
 
-std::optional<PreparedLaunch> prepareLaunch(Services& services, const Configuration& config) {
-  const LaunchCheck check = checkLaunch(config.settings, config.rotation.maps, config.catalogue);
+std::optional<PreparedLaunch> prepareLaunch(Services& services, const Configuration& config,
+                                            const std::string& scriptName) {
+  const LaunchCheck check = checkLaunch(config.settings, config.rotation.maps, config.catalogue, scriptName);
   for (const auto& text : check.messages) services.message(text);
   if (!check.proceed) return std::nullopt;
-  return PreparedLaunch{check.script, check.arguments};
+  const auto [address, port] = serverEndpoint(config.settings);
+  return PreparedLaunch{check.script, check.arguments, scriptName, address, port};
 }
 
 namespace {
@@ -20,10 +25,17 @@ std::string folderHint(Frontend frontend, const std::filesystem::path& dataFolde
   return std::string("Please write the game folder as the first line of ") + fromPath(dataFolder / kPathIniName) +
          ", or name another Tarvex folder with --app-folder.";
 }
+
+std::string portHint(Frontend frontend) {
+  if (frontend == Frontend::Window)
+    return "Please stop that server, or choose another \"Net Port\" on the Advanced tab.";
+  return "Please stop that server, or give this configuration another net port (\"Set Netport?\" on the window's "
+         "Advanced tab).";
+}
 }  // namespace
 
 LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path& dataFolder,
-                                 const PreparedLaunch& launch, Frontend frontend) {
+                                 const PreparedLaunch& launch, Frontend frontend, const std::filesystem::path& logFile) {
   const PathIni ini = readPathIni(dataFolder);
   if (ini.state != PathIniState::Known) {
     services.message("The game folder is not known: " + fromPath(dataFolder / kPathIniName) +
@@ -32,11 +44,19 @@ LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path
   }
   const std::string gameFolder = ini.gameFolder;
   const std::filesystem::path gameData = findGameDataFolder(gameFolder);
-  const std::filesystem::path scriptPath = gameData / kScriptName;
+  const std::filesystem::path scriptPath = gameData / launch.scriptName;
   std::error_code ec;
   if (!std::filesystem::is_directory(gameData, ec)) {
     services.message("Tarvex could not write the game script: the folder " + fromPath(gameData) +
                      " does not exist.  " + folderHint(frontend, dataFolder));
+    return LaunchResult::Refused;
+  }
+  // The engine takes the next port when its own is taken, and a host then
+  // reaches the other server: a port in use is refused before anything is written.
+  if (const std::string problem = services.portProblem(launch.address, launch.port); !problem.empty()) {
+    services.message("The game was not started: its port " + std::to_string(launch.port) +
+                     (launch.address.empty() ? std::string() : " on " + launch.address) + " is in use (" + problem +
+                     ").  " + portHint(frontend));
     return LaunchResult::Refused;
   }
   removeStaleTemporaries(gameData);
@@ -51,8 +71,7 @@ LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path
     services.message("The game could not be started: " + gameFolder + kGameExecutable + " was not found.");
     return LaunchResult::NotStarted;
   }
-  const std::string error =
-      services.startProcess({gameFolder, fromPath(*executable), launch.arguments, frontend == Frontend::Window});
+  const std::string error = services.startProcess({gameFolder, fromPath(*executable), launch.arguments, fromPath(logFile)});
   if (!error.empty()) {
     services.message("The game could not be started: " + fromPath(*executable) + " (" + error + ").");
     return LaunchResult::NotStarted;
@@ -60,18 +79,21 @@ LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path
   return LaunchResult::Started;
 }
 
-LaunchResult runLaunch(Services& services, const std::filesystem::path& dataFolder, const Configuration& config,
-                       Frontend frontend) {
+LaunchResult runLaunch(Services& services, const std::filesystem::path& dataFolder, const Configuration& config) {
   const auto launch = prepareLaunch(services, config);
   if (!launch) return LaunchResult::Refused;
-  return startPreparedLaunch(services, dataFolder, *launch, frontend);
+  return startPreparedLaunch(services, dataFolder, *launch, Frontend::Window,
+                             instanceLogFile(dataFolder, instanceName(0, {})));
 }
 
-bool reportEarlyEnd(Services& services, int waitMilliseconds) {
-  const auto failure = services.startedProcessFailure(waitMilliseconds);
+bool reportEarlyEnd(Services& services, std::chrono::steady_clock::time_point started) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(started + kEarlyEndWait -
+                                                                          std::chrono::steady_clock::now());
+  const auto failure = services.startedProcessFailure(int(std::max<long long>(0, left.count())));
   if (!failure) return false;
   std::string text = "The game ended right after it was started (" + failure->status + ").";
   if (!failure->lastOutput.empty()) text += "  What it printed last:\n\n" + failure->lastOutput;
+  if (!failure->logFile.empty()) text += "\n\nAll it printed is in " + failure->logFile + ".";
   services.message(text);
   return true;
 }

@@ -1,8 +1,10 @@
 #pragma once
 // The launch as the user meets it: the checks with their messages, the game
-// folder read anew from path.ini, the script written, the game started. The
-// window and the headless program both run exactly this.
+// folder read anew from path.ini, the port looked at, the script written, the
+// game started with its output into a log, and a game that ends at once
+// reported. The window, tarvex-cli launch and tarvex-cli run all do exactly this.
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -12,37 +14,44 @@
 
 namespace tarvex {
 
+// How long after the start a game that has ended counts as not started.
+inline constexpr std::chrono::milliseconds kEarlyEndWait{1000};
+
 struct PreparedLaunch {
-  std::string script;                  // the bytes of tarvex.cfg
+  std::string script;                  // the bytes of the script
   std::vector<std::string> arguments;  // the game's command line after its name
+  std::string scriptName;              // tarvex.cfg, or run's own
+  std::string address;                 // where the server will listen (empty: every address)
+  int port = 0;
 };
 
 // Runs the checks, showing their messages through the services in order;
 // nullopt when a check stops the launch.
-std::optional<PreparedLaunch> prepareLaunch(Services& services, const Configuration& config);
+std::optional<PreparedLaunch> prepareLaunch(Services& services, const Configuration& config,
+                                            const std::string& scriptName = "tarvex.cfg");
 
-// Who runs the launch: the window (which has no console, so the game's output
-// is kept for a report, and hints name its buttons) or tarvex-cli.
+// Who runs the launch: the window (hints name its buttons) or tarvex-cli.
 enum class Frontend { Window, Console };
 
 // Refused: nothing was written or started. NotStarted: the script was
 // written, but the game could not be started.
 enum class LaunchResult { Refused, NotStarted, Started };
 
-// Reads the game folder from path.ini, writes the script into its BaseEF
-// folder and starts the game there. Each failure gets one message naming the
-// problem and the path and what to do about it.
+// Reads the game folder from path.ini, refuses a port that another server or
+// program holds, writes the script into its BaseEF folder and starts the
+// game there, its output into logFile (empty: nowhere). Each failure gets one
+// message naming the problem and the path and what to do about it.
 // dataFolder holds path.ini.
 LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path& dataFolder,
-                                 const PreparedLaunch& launch, Frontend frontend = Frontend::Window);
+                                 const PreparedLaunch& launch, Frontend frontend, const std::filesystem::path& logFile);
 
-// prepareLaunch, then startPreparedLaunch.
-LaunchResult runLaunch(Services& services, const std::filesystem::path& dataFolder, const Configuration& config,
-                       Frontend frontend = Frontend::Window);
+// The window's launch: prepareLaunch, then startPreparedLaunch with
+// tarvex.cfg and the log logs/game.log in the data folder.
+LaunchResult runLaunch(Services& services, const std::filesystem::path& dataFolder, const Configuration& config);
 
-// A game that ends at once with a failure was not launched: shows a message
-// saying how it ended (and what it printed last) and returns true. Waits up
-// to the given time for such an end.
-bool reportEarlyEnd(Services& services, int waitMilliseconds);
+// A game that has ended (with any status) by kEarlyEndWait after its start
+// was not launched: shows a message saying how it ended, what it printed
+// last and where its log is, and returns true.
+bool reportEarlyEnd(Services& services, std::chrono::steady_clock::time_point started);
 
 }  // namespace tarvex

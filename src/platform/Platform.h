@@ -2,37 +2,79 @@
 // The operating system's side of the services that need no desktop: starting
 // the game, reading the game's registry entry, playing a WAV file.
 
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "server/Supervisor.h"
 #include "services/Services.h"
 
 namespace tarvex::platform {
 
-// Starts the program detached in its working folder. On Linux the Windows
-// executable runs through "wine", or through the program named by the
-// environment variable TARVEX_GAME_RUNNER, which receives the executable's
-// path and the arguments.
+// Starts the program detached in its working folder, in a session of its
+// own with no terminal, its output into the request's log (see
+// ProcessRequest). On Linux the Windows executable runs through "wine" (with
+// WINEDEBUG quiet unless the user set it), or through the program named by
+// the environment variable TARVEX_GAME_RUNNER, which receives the
+// executable's path and the arguments.
 std::string startProcess(const ProcessRequest& request);
 
-// Whether the program started last has ended with a failure (see Services).
+// Whether the program started last has ended (see Services).
 std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds);
 
-// The last lines of a program's output, at most about two kilobytes of it.
-std::string outputTail(std::string_view output);
+// Why a game server cannot take the UDP port on the address (see Services).
+std::string portProblem(const std::string& address, int port);
+
+// The game of "tarvex-cli run": its child, in a process group of its own
+// (Windows: a job), started as startProcess starts it, its output read here.
+class ChildGame {
+ public:
+  ChildGame();
+  ~ChildGame();
+  ChildGame(const ChildGame&) = delete;
+  ChildGame& operator=(const ChildGame&) = delete;
+
+  // Starts the request (its logFile is not used: the output comes to wait's
+  // sink); an error text, empty on success.
+  std::string start(const ProcessRequest& request);
+  bool running() const;
+  long id() const;
+  // Waits at most the time for output (passed to sink as it comes), the
+  // game's end (how it ended in endStatus) or a stop signal.
+  ServerHost::Event wait(int milliseconds, const std::function<void(std::string_view)>& sink, std::string& endStatus);
+  // Asks every process of the game to end (SIGTERM), or ends them (SIGKILL).
+  void signal(bool kill);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// From now on SIGTERM, SIGINT and SIGHUP (Windows: Ctrl+C, Ctrl+Break and
+// closing the console) ask for a stop, which ChildGame::wait reports, instead
+// of ending the program.
+void catchStopSignals();
 
 // Reads a value under HKEY_LOCAL_MACHINE in the 32-bit view (the game's
 // installer is a 32-bit program). On Linux: the Wine prefix's system.reg
 // ($WINEPREFIX, else ~/.wine), with the path mapped into the prefix.
 std::string readMachineRegistry(const std::string& key, const std::string& value);
 
-// Sends one datagram to host:port and collects the answers from that address
-// that arrive within the time (after the first, briefly more, since long
-// answers come in several). Empty, with the reason in error, when none came.
+struct UdpTiming {
+  int waitMilliseconds = 1000;  // for an answer to each try
+  int tries = 1;
+  int moreMilliseconds = 0;     // after an answer, for the datagrams of a long one
+};
+// Sends one datagram to host:port (again for each further try, on the same
+// socket) and collects the answers from that address: it returns once an
+// answer has come (and, with moreMilliseconds, the rest of a long one).
+// Empty, with the reason in error ("the address ... is not known", "nothing
+// listens at ...", "no answer from ..."), when none came.
 std::vector<std::string> udpExchange(const std::string& host, int port, const std::string& request,
-                                     int timeoutMilliseconds, std::string& error);
+                                     const UdpTiming& timing, std::string& error);
 
 // The sound checks every platform shares: an empty path, another extension
 // than "wav" in any case, or a missing file play nothing.

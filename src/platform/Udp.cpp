@@ -13,10 +13,13 @@
 #include <unistd.h>
 #endif
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "platform/Platform.h"
+#include "query/ServerQuery.h"
 
 namespace tarvex::platform {
 
@@ -47,18 +50,33 @@ struct SocketGuard {
 };
 }  // namespace
 
-std::vector<std::string> udpExchange(const std::string& host, int port, const std::string& request,
-                                     int timeoutMilliseconds, std::string& error) {
+namespace {
+bool networkReady(std::string& error) {
 #ifdef _WIN32
   static const bool started = [] {
     WSADATA data;
     return WSAStartup(MAKEWORD(2, 2), &data) == 0;
   }();
-  if (!started) {
-    error = "the network is not available";
-    return {};
-  }
+  if (!started) error = "the network is not available";
+  return started;
+#else
+  (void)error;
+  return true;
 #endif
+}
+
+bool refusedByPeer() {
+#ifdef _WIN32
+  return WSAGetLastError() == WSAECONNRESET;
+#else
+  return errno == ECONNREFUSED;
+#endif
+}
+}  // namespace
+
+std::vector<std::string> udpExchange(const std::string& host, int port, const std::string& request,
+                                     const UdpTiming& timing, std::string& error) {
+  if (!networkReady(error)) return {};
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_DGRAM;
@@ -67,43 +85,91 @@ std::vector<std::string> udpExchange(const std::string& host, int port, const st
     error = "the address " + host + " is not known";
     return {};
   }
+  // A connected socket takes answers from the address asked and no other,
+  // and hears at once when nothing listens there.
   SocketGuard socket;
   socket.s = ::socket(found->ai_family, found->ai_socktype, found->ai_protocol);
-  bool sent = false;
-  if (socket.s != kNoSocket) {
-    const auto n = sendto(socket.s, request.data(), int(request.size()), 0, found->ai_addr,
-                          static_cast<socklen_t>(found->ai_addrlen));
-    sent = n >= 0 && std::size_t(n) == request.size();
-  }
-  // Answers are taken only from the address asked.
-  sockaddr_storage asked{};
-  std::memcpy(&asked, found->ai_addr, found->ai_addrlen);
-  const auto askedLength = found->ai_addrlen;
+  const bool connected = socket.s != kNoSocket &&
+                         ::connect(socket.s, found->ai_addr, static_cast<socklen_t>(found->ai_addrlen)) == 0;
   freeaddrinfo(found);
-  if (!sent) {
-    error = "the request could not be sent";
+  const std::string shown = host + ":" + std::to_string(port);
+  if (!connected) {
+    error = "the request could not be sent to " + shown;
     return {};
   }
   std::vector<std::string> answers;
   using Clock = std::chrono::steady_clock;
-  auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
   std::string buffer(65536, '\0');
-  for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0 || waitReadable(socket.s, int(left)) <= 0) break;
-    sockaddr_storage from{};
-    socklen_t fromLength = sizeof from;
-    const auto got = recvfrom(socket.s, buffer.data(), int(buffer.size()), 0, reinterpret_cast<sockaddr*>(&from),
-                              &fromLength);
-    if (got < 0) break;
-    if (fromLength != askedLength || std::memcmp(&from, &asked, askedLength) != 0) continue;
-    answers.emplace_back(buffer.data(), std::size_t(got));
-    // A long answer comes in several datagrams, close together.
-    if (answers.size() == 1) deadline = Clock::now() + std::chrono::milliseconds(150);
-    if (answers.size() >= 64) break;
+  bool refused = false;
+  // One socket for every try: an answer to an earlier one still counts.
+  for (int attempt = 0; attempt < timing.tries && answers.empty(); ++attempt) {
+    const auto n = send(socket.s, request.data(), int(request.size()), 0);
+    if (n < 0 || std::size_t(n) != request.size()) {
+      refused = refused || refusedByPeer();
+      if (!refused) {
+        error = "the request could not be sent to " + shown;
+        return {};
+      }
+    }
+    auto deadline = Clock::now() + std::chrono::milliseconds(timing.waitMilliseconds);
+    for (;;) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (left <= 0 || waitReadable(socket.s, int(left)) <= 0) break;
+      const auto got = recv(socket.s, buffer.data(), int(buffer.size()), 0);
+      if (got < 0) {
+        // Nothing listens there (the port-unreachable answer): the next try may find it.
+        refused = refused || refusedByPeer();
+        break;
+      }
+      answers.emplace_back(buffer.data(), std::size_t(got));
+      // A long answer comes in several datagrams, close together.
+      if (timing.moreMilliseconds <= 0 || answers.size() >= 64) break;
+      deadline = Clock::now() + std::chrono::milliseconds(timing.moreMilliseconds);
+    }
+    if (!answers.empty()) break;
+    // After a refusal the rest of the wait is spent before the next try.
+    if (refused) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (left > 0 && attempt + 1 < timing.tries)
+        std::this_thread::sleep_for(std::chrono::milliseconds(left));
+    }
   }
-  if (answers.empty()) error = "no answer from " + host + ":" + std::to_string(port);
+  if (answers.empty())
+    error = refused ? "nothing listens at " + shown : "no answer from " + shown;
   return answers;
+}
+
+std::string portProblem(const std::string& address, int port) {
+  std::string error;
+  if (!networkReady(error)) return {};
+  // A server already there answers the game's own question.
+  const std::string asked = address.empty() || address == "0.0.0.0" ? "127.0.0.1" : address;
+  const auto answers = udpExchange(asked, port, statusRequest(), {300, 1, 0}, error);
+  if (!answers.empty()) {
+    std::string problem;
+    const auto status = parseStatusResponse(answers.front(), problem);
+    const std::string name = status ? withoutColours(status->value("sv_hostname")) : std::string();
+    return "a game server answers there" + (name.empty() ? std::string() : ": \"" + name + "\"");
+  }
+  // Another program may hold it without answering.
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_DGRAM;
+  hints.ai_flags = AI_PASSIVE;
+  addrinfo* found = nullptr;
+  const bool any = address.empty() || address == "0.0.0.0";
+  if (getaddrinfo(any ? nullptr : address.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 || !found)
+    return {};  // an address the game cannot take either; it says so itself
+  SocketGuard socket;
+  socket.s = ::socket(found->ai_family, found->ai_socktype, found->ai_protocol);
+  const bool bound = socket.s != kNoSocket && ::bind(socket.s, found->ai_addr, static_cast<socklen_t>(found->ai_addrlen)) == 0;
+#ifdef _WIN32
+  const bool inUse = !bound && WSAGetLastError() == WSAEADDRINUSE;
+#else
+  const bool inUse = !bound && errno == EADDRINUSE;
+#endif
+  freeaddrinfo(found);
+  return inUse ? "another program uses it" : std::string();
 }
 
 }  // namespace tarvex::platform

@@ -13,15 +13,17 @@ struct ProcessRequest {
   std::string workingFolder;
   std::string executable;  // full path
   std::vector<std::string> arguments;
-  // Keep what the program prints, for a report when it ends at once (the
-  // window has no console); otherwise it inherits the caller's output.
-  bool captureOutput = false;
+  // Where what the program prints goes: a log file, begun afresh and kept
+  // within its size bound for as long as the program runs (empty: nowhere).
+  // Never the caller's terminal or pipe, which the program would outlive.
+  std::string logFile;
 };
 
-// How a started program ended when it ended with a failure.
+// How a started program ended when it ended at once.
 struct ProcessFailure {
   std::string status;      // "exit status 1", "signal 11"
-  std::string lastOutput;  // the last lines it printed, when they were kept
+  std::string lastOutput;  // the last lines it printed
+  std::string logFile;     // where all it printed is
 };
 
 // One map found in the game's folder, as the user chooses among them.
@@ -50,10 +52,13 @@ class Services {
   virtual void playWave(const std::string& path) = 0;
   // Starts a program without waiting; an error text, empty on success.
   virtual std::string startProcess(const ProcessRequest& request) = 0;
-  // Whether the program started last has already ended with a failure,
-  // waiting up to the given time for it; nullopt while it runs or when it
-  // ended well.
+  // Whether the program started last has already ended (with any status: a
+  // server that ends at once was not started), waiting up to the given time
+  // for it; nullopt while it runs.
   virtual std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) = 0;
+  // Why a game server cannot have this UDP port on this address (another
+  // program holds it; a server answers there, named); empty when it can.
+  virtual std::string portProblem(const std::string& address, int port) = 0;
   // Opens a web or mail link in the desktop's default handler; failures are not reported.
   virtual void openLink(const std::string& target) = 0;
   // A string (or dword, as decimal) value under HKEY_LOCAL_MACHINE; empty when not found.

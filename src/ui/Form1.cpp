@@ -949,9 +949,10 @@ void Form1::loadSlot() {
 
 void Form1::engage() {
   if (runLaunch(services_, dataFolder_, configuration()) != LaunchResult::Started) return;
+  const auto started = std::chrono::steady_clock::now();
   services_.playWave(appFile("stegize.wav"));
-  // A game that has already ended with a failure was not launched: say so and stay.
-  if (reportEarlyEnd(services_, 0)) return;
+  // A game that has ended within a second of its start was not launched: say so and stay.
+  if (reportEarlyEnd(services_, started)) return;
   emit launched();
 }
 

@@ -48,6 +48,10 @@ std::optional<ProcessFailure> QtServices::startedProcessFailure(int waitMillisec
   return platform::startedProcessFailure(waitMilliseconds);
 }
 
+std::string QtServices::portProblem(const std::string& address, int port) {
+  return platform::portProblem(address, port);
+}
+
 void QtServices::openLink(const std::string& target) { QDesktopServices::openUrl(QUrl(fromBytes(target))); }
 
 std::optional<std::vector<bool>> QtServices::chooseMaps(const std::vector<MapChoice>& maps) {

@@ -20,6 +20,7 @@ class QtServices : public Services {
   void playWave(const std::string& path) override;
   std::string startProcess(const ProcessRequest& request) override;
   std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) override;
+  std::string portProblem(const std::string& address, int port) override;
   void openLink(const std::string& target) override;
   std::string readRegistry(const std::string& key, const std::string& value) override;
   std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>& maps) override;

@@ -1,6 +1,7 @@
 #include "util/Text.h"
 
 #include <cctype>
+#include <algorithm>
 #include <charconv>
 
 namespace tarvex {
@@ -117,6 +118,17 @@ std::string visibleText(std::string_view bytes) {
     } else {
       out.push_back(char(byte));
     }
+  }
+  return out;
+}
+
+std::string visibleLines(std::string_view text) {
+  std::string out;
+  for (std::size_t at = 0; at <= text.size();) {
+    const std::size_t end = std::min(text.find('\n', at), text.size());
+    if (at > 0) out.push_back('\n');
+    out += visibleText(text.substr(at, end - at));
+    at = end + 1;
   }
   return out;
 }

@@ -52,6 +52,8 @@ std::string gameTextToUtf8(std::string_view bytes);
 // cursor, retitle or clear the terminal, or start a line that looks like
 // Tarvex's own. Other bytes pass unchanged.
 std::string visibleText(std::string_view bytes);
+// The same for a text of several lines: its line feeds stay.
+std::string visibleLines(std::string_view text);
 
 bool endsWithNoCase(std::string_view text, std::string_view suffix);
 bool equalsNoCase(std::string_view a, std::string_view b);

@@ -123,12 +123,14 @@ TEST(Cli, LaunchWritesTheScriptAndStartsTheSavedServerType) {
   const std::string rendered = f.run({"render", "--slot", "5"}).out;
   const CliRun r = f.run({"launch", "--slot", "5"});
   EXPECT_EQ(r.status, 0);
+  // The game's output goes to the slot's log, never to tarvex-cli's terminal or pipe.
+  const std::string log = (f.app / "logs" / "slot5.log").string();
   EXPECT_EQ(r.out, "Started stvoyHM.exe +set dedicated 2 +sets configured_by Tarvex +exec tarvex.cfg in " +
-                       f.game.path().string() + "/\n");
+                       f.game.path().string() + "/\nIts output goes to " + log + ".\n");
   EXPECT_EQ(test::readFile(f.game / "BaseEF" / "tarvex.cfg"), rendered);
   ASSERT_EQ(f.services.started.size(), 1u);
   EXPECT_EQ(f.services.started[0].workingFolder, f.game.path().string() + "/");
-  EXPECT_FALSE(f.services.started[0].captureOutput);  // the game's output stays on the terminal
+  EXPECT_EQ(f.services.started[0].logFile, log);
 }
 
 TEST(Cli, AGameThatCannotStartOrEndsAtOnceExitsThreeAfterTheScriptWasWritten) {
@@ -136,12 +138,14 @@ TEST(Cli, AGameThatCannotStartOrEndsAtOnceExitsThreeAfterTheScriptWasWritten) {
   Configuration config = f.loaded();
   config.rotation.maps = {"hm_borg1"};
   f.saveSlot(5, config);
-  f.services.processFailure = ProcessFailure{"exit status 1", "err:module:import_dll Library not found"};
+  // Any end within a second is reported, exit status 0 too, with the log's place.
+  f.services.processFailure = ProcessFailure{"exit status 0", "err:module:import_dll Library not found", "the.log"};
   CliRun r = f.run({"launch", "--slot", "5"});
   EXPECT_EQ(r.status, 3);
   EXPECT_TRUE(r.out.empty());
-  EXPECT_NE(r.err.find("(exit status 1)"), std::string::npos);
+  EXPECT_NE(r.err.find("(exit status 0)"), std::string::npos);
   EXPECT_NE(r.err.find("Library not found"), std::string::npos);
+  EXPECT_NE(r.err.find("All it printed is in the.log."), std::string::npos);
   EXPECT_TRUE(std::filesystem::exists(f.game / "BaseEF" / "tarvex.cfg"));
 
   f.services.processFailure.reset();

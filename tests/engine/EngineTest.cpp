@@ -94,7 +94,7 @@ class Engine : public ::testing::Test {
 
   std::optional<ServerStatus> status() {
     std::string error, problem;
-    const auto answers = platform::udpExchange("127.0.0.1", port, statusRequest(), 500, error);
+    const auto answers = platform::udpExchange("127.0.0.1", port, statusRequest(), {500, 1, 0}, error);
     if (answers.empty()) return std::nullopt;
     return parseStatusResponse(answers.front(), problem);
   }
@@ -111,7 +111,7 @@ class Engine : public ::testing::Test {
 
   std::string rcon(const std::string& command) {
     std::string error;
-    const auto answers = platform::udpExchange("127.0.0.1", port, rconRequest(kRcon, command), 1000, error);
+    const auto answers = platform::udpExchange("127.0.0.1", port, rconRequest(kRcon, command), {1000, 1, 150}, error);
     return parseRconAnswer(answers).value_or("(no answer: " + error + ")");
   }
 

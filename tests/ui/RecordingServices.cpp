@@ -40,6 +40,8 @@ std::string RecordingServices::startProcess(const ProcessRequest& request) {
   return startError;
 }
 
+std::string RecordingServices::portProblem(const std::string&, int) { return portTaken; }
+
 std::optional<ProcessFailure> RecordingServices::startedProcessFailure(int) {
   return started.empty() ? std::nullopt : processFailure;
 }

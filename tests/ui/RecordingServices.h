@@ -21,6 +21,7 @@ class RecordingServices : public Services {
   void playWave(const std::string& path) override;
   std::string startProcess(const ProcessRequest& request) override;
   std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) override;
+  std::string portProblem(const std::string& address, int port) override;
   void openLink(const std::string& target) override;
   std::string readRegistry(const std::string& key, const std::string& value) override;
   std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>& maps) override;
@@ -36,6 +37,7 @@ class RecordingServices : public Services {
   std::optional<std::vector<bool>> mapChoice;             // the answer; nullopt: cancel, empty: all
   std::string startError;
   std::optional<ProcessFailure> processFailure;  // how the started game ends
+  std::string portTaken;  // the port's problem, for every port
 
   std::vector<std::string> messages() const;
   std::vector<std::string> sounds() const;

@@ -314,9 +314,9 @@ void StartupLaunchTest::aLaunchThatFailsIsReportedAndTheWindowStays() {
   // A game that ends at once: the launch sound first, then the report.
   std::filesystem::rename(f.gameFolder / "moved.exe", game);
   f.services.clear();
-  f.services.processFailure = ProcessFailure{"exit status 53", "wine: could not load kernel32.dll"};
+  f.services.processFailure = ProcessFailure{"exit status 53", "wine: could not load kernel32.dll", "game.log"};
   click(w, "Engage");
-  QVERIFY(f.services.started.at(0).captureOutput);
+  QVERIFY(QString::fromStdString(f.services.started.at(0).logFile).endsWith(QStringLiteral("game.log")));
   QCOMPARE(f.services.sounds(), std::vector<std::string>{"stegize.wav"});
   QCOMPARE(f.services.messages().size(), std::size_t(1));
   QVERIFY(f.services.messages()[0].find("(exit status 53)") != std::string::npos);

@@ -1,0 +1,334 @@
+// Linux: starting the game (through Wine or TARVEX_GAME_RUNNER), its output
+// into a log that stays within its bound, watching it, and stop signals.
+#ifndef _WIN32
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "server/RotatingLog.h"
+#include "util/Files.h"
+
+extern char** environ;
+
+namespace tarvex::platform {
+
+namespace {
+// The program's words and environment, made before any fork: nothing is
+// allocated in a child.
+struct Command {
+  std::string runner;
+  bool runnerFromEnvironment = false;
+  std::vector<std::string> words;
+  std::vector<std::string> environment;
+  std::vector<char*> argv;
+  std::vector<char*> envp;
+};
+
+Command commandFor(const ProcessRequest& request) {
+  Command command;
+  const char* runnerVariable = std::getenv("TARVEX_GAME_RUNNER");
+  command.runnerFromEnvironment = runnerVariable && *runnerVariable;
+  command.runner = command.runnerFromEnvironment ? runnerVariable : "wine";
+  // A runner named by a relative path is taken from the folder Tarvex was
+  // started in, not from the game folder the child changes into.
+  if (command.runner.find('/') != std::string::npos && command.runner.front() != '/') {
+    std::error_code ec;
+    command.runner = std::filesystem::absolute(command.runner, ec).string();
+  }
+  command.words = {command.runner, request.executable};
+  command.words.insert(command.words.end(), request.arguments.begin(), request.arguments.end());
+  for (char** variable = environ; *variable; ++variable) command.environment.emplace_back(*variable);
+  // Wine's own debug output can outgrow the game's many times over.
+  if (!command.runnerFromEnvironment && !std::getenv("WINEDEBUG")) command.environment.emplace_back("WINEDEBUG=-all");
+  for (auto& word : command.words) command.argv.push_back(word.data());
+  command.argv.push_back(nullptr);
+  for (auto& variable : command.environment) command.envp.push_back(variable.data());
+  command.envp.push_back(nullptr);
+  return command;
+}
+
+// Closes every descriptor from `first` on (close_range where the kernel has it).
+void closeFrom(int first) {
+#ifdef SYS_close_range
+  if (syscall(SYS_close_range, unsigned(first), ~0U, 0) == 0) return;
+#endif
+  for (int fd = first; fd < 4096; ++fd) close(fd);
+}
+
+// The child's side of a start: a session of its own, no terminal, the output
+// into `output`, the working folder, then the program. A failure before the
+// program runs is written to `report`.
+[[noreturn]] void becomeGame(const Command& command, const std::string& folder, int devNull, int output, int report) {
+  setsid();
+  dup2(devNull, STDIN_FILENO);
+  dup2(output >= 0 ? output : devNull, STDOUT_FILENO);
+  dup2(output >= 0 ? output : devNull, STDERR_FILENO);
+  // A log writer that went away makes writes fail, never ends the game.
+  ::signal(SIGPIPE, SIG_IGN);
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+  char stage = 'c';
+  if (chdir(folder.c_str()) == 0) {
+    stage = 'e';
+    execvpe(command.argv[0], command.argv.data(), command.envp.data());
+  }
+  const int error = errno;
+  ssize_t ignored = write(report, &stage, 1);
+  ignored = write(report, &error, sizeof error);
+  (void)ignored;
+  _exit(127);
+}
+
+// Forks the game; waits for its exec (or the reason it failed).
+pid_t forkGame(const Command& command, const std::string& folder, int output, std::string& error) {
+  const int devNull = open("/dev/null", O_RDWR | O_CLOEXEC);
+  int report[2];
+  if (devNull < 0 || pipe2(report, O_CLOEXEC) != 0) {
+    error = std::strerror(errno);
+    if (devNull >= 0) close(devNull);
+    return -1;
+  }
+  const pid_t child = fork();
+  if (child == 0) becomeGame(command, folder, devNull, output, report[1]);
+  const int forkError = errno;
+  close(devNull);
+  close(report[1]);
+  if (child < 0) {
+    close(report[0]);
+    error = std::strerror(forkError);
+    return -1;
+  }
+  // The pipe closes at a successful exec; before that, a failure is reported.
+  char stage = 0;
+  int cause = 0;
+  const ssize_t got = read(report[0], &stage, 1);
+  if (got == 1 && read(report[0], &cause, sizeof cause) != static_cast<ssize_t>(sizeof cause)) cause = 0;
+  close(report[0]);
+  if (got != 1) return child;
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (stage == 'c') {
+    error = "cannot enter " + folder + ": " + std::strerror(cause);
+  } else {
+    error = "cannot run " + command.runner + ": " + std::strerror(cause);
+    if (cause == ENOENT && !command.runnerFromEnvironment)
+      error += "; install Wine, or name the program that runs the game in TARVEX_GAME_RUNNER";
+  }
+  return -1;
+}
+
+std::string endText(int status) {
+  return WIFEXITED(status) ? "exit status " + std::to_string(WEXITSTATUS(status))
+                           : "signal " + std::to_string(WTERMSIG(status));
+}
+
+// The writer of a detached game's log: a child that reads the game's output
+// from a pipe until the game and everything it started have closed it. It
+// keeps only the pipe and the log open (not the window's connections).
+pid_t forkLogWriter(RotatingLog& log, int input) {
+  const pid_t child = fork();
+  if (child != 0) return child;
+  setsid();
+  const int devNull = open("/dev/null", O_RDWR);
+  if (devNull >= 0) {
+    dup2(devNull, STDIN_FILENO);
+    dup2(devNull, STDOUT_FILENO);
+    dup2(devNull, STDERR_FILENO);
+  }
+  // The pipe to 3 and the log to 4, by way of numbers above both.
+  constexpr int kInput = 3, kLog = 4;
+  log.useDescriptor(fcntl(log.descriptor(), F_DUPFD, 20));
+  const int input20 = fcntl(input, F_DUPFD, 20);
+  dup2(input20, kInput);
+  dup2(log.descriptor(), kLog);
+  log.useDescriptor(kLog);
+  closeFrom(kLog + 1);
+  char buffer[16384];
+  for (;;) {
+    const ssize_t n = read(kInput, buffer, sizeof buffer);
+    if (n > 0) {
+      log.write(std::string_view(buffer, std::size_t(n)));
+    } else if (n == 0 || errno != EINTR) {
+      break;
+    }
+  }
+  _exit(0);
+}
+
+// The program started last by startProcess, watched for an early end.
+struct Started {
+  pid_t game = -1;
+  pid_t writer = -1;
+  std::string logFile;
+} started;
+
+// Reaps a child, waiting at most the time; true when it has ended.
+bool reap(pid_t child, int waitMilliseconds, int& status) {
+  for (int waited = 0;; waited += 10) {
+    const pid_t ended = waitpid(child, &status, WNOHANG);
+    if (ended == child || ended < 0) return true;
+    if (waited >= waitMilliseconds) return false;
+    usleep(10 * 1000);
+  }
+}
+
+// The stop signals, passed to ChildGame::wait through a pipe.
+int stopPipe[2] = {-1, -1};
+volatile sig_atomic_t stopAsked = 0;
+void onStopSignal(int) {
+  stopAsked = 1;
+  if (stopPipe[1] >= 0) {
+    const char byte = 's';
+    ssize_t ignored = write(stopPipe[1], &byte, 1);
+    (void)ignored;
+  }
+}
+}  // namespace
+
+std::string startProcess(const ProcessRequest& request) {
+  Command command = commandFor(request);
+  started = {};
+  int output[2] = {-1, -1};
+  std::optional<RotatingLog> log;
+  if (!request.logFile.empty()) {
+    log.emplace(toPath(request.logFile), LogLimits{}, true);
+    if (log->isOpen() && pipe2(output, O_CLOEXEC) != 0) output[0] = output[1] = -1;
+  }
+  pid_t writer = -1;
+  if (output[0] >= 0) {
+    writer = forkLogWriter(*log, output[0]);
+    close(output[0]);
+  }
+  std::string error;
+  const pid_t game = forkGame(command, request.workingFolder, output[1], error);
+  if (output[1] >= 0) close(output[1]);  // the writer ends when the game's side closes
+  if (game < 0) {
+    int status = 0;
+    if (writer > 0) reap(writer, 1000, status);
+    return error;
+  }
+  started = {game, writer, request.logFile};
+  return {};
+}
+
+std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) {
+  if (started.game < 0) return std::nullopt;
+  int status = 0;
+  if (!reap(started.game, waitMilliseconds, status)) return std::nullopt;  // still running
+  ProcessFailure failure{endText(status), {}, started.logFile};
+  // The writer ends once everything the game started has closed the pipe.
+  int writerStatus = 0;
+  if (started.writer > 0) reap(started.writer, 500, writerStatus);
+  if (!started.logFile.empty()) failure.lastOutput = fileTail(toPath(started.logFile));
+  started = {};
+  return failure;
+}
+
+struct ChildGame::State {
+  pid_t pid = -1;
+  int output = -1;
+};
+
+ChildGame::ChildGame() : state_(std::make_unique<State>()) {}
+
+ChildGame::~ChildGame() {
+  if (state_->output >= 0) close(state_->output);
+}
+
+std::string ChildGame::start(const ProcessRequest& request) {
+  Command command = commandFor(request);
+  int output[2];
+  if (pipe2(output, O_CLOEXEC) != 0) return std::strerror(errno);
+  std::string error;
+  const pid_t game = forkGame(command, request.workingFolder, output[1], error);
+  close(output[1]);
+  if (game < 0) {
+    close(output[0]);
+    return error;
+  }
+  if (state_->output >= 0) close(state_->output);
+  state_->pid = game;
+  state_->output = output[0];
+  return {};
+}
+
+bool ChildGame::running() const { return state_->pid > 0; }
+
+long ChildGame::id() const { return state_->pid; }
+
+ServerHost::Event ChildGame::wait(int milliseconds, const std::function<void(std::string_view)>& sink,
+                                  std::string& endStatus) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+  char buffer[16384];
+  for (;;) {
+    if (stopAsked) {
+      stopAsked = 0;
+      char drained[64];
+      while (stopPipe[0] >= 0 && read(stopPipe[0], drained, sizeof drained) > 0) {
+      }
+      return ServerHost::Event::StopAsked;
+    }
+    if (state_->pid > 0) {
+      int status = 0;
+      if (waitpid(state_->pid, &status, WNOHANG) == state_->pid) {
+        // What it printed last, up to the pipe's end (a process it left behind may hold it open).
+        for (int chunk = 0; chunk < 64 && state_->output >= 0; ++chunk) {
+          pollfd fd{state_->output, POLLIN, 0};
+          if (poll(&fd, 1, 0) <= 0) break;
+          const ssize_t n = read(state_->output, buffer, sizeof buffer);
+          if (n <= 0) break;
+          sink(std::string_view(buffer, std::size_t(n)));
+        }
+        if (state_->output >= 0) close(state_->output);
+        state_->output = -1;
+        state_->pid = -1;
+        endStatus = endText(status);
+        return ServerHost::Event::Ended;
+      }
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) return ServerHost::Event::Timeout;
+    // The end of a child is seen by waitpid, at least every tenth of a second.
+    pollfd fds[2] = {{state_->output, POLLIN, 0}, {stopPipe[0], POLLIN, 0}};
+    const int ready = poll(fds, 2, int(std::min<long long>(left, 100)));
+    if (ready > 0 && state_->output >= 0 && (fds[0].revents & (POLLIN | POLLHUP))) {
+      const ssize_t n = read(state_->output, buffer, sizeof buffer);
+      if (n > 0) {
+        sink(std::string_view(buffer, std::size_t(n)));
+      } else if (n == 0) {
+        close(state_->output);  // everything closed its output; the end comes by waitpid
+        state_->output = -1;
+      }
+    }
+  }
+}
+
+void ChildGame::signal(bool kill) {
+  if (state_->pid > 0) ::kill(-state_->pid, kill ? SIGKILL : SIGTERM);
+}
+
+void catchStopSignals() {
+  if (stopPipe[0] < 0 && pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) stopPipe[0] = stopPipe[1] = -1;
+  struct sigaction action {};
+  action.sa_handler = onStopSignal;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+  // A reader of run's output that went away is no reason to end.
+  ::signal(SIGPIPE, SIG_IGN);
+}
+
+}  // namespace tarvex::platform
+#endif
