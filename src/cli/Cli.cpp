@@ -97,7 +97,7 @@ constexpr const char* kHelp =
     "  --stop-timeout S      after asking the game to end, end it for sure (10)\n"
     "  --log FILE | -        the game's log (default: logs/ in the data folder);\n"
     "                        -: the game's output to standard output (journald)\n"
-    "  --log-size MB         start a new log file past this size (10)\n"
+    "  --log-size MB         start a new log file past this size (10; 64K: kilobytes)\n"
     "  --log-keep N          earlier log files kept (5)\n"
     "  Waits between starts: 1 s, doubling up to 60 s.\n"
     "\n"
@@ -257,7 +257,9 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
                arg == "--stop-timeout" || arg == "--log-size" || arg == "--log-keep") {
       const std::string* text = value(arg.c_str());
       if (!text) return 2;
-      const auto number = parseCount(*text);
+      // A log size may be given in kilobytes: "64K".
+      const bool kilobytes = arg == "--log-size" && !text->empty() && (text->back() == 'K' || text->back() == 'k');
+      const auto number = parseCount(kilobytes ? text->substr(0, text->size() - 1) : *text);
       const bool positive = arg == "--restart-limit" || arg == "--log-size" || arg == "--restart-window";
       if (!number || (positive && *number < 1) || *number > 1000000)
         return usageError(err, arg + " takes a whole number" + (positive ? " from 1" : ""));
@@ -266,7 +268,7 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
       if (arg == "--restart-window") supervisor.restartInterval = std::chrono::seconds(*number);
       if (arg == "--watchdog") supervisor.watchdogInterval = std::chrono::seconds(*number);
       if (arg == "--stop-timeout") supervisor.stopTimeout = std::chrono::seconds(*number);
-      if (arg == "--log-size") options.run.limits.maxBytes = std::uint64_t(*number) * 1024 * 1024;
+      if (arg == "--log-size") options.run.limits.maxBytes = std::uint64_t(*number) * 1024 * (kilobytes ? 1 : 1024);
       if (arg == "--log-keep") options.run.limits.keep = int(*number);
       options.runOptionGiven = true;
     } else if (arg == "--log") {

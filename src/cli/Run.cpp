@@ -9,6 +9,7 @@
 #include <sstream>
 #include <thread>
 
+#include "launch/Launch.h"
 #include "launch/LaunchSequence.h"
 #include "platform/Platform.h"
 #include "query/ServerQuery.h"
@@ -90,7 +91,8 @@ class RunHost : public ServerHost {
       case LaunchResult::Started:
         break;
     }
-    note("Started the game (process " + std::to_string(game_.id()) + "); its output goes to " + logPath() + ".");
+    note("Started " + commandLineText(launch_.arguments) + " (process " + std::to_string(game_.id()) +
+         "); its output goes to " + logPath() + ".");
     return {};
   }
 

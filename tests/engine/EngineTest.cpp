@@ -42,7 +42,7 @@ class Engine : public ::testing::Test {
  protected:
   test::TempFolder app, game, home;
   int port = 0;
-  pid_t server = -1;
+  pid_t run = -1;  // a tarvex-cli run of the test
 
   void SetUp() override {
     if (!fs::exists(kEngine) || !fs::is_directory(kEngineData))
@@ -62,6 +62,10 @@ class Engine : public ::testing::Test {
   }
 
   void TearDown() override {
+    if (run > 0) {
+      kill(run, SIGTERM);
+      waitpid(run, nullptr, 0);
+    }
     const fs::path pidFile = home / "server.pid";
     if (!fs::exists(pidFile)) return;
     const pid_t pid = std::stoi(test::readFile(pidFile));
@@ -79,17 +83,35 @@ class Engine : public ::testing::Test {
     return config;
   }
 
-  // tarvex-cli launch of the configuration as saved in slot 4; its exit status.
-  int launch(const Configuration& config) {
+  // The configuration saved in slot 4, and the runner's environment.
+  void prepare(const Configuration& config, bool consoleLog = true) {
     test::writeFile(slotPath(app.path(), 4), writeSave(slotTitle(4), "engine test", config));
     setenv("TARVEX_GAME_RUNNER", TARVEX_ENGINE_RUNNER, 1);
     setenv("TARVEX_ENGINE_PIDFILE", (home / "server.pid").c_str(), 1);
     setenv("TARVEX_ENGINE_HOME", home.path().c_str(), 1);
-    setenv("TARVEX_ENGINE_LOG", (home / "console.log").c_str(), 1);
+    if (consoleLog)
+      setenv("TARVEX_ENGINE_LOG", (home / "console.log").c_str(), 1);
+    else
+      unsetenv("TARVEX_ENGINE_LOG");
+  }
+
+  // tarvex-cli COMMAND --slot 4 (and more), its error output in cli.err; its exit status.
+  int cli(const std::string& arguments) {
     const std::string command = std::string(TARVEX_PROGRAM_DIR "/tarvex-cli --app-folder '") + app.path().string() +
-                                "' launch --slot 4 >/dev/null 2>" + (home / "cli.err").string();
+                                "' " + arguments + " >/dev/null 2>" + (home / "cli.err").string();
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  // tarvex-cli launch of the configuration as saved in slot 4; its exit status.
+  int launch(const Configuration& config) {
+    prepare(config);
+    return cli("launch --slot 4");
+  }
+
+  pid_t serverPid() {
+    const std::string text = test::readFile(home / "server.pid");
+    return text.empty() ? -1 : std::stoi(text);
   }
 
   std::optional<ServerStatus> status() {
@@ -300,6 +322,78 @@ TEST_F(Engine, TheLongestValuesReachTheServerWhole) {
   ASSERT_EQ(launch(config), 0) << test::readFile(home / "cli.err");
   waitForMap("oa_dm1");
   expectVariables(expected, "with the longest values");
+}
+
+// tarvex-cli run keeps the server up: a killed server is back within the
+// back-off, a hung one is restarted by the watchdog, a second server on its
+// port is refused, the log stays within its bound, and SIGTERM leaves nothing.
+TEST_F(Engine, RunKeepsTheServerUpAndStopsItCleanly) {
+  Configuration config = configuration();
+  config.settings.setText("Server_Name", "Kept Up");
+  config.rotation.maps = {"oa_dm1"};
+  prepare(config, false);  // the server's output goes through run into its log
+  run = fork();
+  if (run == 0) {
+    const std::string err = (home / "run.err").string();
+    freopen("/dev/null", "w", stdout);
+    freopen(err.c_str(), "w", stderr);
+    const std::string folder = app.path().string();
+    execl(TARVEX_PROGRAM_DIR "/tarvex-cli", "tarvex-cli", "--app-folder", folder.c_str(), "run", "--slot", "4",
+          "--watchdog", "2", "--stop-timeout", "3", "--log-size", "16K", "--log-keep", "2", nullptr);
+    _exit(127);
+  }
+  ASSERT_GT(run, 0);
+  const auto waitForNewServer = [&](pid_t old) {
+    for (int i = 0; i < 200 && (serverPid() == old || serverPid() <= 0); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_NE(serverPid(), old) << test::readFile(home / "run.err");
+    return waitForMap("oa_dm1");
+  };
+  waitForNewServer(-1);
+  // Killed three times, back each time.
+  for (int i = 0; i < 3; ++i) {
+    const pid_t server = serverPid();
+    kill(server, SIGKILL);
+    EXPECT_EQ(waitForNewServer(server).value("sv_hostname"), "Kept Up");
+  }
+  // A hung server (stopped) no longer answers: the watchdog ends it and starts another.
+  const pid_t hung = serverPid();
+  kill(hung, SIGSTOP);
+  waitForNewServer(hung);
+  const std::string notes = test::readFile(home / "run.err");
+  std::cout << notes;
+  EXPECT_NE(notes.find("The game ended (signal 9)."), std::string::npos);
+  EXPECT_NE(notes.find("The server stopped answering: it is started again."), std::string::npos);
+  EXPECT_NE(notes.find("tarvex-slot4.cfg"), std::string::npos);  // run's own script, named on the command line
+  EXPECT_TRUE(fs::exists(game / "BaseEF" / "tarvex-slot4.cfg"));
+  EXPECT_FALSE(fs::exists(game / "BaseEF" / "tarvex.cfg"));
+
+  // No second server on its port, by launch or run.
+  EXPECT_EQ(cli("launch --slot 4"), 1);
+  EXPECT_NE(test::readFile(home / "cli.err").find("a game server answers there: \"Kept Up\""), std::string::npos)
+      << test::readFile(home / "cli.err");
+  EXPECT_EQ(cli("run --slot 4"), 1);
+  EXPECT_NE(test::readFile(home / "cli.err").find("is in use"), std::string::npos);
+
+  // The log: the server's own output, within its bound, earlier files kept.
+  const fs::path log = app / "logs" / "slot4.log";
+  EXPECT_TRUE(fs::exists(log.string() + ".1"));
+  for (const auto& file : {log, fs::path(log.string() + ".1"), fs::path(log.string() + ".2")})
+    if (fs::exists(file)) {
+      EXPECT_LE(fs::file_size(file), 16u * 1024) << file;
+    }
+  EXPECT_FALSE(fs::exists(log.string() + ".3"));
+
+  // SIGTERM: the server asked to end, run ends with 0, no server left.
+  const pid_t last = serverPid();
+  kill(run, SIGTERM);
+  int status = -1;
+  waitpid(run, &status, 0);
+  run = -1;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_NE(kill(last, 0), 0);
+  EXPECT_NE(kill(hung, 0), 0);
+  fs::remove(home / "server.pid");
 }
 
 TEST_F(Engine, StatusShowsTheRunningServerToAHost) {

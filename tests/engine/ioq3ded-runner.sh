@@ -5,7 +5,8 @@
 # (the game folder, whose BaseEF holds the engine's data). A server type that
 # would heartbeat (dedicated 2) or an address off loopback is never used.
 # TARVEX_ENGINE_PIDFILE receives the server's PID, TARVEX_ENGINE_HOME is its
-# home folder, TARVEX_ENGINE_LOG its console output.
+# home folder, TARVEX_ENGINE_LOG its console output (when unset, the output
+# goes where Tarvex sends the game's).
 set -eu
 shift  # the game's executable
 args=""
@@ -21,7 +22,8 @@ for word in "$@"; do
 done
 echo $$ > "$TARVEX_ENGINE_PIDFILE"
 eval "set -- $args"
+[ -z "${TARVEX_ENGINE_LOG:-}" ] || exec >"$TARVEX_ENGINE_LOG" 2>&1
 exec /usr/lib/ioquake3/ioq3ded +set fs_basepath "$(pwd)" +set fs_homepath "$TARVEX_ENGINE_HOME" \
   +set com_basegame BaseEF +set net_ip 127.0.0.1 +set net_enabled 1 \
   +set sv_master1 "" +set sv_master2 "" +set sv_master3 "" +set sv_master4 "" +set sv_master5 "" \
-  +set com_homepath tarvex-engine "$@" >"$TARVEX_ENGINE_LOG" 2>&1 </dev/null
+  +set com_homepath tarvex-engine "$@" </dev/null
