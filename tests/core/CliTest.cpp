@@ -44,6 +44,7 @@ struct CliFixture {
     mixed.console = &console;
     mixed.startError = services.startError;  // the scripted answers carry over; the log starts afresh
     mixed.processFailure = services.processFailure;
+    mixed.portTaken = services.portTaken;
     CliRun result;
     result.status = runCli(args, app.path().string(), out, err, mixed);
     services = mixed;
@@ -193,4 +194,35 @@ TEST(Cli, MapsListsNameInstalledClassAndRestoredLimits) {
   EXPECT_NE(r.out.find("hm_borg1\tmissing\tHoloMatch (refused for CTF)\tfrag 77\ttime 0\tcapture 5\n"),
             std::string::npos);
   EXPECT_NE(r.out.find("ctf_voy2\tmissing\tCTF\tfrag 10"), std::string::npos);
+}
+
+// run: a game that ends at once is started again after a wait, until the
+// crash-loop limit; what launch refuses, run refuses before starting anything.
+TEST(Cli, RunGivesUpOnAGameThatKeepsEndingAndRefusesWhatLaunchRefuses) {
+  CliFixture f;
+  Configuration config = f.loaded();
+  config.rotation.maps = {"hm_borg1"};
+  f.saveSlot(5, config);
+  setenv("TARVEX_GAME_RUNNER", "/bin/false", 1);
+  CliRun r = f.run({"run", "--slot", "5", "--restart-limit", "2", "--watchdog", "0"});
+  unsetenv("TARVEX_GAME_RUNNER");
+  EXPECT_EQ(r.status, 4);
+  EXPECT_NE(r.err.find("The game ended (exit status 1)."), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Starting the game again in 1 s."), std::string::npos);
+  EXPECT_NE(r.err.find("Gave up: the game ended 2 times within 600 s."), std::string::npos);
+  // Its own script; its notes in its log too, which log shows.
+  EXPECT_TRUE(std::filesystem::exists(f.game / "BaseEF" / "tarvex-slot5.cfg"));
+  EXPECT_FALSE(std::filesystem::exists(f.game / "BaseEF" / "tarvex.cfg"));
+  EXPECT_NE(f.run({"log", "--slot", "5"}).out.find("Gave up"), std::string::npos);
+  EXPECT_EQ(f.run({"log", "--slot", "6"}).status, 1);
+
+  EXPECT_EQ(f.run({"run"}).status, 1);  // no maps
+  f.services.portTaken = "a game server answers there: \"Other\"";
+  r = f.run({"run", "--slot", "5"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("its port 27960 is in use (a game server answers there: \"Other\")"), std::string::npos)
+      << r.err;
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"launch", "--watchdog", "3"}, {"run", "--log-size", "0"}, {"run", "--restart-limit", "x"}, {"run", "-f"}})
+    EXPECT_EQ(f.run(args).status, 2) << args[1];
 }

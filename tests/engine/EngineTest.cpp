@@ -417,3 +417,47 @@ TEST_F(Engine, StatusShowsTheRunningServerToAHost) {
 }
 
 }  // namespace
+
+namespace {
+// A launch returns at once inside $(...) and into a pipe closed early, and
+// the game lives on: its output goes to its log, never to tarvex-cli's own.
+TEST(Launch, ReturnsAtOnceAndTheGameLivesOnWithItsOutputInItsLog) {
+  test::TempFolder app, game;
+  fs::create_directories(game / "BaseEF");
+  test::writeFile(game / "stvoyHM.exe", "");
+  test::writeFile(app / "path.ini", game.path().string() + "/\r\n");
+  fs::copy_file(fs::path(TARVEX_PROGRAM_DIR) / "maps.ini", app / "maps.ini");
+  Configuration config;
+  config.catalogue = loadCatalogueFile(app / "maps.ini").catalogue;
+  config.rotation.maps = {config.catalogue.rows.at(0).name};
+  test::writeFile(slotPath(app.path(), 1), writeSave(slotTitle(1), "chatty", config));
+  // A stand-in game that talks until it is ended.
+  const fs::path runner = game / "chatty.sh";
+  test::writeFile(runner, "#!/bin/sh\necho $$ > \"$0.pid\"\nwhile :; do echo \"a line of the game's output\"; sleep 0.1; done\n");
+  fs::permissions(runner, fs::perms::owner_all);
+  setenv("TARVEX_GAME_RUNNER", runner.c_str(), 1);
+  const std::string cli = std::string(TARVEX_PROGRAM_DIR "/tarvex-cli --app-folder '") + app.path().string() + "'";
+  const auto gamePid = [&] { return std::stoi(test::readFile(runner.string() + ".pid")); };
+
+  // The old launch shared its output with the game: $(...) waited for the game's end.
+  const std::string captured = (app / "captured.txt").string();
+  EXPECT_EQ(std::system(("timeout 20 sh -c 'out=$(" + cli + " launch --slot 1) && echo \"$out\" > " + captured + "'").c_str()), 0);
+  EXPECT_EQ(test::readFile(captured).substr(0, 8), "Started ");
+  pid_t pid = gamePid();
+  EXPECT_EQ(kill(pid, 0), 0);
+  kill(-pid, SIGKILL);
+
+  // A pipe closed after ten bytes once ended the game with it (SIGPIPE).
+  fs::remove(runner.string() + ".pid");
+  const std::string head = (app / "head.txt").string();
+  EXPECT_EQ(std::system(("timeout 20 sh -c '" + cli + " launch --slot 1 | head -c 10 > " + head + "'").c_str()), 0);
+  EXPECT_EQ(test::readFile(head), "Started st");
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  pid = gamePid();
+  EXPECT_EQ(kill(pid, 0), 0) << "the game ended with the pipe";
+  kill(-pid, SIGKILL);
+  unsetenv("TARVEX_GAME_RUNNER");
+  EXPECT_NE(test::readFile(app / "logs" / "slot1.log").find("a line of the game's output\n"), std::string::npos);
+  EXPECT_NE(test::readFile(app / "logs" / "slot1.log.1").find("a line of the game's output\n"), std::string::npos);
+}
+}  // namespace
