@@ -5,6 +5,7 @@
 #include <optional>
 #include <ostream>
 
+#include "launch/GameValues.h"
 #include "launch/Launch.h"
 #include "launch/LaunchSequence.h"
 #include "maps/MapCatalogue.h"
@@ -55,6 +56,7 @@ constexpr const char* kUsage =
     "  tarvex-cli [--app-folder DIR] log    [--slot N | --save FILE] [-f]\n"
     "  tarvex-cli [--app-folder DIR] maps   [--slot N | --save FILE]\n"
     "  tarvex-cli [--app-folder DIR] status [HOST][:PORT] [--slot N | --save FILE] [--json]\n"
+    "  tarvex-cli [--app-folder DIR] rcon   [--slot N | --save FILE] [--raw] [HOST][:PORT] COMMAND...\n"
     "  tarvex-cli [--app-folder DIR] find-maps [--json] [--add]\n"
     "  tarvex-cli --help | --version\n";
 
@@ -77,6 +79,10 @@ constexpr const char* kHelp =
     "  status   ask a running server (default 127.0.0.1, at the slot's net port\n"
     "           when it sets one, else 27960) for its name, map, game type,\n"
     "           limits and players; --json prints the same for scripts\n"
+    "  rcon     send one console command (\"map oa_dm2\", \"say Restart at 10\",\n"
+    "           \"kick Name\", \"g_gravity\") with the slot's console password to\n"
+    "           the server (address as for status) and print its answer, colour\n"
+    "           codes removed (--raw: kept)\n"
     "  find-maps  list the maps inside the game's pk3 files (and loose maps)\n"
     "           that maps.ini does not know; --add appends them to maps.ini\n"
     "           (keeping the old one as maps.ini.bak) with their pictures\n"
@@ -126,6 +132,8 @@ struct Options {
   bool json = false;
   bool add = false;
   bool follow = false;
+  bool raw = false;
+  std::vector<std::string> words;  // rcon's command
   RunOptions run;
   bool runOptionGiven = false;
 };
@@ -170,26 +178,82 @@ int findMaps(const Options& options, const MapCatalogue& catalogue, std::ostream
 
 // Asks a running server for its status: the address given, else the slot's
 // net port on this machine, else the game's usual port.
-int showStatus(const Options& options, const ServerSettings& settings, std::ostream& out, Services& services) {
+std::optional<std::pair<std::string, int>> serverAddress(const Options& options, const ServerSettings& settings,
+                                                         Services& services) {
   int port = kDefaultServerPort;
   if ((options.slot != 0 || !options.saveFile.empty()) && settings.isOn("NetPort_Yes")) {
     if (const auto slotPort = parseServerAddress(":" + settings.text("NetPort"), {}, port)) port = slotPort->second;
   }
   const auto address = parseServerAddress(options.address.value_or(""), "127.0.0.1", port);
-  if (!address) {
-    services.message("tarvex-cli: the port of " + *options.address + " must be a number from 1 to 65535");
+  if (!address) services.message("tarvex-cli: the port of " + *options.address + " must be a number from 1 to 65535");
+  return address;
+}
+
+// The reason nothing was answered, as status and rcon say it.
+std::string noAnswerMessage(const std::string& error, const std::string& shown) {
+  if (error.starts_with("no answer")) return "No answer from a game server at " + shown + " within two seconds.";
+  return "No game server could be asked at " + shown + ": " + error + ".";
+}
+
+std::string joinWords(const std::vector<std::string>& words) {
+  std::string text;
+  for (const auto& word : words) text += (text.empty() ? "" : " ") + word;
+  return text;
+}
+
+// Sends one console command with the slot's console password and prints
+// the server's answer.
+int remoteCommand(const Options& options, const ServerSettings& settings, std::ostream& out, Services& services) {
+  const std::string command = joinWords(options.words);
+  if (holdsLineBreak(command)) {
+    services.message("tarvex-cli: a console command cannot hold a line break: send one command at a time.");
     return 2;
   }
+  const std::string& password = settings.text("Console_Password");
+  if ((options.slot == 0 && options.saveFile.empty()) || password.empty()) {
+    services.message(
+        "There is no console password to send: please give the --slot or --save of a configuration whose "
+        "\"Console Password:\" (the window's Server tab) is set, as the server was started with it.");
+    return 1;
+  }
+  if (password.find(' ') != std::string::npos) {
+    services.message("The console password holds a blank, which the game's remote console cannot take.  Please "
+                     "choose one without blanks on the window's Server tab, and start the server again.");
+    return 1;
+  }
+  const auto address = serverAddress(options, settings, services);
+  if (!address) return 2;
+  const auto& [host, port] = *address;
+  const std::string shown = host + ":" + std::to_string(port);
+  std::string error;
+  // A long answer comes in several datagrams; one try only: a command must not run twice.
+  const auto answers = platform::udpExchange(host, port, rconRequest(password, command), {2000, 1, 200}, error);
+  const auto text = parseRconAnswer(answers);
+  if (!text) {
+    services.message(answers.empty() ? noAnswerMessage(error, shown)
+                                     : "The answer from " + shown + " was not the remote console's.");
+    return 1;
+  }
+  if (text->starts_with("Bad rconpassword") || text->starts_with("No rconpassword set")) {
+    services.message("The server at " + shown + " refused the console password: " + withoutColours(*text) +
+                     "  Is the server running with this configuration's \"Console Password:\"?");
+    return 1;
+  }
+  out << visibleLines(options.raw ? *text : withoutColours(*text));
+  if (!text->empty() && text->back() != '\n') out << '\n';
+  return 0;
+}
+
+int showStatus(const Options& options, const ServerSettings& settings, std::ostream& out, Services& services) {
+  const auto address = serverAddress(options, settings, services);
+  if (!address) return 2;
   const auto& [host, serverPort] = *address;
   const std::string shown = host + ":" + std::to_string(serverPort);
   std::string error;
   // One more try after a second, on the same socket: a datagram can be lost.
   const std::vector<std::string> answers = platform::udpExchange(host, serverPort, statusRequest(), {1000, 2, 0}, error);
   if (answers.empty()) {
-    if (error.starts_with("no answer"))
-      services.message("No answer from a game server at " + shown + " within two seconds.");
-    else
-      services.message("No game server could be asked at " + shown + ": " + error + ".");
+    services.message(noAnswerMessage(error, shown));
     return 1;
   }
   std::string problem;
@@ -225,6 +289,11 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
   options.appFolder = exeFolder;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
+    // rcon's command takes every word from its first on, as given.
+    if (!options.words.empty()) {
+      options.words.push_back(arg);
+      continue;
+    }
     const auto value = [&](const char* what) -> const std::string* {
       return i + 1 < args.size() ? &args[++i] : (usageError(err, std::string(what) + " needs a value"), nullptr);
     };
@@ -251,6 +320,8 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
       options.json = true;
     } else if (arg == "--add") {
       options.add = true;
+    } else if (arg == "--raw") {
+      options.raw = true;
     } else if (arg == "-f" || arg == "--follow") {
       options.follow = true;
     } else if (arg == "--restart-limit" || arg == "--restart-window" || arg == "--watchdog" ||
@@ -278,10 +349,16 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
       options.runOptionGiven = true;
     } else if (options.command.empty() &&
                (arg == "render" || arg == "launch" || arg == "maps" || arg == "status" || arg == "find-maps" ||
-                arg == "run" || arg == "log")) {
+                arg == "run" || arg == "log" || arg == "rcon")) {
       options.command = arg;
     } else if (options.command == "status" && !options.address && !arg.empty() && arg[0] != '-') {
       options.address = arg;
+    } else if (options.command == "rcon" && !arg.empty() && arg[0] != '-') {
+      // The first word is the server's address when it looks like one.
+      if (!options.address && (arg.find_first_of(".:") != std::string::npos || arg == "localhost"))
+        options.address = arg;
+      else
+        options.words.push_back(arg);
     } else {
       return usageError(err, "unexpected '" + arg + "'");
     }
@@ -292,6 +369,8 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
     return usageError(err, "--json goes with status or find-maps");
   if (options.add && options.command != "find-maps") return usageError(err, "--add goes with find-maps");
   if (options.follow && options.command != "log") return usageError(err, "-f goes with log");
+  if (options.raw && options.command != "rcon") return usageError(err, "--raw goes with rcon");
+  if (options.command == "rcon" && options.words.empty()) return usageError(err, "rcon needs a console command");
   if (options.runOptionGiven && options.command != "run") return usageError(err, "the run options go with run");
 
   // The configuration the window holds right after its load step.
@@ -316,6 +395,7 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
   }
 
   if (options.command == "status") return showStatus(options, config.settings, out, services);
+  if (options.command == "rcon") return remoteCommand(options, config.settings, out, services);
   if (options.command == "find-maps") {
     if (load.status != CatalogueStatus::Ok) return 1;  // the message was given: nothing to add to
     return findMaps(options, config.catalogue, out, services);

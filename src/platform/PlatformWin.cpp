@@ -1,4 +1,4 @@
-// Windows: CreateProcess, the registry API and winmm's synchronous player.
+// Windows: the registry API and winmm's synchronous player. (Processes: ProcessWin.cpp.)
 #ifdef _WIN32
 #define NOMINMAX
 #include <windows.h>
@@ -8,50 +8,6 @@
 #include "platform/Platform.h"
 
 namespace tarvex::platform {
-
-namespace {
-HANDLE startedProcess = nullptr;  // watched for an early end
-
-std::string quoteArgument(const std::string& argument) {
-  if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
-  std::string quoted = "\"";
-  for (char c : argument) {
-    if (c == '"') quoted.push_back('\\');
-    quoted.push_back(c);
-  }
-  quoted.push_back('"');
-  return quoted;
-}
-}  // namespace
-
-std::string startProcess(const ProcessRequest& request) {
-  std::string commandLine = quoteArgument(request.executable);
-  for (const auto& argument : request.arguments) commandLine += " " + quoteArgument(argument);
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOWNORMAL;
-  PROCESS_INFORMATION info{};
-  if (!CreateProcessA(request.executable.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      request.workingFolder.c_str(), &startup, &info)) {
-    return "Windows error " + std::to_string(GetLastError());
-  }
-  CloseHandle(info.hThread);
-  if (startedProcess) CloseHandle(startedProcess);
-  startedProcess = info.hProcess;
-  return {};
-}
-
-std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) {
-  if (!startedProcess) return std::nullopt;
-  if (WaitForSingleObject(startedProcess, DWORD(waitMilliseconds)) != WAIT_OBJECT_0) return std::nullopt;
-  DWORD code = 0;
-  const bool known = GetExitCodeProcess(startedProcess, &code);
-  CloseHandle(startedProcess);
-  startedProcess = nullptr;
-  if (!known || code == 0) return std::nullopt;
-  return ProcessFailure{"exit code " + std::to_string(code), {}};
-}
 
 void settleTimeZone() {}
 

@@ -10,6 +10,7 @@
 #include "cli/Cli.h"
 #include "core/TestSupport.h"
 #include "query/ServerQuery.h"
+#include "saves/SaveFile.h"
 
 using namespace tarvex;
 
@@ -23,6 +24,7 @@ const std::string kAnswer = std::string(kPacketPrefix) +
 struct FakeServer {
   int socket = ::socket(AF_INET, SOCK_DGRAM, 0);
   int port = 0;
+  std::string received;  // the request it answered
   std::thread thread;
   explicit FakeServer(std::string answer) {
     sockaddr_in address{};
@@ -36,8 +38,11 @@ struct FakeServer {
       char buffer[2048];
       sockaddr_in from{};
       socklen_t fromLength = sizeof from;
-      if (recvfrom(socket, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromLength) > 0)
+      const auto got = recvfrom(socket, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+      if (got > 0) {
+        received.assign(buffer, std::size_t(got));
         sendto(socket, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from), fromLength);
+      }
     });
   }
   ~FakeServer() {
@@ -51,11 +56,11 @@ struct StatusRun {
   int status;
   std::string out, err;
 };
-StatusRun status(const std::vector<std::string>& args) {
+StatusRun status(const std::vector<std::string>& args, const std::string& command = "status") {
   test::TempFolder app;
   std::ostringstream out, err;
   ConsoleServices services(err);
-  std::vector<std::string> all{"--app-folder", app.path().string(), "status"};
+  std::vector<std::string> all{"--app-folder", app.path().string(), command};
   all.insert(all.end(), args.begin(), args.end());
   const int code = runCli(all, app.path().string(), out, err, services);
   return {code, out.str(), err.str()};
@@ -123,4 +128,41 @@ TEST(ServerStatus, CliAsksTheAddressGivenAndSaysWhenNothingAnswers) {
   EXPECT_NE(silent.err.find("127.0.0.1:" + std::to_string(port)), std::string::npos);
   EXPECT_EQ(status({":70000"}).status, 2);
   EXPECT_EQ(status({"a", "b"}).status, 2);
+}
+
+// rcon: one command with the configuration's console password, the answer
+// shown without colour codes or control characters; each refusal says why.
+TEST(RemoteConsole, SendsTheCommandWithThePasswordAndShowsTheAnswer) {
+  test::TempFolder folder;
+  Configuration config;
+  config.settings.setText("Console_Password", "secret");
+  const std::string save = (folder / "host.sav").string();
+  test::writeFile(save, writeSave("Host", "rcon", config));
+  {
+    FakeServer server(std::string(kPacketPrefix) + "print\n^1Red ^7text\x1b[2J\n");
+    const StatusRun r = status({"--save", save, ":" + std::to_string(server.port), "say", "Restart", "at", "10;"}, "rcon");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Red text\\x1B[2J\n");
+    EXPECT_EQ(server.received, std::string(kPacketPrefix) + "rcon secret say Restart at 10;");
+  }
+  {
+    FakeServer server(std::string(kPacketPrefix) + "print\n^1Red\n");
+    EXPECT_EQ(status({"--save", save, "--raw", "127.0.0.1:" + std::to_string(server.port), "g_gravity"}, "rcon").out,
+              "^1Red\n");
+  }
+  {
+    FakeServer server(std::string(kPacketPrefix) + "print\nBad rconpassword.\n");
+    const StatusRun r = status({"--save", save, ":" + std::to_string(server.port), "status"}, "rcon");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("refused the console password"), std::string::npos) << r.err;
+  }
+  const StatusRun nothing = status({"status"}, "rcon");  // no configuration, no password
+  EXPECT_EQ(nothing.status, 1);
+  EXPECT_NE(nothing.err.find("Console Password:"), std::string::npos);
+  EXPECT_EQ(status({"--save", save, "say a\nquit"}, "rcon").status, 2);
+  EXPECT_EQ(status({"--save", save}, "rcon").status, 2);
+  // An address that is not known is said to be so, at once.
+  const StatusRun unknown = status({"no.such.host.invalid:27114"});
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_NE(unknown.err.find("is not known"), std::string::npos) << unknown.err;
 }

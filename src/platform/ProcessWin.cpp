@@ -1,0 +1,233 @@
+// Windows: starting the game with its output into its log, watching run's
+// game in a job of its own, and the console's stop events.
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+
+#include "platform/Platform.h"
+#include "server/RotatingLog.h"
+#include "util/Files.h"
+
+namespace tarvex::platform {
+
+namespace {
+std::string quoteArgument(const std::string& argument) {
+  if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
+  std::string quoted = "\"";
+  for (char c : argument) {
+    if (c == '"') quoted.push_back('\\');
+    quoted.push_back(c);
+  }
+  quoted.push_back('"');
+  return quoted;
+}
+
+std::string commandLineOf(const ProcessRequest& request) {
+  std::string commandLine = quoteArgument(request.executable);
+  for (const auto& argument : request.arguments) commandLine += " " + quoteArgument(argument);
+  return commandLine;
+}
+
+HANDLE inheritable(HANDLE handle) {
+  SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+  return handle;
+}
+
+HANDLE openNul() {
+  SECURITY_ATTRIBUTES security{sizeof security, nullptr, TRUE};
+  return CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &security, OPEN_EXISTING,
+                     0, nullptr);
+}
+
+// Starts the program with the given output; the process (and, suspended,
+// its first thread) in info.
+std::string create(const ProcessRequest& request, HANDLE output, DWORD flags, PROCESS_INFORMATION& info) {
+  std::string commandLine = commandLineOf(request);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+  startup.wShowWindow = SW_SHOWNORMAL;
+  const HANDLE nul = openNul();
+  startup.hStdInput = nul;
+  startup.hStdOutput = output != INVALID_HANDLE_VALUE ? output : nul;
+  startup.hStdError = startup.hStdOutput;
+  const bool ok = CreateProcessA(request.executable.c_str(), commandLine.data(), nullptr, nullptr, TRUE, flags,
+                                 nullptr, request.workingFolder.c_str(), &startup, &info);
+  const DWORD error = GetLastError();
+  if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
+  return ok ? std::string() : "Windows error " + std::to_string(error);
+}
+
+std::string exitText(HANDLE process) {
+  DWORD code = 0;
+  GetExitCodeProcess(process, &code);
+  return "exit code " + std::to_string(code);
+}
+
+struct Started {
+  HANDLE process = nullptr;
+  std::string logFile;
+} started;
+
+std::atomic<bool> stopAsked{false};
+HANDLE stopEvent = nullptr;
+
+BOOL WINAPI onConsoleEvent(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
+  stopAsked = true;
+  if (stopEvent) SetEvent(stopEvent);
+  // A closing console ends the process when this returns: give run its stop.
+  if (event == CTRL_CLOSE_EVENT) Sleep(5000);
+  return TRUE;
+}
+}  // namespace
+
+std::string startProcess(const ProcessRequest& request) {
+  if (started.process) CloseHandle(started.process);
+  started = {};
+  // The game on Windows is a window program that prints little: its output
+  // goes straight into the log, begun afresh (the earlier ones kept).
+  HANDLE output = INVALID_HANDLE_VALUE;
+  if (!request.logFile.empty()) {
+    { RotatingLog fresh(toPath(request.logFile), LogLimits{}, true); }
+    SECURITY_ATTRIBUTES security{sizeof security, nullptr, TRUE};
+    output = CreateFileA(request.logFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         &security, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  PROCESS_INFORMATION info{};
+  const std::string error = create(request, output, DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP, info);
+  if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
+  if (!error.empty()) return error;
+  CloseHandle(info.hThread);
+  started = {info.hProcess, request.logFile};
+  return {};
+}
+
+std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) {
+  if (!started.process) return std::nullopt;
+  if (WaitForSingleObject(started.process, DWORD(std::max(0, waitMilliseconds))) != WAIT_OBJECT_0) return std::nullopt;
+  ProcessFailure failure{exitText(started.process), {}, started.logFile};
+  CloseHandle(started.process);
+  if (!started.logFile.empty()) failure.lastOutput = fileTail(toPath(started.logFile));
+  started = {};
+  return failure;
+}
+
+struct ChildGame::State {
+  HANDLE process = nullptr;
+  HANDLE job = nullptr;
+  HANDLE output = nullptr;
+  DWORD id = 0;
+  void close() {
+    for (HANDLE* handle : {&process, &job, &output})
+      if (*handle) CloseHandle(*handle), *handle = nullptr;
+  }
+};
+
+ChildGame::ChildGame() : state_(std::make_unique<State>()) {}
+
+ChildGame::~ChildGame() { state_->close(); }
+
+std::string ChildGame::start(const ProcessRequest& request) {
+  state_->close();
+  HANDLE read = nullptr, write = nullptr;
+  SECURITY_ATTRIBUTES security{sizeof security, nullptr, FALSE};
+  if (!CreatePipe(&read, &write, &security, 0)) return "Windows error " + std::to_string(GetLastError());
+  PROCESS_INFORMATION info{};
+  const std::string error = create(request, inheritable(write), CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP, info);
+  CloseHandle(write);
+  if (!error.empty()) {
+    CloseHandle(read);
+    return error;
+  }
+  // A job holds the game and everything it starts, so that ending it ends them all.
+  state_->job = CreateJobObjectA(nullptr, nullptr);
+  if (state_->job) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(state_->job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    AssignProcessToJobObject(state_->job, info.hProcess);
+  }
+  ResumeThread(info.hThread);
+  CloseHandle(info.hThread);
+  state_->process = info.hProcess;
+  state_->output = read;
+  state_->id = info.dwProcessId;
+  return {};
+}
+
+bool ChildGame::running() const { return state_->process != nullptr; }
+
+long ChildGame::id() const { return long(state_->id); }
+
+ServerHost::Event ChildGame::wait(int milliseconds, const std::function<void(std::string_view)>& sink,
+                                  std::string& endStatus) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+  char buffer[16384];
+  const auto drain = [&] {
+    DWORD available = 0;
+    while (state_->output && PeekNamedPipe(state_->output, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+      DWORD got = 0;
+      if (!ReadFile(state_->output, buffer, std::min<DWORD>(available, sizeof buffer), &got, nullptr) || got == 0) break;
+      sink(std::string_view(buffer, got));
+    }
+  };
+  for (;;) {
+    if (stopAsked.exchange(false)) return ServerHost::Event::StopAsked;
+    drain();
+    if (state_->process && WaitForSingleObject(state_->process, 0) == WAIT_OBJECT_0) {
+      drain();
+      endStatus = exitText(state_->process);
+      state_->close();
+      return ServerHost::Event::Ended;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) return ServerHost::Event::Timeout;
+    // Output is looked for at least every twentieth of a second.
+    HANDLE handles[2];
+    DWORD count = 0;
+    if (stopEvent) handles[count++] = stopEvent;
+    if (state_->process) handles[count++] = state_->process;
+    const DWORD slice = DWORD(std::min<long long>(left, 50));
+    if (count > 0)
+      WaitForMultipleObjects(count, handles, FALSE, slice);
+    else
+      Sleep(slice);
+  }
+}
+
+void ChildGame::signal(bool kill) {
+  if (!state_->process) return;
+  if (kill) {
+    if (state_->job)
+      TerminateJobObject(state_->job, 1);
+    else
+      TerminateProcess(state_->process, 1);
+    return;
+  }
+  // A window program is asked to close its windows; a console one gets Ctrl+Break.
+  EnumWindows(
+      [](HWND window, LPARAM id) -> BOOL {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == DWORD(id)) PostMessageA(window, WM_CLOSE, 0, 0);
+        return TRUE;
+      },
+      LPARAM(state_->id));
+  GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, state_->id);
+}
+
+void catchStopSignals() {
+  if (!stopEvent) stopEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+}
+
+}  // namespace tarvex::platform
+#endif
