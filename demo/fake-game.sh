@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
-# Stands in for the game (and for wine): shows what the game would receive.
-# The window keeps a started game's output for its own report, so the demo
-# also writes it to the file named by TARVEX_DEMO_REPORT.
-if [ -n "${TARVEX_DEMO_REPORT:-}" ] && [ -z "${TARVEX_DEMO_REPORTING:-}" ]; then
-  TARVEX_DEMO_REPORTING=1 "$0" "$@" | tee "$TARVEX_DEMO_REPORT"
-  exit "${PIPESTATUS[0]}"
-fi
+# Stands in for the game (and for wine): shows what the game would receive,
+# then stays up for a while as a server does (a game that ends within a
+# second of its start is reported as not started). What it prints goes to
+# the game's log, which "tarvex-cli log" shows.
 echo "================ the game was started ================"
 echo "program:        $1"
 shift
 echo "arguments:      $*"
 echo "working folder: $(pwd)"
-echo "---------------- BaseEF/tarvex.cfg ----------------"
-sed 's/\r$//' BaseEF/tarvex.cfg
+script=tarvex.cfg
+for word in "$@"; do [ "${previous:-}" != +exec ] || script=$word; previous=$word; done
+echo "---------------- BaseEF/$script ----------------"
+sed 's/\r$//' "BaseEF/$script"
 echo "======================================================"
+exec sleep "${TARVEX_DEMO_SECONDS:-15}"

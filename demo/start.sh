@@ -19,18 +19,18 @@ export TARVEX_GAME_RUNNER="$here/fake-game.sh"
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "Tarvex is starting on the demo game folder $game."
   echo "Build a rotation on the Maps tab and press ENGAGE! to see what the game receives."
-  export TARVEX_DEMO_REPORT="$demo/game-received.txt"
-  rm -f "$TARVEX_DEMO_REPORT"
+  log="$demo/app/logs/game.log"
+  rm -f "$log"
   "$demo/app/tarvex" || true
-  SECONDS=0
-  # The stand-in game starts as the window closes and runs on after it: give
-  # it two seconds to begin its report, five to finish it.
-  for _ in $(seq 70); do
-    [ -f "$TARVEX_DEMO_REPORT" ] && [ "$(tail -n 1 "$TARVEX_DEMO_REPORT")" = "======================================================" ] && break
-    [ -f "$TARVEX_DEMO_REPORT" ] || [ $SECONDS -lt 2 ] || break
+  # The stand-in game runs on after the window closes; its output is in its log.
+  for _ in $(seq 50); do
+    [ -f "$log" ] && grep -q '^======================================================$' "$log" && break
     sleep 0.1
   done
-  [ ! -f "$TARVEX_DEMO_REPORT" ] || cat "$TARVEX_DEMO_REPORT"
+  if [ -f "$log" ]; then
+    echo "\$ tarvex-cli log"
+    "$demo/app/tarvex-cli" log
+  fi
   exit 0
 fi
 
@@ -45,3 +45,6 @@ echo "\$ tarvex-cli render --save demo/demo.sav"
 echo
 echo "\$ tarvex-cli launch --save demo/demo.sav"
 "$demo/app/tarvex-cli" launch --save "$here/demo.sav"
+echo
+echo "\$ tarvex-cli log --save demo/demo.sav     # what the game printed"
+"$demo/app/tarvex-cli" log --save "$here/demo.sav"
