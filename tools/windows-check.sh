@@ -4,7 +4,8 @@
 # offscreen platform, tries tarvex-cli on a stand-in game folder, and starts
 # the real tarvex.exe in Windows' own platform plugin under Xvfb: the game
 # found through the registry, Form2, Yes, a map added, ENGAGE!, and a MinGW
-# stand-in stvoyHM.exe that records what it received. Debian packages:
+# stand-in stvoyHM.exe that records what it received; tarvex-cli run restarting
+# and stopping it. Debian packages:
 # wine wine64 xvfb xdotool (installed here when missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -48,6 +49,18 @@ wine ./tarvex-cli.exe launch --save demo.sav
 cmp rendered.cfg "$game/BaseEF/tarvex.cfg"
 echo "tarvex-cli: the script of the render, CR LF intact, written into BaseEF; the game received:"
 tr -d '\r' < "$game/received.txt"
+
+echo "== tarvex-cli run under Wine: a game that ends is started again; Ctrl+C stops it"
+rm -f "$game/received.txt"
+TARVEX_FAKE_SECONDS=2 wine ./tarvex-cli.exe run --save demo.sav --watchdog 0 > run.out 2> run.err &
+runner=$!
+sleep 9
+pkill -INT -f "tarvex-cli.exe run"  # Wine hands SIGINT to the console program as Ctrl+C
+wait "$runner"
+cat run.err
+[ "$(grep -c ' tarvex-cli run: Started ' run.err)" -ge 2 ] && grep -q 'Stopping the game.' run.err
+[ -f "$game/BaseEF/tarvex-save-demo.cfg" ] && grep -q 'the stand-in game runs' logs/save-demo.log
+echo "tarvex-cli run: restarted, stopped, its own script, the game's output in its log"
 rm -f path.ini "$game/received.txt" "$game/BaseEF/tarvex.cfg"
 
 # The window program in the Windows platform plugin: the game in the registry's 32-bit view.
