@@ -9,6 +9,7 @@
 #include <sstream>
 #include <thread>
 
+#include "launch/GameValues.h"
 #include "launch/Launch.h"
 #include "launch/LaunchSequence.h"
 #include "platform/Platform.h"
@@ -67,14 +68,19 @@ class RunServices : public Services {
 class RunHost : public ServerHost {
  public:
   RunHost(Services& console, const std::filesystem::path& dataFolder, PreparedLaunch launch,
-          const std::filesystem::path& logFile, const RunOptions& options, std::ostream& out, std::ostream& err)
+          const ServerSettings& settings, const std::filesystem::path& logFile, const RunOptions& options,
+          std::ostream& out, std::ostream& err)
       : services_(console, game_, [this](const std::string& line) { note(line); }),
         dataFolder_(dataFolder),
         launch_(std::move(launch)),
+        gravity_(rotationGravity(settings)),
+        password_(settings.text("Console_Password")),
         toOutput_(options.log == "-"),
         out_(out),
         err_(err) {
     if (!toOutput_) log_.emplace(logFile, options.limits, true);
+    if (!gravity_.empty() && (password_.empty() || password_.find(' ') != std::string::npos))
+      gravityUnkept_ = true;
   }
 
   std::string logPath() const { return log_ ? log_->path() : std::string("standard output"); }
@@ -93,6 +99,9 @@ class RunHost : public ServerHost {
     }
     note("Started " + commandLineText(launch_.arguments) + " (process " + std::to_string(game_.id()) +
          "); its output goes to " + logPath() + ".");
+    if (gravityUnkept_)
+      note("The gravity " + gravity_ + " holds until the map restarts (as it does when warmup ends): run sets it "
+           "again through the remote console, which needs a console password without blanks.");
     return {};
   }
 
@@ -102,9 +111,11 @@ class RunHost : public ServerHost {
 
   bool serverAnswers() override {
     std::string error, problem;
-    const std::string host = launch_.address.empty() ? "127.0.0.1" : launch_.address;
-    const auto answers = platform::udpExchange(host, launch_.port, statusRequest(), {1000, 1, 0}, error);
-    return !answers.empty() && parseStatusResponse(answers.front(), problem).has_value();
+    const auto answers = platform::udpExchange(serverHost(), launch_.port, statusRequest(), {1000, 1, 0}, error);
+    const bool answered = !answers.empty() && parseStatusResponse(answers.front(), problem).has_value();
+    // Where the game's output does not show its restarts, the watchdog's pace keeps the gravity.
+    if (answered && !restartsSeen_) keepGravity();
+    return answered;
   }
 
   void askGameToStop() override { game_.signal(false); }
@@ -117,7 +128,33 @@ class RunHost : public ServerHost {
   }
 
  private:
+  std::string serverHost() const { return launch_.address.empty() ? "127.0.0.1" : launch_.address; }
+
+  // The game module puts the map's own gravity back whenever it starts, at
+  // every map_restart too (warmup's end runs one); the rotation lines set it
+  // after map loads only. The remote console sets it again.
+  void keepGravity() {
+    if (gravity_.empty() || gravityUnkept_) return;
+    std::string error;
+    platform::udpExchange(serverHost(), launch_.port, rconRequest(password_, "g_gravity " + gravity_), {500, 1, 100},
+                          error);
+  }
+
+  // Watches the game's output for the game module's start.
+  void watchForRestart(std::string_view bytes) {
+    static constexpr std::string_view kMarker = "Game Initialization";
+    recent_.append(bytes);
+    if (recent_.find(kMarker) != std::string::npos) {
+      restartsSeen_ = true;
+      recent_.clear();
+      keepGravity();
+    } else if (recent_.size() > kMarker.size()) {
+      recent_.erase(0, recent_.size() - kMarker.size());
+    }
+  }
+
   void output(std::string_view bytes) {
+    watchForRestart(bytes);
     if (log_) {
       log_->write(bytes);
     } else {
@@ -132,6 +169,11 @@ class RunHost : public ServerHost {
   RunServices services_;
   std::filesystem::path dataFolder_;
   PreparedLaunch launch_;
+  std::string gravity_;   // empty: the game's own
+  std::string password_;  // the console password
+  bool gravityUnkept_ = false;
+  bool restartsSeen_ = false;
+  std::string recent_;  // the end of the output, for a marker split between reads
   bool toOutput_;
   std::optional<RotatingLog> log_;
   std::ostream& out_;
@@ -147,7 +189,7 @@ int runServer(Services& services, const std::filesystem::path& dataFolder, const
   const std::filesystem::path logFile =
       options.log.empty() ? instanceLogFile(dataFolder, instance) : toPath(options.log);
   platform::catchStopSignals();
-  RunHost host(services, dataFolder, *launch, logFile, options, out, err);
+  RunHost host(services, dataFolder, *launch, config.settings, logFile, options, out, err);
   switch (supervise(host, options.supervisor)) {
     case SupervisorEnd::Stopped:
       return 0;

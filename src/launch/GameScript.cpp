@@ -35,8 +35,10 @@ std::string renderScript(const ServerSettings& s, const std::vector<std::string>
   w.line(" ");
   w.quotedText("seta sv_hostname ", "Server_Name");
   w.quotedText("seta g_motd ", "Server_Quote_Text");
-  w.quotedText("seta rconpassword ", "Console_Password");
-  w.quotedText("seta sv_privatePassword ", "Private_Password");
+  // The passwords are set, not kept: "seta" would have the engine store them
+  // in its own configuration file, which it writes readable by everyone.
+  w.quotedText("set rconpassword ", "Console_Password");
+  w.quotedText("set sv_privatePassword ", "Private_Password");
   w.quotedText("seta sv_maxclients ", "MaxPlayers");
   w.quotedText("seta bot_minplayers ", "MinPlayers");
   w.raw("seta g_quadfactor ", s.text("Quad_Text"));
@@ -72,7 +74,12 @@ std::string renderScript(const ServerSettings& s, const std::vector<std::string>
   }
   w.quotedText("seta sv_maxPing ", "Max_Ping");
   w.quotedText("seta sv_minPing ", "Min_Ping");
-  if (s.isOn("write_max_yes")) w.quotedText("seta sv_maxRate ", "MaxRate");
+  // The engine keeps some variables in its configuration file from one start
+  // to the next: an unchecked box puts back the engine's own value.
+  if (s.isOn("write_max_yes"))
+    w.quotedText("seta sv_maxRate ", "MaxRate");
+  else
+    w.line("reset sv_maxRate");
   w.quotedText("seta sv_privateClients ", "Private_Text");
   w.flag("seta sv_cheats ", "Cheats_yes");
   w.flag("seta sv_pure ", "Pure_yes");
@@ -81,8 +88,15 @@ std::string renderScript(const ServerSettings& s, const std::vector<std::string>
   w.flag("seta g_allowvote ", "allow_vote");
   w.line(s.isOn("Bot_Chat") ? "bot_nochat 1" : "bot_nochat 0");
   w.quoted("seta g_spSkill ", std::to_string(s.selected(ChoiceGroup::BotSkill).choiceNumber));
-  if (s.isOn("write_memory")) w.raw("seta com_hunkMegs ", s.text("Memory"));
-  if (s.isOn("NetIP_Check")) w.raw("seta net_ip  ", s.text("NetIP"));
+  if (s.isOn("write_memory"))
+    w.raw("seta com_hunkMegs ", s.text("Memory"));
+  else
+    w.line("reset com_hunkMegs");
+  // Set, not kept: an address kept would bind a later server started without one.
+  if (s.isOn("NetIP_Check"))
+    w.raw("set net_ip  ", s.text("NetIP"));
+  else
+    w.line("reset net_ip");
   if (s.isOn("NetPort_Yes")) w.raw("+seta net_port ", s.text("NetPort"));
   w.raw("set g_gametype ", std::to_string(s.selected(ChoiceGroup::GameType).choiceNumber));
   // The game module creates "capturelimit" only when the first map loads, so

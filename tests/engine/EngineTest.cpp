@@ -109,6 +109,40 @@ class Engine : public ::testing::Test {
     return cli("launch --slot 4");
   }
 
+  // Starts tarvex-cli run of slot 4 with the options given, its notes in run.err.
+  void startRun(std::vector<std::string> options) {
+    run = fork();
+    if (run == 0) {
+      const std::string err = (home / "run.err").string();
+      freopen("/dev/null", "w", stdout);
+      freopen(err.c_str(), "w", stderr);
+      std::vector<std::string> words{"tarvex-cli", "--app-folder", app.path().string(), "run", "--slot", "4"};
+      words.insert(words.end(), options.begin(), options.end());
+      std::vector<char*> argv;
+      for (auto& word : words) argv.push_back(word.data());
+      argv.push_back(nullptr);
+      execv(TARVEX_PROGRAM_DIR "/tarvex-cli", argv.data());
+      _exit(127);
+    }
+    ASSERT_GT(run, 0);
+  }
+
+  // Ends the server of the pid file (SIGTERM: the engine writes its files).
+  void stopServer() {
+    const pid_t pid = serverPid();
+    if (pid <= 0) return;
+    kill(pid, SIGTERM);
+    for (int i = 0; i < 50 && kill(pid, 0) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    fs::remove(home / "server.pid");
+  }
+
+  // The engine's own configuration file, which it writes at every change of a kept variable.
+  std::string engineConfiguration() {
+    for (const auto& entry : fs::recursive_directory_iterator(home.path()))
+      if (entry.path().filename().string().starts_with("q3config")) return test::readFile(entry.path());
+    return {};
+  }
+
   pid_t serverPid() {
     const std::string text = test::readFile(home / "server.pid");
     return text.empty() ? -1 : std::stoi(text);
@@ -332,17 +366,7 @@ TEST_F(Engine, RunKeepsTheServerUpAndStopsItCleanly) {
   config.settings.setText("Server_Name", "Kept Up");
   config.rotation.maps = {"oa_dm1"};
   prepare(config, false);  // the server's output goes through run into its log
-  run = fork();
-  if (run == 0) {
-    const std::string err = (home / "run.err").string();
-    freopen("/dev/null", "w", stdout);
-    freopen(err.c_str(), "w", stderr);
-    const std::string folder = app.path().string();
-    execl(TARVEX_PROGRAM_DIR "/tarvex-cli", "tarvex-cli", "--app-folder", folder.c_str(), "run", "--slot", "4",
-          "--watchdog", "2", "--stop-timeout", "3", "--log-size", "16K", "--log-keep", "2", nullptr);
-    _exit(127);
-  }
-  ASSERT_GT(run, 0);
+  startRun({"--watchdog", "2", "--stop-timeout", "3", "--log-size", "16K", "--log-keep", "2"});
   const auto waitForNewServer = [&](pid_t old) {
     for (int i = 0; i < 200 && (serverPid() == old || serverPid() <= 0); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -394,6 +418,71 @@ TEST_F(Engine, RunKeepsTheServerUpAndStopsItCleanly) {
   EXPECT_NE(kill(last, 0), 0);
   EXPECT_NE(kill(hung, 0), 0);
   fs::remove(home / "server.pid");
+}
+
+// The game module puts the map's gravity back at every map_restart, which
+// warmup's end runs: run sets the user's again. A match with bots plays out
+// its warmup here.
+TEST_F(Engine, GravityHoldsAfterWarmupsRestartUnderRun) {
+  Configuration config = configuration();
+  config.settings.setText("game_gravity", "350");
+  config.settings.setText("WarmupTime", "3");
+  config.settings.setText("MinPlayers", "2");  // bots fill the server, so warmup ends
+  config.rotation.maps = {"oa_dm1"};
+  prepare(config, false);
+  startRun({"--watchdog", "0"});  // no status asks: the restart is seen in the game's output
+  waitForMap("oa_dm1");
+  const fs::path log = app / "logs" / "slot4.log";
+  const auto starts = [&] {
+    const std::string text = test::readFile(log);
+    std::size_t count = 0;
+    for (std::size_t at = 0; (at = text.find("Game Initialization", at)) != std::string::npos; ++at) ++count;
+    return count;
+  };
+  for (int i = 0; i < 300 && starts() < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_GE(starts(), 2u) << "warmup never ended; the server's output:\n" << test::readFile(log);
+  // The restart put the map's gravity back, and run set the user's again.
+  const std::string text = test::readFile(log);
+  const std::size_t restart = text.find("Game Initialization", text.find("Game Initialization") + 1);
+  EXPECT_LT(text.find("g_gravity changed to 800", restart), text.find("g_gravity changed to 350", restart)) << text;
+  EXPECT_NE(text.find("g_gravity changed to 350", restart), std::string::npos);
+  expectVariables({{"g_gravity", "350"}, {"g_doWarmup", "1"}}, "after warmup's map_restart");
+}
+
+// A box unchecked after a launch that used it puts back the engine's own
+// value; the passwords never reach the engine's configuration file.
+TEST_F(Engine, SettingsDoNotLingerAndPasswordsAreNotKept) {
+  Configuration config = configuration();
+  config.settings.setText("Private_Password", "private-secret");
+  config.settings.setSwitch("write_max_yes", true);
+  config.settings.setText("MaxRate", "12000");
+  config.settings.setSwitch("write_memory", true);
+  config.settings.setText("Memory", "160");
+  config.settings.setSwitch("NetIP_Check", true);
+  config.settings.setText("NetIP", "127.0.0.1");
+  config.rotation.maps = {"oa_dm1"};
+  ASSERT_EQ(launch(config), 0) << test::readFile(home / "cli.err");
+  waitForMap("oa_dm1");
+  expectVariables({{"sv_maxRate", "12000"}, {"com_hunkMegs", "160"}}, "with the boxes checked");
+  stopServer();
+  const std::string first = engineConfiguration();
+  EXPECT_NE(first.find("com_hunkMegs \"160\""), std::string::npos) << first;  // the engine keeps it itself
+  for (const std::string& secret : {std::string("private-secret"), std::string(kRcon)})
+    EXPECT_EQ(first.find(secret), std::string::npos) << secret;
+  EXPECT_EQ(first.find("net_ip"), std::string::npos);
+
+  config.settings.setSwitch("write_max_yes", false);
+  config.settings.setSwitch("write_memory", false);
+  config.settings.setSwitch("NetIP_Check", false);
+  ASSERT_EQ(launch(config), 0) << test::readFile(home / "cli.err");
+  waitForMap("oa_dm1");
+  // The memory is reserved before any script runs: its default takes effect at the next start.
+  expectVariables({{"sv_maxRate", "0"}}, "with the boxes unchecked");
+  stopServer();
+  const std::string second = engineConfiguration();
+  EXPECT_EQ(second.find("com_hunkMegs \"160\""), std::string::npos) << second;
+  EXPECT_EQ(second.find("sv_maxRate \"12000\""), std::string::npos);
+  EXPECT_EQ(second.find("private-secret"), std::string::npos);
 }
 
 TEST_F(Engine, StatusShowsTheRunningServerToAHost) {
