@@ -431,6 +431,11 @@ void Form1::buildSettingsTab(QWidget* tab) {
   auto* general = layout::frame(tab, "Damage_Frame", QStringLiteral("General"), page(360, 4200, 8535, 1575));
   textRow(general, "gamespeed", 120, 330, 615, QStringLiteral("Set Game Speed"), 840);
   textRow(general, "game_gravity", 120, 720, 615, QStringLiteral("Set Game Gravity"), 840);
+  // The game module puts the map's own gravity back at every map restart
+  // (warmup's end runs one); only tarvex-cli run sets the user's again.
+  const QString gravityNote = QStringLiteral("Warmup's restart resets it; tarvex-cli run keeps it.");
+  layout::label(general, gravityNote, twips(2900, 750, 0, 0))->setObjectName(QStringLiteral("Gravity_Note"));
+  fields_.value(QStringLiteral("game_gravity"))->setAccessibleDescription(gravityNote);
   textRow(general, "inter_time", 120, 1110, 615, QStringLiteral("Intermission Time (seconds)"), 840);
 }
 
