@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <unordered_map>
 
 #include "launch/GameValues.h"
 #include "pk3/Arena.h"
@@ -100,12 +101,15 @@ MapEntry proposedEntry(const std::string& mapFile, const std::string& name, cons
   return entry;
 }
 
+// An archive's levelshot entries by their lower-case names (the first of
+// names equal but for case).
+using Levelshots = std::unordered_map<std::string, std::string>;
+
 // The archive's levelshot entry for the map, empty when none.
-std::string levelshotIn(const std::vector<std::string>& names, const std::string& map) {
+std::string levelshotIn(const Levelshots& levelshots, const std::string& map) {
   for (const char* type : kLevelshotTypes) {
-    const std::string wanted = "levelshots/" + map + type;
-    for (const auto& name : names)
-      if (equalsNoCase(name, wanted)) return name;
+    if (const auto found = levelshots.find(lowerAscii("levelshots/" + map + type)); found != levelshots.end())
+      return found->second;
   }
   return {};
 }
@@ -134,8 +138,9 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
   // First the archives' directories: the new maps, and where arena texts are.
   struct Listed {
     fs::path file;
+    std::optional<Pk3Archive> archive;                          // open for the whole scan
     std::vector<std::pair<std::size_t, std::string>> newMaps;  // entry index, map name
-    std::vector<std::string> levelshots;                        // entries under levelshots/
+    Levelshots levelshots;                                      // entries under levelshots/
     std::vector<std::string> arenaTexts;
   };
   std::vector<Listed> listed;
@@ -161,16 +166,17 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
                                 "\" names a place outside the archive.");
       continue;
     }
-    Listed entry{file, {}, {}, {}};
+    Listed entry{file, {}, {}, {}, {}};
     for (std::size_t i = 0; i < names.size(); ++i) {
       if (const auto name = mapNameOf(names[i]); name && isSafeMapName(*name) && !isKnown(*name)) {
         entry.newMaps.emplace_back(i, *name);
       } else if (isArenaText(names[i])) {
         entry.arenaTexts.push_back(names[i]);
       } else if (names[i].size() > 11 && equalsNoCase(std::string_view(names[i]).substr(0, 11), "levelshots/")) {
-        entry.levelshots.push_back(names[i]);
+        entry.levelshots.emplace(lowerAscii(names[i]), names[i]);
       }
     }
+    entry.archive = std::move(archive);
     anyNewMap = anyNewMap || !entry.newMaps.empty();
     listed.push_back(std::move(entry));
   }
@@ -183,7 +189,7 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
     for (auto& entry : listed) {
       if (entry.arenaTexts.empty()) continue;
       std::string problem;
-      auto archive = Pk3Archive::open(entry.file, problem);
+      const auto& archive = entry.archive;
       bool controlsSaid = false;
       for (const auto& name : entry.arenaTexts) {
         if (arenaTextsRead == kMaxArenaTexts || arenaBytesRead >= kMaxArenaBytesPerScan) {
@@ -267,27 +273,118 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
   return result;
 }
 
-std::optional<std::string> proposalPicture(const MapProposal& proposal, std::string& problem) {
-  if (proposal.levelshot.empty()) return std::nullopt;
-  std::optional<std::string> bytes;
+namespace {
+std::optional<std::string> levelshotBytes(const MapProposal& proposal, const Pk3Archive* archive,
+                                          std::string& problem) {
   if (proposal.archive.empty()) {
     FileBytes read = readFileBytes(toPath(proposal.levelshot), kMaxLevelshotBytes);
     if (read.status != ReadStatus::Ok) {
-      problem = "the levelshot " + proposal.levelshot + " cannot be read";
+      problem = "the levelshot " + visibleText(proposal.levelshot) + " cannot be read";
       return std::nullopt;
     }
-    bytes = std::move(read.bytes);
-  } else {
-    auto archive = Pk3Archive::open(proposal.archive, problem);
-    if (!archive) return std::nullopt;
-    bytes = archive->extract(proposal.levelshot, kMaxLevelshotBytes, problem);
-    if (!bytes) return std::nullopt;
+    return std::move(read.bytes);
   }
+  if (!archive) return std::nullopt;
+  return archive->extract(proposal.levelshot, kMaxLevelshotBytes, problem);
+}
+}  // namespace
+
+std::optional<std::string> proposalPicture(const MapProposal& proposal, std::string& problem) {
+  if (proposal.picture) return proposal.picture->empty() ? std::nullopt : proposal.picture;
+  if (proposal.levelshot.empty()) return std::nullopt;
+  std::optional<Pk3Archive> archive;
+  if (!proposal.archive.empty()) {
+    archive = Pk3Archive::open(proposal.archive, problem);
+    if (!archive) return std::nullopt;
+  }
+  const auto bytes = levelshotBytes(proposal, archive ? &*archive : nullptr, problem);
+  if (!bytes) return std::nullopt;
   return mapPictureFromLevelshot(*bytes, problem);
 }
 
+void makePictures(std::vector<MapProposal>& proposals, std::size_t first, std::size_t last,
+                  std::vector<std::string>& problems) {
+  std::optional<Pk3Archive> archive;  // the one open, kept while the next map is in it too
+  fs::path opened;
+  std::string openProblem;
+  for (std::size_t i = first; i < std::min(last, proposals.size()); ++i) {
+    MapProposal& proposal = proposals[i];
+    if (proposal.picture || proposal.levelshot.empty()) continue;
+    if (!proposal.archive.empty() && proposal.archive != opened) {
+      opened = proposal.archive;
+      openProblem.clear();
+      archive = Pk3Archive::open(opened, openProblem);
+    }
+    std::string problem = openProblem;
+    std::optional<std::string> picture;
+    if (const auto bytes = levelshotBytes(proposal, archive ? &*archive : nullptr, problem))
+      picture = mapPictureFromLevelshot(*bytes, problem);
+    proposal.picture = picture.value_or(std::string());
+    if (!picture)
+      problems.push_back("The picture of " + proposal.entry.name + " could not be made: " + visibleText(problem) + ".");
+  }
+}
+
+namespace {
+// Where maps.ini's complete entries end, as its reader reads them, and what
+// follows them.
+struct CatalogueTail {
+  std::size_t entriesEnd = 0;     // the byte after the last complete entry (and its separator line)
+  bool separatorMissing = false;  // the file ends with an entry's sixth line
+  bool lineOpen = false;          // the bytes up to entriesEnd end inside a line
+  std::size_t trailingLine = 0;   // the first line after the entries that holds text (1-based), 0 when none
+};
+
+CatalogueTail catalogueTail(std::string_view bytes) {
+  const std::vector<std::string_view> lines = splitLines(bytes);
+  const auto end = [&](std::size_t i) {
+    return i + 1 < lines.size() ? std::size_t(lines[i + 1].data() - bytes.data()) : bytes.size();
+  };
+  CatalogueTail tail;
+  std::size_t i = 0;
+  while (i < lines.size() && lines[i] != "[start]") ++i;
+  tail.entriesEnd = end(i);
+  ++i;
+  for (std::size_t rows = 0; lines.size() - std::min(i, lines.size()) >= 6 && rows < kMaxCatalogueRows; ++rows) {
+    if (lines.size() - i >= 7) {
+      tail.entriesEnd = end(i + 6);
+      i += 7;
+    } else {
+      tail.entriesEnd = end(i + 5);
+      tail.separatorMissing = true;
+      i += 6;
+    }
+  }
+  tail.lineOpen = tail.entriesEnd > 0 && bytes[tail.entriesEnd - 1] != '\n' && bytes[tail.entriesEnd - 1] != '\r';
+  for (; i < lines.size(); ++i) {
+    if (lines[i].find_first_not_of(" \t") != std::string_view::npos) {
+      tail.trailingLine = i + 1;
+      break;
+    }
+  }
+  return tail;
+}
+
+// maps.ini.bak3 gives way to .bak2, .bak2 to .bak, .bak to the version before this run.
+std::string keepPreviousVersion(const fs::path& catalogueFile, std::string_view bytes) {
+  const auto backup = [&](int generation) {
+    fs::path name = catalogueFile;
+    name += generation == 1 ? std::string(".bak") : ".bak" + std::to_string(generation);
+    return name;
+  };
+  std::error_code ec;
+  fs::remove(backup(3), ec);
+  for (int generation = 2; generation >= 1; --generation) {
+    if (fs::exists(backup(generation), ec)) fs::rename(backup(generation), backup(generation + 1), ec);
+  }
+  if (std::string error = writeFileAtomic(backup(1), bytes); !error.empty())
+    return "Tarvex could not keep the map list's previous version " + fromPath(backup(1)) + " (" + error + ").";
+  return {};
+}
+}  // namespace
+
 CatalogueAddition addToCatalogue(const fs::path& catalogueFile, const fs::path& pictureFolder,
-                                 const std::vector<MapProposal>& proposals) {
+                                 std::vector<MapProposal> proposals) {
   CatalogueAddition result;
   const FileBytes read = readFileBytes(catalogueFile, kMaxCatalogueFileBytes);
   if (read.status != ReadStatus::Ok) {
@@ -299,56 +396,64 @@ CatalogueAddition addToCatalogue(const fs::path& catalogueFile, const fs::path& 
     result.error = catalogueMessage(load.status, fromPath(catalogueFile));
     return result;
   }
-  // Count the lines after [start]: every group is seven lines, the last one's
-  // separator may be missing.
-  std::size_t linesAfterStart = 0;
-  bool started = false;
-  LineReader reader(read.bytes);
-  while (const auto line = reader.next()) {
-    if (started) ++linesAfterStart;
-    if (!started && *line == "[start]") started = true;
+  const std::size_t room =
+      load.catalogue.rows.size() < kMaxCatalogueRows ? kMaxCatalogueRows - load.catalogue.rows.size() : 0;
+  if (proposals.size() > room) {
+    result.leftOut = proposals.size() - room;
+    proposals.resize(room);
   }
-  std::string bytes = read.bytes;
-  if (!bytes.empty() && bytes.back() != '\n' && bytes.back() != '\r') bytes += "\r\n";
-  if (linesAfterStart % 7 == 6) bytes += "\r\n";  // the last group's separator line
-  const std::size_t room = load.catalogue.rows.size() < kMaxCatalogueRows ? kMaxCatalogueRows - load.catalogue.rows.size() : 0;
-  std::vector<const MapProposal*> taken;
-  for (const auto& proposal : proposals) {
-    if (taken.size() == room) {
-      ++result.leftOut;
-      continue;
-    }
-    taken.push_back(&proposal);
+  if (proposals.empty()) return result;
+  // Nothing is written, pictures and backups included, when maps.ini cannot be replaced.
+  if (std::string refusal = replaceRefusal(catalogueFile); !refusal.empty()) {
+    result.error = "Tarvex could not write the map list " + fromPath(catalogueFile) + " (" + refusal + ").";
+    return result;
+  }
+
+  // The pictures first: an entry names its picture only once the file is there.
+  std::error_code ec;
+  fs::create_directories(pictureFolder, ec);
+  makePictures(proposals, 0, proposals.size(), result.problems);
+  for (MapProposal& proposal : proposals) {
+    if (proposal.entry.picture.empty()) continue;
+    const fs::path target = pictureFolder / (proposal.entry.name + ".jpg");
+    if (fs::is_regular_file(target, ec)) continue;
+    std::string problem = proposal.picture && !proposal.picture->empty() ? writeFileAtomic(target, *proposal.picture)
+                                                                         : std::string("no picture");
+    if (problem.empty()) continue;
+    if (problem != "no picture")
+      result.problems.push_back("The picture of " + proposal.entry.name + " could not be written: " + problem + ".");
+    proposal.entry.picture.clear();
+  }
+
+  // The new entries after the last complete one; the lines after it stay after them.
+  const CatalogueTail tail = catalogueTail(read.bytes);
+  std::string bytes = read.bytes.substr(0, tail.entriesEnd);
+  if (tail.lineOpen) bytes += "\r\n";
+  if (tail.separatorMissing) bytes += "\r\n";
+  for (const MapProposal& proposal : proposals) {
     for (const std::string* field : {&proposal.entry.mapFile, &proposal.entry.name, &proposal.entry.caption1,
                                      &proposal.entry.caption2, &proposal.entry.ctfFlag, &proposal.entry.picture})
       appendLine(bytes, *field);
     appendLine(bytes, "");
   }
-  if (taken.empty()) return result;
-  // The previous file stays beside it, for a user who wants it back.
-  fs::path backup = catalogueFile;
-  backup += ".bak";
-  if (std::string error = writeFileAtomic(backup, read.bytes); !error.empty()) {
-    result.error = "Tarvex could not keep the map list's previous version " + fromPath(backup) + " (" + error + ").";
+  bytes += read.bytes.substr(tail.entriesEnd);
+  if (tail.trailingLine > 0)
+    result.problems.push_back("The map list's lines from line " + std::to_string(tail.trailingLine) +
+                              " on are not a complete entry: they were left as they are, after the new maps.");
+
+  if (std::string error = keepPreviousVersion(catalogueFile, read.bytes); !error.empty()) {
+    result.error = std::move(error);
     return result;
   }
   if (std::string error = writeFileAtomic(catalogueFile, bytes); !error.empty()) {
     result.error = "Tarvex could not write the map list " + fromPath(catalogueFile) + " (" + error + ").";
     return result;
   }
-  result.added = taken.size();
-  std::error_code ec;
-  fs::create_directories(pictureFolder, ec);
-  for (const MapProposal* proposal : taken) {
-    if (proposal->entry.picture.empty()) continue;
-    const fs::path target = pictureFolder / (proposal->entry.name + ".jpg");
-    if (fs::exists(target, ec)) continue;
-    std::string problem;
-    const auto picture = proposalPicture(*proposal, problem);
-    if (picture) problem = writeFileAtomic(target, *picture);
-    if (!problem.empty())
-      result.problems.push_back("The picture of " + proposal->entry.name + " could not be made: " + problem + ".");
-  }
+  // Only the maps the map list gives back by name count as added.
+  const CatalogueLoad written = parseCatalogue(bytes);
+  const MapNameIndex names(written.catalogue);
+  for (const MapProposal& proposal : proposals)
+    if (names.find(proposal.entry.name)) ++result.added;
   return result;
 }
 

@@ -17,6 +17,7 @@ struct MapProposal {
   MapEntry entry;                   // the six fields as they go into maps.ini
   std::filesystem::path archive;    // the pk3 holding the map; empty for a loose map
   std::string levelshot;            // the levelshot's entry in the archive (or loose file); empty when none
+  std::optional<std::string> picture;  // its picture once made (see makePictures), so it is made once
 };
 
 struct MapDiscovery {
@@ -39,18 +40,28 @@ inline constexpr std::size_t kMaxPreviewPictures = 200;
 // no levelshot or the levelshot cannot be read (problem says why).
 std::optional<std::string> proposalPicture(const MapProposal& proposal, std::string& problem);
 
+// Makes the pictures of proposals [first, last) that have none yet, opening
+// each archive once; a picture that cannot be made is left empty (a problem
+// says why, named by map).
+void makePictures(std::vector<MapProposal>& proposals, std::size_t first, std::size_t last,
+                  std::vector<std::string>& problems);
+
 struct CatalogueAddition {
-  std::size_t added = 0;
+  std::size_t added = 0;              // the new maps maps.ini gives back by name
   std::size_t leftOut = 0;            // over the catalogue's room
-  std::string error;                  // maps.ini was not changed
-  std::vector<std::string> problems;  // pictures that could not be made
+  std::string error;                  // nothing was written
+  std::vector<std::string> problems;  // pictures that could not be made, lines left as they were
 };
 
-// Appends the proposals to maps.ini in its own format (the previous file kept
-// as maps.ini.bak), as far as the catalogue has room, and writes their
-// pictures into the picture folder (an existing picture is kept).
+// Appends the proposals to maps.ini in its own format after its last
+// complete entry (what follows it, an unfinished entry, stays after them), as
+// far as the catalogue has room. Their pictures are written into the picture
+// folder first (an existing picture is kept), and an entry names a picture
+// only when its file is there. The three previous versions of maps.ini are
+// kept as maps.ini.bak, .bak2 and .bak3; nothing at all is written when
+// maps.ini cannot be replaced.
 CatalogueAddition addToCatalogue(const std::filesystem::path& catalogueFile, const std::filesystem::path& pictureFolder,
-                                 const std::vector<MapProposal>& proposals);
+                                 std::vector<MapProposal> proposals);
 
 // The message for an addition, as the window and tarvex-cli say it.
 std::string additionMessage(const CatalogueAddition& addition);

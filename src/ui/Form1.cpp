@@ -840,7 +840,7 @@ void Form1::findNewMaps() {
     return;
   }
   const std::filesystem::path dataFolder = findGameDataFolder(ini.gameFolder);
-  const MapDiscovery found = discoverMaps(dataFolder, catalogue_);
+  MapDiscovery found = discoverMaps(dataFolder, catalogue_);
   std::string problems;
   for (const auto& problem : found.problems) problems += (problems.empty() ? "" : "\n") + problem;
   if (found.maps.empty()) {
@@ -851,13 +851,13 @@ void Form1::findNewMaps() {
     problems += std::string(problems.empty() ? "" : "\n") + "Pictures are shown for the first " +
                 std::to_string(kMaxPreviewPictures) + " maps only; the others get theirs when they are added.";
   if (!problems.empty()) services_.message(problems);
+  // Each picture is made once: shown here, written on Add.
+  std::vector<std::string> pictureProblems;
+  makePictures(found.maps, 0, kMaxPreviewPictures, pictureProblems);
   std::vector<MapChoice> choices;
-  for (const auto& map : found.maps) {
-    std::string problem;
+  for (const auto& map : found.maps)
     choices.push_back({map.entry.name, map.entry.caption1, map.entry.isCtf(), map.entry.caption2,
-                       choices.size() < kMaxPreviewPictures ? proposalPicture(map, problem).value_or(std::string())
-                                                            : std::string()});
-  }
+                       map.picture.value_or(std::string())});
   const auto chosen = services_.chooseMaps(choices);
   if (!chosen) return;
   std::vector<MapProposal> taken;

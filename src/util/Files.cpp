@@ -120,16 +120,25 @@ fs::path writeTarget(const fs::path& path) {
 }  // namespace
 
 #ifndef _WIN32
-std::string writeFileAtomic(const fs::path& path, std::string_view bytes, FileAccess readers) {
+std::string replaceRefusal(const fs::path& path) {
   const fs::path target = writeTarget(path);
   std::error_code ec;
   const auto existing = fs::status(target, ec);
+  if (!fs::exists(existing)) return {};
+  // A file the user marked read-only is left alone, whoever runs Tarvex.
+  const auto mode = static_cast<mode_t>(existing.permissions());
+  if ((mode & S_IWUSR) == 0 || access(target.c_str(), W_OK) != 0) return "the file is read-only";
+  return {};
+}
+
+std::string writeFileAtomic(const fs::path& path, std::string_view bytes, FileAccess readers) {
+  const fs::path target = writeTarget(path);
+  if (std::string refusal = replaceRefusal(target); !refusal.empty()) return refusal;
+  std::error_code ec;
+  const auto existing = fs::status(target, ec);
   mode_t mode = readers == FileAccess::OwnerOnly ? 0600 : 0666 & ~currentUmask();
-  if (fs::exists(existing)) {
-    const auto existingMode = static_cast<mode_t>(existing.permissions()) & 07777;
-    if ((existingMode & S_IWUSR) == 0 || access(target.c_str(), W_OK) != 0) return "the file is read-only";
-    if (readers == FileAccess::Everyone) mode = existingMode;
-  }
+  if (fs::exists(existing) && readers == FileAccess::Everyone)
+    mode = static_cast<mode_t>(existing.permissions()) & 07777;
   std::string temp = (target.parent_path() / ("." + target.filename().string() + std::string(kTemporaryMark))).string();
   temp += "XXXXXX";
   const int fd = mkostemp(temp.data(), O_CLOEXEC);
@@ -161,10 +170,15 @@ std::string writeFileAtomic(const fs::path& path, std::string_view bytes, FileAc
   return {};
 }
 #else
+std::string replaceRefusal(const fs::path& path) {
+  const DWORD attributes = GetFileAttributesW(writeTarget(path).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return "the file is read-only";
+  return {};
+}
+
 std::string writeFileAtomic(const fs::path& path, std::string_view bytes, FileAccess) {
   const fs::path target = writeTarget(path);
-  const DWORD attributes = GetFileAttributesW(target.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return "the file is read-only";
+  if (std::string refusal = replaceRefusal(target); !refusal.empty()) return refusal;
   static std::mt19937 rng{std::random_device{}()};
   fs::path temp = target.parent_path() / ("." + target.filename().string() + std::string(kTemporaryMark) +
                                           std::to_string(rng() % 1000000));

@@ -56,6 +56,10 @@ enum class FileAccess { Everyone, OwnerOnly };
 std::string writeFileAtomic(const std::filesystem::path& path, std::string_view bytes,
                             FileAccess access = FileAccess::Everyone);
 
+// Why writeFileAtomic would refuse to replace the file ("the file is
+// read-only"); empty when it would not.
+std::string replaceRefusal(const std::filesystem::path& path);
+
 // Removes the temporary files that a killed Tarvex left in a folder.
 void removeStaleTemporaries(const std::filesystem::path& folder);
 

@@ -205,6 +205,55 @@ TEST(MapDiscovery, AddingAppendsInTheCataloguesFormatKeepsABackupAndRespectsTheR
   EXPECT_NE(additionMessage(partial).find("at most 1000 maps"), std::string::npos);
 }
 
+// maps.ini as people edit it by hand: a blank line or half an entry after
+// the last one. New entries go after the last complete one, the user's lines
+// stay, what is counted reads back by name, and no earlier version is lost.
+TEST(MapDiscovery, AddingKeepsTheUsersLinesEveryEarlierVersionAndNothingHalfDone) {
+  GameFolder g;
+  writePk3(g.data() / "new.pk3", {{"maps/newmap.bsp", "b"}, {"levelshots/newmap.tga", "not a picture"}});
+  const std::string entry = "pak0.pk3\r\nold\r\nOld\r\nOne\r\n0\r\n\\old.jpg\r\n\r\n";
+  const std::string blankAfter = "[start]\r\n" + entry + "\r\n";
+  const std::string halfAfter = "[start]\r\n" + entry + "pak9.pk3\r\nhalf\r\n";
+  for (const std::string& before : {blankAfter, halfAfter}) {
+    test::writeFile(g.app / "maps.ini", before);
+    const MapDiscovery found = discoverMaps(g.data(), loadCatalogueFile(g.app / "maps.ini").catalogue);
+    ASSERT_EQ(found.maps.size(), 1u);
+    const CatalogueAddition added = addToCatalogue(g.app / "maps.ini", g.app / "Map_Images", found.maps);
+    EXPECT_EQ(additionMessage(added).substr(0, 31), "1 map was added to the map list");
+    // The levelshot is no picture: the entry names none, so it is not one without a file.
+    const std::string newEntry = "new.pk3\r\nnewmap\r\nnewmap\r\nnew.pk3\r\n0\r\n\r\n\r\n";
+    EXPECT_EQ(test::readFile(g.app / "maps.ini"), "[start]\r\n" + entry + newEntry + before.substr(9 + entry.size()));
+    const auto rows = loadCatalogueFile(g.app / "maps.ini").catalogue.rows;
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].name, "newmap");
+    EXPECT_EQ(rows[1].picture, "");
+    EXPECT_EQ(std::count_if(added.problems.begin(), added.problems.end(),
+                            [](const std::string& p) { return p.find("from line 9 on") != std::string::npos; }),
+              before == halfAfter ? 1 : 0);
+    EXPECT_TRUE(discoverMaps(g.data(), loadCatalogueFile(g.app / "maps.ini").catalogue).maps.empty());
+  }
+  // Three runs later the file as it was before the first is still there.
+  test::writeFile(g.app / "maps.ini", blankAfter);
+  for (int run = 0; run < 3; ++run) {
+    writePk3(g.data() / ("run" + std::to_string(run) + ".pk3"), {{"maps/r" + std::to_string(run) + ".bsp", "b"}});
+    const MapDiscovery found = discoverMaps(g.data(), loadCatalogueFile(g.app / "maps.ini").catalogue);
+    ASSERT_EQ(addToCatalogue(g.app / "maps.ini", g.app / "Map_Images", found.maps).error, "");
+  }
+  EXPECT_EQ(test::readFile(g.app / "maps.ini.bak3"), blankAfter);
+  EXPECT_EQ(loadCatalogueFile(g.app / "maps.ini.bak").catalogue.rows.size(), 4u);
+  // A map list that cannot be replaced: nothing written, its backups and pictures included.
+  namespace fs = std::filesystem;
+  const std::string bak = test::readFile(g.app / "maps.ini.bak");
+  writePk3(g.data() / "late.pk3", {{"maps/late.bsp", "b"}, {"levelshots/late.png", picture(8, 8, true)}});
+  const MapDiscovery late = discoverMaps(g.data(), loadCatalogueFile(g.app / "maps.ini").catalogue);
+  fs::permissions(g.app / "maps.ini", fs::perms::owner_read);
+  const CatalogueAddition refused = addToCatalogue(g.app / "maps.ini", g.app / "Map_Images", late.maps);
+  EXPECT_NE(refused.error.find("read-only"), std::string::npos);
+  EXPECT_EQ(test::readFile(g.app / "maps.ini.bak"), bak);
+  EXPECT_FALSE(fs::exists(g.app / "Map_Images" / "late.jpg"));
+  fs::permissions(g.app / "maps.ini", fs::perms::owner_read | fs::perms::owner_write);
+}
+
 TEST(Arenas, BlocksCommentsAndTypes) {
   const auto arenas = parseArenas(
       "/* all maps */ { map \"a\" longname \"A map\" type \"ffa tourney\" } // next\n{ map b type \"CTF team\" }\n{ map");
