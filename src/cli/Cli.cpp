@@ -142,7 +142,7 @@ struct Options {
 // with add, appends them to maps.ini as the window's "Find New Maps" does.
 int findMaps(const Options& options, const MapCatalogue& catalogue, std::ostream& out, Services& services) {
   const std::filesystem::path appFolder = toPath(options.appFolder);
-  const std::filesystem::path dataFolder = dataFolderFor(appFolder);
+  const std::filesystem::path dataFolder = dataFolderFor(appFolder, DataUse::Read);
   const PathIni ini = readPathIni(dataFolder);
   if (ini.state != PathIniState::Known) {
     services.message("The game folder is not known: " + fromPath(dataFolder / kPathIniName) +
@@ -375,7 +375,15 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
 
   // The configuration the window holds right after its load step.
   const std::filesystem::path appFolder = toPath(options.appFolder);
-  const std::filesystem::path dataFolder = dataFolderFor(appFolder);  // path.ini, the save slots, the logs
+  // render, maps, status, rcon and log write nothing anywhere.
+  const bool writes = options.command == "launch" || options.command == "run" || options.command == "find-maps";
+  const std::filesystem::path dataFolder =  // path.ini, the save slots, the logs
+      dataFolderFor(appFolder, writes ? DataUse::Write : DataUse::Read);
+  if (writes) {
+    // What a killed Tarvex left half-written is never the real file: remove it.
+    for (const auto& folder : {appFolder, appFolder / "Map_Images", dataFolder, dataFolder / "save"})
+      removeStaleTemporaries(folder);
+  }
   const std::string instance = instanceName(options.slot, options.saveFile);
   if (options.command == "log") return showLog(services, dataFolder, instance, options.follow, out);
   Configuration config;

@@ -1,11 +1,18 @@
 #include "startup/DataFolder.h"
 
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
 #include "saves/SaveFile.h"
 #include "startup/GameFolder.h"
 #include "util/Files.h"
+#include "util/Text.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -28,6 +35,8 @@ bool isWritableFolder(const fs::path& folder) {
   if (ec || !fs::is_directory(status)) return false;
   using P = fs::perms;
   if ((status.permissions() & (P::owner_write | P::group_write | P::others_write)) == P::none) return false;
+#ifdef _WIN32
+  // Folders such as "Program Files" are closed by their access lists, which only a try shows.
   const fs::path probe = folder / ".tarvex-write-probe";
   {
     std::ofstream out(probe, std::ios::binary);
@@ -35,23 +44,68 @@ bool isWritableFolder(const fs::path& folder) {
   }
   fs::remove(probe, ec);
   return true;
+#else
+  return access(folder.c_str(), W_OK) == 0;
+#endif
 }
 
 namespace {
+constexpr const char* kServedName = "program.ini";
+
 void copyIfMissing(const fs::path& from, const fs::path& to) {
   std::error_code ec;
   if (fs::exists(to, ec) || !fs::is_regular_file(from, ec)) return;
   const FileBytes bytes = readFileBytes(from, kMaxSaveFileBytes);
   if (bytes.status == ReadStatus::Ok) writeFileAtomic(to, bytes.bytes, FileAccess::OwnerOnly);
 }
+
+// A folder name of the program folder's path: its own letters, and a
+// checksum that tells paths apart which those alone would not.
+std::string installName(const fs::path& programFolder) {
+  const std::string path = fromPath(programFolder);
+  std::uint32_t hash = 2166136261u;  // FNV-1a
+  std::string name;
+  for (char c : path) {
+    hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (plain || !name.empty()) name.push_back(plain ? c : '_');
+  }
+  if (name.size() > 40) name.erase(0, name.size() - 40);
+  char suffix[10];
+  std::snprintf(suffix, sizeof suffix, "-%08x", hash);
+  return name + suffix;
+}
 }  // namespace
 
-fs::path dataFolderFor(const fs::path& programFolder) {
+std::optional<fs::path> servedProgramFolder(const fs::path& dataFolder) {
+  const FileBytes read = readFileBytes(dataFolder / kServedName, 64 * 1024);
+  if (read.status != ReadStatus::Ok) return std::nullopt;
+  const auto first = LineReader(read.bytes).next();
+  if (!first || first->empty()) return std::nullopt;
+  return toPath(*first);
+}
+
+fs::path dataFolderFor(const fs::path& programFolder, DataUse use) {
   std::error_code ec;
   const fs::path saves = programFolder / "save";
   if (isWritableFolder(programFolder) && (!fs::exists(saves, ec) || isWritableFolder(saves))) return programFolder;
-  const fs::path user = userDataFolder();
+  const fs::path program = fs::absolute(programFolder, ec).lexically_normal();
+  const auto serves = [&program](const fs::path& folder) {
+    const auto served = servedProgramFolder(folder);
+    return served && served->lexically_normal() == program;
+  };
+  // The user's data folder is the first install's (and holds an earlier
+  // version's files, which record no program folder); any other has its own.
+  fs::path user = userDataFolder();
+  const bool claimed = servedProgramFolder(user).has_value();
+  if (claimed && !serves(user)) user = user / "installs" / installName(program);
+  if (use == DataUse::Read) return fs::is_directory(user, ec) ? user : programFolder;
   fs::create_directories(user / "save", ec);
+  if (!serves(user)) {
+    std::string line;
+    appendLine(line, fromPath(program));
+    writeFileAtomic(user / kServedName, line);
+  }
   copyIfMissing(programFolder / kPathIniName, user / kPathIniName);
   for (int slot = 1; slot <= kSlotCount; ++slot) copyIfMissing(slotPath(programFolder, slot), slotPath(user, slot));
   return user;

@@ -1,5 +1,6 @@
 #include "startup/GameFolder.h"
 
+#include "startup/DataFolder.h"
 #include "util/Files.h"
 #include "util/Text.h"
 
@@ -25,10 +26,11 @@ PathIni readPathIni(const std::filesystem::path& appFolder) {
   if (!first || first->empty()) return {PathIniState::Empty, {}};
   std::string folder(*first);
   // A folder written by hand relative to the program folder means the same
-  // to the window and to tarvex-cli, wherever either was started from.
+  // to the window and to tarvex-cli, wherever either was started from, and
+  // in a copy of path.ini in the user's data folder too.
   const bool absolute = kSeparator == '\\' ? (folder.size() >= 2 && (folder[1] == ':' || folder.rfind("\\\\", 0) == 0))
                                             : folder.front() == '/';
-  if (!absolute) folder = withTrailingSeparator(fromPath(appFolder)) + folder;
+  if (!absolute) folder = withTrailingSeparator(fromPath(servedProgramFolder(appFolder).value_or(appFolder))) + folder;
   return {PathIniState::Known, folder};
 }
 

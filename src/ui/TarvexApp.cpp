@@ -45,8 +45,8 @@ TarvexApp::~TarvexApp() {
 
 void TarvexApp::start() {
   // What a killed Tarvex left half-written is never the real file: remove it.
-  removeStaleTemporaries(dataFolder_);
-  removeStaleTemporaries(dataFolder_ / "save");
+  for (const auto& folder : {appFolder_, appFolder_ / "Map_Images", dataFolder_, dataFolder_ / "save"})
+    removeStaleTemporaries(folder);
   gate();
 }
 

@@ -163,24 +163,48 @@ TEST(Cli, AGameThatCannotStartOrEndsAtOnceExitsThreeAfterTheScriptWasWritten) {
   EXPECT_NE(r.err.find("--app-folder"), std::string::npos);
 }
 
+// Installs the user cannot write: each has a data folder of the user's own,
+// a relative game folder is taken from the program folder, and what only
+// reads writes nothing anywhere.
 TEST(Cli, AProgramFolderTheUserCannotWriteIsReadThroughTheUsersFolder) {
   namespace fs = std::filesystem;
   CliFixture f;
   Configuration config = f.loaded();
   config.rotation.maps = {"hm_borg1"};
   f.saveSlot(6, config);
+  test::writeFile(f.app / "path.ini", fs::relative(f.game.path(), f.app.path()).string() + "/\r\n");
+  test::TempFolder other;  // a second install, its slot 6 another server
+  fs::copy(f.app.path(), other.path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  config.settings.setText("Server_Name", "Install B");
+  test::writeFile(slotPath(other.path(), 6), writeSave(slotTitle(6), "b", config));
   test::TempFolder user;
   setenv("XDG_DATA_HOME", user.path().c_str(), 1);
-  for (const fs::path& folder : {f.app / "save", f.app.path()})
-    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
-  const CliRun r = f.run({"launch", "--slot", "6"});
-  for (const fs::path& folder : {f.app.path(), f.app / "save"}) fs::permissions(folder, fs::perms::owner_all);
+  const auto readOnly = [&](fs::perms perms) {
+    for (const fs::path& app : {f.app.path(), other.path()})
+      for (const fs::path& folder : {app / "save", app}) fs::permissions(folder, perms);
+  };
+  readOnly(fs::perms::owner_read | fs::perms::owner_exec);
+  const CliRun rendered = f.run({"render", "--slot", "6"});
+  const bool nothingWritten = fs::is_empty(user.path());
+  const CliRun launched = f.run({"launch", "--slot", "6"});
+  const CliRun maps = f.run({"maps", "--slot", "6"});
+  const CliRun second = f.run({"--app-folder", other.path().string(), "launch", "--slot", "6"});
+  readOnly(fs::perms::owner_all);
   unsetenv("XDG_DATA_HOME");
-  EXPECT_EQ(r.status, 0) << r.err;
-  // The window's path.ini and slots were taken over into the user's folder, as the window does.
-  EXPECT_EQ(test::readFile(user / "tarvex" / "path.ini"), f.game.path().string() + "/\r\n");
-  EXPECT_TRUE(fs::exists(user / "tarvex" / "save" / "save6.sav"));
-  EXPECT_EQ(fs::status(user / "tarvex" / "save" / "save6.sav").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(rendered.status, 0) << rendered.err;
+  EXPECT_TRUE(nothingWritten);
+  EXPECT_EQ(launched.status, 0) << launched.err;
+  EXPECT_NE(maps.out.find("hm_borg1\tinstalled"), std::string::npos) << maps.out;
+  // The first install's files were taken over into the user's folder, as the window does.
+  const fs::path first = user / "tarvex";
+  EXPECT_TRUE(fs::exists(first / "path.ini"));
+  EXPECT_TRUE(fs::exists(first / "save" / "save6.sav"));
+  EXPECT_EQ(fs::status(first / "save" / "save6.sav").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  // The second has its own: its slot, its server.
+  EXPECT_EQ(second.status, 0) << second.err;
+  EXPECT_NE(test::readFile(f.game / "BaseEF" / "tarvex.cfg").find("\"Install B\""), std::string::npos);
+  ASSERT_TRUE(fs::is_directory(first / "installs"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(first / "installs"), {}), 1);
 }
 
 TEST(Cli, MapsListsNameInstalledClassAndRestoredLimits) {
