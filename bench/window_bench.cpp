@@ -38,7 +38,9 @@ class SilentServices : public Services {
   std::string portProblem(const std::string&, int) override { return {}; }
   void openLink(const std::string&) override {}
   std::string readRegistry(const std::string&, const std::string&) override { return {}; }
-  std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>&) override { return std::nullopt; }
+  std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>&, const PictureJob&) override {
+    return std::nullopt;
+  }
 };
 
 std::filesystem::path programFolder() { return TARVEX_PROGRAM_DIR; }

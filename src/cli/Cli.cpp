@@ -38,7 +38,7 @@ std::string ConsoleServices::portProblem(const std::string& address, int port) {
   return platform::portProblem(address, port);
 }
 
-std::optional<std::vector<bool>> ConsoleServices::chooseMaps(const std::vector<MapChoice>& maps) {
+std::optional<std::vector<bool>> ConsoleServices::chooseMaps(const std::vector<MapChoice>& maps, const PictureJob&) {
   return std::vector<bool>(maps.size(), true);  // a console adds what --add asks for
 }
 

@@ -32,7 +32,7 @@ class ConsoleServices : public Services {
   std::string portProblem(const std::string& address, int port) override;
   void openLink(const std::string&) override {}
   std::string readRegistry(const std::string& key, const std::string& value) override;
-  std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>& maps) override;
+  std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>& maps, const PictureJob&) override;
 
  private:
   std::ostream& err_;

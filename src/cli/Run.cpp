@@ -57,7 +57,9 @@ class RunServices : public Services {
   std::string readRegistry(const std::string& key, const std::string& value) override {
     return console_.readRegistry(key, value);
   }
-  std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>&) override { return std::nullopt; }
+  std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>&, const PictureJob&) override {
+    return std::nullopt;
+  }
 
  private:
   Services& console_;

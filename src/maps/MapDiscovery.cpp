@@ -303,7 +303,7 @@ std::optional<std::string> proposalPicture(const MapProposal& proposal, std::str
 }
 
 void makePictures(std::vector<MapProposal>& proposals, std::size_t first, std::size_t last,
-                  std::vector<std::string>& problems) {
+                  std::vector<std::string>& problems, const std::function<bool(std::size_t)>& made) {
   std::optional<Pk3Archive> archive;  // the one open, kept while the next map is in it too
   fs::path opened;
   std::string openProblem;
@@ -322,6 +322,7 @@ void makePictures(std::vector<MapProposal>& proposals, std::size_t first, std::s
     proposal.picture = picture.value_or(std::string());
     if (!picture)
       problems.push_back("The picture of " + proposal.entry.name + " could not be made: " + visibleText(problem) + ".");
+    if (made && !made(i)) return;
   }
 }
 

@@ -5,6 +5,7 @@
 // maps.ini with their pictures.
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,7 +35,7 @@ MapDiscovery discoverMaps(const std::filesystem::path& gameDataFolder, const Map
 
 // How many pictures one search makes to show the maps it found: each costs a
 // decode, and a map pack can hold thousands. The others are made when added.
-inline constexpr std::size_t kMaxPreviewPictures = 200;
+inline constexpr std::size_t kMaxPreviewPictures = kMaxCatalogueRows;
 
 // The proposal's catalogue picture (a 150 x 150 JPEG); nullopt when it has
 // no levelshot or the levelshot cannot be read (problem says why).
@@ -43,8 +44,10 @@ std::optional<std::string> proposalPicture(const MapProposal& proposal, std::str
 // Makes the pictures of proposals [first, last) that have none yet, opening
 // each archive once; a picture that cannot be made is left empty (a problem
 // says why, named by map).
+// made, when given, is told each index as its picture is made, and stops
+// the work by returning false.
 void makePictures(std::vector<MapProposal>& proposals, std::size_t first, std::size_t last,
-                  std::vector<std::string>& problems);
+                  std::vector<std::string>& problems, const std::function<bool(std::size_t)>& made = {});
 
 struct CatalogueAddition {
   std::size_t added = 0;              // the new maps maps.ini gives back by name

@@ -3,6 +3,8 @@
 // the window program gets the desktop's implementation, the headless program
 // a console one, and tests a recording fake.
 
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +37,11 @@ struct MapChoice {
   std::string picture;  // JPEG bytes of its picture; empty when it has none
 };
 
+// Makes the found maps' pictures one after another, on a thread of its own:
+// hands each to `made` (its index and JPEG bytes, empty when it has none),
+// which returns false to stop the job early.
+using PictureJob = std::function<void(const std::function<bool(std::size_t, const std::string&)>& made)>;
+
 class Services {
  public:
   enum class Icon { None, Stop };
@@ -63,9 +70,11 @@ class Services {
   virtual void openLink(const std::string& target) = 0;
   // A string (or dword, as decimal) value under HKEY_LOCAL_MACHINE; empty when not found.
   virtual std::string readRegistry(const std::string& key, const std::string& value) = 0;
-  // Modal list of maps with a check box each, all checked; the choice per map
-  // when the user adds them, nullopt when cancelled.
-  virtual std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>& maps) = 0;
+  // Modal list of maps with a check box each, all checked, shown at once; the
+  // pictures come as the job makes them. The choice per map when the user
+  // adds them (once the job is done), nullopt when cancelled (the job stopped).
+  // The job has ended when this returns.
+  virtual std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>& maps, const PictureJob& pictures) = 0;
 };
 
 }  // namespace tarvex

@@ -1,10 +1,12 @@
 #include "ui/FindMapsDialog.h"
 
 #include <QDialogButtonBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -43,29 +45,111 @@ FindMapsDialog::FindMapsDialog(const std::vector<MapChoice>& maps, QWidget* pare
     table_->setItem(row, 0, name);
     table_->setItem(row, 1, new QTableWidgetItem(fromBytes(map.caption)));
     table_->setItem(row, 2, new QTableWidgetItem(map.ctf ? QStringLiteral("CTF") : QStringLiteral("HoloMatch")));
-    QPixmap picture;
-    if (!map.picture.empty() &&
-        picture.loadFromData(reinterpret_cast<const uchar*>(map.picture.data()), uint(map.picture.size()), "JPEG")) {
-      auto* preview = new QLabel;
-      preview->setPixmap(picture.scaled(kPreview, kPreview, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-      table_->setCellWidget(row, 3, preview);
-    } else {
-      table_->setItem(row, 3, new QTableWidgetItem(QStringLiteral("none")));
-    }
+    table_->setItem(row, 3, new QTableWidgetItem(QString()));
     table_->setItem(row, 4, new QTableWidgetItem(fromPathBytes(map.archive)));
+    if (!map.picture.empty()) showPicture(row, map.picture);
   }
+  // Every column as wide as its texts; the caption takes what is left.
   table_->resizeColumnsToContents();
   table_->setColumnWidth(3, kPreview + 8);
-  layout->addWidget(table_);
+  table_->horizontalHeader()->setStretchLastSection(false);
+  table_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+  layout->addWidget(table_, 1);
 
+  progress_ = new QLabel(this);
+  progress_->setObjectName(QStringLiteral("PictureProgress"));
   auto* buttons = new QDialogButtonBox(this);
-  auto* add = buttons->addButton(QStringLiteral("Add"), QDialogButtonBox::AcceptRole);
-  add->setObjectName(QStringLiteral("Add"));
+  auto* all = buttons->addButton(QStringLiteral("Select All"), QDialogButtonBox::ActionRole);
+  all->setObjectName(QStringLiteral("SelectAll"));
+  auto* none = buttons->addButton(QStringLiteral("Select None"), QDialogButtonBox::ActionRole);
+  none->setObjectName(QStringLiteral("SelectNone"));
+  add_ = buttons->addButton(QStringLiteral("Add"), QDialogButtonBox::AcceptRole);
+  add_->setObjectName(QStringLiteral("Add"));
   buttons->addButton(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("Cancel"));
+  const auto checkAll = [this](Qt::CheckState state) {
+    for (int row = 0; row < table_->rowCount(); ++row) table_->item(row, 0)->setCheckState(state);
+  };
+  connect(all, &QPushButton::clicked, this, [checkAll] { checkAll(Qt::Checked); });
+  connect(none, &QPushButton::clicked, this, [checkAll] { checkAll(Qt::Unchecked); });
+  connect(table_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
+    if (item->column() == 0) countChosen();
+  });
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  layout->addWidget(buttons);
-  resize(640, 420);
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(progress_, 1);
+  bottom->addWidget(buttons);
+  layout->addLayout(bottom);
+  countChosen();
+
+  // As wide as the columns want, as tall as the screen allows.
+  int width = 40;
+  for (int column = 0; column < table_->columnCount(); ++column) width += table_->columnWidth(column);
+  QSize size(std::max(640, width), 420 + std::min(int(maps.size()), 12) * (kPreview + 4) / 2);
+  if (const QScreen* screen = this->screen()) size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
+  resize(size);
+}
+
+FindMapsDialog::~FindMapsDialog() { stopPictures(); }
+
+void FindMapsDialog::stopPictures() {
+  stop_ = true;
+  if (worker_.joinable()) worker_.join();
+}
+
+void FindMapsDialog::makePictures(const PictureJob& job) {
+  pictureJobDone_ = false;
+  progress_->setText(QStringLiteral("Making the pictures..."));
+  // The job hands each picture over to the window's thread, in order.
+  worker_ = std::thread([this, job] {
+    job([this](std::size_t index, const std::string& bytes) {
+      QMetaObject::invokeMethod(this, [this, index, bytes] { showPicture(int(index), bytes); }, Qt::QueuedConnection);
+      return !stop_.load();
+    });
+    QMetaObject::invokeMethod(this, [this] { pictureJobEnded(); }, Qt::QueuedConnection);
+  });
+}
+
+void FindMapsDialog::showPicture(int row, const std::string& bytes) {
+  if (row < 0 || row >= table_->rowCount()) return;
+  ++pictures_;
+  QPixmap picture;
+  if (!bytes.empty() &&
+      picture.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), uint(bytes.size()), "JPEG")) {
+    auto* preview = new QLabel;
+    preview->setPixmap(picture.scaled(kPreview, kPreview, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    table_->setCellWidget(row, 3, preview);
+  } else {
+    table_->item(row, 3)->setText(QStringLiteral("none"));
+  }
+  if (!pictureJobDone_) progress_->setText(QStringLiteral("Making the pictures: %1 done...").arg(pictures_));
+}
+
+void FindMapsDialog::pictureJobEnded() {
+  pictureJobDone_ = true;
+  if (worker_.joinable()) worker_.join();
+  progress_->setText(QStringLiteral("%1 pictures made.").arg(pictures_));
+  if (addWhenDone_) QDialog::done(Accepted);
+}
+
+void FindMapsDialog::done(int result) {
+  // Add waits for the pictures, which go into the map list with the maps.
+  if (result == Accepted && !pictureJobDone_) {
+    addWhenDone_ = true;
+    add_->setEnabled(false);
+    progress_->setText(progress_->text() + QStringLiteral(" The maps are added when the pictures are made."));
+    return;
+  }
+  stopPictures();
+  QDialog::done(result);
+}
+
+void FindMapsDialog::countChosen() {
+  int count = 0;
+  for (int row = 0; row < table_->rowCount(); ++row) count += table_->item(row, 0)->checkState() == Qt::Checked;
+  add_->setText(count == 0 ? QStringLiteral("Add") : QStringLiteral("Add %1").arg(count));
+  add_->setEnabled(count > 0 && !addWhenDone_);
+  add_->setAccessibleName(QStringLiteral("Add %1 maps").arg(count));
 }
 
 std::vector<bool> FindMapsDialog::chosen() const {

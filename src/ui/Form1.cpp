@@ -848,17 +848,20 @@ void Form1::findNewMaps() {
     return;
   }
   if (found.maps.size() > kMaxPreviewPictures)
-    problems += std::string(problems.empty() ? "" : "\n") + "Pictures are shown for the first " +
-                std::to_string(kMaxPreviewPictures) + " maps only; the others get theirs when they are added.";
+    problems += std::string(problems.empty() ? "" : "\n") + "Pictures are made for the first " +
+                std::to_string(kMaxPreviewPictures) + " maps only, as many as the map list holds.";
   if (!problems.empty()) services_.message(problems);
-  // Each picture is made once: shown here, written on Add.
+  // Each picture is made once, off the window's thread while the dialog is
+  // up: shown there, written on Add. (The dialog has ended the job when it returns.)
   std::vector<std::string> pictureProblems;
-  makePictures(found.maps, 0, kMaxPreviewPictures, pictureProblems);
+  const PictureJob pictures = [&found, &pictureProblems](const auto& made) {
+    makePictures(found.maps, 0, kMaxPreviewPictures, pictureProblems,
+                 [&](std::size_t i) { return made(i, found.maps[i].picture.value_or(std::string())); });
+  };
   std::vector<MapChoice> choices;
   for (const auto& map : found.maps)
-    choices.push_back({map.entry.name, map.entry.caption1, map.entry.isCtf(), map.entry.caption2,
-                       map.picture.value_or(std::string())});
-  const auto chosen = services_.chooseMaps(choices);
+    choices.push_back({map.entry.name, map.entry.caption1, map.entry.isCtf(), map.entry.caption2, std::string()});
+  const auto chosen = services_.chooseMaps(choices, pictures);
   if (!chosen) return;
   std::vector<MapProposal> taken;
   for (std::size_t i = 0; i < found.maps.size() && i < chosen->size(); ++i)

@@ -54,8 +54,9 @@ std::string QtServices::portProblem(const std::string& address, int port) {
 
 void QtServices::openLink(const std::string& target) { QDesktopServices::openUrl(QUrl(fromBytes(target))); }
 
-std::optional<std::vector<bool>> QtServices::chooseMaps(const std::vector<MapChoice>& maps) {
+std::optional<std::vector<bool>> QtServices::chooseMaps(const std::vector<MapChoice>& maps, const PictureJob& pictures) {
   FindMapsDialog dialog(maps, QApplication::activeWindow());
+  dialog.makePictures(pictures);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return dialog.chosen();
 }

@@ -1,12 +1,17 @@
 // The "Maps" tab of the real main window: the rotation commands with their
 // sounds and messages, per-map limits and the preview picture.
+#include <QBuffer>
+#include <QImage>
 #include <QLabel>
 #include <QPixmap>
+#include <QPushButton>
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
 
 #include <QTableWidget>
+#include <atomic>
+#include <thread>
 
 #include "UiFixture.h"
 #include "core/TestSupport.h"
@@ -268,14 +273,45 @@ void Form1MapsTest::findNewMapsAddsThemAndKeepsRotationAndLimits() {
   QVERIFY(f.services.messages().back().starts_with("No new maps were found"));
 }
 
+// The dialog is there at once; the pictures come from a thread of their own
+// while the window goes on; Add counts the ticked maps and waits for the pictures.
 void Form1MapsTest::theDialogListsTheMapsAllTickedAndGivesTheChoice() {
   FindMapsDialog dialog({{"one", "One", true, "a.pk3", ""}, {"two", "Two", false, "b.pk3", ""}});
   auto* table = child<QTableWidget>(&dialog, "FoundMaps");
+  auto* add = child<QPushButton>(&dialog, "Add");
   QCOMPARE(table->rowCount(), 2);
   QCOMPARE(table->item(0, 2)->text(), QStringLiteral("CTF"));
   QCOMPARE(dialog.chosen(), (std::vector<bool>{true, true}));
+  QCOMPARE(add->text(), QStringLiteral("Add 2"));
   table->item(1, 0)->setCheckState(Qt::Unchecked);
   QCOMPARE(dialog.chosen(), (std::vector<bool>{true, false}));
+  QCOMPARE(add->text(), QStringLiteral("Add 1"));
+  QTest::mouseClick(child<QPushButton>(&dialog, "SelectNone"), Qt::LeftButton);
+  QVERIFY(!add->isEnabled());
+  QTest::mouseClick(child<QPushButton>(&dialog, "SelectAll"), Qt::LeftButton);
+  QCOMPARE(add->text(), QStringLiteral("Add 2"));
+
+  // A picture job that waits until the test lets it go on: Add waits for it.
+  std::atomic<bool> go{false};
+  QImage image(8, 8, QImage::Format_RGB32);
+  image.fill(Qt::red);
+  QByteArray jpeg;
+  QBuffer buffer(&jpeg);
+  image.save(&buffer, "JPEG");
+  const std::string bytes(jpeg.constData(), std::size_t(jpeg.size()));
+  dialog.makePictures([&](const auto& made) {
+    made(0, bytes);
+    while (!go) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    made(1, std::string());
+  });
+  QTRY_VERIFY(table->cellWidget(0, 3) != nullptr);
+  dialog.accept();
+  QVERIFY(!add->isEnabled());
+  QCOMPARE(dialog.result(), int(QDialog::Rejected));  // not yet
+  go = true;
+  QTRY_COMPARE(dialog.result(), int(QDialog::Accepted));
+  QCOMPARE(table->item(1, 3)->text(), QStringLiteral("none"));
+  QCOMPARE(child<QLabel>(&dialog, "PictureProgress")->text(), QStringLiteral("2 pictures made."));
 }
 
 QTEST_MAIN(Form1MapsTest)

@@ -46,9 +46,15 @@ std::optional<ProcessFailure> RecordingServices::startedProcessFailure(int) {
   return started.empty() ? std::nullopt : processFailure;
 }
 
-std::optional<std::vector<bool>> RecordingServices::chooseMaps(const std::vector<MapChoice>& maps) {
+std::optional<std::vector<bool>> RecordingServices::chooseMaps(const std::vector<MapChoice>& maps,
+                                                              const PictureJob& pictures) {
   log.push_back("choose-maps:" + std::to_string(maps.size()));
   offeredMaps = maps;
+  // The pictures are made here and now, as the dialog's thread would make them.
+  pictures([this](std::size_t index, const std::string& bytes) {
+    offeredMaps.at(index).picture = bytes;
+    return true;
+  });
   if (mapChoice && mapChoice->empty()) return std::vector<bool>(maps.size(), true);
   return mapChoice;
 }

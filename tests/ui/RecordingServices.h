@@ -24,7 +24,7 @@ class RecordingServices : public Services {
   std::string portProblem(const std::string& address, int port) override;
   void openLink(const std::string& target) override;
   std::string readRegistry(const std::string& key, const std::string& value) override;
-  std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>& maps) override;
+  std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>& maps, const PictureJob& pictures) override;
 
   // "message:TEXT", "sound:button4.wav", "prompt:TEXT", "dialog:TITLE|PRESET|FILTER", "start:...", "link:TARGET"
   std::vector<std::string> log;
