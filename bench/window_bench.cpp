@@ -1,8 +1,13 @@
 // The window's costs that a user waits for: its start-up next to a bare Qt
 // window with as many controls (one start per process, for
-// bench/startup-compare.sh), and the rotation list at 1,000 to 1,000,000
-// entries. Offscreen unless QT_QPA_PLATFORM (or -platform) says otherwise.
+// bench/startup-compare.sh), the rotation list at 1,000 to 1,000,000
+// entries, and Find New Maps over one pk3 of many maps with their levelshots
+// (--find-maps N). Offscreen unless QT_QPA_PLATFORM (or -platform) says otherwise.
 #include <QApplication>
+#include <QBuffer>
+#include <QImage>
+#include <QTimer>
+#include <zip.h>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,7 +22,9 @@
 #include <functional>
 
 #include "services/Services.h"
+#include "ui/FindMapsDialog.h"
 #include "ui/Form1.h"
+#include "ui/QtServices.h"
 #include "ui/TarvexApp.h"
 
 using namespace tarvex;
@@ -119,6 +126,82 @@ void rotationTimes(int entries) {
 }
 }  // namespace
 
+namespace {
+// Find New Maps over one pk3 of `maps` maps, each with a 640 x 480 JPEG
+// levelshot: how long after the click the dialog is painted, how long the
+// pictures take, and the longest the window's event loop stood still meanwhile.
+int findMapsTimes(int maps) {
+  struct Services : QtServices {
+    void message(const std::string& text, Icon) override { std::printf("message: %s\n", text.c_str()); }
+  } services;
+  QTemporaryDir dir;
+  const std::filesystem::path app = std::filesystem::path(dir.path().toStdString()) / "app";
+  const std::filesystem::path game = std::filesystem::path(dir.path().toStdString()) / "game";
+  std::filesystem::copy(programFolder(), app, std::filesystem::copy_options::recursive);
+  std::filesystem::create_directories(game / "BaseEF");
+  std::ofstream(app / "path.ini", std::ios::binary) << game.string() << "/\r\n";
+  QImage image(640, 480, QImage::Format_RGB32);
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) image.setPixel(x, y, qRgb(x % 256, y % 256, (x * y) % 256));
+  QByteArray jpeg;
+  QBuffer buffer(&jpeg);
+  image.save(&buffer, "JPEG", 85);
+  int error = 0;
+  zip* archive = zip_open((game / "BaseEF" / "pack.pk3").c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  for (int i = 0; i < maps; ++i) {
+    const std::string name = "pack" + std::to_string(i);
+    zip_file_add(archive, ("maps/" + name + ".bsp").c_str(), zip_source_buffer(archive, "x", 1, 0), ZIP_FL_ENC_RAW);
+    const zip_int64_t at = zip_file_add(archive, ("levelshots/" + name + ".jpg").c_str(),
+                                        zip_source_buffer(archive, jpeg.constData(), zip_uint64_t(jpeg.size()), 0),
+                                        ZIP_FL_ENC_RAW);
+    zip_set_file_compression(archive, zip_uint64_t(at), ZIP_CM_STORE, 0);
+  }
+  zip_close(archive);
+
+  Form1 window(services, app);
+  window.setAttribute(Qt::WA_DeleteOnClose, false);
+  window.load();
+  window.show();
+  untilPainted();
+  window.completeWindow();
+  using Clock = std::chrono::steady_clock;
+  const auto ms = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
+  Clock::time_point clicked, painted{}, made{}, lastTick{};
+  double longestPause = 0;
+  struct PaintWatch : QObject {
+    Clock::time_point* painted;
+    bool eventFilter(QObject* object, QEvent* event) override {
+      if (event->type() == QEvent::Paint && *painted == Clock::time_point{} && object->isWidgetType() &&
+          qobject_cast<FindMapsDialog*>(static_cast<QWidget*>(object)->window()))
+        *painted = Clock::now();
+      return false;
+    }
+  } watch;
+  watch.painted = &painted;
+  qApp->installEventFilter(&watch);
+  QTimer ticks;
+  QObject::connect(&ticks, &QTimer::timeout, [&] {
+    const auto now = Clock::now();
+    auto* dialog = qobject_cast<FindMapsDialog*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    if (painted != Clock::time_point{} && made == Clock::time_point{} && lastTick != Clock::time_point{})
+      longestPause = std::max(longestPause, ms(now - lastTick));
+    lastTick = now;
+    if (dialog->findChild<QLabel*>(QStringLiteral("PictureProgress"))->text().endsWith(QStringLiteral("pictures made."))) {
+      made = now;
+      dialog->reject();
+    }
+  });
+  ticks.start(10);
+  clicked = Clock::now();
+  window.findChild<QPushButton*>(QStringLiteral("find_maps"))->click();
+  std::printf("Find New Maps, %d maps with levelshots: the dialog painted %.0f ms after the click, every picture "
+              "made after %.0f ms; the window's longest pause meanwhile %.0f ms\n",
+              maps, ms(painted - clicked), ms(made - clicked), longestPause);
+  return 0;
+}
+}  // namespace
+
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
   QApplication app(argc, argv);
@@ -141,6 +224,7 @@ int main(int argc, char** argv) {
     for (int entries : {1000, 100000, 1000000}) rotationTimes(entries);
     return 0;
   }
+  if (argc == 3 && std::string(argv[1]) == "--find-maps") return findMapsTimes(std::stoi(argv[2]));
   if (argc == 2 && std::string(argv[1]) == "--count") {
     std::printf("%d\n", int(controlCount()));
     return 0;
