@@ -1,6 +1,8 @@
 #include "cli/Cli.h"
 
 #include <chrono>
+#include <cstdlib>
+#include <iomanip>
 
 #include <optional>
 #include <ostream>
@@ -54,7 +56,7 @@ constexpr const char* kUsage =
     "  tarvex-cli [--app-folder DIR] launch [--slot N | --save FILE]\n"
     "  tarvex-cli [--app-folder DIR] run    [--slot N | --save FILE] [RUN OPTIONS]\n"
     "  tarvex-cli [--app-folder DIR] log    [--slot N | --save FILE] [-f]\n"
-    "  tarvex-cli [--app-folder DIR] maps   [--slot N | --save FILE]\n"
+    "  tarvex-cli [--app-folder DIR] maps   [--slot N | --save FILE] [--json]\n"
     "  tarvex-cli [--app-folder DIR] status [HOST][:PORT] [--slot N | --save FILE] [--json]\n"
     "  tarvex-cli [--app-folder DIR] rcon   [--slot N | --save FILE] [--raw] [HOST][:PORT] COMMAND...\n"
     "  tarvex-cli [--app-folder DIR] find-maps [--json] [--add]\n"
@@ -75,7 +77,8 @@ constexpr const char* kHelp =
     "           when it ends or stops answering, and stops it on SIGTERM, SIGINT\n"
     "           or SIGHUP (Windows: Ctrl+C, Ctrl+Break, closing the console)\n"
     "  log      print the game's output as its log kept it (-f: and follow it)\n"
-    "  maps     list the map catalogue: name, installed or not, class, limits\n"
+    "  maps     list the map catalogue: name, installed or not, class, limits;\n"
+    "           with a slot, its rotation in order with each map's limits\n"
     "  status   ask a running server (default 127.0.0.1, at the slot's net port\n"
     "           when it sets one, else 27960) for its name, map, game type,\n"
     "           limits and players; --json prints the same for scripts\n"
@@ -281,6 +284,61 @@ std::string classText(const MapEntry& row) {
   return row.isRefusedForCtf() ? "HoloMatch (refused for CTF)" : "HoloMatch";
 }
 
+// The catalogue with each map's state, class and limits; with a slot, its
+// rotation in order too.
+int listMaps(const Options& options, const Configuration& config, const std::filesystem::path& dataFolder,
+             std::ostream& out) {
+  const PathIni ini = readPathIni(dataFolder);
+  std::filesystem::path gameData;
+  if (ini.state == PathIniState::Known) gameData = findGameDataFolder(ini.gameFolder);
+  FolderListings folders;
+  const MapNameIndex index(config.catalogue);
+  const bool withRotation = options.slot != 0 || !options.saveFile.empty();
+  if (options.json) {
+    const auto text = gameTextToUtf8;
+    const auto limits = [&](const MapEntry& row) {
+      return nlohmann::ordered_json{
+          {"frag", text(row.fragLimit)}, {"time", text(row.timeLimit)}, {"capture", text(row.captureLimit)}};
+    };
+    nlohmann::ordered_json maps = nlohmann::ordered_json::array();
+    for (const auto& row : config.catalogue.rows) {
+      maps.push_back({{"name", text(row.name)},
+                      {"installed", installedText(ini.state == PathIniState::Known ? &gameData : nullptr, row, folders)},
+                      {"class", classText(row)},
+                      {"limits", limits(row)}});
+    }
+    nlohmann::ordered_json json{{"maps", std::move(maps)}};
+    if (withRotation) {
+      json["rotation"] = nlohmann::ordered_json::array();
+      for (const auto& name : config.rotation.maps) {
+        const MapEntry* row = index.find(name);
+        json["rotation"].push_back({{"name", text(name)}, {"limits", row ? limits(*row) : nullptr}});
+      }
+    }
+    out << json.dump(2) << '\n';
+    return 0;
+  }
+  const auto limits = [](const MapEntry& row) {
+    return "frag " + visibleText(row.fragLimit) + "\ttime " + visibleText(row.timeLimit) + "\tcapture " +
+           visibleText(row.captureLimit);
+  };
+  for (const auto& row : config.catalogue.rows) {
+    out << visibleText(row.name) << '\t'
+        << installedText(ini.state == PathIniState::Known ? &gameData : nullptr, row, folders) << '\t'
+        << classText(row) << '\t' << limits(row) << '\n';
+  }
+  if (withRotation) {
+    out << "\nRotation (" << config.rotation.maps.size() << (config.rotation.maps.size() == 1 ? " map" : " maps")
+        << "):\n";
+    for (std::size_t i = 0; i < config.rotation.maps.size(); ++i) {
+      const MapEntry* row = index.find(config.rotation.maps[i]);
+      out << std::setw(4) << i + 1 << ". " << visibleText(config.rotation.maps[i]) << '\t'
+          << (row ? limits(*row) : std::string("not in the map list")) << '\n';
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 
 int runCli(const std::vector<std::string>& args, const std::string& exeFolder, std::ostream& out, std::ostream& err,
@@ -365,8 +423,8 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
   }
   if (options.command.empty()) return usageError(err, "no command given");
   if (options.slot != 0 && !options.saveFile.empty()) return usageError(err, "give --slot or --save, not both");
-  if (options.json && options.command != "status" && options.command != "find-maps")
-    return usageError(err, "--json goes with status or find-maps");
+  if (options.json && options.command != "status" && options.command != "find-maps" && options.command != "maps")
+    return usageError(err, "--json goes with status, maps or find-maps");
   if (options.add && options.command != "find-maps") return usageError(err, "--add goes with find-maps");
   if (options.follow && options.command != "log") return usageError(err, "-f goes with log");
   if (options.raw && options.command != "rcon") return usageError(err, "--raw goes with rcon");
@@ -408,18 +466,15 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
     if (load.status != CatalogueStatus::Ok) return 1;  // the message was given: nothing to add to
     return findMaps(options, config.catalogue, out, services);
   }
-  if (options.command == "maps") {
-    const PathIni ini = readPathIni(dataFolder);
-    std::filesystem::path gameData;
-    if (ini.state == PathIniState::Known) gameData = findGameDataFolder(ini.gameFolder);
-    FolderListings folders;
-    for (const auto& row : config.catalogue.rows) {
-      out << visibleText(row.name) << '\t'
-          << installedText(ini.state == PathIniState::Known ? &gameData : nullptr, row, folders) << '\t'
-          << classText(row) << "\tfrag " << visibleText(row.fragLimit) << "\ttime " << visibleText(row.timeLimit)
-          << "\tcapture " << visibleText(row.captureLimit) << '\n';
-    }
-    return 0;
+  if (options.command == "maps") return listMaps(options, config, dataFolder, out);
+  // Without a configuration there is no rotation: say where one comes from.
+  const bool fromSlot = options.slot != 0 || !options.saveFile.empty();
+  if (!fromSlot && config.rotation.maps.empty()) {
+    services.message(kNoMapsMessage);
+    services.message("tarvex-cli: without --slot N or --save FILE the window's start values and an empty rotation "
+                     "are used.  Save a configuration in the window (tab \"Save/Load\") and name it with one of "
+                     "them; the demo's is demo/demo.sav.");
+    return 1;
   }
   if (options.command == "render") {
     const auto launch = prepareLaunch(services, config);
@@ -427,6 +482,13 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
     out.write(launch->script.data(), static_cast<std::streamsize>(launch->script.size()));
     return out ? 0 : 1;
   }
+#ifndef _WIN32
+  // A non-dedicated server opens the game's own window; it is started all the same.
+  if (config.settings.isOn("NonDedicated_Button") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
+    services.message("Note: the server type is \"Non-Dedicated \", which opens the game's window, and this machine "
+                     "has no display (DISPLAY is not set): the game may not start.  \"Dedicated - LAN\" and "
+                     "\"Dedicated - Internet\" on the window's Server tab need none.");
+#endif
   if (options.command == "run") return runServer(services, dataFolder, config, instance, options.run, out, err);
   const auto launch = prepareLaunch(services, config);
   if (!launch) return 1;

@@ -1,5 +1,7 @@
 #include "launch/Launch.h"
 
+#include <algorithm>
+
 #include "launch/GameScript.h"
 #include "launch/GameValues.h"
 #include "query/ServerQuery.h"
@@ -78,9 +80,18 @@ LaunchCheck checkLaunch(const ServerSettings& settings, const std::vector<std::s
   if (settings.isOn("game_1v1")) check.messages.emplace_back(kOneVsOneNote);
   const MapNameIndex index(catalogue);
   if (settings.isOn("Game_CTF")) {
+    // The message as it always was, and a second line naming the maps to remove.
+    std::vector<std::string> refused;
     for (const auto& name : rotation) {
       const MapEntry* entry = index.find(name);
-      if (entry && entry->isRefusedForCtf()) return stop(kCtfLaunchMessage);
+      if (entry && entry->isRefusedForCtf() && std::find(refused.begin(), refused.end(), name) == refused.end())
+        refused.push_back(name);
+    }
+    if (!refused.empty()) {
+      std::string names;
+      for (const auto& name : refused) names += (names.empty() ? "" : ", ") + name;
+      return stop(std::string(kCtfLaunchMessage) + "\n" + (refused.size() == 1 ? "Not a CTF map: " : "Not CTF maps: ") +
+                  names);
     }
   }
   RotationLines lines = makeRotationLines(rotation, catalogue, settings);

@@ -138,6 +138,9 @@ Form1::Form1(Services& services, std::filesystem::path appFolder, std::filesyste
   engageFont.setBold(true);
   engage_->setFont(engageFont);
   connect(engage_, &QPushButton::clicked, this, &Form1::engage);
+  // From anywhere in the window, its caption unchanged; screen readers name the keys.
+  engage_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+  engage_->setAccessibleDescription(QStringLiteral("Starts the server. Shortcut: Ctrl+E"));
   // A page's labels get their size when it is first shown.
   preparePage(pages_[0]);
   connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
@@ -509,6 +512,9 @@ void Form1::buildMapsTab(QWidget* tab) {
   customCapture_ = limitBox("Custom_Capture_Limit", custom, twips(3960, 510, 1095, 315), QString());
   auto* change = layout::button(custom, "Set_Custom", QStringLiteral("Change!"), twips(2040, 900, 1215, 330));
   layout::label(custom, QStringLiteral("To select maps for change, click on them......"), twips(120, 1260, 0, 0));
+  // Enter in a limit of the shown map changes it, as the button does.
+  for (QLineEdit* box : {customFrag_, customTime_, customCapture_})
+    connect(box, &QLineEdit::returnPressed, change, &QPushButton::click);
 
   auto* defaults = layout::frame(tab, "defaults", QStringLiteral("Defaults"), page(5640, 4560, 3360, 1575), true, kRed);
   layout::label(defaults, QStringLiteral("Frag Limit"), twips(120, 270, 0, 0), QColor(), true);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <sstream>
 
 #include "RecordingServices.h"
@@ -98,9 +100,10 @@ TEST(Cli, RenderPrintsTheScriptOfTheSlotAndWritesNothing) {
 
 TEST(Cli, RefusalsAndUnusableSlotsExitOneWithTheWindowsMessage) {
   CliFixture f;
-  CliRun r = f.run({"render"});  // start values: no maps
+  CliRun r = f.run({"render"});  // start values: no maps, and a word on where maps come from
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, std::string(kNoMapsMessage) + "\n");
+  EXPECT_TRUE(r.err.starts_with(std::string(kNoMapsMessage) + "\ntarvex-cli: without --slot N or --save FILE"))
+      << r.err;
   EXPECT_TRUE(r.out.empty());
 
   r = f.run({"render", "--slot", "2"});
@@ -207,17 +210,27 @@ TEST(Cli, AProgramFolderTheUserCannotWriteIsReadThroughTheUsersFolder) {
   EXPECT_EQ(std::distance(fs::directory_iterator(first / "installs"), {}), 1);
 }
 
-TEST(Cli, MapsListsNameInstalledClassAndRestoredLimits) {
+TEST(Cli, MapsListsNameInstalledClassRestoredLimitsAndTheSlotsRotation) {
   CliFixture f;
   std::filesystem::remove(f.game / "BaseEF" / "pak0.pk3");
   Configuration config = f.loaded();
   config.catalogue.rows[0].fragLimit = "77";
+  config.rotation.maps = {"ctf_voy2", "hm_borg1"};
   f.saveSlot(1, config);
   const CliRun r = f.run({"maps", "--slot", "1"});
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("hm_borg1\tmissing\tHoloMatch (refused for CTF)\tfrag 77\ttime 0\tcapture 5\n"),
             std::string::npos);
   EXPECT_NE(r.out.find("ctf_voy2\tmissing\tCTF\tfrag 10"), std::string::npos);
+  EXPECT_NE(r.out.find("\nRotation (2 maps):\n   1. ctf_voy2\tfrag 10\ttime 0\tcapture 5\n   2. hm_borg1\tfrag 77\t"),
+            std::string::npos)
+      << r.out;
+  const CliRun json = f.run({"maps", "--slot", "1", "--json"});
+  EXPECT_EQ(json.status, 0) << json.err;
+  const auto parsed = nlohmann::json::parse(json.out);
+  EXPECT_EQ(parsed["rotation"][1]["limits"]["frag"], "77");
+  EXPECT_EQ(parsed["maps"][0]["installed"], "missing");
+  EXPECT_FALSE(nlohmann::json::parse(f.run({"maps", "--json"}).out).contains("rotation"));
 }
 
 // run: a game that ends at once is started again after a wait, until the

@@ -39,12 +39,12 @@ TEST(LaunchChecks, EmptyRotationIsTheOnlyMessageEvenForCtfOrOneVsOne) {
   EXPECT_EQ(check.messages, std::vector<std::string>{kNoMapsMessage});
 }
 
-TEST(LaunchChecks, CtfStopsOnceAtTheFirstRefusedMap) {
+TEST(LaunchChecks, CtfStopsOnceNamingEveryMapToRemove) {
   ServerSettings s;
   s.select("Game_CTF");
-  const auto check = checkLaunch(s, {"ctf1", "dm1", "dm2"}, maps());
+  const auto check = checkLaunch(s, {"ctf1", "dm1", "dm2", "dm1"}, maps());
   EXPECT_FALSE(check.proceed);
-  EXPECT_EQ(check.messages, std::vector<std::string>{kCtfLaunchMessage});
+  EXPECT_EQ(check.messages, std::vector<std::string>{std::string(kCtfLaunchMessage) + "\nNot CTF maps: dm1, dm2"});
   EXPECT_TRUE(checkLaunch(s, {"ctf1", "odd"}, maps()).proceed);
   s.select("Game_DM");
   EXPECT_TRUE(checkLaunch(s, {"dm1"}, maps()).proceed);
