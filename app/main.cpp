@@ -1,6 +1,8 @@
 // tarvex: the window program.
 #include <QApplication>
 #include <QDir>
+#include <cstdio>
+#include <string>
 
 #include "platform/Platform.h"
 #include "ui/Convert.h"
@@ -8,6 +10,10 @@
 #include "ui/TarvexApp.h"
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    std::printf("tarvex %s\n", TARVEX_VERSION);
+    return 0;
+  }
   tarvex::platform::settleTimeZone();
   QApplication app(argc, argv);
   tarvex::setUpApplication(app);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Tarvex and runs every test: once in a
 # RelWithDebInfo build (with the engine test), once more under AddressSanitizer
-# and UndefinedBehaviorSanitizer.
+# and UndefinedBehaviorSanitizer; then builds and checks the Debian package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
@@ -21,3 +21,6 @@ cd build
 # The engine test runs on its own, showing the values it read back from the server.
 ctest --output-on-failure -L engine --verbose
 ctest --output-on-failure -j2 -LE engine
+cd ..
+# The Debian package: built, unpacked into a clean root, its programs run from there, validated.
+bash tools/check-deb.sh
