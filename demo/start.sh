@@ -12,6 +12,8 @@ for item in "$program"/*; do
   name=$(basename "$item")
   case "$name" in save) cp -rn "$item" "$demo/app/" ;; *) cp -rf "$item" "$demo/app/" ;; esac
 done
+# Slot 1 holds the demo's configuration, for a newcomer to Load, while it is unused.
+if cmp -s "$program/save/save1.sav" "$demo/app/save/save1.sav"; then cp "$here/demo.sav" "$demo/app/save/save1.sav"; fi
 game=$(cd "$demo/game" && pwd)
 printf '%s/\r\n' "$game" > "$demo/app/path.ini"
 export TARVEX_GAME_RUNNER="$here/fake-game.sh"
