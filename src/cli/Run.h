@@ -5,7 +5,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "saves/SaveFile.h"
+#include "config/Configuration.h"
 #include "server/RotatingLog.h"
 #include "server/Supervisor.h"
 #include "services/Services.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "launch/ServerSettings.h"
+#include "config/ServerSettings.h"
 
 namespace tarvex {
 

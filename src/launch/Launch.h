@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "launch/GameScript.h"
-#include "launch/ServerSettings.h"
+#include "config/ServerSettings.h"
 #include "maps/MapCatalogue.h"
 
 namespace tarvex {

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "saves/SaveFile.h"
+#include "config/Configuration.h"
 #include "services/Services.h"
 
 namespace tarvex {

@@ -4,7 +4,7 @@
 #include <map>
 #include <unordered_map>
 
-#include "launch/GameValues.h"
+#include "util/GameText.h"
 #include "pk3/Arena.h"
 #include "pk3/Levelshot.h"
 #include "pk3/Pk3Archive.h"

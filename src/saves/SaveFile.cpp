@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "launch/GameValues.h"
+#include "util/GameText.h"
 #include "util/Files.h"
 #include "util/Text.h"
 

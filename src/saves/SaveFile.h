@@ -7,9 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "launch/ServerSettings.h"
-#include "maps/MapCatalogue.h"
-#include "maps/Rotation.h"
+#include "config/Configuration.h"
 
 namespace tarvex {
 
@@ -18,14 +16,6 @@ inline constexpr const char* kUnusedDescription = "Unused";
 // A real slot with 50 maps is a few kilobytes; a larger file is refused
 // rather than read (the same cap serves maps.ini).
 inline constexpr std::size_t kMaxSaveFileBytes = 16 * 1024 * 1024;
-
-// What a save file holds and restores: the settings, the rotation and the catalogue's limits.
-struct Configuration {
-  ServerSettings settings;
-  Rotation rotation;
-  MapCatalogue catalogue;
-  bool operator==(const Configuration&) const = default;
-};
 
 std::string writeSave(std::string_view slotTitle, std::string_view description, const Configuration& config);
 

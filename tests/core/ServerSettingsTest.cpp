@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "launch/ServerSettings.h"
+#include "config/ServerSettings.h"
 
 using namespace tarvex;
 

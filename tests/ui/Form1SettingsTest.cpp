@@ -6,7 +6,7 @@
 #include <QLabel>
 
 #include "UiFixture.h"
-#include "launch/ServerSettings.h"
+#include "config/ServerSettings.h"
 
 using namespace tarvex;
 using namespace tarvex::test;

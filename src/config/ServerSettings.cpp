@@ -1,4 +1,4 @@
-#include "launch/ServerSettings.h"
+#include "config/ServerSettings.h"
 
 #include <array>
 #include <stdexcept>
