@@ -1,0 +1,305 @@
+// The main window's the "Maps" tab: the map list and rotation, the shown map, per-map limits, Find New Maps.
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QFont>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTabWidget>
+
+#include "launch/LaunchSequence.h"
+#include "maps/MapDiscovery.h"
+#include "maps/MapLimits.h"
+#include "startup/GameFolder.h"
+#include "ui/Convert.h"
+#include "ui/Form1.h"
+#include "ui/Form1Parts.h"
+#include "ui/Layout.h"
+#include "ui/RotationModel.h"
+#include "ui/TextFilter.h"
+#include "util/Files.h"
+
+namespace tarvex {
+
+using layout::page;
+using layout::twips;
+using namespace form1;
+
+QLineEdit* Form1::limitBox(const char* name, QWidget* parent, QRect rect, const QString& text) {
+  auto* edit = layout::lineEdit(parent, name, rect);
+  TextFilter::install(edit, 3, true);
+  edit->setText(text);
+  return edit;
+}
+
+void Form1::buildMapsTab(QWidget* tab) {
+  layout::label(tab, QStringLiteral("Map List"), page(1155, 495, 0, 0), QColor(), true);
+  loadedMaps_ = new QListWidget(tab);
+  loadedMaps_->setObjectName(QStringLiteral("LoadedMaps"));
+  loadedMaps_->setUniformItemSizes(true);
+  loadedMaps_->setGeometry(page(840, 750, 1695, 2985));
+  layout::label(tab, QStringLiteral("Selected Maps"), page(6840, 540, 0, 0), kRed, true);
+  rotation_ = new RotationModel(this);
+  selectedMaps_ = new QListView(tab);
+  selectedMaps_->setModel(rotation_);
+  selectedMaps_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  selectedMaps_->setObjectName(QStringLiteral("SelectedMaps"));
+  // Every entry is one line of the same font: the list lays out any number of
+  // them without measuring each.
+  selectedMaps_->setUniformItemSizes(true);
+  selectedMaps_->setGeometry(page(6720, 810, 1695, 2985));
+
+  mapPictures_ = new QLabel(tab);
+  mapPictures_->setObjectName(QStringLiteral("MapPictures"));
+  mapPictures_->setGeometry(page(3450, 735, 2295, 2295));
+  mapPictures_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  mapPictures_->setFrameShape(QFrame::Panel);
+  mapPictures_->setFrameShadow(QFrame::Sunken);  // the emblem comes when the page is first shown
+
+  auto* add = layout::button(tab, "b_add_map", QStringLiteral(">>"), page(2760, 1890, 375, 360));
+  layout::label(tab, QStringLiteral("ADD"), page(2790, 2280, 0, 0), kGreen, true);
+  auto* remove = layout::button(tab, "b_del_map", QStringLiteral("<<"), page(6075, 1890, 375, 375));
+  layout::label(tab, QStringLiteral("REMOVE"), page(5940, 2280, 0, 0), kRed, true);
+
+  mapText_ = layout::lineEdit(tab, "MapText", page(3165, 3060, 2895, 375));
+  mapText_->setReadOnly(true);
+  mapText2_ = layout::lineEdit(tab, "MapText2", page(3165, 3435, 2895, 375));
+  mapText2_->setReadOnly(true);
+
+  auto* bulk = layout::frame(tab, "Frame3", QString(), page(75, 3825, 9090, 615));
+  const struct {
+    const char* name;
+    const char* caption;
+  } bulkButtons[] = {{"Add_DM", "All HoloMatch"},
+                     {"ALLCTFMaps", "All CTF Maps"},
+                     {"AllMaps", "ALL Maps"},
+                     {"CLEAR", "Clear All Maps"},
+                     {"Random", "Randomize!"}};
+  QPushButton* bulkButton[5];
+  for (int i = 0; i < 5; ++i)
+    bulkButton[i] = layout::button(bulk, bulkButtons[i].name, QString::fromLatin1(bulkButtons[i].caption),
+                                   twips(150 + i * 1785, 165, 1635, 360));
+
+  auto* custom = layout::frame(tab, "cutsom", QStringLiteral("Customize Individual Maps"), page(240, 4575, 5280, 1560));
+  layout::label(custom, QStringLiteral("Map Name"), twips(120, 270, 0, 0), QColor(), true);
+  layout::label(custom, QStringLiteral("Frag Limit"), twips(2040, 270, 0, 0), QColor(), true);
+  layout::label(custom, QStringLiteral("Time Limit"), twips(3000, 270, 0, 0), QColor(), true);
+  layout::label(custom, QStringLiteral("Capture Limit"), twips(3960, 270, 0, 0), QColor(), true);
+  optionsMapName_ = layout::lineEdit(custom, "Options_Map_Name", twips(120, 510, 1815, 315));
+  optionsMapName_->setReadOnly(true);
+  QPalette grey = optionsMapName_->palette();
+  grey.setColor(QPalette::Base, QColor(0xc8, 0xc8, 0xc8));
+  optionsMapName_->setPalette(grey);
+  customFrag_ = limitBox("Custom_Frag_limit", custom, twips(2040, 510, 855, 315), QString());
+  customTime_ = limitBox("Custom_Time_Limit", custom, twips(3000, 510, 855, 315), QString());
+  customCapture_ = limitBox("Custom_Capture_Limit", custom, twips(3960, 510, 1095, 315), QString());
+  auto* change = layout::button(custom, "Set_Custom", QStringLiteral("Change!"), twips(2040, 900, 1215, 330));
+  layout::label(custom, QStringLiteral("To select maps for change, click on them......"), twips(120, 1260, 0, 0));
+  // Enter in a limit of the shown map changes it, as the button does.
+  for (QLineEdit* box : {customFrag_, customTime_, customCapture_})
+    connect(box, &QLineEdit::returnPressed, change, &QPushButton::click);
+
+  auto* defaults = layout::frame(tab, "defaults", QStringLiteral("Defaults"), page(5640, 4560, 3360, 1575), true, kRed);
+  layout::label(defaults, QStringLiteral("Frag Limit"), twips(120, 270, 0, 0), QColor(), true);
+  layout::label(defaults, QStringLiteral("Time Limit"), twips(1200, 270, 0, 0), QColor(), true);
+  layout::label(defaults, QStringLiteral("Capture Limit"), twips(2160, 270, 0, 0), QColor(), true);
+  genericFrag_ = limitBox("Generic_Frag_Limit", defaults, twips(120, 510, 855, 315), QStringLiteral("10"));
+  genericTime_ = limitBox("Generic_Time_Limit", defaults, twips(1200, 510, 855, 315), QStringLiteral("0"));
+  genericCapture_ = limitBox("Generic_Capture_Limit", defaults, twips(2280, 510, 855, 315), QStringLiteral("5"));
+  auto* setDefaults =
+      layout::button(defaults, "Set_Generic", QStringLiteral("Set Defaults!"), twips(120, 900, 1455, 330));
+  layout::label(defaults, QStringLiteral("Warning : "), twips(1700, 945, 0, 0), kRed, true);
+  layout::label(defaults, QStringLiteral("Resets all maps"), twips(1700, 1200, 0, 0), kRed);
+
+  connect(add, &QPushButton::clicked, this, &Form1::addSelectedMap);
+  connect(loadedMaps_, &QListWidget::itemDoubleClicked, this, [this] { addSelectedMap(); });
+  connect(remove, &QPushButton::clicked, this, [this] { removeSelectedEntry(5); });
+  connect(selectedMaps_, &QListView::doubleClicked, this, [this] { removeSelectedEntry(2); });
+  connect(loadedMaps_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { showMap(item->text()); });
+  connect(selectedMaps_, &QListView::clicked, this,
+          [this](const QModelIndex& index) { showMap(index.data().toString()); });
+  connect(bulkButton[0], &QPushButton::clicked, this, [this] { replaceRotation(MapClass::HoloMatch); });
+  connect(bulkButton[1], &QPushButton::clicked, this, [this] { replaceRotation(MapClass::Ctf); });
+  connect(bulkButton[2], &QPushButton::clicked, this, [this] { replaceRotation(MapClass::All); });
+  connect(bulkButton[3], &QPushButton::clicked, this, [this] {
+    sound(1);
+    rotation_->setMaps({});
+  });
+  connect(bulkButton[4], &QPushButton::clicked, this, [this] {
+    sound(1);
+    Rotation rotation{rotationList(), addedMapCount_};
+    shuffleRotation(rotation);
+    setRotationList(rotation.maps);
+  });
+  connect(change, &QPushButton::clicked, this, &Form1::storeCustomLimits);
+  connect(setDefaults, &QPushButton::clicked, this, &Form1::applyGenericLimits);
+}
+
+// ---- rotation ----
+
+std::vector<std::string> Form1::rotationList() const { return rotation_->maps(); }
+
+void Form1::setRotationList(const std::vector<std::string>& maps) { rotation_->setMaps(maps); }
+
+void Form1::addSelectedMap() {
+  const QListWidgetItem* item = loadedMaps_->currentItem();
+  const std::string name = item && item->isSelected() ? toBytes(item->text()) : std::string();
+  Rotation rotation{{}, addedMapCount_};
+  const bool ctf = static_cast<QAbstractButton*>(fields_.value(QStringLiteral("Game_CTF")))->isChecked();
+  switch (addSingleMap(rotation, catalogue_, name, ctf)) {
+    case AddOutcome::NothingSelected:
+      return;
+    case AddOutcome::TooMany:
+      services_.message(kTooManyMessage);
+      return;
+    case AddOutcome::RefusedForCtf:
+      services_.message(kCtfRefusedMessage);
+      sound(4);
+      return;
+    case AddOutcome::Added:
+      addedMapCount_ = rotation.addedMapCount;
+      rotation_->append(name);
+      sound(4);
+      return;
+  }
+}
+
+void Form1::removeSelectedEntry(int soundNumber) {
+  const QModelIndex current = selectedMaps_->currentIndex();
+  if (!current.isValid() || !selectedMaps_->selectionModel()->isSelected(current)) return;
+  removingEntry_ = true;
+  rotation_->removeAt(current.row());
+  selectedMaps_->setCurrentIndex(QModelIndex());
+  removingEntry_ = false;
+  selectedMaps_->clearSelection();
+  sound(soundNumber);
+}
+
+void Form1::replaceRotation(MapClass mapClass) {
+  sound(1);
+  Rotation rotation;
+  replaceWithClass(rotation, catalogue_, mapClass);
+  setRotationList(rotation.maps);
+}
+
+// ---- map display and limits ----
+
+void Form1::showPicture(const MapEntry& row) {
+  // The picture's name carries its own leading separator; without it there is no picture to show.
+  if (!row.picture.empty() && (row.picture.front() == '\\' || row.picture.front() == '/')) {
+    // Read afresh at every click (no pixmap cache), so a replaced file shows at once.
+    const auto file = resolveNoCase(appFolder_ / "Map_Images", row.picture);
+    // Only a regular file is opened: a FIFO or a device would hold the window.
+    std::error_code ec;
+    QImage picture;
+    if (file && std::filesystem::is_regular_file(*file, ec) && picture.load(toQString(*file)))
+      mapPictures_->setPixmap(QPixmap::fromImage(picture));
+  }
+  mapText_->setText(fromBytes(row.caption1));
+  mapText2_->setText(fromBytes(row.caption2));
+}
+
+void Form1::applyCaptureRule(const MapEntry& row) {
+  if (const auto enabled = captureBoxEnabled(row)) customCapture_->setEnabled(*enabled);
+}
+
+void Form1::showMap(const QString& shownName) {
+  const std::string name = toBytes(shownName);
+  optionsMapName_->setText(fromBytes(name));
+  const MapEntry* last = nullptr;
+  for (const auto& row : catalogue_.rows) {
+    if (row.name != name) continue;
+    last = &row;
+    showPicture(row);
+    optionsMapName_->setText(fromBytes(row.name));
+  }
+  if (last) showLimits(*last);
+}
+
+void Form1::showLimits(const MapEntry& row) {
+  TextFilter::putText(customFrag_, fromBytes(row.fragLimit));
+  TextFilter::putText(customTime_, fromBytes(row.timeLimit));
+  TextFilter::putText(customCapture_, fromBytes(row.captureLimit));
+  applyCaptureRule(row);
+}
+
+void Form1::storeCustomLimits() {
+  sound(3);
+  const Limits limits{toBytes(customFrag_->text()), toBytes(customTime_->text()), toBytes(customCapture_->text())};
+  if (!setLimitsByName(catalogue_, toBytes(optionsMapName_->text()), limits)) services_.message(kNoMapSelectedMessage);
+}
+
+void Form1::applyGenericLimits() {
+  sound(2);
+  const std::string emptyBoxes = setDefaultLimits(
+      catalogue_, {toBytes(genericFrag_->text()), toBytes(genericTime_->text()), toBytes(genericCapture_->text())});
+  if (const MapEntry* shown = catalogue_.find(toBytes(optionsMapName_->text()))) showLimits(*shown);
+  if (!emptyBoxes.empty()) services_.message(emptyBoxes);
+}
+
+void Form1::findNewMaps() {
+  sound(1);
+  const PathIni ini = readPathIni(dataFolder_);
+  if (ini.state != PathIniState::Known) {
+    services_.message("The game folder is not known: " + fromPath(dataFolder_ / kPathIniName) +
+                      " is missing, unreadable or empty.  Please use \"Refind Game Path\" first.");
+    return;
+  }
+  const std::filesystem::path dataFolder = findGameDataFolder(ini.gameFolder);
+  MapDiscovery found = discoverMaps(dataFolder, catalogue_);
+  std::string problems;
+  for (const auto& problem : found.problems) problems += (problems.empty() ? "" : "\n") + problem;
+  if (found.maps.empty()) {
+    services_.message("No new maps were found in " + fromPath(dataFolder) + "." +
+                      (problems.empty() ? "" : "\n\n" + problems));
+    return;
+  }
+  if (found.maps.size() > kMaxPreviewPictures)
+    problems += std::string(problems.empty() ? "" : "\n") + "Pictures are made for the first " +
+                std::to_string(kMaxPreviewPictures) + " maps only, as many as the map list holds.";
+  if (!problems.empty()) services_.message(problems);
+  // Each picture is made once, off the window's thread while the dialog is
+  // up: shown there, written on Add. (The dialog has ended the job when it returns.)
+  std::vector<std::string> pictureProblems;
+  const PictureJob pictures = [&found, &pictureProblems](const auto& made) {
+    makePictures(found.maps, 0, kMaxPreviewPictures, pictureProblems,
+                 [&](std::size_t i) { return made(i, found.maps[i].picture.value_or(std::string())); });
+  };
+  std::vector<MapChoice> choices;
+  for (const auto& map : found.maps)
+    choices.push_back({map.entry.name, map.entry.caption1, map.entry.isCtf(), map.entry.caption2, std::string()});
+  const auto chosen = services_.chooseMaps(choices, pictures);
+  if (!chosen) return;
+  std::vector<MapProposal> taken;
+  for (std::size_t i = 0; i < found.maps.size() && i < chosen->size(); ++i)
+    if ((*chosen)[i]) taken.push_back(found.maps[i]);
+  if (taken.empty()) return;
+  const CatalogueAddition added = addToCatalogue(appFolder_ / "maps.ini", appFolder_ / "Map_Images", taken);
+  if (added.error.empty()) {
+    // The new catalogue keeps every known map's limits; the rotation stays as it is.
+    MapCatalogue next = loadCatalogueFile(appFolder_ / "maps.ini").catalogue;
+    setAllLimits(next, {kDefaultFragLimit, kDefaultTimeLimit, kDefaultCaptureLimit});
+    const MapNameIndex before(catalogue_);
+    for (auto& row : next.rows) {
+      if (const MapEntry* known = before.find(row.name)) {
+        row.fragLimit = known->fragLimit;
+        row.timeLimit = known->timeLimit;
+        row.captureLimit = known->captureLimit;
+      }
+    }
+    catalogue_ = std::move(next);
+    loadedMaps_->clear();
+    for (const auto& name : installedMaps(catalogue_, dataFolder)) loadedMaps_->addItem(fromBytes(name));
+  }
+  services_.message(additionMessage(added));
+}
+
+}  // namespace tarvex

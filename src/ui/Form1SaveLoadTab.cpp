@@ -1,0 +1,123 @@
+// The main window's the "Save/Load" tab: the nine slots, saving and loading.
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QFont>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTabWidget>
+
+#include "launch/LaunchSequence.h"
+#include "maps/MapDiscovery.h"
+#include "maps/MapLimits.h"
+#include "startup/GameFolder.h"
+#include "ui/Convert.h"
+#include "ui/Form1.h"
+#include "ui/Form1Parts.h"
+#include "ui/Layout.h"
+#include "ui/RotationModel.h"
+#include "ui/TextFilter.h"
+#include "util/Files.h"
+
+namespace tarvex {
+
+using layout::page;
+using layout::twips;
+using namespace form1;
+
+void Form1::buildSaveTab(QWidget* tab) {
+  layout::label(tab,
+                QStringLiteral("There are 9 save files to choose from.  Every setting in Tarvex will be saved.  This "
+                               "includes custom map settings (frag , time, and capture limits - per individual map)."),
+                page(600, 960, 8175, 495), QColor(), false, true);
+  layout::label(tab, QStringLiteral("Save File:"), page(3960, 1800, 0, 0), QColor(), true);
+  saveSelect_ = new QComboBox(tab);
+  saveSelect_->setObjectName(QStringLiteral("save_select"));
+  saveSelect_->setGeometry(page(2280, 2040, 4455, 315));
+  saveSelect_->setEditable(false);  // only the nine slots can be picked
+  saveSelect_->view()->setAccessibleName(QStringLiteral("Save files"));
+  layout::label(tab, QStringLiteral("Description:"), page(3885, 2640, 0, 0), QColor(), true);
+  saveText_ = layout::lineEdit(tab, "save_text", page(600, 2880, 8055, 360));
+  layout::setTextColour(saveText_, kGreen);
+  auto* loadButton = layout::button(tab, "Load", QStringLiteral("Load"), page(2400, 3600, 1695, 375));
+  auto* saveButton = layout::button(tab, "Save", QStringLiteral("Save"), page(4800, 3600, 1695, 375));
+  connect(saveSelect_, &QComboBox::activated, this, [this] { showSlotDescription(); });
+  connect(saveButton, &QPushButton::clicked, this, &Form1::saveSlot);
+  connect(loadButton, &QPushButton::clicked, this, &Form1::loadSlot);
+}
+
+// ---- save slots ----
+
+int Form1::selectedSlot() const {
+  const QString text = saveSelect_->currentText();
+  const int slot = text.isEmpty() ? 1 : text.right(1).toInt();
+  return slot >= 1 && slot <= kSlotCount ? slot : 1;
+}
+
+void Form1::showSlotDescription() {
+  const FileBytes file = readFileHead(slotPath(dataFolder_, selectedSlot()), kDescriptionBytes);
+  const auto description = file.status == ReadStatus::Ok ? saveDescription(file.bytes) : std::nullopt;
+  saveText_->setText(fromBytes(description.value_or(std::string())));
+}
+
+void Form1::saveSlot() {
+  const int slot = selectedSlot();
+  const std::filesystem::path file = slotPath(dataFolder_, slot);
+  // The old content stays until the new file is complete: a cancelled prompt
+  // still saves (with an empty description), a crash or full disk loses nothing.
+  std::string description = services_.prompt(kSavePrompt, kSavePromptTitle, kSavePromptPreset).value_or(std::string());
+  // A one-line prompt: a pasted line break ends the description.
+  description.resize(std::min(description.size(), description.find_first_of("\r\n")));
+  const Configuration config = configuration();
+  if (const std::string refusal = saveRefusal(description, config); !refusal.empty()) {
+    services_.message(refusal);
+    return;
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(file.parent_path(), ec);
+  const std::string error = writeFileAtomic(file, writeSave(toBytes(saveSelect_->currentText()), description, config),
+                                            FileAccess::OwnerOnly);  // a slot holds the console password
+  if (!error.empty()) {
+    services_.message("ERROR:  Save file #" + std::to_string(slot) + " (" + fromPath(file) +
+                      ") could not be written (" + error + ").  The slot keeps what it held.");
+    return;
+  }
+  showSlotDescription();
+  sound(3);
+  services_.message(kSavedMessage);
+}
+
+void Form1::loadSlot() {
+  const int slot = selectedSlot();
+  const std::filesystem::path file = slotPath(dataFolder_, slot);
+  Configuration config = configuration();
+  const SaveRead read = restoreSaveFile(file, slot, config);
+  const RestoreOutcome outcome = read.outcome;
+  if (outcome == RestoreOutcome::Unreadable) {
+    services_.message(read.message);
+    return;
+  }
+  if (outcome == RestoreOutcome::NeverUsed) services_.message(read.message);
+  if (outcome == RestoreOutcome::Restored) {
+    applySettings(config.settings);
+    setRotationList(config.rotation.maps);
+    catalogue_ = std::move(config.catalogue);
+    // The shown map's boxes show its restored limits, so "Change!" cannot write old ones back.
+    if (const MapEntry* shown = catalogue_.find(toBytes(optionsMapName_->text()))) showLimits(*shown);
+    genericFrag_->clear();
+    genericTime_->clear();
+    genericCapture_->clear();
+  }
+  sound(7);
+  if (outcome == RestoreOutcome::Restored) services_.message(kRestoredMessage);
+}
+
+}  // namespace tarvex
