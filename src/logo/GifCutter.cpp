@@ -36,13 +36,14 @@ std::optional<GifFrame> GifCutter::next() {
   if (done_) return std::nullopt;
   const std::size_t marker = findMarker(file_, start_ + 1);
   if (marker != std::string_view::npos) {
-    const std::size_t end = marker + 2;  // up to and including the next marker's 00 21
+    // A frame's chunk ends with the 00 21 that begins the next frame's marker.
+    const std::size_t end = marker + 2;
     const GifFrame frame = describe(file_, start_, end - start_);
     start_ = end;
     return frame;
   }
   done_ = true;
-  // The last frame runs to the end of the file without its last two bytes.
+  // The last frame stops before the file's trailer, its last two bytes.
   if (start_ + 2 < file_.size()) return describe(file_, start_, file_.size() - start_ - 2);
   return std::nullopt;
 }

@@ -14,10 +14,11 @@ inline constexpr const char* kRegistryKey = "SOFTWARE\\Activision\\Star Trek: Vo
 inline constexpr const char* kRegistryValue = "INSTALLEXEPATH";
 inline constexpr const char* kDataFolderName = "BaseEF";
 
-// The folder of a located executable, without its trailing separator: all
-// before the last separator that stands at the fifth character or later (on
-// Windows; after the root elsewhere). Short names keep all but their last
-// character. A trailing NUL lies in the file-name part and goes with it.
+// The folder of a located executable, without its trailing separator. On
+// Windows the search for the last separator stops at the fifth character, so
+// that a file at a drive's root keeps "C:\"; elsewhere it stops after the
+// root. A name too short to hold a separator loses its last character, and a
+// trailing NUL (as some installers leave in the registry) goes with the file name.
 std::string folderOfExecutable(std::string_view executable, char separator);
 
 enum class PathIniState { Missing, Unreadable, Empty, Known };

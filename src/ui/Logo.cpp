@@ -11,7 +11,8 @@ namespace tarvex {
 
 namespace {
 constexpr const char* kTag = "tag";
-// The numbers the old loader reported: file access error and invalid picture.
+// The error numbers the logo's messages carry, as hosts know them from
+// earlier versions: the file could not be read, the picture is broken.
 constexpr int kFileAccessError = 75;
 constexpr int kInvalidPicture = 481;
 }  // namespace

@@ -26,9 +26,9 @@ class LineReader {
 // All lines of the contents, as LineReader reads them.
 std::vector<std::string_view> splitLines(std::string_view bytes);
 
-// Reads a decimal number the way the old reader's Val() did for a whole line:
-// surrounding blanks, a sign and a fraction are allowed; anything else that is
-// not part of one number makes the text "no number".
+// Reads a whole line as one decimal number, as hand-edited files write them:
+// surrounding blanks, a sign and a fraction are allowed; anything else makes
+// the text "no number", so a stray letter never passes for a zero.
 std::optional<double> parseNumber(std::string_view text);
 
 // A count line: digits only (surrounding blanks tolerated), at most 9 digits.
