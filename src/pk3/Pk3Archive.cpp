@@ -35,7 +35,8 @@ Pk3Archive::~Pk3Archive() {
   if (archive_) zip_discard(archive_);
 }
 
-std::optional<Pk3Archive> Pk3Archive::open(const std::filesystem::path& file, std::string& problem) {
+std::optional<Pk3Archive> Pk3Archive::open(const std::filesystem::path& file, std::string& problem,
+                                           std::size_t maxEntries) {
   int code = 0;
   zip* archive = zip_open(file.string().c_str(), ZIP_RDONLY, &code);
   if (!archive) {
@@ -43,7 +44,7 @@ std::optional<Pk3Archive> Pk3Archive::open(const std::filesystem::path& file, st
     return std::nullopt;
   }
   Pk3Archive result(archive, nullptr);
-  if (!result.readDirectory(problem)) return std::nullopt;
+  if (!result.readDirectory(problem, maxEntries)) return std::nullopt;
   return result;
 }
 
@@ -65,13 +66,13 @@ std::optional<Pk3Archive> Pk3Archive::openBytes(std::string bytes, std::string& 
   return result;
 }
 
-bool Pk3Archive::readDirectory(std::string& problem) {
+bool Pk3Archive::readDirectory(std::string& problem, std::size_t maxEntries) {
   const zip_int64_t count = zip_get_num_entries(archive_, 0);
   if (count < 0) {
     problem = "its directory cannot be read";
     return false;
   }
-  if (std::size_t(count) > kMaxEntries) {
+  if (std::size_t(count) > maxEntries) {
     problem = "it holds " + std::to_string(count) + " entries, more than any game archive";
     return false;
   }

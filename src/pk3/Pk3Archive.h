@@ -22,7 +22,9 @@ class Pk3Archive {
   static constexpr std::size_t kMaxEntries = 200000;
 
   // Opens the archive; nullopt with the reason in problem.
-  static std::optional<Pk3Archive> open(const std::filesystem::path& file, std::string& problem);
+  // An archive of more than maxEntries entries is refused by its directory.
+  static std::optional<Pk3Archive> open(const std::filesystem::path& file, std::string& problem,
+                                        std::size_t maxEntries = kMaxEntries);
   // The same from bytes in memory (kept alive by the archive).
   static std::optional<Pk3Archive> openBytes(std::string bytes, std::string& problem);
 
@@ -39,7 +41,7 @@ class Pk3Archive {
 
  private:
   Pk3Archive(zip* archive, std::shared_ptr<std::string> bytes);
-  bool readDirectory(std::string& problem);
+  bool readDirectory(std::string& problem, std::size_t maxEntries = kMaxEntries);
 
   zip* archive_ = nullptr;
   std::shared_ptr<std::string> bytes_;  // the archive's bytes when opened from memory

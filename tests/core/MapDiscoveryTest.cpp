@@ -159,17 +159,20 @@ TEST(Levelshots, OnlyJpegPngAndTgaOfALevelshotsSizeAreDecoded) {
   }
 }
 
+// The bound is looked at in the directory, before any entry is read (here
+// with a bound of 10 in place of the program's 200,000, which makes the test
+// a thousandth as long; the real archives of the engine test stay within it).
 TEST(MapDiscovery, AnArchiveOfTooManyEntriesIsRefusedByItsDirectory) {
   test::TempFolder folder;
   int error = 0;
   zip* archive = zip_open((folder / "huge.pk3").c_str(), ZIP_CREATE, &error);
   ASSERT_NE(archive, nullptr);
-  for (std::size_t i = 0; i <= Pk3Archive::kMaxEntries; ++i)
-    zip_dir_add(archive, ("d" + std::to_string(i)).c_str(), ZIP_FL_ENC_RAW);
+  for (std::size_t i = 0; i <= 10; ++i) zip_dir_add(archive, ("d" + std::to_string(i)).c_str(), ZIP_FL_ENC_RAW);
   ASSERT_EQ(zip_close(archive), 0);
   std::string problem;
-  EXPECT_FALSE(Pk3Archive::open(folder / "huge.pk3", problem));
-  EXPECT_NE(problem.find("entries"), std::string::npos);
+  EXPECT_TRUE(Pk3Archive::open(folder / "huge.pk3", problem, 11)) << problem;
+  EXPECT_FALSE(Pk3Archive::open(folder / "huge.pk3", problem, 10));
+  EXPECT_EQ(problem, "it holds 11 entries, more than any game archive");
 }
 
 TEST(MapDiscovery, AddingAppendsInTheCataloguesFormatKeepsABackupAndRespectsTheRoom) {
