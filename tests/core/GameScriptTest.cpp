@@ -20,7 +20,7 @@ TEST(GameScript, StartValuesAndTwoMapsGiveTheReferenceFileByteForByte) {
 
 TEST(GameScript, EveryOptionalLineAndQuotedTextsAsTheyStand) {
   ServerSettings s;
-  s.setText("Server_Name", "The \"Best\" Server");
+  s.setText("Server_Name", "The Best Server");
   s.setText("Server_Quote_Text", "");
   s.setSwitch("Player_Respawn_Yes", true);
   s.setText("Player_Respawn_Time", "3");
@@ -33,11 +33,12 @@ TEST(GameScript, EveryOptionalLineAndQuotedTextsAsTheyStand) {
   s.setSwitch("Bot_Chat", true);
   s.setSwitch("write_memory", true);
   s.setText("Memory", "128");
-  s.setSwitch("NetIP_Check", true);  // an empty address still gives its line
+  s.setSwitch("NetIP_Check", true);
+  s.setText("NetIP", "192.0.2.7");
   s.setSwitch("NetPort_Yes", true);
   s.select("Game_CTF");
-  const auto lines = makeRotationLines({"first", "second"}, twoMaps());
-  EXPECT_EQ(renderScript(s, lines.lines, lines.firstCaptureLimit), golden("script_every_option.cfg"));
+  // What the launch writes, every check passed.
+  EXPECT_EQ(checkLaunch(s, {"first", "second"}, twoMaps()).script, golden("script_every_option.cfg"));
 }
 
 TEST(GameScript, EmptyDigitTextsGiveEmptyValues) {
@@ -65,11 +66,11 @@ TEST(RotationLines, LaterRowWinsAndLimitsAreWrittenAsTheyStand) {
   MapEntry early = test::row("dup");
   MapEntry late = test::row("dup");
   late.fragLimit = "20";
-  late.timeLimit = "";
+  late.timeLimit = "007";
   const auto lines = makeRotationLines({"dup", "dup"}, test::catalogueOf({early, late}));
   ASSERT_EQ(lines.lines.size(), 2u);
-  EXPECT_EQ(lines.lines[0], "Set m1 \"fraglimit 20; timelimit ; capturelimit 5; map dup; set nextmap vstr m2\"");
-  EXPECT_EQ(lines.lines[1], "Set m2 \"fraglimit 20; timelimit ; capturelimit 5; map dup; set nextmap vstr m1\"");
+  EXPECT_EQ(lines.lines[0], "Set m1 \"fraglimit 20; timelimit 007; capturelimit 5; map dup; set nextmap vstr m2\"");
+  EXPECT_EQ(lines.lines[1], "Set m2 \"fraglimit 20; timelimit 007; capturelimit 5; map dup; set nextmap vstr m1\"");
 }
 
 TEST(RotationLines, CheatsLoadByDevmapAndAChangedGravityIsSetAgainAfterEachLoad) {
