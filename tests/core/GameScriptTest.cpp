@@ -37,8 +37,9 @@ TEST(GameScript, EveryOptionalLineAndQuotedTextsAsTheyStand) {
   s.setText("NetIP", "192.0.2.7");
   s.setSwitch("NetPort_Yes", true);
   s.select("Game_CTF");
-  // What the launch writes, every check passed.
-  EXPECT_EQ(checkLaunch(s, {"first", "second"}, twoMaps()).script, golden("script_every_option.cfg"));
+  // What the launch writes, every check passed (CTF maps for a CTF game).
+  const MapCatalogue ctfMaps = test::catalogueOf({test::row("first", "1"), test::row("second", "1")});
+  EXPECT_EQ(checkLaunch(s, {"first", "second"}, ctfMaps).script, golden("script_every_option.cfg"));
 }
 
 TEST(GameScript, EmptyDigitTextsGiveEmptyValues) {
