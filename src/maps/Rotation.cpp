@@ -17,12 +17,6 @@ AddOutcome addSingleMap(Rotation& rotation, const MapCatalogue& catalogue, const
   return AddOutcome::Added;
 }
 
-bool removeEntry(Rotation& rotation, int index) {
-  if (index < 0 || static_cast<std::size_t>(index) >= rotation.maps.size()) return false;
-  rotation.maps.erase(rotation.maps.begin() + index);
-  return true;
-}
-
 void replaceWithClass(Rotation& rotation, const MapCatalogue& catalogue, MapClass mapClass) {
   rotation.maps.clear();
   for (const auto& row : catalogue.rows) {

@@ -28,9 +28,6 @@ inline constexpr const char* kCtfRefusedMessage =
 // that a Capture The Flag game cannot play.
 AddOutcome addSingleMap(Rotation& rotation, const MapCatalogue& catalogue, const std::string& name, bool ctfGame);
 
-// Removes the entry at index; false when the index names no entry.
-bool removeEntry(Rotation& rotation, int index);
-
 enum class MapClass { All, Ctf, HoloMatch };
 // Replaces the rotation with every catalogue row of the class, installed or not.
 void replaceWithClass(Rotation& rotation, const MapCatalogue& catalogue, MapClass mapClass);

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <map>
 
 #include "core/TestSupport.h"
 #include "maps/MapLimits.h"
@@ -49,43 +48,6 @@ TEST(BulkCommands, TakeEveryRowOfTheirClassAndIgnoreTheLimit) {
   replaceWithClass(rotation, test::catalogueOf({test::row("a", "0")}), MapClass::Ctf);
   EXPECT_TRUE(rotation.maps.empty());
   EXPECT_EQ(rotation.addedMapCount, 40);
-}
-
-TEST(Remove, OnlyAnExistingEntry) {
-  Rotation rotation{{"a", "b", "c"}, 3};
-  EXPECT_TRUE(removeEntry(rotation, 1));
-  EXPECT_EQ(rotation.maps, (std::vector<std::string>{"a", "c"}));
-  EXPECT_FALSE(removeEntry(rotation, -1));
-  EXPECT_FALSE(removeEntry(rotation, 2));
-  EXPECT_EQ(rotation.addedMapCount, 3);
-}
-
-TEST(Shuffle, EveryOrderIsEquallyLikely) {
-  std::mt19937_64 generator(12345);
-  const int runs = 60000;
-  for (const std::vector<std::string>& start :
-       {std::vector<std::string>{"a", "b"}, std::vector<std::string>{"a", "b", "c"}}) {
-    std::map<std::vector<std::string>, int> seen;
-    for (int i = 0; i < runs; ++i) {
-      Rotation rotation{start, 0};
-      shuffleRotation(rotation, generator);
-      ++seen[rotation.maps];
-    }
-    const int orders = start.size() == 2 ? 2 : 6;
-    ASSERT_EQ(static_cast<int>(seen.size()), orders);
-    for (const auto& [order, count] : seen) EXPECT_NEAR(count, runs / orders, runs / orders * 0.05);
-  }
-}
-
-TEST(Shuffle, KeepsEveryEntryAndHandlesLongLists) {
-  Rotation rotation;
-  for (int i = 0; i < 100000; ++i) rotation.maps.push_back(std::to_string(i % 17));
-  auto sorted = rotation.maps;
-  shuffleRotation(rotation);
-  std::sort(sorted.begin(), sorted.end());
-  auto after = rotation.maps;
-  std::sort(after.begin(), after.end());
-  EXPECT_EQ(sorted, after);
 }
 
 TEST(Limits, ChangeHitsEveryRowOfTheNameAndDefaultsHitEveryRow) {

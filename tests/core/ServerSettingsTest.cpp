@@ -1,23 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <set>
 
 #include "config/ServerSettings.h"
 
 using namespace tarvex;
-
-TEST(FieldTable, EveryNameIsUniqueAndEveryGovernorIsASwitch) {
-  std::set<std::string_view> names;
-  int governed = 0;
-  for (const auto& field : fieldTable()) {
-    EXPECT_TRUE(names.insert(field.name).second) << field.name;
-    if (!field.governor.empty()) {
-      ++governed;
-      EXPECT_EQ(fieldSpec(field.governor).kind, FieldKind::Switch) << field.name;
-    }
-  }
-  EXPECT_EQ(governed, 9);
-}
 
 TEST(ServerSettings, UncheckingEmptiesOnlyNetIpAndMemory) {
   ServerSettings s;
