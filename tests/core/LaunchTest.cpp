@@ -88,6 +88,7 @@ TEST(LaunchChecks, ValuesTheGameWouldMisreadAreRefusedByNameAndOnlyWhenWritten) 
       {"NetPort", "", "NetPort_Yes", true},
       {"NetIP", "0+exec evil.cfg", "NetIP_Check", false},
       {"NetIP", "host-1.example.org", "NetIP_Check", true},
+      {"NetIP", "zz.AZ.example", "NetIP_Check", true},
       {"Memory", "12a", "write_memory", false},
       {"GameLogText", "a\"b", nullptr, true},
       {"GameLogText", "a\"b", "gamelogcheck", false},

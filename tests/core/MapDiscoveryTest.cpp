@@ -144,6 +144,9 @@ TEST(Levelshots, OnlyJpegPngAndTgaOfALevelshotsSizeAreDecoded) {
   deep[24] = 16;
   // 2,040 Huffman codes in a table of 256: the decoder wrote past its table.
   const std::string codes = std::string("\xFF\xD8\xFF\xC4\x00\x13\x00", 7) + std::string(16, '\xFF');
+  // A TGA header with an image type the format does not have.
+  std::string badTga = picture(4, 4, false);
+  badTga[2] = 4;
   std::string bmp;
   const std::vector<unsigned char> pixels(16 * 16 * 3, 0x80);
   stbi_write_bmp_to_func([](void* context, void* data, int size) {
@@ -151,7 +154,7 @@ TEST(Levelshots, OnlyJpegPngAndTgaOfALevelshotsSizeAreDecoded) {
   }, &bmp, 16, 16, 3, pixels.data());
   const std::pair<std::string, const char*> refused[] = {
       {huge, "8192 x 8192 pixels"}, {deep, "16 bits"}, {codes, "broken JPEG"},
-      {bmp, "not a JPEG, PNG or TGA"}, {"GIF89a\x10\x00\x10\x00", "not a JPEG, PNG or TGA"}, {"", "not a JPEG"}};
+      {bmp, "not a JPEG, PNG or TGA"}, {badTga, "not a JPEG, PNG or TGA"}, {"GIF89a\x10\x00\x10\x00", "not a JPEG, PNG or TGA"}, {"", "not a JPEG"}};
   for (const auto& [bytes, reason] : refused) {
     problem.clear();
     EXPECT_FALSE(mapPictureFromLevelshot(bytes, problem));

@@ -43,6 +43,8 @@ TEST(ParseNumber, TextThatIsNoNumberIsNothing) {
 TEST(ParseCount, OnlyWholeNumbersOfReasonableLength) {
   EXPECT_EQ(parseCount("0"), 0);
   EXPECT_EQ(parseCount("17"), 17);
+  EXPECT_EQ(parseCount("999999999"), 999999999);  // nine digits, the most
+  EXPECT_FALSE(parseCount("1000000000"));
   EXPECT_FALSE(parseCount("-1"));
   EXPECT_FALSE(parseCount("1.5"));
   EXPECT_FALSE(parseCount("4000000000"));
