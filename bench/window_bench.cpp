@@ -2,13 +2,16 @@
 // window with as many controls (one start per process, for
 // bench/startup-compare.sh), the rotation list at 1,000 to 1,000,000
 // entries, and Find New Maps over one pk3 of many maps with their levelshots
-// (--find-maps N). Offscreen unless QT_QPA_PLATFORM (or -platform) says otherwise.
+// (--find-maps N); and pictures of every tab and of the game folder dialog
+// for people to look at after a layout change (--screenshots DIR).
+// Offscreen unless QT_QPA_PLATFORM (or -platform) says otherwise.
 #include <QApplication>
 #include <QBuffer>
 #include <QImage>
 #include <QTimer>
 #include <zip.h>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -24,6 +27,7 @@
 #include "services/Services.h"
 #include "ui/FindMapsDialog.h"
 #include "ui/Form1.h"
+#include "ui/Form2.h"
 #include "ui/QtServices.h"
 #include "ui/TarvexApp.h"
 
@@ -202,6 +206,44 @@ int findMapsTimes(int maps) {
 }
 }  // namespace
 
+namespace {
+// The window as a user first meets it, on a game folder of its own.
+int screenshots(const QString& folder) {
+  SilentServices services;
+  QTemporaryDir dir;
+  const std::filesystem::path app = std::filesystem::path(dir.path().toStdString()) / "Tarvex";
+  const std::filesystem::path game = std::filesystem::path(dir.path().toStdString()) / "Game";
+  std::filesystem::create_directories(game / "BaseEF");
+  for (const auto& entry : std::filesystem::directory_iterator(programFolder())) {
+    const auto name = entry.path().filename().string();
+    if (name != "tarvex" && name != "tarvex-cli" && name != "path.ini")
+      std::filesystem::copy(entry.path(), app / name, std::filesystem::copy_options::recursive);
+  }
+  std::ofstream(game / "BaseEF" / "pak0.pk3") << "pk3";
+  std::ofstream(game / "stvoyHM.exe") << "exe";
+  std::ofstream(app / "path.ini", std::ios::binary) << game.string() << "/\r\n";
+  Form1 window(services, app);
+  window.setAttribute(Qt::WA_DeleteOnClose, false);
+  window.load();
+  window.show();
+  while (!window.isComplete()) QApplication::processEvents();
+  QDir().mkpath(folder);
+  auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("TAB_General"));
+  bool saved = true;
+  for (int i = 0; i < tabs->count(); ++i) {
+    tabs->setCurrentIndex(i);
+    const QString name = tabs->tabText(i).remove(QLatin1Char('/'));
+    saved = window.grab().save(folder + QStringLiteral("/Form1-%1-%2.png").arg(i).arg(name)) && saved;
+  }
+  Form2 dialog;
+  dialog.setPath(QString::fromStdString(game.string() + "/"));
+  dialog.show();
+  saved = dialog.grab().save(folder + QStringLiteral("/Form2.png")) && saved;
+  std::printf("%s\n", saved ? qPrintable(folder) : "the pictures could not be saved");
+  return saved ? 0 : 1;
+}
+}  // namespace
+
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
   QApplication app(argc, argv);
@@ -225,10 +267,12 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc == 3 && std::string(argv[1]) == "--find-maps") return findMapsTimes(std::stoi(argv[2]));
+  if (argc == 3 && std::string(argv[1]) == "--screenshots") return screenshots(QString::fromLocal8Bit(argv[2]));
   if (argc == 2 && std::string(argv[1]) == "--count") {
     std::printf("%d\n", int(controlCount()));
     return 0;
   }
-  std::fprintf(stderr, "usage: window_bench --count | --startup=real | --startup=bare COUNT | --rotation\n");
+  std::fprintf(stderr, "usage: window_bench --count | --startup=real | --startup=bare COUNT | --rotation | --find-maps N | "
+                       "--screenshots DIR\n");
   return 2;
 }

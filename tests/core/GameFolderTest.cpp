@@ -17,6 +17,7 @@ TEST(FolderRule, DriveRootKeepsItsSeparatorAndShortNamesLoseTheirLastCharacter) 
   EXPECT_EQ(folderOfExecutable("stvoyHM.exe", '\\'), "stv");
   EXPECT_EQ(folderOfExecutable("", '\\'), "");
   EXPECT_EQ(folderOfExecutable("/ef/stvoyHM.exe", '/'), "/ef");
+  EXPECT_EQ(folderOfExecutable("/stvoyHM.exe", '/') + "/", "//");
 }
 
 TEST(PathIni, StatesAndTheFirstLineExactly) {

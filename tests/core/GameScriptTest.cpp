@@ -98,6 +98,10 @@ TEST(GameArguments, PortAddressAndMemoryGoOnTheCommandLineBeforeTheScript) {
             "+sets configured_by Tarvex +exec tarvex.cfg");
   s.setText("Memory", "");  // an empty box stays off the command line
   EXPECT_EQ(commandLineText(gameArguments(s)).find("hunk"), std::string::npos);
+  for (const auto& [type, dedicated] : {std::pair{"Dedicated_button", "1"}, {"dedicated_internet", "2"}}) {
+    s.select(type);
+    EXPECT_EQ(gameArguments(s).at(2), dedicated) << type;
+  }
 }
 
 TEST(RotationLines, AMapNoRowCarriesIsReportedByName) {

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-
 #include "config/ServerSettings.h"
 
 using namespace tarvex;

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <tuple>
 #include <thread>
 
 #include "core/TestSupport.h"
@@ -66,12 +67,8 @@ class Engine : public ::testing::Test {
       kill(run, SIGTERM);
       waitpid(run, nullptr, 0);
     }
-    const fs::path pidFile = home / "server.pid";
-    if (!fs::exists(pidFile)) return;
-    const pid_t pid = std::stoi(test::readFile(pidFile));
-    kill(pid, SIGTERM);
-    for (int i = 0; i < 50 && kill(pid, 0) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    if (kill(pid, 0) == 0) kill(pid, SIGKILL);
+    stopServer();
+    if (serverPid() > 0) kill(serverPid(), SIGKILL);
   }
 
   Configuration configuration() const {
@@ -133,7 +130,7 @@ class Engine : public ::testing::Test {
     if (pid <= 0) return;
     kill(pid, SIGTERM);
     for (int i = 0; i < 50 && kill(pid, 0) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    fs::remove(home / "server.pid");
+    if (kill(pid, 0) != 0) fs::remove(home / "server.pid");
   }
 
   // The engine's own configuration file, which it writes at every change of a kept variable.
@@ -206,32 +203,30 @@ class Engine : public ::testing::Test {
 TEST_F(Engine, EverySettingOfTheScriptHoldsWhatTheUserSetAndTheRotationCycles) {
   Configuration config = configuration();
   ServerSettings& s = config.settings;
-  s.setText("Server_Name", "^1Red ^7Engine Test");
-  s.setText("Server_Quote_Text", "Set phasers; to stun");
-  s.setText("Private_Password", "secret");
-  s.setText("MaxPlayers", "12");
-  s.setText("gamespeed", "320");
-  s.setText("game_gravity", "400");
-  s.setText("Quad_Text", "4");
-  s.setText("Knockback_Text", "900");
-  s.setText("Max_Ping", "400");
-  s.setText("Min_Ping", "20");
-  s.setText("Private_Text", "2");
-  s.setSwitch("Player_Respawn_Yes", true);
-  s.setText("Player_Respawn_Time", "7");
-  s.setSwitch("kick_yes", true);
-  s.setText("kick_text", "90");
-  s.setSwitch("Cheats_yes", true);
-  s.setSwitch("friendly_yes", true);
+  // Each box as the user set it, and the variable the server must then hold.
+  const std::tuple<const char*, const char*, const char*> boxes[] = {
+      {"Server_Name", "^1Red ^7Engine Test", "sv_hostname"}, {"Server_Quote_Text", "Set phasers; to stun", "g_motd"},
+      {"Private_Password", "secret", "sv_privatePassword"},  {"MaxPlayers", "12", "sv_maxclients"},
+      {"gamespeed", "320", "g_speed"},                       {"game_gravity", "400", "g_gravity"},
+      {"Quad_Text", "4", "g_quadfactor"},                    {"Knockback_Text", "900", "g_knockback"},
+      {"Max_Ping", "400", "sv_maxPing"},                     {"Min_Ping", "20", "sv_minPing"},
+      {"Private_Text", "2", "sv_privateClients"},            {"Player_Respawn_Time", "7", "g_forcerespawn"},
+      {"kick_text", "90", "g_inactivity"},                   {"Memory", "160", "com_hunkMegs"},
+      {"NetIP", "127.0.0.1", "net_ip"}};
+  std::map<std::string, std::string> settings = {
+      {"bot_minplayers", "0"}, {"g_doWarmup", "1"},     {"g_warmup", "10"},    {"g_friendlyfire", "1"},
+      {"g_weaponrespawn", "5"}, {"g_allowvote", "0"},   {"g_gametype", "3"},   {"g_spSkill", "4"},
+      {"sv_allowDownload", "1"}, {"sv_cheats", "1"},    {"sv_pure", "0"},      {"sv_floodProtect", "1"},
+      {"net_port", std::to_string(port)}, {"dedicated", "1"}, {"fraglimit", "11"}, {"timelimit", "12"}};
+  for (const char* box : {"Player_Respawn_Yes", "kick_yes", "Cheats_yes", "friendly_yes", "write_memory", "NetIP_Check"})
+    s.setSwitch(box, true);
+  for (const auto& [field, value, variable] : boxes) {
+    s.setText(field, value);
+    settings[variable] = value;
+  }
   s.setSwitch("Pure_yes", false);
   s.setSwitch("allow_vote", false);
-  s.setSwitch("write_memory", true);
-  s.setText("Memory", "160");
-  s.setSwitch("NetIP_Check", true);
-  s.setText("NetIP", "127.0.0.1");
-  s.select("dedicated_internet");  // the runner never lets it heartbeat
-  s.select("Game_Team_DM");
-  s.select("skill4");
+  for (const char* choice : {"dedicated_internet", "Game_Team_DM", "skill4"}) s.select(choice);  // no heartbeat here
   config.rotation.maps = {"oa_dm1", "oa_dm2"};
   config.catalogue.rows[0].fragLimit = "11";
   config.catalogue.rows[0].timeLimit = "12";
@@ -239,52 +234,15 @@ TEST_F(Engine, EverySettingOfTheScriptHoldsWhatTheUserSetAndTheRotationCycles) {
   config.catalogue.rows[1].timeLimit = "22";
   ASSERT_EQ(launch(config), 0) << test::readFile(home / "cli.err");
 
-  const ServerStatus first = waitForMap("oa_dm1");
-  EXPECT_EQ(first.value("sv_hostname"), "^1Red ^7Engine Test");
-  std::cout << statusTable(first, "127.0.0.1:" + std::to_string(port));
-  const std::map<std::string, std::string> settings = {
-      {"sv_hostname", "^1Red ^7Engine Test"},
-      {"g_motd", "Set phasers; to stun"},
-      {"sv_privatePassword", "secret"},
-      {"sv_maxclients", "12"},
-      {"bot_minplayers", "0"},
-      {"g_quadfactor", "4"},
-      {"g_knockback", "900"},
-      {"g_forcerespawn", "7"},
-      {"g_doWarmup", "1"},
-      {"g_warmup", "10"},
-      {"g_inactivity", "90"},
-      {"g_friendlyfire", "1"},
-      {"g_speed", "320"},
-      {"g_gravity", "400"},
-      {"g_weaponrespawn", "5"},
-      {"g_allowvote", "0"},
-      {"g_gametype", "3"},
-      {"g_spSkill", "4"},
-      {"sv_allowDownload", "1"},
-      {"sv_maxPing", "400"},
-      {"sv_minPing", "20"},
-      {"sv_privateClients", "2"},
-      {"sv_cheats", "1"},
-      {"sv_pure", "0"},
-      {"sv_floodProtect", "1"},
-      {"com_hunkMegs", "160"},
-      {"net_port", std::to_string(port)},
-      {"net_ip", "127.0.0.1"},
-      {"dedicated", "1"},
-      {"fraglimit", "11"},
-      {"timelimit", "12"},
-  };
+  std::cout << statusTable(waitForMap("oa_dm1"), "127.0.0.1:" + std::to_string(port));
   expectVariables(settings, "after the first map");
-
   // What the engine runs when a match ends.
   std::this_thread::sleep_for(std::chrono::milliseconds(600));
   rcon("vstr nextmap");
   waitForMap("oa_dm2");
-  std::map<std::string, std::string> second = settings;
-  second["fraglimit"] = "21";
-  second["timelimit"] = "22";
-  expectVariables(second, "after the rotation advanced");
+  settings["fraglimit"] = "21";
+  settings["timelimit"] = "22";
+  expectVariables(settings, "after the rotation advanced");
   std::this_thread::sleep_for(std::chrono::milliseconds(600));
   rcon("vstr nextmap");
   waitForMap("oa_dm1");

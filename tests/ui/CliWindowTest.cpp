@@ -78,7 +78,7 @@ void CliWindowTest::windowAndCliGiveTheSameScriptOrTheSameRefusal() {
     const MapCatalogue catalogue = loadCatalogueFile(f.appFolder / "maps.ini").catalogue;
     std::string file = writeSave("Save File #5", "random", randomConfiguration(rng, catalogue));
     if (rng() % 4 == 0) std::erase(file, '\r');  // written on Linux
-    f.writeFile(f.appFolder / "save" / "save5.sav", file);
+    writeFile(f.appFolder / "save" / "save5.sav", file);
 
     Outcome window;
     {
@@ -88,7 +88,7 @@ void CliWindowTest::windowAndCliGiveTheSameScriptOrTheSameRefusal() {
       f.services.clear();
       click(w.get(), "Engage");
       window.messages = f.services.messages();
-      if (!f.services.started.empty()) window.script = f.readFile(f.gameFolder / "BaseEF" / "tarvex.cfg");
+      if (!f.services.started.empty()) window.script = readFile(f.gameFolder / "BaseEF" / "tarvex.cfg");
     }
     Outcome cli;
     std::ostringstream out, err;

@@ -103,7 +103,7 @@ void KeyboardTest::theMainActionByKeysAlone() {
   f.services.promptAnswers.push_back("Keyboard night");
   press(Qt::Key_Return);
   QCOMPARE(f.services.messages().back(), std::string(kSavedMessage));
-  QVERIFY(f.readFile(f.appFolder / "save" / "save3.sav").starts_with("Save File #3\r\nKeyboard night\r\n"));
+  QVERIFY(readFile(f.appFolder / "save" / "save3.sav").starts_with("Save File #3\r\nKeyboard night\r\n"));
 
   // ENGAGE! from where the focus is, by its shortcut (its caption as it was).
   f.services.clear();
@@ -112,7 +112,7 @@ void KeyboardTest::theMainActionByKeysAlone() {
   QTRY_COMPARE(f.services.started.size(), std::size_t(1));  // a shortcut shows the button pressed first
   QCOMPARE(commandLineText(f.services.started[0].arguments),
            std::string("stvoyHM.exe +set dedicated 0 +sets configured_by Tarvex +exec tarvex.cfg"));
-  std::string expected = f.readFile(TARVEX_TEST_DATA "/script_start_values.cfg");
+  std::string expected = readFile(TARVEX_TEST_DATA "/script_start_values.cfg");
   expected.resize(expected.find("set g_gametype 0"));
   expected +=
       "set g_gametype 4\r\n"
@@ -120,7 +120,7 @@ void KeyboardTest::theMainActionByKeysAlone() {
       "Set m1 \"fraglimit 42; timelimit 0; capturelimit 7; map ctf_voy2; set nextmap vstr m2\"\r\n"
       "Set m2 \"fraglimit 10; timelimit 0; capturelimit 5; map ctf_voy1; set nextmap vstr m1\"\r\n"
       "vstr m1\r\n\r\n";
-  QCOMPARE(f.readFile(f.gameFolder / "BaseEF" / "tarvex.cfg"), expected);
+  QCOMPARE(readFile(f.gameFolder / "BaseEF" / "tarvex.cfg"), expected);
 }
 
 void KeyboardTest::everyFocusableControlHasAName() {

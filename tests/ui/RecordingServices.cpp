@@ -4,6 +4,16 @@
 
 namespace tarvex::test {
 
+namespace {
+// The next scripted answer; none left: cancelled.
+std::optional<std::string> next(std::deque<std::optional<std::string>>& answers) {
+  if (answers.empty()) return std::nullopt;
+  auto answer = answers.front();
+  answers.pop_front();
+  return answer;
+}
+}  // namespace
+
 void RecordingServices::message(const std::string& text, Icon icon) {
   log.push_back("message:" + text);
   icons.push_back(icon);
@@ -12,19 +22,13 @@ void RecordingServices::message(const std::string& text, Icon icon) {
 std::optional<std::string> RecordingServices::prompt(const std::string& text, const std::string& title,
                                                      const std::string& preset) {
   log.push_back("prompt:" + text + "|" + title + "|" + preset);
-  if (promptAnswers.empty()) return std::nullopt;
-  auto answer = promptAnswers.front();
-  promptAnswers.pop_front();
-  return answer;
+  return next(promptAnswers);
 }
 
 std::optional<std::string> RecordingServices::openFile(const std::string& title, const std::string& presetName,
                                                        const std::string& filter) {
   log.push_back("dialog:" + title + "|" + presetName + "|" + filter);
-  if (fileAnswers.empty()) return std::nullopt;
-  auto answer = fileAnswers.front();
-  fileAnswers.pop_front();
-  return answer;
+  return next(fileAnswers);
 }
 
 void RecordingServices::playWave(const std::string& path) {

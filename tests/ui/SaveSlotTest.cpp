@@ -25,18 +25,15 @@ QString description(Form1* w) { return child<QLineEdit>(w, "save_text")->text();
 class SaveSlotTest : public QObject {
   Q_OBJECT
  private slots:
-  void startShowsSlotOneAndNineItems();
-  void saveWithThePresetAnswer();
-  void cancelledPromptStillSavesWithAnEmptyDescription();
+  void nineSlotsAndPickingOneShowsOnlyItsDescription();
+  void savingWithThePromptsAnswerItsFirstLineOrNothing();
   void saveAndLoadRestoreTheWindow();
-  void aValueWithALineBreakIsNeverSavedAndTheOldSlotStays();
-  void loadOfANeverUsedSlot();
-  void unreadableSlotChangesNothing();
-  void pickingASlotShowsOnlyItsDescription();
+  void slotsThatCannotBeLoadedChangeNothing();
 };
 
-void SaveSlotTest::startShowsSlotOneAndNineItems() {
+void SaveSlotTest::nineSlotsAndPickingOneShowsOnlyItsDescription() {
   UiFixture f;
+  writeFile(f.appFolder / "save" / "save6.sav", writeSave("Save File #6", "Friday", Configuration()));
   auto w = f.loadedWindow();
   auto* select = child<QComboBox>(w.get(), "save_select");
   QCOMPARE(select->count(), 9);
@@ -44,9 +41,14 @@ void SaveSlotTest::startShowsSlotOneAndNineItems() {
   QCOMPARE(select->currentText(), QStringLiteral("Save File #1"));
   QVERIFY(!select->isEditable());
   QCOMPARE(description(w.get()), QStringLiteral("Unused"));
+  const Configuration before = w->configuration();
+  pickSlot(w.get(), 6);
+  QCOMPARE(description(w.get()), QStringLiteral("Friday"));
+  QVERIFY(f.services.log.empty());
+  QVERIFY(w->configuration() == before);
 }
 
-void SaveSlotTest::saveWithThePresetAnswer() {
+void SaveSlotTest::savingWithThePromptsAnswerItsFirstLineOrNothing() {
   UiFixture f;
   auto w = f.loadedWindow();
   pickSlot(w.get(), 4);
@@ -54,19 +56,21 @@ void SaveSlotTest::saveWithThePresetAnswer() {
   click(w.get(), "Save");
   QCOMPARE(f.services.log, (std::vector<std::string>{kPrompt, "sound:button3.wav", "message:File Saved!"}));
   QCOMPARE(description(w.get()), QStringLiteral("My Save File"));
-  const std::string file = f.readFile(f.appFolder / "save" / "save4.sav");
-  QCOMPARE(file.substr(0, 28), std::string("Save File #4\r\nMy Save File\r\n"));
-  QCOMPARE(file, writeSave("Save File #4", "My Save File", w->configuration()));
-}
-
-void SaveSlotTest::cancelledPromptStillSavesWithAnEmptyDescription() {
-  UiFixture f;
-  auto w = f.loadedWindow();
+  QCOMPARE(readFile(f.appFolder / "save" / "save4.sav"), writeSave("Save File #4", "My Save File", w->configuration()));
+  // A description pasted with a line break keeps its first line, and the slot loads.
+  f.services.promptAnswers.push_back("First line\nsecond");
+  click(w.get(), "Save");
+  QCOMPARE(description(w.get()), QStringLiteral("First line"));
+  click(w.get(), "Load");
+  QCOMPARE(f.services.messages().back(), std::string(kRestoredMessage));
+  // A cancelled prompt still saves, with an empty description; a missing sound is silence.
   std::filesystem::remove(f.appFolder / "button3.wav");
-  click(w.get(), "Save");  // no answer scripted: cancelled
+  pickSlot(w.get(), 1);
+  f.services.clear();
+  click(w.get(), "Save");
   QCOMPARE(f.services.log, (std::vector<std::string>{kPrompt, "message:File Saved!"}));
   QCOMPARE(description(w.get()), QString());
-  QCOMPARE(f.readFile(f.appFolder / "save" / "save1.sav").substr(0, 16), std::string("Save File #1\r\n\r\n"));
+  QCOMPARE(readFile(f.appFolder / "save" / "save1.sav").substr(0, 16), std::string("Save File #1\r\n\r\n"));
 }
 
 void SaveSlotTest::saveAndLoadRestoreTheWindow() {
@@ -107,63 +111,31 @@ void SaveSlotTest::saveAndLoadRestoreTheWindow() {
   QCOMPARE(w->configuration().catalogue.find("hm_borg1")->fragLimit, std::string("25"));
 }
 
-void SaveSlotTest::aValueWithALineBreakIsNeverSavedAndTheOldSlotStays() {
-  UiFixture f;
-  auto w = f.loadedWindow();
-  // A description pasted with a line break keeps its first line, and the slot loads.
-  f.services.promptAnswers.push_back("First line\nsecond");
-  click(w.get(), "Save");
-  QCOMPARE(description(w.get()), QStringLiteral("First line"));
-  click(w.get(), "Load");
-  QCOMPARE(f.services.messages().back(), std::string(kRestoredMessage));
-}
-
-void SaveSlotTest::loadOfANeverUsedSlot() {
+// Slot 9 as shipped and slot 1 saved with "Unused" as its description have
+// never been used; slot 2 is cut short, slot 3 is gone.
+void SaveSlotTest::slotsThatCannotBeLoadedChangeNothing() {
   UiFixture f;
   auto w = f.loadedWindow();
   click(w.get(), "AllMaps");
   const Configuration before = w->configuration();
-  // Slot 9 as shipped, then slot 1 saved with "Unused" typed as its description.
   f.services.promptAnswers.push_back("Unused");
   click(w.get(), "Save");
-  for (int slot : {9, 1}) {
-    pickSlot(w.get(), slot);
-    f.services.clear();
-    click(w.get(), "Load");
-    QCOMPARE(f.services.log,
-             (std::vector<std::string>{"message:ERROR:  This save file has never been used", "sound:button7.wav"}));
-    QVERIFY(w->configuration() == before);
-  }
-}
-
-void SaveSlotTest::unreadableSlotChangesNothing() {
-  UiFixture f;
-  auto w = f.loadedWindow();
-  click(w.get(), "AllMaps");
-  const Configuration before = w->configuration();
   std::string broken = writeSave("Save File #2", "half", before);
-  broken.resize(broken.size() / 3);
-  f.writeFile(f.appFolder / "save" / "save2.sav", broken);
+  writeFile(f.appFolder / "save" / "save2.sav", broken.substr(0, broken.size() / 3));
   std::filesystem::remove(f.appFolder / "save" / "save3.sav");
-  for (int slot : {2, 3}) {
+  for (int slot : {9, 1, 2, 3}) {
     pickSlot(w.get(), slot);
     f.services.clear();
     click(w.get(), "Load");
-    QCOMPARE(f.services.messages().size(), std::size_t(1));
-    QVERIFY(f.services.messages()[0].find("save" + std::to_string(slot) + ".sav") != std::string::npos);
+    if (slot == 9 || slot == 1) {
+      QCOMPARE(f.services.log,
+               (std::vector<std::string>{"message:ERROR:  This save file has never been used", "sound:button7.wav"}));
+    } else {
+      QCOMPARE(f.services.messages().size(), std::size_t(1));
+      QVERIFY(f.services.messages()[0].find("save" + std::to_string(slot) + ".sav") != std::string::npos);
+    }
     QVERIFY(w->configuration() == before);
   }
-}
-
-void SaveSlotTest::pickingASlotShowsOnlyItsDescription() {
-  UiFixture f;
-  f.writeFile(f.appFolder / "save" / "save6.sav", writeSave("Save File #6", "Friday", Configuration()));
-  auto w = f.loadedWindow();
-  const Configuration before = w->configuration();
-  pickSlot(w.get(), 6);
-  QCOMPARE(description(w.get()), QStringLiteral("Friday"));
-  QVERIFY(f.services.log.empty());
-  QVERIFY(w->configuration() == before);
 }
 
 QTEST_MAIN(SaveSlotTest)

@@ -1,8 +1,6 @@
 #include "UiFixture.h"
 
 #include <QTabWidget>
-#include <fstream>
-#include <sstream>
 
 #include "util/Files.h"
 
@@ -29,17 +27,6 @@ UiFixture::UiFixture(bool installGame) {
 }
 
 std::string UiFixture::gameFolderText() const { return gameFolder.string() + kSeparator; }
-
-void UiFixture::writeFile(const fs::path& path, const std::string& bytes) const {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string UiFixture::readFile(const fs::path& path) const {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
 
 std::unique_ptr<Form1> UiFixture::loadedWindow() {
   auto window = std::make_unique<Form1>(services, appFolder);

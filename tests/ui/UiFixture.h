@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "RecordingServices.h"
+#include "core/TestSupport.h"
 #include "ui/Form1.h"
 
 namespace tarvex::test {
@@ -26,8 +27,6 @@ struct UiFixture {
   // the executable; path.ini names it.
   explicit UiFixture(bool installGame = true);
   std::string gameFolderText() const;  // with the trailing separator
-  void writeFile(const std::filesystem::path& path, const std::string& bytes) const;
-  std::string readFile(const std::filesystem::path& path) const;
 
   // A main window after its load step.
   std::unique_ptr<Form1> loadedWindow();

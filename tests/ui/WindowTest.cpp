@@ -1,7 +1,6 @@
-// The whole window: layout pictures of every tab, the logo's animation and
-// the links.
+// The whole window: its first look, the order it is built in, the logo's
+// animation and the links. (Pictures of every tab: window_bench --screenshots.)
 #include <QDialog>
-#include <QDir>
 #include <QFile>
 #include <QMessageBox>
 #include <QResource>
@@ -9,7 +8,6 @@
 #include <QTimer>
 
 #include "UiFixture.h"
-#include "ui/Form2.h"
 #include "ui/Layout.h"
 #include "ui/Logo.h"
 #include "ui/TarvexApp.h"
@@ -20,48 +18,27 @@ using namespace tarvex::test;
 class WindowTest : public QObject {
   Q_OBJECT
  private slots:
-  void grabsEveryTabForPeopleToLookAt();
-  void startsOnServerTabWithStartValues();
+  void startsOnServerTabWithStartValuesTheLogoAndLinks();
   void paintsTheFirstTabThenBuildsTheRest();
-  void logoFramesAndTheirDelays();
   void timerShowsEachFrameForItsDelayLoopsAndRestsOnZero();
   void logoFailuresAreReportedWithAStopIcon();
-  void linksPlayTheirSoundBeforeOpening();
 };
 
-void WindowTest::grabsEveryTabForPeopleToLookAt() {
+void WindowTest::startsOnServerTabWithStartValuesTheLogoAndLinks() {
   // Set up as the program is: the window font for windows, the platform's for dialogs.
   const QFont platformFont = QApplication::font();
   const QFont messageFont = QApplication::font("QMessageBox");
   setUpApplication(*qApp);
-  {
-    QWidget plain;
-    QDialog question;
-    QMessageBox message;
-    for (QWidget* shown : {&plain, static_cast<QWidget*>(&question), static_cast<QWidget*>(&message)})
-      shown->ensurePolished();
-    QCOMPARE(plain.font(), layout::windowFont());
-    QCOMPARE(question.font(), platformFont);
-    QCOMPARE(message.font(), messageFont);
-  }
-  UiFixture fixture;
-  auto window = fixture.loadedWindow();
-  QDir().mkpath(QStringLiteral(TARVEX_SCREENSHOT_DIR));
-  auto* tabs = child<QTabWidget>(window.get(), "TAB_General");
-  for (int i = 0; i < tabs->count(); ++i) {
-    tabs->setCurrentIndex(i);
-    const QString name = tabs->tabText(i).remove(QLatin1Char('/'));
-    QVERIFY(window->grab().save(QStringLiteral(TARVEX_SCREENSHOT_DIR "/Form1-%1-%2.png").arg(i).arg(name)));
-  }
-  Form2 dialog;
-  dialog.setPath(QString::fromStdString(fixture.gameFolderText()));
-  dialog.show();
-  QVERIFY(dialog.grab().save(QStringLiteral(TARVEX_SCREENSHOT_DIR "/Form2.png")));
-}
-
-void WindowTest::startsOnServerTabWithStartValues() {
-  UiFixture fixture;
-  auto window = fixture.loadedWindow();
+  QWidget plain;
+  QDialog question;
+  QMessageBox message;
+  for (QWidget* shown : {&plain, static_cast<QWidget*>(&question), static_cast<QWidget*>(&message)})
+    shown->ensurePolished();
+  QCOMPARE(plain.font(), layout::windowFont());
+  QCOMPARE(question.font(), platformFont);
+  QCOMPARE(message.font(), messageFont);
+  UiFixture f;
+  auto window = f.loadedWindow();
   QCOMPARE(window->windowTitle(), QStringLiteral("Tarvex     beta 3.13"));
   QCOMPARE(window->size(), QSize(630, 528));
   QCOMPARE(child<QTabWidget>(window.get(), "TAB_General")->currentIndex(), 0);
@@ -73,6 +50,30 @@ void WindowTest::startsOnServerTabWithStartValues() {
   const QImage shown = child<QLabel>(window.get(), "Image2")->pixmap().toImage();
   QCOMPARE(shown.size(), QSize(553, 175));
   QCOMPARE(shown.convertToFormat(QImage::Format_RGB32), QImage(score).convertToFormat(QImage::Format_RGB32));
+
+  // The logo: the first frame is there before the window shows; the others right after.
+  Logo& logo = window->logo();
+  QCOMPARE(logo.elements().size(), 1);
+  QTRY_COMPARE(logo.elements().size(), 6);
+  QCOMPARE(logo.lastFrameIndex(), 5);
+  const QStringList delays{"1200", "120", "120", "900", "120", "120"};
+  for (int i = 0; i < 6; ++i) QCOMPARE(logo.elements()[i]->property("tag").toString(), delays[i]);
+  QCOMPARE(logo.timer().interval(), 1200);
+  QCOMPARE(window->findChild<QTimer*>(QStringLiteral("Timer1")), &logo.timer());
+  QVERIFY(logo.timer().isActive() && !logo.elements()[0]->pixmap().isNull());
+  QVERIFY(!QFile::exists(QStringLiteral("temp.gif")));
+  // Links play their sound before they open.
+  for (const char* name : {"Label101", "Label97", "Label96"}) {
+    auto* label = child<QLabel>(window.get(), name);
+    reveal(label);
+    QCOMPARE(label->cursor().shape(), Qt::PointingHandCursor);
+    QTest::mouseClick(label, Qt::LeftButton, {}, label->rect().center());
+  }
+  const auto& log = f.services.log;
+  QCOMPARE(log.size(), std::size_t(6));
+  QVERIFY(log[0] == "sound:button1.wav" && log[1].starts_with("link:http"));
+  QVERIFY(log[2] == "sound:button3.wav" && log[3].starts_with("link:mailto:"));
+  QVERIFY(log[4] == "sound:button7.wav" && log[5].starts_with("link:http"));
 }
 
 void WindowTest::paintsTheFirstTabThenBuildsTheRest() {
@@ -116,21 +117,12 @@ QByteArray threeFrameGif(int d1, int d2, int d3) {
   QByteArray gif("GIF89a");
   gif.append(QByteArray::fromHex("01000100f00000ffffff000000"));  // screen, 2-colour table ending in 00
   for (int delay : {d1, d2, d3}) {
-    gif.append(QByteArray::fromHex("21f904"));
-    gif.append(char(0));
-    gif.append(char(delay & 0xff));
-    gif.append(char(delay >> 8));
-    gif.append(QByteArray::fromHex("0000"));
-    gif.append(QByteArray::fromHex("2c000000000100010000"));
-    gif.append(
-        QByteArray::fromHex("02024401"
-                            "00"));
+    gif.append(QByteArray::fromHex("21f90400")).append(char(delay & 0xff)).append(char(delay >> 8));
+    gif.append(QByteArray::fromHex("00002c00000000010001000002024401" "00"));
   }
   // As the logo tool writes it: a spare 00 before the trailer, so that the
   // last frame keeps its block terminator when the cutter drops two bytes.
-  gif.append(char(0));
-  gif.append(char(0x3b));
-  return gif;
+  return gif.append(QByteArray::fromHex("003b"));
 }
 
 // A logo on its own: Image1's first element in a holder window.
@@ -142,27 +134,10 @@ struct LogoFixture {
 
 std::string writeGif(const UiFixture& f, const QByteArray& bytes) {
   const auto path = f.appFolder / "test.gif";
-  f.writeFile(path, bytes.toStdString());
+  writeFile(path, bytes.toStdString());
   return path.string();
 }
 }  // namespace
-
-void WindowTest::logoFramesAndTheirDelays() {
-  UiFixture f;
-  auto window = f.loadedWindow();
-  Logo& logo = window->logo();
-  // The first frame is there before the window shows; the others right after.
-  QCOMPARE(logo.elements().size(), 1);
-  QTRY_COMPARE(logo.elements().size(), 6);
-  QCOMPARE(logo.lastFrameIndex(), 5);
-  const QStringList delays{"1200", "120", "120", "900", "120", "120"};
-  for (int i = 0; i < 6; ++i) QCOMPARE(logo.elements()[i]->property("tag").toString(), delays[i]);
-  QVERIFY(logo.timer().isActive());
-  QCOMPARE(logo.timer().interval(), 1200);
-  QCOMPARE(window->findChild<QTimer*>(QStringLiteral("Timer1")), &logo.timer());
-  QVERIFY(!logo.elements()[0]->pixmap().isNull());
-  QVERIFY(!QFile::exists(QStringLiteral("temp.gif")));
-}
 
 void WindowTest::timerShowsEachFrameForItsDelayLoopsAndRestsOnZero() {
   LogoFixture fixture;
@@ -201,24 +176,6 @@ void WindowTest::logoFailuresAreReportedWithAStopIcon() {
                                      "This file is not a *.gif file", "Error No. 481 when reading file"}));
   QCOMPARE(f.services.icons, std::vector<Services::Icon>(3, Services::Icon::Stop));
   QVERIFY(!logo.timer().isActive());
-}
-
-void WindowTest::linksPlayTheirSoundBeforeOpening() {
-  UiFixture f;
-  auto window = f.loadedWindow();
-  for (const char* name : {"Label101", "Label97", "Label96"}) {
-    auto* label = child<QLabel>(window.get(), name);
-    reveal(label);
-    QCOMPARE(label->cursor().shape(), Qt::PointingHandCursor);
-    QTest::mouseClick(label, Qt::LeftButton, {}, label->rect().center());
-  }
-  QCOMPARE(f.services.log.size(), std::size_t(6));
-  QCOMPARE(f.services.log[0], std::string("sound:button1.wav"));
-  QVERIFY(f.services.log[1].rfind("link:http", 0) == 0);
-  QCOMPARE(f.services.log[2], std::string("sound:button3.wav"));
-  QVERIFY(f.services.log[3].rfind("link:mailto:", 0) == 0);
-  QCOMPARE(f.services.log[4], std::string("sound:button7.wav"));
-  QVERIFY(f.services.log[5].rfind("link:http", 0) == 0);
 }
 
 QTEST_MAIN(WindowTest)
