@@ -134,6 +134,7 @@ TEST(Cli, LaunchWritesTheScriptAndStartsTheSavedServerType) {
   EXPECT_EQ(test::readFile(f.game / "BaseEF" / "tarvex.cfg"), rendered);
   ASSERT_EQ(f.services.started.size(), 1u);
   EXPECT_EQ(f.services.started[0].workingFolder, f.game.path().string() + "/");
+  EXPECT_EQ(f.services.started[0].executable, (f.game / "stvoyHM.exe").string());
   EXPECT_EQ(f.services.started[0].logFile, log);
 }
 

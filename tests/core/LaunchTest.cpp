@@ -29,40 +29,26 @@ struct Game {
 };
 }  // namespace
 
-TEST(LaunchChecks, EmptyRotationIsTheOnlyMessageEvenForCtfOrOneVsOne) {
+TEST(LaunchChecks, EmptyRotationMissingMapCtfAndOneVsOne) {
   ServerSettings s;
   s.select("Game_CTF");
   EXPECT_EQ(checkLaunch(s, {}, maps()).messages, std::vector<std::string>{kNoMapsMessage});
-  s.select("game_1v1");
-  const auto check = checkLaunch(s, {}, maps());
-  EXPECT_FALSE(check.proceed);
-  EXPECT_EQ(check.messages, std::vector<std::string>{kNoMapsMessage});
-}
-
-TEST(LaunchChecks, CtfStopsOnceNamingEveryMapToRemove) {
-  ServerSettings s;
-  s.select("Game_CTF");
-  const auto check = checkLaunch(s, {"ctf1", "dm1", "dm2", "dm1"}, maps());
-  EXPECT_FALSE(check.proceed);
-  EXPECT_EQ(check.messages, std::vector<std::string>{std::string(kCtfLaunchMessage) + "\nNot CTF maps: dm1, dm2"});
+  const auto ctf = checkLaunch(s, {"ctf1", "dm1", "dm2", "dm1"}, maps());  // stops once, naming every map
+  EXPECT_FALSE(ctf.proceed);
+  EXPECT_EQ(ctf.messages, std::vector<std::string>{std::string(kCtfLaunchMessage) + "\nNot CTF maps: dm1, dm2"});
   EXPECT_TRUE(checkLaunch(s, {"ctf1", "odd"}, maps()).proceed);
+  s.select("game_1v1");  // an empty rotation is the only message, even here
+  EXPECT_FALSE(checkLaunch(s, {}, maps()).proceed);
+  EXPECT_EQ(checkLaunch(s, {}, maps()).messages, std::vector<std::string>{kNoMapsMessage});
+  const auto oneVsOne = checkLaunch(s, {"dm1", "dm2"}, maps());  // notes and goes on
+  EXPECT_TRUE(oneVsOne.proceed);
+  EXPECT_EQ(oneVsOne.messages, std::vector<std::string>{kOneVsOneNote});
   s.select("Game_DM");
   EXPECT_TRUE(checkLaunch(s, {"dm1"}, maps()).proceed);
-}
-
-TEST(LaunchChecks, OneVsOneNotesAndGoesOn) {
-  ServerSettings s;
-  s.select("game_1v1");
-  const auto check = checkLaunch(s, {"dm1", "dm2"}, maps());
-  EXPECT_TRUE(check.proceed);
-  EXPECT_EQ(check.messages, std::vector<std::string>{kOneVsOneNote});
-}
-
-TEST(LaunchChecks, AMapMissingFromTheCatalogueIsNamed) {
-  const auto check = checkLaunch(ServerSettings(), {"dm1", "gone_map"}, maps());
-  EXPECT_FALSE(check.proceed);
-  ASSERT_EQ(check.messages.size(), 1u);
-  EXPECT_NE(check.messages[0].find("gone_map"), std::string::npos);
+  const auto missing = checkLaunch(s, {"dm1", "gone_map"}, maps());
+  EXPECT_FALSE(missing.proceed);
+  ASSERT_EQ(missing.messages.size(), 1u);
+  EXPECT_NE(missing.messages[0].find("gone_map"), std::string::npos);
 }
 
 // What the game may receive: each row a setting and a value, and whether the launch goes on.
@@ -165,60 +151,33 @@ TEST(LaunchChecks, AScriptTheEngineWouldDropSaysHowManyMapsToRemove) {
             kMaxScriptBytes);
 }
 
-TEST(LaunchSequence, WritesTheScriptIntoBaseEfAndStartsTheGameInItsFolder) {
-  Game game;
-  RecordingServices services;
-  ASSERT_EQ(runLaunch(services, game.app.path(), game.config({"dm1", "dm2"})), LaunchResult::Started);
-  EXPECT_EQ(test::readFile(game.game / "BaseEF" / "tarvex.cfg"),
-            checkLaunch(ServerSettings(), {"dm1", "dm2"}, maps()).script);
-  ASSERT_EQ(services.started.size(), 1u);
-  EXPECT_EQ(services.started[0].workingFolder, game.folder());
-  EXPECT_EQ(services.started[0].executable, (game.game / "stvoyHM.exe").string());
-  EXPECT_TRUE(services.messages().empty());
-}
-
-TEST(LaunchSequence, RefusedChecksWriteNothing) {
-  Game game;
-  RecordingServices services;
-  Configuration config = game.config({"ctf1", "dm1"});
-  config.settings.select("Game_CTF");
-  EXPECT_EQ(runLaunch(services, game.app.path(), config), LaunchResult::Refused);
-  EXPECT_FALSE(std::filesystem::exists(game.game / "BaseEF" / "tarvex.cfg"));
-  EXPECT_TRUE(services.started.empty());
-}
-
-TEST(LaunchSequence, EachFailureGetsOneMessageNamingThePath) {
+TEST(LaunchSequence, RefusedChecksWriteNothingAndEachFailureGetsOneMessageNamingThePath) {
   {
     Game game;
     RecordingServices services;
-    std::filesystem::remove(game.app / "path.ini");
-    EXPECT_EQ(runLaunch(services, game.app.path(), game.config({"dm1"})), LaunchResult::Refused);
-    ASSERT_EQ(services.messages().size(), 1u);
-    EXPECT_NE(services.messages()[0].find("path.ini"), std::string::npos);
+    Configuration config = game.config({"ctf1", "dm1"});
+    config.settings.select("Game_CTF");
+    EXPECT_EQ(runLaunch(services, game.app.path(), config), LaunchResult::Refused);
+    EXPECT_FALSE(std::filesystem::exists(game.game / "BaseEF" / "tarvex.cfg"));
+    EXPECT_TRUE(services.started.empty());
   }
-  {
+  // What is missing or fails, the result, and what the message names.
+  const std::tuple<std::string, LaunchResult, std::string> failures[] = {
+      {"path.ini", LaunchResult::Refused, "path.ini"},
+      {"BaseEF", LaunchResult::Refused, "BaseEF"},
+      {"stvoyHM.exe", LaunchResult::NotStarted, "stvoyHM.exe"},
+      {"", LaunchResult::NotStarted, "permission denied"}};
+  for (const auto& [missing, result, named] : failures) {
     Game game;
     RecordingServices services;
-    std::filesystem::remove_all(game.game / "BaseEF");
-    EXPECT_EQ(runLaunch(services, game.app.path(), game.config({"dm1"})), LaunchResult::Refused);
+    if (missing == "path.ini") std::filesystem::remove(game.app / "path.ini");
+    if (missing == "BaseEF") std::filesystem::remove_all(game.game / "BaseEF");
+    if (missing == "stvoyHM.exe") std::filesystem::remove(game.game / "stvoyHM.exe");
+    if (missing.empty()) services.startError = "permission denied";
+    EXPECT_EQ(runLaunch(services, game.app.path(), game.config({"dm1"})), result) << named;
     ASSERT_EQ(services.messages().size(), 1u);
-    EXPECT_NE(services.messages()[0].find("BaseEF"), std::string::npos);
-  }
-  {
-    Game game;
-    RecordingServices services;
-    std::filesystem::remove(game.game / "stvoyHM.exe");
-    EXPECT_EQ(runLaunch(services, game.app.path(), game.config({"dm1"})), LaunchResult::NotStarted);
-    ASSERT_EQ(services.messages().size(), 1u);
-    EXPECT_NE(services.messages()[0].find("stvoyHM.exe"), std::string::npos);
-    EXPECT_TRUE(std::filesystem::exists(game.game / "BaseEF" / "tarvex.cfg"));  // written before the start
-  }
-  {
-    Game game;
-    RecordingServices services;
-    services.startError = "permission denied";
-    EXPECT_EQ(runLaunch(services, game.app.path(), game.config({"dm1"})), LaunchResult::NotStarted);
-    ASSERT_EQ(services.messages().size(), 1u);
-    EXPECT_NE(services.messages()[0].find("permission denied"), std::string::npos);
+    EXPECT_NE(services.messages()[0].find(named), std::string::npos) << services.messages()[0];
+    // The script is written before the start.
+    EXPECT_EQ(std::filesystem::exists(game.game / "BaseEF" / "tarvex.cfg"), result == LaunchResult::NotStarted);
   }
 }

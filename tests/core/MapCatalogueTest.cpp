@@ -20,16 +20,7 @@ TEST(CatalogueReader, ReadsSevenLineEntriesAfterTheStartLine) {
   const auto load = parseCatalogue("header\r\n[start]\r\n" + entry("a", "1") + entry("b"));
   ASSERT_EQ(load.status, CatalogueStatus::Ok);
   ASSERT_EQ(load.catalogue.rows.size(), 2u);
-  const MapEntry& a = load.catalogue.rows[0];
-  EXPECT_EQ(a.mapFile, "pak0.pk3");
-  EXPECT_EQ(a.name, "a");
-  EXPECT_EQ(a.caption1, "cap one");
-  EXPECT_EQ(a.caption2, "cap two");
-  EXPECT_EQ(a.ctfFlag, "1");
-  EXPECT_EQ(a.picture, "\\a.jpg");
-  EXPECT_EQ(a.fragLimit, "10");
-  EXPECT_EQ(a.timeLimit, "0");
-  EXPECT_EQ(a.captureLimit, "5");
+  EXPECT_EQ(load.catalogue.rows[0], (MapEntry{"pak0.pk3", "a", "cap one", "cap two", "1", "\\a.jpg", "10", "0", "5"}));
 }
 
 TEST(CatalogueReader, AGroupCountsWhenItsSixFieldLinesArePresent) {
@@ -126,13 +117,8 @@ TEST(InstalledMaps, DirectoryMatchOfOrdinaryVisibleFilesInCatalogueOrder) {
   });
   const std::vector<std::string> expected{"caseless", "wildcard", "subfolder", "empty field"};
   EXPECT_EQ(installedMaps(catalogue, data), expected);
-}
-
-TEST(InstalledMaps, AnEmptyFolderOffersNothingButAnEmptyFieldNeedsAnyFile) {
-  test::TempFolder game;
-  std::filesystem::create_directories(game / "BaseEF");
-  MapEntry e = test::row("x");
-  e.mapFile = "";
-  EXPECT_TRUE(installedMaps(test::catalogueOf({e}), game / "BaseEF").empty());
-  EXPECT_TRUE(installedMaps(test::catalogueOf({e}), game / "nowhere").empty());
+  // An empty field needs some file: an empty folder, or none, offers nothing.
+  std::filesystem::create_directories(game / "empty");
+  EXPECT_TRUE(installedMaps(test::catalogueOf({make("", "x")}), game / "empty").empty());
+  EXPECT_TRUE(installedMaps(test::catalogueOf({make("", "x")}), game / "nowhere").empty());
 }

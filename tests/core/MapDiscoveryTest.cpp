@@ -19,26 +19,18 @@ void writePk3(const fs::path& file, const std::vector<std::pair<std::string, std
   ASSERT_TRUE(test::writePk3(file, entries));
 }
 
-std::string picture(int width, int height, bool png) {
-  std::vector<unsigned char> pixels(std::size_t(width * height * 3), 0x80);
+// A grey picture of the size given, in the format given, as stb writes it.
+enum class Format { Png, Tga, Jpeg, Bmp };
+std::string picture(int width, int height, Format format) {
+  const std::vector<unsigned char> pixels(std::size_t(width * height * 3), 0x80);
   std::string out;
   const auto append = [](void* context, void* data, int size) {
     static_cast<std::string*>(context)->append(static_cast<const char*>(data), std::size_t(size));
   };
-  if (png) {
-    stbi_write_png_to_func(append, &out, width, height, 3, pixels.data(), width * 3);
-  } else {
-    stbi_write_tga_to_func(append, &out, width, height, 3, pixels.data());
-  }
-  return out;
-}
-
-std::string jpegPicture(int width, int height) {
-  std::vector<unsigned char> pixels(std::size_t(width * height * 3), 0x40);
-  std::string out;
-  stbi_write_jpg_to_func([](void* context, void* data, int size) {
-    static_cast<std::string*>(context)->append(static_cast<const char*>(data), std::size_t(size));
-  }, &out, width, height, 3, pixels.data(), 80);
+  if (format == Format::Png) stbi_write_png_to_func(append, &out, width, height, 3, pixels.data(), width * 3);
+  if (format == Format::Tga) stbi_write_tga_to_func(append, &out, width, height, 3, pixels.data());
+  if (format == Format::Jpeg) stbi_write_jpg_to_func(append, &out, width, height, 3, pixels.data(), 80);
+  if (format == Format::Bmp) stbi_write_bmp_to_func(append, &out, width, height, 3, pixels.data());
   return out;
 }
 
@@ -63,8 +55,8 @@ TEST(MapDiscovery, NewMapsWithArenaNamesClassesPicturesAndTheLaterArchiveWinning
             {"maps/known.bsp", "bsp"},
             {"maps/sub/deeper.bsp", "bsp"},
             {"scripts/one.arena", "// the first\n{\n map \"one\"\n longname \"First One\"\n type \"ffa ctf\" }\n"},
-            {"levelshots/one.tga", picture(64, 48, false)}});
-  writePk3(g.data() / "B_second.PK3", {{"MAPS/TWO.BSP", "bsp"}, {"levelshots/TWO.png", picture(32, 32, true)}});
+            {"levelshots/one.tga", picture(64, 48, Format::Tga)}});
+  writePk3(g.data() / "B_second.PK3", {{"MAPS/TWO.BSP", "bsp"}, {"levelshots/TWO.png", picture(32, 32, Format::Png)}});
   test::writeFile(g.data() / "notes.txt", "not an archive");
   test::writeFile(g.data() / "maps" / "loose.bsp", "bsp");
   const MapDiscovery found = discoverMaps(g.data(), test::catalogueOf({test::row("KNOWN")}));
@@ -131,30 +123,25 @@ TEST(MapDiscovery, HostileArchivesAreSkippedWithOneMessageNamingThem) {
 // decoded, and only within a size a levelshot has, looked at before decoding.
 TEST(Levelshots, OnlyJpegPngAndTgaOfALevelshotsSizeAreDecoded) {
   std::string problem;
-  for (const std::string& good : {jpegPicture(40, 30), picture(30, 40, true), picture(16, 16, false)})
+  for (const std::string& good : {picture(40, 30, Format::Jpeg), picture(30, 40, Format::Png), picture(16, 16, Format::Tga)})
     EXPECT_TRUE(mapPictureFromLevelshot(good, problem)) << problem;
 
   // A JPEG that claims 8192 x 8192 in a few bytes (decoding took 795 MB).
-  std::string huge = jpegPicture(8, 8);
+  std::string huge = picture(8, 8, Format::Jpeg);
   const auto frame = huge.find("\xFF\xC0");
   ASSERT_NE(frame, std::string::npos);
   huge.replace(frame + 5, 4, std::string("\x20\x00\x20\x00", 4));
   // A 16-bit PNG header (decoding one of 522 KB took 1 GB); its checksums are never read.
-  std::string deep = picture(4, 4, true);
+  std::string deep = picture(4, 4, Format::Png);
   deep[24] = 16;
   // 2,040 Huffman codes in a table of 256: the decoder wrote past its table.
   const std::string codes = std::string("\xFF\xD8\xFF\xC4\x00\x13\x00", 7) + std::string(16, '\xFF');
   // A TGA header with an image type the format does not have.
-  std::string badTga = picture(4, 4, false);
+  std::string badTga = picture(4, 4, Format::Tga);
   badTga[2] = 4;
-  std::string bmp;
-  const std::vector<unsigned char> pixels(16 * 16 * 3, 0x80);
-  stbi_write_bmp_to_func([](void* context, void* data, int size) {
-    static_cast<std::string*>(context)->append(static_cast<const char*>(data), std::size_t(size));
-  }, &bmp, 16, 16, 3, pixels.data());
   const std::pair<std::string, const char*> refused[] = {
       {huge, "8192 x 8192 pixels"}, {deep, "16 bits"}, {codes, "broken JPEG"},
-      {bmp, "not a JPEG, PNG or TGA"}, {badTga, "not a JPEG, PNG or TGA"}, {"GIF89a\x10\x00\x10\x00", "not a JPEG, PNG or TGA"}, {"", "not a JPEG"}};
+      {picture(16, 16, Format::Bmp), "not a JPEG, PNG or TGA"}, {badTga, "not a JPEG, PNG or TGA"}, {"GIF89a\x10\x00\x10\x00", "not a JPEG, PNG or TGA"}, {"", "not a JPEG"}};
   for (const auto& [bytes, reason] : refused) {
     problem.clear();
     EXPECT_FALSE(mapPictureFromLevelshot(bytes, problem));
@@ -181,7 +168,7 @@ TEST(MapDiscovery, AnArchiveOfTooManyEntriesIsRefusedByItsDirectory) {
 TEST(MapDiscovery, AddingAppendsInTheCataloguesFormatKeepsABackupAndRespectsTheRoom) {
   GameFolder g;
   writePk3(g.data() / "custom.pk3",
-           {{"maps/c1.bsp", "b"}, {"maps/c2.bsp", "b"}, {"levelshots/c1.png", picture(20, 20, true)}});
+           {{"maps/c1.bsp", "b"}, {"maps/c2.bsp", "b"}, {"levelshots/c1.png", picture(20, 20, Format::Png)}});
   // The last group of a hand-edited file lacks its separator line.
   const std::string before = "head\r\n[start]\r\npak0.pk3\r\nold\r\nOld\r\nOne\r\n0\r\n\\old.jpg";
   test::writeFile(g.app / "maps.ini", before);
@@ -250,7 +237,7 @@ TEST(MapDiscovery, AddingKeepsTheUsersLinesEveryEarlierVersionAndNothingHalfDone
   // A map list that cannot be replaced: nothing written, its backups and pictures included.
   namespace fs = std::filesystem;
   const std::string bak = test::readFile(g.app / "maps.ini.bak");
-  writePk3(g.data() / "late.pk3", {{"maps/late.bsp", "b"}, {"levelshots/late.png", picture(8, 8, true)}});
+  writePk3(g.data() / "late.pk3", {{"maps/late.bsp", "b"}, {"levelshots/late.png", picture(8, 8, Format::Png)}});
   const MapDiscovery late = discoverMaps(g.data(), loadCatalogueFile(g.app / "maps.ini").catalogue);
   fs::permissions(g.app / "maps.ini", fs::perms::owner_read);
   const CatalogueAddition refused = addToCatalogue(g.app / "maps.ini", g.app / "Map_Images", late.maps);
