@@ -19,17 +19,13 @@ struct CliRun {
   std::string err;
 };
 
-struct CliFixture {
-  test::TempFolder app;
-  test::TempFolder game;
+// The shipped map list and slots, and a game.
+struct CliFixture : test::GameInstall {
   test::RecordingServices services;
 
   CliFixture() {
     std::filesystem::copy(std::filesystem::path(TARVEX_SOURCE_DATA) / "maps.ini", app / "maps.ini");
     std::filesystem::copy(std::filesystem::path(TARVEX_SOURCE_DATA) / "save", app / "save");
-    test::writeFile(game / "BaseEF" / "pak0.pk3", "x");
-    test::writeFile(game / "stvoyHM.exe", "x");
-    test::writeFile(app / "path.ini", game.path().string() + "/\r\n");
   }
 
   CliRun run(std::vector<std::string> args) {
@@ -48,7 +44,7 @@ struct CliFixture {
     mixed.processFailure = services.processFailure;
     mixed.portTaken = services.portTaken;
     CliRun result;
-    result.status = runCli(args, app.path().string(), out, err, mixed);
+    result.status = runCli(args, app.string(), out, err, mixed);
     services = mixed;
     result.out = out.str();
     result.err = err.str();
@@ -56,7 +52,7 @@ struct CliFixture {
   }
 
   void saveSlot(int slot, const Configuration& config) {
-    test::writeFile(slotPath(app.path(), slot), writeSave(slotTitle(slot), "cli test", config));
+    test::writeFile(slotPath(app, slot), writeSave(slotTitle(slot), "cli test", config));
   }
 
   Configuration loaded() {
@@ -87,7 +83,7 @@ TEST(Cli, RenderPrintsTheScriptOfTheSlotAndWritesNothing) {
   config.settings.setText("Server_Name", "From the shell");
   config.catalogue.rows[10].fragLimit = "42";
   f.saveSlot(3, config);
-  const CliRun r = f.run({"--app-folder", f.app.path().string(), "render", "--slot", "3"});
+  const CliRun r = f.run({"--app-folder", f.app.string(), "render", "--slot", "3"});
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("\r\nseta sv_hostname \"From the shell\"\r\n"), std::string::npos);
   EXPECT_NE(r.out.find("\r\nSet m1 \"fraglimit 42; timelimit 0; capturelimit 5; map hm_voy1; set nextmap vstr m2\"\r\n"
@@ -130,10 +126,10 @@ TEST(Cli, LaunchWritesTheScriptAndStartsTheSavedServerType) {
   // The game's output goes to the slot's log, never to tarvex-cli's terminal or pipe.
   const std::string log = (f.app / "logs" / "slot5.log").string();
   EXPECT_EQ(r.out, "Started stvoyHM.exe +set dedicated 2 +sets configured_by Tarvex +exec tarvex.cfg in " +
-                       f.game.path().string() + "/\nIts output goes to " + log + ".\n");
+                       f.game.string() + "/\nIts output goes to " + log + ".\n");
   EXPECT_EQ(test::readFile(f.game / "BaseEF" / "tarvex.cfg"), rendered);
   ASSERT_EQ(f.services.started.size(), 1u);
-  EXPECT_EQ(f.services.started[0].workingFolder, f.game.path().string() + "/");
+  EXPECT_EQ(f.services.started[0].workingFolder, f.gameFolderText());
   EXPECT_EQ(f.services.started[0].executable, (f.game / "stvoyHM.exe").string());
   EXPECT_EQ(f.services.started[0].logFile, log);
 }
@@ -176,15 +172,15 @@ TEST(Cli, AProgramFolderTheUserCannotWriteIsReadThroughTheUsersFolder) {
   Configuration config = f.loaded();
   config.rotation.maps = {"hm_borg1"};
   f.saveSlot(6, config);
-  test::writeFile(f.app / "path.ini", fs::relative(f.game.path(), f.app.path()).string() + "/\r\n");
-  test::TempFolder other;  // a second install, its slot 6 another server
-  fs::copy(f.app.path(), other.path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  test::writeFile(f.app / "path.ini", fs::relative(f.game, f.app).string() + "/\r\n");
+  const fs::path other = f.root / "Other";  // a second install beside the first, its slot 6 another server
+  fs::copy(f.app, other, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
   config.settings.setText("Server_Name", "Install B");
-  test::writeFile(slotPath(other.path(), 6), writeSave(slotTitle(6), "b", config));
+  test::writeFile(slotPath(other, 6), writeSave(slotTitle(6), "b", config));
   test::TempFolder user;
   setenv("XDG_DATA_HOME", user.path().c_str(), 1);
   const auto readOnly = [&](fs::perms perms) {
-    for (const fs::path& app : {f.app.path(), other.path()})
+    for (const fs::path& app : {f.app, other})
       for (const fs::path& folder : {app / "save", app}) fs::permissions(folder, perms);
   };
   readOnly(fs::perms::owner_read | fs::perms::owner_exec);
@@ -192,7 +188,7 @@ TEST(Cli, AProgramFolderTheUserCannotWriteIsReadThroughTheUsersFolder) {
   const bool nothingWritten = fs::is_empty(user.path());
   const CliRun launched = f.run({"launch", "--slot", "6"});
   const CliRun maps = f.run({"maps", "--slot", "6"});
-  const CliRun second = f.run({"--app-folder", other.path().string(), "launch", "--slot", "6"});
+  const CliRun second = f.run({"--app-folder", other.string(), "launch", "--slot", "6"});
   readOnly(fs::perms::owner_all);
   unsetenv("XDG_DATA_HOME");
   EXPECT_EQ(rendered.status, 0) << rendered.err;

@@ -16,15 +16,7 @@ MapCatalogue maps() {
       {test::row("dm1", "0"), test::row("ctf1", "1"), test::row("dm2", "0"), test::row("odd", "2")});
 }
 
-struct Game {
-  test::TempFolder app;
-  test::TempFolder game;
-  Game() {
-    test::writeFile(game / "BaseEF" / "pak0.pk3", "x");
-    test::writeFile(game / "stvoyHM.exe", "x");
-    test::writeFile(app / "path.ini", folder() + "\r\n");
-  }
-  std::string folder() const { return game.path().string() + "/"; }
+struct Game : test::GameInstall {
   Configuration config(std::vector<std::string> rotation) const { return {ServerSettings(), {rotation, 0}, maps()}; }
 };
 }  // namespace
@@ -157,7 +149,7 @@ TEST(LaunchSequence, RefusedChecksWriteNothingAndEachFailureGetsOneMessageNaming
     RecordingServices services;
     Configuration config = game.config({"ctf1", "dm1"});
     config.settings.select("Game_CTF");
-    EXPECT_EQ(runLaunch(services, game.app.path(), config), LaunchResult::Refused);
+    EXPECT_EQ(runLaunch(services, game.app, config), LaunchResult::Refused);
     EXPECT_FALSE(std::filesystem::exists(game.game / "BaseEF" / "tarvex.cfg"));
     EXPECT_TRUE(services.started.empty());
   }
@@ -174,7 +166,7 @@ TEST(LaunchSequence, RefusedChecksWriteNothingAndEachFailureGetsOneMessageNaming
     if (missing == "BaseEF") std::filesystem::remove_all(game.game / "BaseEF");
     if (missing == "stvoyHM.exe") std::filesystem::remove(game.game / "stvoyHM.exe");
     if (missing.empty()) services.startError = "permission denied";
-    EXPECT_EQ(runLaunch(services, game.app.path(), game.config({"dm1"})), result) << named;
+    EXPECT_EQ(runLaunch(services, game.app, game.config({"dm1"})), result) << named;
     ASSERT_EQ(services.messages().size(), 1u);
     EXPECT_NE(services.messages()[0].find(named), std::string::npos) << services.messages()[0];
     // The script is written before the start.

@@ -34,10 +34,9 @@ std::string picture(int width, int height, Format format) {
   return out;
 }
 
-struct GameFolder {
-  test::TempFolder app, game;
+struct GameFolder : test::GameInstall {
+  GameFolder() : GameInstall(false) { fs::create_directories(data()); }
   fs::path data() const { return game / "BaseEF"; }
-  GameFolder() { fs::create_directories(game / "BaseEF"); }
 };
 
 const MapProposal* proposal(const MapDiscovery& found, const std::string& name) {

@@ -37,6 +37,16 @@ TempFolder::~TempFolder() {
   fs::remove_all(path_, ec);
 }
 
+GameInstall::GameInstall(bool installGame) {
+  fs::create_directories(app);
+  if (!installGame) return;
+  writeFile(game / "BaseEF" / "pak0.pk3", "pk3");
+  writeFile(game / "stvoyHM.exe", "exe");
+  writeFile(app / "path.ini", gameFolderText() + "\r\n");
+}
+
+std::string GameInstall::gameFolderText() const { return (game / "").string(); }
+
 void writeFile(const fs::path& path, const std::string& bytes) {
   fs::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary) << bytes;

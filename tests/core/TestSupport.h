@@ -24,6 +24,16 @@ class TempFolder {
   std::filesystem::path path_;
 };
 
+// A program folder and a game folder (BaseEF/pak0.pk3 and stvoyHM.exe) that
+// the program folder's path.ini names; installGame false: neither the game
+// nor path.ini.
+struct GameInstall {
+  TempFolder root;
+  const std::filesystem::path app = root / "Tarvex", game = root / "Game";
+  explicit GameInstall(bool installGame = true);
+  std::string gameFolderText() const;  // with its trailing separator
+};
+
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
 std::string readFile(const std::filesystem::path& path);
 std::string golden(const std::string& name);  // a file of tests/data

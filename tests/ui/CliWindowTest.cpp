@@ -75,10 +75,10 @@ void CliWindowTest::windowAndCliGiveTheSameScriptOrTheSameRefusal() {
   int launched = 0, refused = 0;
   for (int round = 0; round < 300; ++round) {
     UiFixture f;
-    const MapCatalogue catalogue = loadCatalogueFile(f.appFolder / "maps.ini").catalogue;
+    const MapCatalogue catalogue = loadCatalogueFile(f.app / "maps.ini").catalogue;
     std::string file = writeSave("Save File #5", "random", randomConfiguration(rng, catalogue));
     if (rng() % 4 == 0) std::erase(file, '\r');  // written on Linux
-    writeFile(f.appFolder / "save" / "save5.sav", file);
+    writeFile(f.app / "save" / "save5.sav", file);
 
     Outcome window;
     {
@@ -88,12 +88,12 @@ void CliWindowTest::windowAndCliGiveTheSameScriptOrTheSameRefusal() {
       f.services.clear();
       click(w.get(), "Engage");
       window.messages = f.services.messages();
-      if (!f.services.started.empty()) window.script = readFile(f.gameFolder / "BaseEF" / "tarvex.cfg");
+      if (!f.services.started.empty()) window.script = readFile(f.game / "BaseEF" / "tarvex.cfg");
     }
     Outcome cli;
     std::ostringstream out, err;
     ConsoleServices console(err);
-    const int status = runCli({"--app-folder", f.appFolder.string(), "render", "--slot", "5"}, "", out, err, console);
+    const int status = runCli({"--app-folder", f.app.string(), "render", "--slot", "5"}, "", out, err, console);
     cli.script = status == 0 ? out.str() : std::string();
     cli.messages = lines(err.str());
     // A message may span lines; compare the texts as the console prints them.

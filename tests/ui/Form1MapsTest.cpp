@@ -36,12 +36,12 @@ struct MapsFixture : UiFixture {
   QListWidget* loaded;
   QListView* selected;
   MapsFixture() {
-    writeFile(appFolder / "maps.ini", kCatalogue);
+    writeFile(app / "maps.ini", kCatalogue);
     QPixmap picture(20, 30);
     picture.fill(Qt::red);
-    picture.save(QString::fromStdString((appFolder / "Map_Images" / "alpha.png").string()));
+    picture.save(QString::fromStdString((app / "Map_Images" / "alpha.png").string()));
     picture.fill(Qt::blue);
-    picture.save(QString::fromStdString((appFolder / "Map_Images" / "flag.png").string()));
+    picture.save(QString::fromStdString((app / "Map_Images" / "flag.png").string()));
     w = loadedWindow();
     loaded = child<QListWidget>(w.get(), "LoadedMaps");
     selected = child<QListView>(w.get(), "SelectedMaps");
@@ -162,13 +162,13 @@ void Form1MapsTest::showingAMapFillsNamePictureCaptionsAndLimits() {
   clickItem(f.loaded, QStringLiteral("flag"));
   QPixmap replaced(40, 10);
   replaced.fill(Qt::green);
-  replaced.save(QString::fromStdString((f.appFolder / "Map_Images" / "flag.png").string()));
+  replaced.save(QString::fromStdString((f.app / "Map_Images" / "flag.png").string()));
   clickItem(f.loaded, QStringLiteral("flag"));
   QCOMPARE(picture->pixmap().size(), QSize(40, 10));
 #ifndef _WIN32
   // A picture name that leads to a FIFO is never opened (reading it would hold the window).
-  std::filesystem::remove(f.appFolder / "Map_Images" / "alpha.png");
-  QCOMPARE(mkfifo((f.appFolder / "Map_Images" / "alpha.png").c_str(), 0600), 0);
+  std::filesystem::remove(f.app / "Map_Images" / "alpha.png");
+  QCOMPARE(mkfifo((f.app / "Map_Images" / "alpha.png").c_str(), 0600), 0);
   clickItem(f.loaded, QStringLiteral("alpha"));
   QCOMPARE(picture->pixmap().size(), QSize(40, 10));
   QCOMPARE(f.box("MapText")->text(), QStringLiteral("Alpha later"));
@@ -210,7 +210,7 @@ void Form1MapsTest::changeAndSetDefaults() {
 
 void Form1MapsTest::findNewMapsAddsThemAndKeepsRotationAndLimits() {
   MapsFixture f;
-  QVERIFY(test::writePk3(f.gameFolder / "BaseEF" / "zz-custom.pk3",
+  QVERIFY(test::writePk3(f.game / "BaseEF" / "zz-custom.pk3",
                          {{"maps/custom1.bsp", "b"},
                           {"maps/custom2.bsp", "b"},
                           {"scripts/custom.arena", "{ map custom1 longname \"Custom One\" type \"ctf\" }"}}));
@@ -218,7 +218,7 @@ void Form1MapsTest::findNewMapsAddsThemAndKeepsRotationAndLimits() {
   clickItem(f.loaded, QStringLiteral("flag"));
   f.box("Custom_Frag_limit")->setText(QStringLiteral("33"));
   click(f.w.get(), "Set_Custom");
-  const std::string before = readFile(f.appFolder / "maps.ini");
+  const std::string before = readFile(f.app / "maps.ini");
 
   // Cancel changes nothing.
   f.services.clear();
@@ -227,7 +227,7 @@ void Form1MapsTest::findNewMapsAddsThemAndKeepsRotationAndLimits() {
   QCOMPARE(f.services.offeredMaps.size(), std::size_t(2));
   QCOMPARE(f.services.offeredMaps[0].caption, std::string("Custom One"));
   QVERIFY(f.services.offeredMaps[0].ctf);
-  QCOMPARE(readFile(f.appFolder / "maps.ini"), before);
+  QCOMPARE(readFile(f.app / "maps.ini"), before);
 
   // Add the first only: it is in the map list at once, the rotation and limits stay.
   f.services.mapChoice = std::vector<bool>{true, false};
@@ -238,7 +238,7 @@ void Form1MapsTest::findNewMapsAddsThemAndKeepsRotationAndLimits() {
   QCOMPARE(items(f.selected), QStringList{"flag"});
   QCOMPARE(f.w->configuration().catalogue.find("flag")->fragLimit, std::string("33"));
   QCOMPARE(f.w->configuration().catalogue.find("custom1")->ctfFlag, std::string("1"));
-  QCOMPARE(readFile(f.appFolder / "maps.ini.bak"), before);
+  QCOMPARE(readFile(f.app / "maps.ini.bak"), before);
 
   // Nothing new is left but custom2; after adding it, nothing is found.
   f.services.mapChoice = std::vector<bool>{};

@@ -103,7 +103,7 @@ void KeyboardTest::theMainActionByKeysAlone() {
   f.services.promptAnswers.push_back("Keyboard night");
   press(Qt::Key_Return);
   QCOMPARE(f.services.messages().back(), std::string(kSavedMessage));
-  QVERIFY(readFile(f.appFolder / "save" / "save3.sav").starts_with("Save File #3\r\nKeyboard night\r\n"));
+  QVERIFY(readFile(f.app / "save" / "save3.sav").starts_with("Save File #3\r\nKeyboard night\r\n"));
 
   // ENGAGE! from where the focus is, by its shortcut (its caption as it was).
   f.services.clear();
@@ -120,7 +120,7 @@ void KeyboardTest::theMainActionByKeysAlone() {
       "Set m1 \"fraglimit 42; timelimit 0; capturelimit 7; map ctf_voy2; set nextmap vstr m2\"\r\n"
       "Set m2 \"fraglimit 10; timelimit 0; capturelimit 5; map ctf_voy1; set nextmap vstr m1\"\r\n"
       "vstr m1\r\n\r\n";
-  QCOMPARE(readFile(f.gameFolder / "BaseEF" / "tarvex.cfg"), expected);
+  QCOMPARE(readFile(f.game / "BaseEF" / "tarvex.cfg"), expected);
 }
 
 void KeyboardTest::everyFocusableControlHasAName() {

@@ -33,7 +33,7 @@ class SaveSlotTest : public QObject {
 
 void SaveSlotTest::nineSlotsAndPickingOneShowsOnlyItsDescription() {
   UiFixture f;
-  writeFile(f.appFolder / "save" / "save6.sav", writeSave("Save File #6", "Friday", Configuration()));
+  writeFile(f.app / "save" / "save6.sav", writeSave("Save File #6", "Friday", Configuration()));
   auto w = f.loadedWindow();
   auto* select = child<QComboBox>(w.get(), "save_select");
   QCOMPARE(select->count(), 9);
@@ -56,7 +56,7 @@ void SaveSlotTest::savingWithThePromptsAnswerItsFirstLineOrNothing() {
   click(w.get(), "Save");
   QCOMPARE(f.services.log, (std::vector<std::string>{kPrompt, "sound:button3.wav", "message:File Saved!"}));
   QCOMPARE(description(w.get()), QStringLiteral("My Save File"));
-  QCOMPARE(readFile(f.appFolder / "save" / "save4.sav"), writeSave("Save File #4", "My Save File", w->configuration()));
+  QCOMPARE(readFile(f.app / "save" / "save4.sav"), writeSave("Save File #4", "My Save File", w->configuration()));
   // A description pasted with a line break keeps its first line, and the slot loads.
   f.services.promptAnswers.push_back("First line\nsecond");
   click(w.get(), "Save");
@@ -64,13 +64,13 @@ void SaveSlotTest::savingWithThePromptsAnswerItsFirstLineOrNothing() {
   click(w.get(), "Load");
   QCOMPARE(f.services.messages().back(), std::string(kRestoredMessage));
   // A cancelled prompt still saves, with an empty description; a missing sound is silence.
-  std::filesystem::remove(f.appFolder / "button3.wav");
+  std::filesystem::remove(f.app / "button3.wav");
   pickSlot(w.get(), 1);
   f.services.clear();
   click(w.get(), "Save");
   QCOMPARE(f.services.log, (std::vector<std::string>{kPrompt, "message:File Saved!"}));
   QCOMPARE(description(w.get()), QString());
-  QCOMPARE(readFile(f.appFolder / "save" / "save1.sav").substr(0, 16), std::string("Save File #1\r\n\r\n"));
+  QCOMPARE(readFile(f.app / "save" / "save1.sav").substr(0, 16), std::string("Save File #1\r\n\r\n"));
 }
 
 void SaveSlotTest::saveAndLoadRestoreTheWindow() {
@@ -121,8 +121,8 @@ void SaveSlotTest::slotsThatCannotBeLoadedChangeNothing() {
   f.services.promptAnswers.push_back("Unused");
   click(w.get(), "Save");
   std::string broken = writeSave("Save File #2", "half", before);
-  writeFile(f.appFolder / "save" / "save2.sav", broken.substr(0, broken.size() / 3));
-  std::filesystem::remove(f.appFolder / "save" / "save3.sav");
+  writeFile(f.app / "save" / "save2.sav", broken.substr(0, broken.size() / 3));
+  std::filesystem::remove(f.app / "save" / "save3.sav");
   for (int slot : {9, 1, 2, 3}) {
     pickSlot(w.get(), slot);
     f.services.clear();

@@ -19,7 +19,7 @@ const std::string kNotInRegistry =
     "stvoyHM.exe:";
 const std::string kDialog = "dialog:Locate \"StvoyHM\" Executable|stvoyHM.exe|stvoyHM.exe (stvoyHM.exe)";
 
-std::string pathIni(const UiFixture& f) { return readFile(f.appFolder / "path.ini"); }
+std::string pathIni(const UiFixture& f) { return readFile(f.app / "path.ini"); }
 
 // A path of the examples as the platform writes it: /games/EF/ is C:\games\EF\ on Windows.
 std::string osPath(std::string path) {
@@ -63,7 +63,7 @@ class StartupLaunchTest : public QObject {
 
 void StartupLaunchTest::knownFolderOpensTheMainWindowAtOnce() {
   UiFixture f;
-  TarvexApp app(f.services, f.appFolder);
+  TarvexApp app(f.services, f.app);
   app.start();
   QVERIFY(app.mainWindow());
   QVERIFY(app.mainWindow()->isVisible());
@@ -75,7 +75,7 @@ void StartupLaunchTest::firstStartTakesTheRegistryFolder() {
   UiFixture f(false);
   f.services.registryValue = osPath("/games/EF/stvoyHM.exe") + std::string(1, '\0');  // as Windows may store it
   {
-    TarvexApp app(f.services, f.appFolder);
+    TarvexApp app(f.services, f.app);
     app.start();
     QCOMPARE(pathIni(f), osPath("/games/EF/") + "\r\n");
     QVERIFY(!app.mainWindow());
@@ -85,7 +85,7 @@ void StartupLaunchTest::firstStartTakesTheRegistryFolder() {
     QVERIFY(app.mainWindow() && app.mainWindow()->isVisible());
   }
   f.services.clear();
-  TarvexApp again(f.services, f.appFolder);
+  TarvexApp again(f.services, f.app);
   again.start();
   QVERIFY(again.mainWindow());
   QCOMPARE(f.services.sounds(), std::vector<std::string>{"cfiles.wav"});
@@ -94,7 +94,7 @@ void StartupLaunchTest::firstStartTakesTheRegistryFolder() {
 void StartupLaunchTest::withoutRegistryTheUserLocatesTheGame() {
   UiFixture f(false);
   f.services.fileAnswers.push_back(osPath("/opt/ef/stvoyHM.exe"));
-  TarvexApp app(f.services, f.appFolder);
+  TarvexApp app(f.services, f.app);
   app.start();
   QCOMPARE(f.services.log, (std::vector<std::string>{kNotInRegistry, kDialog}));
   QCOMPARE(pathIni(f), osPath("/opt/ef/") + "\r\n");
@@ -103,7 +103,7 @@ void StartupLaunchTest::withoutRegistryTheUserLocatesTheGame() {
 
 void StartupLaunchTest::cancelledDialogWritesNoFolder() {
   UiFixture f(false);
-  TarvexApp app(f.services, f.appFolder);
+  TarvexApp app(f.services, f.app);
   app.start();
   QCOMPARE(pathIni(f), std::string("\r\n\r\n"));
   QVERIFY(app.gameFolderDialog()->isVisible());
@@ -115,9 +115,9 @@ void StartupLaunchTest::cancelledDialogWritesNoFolder() {
 
 void StartupLaunchTest::emptyFirstLineRunsDiscovery() {
   UiFixture f;
-  writeFile(f.appFolder / "path.ini", "\r\nsomething\r\n");
+  writeFile(f.app / "path.ini", "\r\nsomething\r\n");
   f.services.registryValue = osPath("/g/stvoyHM.exe");
-  TarvexApp app(f.services, f.appFolder);
+  TarvexApp app(f.services, f.app);
   app.start();
   QCOMPARE(pathIni(f), osPath("/g/") + "\r\n");
   QVERIFY(!app.mainWindow());
@@ -126,7 +126,7 @@ void StartupLaunchTest::emptyFirstLineRunsDiscovery() {
 void StartupLaunchTest::noAsksAgainAndRewritesPathIni() {
   UiFixture f(false);
   f.services.registryValue = osPath("/first/stvoyHM.exe");
-  TarvexApp app(f.services, f.appFolder);
+  TarvexApp app(f.services, f.app);
   app.start();
   f.services.clear();
   f.services.fileAnswers.push_back(osPath("/second/stvoyHM.exe"));
@@ -151,13 +151,13 @@ void StartupLaunchTest::pathIniThatCannotBeCreatedIsReported() {
   SKIP_WITHOUT_READ_ONLY_FOLDERS();
   UiFixture f(false);
   // A program folder that cannot be written, and a user folder that cannot be made.
-  std::filesystem::permissions(f.appFolder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-  writeFile(f.appFolder.parent_path() / "a-file", "x");
-  setUserDataHome(f.appFolder.parent_path() / "a-file");
-  TarvexApp app(f.services, f.appFolder);
+  std::filesystem::permissions(f.app, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  writeFile(f.root.path() / "a-file", "x");
+  setUserDataHome(f.root.path() / "a-file");
+  TarvexApp app(f.services, f.app);
   app.start();
   unsetUserDataHome();
-  std::filesystem::permissions(f.appFolder, std::filesystem::perms::owner_all);
+  std::filesystem::permissions(f.app, std::filesystem::perms::owner_all);
   QVERIFY(!f.services.messages().empty());
   QVERIFY(f.services.messages()[0].find("path.ini") != std::string::npos);
   QVERIFY(app.mainWindow() && app.mainWindow()->isVisible());  // discovery abandoned, the window opens
@@ -167,13 +167,13 @@ void StartupLaunchTest::aProgramFolderTheUserCannotWriteKeepsPathAndSlotsInTheUs
   SKIP_WITHOUT_READ_ONLY_FOLDERS();
   UiFixture f;
   namespace fs = std::filesystem;
-  const fs::path user = f.appFolder.parent_path() / "user-data";
-  const std::string shippedSlot = readFile(f.appFolder / "save" / "save4.sav");
-  for (const fs::path& folder : {f.appFolder / "save", f.appFolder})
+  const fs::path user = f.root.path() / "user-data";
+  const std::string shippedSlot = readFile(f.app / "save" / "save4.sav");
+  for (const fs::path& folder : {f.app / "save", f.app})
     fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
   setUserDataHome(user);
   {
-    TarvexApp app(f.services, f.appFolder);
+    TarvexApp app(f.services, f.app);
     app.start();
     // The game folder found before is still known: the window opens with its maps.
     QPointer<Form1> w = app.mainWindow();
@@ -188,20 +188,20 @@ void StartupLaunchTest::aProgramFolderTheUserCannotWriteKeepsPathAndSlotsInTheUs
     click(w, "Save");
     QCOMPARE(f.services.messages().back(), std::string(kSavedMessage));
     QVERIFY(readFile(user / "tarvex" / "save" / "save4.sav").starts_with("Save File #4\r\nmine\r\n"));
-    QCOMPARE(readFile(f.appFolder / "save" / "save4.sav"), shippedSlot);
+    QCOMPARE(readFile(f.app / "save" / "save4.sav"), shippedSlot);
     click(w, "AllMaps");
     f.services.clear();
     click(w, "Engage");
     QCOMPARE(f.services.started.size(), std::size_t(1));
   }
   unsetUserDataHome();
-  for (const fs::path& folder : {f.appFolder, f.appFolder / "save"}) fs::permissions(folder, fs::perms::owner_all);
+  for (const fs::path& folder : {f.app, f.app / "save"}) fs::permissions(folder, fs::perms::owner_all);
 }
 
 void StartupLaunchTest::refindRunsDiscoveryAndReplacesTheWindow() {
   UiFixture f;
   f.services.registryValue = osPath("/found/stvoyHM.exe");
-  TarvexApp app(f.services, f.appFolder);
+  TarvexApp app(f.services, f.app);
   app.start();
   QPointer<Form1> first = app.mainWindow();
   f.services.clear();
@@ -218,9 +218,9 @@ void StartupLaunchTest::refindRunsDiscoveryAndReplacesTheWindow() {
 
 void StartupLaunchTest::loadStepPlaysStartupSoundAndSurvivesMissingFiles() {
   UiFixture f;
-  std::filesystem::remove(f.appFolder / "maps.ini");
-  std::filesystem::remove(f.appFolder / "save" / "save1.sav");
-  Form1 window(f.services, f.appFolder);
+  std::filesystem::remove(f.app / "maps.ini");
+  std::filesystem::remove(f.app / "save" / "save1.sav");
+  Form1 window(f.services, f.app);
   window.setAttribute(Qt::WA_DeleteOnClose, false);
   window.load();
   window.show();
@@ -233,9 +233,9 @@ void StartupLaunchTest::loadStepPlaysStartupSoundAndSurvivesMissingFiles() {
 
 void StartupLaunchTest::aLaunchThatFailsIsReportedAndTheWindowStays() {
   UiFixture f;
-  const auto game = f.gameFolder / "stvoyHM.exe";
-  std::filesystem::rename(game, f.gameFolder / "moved.exe");
-  TarvexApp app(f.services, f.appFolder);
+  const auto game = f.game / "stvoyHM.exe";
+  std::filesystem::rename(game, f.game / "moved.exe");
+  TarvexApp app(f.services, f.app);
   app.start();
   QPointer<Form1> w = app.mainWindow();
   click(w, "AllMaps");
@@ -247,7 +247,7 @@ void StartupLaunchTest::aLaunchThatFailsIsReportedAndTheWindowStays() {
   QVERIFY(f.services.sounds().empty());
   QVERIFY(w && w->isVisible());
   // A game that ends at once: the launch sound first, then the report.
-  std::filesystem::rename(f.gameFolder / "moved.exe", game);
+  std::filesystem::rename(f.game / "moved.exe", game);
   f.services.clear();
   f.services.processFailure = ProcessFailure{"exit status 53", "wine: could not load kernel32.dll", "game.log"};
   click(w, "Engage");

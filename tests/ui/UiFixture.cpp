@@ -8,28 +8,16 @@ namespace fs = std::filesystem;
 
 namespace tarvex::test {
 
-UiFixture::UiFixture(bool installGame) {
-  const fs::path base = root.path().toStdString();
-  appFolder = base / "Tarvex";
-  gameFolder = base / "Game";
-  fs::create_directories(appFolder);
+UiFixture::UiFixture(bool installGame) : GameInstall(installGame) {
   for (const auto& entry : fs::directory_iterator(TARVEX_PROGRAM_DIR)) {
     const auto name = entry.path().filename().string();
-    if (name == "tarvex" || name == "tarvex-cli" || name == "path.ini") continue;
-    fs::copy(entry.path(), appFolder / name, fs::copy_options::recursive);
-  }
-  if (installGame) {
-    fs::create_directories(gameFolder / "BaseEF");
-    writeFile(gameFolder / "BaseEF" / "pak0.pk3", "pk3");
-    writeFile(gameFolder / "stvoyHM.exe", "exe");
-    writeFile(appFolder / "path.ini", gameFolderText() + "\r\n");
+    if (name != "tarvex" && name != "tarvex-cli" && name != "path.ini")
+      fs::copy(entry.path(), app / name, fs::copy_options::recursive);
   }
 }
 
-std::string UiFixture::gameFolderText() const { return gameFolder.string() + kSeparator; }
-
 std::unique_ptr<Form1> UiFixture::loadedWindow() {
-  auto window = std::make_unique<Form1>(services, appFolder);
+  auto window = std::make_unique<Form1>(services, app);
   window->setAttribute(Qt::WA_DeleteOnClose, false);
   window->load();
   window->show();

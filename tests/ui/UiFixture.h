@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <filesystem>
 #include <memory>
@@ -17,16 +16,12 @@
 
 namespace tarvex::test {
 
-struct UiFixture {
-  QTemporaryDir root;
-  std::filesystem::path appFolder;   // a copy of the shipped program folder's data
-  std::filesystem::path gameFolder;  // holds BaseEF/pak0.pk3 and stvoyHM.exe
+// The program folder holds a copy of the shipped program folder's data; the
+// game folder the data file of every shipped map.
+struct UiFixture : GameInstall {
   RecordingServices services;
 
-  // installGame: a game folder with the data file of every shipped map and
-  // the executable; path.ini names it.
   explicit UiFixture(bool installGame = true);
-  std::string gameFolderText() const;  // with the trailing separator
 
   // A main window after its load step.
   std::unique_ptr<Form1> loadedWindow();

@@ -78,7 +78,7 @@ void WindowTest::startsOnServerTabWithStartValuesTheLogoAndLinks() {
 
 void WindowTest::paintsTheFirstTabThenBuildsTheRest() {
   UiFixture f;
-  Form1 window(f.services, f.appFolder);
+  Form1 window(f.services, f.app);
   window.setAttribute(Qt::WA_DeleteOnClose, false);
   window.load();
   QVERIFY(!window.isComplete());
@@ -89,7 +89,7 @@ void WindowTest::paintsTheFirstTabThenBuildsTheRest() {
   QVERIFY(QTest::qWaitFor([&] { return window.isComplete(); }));
   // The same as a window built whole at once: every setting, the load step's
   // findings, and what was typed before the rest came.
-  Form1 whole(f.services, f.appFolder);
+  Form1 whole(f.services, f.app);
   whole.setAttribute(Qt::WA_DeleteOnClose, false);
   whole.load();
   whole.completeWindow();
@@ -101,7 +101,7 @@ void WindowTest::paintsTheFirstTabThenBuildsTheRest() {
   QCOMPARE(items(child<QListWidget>(&window, "LoadedMaps")).size(), 17);
 
   // Another tab chosen before the first paint: built then, and all there.
-  Form1 early(f.services, f.appFolder);
+  Form1 early(f.services, f.app);
   early.setAttribute(Qt::WA_DeleteOnClose, false);
   early.load();
   early.show();
@@ -133,7 +133,7 @@ struct LogoFixture {
 };
 
 std::string writeGif(const UiFixture& f, const QByteArray& bytes) {
-  const auto path = f.appFolder / "test.gif";
+  const auto path = f.app / "test.gif";
   writeFile(path, bytes.toStdString());
   return path.string();
 }
@@ -168,11 +168,11 @@ void WindowTest::timerShowsEachFrameForItsDelayLoopsAndRestsOnZero() {
 void WindowTest::logoFailuresAreReportedWithAStopIcon() {
   LogoFixture fixture;
   auto& [f, holder, logo] = fixture;
-  QVERIFY(!logo.load((f.appFolder / "nothing.gif").string()));
+  QVERIFY(!logo.load((f.app / "nothing.gif").string()));
   QVERIFY(!logo.load(writeGif(f, QByteArray("GIF89a no extension at all"))));
   QVERIFY(!logo.load(writeGif(f, QByteArray("GIF89a") + QByteArray::fromHex("0021f9040000") + "junk")));
   QCOMPARE(f.services.messages(),
-           (std::vector<std::string>{"File " + (f.appFolder / "nothing.gif").string() + " not found",
+           (std::vector<std::string>{"File " + (f.app / "nothing.gif").string() + " not found",
                                      "This file is not a *.gif file", "Error No. 481 when reading file"}));
   QCOMPARE(f.services.icons, std::vector<Services::Icon>(3, Services::Icon::Stop));
   QVERIFY(!logo.timer().isActive());
