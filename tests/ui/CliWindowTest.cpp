@@ -1,4 +1,4 @@
-// The window and tarvex-cli never part ways: for a few hundred random slots
+// The window and tarvex-cli never part ways: for 120 random slots
 // (long values, high bytes, Linux line ends, values the launch refuses), Load
 // then ENGAGE! in the window and "tarvex-cli render" of the same slot give the
 // same script, or the same messages.
@@ -25,7 +25,7 @@ struct Outcome {
   std::vector<std::string> messages;
 };
 
-std::string randomText(std::mt19937& rng, bool digitsMostly) {
+std::string randomText(std::mt19937& rng, bool digits) {
   static const std::string pool = std::string("abcXYZ 019;\"\\+.-_^\t") + "\x80\x93\x94\xe9\xff\x81\x9d" + '\0';
   std::uniform_int_distribution<int> kind(0, 9);
   const int k = kind(rng);
@@ -33,8 +33,8 @@ std::string randomText(std::mt19937& rng, bool digitsMostly) {
   if (k == 0) length = std::uniform_int_distribution<std::size_t>(20, 300)(rng);  // longer than any box allows
   std::string text;
   for (std::size_t i = 0; i < length; ++i) {
-    const bool clean = digitsMostly ? k < 8 : k < 5;
-    text.push_back(clean ? char((digitsMostly ? '0' : 'a') + rng() % 10) : pool[rng() % pool.size()]);
+    const bool clean = k < 8;
+    text.push_back(clean ? char((digits ? '0' : 'a') + rng() % 10) : pool[rng() % pool.size()]);
   }
   return text;
 }
@@ -73,7 +73,7 @@ std::vector<std::string> lines(const std::string& text) {
 void CliWindowTest::windowAndCliGiveTheSameScriptOrTheSameRefusal() {
   std::mt19937 rng(20261206);
   int launched = 0, refused = 0;
-  for (int round = 0; round < 300; ++round) {
+  for (int round = 0; round < 120; ++round) {
     UiFixture f;
     const MapCatalogue catalogue = loadCatalogueFile(f.app / "maps.ini").catalogue;
     std::string file = writeSave("Save File #5", "random", randomConfiguration(rng, catalogue));
@@ -111,7 +111,7 @@ void CliWindowTest::windowAndCliGiveTheSameScriptOrTheSameRefusal() {
     (window.script.empty() ? refused : launched)++;
   }
   // Both kinds of outcome were met often enough to mean something.
-  QVERIFY2(launched > 30 && refused > 30, qPrintable(QStringLiteral("%1 launched, %2 refused").arg(launched).arg(refused)));
+  QVERIFY2(launched > 20 && refused > 20, qPrintable(QStringLiteral("%1 launched, %2 refused").arg(launched).arg(refused)));
 }
 
 QTEST_MAIN(CliWindowTest)
