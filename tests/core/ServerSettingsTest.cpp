@@ -19,15 +19,3 @@ TEST(ServerSettings, UncheckingEmptiesOnlyNetIpAndMemory) {
   EXPECT_EQ(s.text("NetPort"), "27660");
   EXPECT_FALSE(s.isEnabled("NetPort"));
 }
-
-TEST(ServerSettings, OptionGroupsAreIndependent) {
-  ServerSettings s;
-  s.select("Game_CTF");
-  EXPECT_FALSE(s.isOn("Game_DM"));
-  EXPECT_TRUE(s.isOn("NonDedicated_Button"));
-  s.select("Dedicated_button");
-  EXPECT_TRUE(s.isOn("Game_CTF"));
-  EXPECT_FALSE(s.isOn("NonDedicated_Button"));
-  EXPECT_EQ(s.selected(ChoiceGroup::ServerType).choiceNumber, 1);
-  EXPECT_EQ(s.selected(ChoiceGroup::GameType).choiceNumber, 4);
-}

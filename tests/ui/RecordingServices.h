@@ -3,6 +3,7 @@
 // dialog, process start and link in order, and answers from a script.
 
 #include <deque>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,38 +14,83 @@ namespace tarvex::test {
 
 class RecordingServices : public Services {
  public:
-  void message(const std::string& text, Icon icon) override;
-  std::optional<std::string> prompt(const std::string& text, const std::string& title,
-                                    const std::string& preset) override;
-  std::optional<std::string> openFile(const std::string& title, const std::string& presetName,
-                                      const std::string& filter) override;
-  void playWave(const std::string& path) override;
-  std::string startProcess(const ProcessRequest& request) override;
-  std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) override;
-  std::string portProblem(const std::string& address, int port) override;
-  void openLink(const std::string& target) override;
-  std::string readRegistry(const std::string& key, const std::string& value) override;
-  std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>& maps, const PictureJob& pictures) override;
-
-  // "message:TEXT", "sound:button4.wav", "prompt:TEXT", "dialog:TITLE|PRESET|FILTER", "start:...", "link:TARGET"
+  // "message:TEXT", "sound:button4.wav", "prompt:TEXT|TITLE|PRESET", "dialog:TITLE|PRESET|FILTER",
+  // "start:EXECUTABLE ARGUMENTS", "link:TARGET", "choose-maps:COUNT"
   std::vector<std::string> log;
   std::vector<Icon> icons;
   std::vector<ProcessRequest> started;
-  std::deque<std::optional<std::string>> promptAnswers;  // nullopt: cancel
+  std::deque<std::optional<std::string>> promptAnswers;  // none left or nullopt: cancel
   std::deque<std::optional<std::string>> fileAnswers;
   std::string registryValue;
-  std::vector<MapChoice> offeredMaps;                    // what the last map choice offered
-  std::optional<std::vector<bool>> mapChoice;             // the answer; nullopt: cancel, empty: all
+  std::vector<MapChoice> offeredMaps;          // what the last map choice offered
+  std::optional<std::vector<bool>> mapChoice;  // the answer; nullopt: cancel, empty: all
   std::string startError;
   std::optional<ProcessFailure> processFailure;  // how the started game ends
-  std::string portTaken;  // the port's problem, for every port
+  std::string portTaken;                         // the port's problem, for every port
 
-  std::vector<std::string> messages() const;
-  std::vector<std::string> sounds() const;
+  void message(const std::string& text, Icon icon) override {
+    log.push_back("message:" + text);
+    icons.push_back(icon);
+  }
+  std::optional<std::string> prompt(const std::string& text, const std::string& title,
+                                    const std::string& preset) override {
+    log.push_back("prompt:" + text + "|" + title + "|" + preset);
+    return next(promptAnswers);
+  }
+  std::optional<std::string> openFile(const std::string& title, const std::string& presetName,
+                                      const std::string& filter) override {
+    log.push_back("dialog:" + title + "|" + presetName + "|" + filter);
+    return next(fileAnswers);
+  }
+  // Only files that exist are heard; a missing sound is silence.
+  void playWave(const std::string& path) override {
+    if (std::filesystem::exists(path)) log.push_back("sound:" + std::filesystem::path(path).filename().string());
+  }
+  std::string startProcess(const ProcessRequest& request) override {
+    std::string line = "start:" + request.executable;
+    for (const auto& argument : request.arguments) line += " " + argument;
+    log.push_back(line);
+    started.push_back(request);
+    return startError;
+  }
+  std::optional<ProcessFailure> startedProcessFailure(int) override {
+    return started.empty() ? std::nullopt : processFailure;
+  }
+  std::string portProblem(const std::string&, int) override { return portTaken; }
+  void openLink(const std::string& target) override { log.push_back("link:" + target); }
+  std::string readRegistry(const std::string&, const std::string&) override { return registryValue; }
+  // The pictures are made here and now, as the dialog's thread would make them.
+  std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>& maps, const PictureJob& pictures) override {
+    log.push_back("choose-maps:" + std::to_string(maps.size()));
+    offeredMaps = maps;
+    pictures([this](std::size_t index, const std::string& bytes) {
+      offeredMaps.at(index).picture = bytes;
+      return true;
+    });
+    if (mapChoice && mapChoice->empty()) return std::vector<bool>(maps.size(), true);
+    return mapChoice;
+  }
+
+  std::vector<std::string> messages() const { return entries("message:"); }
+  std::vector<std::string> sounds() const { return entries("sound:"); }
   void clear() {
     log.clear();
     icons.clear();
     started.clear();
+  }
+
+ private:
+  static std::optional<std::string> next(std::deque<std::optional<std::string>>& answers) {
+    if (answers.empty()) return std::nullopt;
+    auto answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  std::vector<std::string> entries(const std::string& kind) const {
+    std::vector<std::string> out;
+    for (const auto& entry : log)
+      if (entry.starts_with(kind)) out.push_back(entry.substr(kind.size()));
+    return out;
   }
 };
 
