@@ -5,19 +5,20 @@
 // (--find-maps N); and pictures of every tab and of the game folder dialog
 // for people to look at after a layout change (--screenshots DIR).
 // Offscreen unless QT_QPA_PLATFORM (or -platform) says otherwise.
+#include <zip.h>
+
 #include <QApplication>
 #include <QBuffer>
-#include <QImage>
-#include <QTimer>
-#include <zip.h>
 #include <QComboBox>
 #include <QDir>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -61,7 +62,6 @@ std::filesystem::path programFolder() { return TARVEX_PROGRAM_DIR; }
 void untilPainted() { QApplication::processEvents(QEventLoop::X11ExcludeTimers); }
 }  // namespace
 
-
 namespace {
 // The number of widgets of the real window, so the comparison stays fair as it grows.
 qsizetype controlCount() {
@@ -90,8 +90,6 @@ void showBareWindow(qsizetype count) {
 }
 }  // namespace
 
-
-
 namespace {
 // The rotation list with many entries: each operation a user waits for, in
 // milliseconds, after a Load of a slot of that many entries.
@@ -117,7 +115,9 @@ void rotationTimes(int entries) {
     const auto ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     std::printf("  %-28s %9.1f ms\n", what, ms);
   };
-  const auto click = [&window](const char* name) { window.findChild<QPushButton*>(QString::fromLatin1(name))->click(); };
+  const auto click = [&window](const char* name) {
+    window.findChild<QPushButton*>(QString::fromLatin1(name))->click();
+  };
   std::printf("%d entries\n", entries);
   time("Load", [&] { click("Load"); });
   time("switch to Maps", [&] { tabs->setCurrentIndex(2); });
@@ -155,9 +155,9 @@ int findMapsTimes(int maps) {
   for (int i = 0; i < maps; ++i) {
     const std::string name = "pack" + std::to_string(i);
     zip_file_add(archive, ("maps/" + name + ".bsp").c_str(), zip_source_buffer(archive, "x", 1, 0), ZIP_FL_ENC_RAW);
-    const zip_int64_t at = zip_file_add(archive, ("levelshots/" + name + ".jpg").c_str(),
-                                        zip_source_buffer(archive, jpeg.constData(), zip_uint64_t(jpeg.size()), 0),
-                                        ZIP_FL_ENC_RAW);
+    const zip_int64_t at =
+        zip_file_add(archive, ("levelshots/" + name + ".jpg").c_str(),
+                     zip_source_buffer(archive, jpeg.constData(), zip_uint64_t(jpeg.size()), 0), ZIP_FL_ENC_RAW);
     zip_set_file_compression(archive, zip_uint64_t(at), ZIP_CM_STORE, 0);
   }
   zip_close(archive);
@@ -191,7 +191,9 @@ int findMapsTimes(int maps) {
     if (painted != Clock::time_point{} && made == Clock::time_point{} && lastTick != Clock::time_point{})
       longestPause = std::max(longestPause, ms(now - lastTick));
     lastTick = now;
-    if (dialog->findChild<QLabel*>(QStringLiteral("PictureProgress"))->text().endsWith(QStringLiteral("pictures made."))) {
+    if (dialog->findChild<QLabel*>(QStringLiteral("PictureProgress"))
+            ->text()
+            .endsWith(QStringLiteral("pictures made."))) {
       made = now;
       dialog->reject();
     }
@@ -199,9 +201,10 @@ int findMapsTimes(int maps) {
   ticks.start(10);
   clicked = Clock::now();
   window.findChild<QPushButton*>(QStringLiteral("find_maps"))->click();
-  std::printf("Find New Maps, %d maps with levelshots: the dialog painted %.0f ms after the click, every picture "
-              "made after %.0f ms; the window's longest pause meanwhile %.0f ms\n",
-              maps, ms(painted - clicked), ms(made - clicked), longestPause);
+  std::printf(
+      "Find New Maps, %d maps with levelshots: the dialog painted %.0f ms after the click, every picture "
+      "made after %.0f ms; the window's longest pause meanwhile %.0f ms\n",
+      maps, ms(painted - clicked), ms(made - clicked), longestPause);
   return 0;
 }
 }  // namespace
@@ -272,7 +275,8 @@ int main(int argc, char** argv) {
     std::printf("%d\n", int(controlCount()));
     return 0;
   }
-  std::fprintf(stderr, "usage: window_bench --count | --startup=real | --startup=bare COUNT | --rotation | --find-maps N | "
-                       "--screenshots DIR\n");
+  std::fprintf(stderr,
+               "usage: window_bench --count | --startup=real | --startup=bare COUNT | --rotation | --find-maps N | "
+               "--screenshots DIR\n");
   return 2;
 }

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
-
 #include <sstream>
 
 #include "RecordingServices.h"
@@ -19,36 +18,29 @@ struct CliRun {
   std::string err;
 };
 
-// The shipped map list and slots, and a game.
+// The shipped map list and slots, and a game. Messages go to the console
+// and are recorded; process starts are recorded, never real.
 struct CliFixture : test::GameInstall {
-  test::RecordingServices services;
+  struct Services : test::RecordingServices {
+    std::ostream* console = nullptr;
+    void message(const std::string& text, Icon icon) override {
+      ConsoleServices(*console).message(text, icon);
+      RecordingServices::message(text, icon);
+    }
+  } services;
 
   CliFixture() {
     std::filesystem::copy(std::filesystem::path(TARVEX_SOURCE_DATA) / "maps.ini", app / "maps.ini");
     std::filesystem::copy(std::filesystem::path(TARVEX_SOURCE_DATA) / "save", app / "save");
   }
 
+  // The scripted answers carry over from run to run; the log starts afresh.
   CliRun run(std::vector<std::string> args) {
     std::ostringstream out, err;
-    ConsoleServices console(err);
-    // Messages go to the console; process starts are recorded, never real.
-    struct Mixed : test::RecordingServices {
-      ConsoleServices* console;
-      void message(const std::string& text, Icon icon) override {
-        console->message(text, icon);
-        RecordingServices::message(text, icon);
-      }
-    } mixed;
-    mixed.console = &console;
-    mixed.startError = services.startError;  // the scripted answers carry over; the log starts afresh
-    mixed.processFailure = services.processFailure;
-    mixed.portTaken = services.portTaken;
-    CliRun result;
-    result.status = runCli(args, app.string(), out, err, mixed);
-    services = mixed;
-    result.out = out.str();
-    result.err = err.str();
-    return result;
+    services.clear();
+    services.console = &err;
+    const int status = runCli(args, app.string(), out, err, services);
+    return {status, out.str(), err.str()};
   }
 
   void saveSlot(int slot, const Configuration& config) {
@@ -76,24 +68,6 @@ TEST(Cli, UsageErrorsExitTwoWithAShortUsage) {
   EXPECT_NE(f.run({"--version"}).out.find("tarvex-cli"), std::string::npos);
 }
 
-TEST(Cli, RenderPrintsTheScriptOfTheSlotAndWritesNothing) {
-  CliFixture f;
-  Configuration config = f.loaded();
-  config.rotation.maps = {"hm_voy1", "ctf_kln1"};
-  config.settings.setText("Server_Name", "From the shell");
-  config.catalogue.rows[10].fragLimit = "42";
-  f.saveSlot(3, config);
-  const CliRun r = f.run({"--app-folder", f.app.string(), "render", "--slot", "3"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_NE(r.out.find("\r\nseta sv_hostname \"From the shell\"\r\n"), std::string::npos);
-  EXPECT_NE(r.out.find("\r\nSet m1 \"fraglimit 42; timelimit 0; capturelimit 5; map hm_voy1; set nextmap vstr m2\"\r\n"
-                       "Set m2 \"fraglimit 10; timelimit 0; capturelimit 5; map ctf_kln1; set nextmap vstr m1\"\r\n"
-                       "vstr m1\r\n\r\n"),
-            std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(f.game / "BaseEF" / "tarvex.cfg"));
-  EXPECT_TRUE(f.services.started.empty());
-}
-
 TEST(Cli, RefusalsAndUnusableSlotsExitOneWithTheWindowsMessage) {
   CliFixture f;
   CliRun r = f.run({"render"});  // start values: no maps, and a word on where maps come from
@@ -113,21 +87,31 @@ TEST(Cli, RefusalsAndUnusableSlotsExitOneWithTheWindowsMessage) {
   EXPECT_TRUE(f.services.started.empty());
 }
 
-
-TEST(Cli, LaunchWritesTheScriptAndStartsTheSavedServerType) {
+TEST(Cli, RenderPrintsTheScriptLaunchWritesItAndStartsTheSavedServerType) {
   CliFixture f;
   Configuration config = f.loaded();
-  config.rotation.maps = {"hm_borg1"};
+  config.rotation.maps = {"hm_voy1", "ctf_kln1"};
+  config.settings.setText("Server_Name", "From the shell");
   config.settings.select("dedicated_internet");
+  config.catalogue.rows[10].fragLimit = "42";
   f.saveSlot(5, config);
-  const std::string rendered = f.run({"render", "--slot", "5"}).out;
+  const CliRun rendered = f.run({"--app-folder", f.app.string(), "render", "--slot", "5"});
+  EXPECT_EQ(rendered.status, 0);
+  EXPECT_NE(rendered.out.find("\r\nseta sv_hostname \"From the shell\"\r\n"), std::string::npos);
+  EXPECT_NE(
+      rendered.out.find(
+          "\r\nSet m1 \"fraglimit 42; timelimit 0; capturelimit 5; map hm_voy1; set nextmap vstr m2\"\r\n"
+          "Set m2 \"fraglimit 10; timelimit 0; capturelimit 5; map ctf_kln1; set nextmap vstr m1\"\r\nvstr m1\r\n\r\n"),
+      std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(f.game / "BaseEF" / "tarvex.cfg"));  // render writes nothing
+  EXPECT_TRUE(f.services.started.empty());
   const CliRun r = f.run({"launch", "--slot", "5"});
   EXPECT_EQ(r.status, 0);
   // The game's output goes to the slot's log, never to tarvex-cli's terminal or pipe.
   const std::string log = (f.app / "logs" / "slot5.log").string();
   EXPECT_EQ(r.out, "Started stvoyHM.exe +set dedicated 2 +sets configured_by Tarvex +exec tarvex.cfg in " +
-                       f.game.string() + "/\nIts output goes to " + log + ".\n");
-  EXPECT_EQ(test::readFile(f.game / "BaseEF" / "tarvex.cfg"), rendered);
+                       f.gameFolderText() + "\nIts output goes to " + log + ".\n");
+  EXPECT_EQ(test::readFile(f.game / "BaseEF" / "tarvex.cfg"), rendered.out);
   ASSERT_EQ(f.services.started.size(), 1u);
   EXPECT_EQ(f.services.started[0].workingFolder, f.gameFolderText());
   EXPECT_EQ(f.services.started[0].executable, (f.game / "stvoyHM.exe").string());

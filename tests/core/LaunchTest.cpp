@@ -102,8 +102,8 @@ TEST(LaunchChecks, ValuesTheGameWouldMisreadAreRefusedByNameAndOnlyWhenWritten) 
 TEST(LaunchChecks, MapNamesAndLimitsTheGameWouldMisreadOrLeaveEmptyAreRefusedByMap) {
   // Limits are numbers to the game; 3 stands for the map's name.
   const std::vector<std::pair<int, std::string>> cases = {
-      {0, "0; quit"}, {1, ""},   {2, "5\x01"}, {0, "1/**/sets tvxrot injected"}, {0, "10//x"}, {1, "12 "},
-      {2, "-1"},      {3, "d//1"}, {3, "d/*1"}, {3, std::string(256, 'd')}};
+      {0, "0; quit"}, {1, ""},     {2, "5\x01"}, {0, "1/**/sets tvxrot injected"}, {0, "10//x"}, {1, "12 "},
+      {2, "-1"},      {3, "d//1"}, {3, "d/*1"},  {3, std::string(256, 'd')}};
   for (const auto& [limit, value] : cases) {
     MapCatalogue catalogue = maps();
     std::string* fields[] = {&catalogue.rows[0].fragLimit, &catalogue.rows[0].timeLimit,

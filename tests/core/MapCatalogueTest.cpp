@@ -30,9 +30,9 @@ TEST(CatalogueReader, AGroupCountsWhenItsSixFieldLinesArePresent) {
   // A group appended by hand that ends right after its picture line counts,
   // with or without a final line break.
   for (const char* end : {"\\b.jpg\r\n", "\\b.jpg", "\\b.jpg\n"})
-    EXPECT_EQ(parseCatalogue("[start]\r\n" + entry("a") + "pak0.pk3\r\nb\r\nc\r\nd\r\n0\r\n" + end)
-                  .catalogue.rows.size(),
-              2u);
+    EXPECT_EQ(
+        parseCatalogue("[start]\r\n" + entry("a") + "pak0.pk3\r\nb\r\nc\r\nd\r\n0\r\n" + end).catalogue.rows.size(),
+        2u);
   // A blank line after the last separator changes nothing.
   EXPECT_EQ(parseCatalogue("[start]\r\n" + entry("a") + "\r\n").catalogue.rows.size(), 1u);
 }
@@ -46,7 +46,8 @@ TEST(CatalogueReader, OnlyTheExactMarkerLineStartsTheEntries) {
 }
 
 TEST(CatalogueReader, AFileWrittenOnLinuxReadsAsOneWrittenOnWindows) {
-  const auto load = parseCatalogue("head\n[start]\npak0.pk3\nname\nc1\nc2\n0\n\\p.jpg\n\npak0.pk3\nsecond\rc1\rc2\r1\r\\q.jpg\r");
+  const auto load =
+      parseCatalogue("head\n[start]\npak0.pk3\nname\nc1\nc2\n0\n\\p.jpg\n\npak0.pk3\nsecond\rc1\rc2\r1\r\\q.jpg\r");
   ASSERT_EQ(load.catalogue.rows.size(), 2u);
   EXPECT_EQ(load.catalogue.rows[0].name, "name");
   EXPECT_EQ(load.catalogue.rows[1].picture, "\\q.jpg");

@@ -95,8 +95,8 @@ TEST(MapDiscovery, HostileArchivesAreSkippedWithOneMessageNamingThem) {
   writePk3(g.data() / "x\r\nhm_borg1\r\n\r\n\r\n1\r\n\\..\\..\\evil.pk3", {{"maps/broken.bsp", "bsp"}});
   writePk3(g.data() / "title\x1b]0;owned\x07.pk3", {{"maps/titled.bsp", "bsp"}});
   // An arena text that would put escape sequences into captions.
-  writePk3(g.data() / "ctrl.pk3", {{"maps/ctl.bsp", "bsp"},
-                                   {"scripts/ctl.arena", "{ map \"ctl\" longname \"\x1b[2J\x1b[Hcleared\" }"}});
+  writePk3(g.data() / "ctrl.pk3",
+           {{"maps/ctl.bsp", "bsp"}, {"scripts/ctl.arena", "{ map \"ctl\" longname \"\x1b[2J\x1b[Hcleared\" }"}});
   const MapDiscovery found = discoverMaps(g.data(), {});
   std::set<std::string> names;
   for (const auto& map : found.maps) names.insert(map.entry.name);
@@ -122,7 +122,8 @@ TEST(MapDiscovery, HostileArchivesAreSkippedWithOneMessageNamingThem) {
 // decoded, and only within a size a levelshot has, looked at before decoding.
 TEST(Levelshots, OnlyJpegPngAndTgaOfALevelshotsSizeAreDecoded) {
   std::string problem;
-  for (const std::string& good : {picture(40, 30, Format::Jpeg), picture(30, 40, Format::Png), picture(16, 16, Format::Tga)})
+  for (const std::string& good :
+       {picture(40, 30, Format::Jpeg), picture(30, 40, Format::Png), picture(16, 16, Format::Tga)})
     EXPECT_TRUE(mapPictureFromLevelshot(good, problem)) << problem;
 
   // A JPEG that claims 8192 x 8192 in a few bytes (decoding took 795 MB).
@@ -138,9 +139,13 @@ TEST(Levelshots, OnlyJpegPngAndTgaOfALevelshotsSizeAreDecoded) {
   // A TGA header with an image type the format does not have.
   std::string badTga = picture(4, 4, Format::Tga);
   badTga[2] = 4;
-  const std::pair<std::string, const char*> refused[] = {
-      {huge, "8192 x 8192 pixels"}, {deep, "16 bits"}, {codes, "broken JPEG"},
-      {picture(16, 16, Format::Bmp), "not a JPEG, PNG or TGA"}, {badTga, "not a JPEG, PNG or TGA"}, {"GIF89a\x10\x00\x10\x00", "not a JPEG, PNG or TGA"}, {"", "not a JPEG"}};
+  const std::pair<std::string, const char*> refused[] = {{huge, "8192 x 8192 pixels"},
+                                                         {deep, "16 bits"},
+                                                         {codes, "broken JPEG"},
+                                                         {picture(16, 16, Format::Bmp), "not a JPEG, PNG or TGA"},
+                                                         {badTga, "not a JPEG, PNG or TGA"},
+                                                         {"GIF89a\x10\x00\x10\x00", "not a JPEG, PNG or TGA"},
+                                                         {"", "not a JPEG"}};
   for (const auto& [bytes, reason] : refused) {
     problem.clear();
     EXPECT_FALSE(mapPictureFromLevelshot(bytes, problem));
@@ -178,8 +183,9 @@ TEST(MapDiscovery, AddingAppendsInTheCataloguesFormatKeepsABackupAndRespectsTheR
   EXPECT_EQ(added.added, 2u);
   EXPECT_EQ(test::readFile(g.app / "maps.ini.bak"), before);
   EXPECT_EQ(test::readFile(g.app / "maps.ini"),
-            before + "\r\n\r\ncustom.pk3\r\nc1\r\nc1\r\ncustom.pk3\r\n0\r\n\\c1.jpg\r\n\r\n"
-                     "custom.pk3\r\nc2\r\nc2\r\ncustom.pk3\r\n0\r\n\r\n\r\n");
+            before +
+                "\r\n\r\ncustom.pk3\r\nc1\r\nc1\r\ncustom.pk3\r\n0\r\n\\c1.jpg\r\n\r\n"
+                "custom.pk3\r\nc2\r\nc2\r\ncustom.pk3\r\n0\r\n\r\n\r\n");
   const auto catalogue = loadCatalogueFile(g.app / "maps.ini").catalogue;
   ASSERT_EQ(catalogue.rows.size(), 3u);
   EXPECT_EQ(catalogue.rows[1].picture, "\\c1.jpg");
@@ -189,7 +195,8 @@ TEST(MapDiscovery, AddingAppendsInTheCataloguesFormatKeepsABackupAndRespectsTheR
 
   // A full catalogue takes what fits and says how many were left out.
   std::string full = "[start]\r\n";
-  for (std::size_t i = 0; i + 1 < kMaxCatalogueRows; ++i) full += "x.pk3\r\nm" + std::to_string(i) + "\r\n\r\n\r\n0\r\n\r\n\r\n";
+  for (std::size_t i = 0; i + 1 < kMaxCatalogueRows; ++i)
+    full += "x.pk3\r\nm" + std::to_string(i) + "\r\n\r\n\r\n0\r\n\r\n\r\n";
   test::writeFile(g.app / "maps.ini", full);
   const CatalogueAddition partial = addToCatalogue(g.app / "maps.ini", g.app / "Map_Images", found.maps);
   EXPECT_EQ(partial.added, 1u);
@@ -248,7 +255,8 @@ TEST(MapDiscovery, AddingKeepsTheUsersLinesEveryEarlierVersionAndNothingHalfDone
 
 TEST(Arenas, BlocksCommentsAndTypes) {
   const auto arenas = parseArenas(
-      "/* all maps */ { map \"a\" longname \"A map\" type \"ffa tourney\" } // next\n{ map b type \"CTF team\" }\n{ map");
+      "/* all maps */ { map \"a\" longname \"A map\" type \"ffa tourney\" } // next\n{ map b type \"CTF team\" }\n{ "
+      "map");
   ASSERT_EQ(arenas.size(), 2u);
   EXPECT_EQ(arenas[0].at("longname"), "A map");
   EXPECT_FALSE(arenaOffersCtf(arenas[0]));

@@ -60,9 +60,7 @@ std::size_t sectionLine(int k) { return 2 + 2 * static_cast<std::size_t>(k); }
 TEST(SaveFile, KnownConfigurationIsWrittenByteForByte) {
   const std::string file = writeSave("Save File #4", "Tuesday CTF", knownConfiguration());
   EXPECT_EQ(file, test::golden("save_known.sav"));
-  EXPECT_EQ(splitLines(file).size(), 179u);
 }
-
 
 TEST(SaveFile, RandomConfigurationsSurviveARoundTrip) {
   std::mt19937 rng(2024);
@@ -141,27 +139,23 @@ TEST(SaveFileReader, GameTypeOnlySelectsAndServerTypeComesFromTwoSections) {
   EXPECT_TRUE(config.settings.isOn("NonDedicated_Button"));
 }
 
-TEST(SaveFileReader, UnknownMapGroupIsSkippedButItsRotationEntryKept) {
+// A map the list no longer holds keeps its rotation entry; the intermission
+// time is not kept in a slot and stays as it is.
+TEST(SaveFileReader, UnknownMapGroupIsSkippedButItsRotationEntryKeptAndInterTimeStays) {
   Configuration saved{
       ServerSettings(), {{"m01", "retired"}, 0}, test::catalogueOf({test::row("m01"), test::row("retired")})};
   saved.catalogue.rows[0].fragLimit = "33";
   saved.catalogue.rows[1].fragLimit = "44";
+  saved.settings.setText("inter_time", "99");
   const std::string file = writeSave("t", "d", saved);
   Configuration config{ServerSettings(), {{"x"}, 7}, test::catalogueOf({test::row("m01"), test::row("new")})};
+  config.settings.setText("inter_time", "42");
   ASSERT_EQ(restoreSave(file, config), RestoreOutcome::Restored);
+  EXPECT_EQ(config.settings.text("inter_time"), "42");
   EXPECT_EQ(config.rotation.maps, (std::vector<std::string>{"m01", "retired"}));
   EXPECT_EQ(config.rotation.addedMapCount, 7);
   EXPECT_EQ(config.catalogue.rows[0].fragLimit, "33");
   EXPECT_EQ(config.catalogue.rows[1].fragLimit, "10");
-}
-
-TEST(SaveFileReader, InterTimeIsNotInTheFileAndStaysAsItIs) {
-  Configuration saved{ServerSettings(), {}, twelveMaps()};
-  saved.settings.setText("inter_time", "99");
-  Configuration config{ServerSettings(), {}, twelveMaps()};
-  config.settings.setText("inter_time", "42");
-  ASSERT_EQ(restoreSave(writeSave("t", "d", saved), config), RestoreOutcome::Restored);
-  EXPECT_EQ(config.settings.text("inter_time"), "42");
 }
 
 TEST(SaveFileReader, BrokenFilesAreUnreadableAndChangeNothing) {

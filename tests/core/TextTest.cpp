@@ -19,13 +19,15 @@ TEST(SplitLines, EveryLineEndAndTheLastLine) {
 // line breaks and C1 controls (as UTF-8 writes them) are shown, other text passes.
 TEST(VisibleText, ControlCharactersAreShownNotObeyed) {
   EXPECT_EQ(visibleText("\x1b]0;owned\x07 name\r\nFAKE\t\x7f"), "\\x1B]0;owned\\x07 name\\x0D\\x0AFAKE\\x09\\x7F");
-  EXPECT_EQ(visibleText("csi \xc2\x9b" "2J"), "csi \\xC2\\x9B2J");
+  EXPECT_EQ(visibleText("csi \xc2\x9b"
+                        "2J"),
+            "csi \\xC2\\x9B2J");
   EXPECT_EQ(visibleText("caf\xc3\xa9 \xc5\x9b \xe9 ^1Red"), "caf\xc3\xa9 \xc5\x9b \xe9 ^1Red");
 }
 
 TEST(ParseNumber, NumbersWithBlanksSignsAndLeadingZerosAndNothingElse) {
-  for (const auto& [text, value] : {std::pair{"1", 1.0}, {" 01 ", 1.0}, {"+1", 1.0}, {"1.0", 1.0}, {"-0", 0.0},
-                                    {"2", 2.0}, {"-2.5", -2.5}})
+  for (const auto& [text, value] :
+       {std::pair{"1", 1.0}, {" 01 ", 1.0}, {"+1", 1.0}, {"1.0", 1.0}, {"-0", 0.0}, {"2", 2.0}, {"-2.5", -2.5}})
     EXPECT_EQ(parseNumber(text), value) << text;
   for (const char* text : {"", " ", "abc", "1a", "inf", "nan", "--1", ".", "1 2"})
     EXPECT_FALSE(parseNumber(text).has_value()) << text;
@@ -105,9 +107,10 @@ TEST(AtomicWrite, WritesThroughLinksKeepsModesAndRespectsReadOnlyFiles) {
 TEST(PlayWave, OnlyExistingWavFilesInAnyCaseArePlayed) {
   test::TempFolder folder;
   for (const char* name : {"a.wav", "b.WAV", "c.Wav", "d.mp3"}) test::writeFile(folder / name, "not really a sound");
-  for (const char* name : {"a.wav", "b.WAV", "c.Wav"}) EXPECT_TRUE(platform::isPlayableWavePath((folder / name).string()));
-  for (const std::string& path : {(folder / "d.mp3").string(), (folder / "missing.wav").string(), std::string(),
-                                  folder.path().string() + "/"})
+  for (const char* name : {"a.wav", "b.WAV", "c.Wav"})
+    EXPECT_TRUE(platform::isPlayableWavePath((folder / name).string()));
+  for (const std::string& path :
+       {(folder / "d.mp3").string(), (folder / "missing.wav").string(), std::string(), folder.path().string() + "/"})
     EXPECT_FALSE(platform::isPlayableWavePath(path)) << path;
 }
 
@@ -117,9 +120,9 @@ TEST(PlayWave, OnlyExistingWavFilesInAnyCaseArePlayed) {
 TEST(PlayWave, EveryPcmLayoutWindowsPlaysIsDecoded) {
   test::TempFolder folder;
   // Mono, 100 frames at 8 kHz, written by libsndfile; WAVEX: the WAVE_FORMAT_EXTENSIBLE header.
-  for (const int format : {SF_FORMAT_WAV | SF_FORMAT_PCM_U8, SF_FORMAT_WAV | SF_FORMAT_PCM_16,
-                           SF_FORMAT_WAV | SF_FORMAT_PCM_24, SF_FORMAT_WAV | SF_FORMAT_PCM_32,
-                           SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, SF_FORMAT_WAVEX | SF_FORMAT_PCM_24}) {
+  for (const int format :
+       {SF_FORMAT_WAV | SF_FORMAT_PCM_U8, SF_FORMAT_WAV | SF_FORMAT_PCM_16, SF_FORMAT_WAV | SF_FORMAT_PCM_24,
+        SF_FORMAT_WAV | SF_FORMAT_PCM_32, SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, SF_FORMAT_WAVEX | SF_FORMAT_PCM_24}) {
     const std::string file = (folder / ("w" + std::to_string(format) + ".wav")).string();
     SF_INFO info{0, 8000, 1, format, 0, 0};
     SNDFILE* out = sf_open(file.c_str(), SFM_WRITE, &info);

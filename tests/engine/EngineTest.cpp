@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <tuple>
 #include <thread>
+#include <tuple>
 
 #include "core/TestSupport.h"
 #include "platform/Platform.h"
@@ -95,7 +95,8 @@ class Engine : public ::testing::Test {
   // tarvex-cli COMMAND --slot 4 (and more), its output in cli.out, its error output in cli.err; its exit status.
   int cli(const std::string& arguments) {
     const std::string command = std::string(TARVEX_PROGRAM_DIR "/tarvex-cli --app-folder '") + app.path().string() +
-                                "' " + arguments + " >" + (home / "cli.out").string() + " 2>" + (home / "cli.err").string();
+                                "' " + arguments + " >" + (home / "cli.out").string() + " 2>" +
+                                (home / "cli.err").string();
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
@@ -205,20 +206,39 @@ TEST_F(Engine, EverySettingOfTheScriptHoldsWhatTheUserSetAndTheRotationCycles) {
   ServerSettings& s = config.settings;
   // Each box as the user set it, and the variable the server must then hold.
   const std::tuple<const char*, const char*, const char*> boxes[] = {
-      {"Server_Name", "^1Red ^7Engine Test", "sv_hostname"}, {"Server_Quote_Text", "Set phasers; to stun", "g_motd"},
-      {"Private_Password", "secret", "sv_privatePassword"},  {"MaxPlayers", "12", "sv_maxclients"},
-      {"gamespeed", "320", "g_speed"},                       {"game_gravity", "400", "g_gravity"},
-      {"Quad_Text", "4", "g_quadfactor"},                    {"Knockback_Text", "900", "g_knockback"},
-      {"Max_Ping", "400", "sv_maxPing"},                     {"Min_Ping", "20", "sv_minPing"},
-      {"Private_Text", "2", "sv_privateClients"},            {"Player_Respawn_Time", "7", "g_forcerespawn"},
-      {"kick_text", "90", "g_inactivity"},                   {"Memory", "160", "com_hunkMegs"},
+      {"Server_Name", "^1Red ^7Engine Test", "sv_hostname"},
+      {"Server_Quote_Text", "Set phasers; to stun", "g_motd"},
+      {"Private_Password", "secret", "sv_privatePassword"},
+      {"MaxPlayers", "12", "sv_maxclients"},
+      {"gamespeed", "320", "g_speed"},
+      {"game_gravity", "400", "g_gravity"},
+      {"Quad_Text", "4", "g_quadfactor"},
+      {"Knockback_Text", "900", "g_knockback"},
+      {"Max_Ping", "400", "sv_maxPing"},
+      {"Min_Ping", "20", "sv_minPing"},
+      {"Private_Text", "2", "sv_privateClients"},
+      {"Player_Respawn_Time", "7", "g_forcerespawn"},
+      {"kick_text", "90", "g_inactivity"},
+      {"Memory", "160", "com_hunkMegs"},
       {"NetIP", "127.0.0.1", "net_ip"}};
-  std::map<std::string, std::string> settings = {
-      {"bot_minplayers", "0"}, {"g_doWarmup", "1"},     {"g_warmup", "10"},    {"g_friendlyfire", "1"},
-      {"g_weaponrespawn", "5"}, {"g_allowvote", "0"},   {"g_gametype", "3"},   {"g_spSkill", "4"},
-      {"sv_allowDownload", "1"}, {"sv_cheats", "1"},    {"sv_pure", "0"},      {"sv_floodProtect", "1"},
-      {"net_port", std::to_string(port)}, {"dedicated", "1"}, {"fraglimit", "11"}, {"timelimit", "12"}};
-  for (const char* box : {"Player_Respawn_Yes", "kick_yes", "Cheats_yes", "friendly_yes", "write_memory", "NetIP_Check"})
+  std::map<std::string, std::string> settings = {{"bot_minplayers", "0"},
+                                                 {"g_doWarmup", "1"},
+                                                 {"g_warmup", "10"},
+                                                 {"g_friendlyfire", "1"},
+                                                 {"g_weaponrespawn", "5"},
+                                                 {"g_allowvote", "0"},
+                                                 {"g_gametype", "3"},
+                                                 {"g_spSkill", "4"},
+                                                 {"sv_allowDownload", "1"},
+                                                 {"sv_cheats", "1"},
+                                                 {"sv_pure", "0"},
+                                                 {"sv_floodProtect", "1"},
+                                                 {"net_port", std::to_string(port)},
+                                                 {"dedicated", "1"},
+                                                 {"fraglimit", "11"},
+                                                 {"timelimit", "12"}};
+  for (const char* box :
+       {"Player_Respawn_Yes", "kick_yes", "Cheats_yes", "friendly_yes", "write_memory", "NetIP_Check"})
     s.setSwitch(box, true);
   for (const auto& [field, value, variable] : boxes) {
     s.setText(field, value);
@@ -238,8 +258,8 @@ TEST_F(Engine, EverySettingOfTheScriptHoldsWhatTheUserSetAndTheRotationCycles) {
   ASSERT_EQ(cli("status --slot 4"), 0);
   const std::string table = test::readFile(home / "cli.out");
   std::cout << table;
-  for (const char* line : {"Server:        Red Engine Test\n", "Map:           oa_dm1\n", "Game type:     Team Death Match\n",
-                           "Frag limit:    11\n"})
+  for (const char* line : {"Server:        Red Engine Test\n", "Map:           oa_dm1\n",
+                           "Game type:     Team Death Match\n", "Frag limit:    11\n"})
     EXPECT_NE(table.find(line), std::string::npos) << line;
   expectVariables(settings, "after the first map");
   // What the engine runs when a match ends.
@@ -424,7 +444,8 @@ TEST(Launch, ReturnsAtOnceAndTheGameLivesOnWithItsOutputInItsLog) {
   test::writeFile(slotPath(app.path(), 1), writeSave(slotTitle(1), "chatty", config));
   // A stand-in game that talks until it is ended.
   const fs::path runner = game / "chatty.sh";
-  test::writeFile(runner, "#!/bin/sh\necho $$ > \"$0.pid\"\nwhile :; do echo \"a line of the game's output\"; sleep 0.1; done\n");
+  test::writeFile(
+      runner, "#!/bin/sh\necho $$ > \"$0.pid\"\nwhile :; do echo \"a line of the game's output\"; sleep 0.1; done\n");
   fs::permissions(runner, fs::perms::owner_all);
   setenv("TARVEX_GAME_RUNNER", runner.c_str(), 1);
   const std::string cli = std::string(TARVEX_PROGRAM_DIR "/tarvex-cli --app-folder '") + app.path().string() + "'";
@@ -432,7 +453,9 @@ TEST(Launch, ReturnsAtOnceAndTheGameLivesOnWithItsOutputInItsLog) {
 
   // The old launch shared its output with the game: $(...) waited for the game's end.
   const std::string captured = (app / "captured.txt").string();
-  EXPECT_EQ(std::system(("timeout 20 sh -c 'out=$(" + cli + " launch --slot 1) && echo \"$out\" > " + captured + "'").c_str()), 0);
+  EXPECT_EQ(std::system(
+                ("timeout 20 sh -c 'out=$(" + cli + " launch --slot 1) && echo \"$out\" > " + captured + "'").c_str()),
+            0);
   EXPECT_EQ(test::readFile(captured).substr(0, 8), "Started ");
   pid_t pid = gamePid();
   EXPECT_EQ(kill(pid, 0), 0);

@@ -102,16 +102,16 @@ void CliWindowTest::windowAndCliGiveTheSameScriptOrTheSameRefusal() {
       for (const auto& line : lines(message)) windowLines.push_back(line);
 
     QVERIFY2(window.script == cli.script, qPrintable(QStringLiteral("round %1: scripts differ").arg(round)));
-    QVERIFY2(windowLines == cli.messages, qPrintable(QStringLiteral("round %1: messages differ: %2 | %3")
-                                                         .arg(round)
-                                                         .arg(QString::fromStdString(err.str()))
-                                                         .arg(window.messages.empty()
-                                                                  ? QString()
-                                                                  : QString::fromStdString(window.messages[0]))));
+    QVERIFY2(windowLines == cli.messages,
+             qPrintable(QStringLiteral("round %1: messages differ: %2 | %3")
+                            .arg(round)
+                            .arg(QString::fromStdString(err.str()))
+                            .arg(window.messages.empty() ? QString() : QString::fromStdString(window.messages[0]))));
     (window.script.empty() ? refused : launched)++;
   }
   // Both kinds of outcome were met often enough to mean something.
-  QVERIFY2(launched > 20 && refused > 20, qPrintable(QStringLiteral("%1 launched, %2 refused").arg(launched).arg(refused)));
+  QVERIFY2(launched > 20 && refused > 20,
+           qPrintable(QStringLiteral("%1 launched, %2 refused").arg(launched).arg(refused)));
 }
 
 QTEST_MAIN(CliWindowTest)

@@ -15,9 +15,9 @@
 
 #include "UiFixture.h"
 #include "core/TestSupport.h"
-#include "ui/FindMapsDialog.h"
 #include "maps/MapLimits.h"
 #include "maps/Rotation.h"
+#include "ui/FindMapsDialog.h"
 
 using namespace tarvex;
 using namespace tarvex::test;
@@ -157,7 +157,7 @@ void Form1MapsTest::showingAMapFillsNamePictureCaptionsAndLimits() {
   QCOMPARE(picture->pixmap().size(), QSize(20, 30));
   QCOMPARE(f.box("MapText")->text(), QStringLiteral("Odd one"));
   QVERIFY(f.box("Custom_Capture_Limit")->isEnabled());  // a flag other than 0 or 1 leaves the box as it was
-  QVERIFY(f.services.log.empty());  // single clicks are silent
+  QVERIFY(f.services.log.empty());                      // single clicks are silent
   // A replaced picture shows at the next click.
   clickItem(f.loaded, QStringLiteral("flag"));
   QPixmap replaced(40, 10);

@@ -51,7 +51,8 @@ void Form1SettingsTest::enablingRules_data() {
       {"write_max_yes", "MaxRate", false, "button7.wav"},
       {"gamelogcheck", "GameLogText", false, "button1.wav"}};
   for (const auto& [box, text, emptied, sound] : rules)
-    QTest::newRow(box) << QString::fromLatin1(box) << QString::fromLatin1(text) << emptied << QString::fromLatin1(sound);
+    QTest::newRow(box) << QString::fromLatin1(box) << QString::fromLatin1(text) << emptied
+                       << QString::fromLatin1(sound);
 }
 
 void Form1SettingsTest::enablingRules() {

@@ -118,7 +118,9 @@ QByteArray threeFrameGif(int d1, int d2, int d3) {
   gif.append(QByteArray::fromHex("01000100f00000ffffff000000"));  // screen, 2-colour table ending in 00
   for (int delay : {d1, d2, d3}) {
     gif.append(QByteArray::fromHex("21f90400")).append(char(delay & 0xff)).append(char(delay >> 8));
-    gif.append(QByteArray::fromHex("00002c00000000010001000002024401" "00"));
+    gif.append(
+        QByteArray::fromHex("00002c00000000010001000002024401"
+                            "00"));
   }
   // As the logo tool writes it: a spare 00 before the trailer, so that the
   // last frame keeps its block terminator when the cutter drops two bytes.
