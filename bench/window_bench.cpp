@@ -217,6 +217,7 @@ int screenshots(const QString& folder) {
   const std::filesystem::path app = std::filesystem::path(dir.path().toStdString()) / "Tarvex";
   const std::filesystem::path game = std::filesystem::path(dir.path().toStdString()) / "Game";
   std::filesystem::create_directories(game / "BaseEF");
+  std::filesystem::create_directories(app);
   for (const auto& entry : std::filesystem::directory_iterator(programFolder())) {
     const auto name = entry.path().filename().string();
     if (name != "tarvex" && name != "tarvex-cli" && name != "path.ini")
