@@ -3,9 +3,10 @@
 core (src/ but for src/ui/ and src/platform/), each built and tested on its
 own; a change the tests let pass is a place they do not look.
 
-Usage: tools/mutation-check.py [--count N] [--seed S] [--build DIR] [--list]
+Usage: tools/mutation-check.py [--count N] [--seed S] [--build DIR] [--list] [--rooms ROOM,...]
 The same seed and count give the same sample. The source is put back after
-every change, also when the run is interrupted."""
+every change, also when the run is interrupted. --rooms samples those rooms
+of src/ instead of the core (--rooms ui: the window's code and its tests)."""
 
 import argparse
 import os
@@ -59,11 +60,11 @@ def code_part(line):
     return "".join(out)
 
 
-def sites():
+def sites(rooms=None):
     found = []
     for folder, _, files in sorted(os.walk(CORE)):
         room = os.path.relpath(folder, CORE).split(os.sep)[0]
-        if room in LEFT_OUT:
+        if (room not in rooms) if rooms else (room in LEFT_OUT):
             continue
         for name in sorted(files):
             if not name.endswith(".cpp"):
@@ -120,8 +121,9 @@ def main():
     parser.add_argument("--seed", type=int, default=2026)
     parser.add_argument("--build", default=os.path.join(ROOT, "build-mutation"))
     parser.add_argument("--list", action="store_true", help="print the sample, change nothing")
+    parser.add_argument("--rooms", help="the rooms of src/ to change, by comma (default: the core)")
     args = parser.parse_args()
-    chosen = sample(sites(), args.count, args.seed)
+    chosen = sample(sites(args.rooms.split(",") if args.rooms else None), args.count, args.seed)
     if args.list:
         for room, path, number, operator, line, new in chosen:
             shown = line.strip() if operator == "call removed" else new.strip()
