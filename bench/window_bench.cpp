@@ -151,7 +151,7 @@ int findMapsTimes(int maps) {
   QBuffer buffer(&jpeg);
   image.save(&buffer, "JPEG", 85);
   int error = 0;
-  zip* archive = zip_open((game / "BaseEF" / "pack.pk3").c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  zip* archive = zip_open((game / "BaseEF" / "pack.pk3").string().c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
   for (int i = 0; i < maps; ++i) {
     const std::string name = "pack" + std::to_string(i);
     zip_file_add(archive, ("maps/" + name + ".bsp").c_str(), zip_source_buffer(archive, "x", 1, 0), ZIP_FL_ENC_RAW);
