@@ -16,31 +16,15 @@ MapCatalogue twelveMaps() {
 }
 
 Configuration knownConfiguration() {
-  Configuration c{ServerSettings(), {}, twelveMaps()};
-  ServerSettings& s = c.settings;
-  s.setText("Server_Name", "My \"Quoted\" Server");
-  s.setText("Server_Quote_Text", "");
-  s.select("dedicated_internet");
-  s.setSwitch("Pure_yes", false);
-  s.select("Game_CTF");
-  s.setText("Console_Password", "secret");
-  s.setText("MaxPlayers", "16");
-  s.setText("MinPlayers", "2");
-  s.setSwitch("Player_Respawn_Yes", true);
-  s.setText("Player_Respawn_Time", "7");
-  s.setSwitch("warmup_yes", false);
-  s.setSwitch("friendly_yes", true);
-  s.setSwitch("team_balance_yes", true);
-  s.setSwitch("NetPort_Yes", true);
-  s.setText("NetPort", "27961");
-  s.setSwitch("NetIP_Check", true);
-  s.setText("NetIP", "192.0.2.7");
-  s.setSwitch("write_memory", true);
-  s.setText("Memory", "128");
-  s.setSwitch("Bot_Chat", true);
-  s.setText("Master4", "master4.example");
-  s.select("skill4");
-  c.rotation.maps = {"m03", "m07", "m03"};
+  Configuration c{ServerSettings(), {{"m03", "m07", "m03"}, 0}, twelveMaps()};
+  c.settings.setText("Server_Name", "My \"Quoted\" Server");
+  test::set(c.settings, {"Server_Quote_Text=", "dedicated_internet",      "Pure_yes=0",
+                         "Game_CTF",           "Console_Password=secret", "MaxPlayers=16",
+                         "MinPlayers=2",       "Player_Respawn_Yes=1",    "Player_Respawn_Time=7",
+                         "warmup_yes=0",       "friendly_yes=1",          "team_balance_yes=1",
+                         "NetPort_Yes=1",      "NetPort=27961",           "NetIP_Check=1",
+                         "NetIP=192.0.2.7",    "write_memory=1",          "Memory=128",
+                         "Bot_Chat=1",         "Master4=master4.example", "skill4"});
   c.catalogue.rows[6].fragLimit = "25";
   c.catalogue.rows[6].timeLimit = "";
   return c;
@@ -90,53 +74,46 @@ TEST(SaveFile, RandomConfigurationsSurviveARoundTrip) {
   }
 }
 
+// "Unused" as a description marks a slot never used: it changes nothing.
 TEST(SaveFile, UnusedMarksANeverUsedSlotAndChangesNothing) {
   Configuration config = knownConfiguration();
   const Configuration before = config;
-  EXPECT_EQ(restoreSave("Save File #2\r\nUnused\r\n", config), RestoreOutcome::NeverUsed);
+  for (const std::string& file : {std::string("Save File #2\r\nUnused\r\n"), writeSave("S", "Unused", before)})
+    EXPECT_EQ(restoreSave(file, config), RestoreOutcome::NeverUsed);
   EXPECT_EQ(config, before);
-  const std::string named = writeSave("Save File #2", "Unused", knownConfiguration());
-  EXPECT_EQ(restoreSave(named, config), RestoreOutcome::NeverUsed);
-  Configuration empty{ServerSettings(), {}, twelveMaps()};
-  EXPECT_EQ(restoreSave(writeSave("Save File #2", "", knownConfiguration()), empty), RestoreOutcome::Restored);
-  EXPECT_EQ(saveDescription(named), "Unused");
+  EXPECT_EQ(restoreSave(writeSave("Save File #2", "", before), config), RestoreOutcome::Restored);
+  EXPECT_EQ(saveDescription(writeSave("S", "Unused", before)), "Unused");
 }
 
-TEST(SaveFileReader, CheckboxesReadAsNumbersButPureOnlyAsExactlyOne) {
-  std::string file = writeSave("t", "d", Configuration{ServerSettings(), {}, twelveMaps()});
-  file = withLine(file, sectionLine(5), "01");    // Pure_yes
-  file = withLine(file, sectionLine(17), "01");   // allow_vote
-  file = withLine(file, sectionLine(18), " 1 ");  // kick_yes
-  Configuration config{ServerSettings(), {}, twelveMaps()};
-  config.settings.setSwitch("allow_vote", false);
-  ASSERT_EQ(restoreSave(file, config), RestoreOutcome::Restored);
-  EXPECT_FALSE(config.settings.isOn("Pure_yes"));
-  EXPECT_TRUE(config.settings.isOn("allow_vote"));
-  EXPECT_TRUE(config.settings.isOn("kick_yes"));
-  EXPECT_TRUE(config.settings.isEnabled("kick_text"));
-}
-
-TEST(SaveFileReader, GameTypeOnlySelectsAndServerTypeComesFromTwoSections) {
+// Checkboxes read as numbers, but Pure only as exactly 1; the game type only
+// selects; the server type comes from two sections.
+TEST(SaveFileReader, SwitchesAndOptionGroupsAsTheyAreRead) {
   const Configuration start{ServerSettings(), {}, twelveMaps()};
   std::string file = writeSave("t", "d", start);
-  for (int k = 6; k <= 9; ++k) file = withLine(file, sectionLine(k), "0");
-  file = withLine(file, sectionLine(3), "1");
-  file = withLine(file, sectionLine(4), "1");
-  file = withLine(file, sectionLine(53), "9");
+  for (const auto& [section, value] : {std::pair{5, "01"},
+                                       {17, "01"},
+                                       {18, " 1 "},
+                                       {6, "0"},
+                                       {7, "0"},
+                                       {8, "0"},
+                                       {9, "0"},
+                                       {3, "1"},
+                                       {4, "1"},
+                                       {53, "9"}})
+    file = withLine(file, sectionLine(section), value);
   Configuration config = start;
-  config.settings.select("Game_Team_DM");
-  config.settings.select("skill5");
+  test::set(config.settings, {"allow_vote=0", "Game_Team_DM", "skill5"});
   ASSERT_EQ(restoreSave(file, config), RestoreOutcome::Restored);
-  EXPECT_TRUE(config.settings.isOn("Game_Team_DM"));
-  EXPECT_TRUE(config.settings.isOn("dedicated_internet"));
-  EXPECT_TRUE(config.settings.isOn("skill5"));
-
-  file = withLine(file, sectionLine(4), "0");
-  ASSERT_EQ(restoreSave(file, config), RestoreOutcome::Restored);
-  EXPECT_TRUE(config.settings.isOn("Dedicated_button"));
-  file = withLine(file, sectionLine(3), "yes");
-  ASSERT_EQ(restoreSave(file, config), RestoreOutcome::Restored);
-  EXPECT_TRUE(config.settings.isOn("NonDedicated_Button"));
+  for (const char* on : {"allow_vote", "kick_yes", "Game_Team_DM", "dedicated_internet", "skill5"})
+    EXPECT_TRUE(config.settings.isOn(on)) << on;
+  EXPECT_FALSE(config.settings.isOn("Pure_yes"));
+  EXPECT_TRUE(config.settings.isEnabled("kick_text"));
+  for (const auto& [three, four, serverType] :
+       {std::tuple{"1", "0", "Dedicated_button"}, {"yes", "0", "NonDedicated_Button"}}) {
+    file = withLine(withLine(file, sectionLine(3), three), sectionLine(4), four);
+    ASSERT_EQ(restoreSave(file, config), RestoreOutcome::Restored);
+    EXPECT_TRUE(config.settings.isOn(serverType)) << serverType;
+  }
 }
 
 // A map the list no longer holds keeps its rotation entry; the intermission
@@ -206,9 +183,4 @@ TEST(SaveFile, AValueWithALineBreakIsRefusedByName) {
   EXPECT_NE(saveRefusal("two\nlines", config).find("description"), std::string::npos);
   config.settings.setText("Server_Quote_Text", "a\rb");
   EXPECT_NE(saveRefusal("fine", config).find("(Server_Quote_Text)"), std::string::npos);
-}
-
-TEST(SaveSlots, PathsAndTitles) {
-  EXPECT_EQ(slotPath("/app", 7), std::filesystem::path("/app/save/save7.sav"));
-  EXPECT_EQ(slotTitle(7), "Save File #7");
 }

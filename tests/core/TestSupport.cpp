@@ -72,6 +72,19 @@ MapEntry row(const std::string& name, const std::string& flag) {
   return entry;
 }
 
+void set(ServerSettings& settings, std::initializer_list<std::string> changes) {
+  for (const std::string& change : changes) {
+    const auto equals = change.find('=');
+    const std::string name = change.substr(0, equals), value = change.substr(equals + 1);
+    if (equals == std::string::npos)
+      settings.select(name);
+    else if (fieldSpec(name).kind == FieldKind::Switch)
+      settings.setSwitch(name, value == "1");
+    else
+      settings.setText(name, value);
+  }
+}
+
 MapCatalogue catalogueOf(std::initializer_list<MapEntry> rows) { return MapCatalogue{std::vector<MapEntry>(rows)}; }
 
 }  // namespace tarvex::test

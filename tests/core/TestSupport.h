@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "config/ServerSettings.h"
 #include "maps/MapCatalogue.h"
 
 namespace tarvex::test {
@@ -44,5 +45,9 @@ bool writePk3(const std::filesystem::path& file, const std::vector<std::pair<std
 // A catalogue row with the given name and CTF flag, default limits.
 MapEntry row(const std::string& name, const std::string& flag = "0");
 MapCatalogue catalogueOf(std::initializer_list<MapEntry> rows);
+
+// Changes settings as a user would, in order: "Name=text" a text box, "Box=1"
+// or "Box=0" a switch, "Option" an option of a group.
+void set(ServerSettings& settings, std::initializer_list<std::string> changes);
 
 }  // namespace tarvex::test
