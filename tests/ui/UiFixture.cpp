@@ -27,6 +27,10 @@ std::unique_ptr<Form1> UiFixture::loadedWindow() {
   return window;
 }
 
+QString text(QWidget* window, const char* name) { return child<QLineEdit>(window, name)->text(); }
+bool checked(QWidget* window, const char* name) { return child<QAbstractButton>(window, name)->isChecked(); }
+void setText(QWidget* window, const char* name, const QString& text) { child<QLineEdit>(window, name)->setText(text); }
+
 void reveal(QWidget* widget) {
   for (QWidget* w = widget; w && w->parentWidget(); w = w->parentWidget()) {
     if (auto* tabs = qobject_cast<QTabWidget*>(w->parentWidget()->parentWidget())) {

@@ -37,6 +37,13 @@ T* child(QWidget* window, const char* name) {
   return found;
 }
 
+using Log = std::vector<std::string>;  // what the recording services saw, in order
+
+// A text box's text, and a switch or option's state, by control name.
+QString text(QWidget* window, const char* name);
+bool checked(QWidget* window, const char* name);
+void setText(QWidget* window, const char* name, const QString& text);
+
 // Shows the tab that holds the widget, as a user would before clicking.
 void reveal(QWidget* widget);
 void click(QWidget* window, const char* name);
