@@ -35,6 +35,8 @@ struct GameInstall {
   std::string gameFolderText() const;  // with its trailing separator
 };
 
+inline bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
 std::string readFile(const std::filesystem::path& path);
 std::string golden(const std::string& name);  // a file of tests/data

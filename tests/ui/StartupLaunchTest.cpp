@@ -12,6 +12,7 @@
 
 using namespace tarvex;
 using namespace tarvex::test;
+namespace fs = std::filesystem;
 
 namespace {
 const std::string kNotInRegistry =
@@ -45,100 +46,6 @@ void unsetUserDataHome() {
 QString form2Path(TarvexApp& app) { return child<QLineEdit>(app.gameFolderDialog(), "Path")->text(); }
 }  // namespace
 
-class StartupLaunchTest : public QObject {
-  Q_OBJECT
- private slots:
-  void knownFolderOpensTheMainWindowAtOnce();
-  void firstStartTakesTheRegistryFolder();
-  void withoutRegistryTheUserLocatesTheGame();
-  void cancelledDialogWritesNoFolder();
-  void emptyFirstLineRunsDiscovery();
-  void noAsksAgainAndRewritesPathIni();
-  void pathIniThatCannotBeCreatedIsReported();
-  void aProgramFolderTheUserCannotWriteKeepsPathAndSlotsInTheUsersFolder();
-  void refindRunsDiscoveryAndReplacesTheWindow();
-  void loadStepPlaysStartupSoundAndSurvivesMissingFiles();
-  void aLaunchThatFailsIsReportedAndTheWindowStays();
-};
-
-void StartupLaunchTest::knownFolderOpensTheMainWindowAtOnce() {
-  UiFixture f;
-  TarvexApp app(f.services, f.app);
-  app.start();
-  QVERIFY(app.mainWindow());
-  QVERIFY(app.mainWindow()->isVisible());
-  QVERIFY(!app.gameFolderDialog() || !app.gameFolderDialog()->isVisible());
-  QCOMPARE(child<QLineEdit>(app.mainWindow(), "PathText")->text(), QString::fromStdString(f.gameFolderText()));
-}
-
-void StartupLaunchTest::firstStartTakesTheRegistryFolder() {
-  UiFixture f(false);
-  f.services.registryValue = osPath("/games/EF/stvoyHM.exe") + std::string(1, '\0');  // as Windows may store it
-  {
-    TarvexApp app(f.services, f.app);
-    app.start();
-    QCOMPARE(pathIni(f), osPath("/games/EF/") + "\r\n");
-    QVERIFY(!app.mainWindow());
-    QCOMPARE(form2Path(app), QString::fromStdString(osPath("/games/EF/")));
-    QVERIFY(f.services.messages().empty());
-    click(app.gameFolderDialog(), "Yes");
-    QVERIFY(app.mainWindow() && app.mainWindow()->isVisible());
-  }
-  f.services.clear();
-  TarvexApp again(f.services, f.app);
-  again.start();
-  QVERIFY(again.mainWindow());
-  QCOMPARE(f.services.sounds(), std::vector<std::string>{"cfiles.wav"});
-}
-
-void StartupLaunchTest::withoutRegistryTheUserLocatesTheGame() {
-  UiFixture f(false);
-  f.services.fileAnswers.push_back(osPath("/opt/ef/stvoyHM.exe"));
-  TarvexApp app(f.services, f.app);
-  app.start();
-  QCOMPARE(f.services.log, (std::vector<std::string>{kNotInRegistry, kDialog}));
-  QCOMPARE(pathIni(f), osPath("/opt/ef/") + "\r\n");
-  QCOMPARE(form2Path(app), QString::fromStdString(osPath("/opt/ef/")));
-}
-
-void StartupLaunchTest::cancelledDialogWritesNoFolder() {
-  UiFixture f(false);
-  TarvexApp app(f.services, f.app);
-  app.start();
-  QCOMPARE(pathIni(f), std::string("\r\n\r\n"));
-  QVERIFY(app.gameFolderDialog()->isVisible());
-  QCOMPARE(form2Path(app), QString());
-  // No folder, no "Yes": only "No" (look again) or closing is left.
-  QVERIFY(!child<QPushButton>(app.gameFolderDialog(), "Yes")->isEnabled());
-  QVERIFY(child<QPushButton>(app.gameFolderDialog(), "No")->isEnabled());
-}
-
-void StartupLaunchTest::emptyFirstLineRunsDiscovery() {
-  UiFixture f;
-  writeFile(f.app / "path.ini", "\r\nsomething\r\n");
-  f.services.registryValue = osPath("/g/stvoyHM.exe");
-  TarvexApp app(f.services, f.app);
-  app.start();
-  QCOMPARE(pathIni(f), osPath("/g/") + "\r\n");
-  QVERIFY(!app.mainWindow());
-}
-
-void StartupLaunchTest::noAsksAgainAndRewritesPathIni() {
-  UiFixture f(false);
-  f.services.registryValue = osPath("/first/stvoyHM.exe");
-  TarvexApp app(f.services, f.app);
-  app.start();
-  f.services.clear();
-  f.services.fileAnswers.push_back(osPath("/second/stvoyHM.exe"));
-  click(app.gameFolderDialog(), "No");
-  QCOMPARE(f.services.log,
-           (std::vector<std::string>{"message:Please locate the Tarvex Executable (stvoyHM.exe)", kDialog}));
-  QCOMPARE(pathIni(f), osPath("/second/") + "\r\n");
-  QCOMPARE(form2Path(app), QString::fromStdString(osPath("/second/")));
-  QVERIFY(app.gameFolderDialog()->isVisible());
-  QVERIFY(!app.mainWindow());
-}
-
 // Folders are made read-only by their permission bits; Windows folders keep
 // no such bits (their ACLs decide, and Wine run as root passes every one).
 #ifdef _WIN32
@@ -147,117 +54,173 @@ void StartupLaunchTest::noAsksAgainAndRewritesPathIni() {
 #define SKIP_WITHOUT_READ_ONLY_FOLDERS()
 #endif
 
-void StartupLaunchTest::pathIniThatCannotBeCreatedIsReported() {
-  SKIP_WITHOUT_READ_ONLY_FOLDERS();
-  UiFixture f(false);
-  // A program folder that cannot be written, and a user folder that cannot be made.
-  std::filesystem::permissions(f.app, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-  writeFile(f.root.path() / "a-file", "x");
-  setUserDataHome(f.root.path() / "a-file");
-  TarvexApp app(f.services, f.app);
-  app.start();
-  unsetUserDataHome();
-  std::filesystem::permissions(f.app, std::filesystem::perms::owner_all);
-  QVERIFY(!f.services.messages().empty());
-  QVERIFY(f.services.messages()[0].find("path.ini") != std::string::npos);
-  QVERIFY(app.mainWindow() && app.mainWindow()->isVisible());  // discovery abandoned, the window opens
-}
-
-void StartupLaunchTest::aProgramFolderTheUserCannotWriteKeepsPathAndSlotsInTheUsersFolder() {
-  SKIP_WITHOUT_READ_ONLY_FOLDERS();
-  UiFixture f;
-  namespace fs = std::filesystem;
-  const fs::path user = f.root.path() / "user-data";
-  const std::string shippedSlot = readFile(f.app / "save" / "save4.sav");
-  for (const fs::path& folder : {f.app / "save", f.app})
-    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
-  setUserDataHome(user);
-  {
+class StartupLaunchTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void knownFolderOpensTheMainWindowAtOnce() {
+    UiFixture f;
     TarvexApp app(f.services, f.app);
     app.start();
-    // The game folder found before is still known: the window opens with its maps.
+    QVERIFY(app.mainWindow() && app.mainWindow()->isVisible());
+    QVERIFY(!app.gameFolderDialog() || !app.gameFolderDialog()->isVisible());
+    QCOMPARE(text(app.mainWindow(), "PathText"), QString::fromStdString(f.gameFolderText()));
+  }
+
+  // Without a known folder: the registry's, else the one the user locates, else
+  // none; Form2 shows it and only "Yes" opens the main window.
+  void anUnknownFolderIsFoundAndShownInForm2() {
+    struct Case {
+      std::string pathIni, registry;
+      std::optional<std::string> located;
+      Log log;
+      std::string found;
+    };
+    const Case cases[] = {
+        {"", osPath("/games/EF/stvoyHM.exe") + '\0', {}, {}, osPath("/games/EF/")},  // as Windows may store it
+        {"", "", osPath("/opt/ef/stvoyHM.exe"), {kNotInRegistry, kDialog}, osPath("/opt/ef/")},
+        {"", "", {}, {kNotInRegistry, kDialog}, ""},                              // cancelled: no folder
+        {"\r\nsomething\r\n", osPath("/g/stvoyHM.exe"), {}, {}, osPath("/g/")}};  // an empty first line
+    for (const Case& c : cases) {
+      UiFixture f(false);
+      if (!c.pathIni.empty()) writeFile(f.app / "path.ini", c.pathIni);
+      f.services.registryValue = c.registry;
+      f.services.fileAnswers.push_back(c.located);
+      TarvexApp app(f.services, f.app);
+      app.start();
+      QCOMPARE(f.services.log, c.log);
+      QCOMPARE(pathIni(f), c.found.empty() ? std::string("\r\n\r\n") : c.found + "\r\n");
+      QVERIFY(!app.mainWindow() && app.gameFolderDialog()->isVisible());
+      QCOMPARE(form2Path(app), QString::fromStdString(c.found));
+      QCOMPARE(child<QPushButton>(app.gameFolderDialog(), "Yes")->isEnabled(), !c.found.empty());
+      QVERIFY(child<QPushButton>(app.gameFolderDialog(), "No")->isEnabled());
+    }
+    // "No" asks again and rewrites path.ini; "Yes" opens the window, and the next start at once.
+    UiFixture f(false);
+    f.services.registryValue = osPath("/first/stvoyHM.exe");
+    {
+      TarvexApp app(f.services, f.app);
+      app.start();
+      f.services.clear();
+      f.services.fileAnswers.push_back(osPath("/second/stvoyHM.exe"));
+      click(app.gameFolderDialog(), "No");
+      QCOMPARE(f.services.log, (Log{"message:Please locate the Tarvex Executable (stvoyHM.exe)", kDialog}));
+      QCOMPARE(pathIni(f), osPath("/second/") + "\r\n");
+      QCOMPARE(form2Path(app), QString::fromStdString(osPath("/second/")));
+      QVERIFY(app.gameFolderDialog()->isVisible() && !app.mainWindow());
+      click(app.gameFolderDialog(), "Yes");
+      QVERIFY(app.mainWindow() && app.mainWindow()->isVisible());
+    }
+    f.services.clear();
+    TarvexApp again(f.services, f.app);
+    again.start();
+    QVERIFY(again.mainWindow());
+    QCOMPARE(f.services.sounds(), Log{"cfiles.wav"});
+  }
+
+  // A program folder that cannot be written, and a user folder that cannot be
+  // made: said so, discovery abandoned, the window opens.
+  void pathIniThatCannotBeCreatedIsReported() {
+    SKIP_WITHOUT_READ_ONLY_FOLDERS();
+    UiFixture f(false);
+    fs::permissions(f.app, fs::perms::owner_read | fs::perms::owner_exec);
+    writeFile(f.root / "a-file", "x");
+    setUserDataHome(f.root / "a-file");
+    TarvexApp app(f.services, f.app);
+    app.start();
+    unsetUserDataHome();
+    fs::permissions(f.app, fs::perms::owner_all);
+    QVERIFY(contains(f.services.messages().at(0), "path.ini"));
+    QVERIFY(app.mainWindow() && app.mainWindow()->isVisible());
+  }
+
+  void aProgramFolderTheUserCannotWriteKeepsPathAndSlotsInTheUsersFolder() {
+    SKIP_WITHOUT_READ_ONLY_FOLDERS();
+    UiFixture f;
+    const fs::path user = f.root / "user-data";
+    const std::string shippedSlot = readFile(f.app / "save" / "save4.sav");
+    for (const fs::path& folder : {f.app / "save", f.app})
+      fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    setUserDataHome(user);
+    {
+      TarvexApp app(f.services, f.app);
+      app.start();
+      // The game folder found before is still known: the window opens with its maps.
+      QPointer<Form1> w = app.mainWindow();
+      QVERIFY(w);
+      QCOMPARE(readFile(user / "tarvex" / "path.ini"), f.gameFolderText() + "\r\n");
+      QVERIFY(items(child<QListWidget>(w, "LoadedMaps")).contains(QStringLiteral("hm_borg1")));
+      // A save goes to the user's folder; the shipped slot stays as it was.
+      child<QComboBox>(w, "save_select")->setCurrentIndex(3);
+      f.services.promptAnswers.push_back("mine");
+      click(w, "Save");
+      QCOMPARE(f.services.messages().back(), std::string(kSavedMessage));
+      QVERIFY(readFile(user / "tarvex" / "save" / "save4.sav").starts_with("Save File #4\r\nmine\r\n"));
+      QCOMPARE(readFile(f.app / "save" / "save4.sav"), shippedSlot);
+      click(w, "AllMaps");
+      click(w, "Engage");
+      QCOMPARE(f.services.started.size(), std::size_t(1));
+    }
+    unsetUserDataHome();
+    for (const fs::path& folder : {f.app, f.app / "save"}) fs::permissions(folder, fs::perms::owner_all);
+  }
+
+  void refindRunsDiscoveryAndReplacesTheWindow() {
+    UiFixture f;
+    f.services.registryValue = osPath("/found/stvoyHM.exe");
+    TarvexApp app(f.services, f.app);
+    app.start();
+    QPointer<Form1> first = app.mainWindow();
+    f.services.clear();
+    click(first, "refind_path");
+    QCOMPARE(f.services.log, Log{"sound:button4.wav"});  // registry found: no message, no dialog
+    QCOMPARE(pathIni(f), osPath("/found/") + "\r\n");
+    QCOMPARE(form2Path(app), QString::fromStdString(osPath("/found/")));
+    QTRY_VERIFY(!first);  // closed and gone
+    click(app.gameFolderDialog(), "Yes");
+    QCOMPARE(text(app.mainWindow(), "PathText"), QString::fromStdString(osPath("/found/")));
+  }
+
+  void loadStepPlaysStartupSoundAndSurvivesMissingFiles() {
+    UiFixture f;
+    fs::remove(f.app / "maps.ini");
+    fs::remove(f.app / "save" / "save1.sav");
+    Form1 window(f.services, f.app);
+    window.setAttribute(Qt::WA_DeleteOnClose, false);
+    window.load();
+    window.show();
+    QCOMPARE(f.services.log.size(), std::size_t(2));
+    QCOMPARE(f.services.log[0], std::string("sound:cfiles.wav"));
+    QVERIFY(contains(f.services.log[1], "maps.ini"));
+    QCOMPARE(child<QListWidget>(&window, "LoadedMaps")->count(), 0);
+    QCOMPARE(text(&window, "save_text"), QString());
+  }
+
+  // No game: said so, no launch sound. A game that ends at once: the launch
+  // sound first, then the report. The window stays.
+  void aLaunchThatFailsIsReportedAndTheWindowStays() {
+    UiFixture f;
+    fs::rename(f.game / "stvoyHM.exe", f.game / "moved.exe");
+    TarvexApp app(f.services, f.app);
+    app.start();
     QPointer<Form1> w = app.mainWindow();
-    QVERIFY(w);
-    QCOMPARE(readFile(user / "tarvex" / "path.ini"), f.gameFolderText() + "\r\n");
-    QVERIFY(!child<QListWidget>(w, "LoadedMaps")->findItems(QStringLiteral("hm_borg1"), Qt::MatchExactly).isEmpty());
-    // A save goes to the user's folder; the shipped slot stays as it was.
-    auto* select = child<QComboBox>(w, "save_select");
-    reveal(select);
-    select->setCurrentIndex(3);
-    f.services.promptAnswers.push_back("mine");
-    click(w, "Save");
-    QCOMPARE(f.services.messages().back(), std::string(kSavedMessage));
-    QVERIFY(readFile(user / "tarvex" / "save" / "save4.sav").starts_with("Save File #4\r\nmine\r\n"));
-    QCOMPARE(readFile(f.app / "save" / "save4.sav"), shippedSlot);
     click(w, "AllMaps");
     f.services.clear();
     click(w, "Engage");
-    QCOMPARE(f.services.started.size(), std::size_t(1));
+    QCOMPARE(f.services.log.size(), std::size_t(1));
+    QVERIFY(contains(f.services.log[0], "message:") && contains(f.services.log[0], "stvoyHM.exe"));
+    fs::rename(f.game / "moved.exe", f.game / "stvoyHM.exe");
+    f.services.clear();
+    f.services.processFailure = ProcessFailure{"exit status 53", "wine: could not load kernel32.dll", "game.log"};
+    click(w, "Engage");
+    QCOMPARE(f.services.started.at(0).logFile.substr(f.services.started[0].logFile.size() - 8),
+             std::string("game.log"));
+    QCOMPARE(f.services.sounds(), Log{"stegize.wav"});
+    QCOMPARE(f.services.messages().size(), std::size_t(1));
+    for (const char* part : {"(exit status 53)", "could not load kernel32.dll"})
+      QVERIFY(contains(f.services.messages()[0], part));
+    QVERIFY(w && w->isVisible());
   }
-  unsetUserDataHome();
-  for (const fs::path& folder : {f.app, f.app / "save"}) fs::permissions(folder, fs::perms::owner_all);
-}
-
-void StartupLaunchTest::refindRunsDiscoveryAndReplacesTheWindow() {
-  UiFixture f;
-  f.services.registryValue = osPath("/found/stvoyHM.exe");
-  TarvexApp app(f.services, f.app);
-  app.start();
-  QPointer<Form1> first = app.mainWindow();
-  f.services.clear();
-  click(first, "refind_path");
-  QCOMPARE(f.services.log, std::vector<std::string>{"sound:button4.wav"});  // registry found: no message, no dialog
-  QCOMPARE(pathIni(f), osPath("/found/") + "\r\n");
-  QVERIFY(app.gameFolderDialog()->isVisible());
-  QCOMPARE(form2Path(app), QString::fromStdString(osPath("/found/")));
-  QTRY_VERIFY(!first);  // closed and gone
-  click(app.gameFolderDialog(), "Yes");
-  QVERIFY(app.mainWindow());
-  QCOMPARE(child<QLineEdit>(app.mainWindow(), "PathText")->text(), QString::fromStdString(osPath("/found/")));
-}
-
-void StartupLaunchTest::loadStepPlaysStartupSoundAndSurvivesMissingFiles() {
-  UiFixture f;
-  std::filesystem::remove(f.app / "maps.ini");
-  std::filesystem::remove(f.app / "save" / "save1.sav");
-  Form1 window(f.services, f.app);
-  window.setAttribute(Qt::WA_DeleteOnClose, false);
-  window.load();
-  window.show();
-  QCOMPARE(f.services.log.size(), std::size_t(2));
-  QCOMPARE(f.services.log[0], std::string("sound:cfiles.wav"));
-  QVERIFY(f.services.log[1].find("maps.ini") != std::string::npos);
-  QCOMPARE(child<QListWidget>(&window, "LoadedMaps")->count(), 0);
-  QCOMPARE(child<QLineEdit>(&window, "save_text")->text(), QString());
-}
-
-void StartupLaunchTest::aLaunchThatFailsIsReportedAndTheWindowStays() {
-  UiFixture f;
-  const auto game = f.game / "stvoyHM.exe";
-  std::filesystem::rename(game, f.game / "moved.exe");
-  TarvexApp app(f.services, f.app);
-  app.start();
-  QPointer<Form1> w = app.mainWindow();
-  click(w, "AllMaps");
-  // No game: said so, no launch sound.
-  f.services.clear();
-  click(w, "Engage");
-  QCOMPARE(f.services.messages().size(), std::size_t(1));
-  QVERIFY(f.services.messages()[0].find("stvoyHM.exe") != std::string::npos);
-  QVERIFY(f.services.sounds().empty());
-  QVERIFY(w && w->isVisible());
-  // A game that ends at once: the launch sound first, then the report.
-  std::filesystem::rename(f.game / "moved.exe", game);
-  f.services.clear();
-  f.services.processFailure = ProcessFailure{"exit status 53", "wine: could not load kernel32.dll", "game.log"};
-  click(w, "Engage");
-  QVERIFY(QString::fromStdString(f.services.started.at(0).logFile).endsWith(QStringLiteral("game.log")));
-  QCOMPARE(f.services.sounds(), std::vector<std::string>{"stegize.wav"});
-  QCOMPARE(f.services.messages().size(), std::size_t(1));
-  QVERIFY(f.services.messages()[0].find("(exit status 53)") != std::string::npos);
-  QVERIFY(f.services.messages()[0].find("could not load kernel32.dll") != std::string::npos);
-  QVERIFY(w && w->isVisible());
-}
+};
 
 QTEST_MAIN(StartupLaunchTest)
 #include "StartupLaunchTest.moc"
