@@ -77,4 +77,9 @@ TEST(GameArguments, PortAddressAndMemoryGoOnTheCommandLineBeforeTheScript) {
     s.select(type);
     EXPECT_EQ(gameArguments(s).at(2), dedicated) << type;
   }
+  // Unchecked, they leave the command line; only the address and the memory are emptied.
+  test::set(s, {"Memory=128", "NetIP_Check=0", "write_memory=0", "NetPort_Yes=0"});
+  EXPECT_EQ(commandLineText(gameArguments(s)),
+            "stvoyHM.exe +set dedicated 2 +sets configured_by Tarvex +exec tarvex.cfg");
+  EXPECT_EQ(s.text("NetIP") + s.text("Memory") + s.text("NetPort"), "27660");
 }

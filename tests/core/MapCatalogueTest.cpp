@@ -9,86 +9,61 @@ namespace {
 std::string entry(const std::string& name, const std::string& flag = "0") {
   return "pak0.pk3\r\n" + name + "\r\ncap one\r\ncap two\r\n" + flag + "\r\n\\" + name + ".jpg\r\n\r\n";
 }
-std::string lines(int count) {
-  std::string out;
-  for (int i = 1; i <= count; ++i) out += "l" + std::to_string(i) + "\r\n";
-  return out;
-}
+std::size_t rows(const std::string& file) { return parseCatalogue(file).catalogue.rows.size(); }
 }  // namespace
 
-TEST(CatalogueReader, ReadsSevenLineEntriesAfterTheStartLine) {
+// Seven-line groups after the exact start line; a group counts when its six
+// field lines are there (one appended by hand may end at its picture line);
+// any line end reads as Windows' own.
+TEST(CatalogueReader, GroupsAfterTheStartLineAsWrittenOnEitherSystem) {
   const auto load = parseCatalogue("header\r\n[start]\r\n" + entry("a", "1") + entry("b"));
   ASSERT_EQ(load.status, CatalogueStatus::Ok);
   ASSERT_EQ(load.catalogue.rows.size(), 2u);
   EXPECT_EQ(load.catalogue.rows[0], (MapEntry{"pak0.pk3", "a", "cap one", "cap two", "1", "\\a.jpg", "10", "0", "5"}));
-}
-
-TEST(CatalogueReader, AGroupCountsWhenItsSixFieldLinesArePresent) {
-  EXPECT_EQ(parseCatalogue("[start]\r\n" + lines(12)).catalogue.rows.size(), 1u);
-  EXPECT_EQ(parseCatalogue("[start]\r\n" + lines(13)).catalogue.rows.size(), 2u);
-  EXPECT_EQ(parseCatalogue("[start]\r\n" + lines(5)).catalogue.rows.size(), 0u);
-  // A group appended by hand that ends right after its picture line counts,
-  // with or without a final line break.
+  std::string lines;
+  for (int i = 1; i <= 13; ++i) lines += "l" + std::to_string(i) + "\r\n";
+  EXPECT_EQ(rows("[start]\r\n" + lines.substr(0, 51)), 1u);  // 12 lines
+  EXPECT_EQ(rows("[start]\r\n" + lines), 2u);
+  EXPECT_EQ(rows("[start]\r\n" + lines.substr(0, 20)), 0u);  // 5 lines
   for (const char* end : {"\\b.jpg\r\n", "\\b.jpg", "\\b.jpg\n"})
-    EXPECT_EQ(
-        parseCatalogue("[start]\r\n" + entry("a") + "pak0.pk3\r\nb\r\nc\r\nd\r\n0\r\n" + end).catalogue.rows.size(),
-        2u);
-  // A blank line after the last separator changes nothing.
-  EXPECT_EQ(parseCatalogue("[start]\r\n" + entry("a") + "\r\n").catalogue.rows.size(), 1u);
-}
-
-TEST(CatalogueReader, OnlyTheExactMarkerLineStartsTheEntries) {
+    EXPECT_EQ(rows("[start]\r\n" + entry("a") + "pak0.pk3\r\nb\r\nc\r\nd\r\n0\r\n" + end), 2u);
+  EXPECT_EQ(rows("[start]\r\n" + entry("a") + "\r\n"), 1u);  // a blank line after the last changes nothing
   EXPECT_EQ(parseCatalogue("[Start]\r\n[start] \r\n" + entry("a")).status, CatalogueStatus::NoStartMarker);
-  const auto load = parseCatalogue("[start] \r\n[start]\r\n" + entry("a"));
-  ASSERT_EQ(load.catalogue.rows.size(), 1u);
-  EXPECT_EQ(load.catalogue.rows[0].name, "a");
-  EXPECT_EQ(parseCatalogue("").status, CatalogueStatus::NoStartMarker);
-}
-
-TEST(CatalogueReader, AFileWrittenOnLinuxReadsAsOneWrittenOnWindows) {
-  const auto load =
+  EXPECT_EQ(parseCatalogue("[start] \r\n[start]\r\n" + entry("a")).catalogue.rows.at(0).name, "a");
+  const auto lf =
       parseCatalogue("head\n[start]\npak0.pk3\nname\nc1\nc2\n0\n\\p.jpg\n\npak0.pk3\nsecond\rc1\rc2\r1\r\\q.jpg\r");
-  ASSERT_EQ(load.catalogue.rows.size(), 2u);
-  EXPECT_EQ(load.catalogue.rows[0].name, "name");
-  EXPECT_EQ(load.catalogue.rows[1].picture, "\\q.jpg");
+  ASSERT_EQ(lf.catalogue.rows.size(), 2u);
+  EXPECT_EQ(lf.catalogue.rows[0].name, "name");
+  EXPECT_EQ(lf.catalogue.rows[1].picture, "\\q.jpg");
 }
 
-TEST(CatalogueReader, StopsAfterAThousandEntries) {
+TEST(CatalogueReader, AThousandEntriesAtMostAndNothingFatal) {
   std::string file = "[start]\r\n";
   for (int i = 0; i < 1010; ++i) file += entry("m" + std::to_string(i));
   const auto load = parseCatalogue(file);
   ASSERT_EQ(load.catalogue.rows.size(), kMaxCatalogueRows);
   EXPECT_EQ(load.catalogue.rows.back().name, "m999");
-}
-
-TEST(CatalogueReader, MissingFileAndBinaryJunkAreReportedNotFatal) {
   test::TempFolder folder;
   EXPECT_EQ(loadCatalogueFile(folder / "maps.ini").status, CatalogueStatus::Missing);
-  EXPECT_NE(catalogueMessage(CatalogueStatus::Missing, "maps.ini").find("maps.ini"), std::string::npos);
+  EXPECT_TRUE(test::contains(catalogueMessage(CatalogueStatus::Missing, "maps.ini"), "maps.ini"));
   std::string junk(100000, '\0');
   for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<char>((i * 7919) % 256);
   EXPECT_EQ(parseCatalogue(junk).status, CatalogueStatus::NoStartMarker);
-  EXPECT_EQ(parseCatalogue("[start]\r\n" + std::string(1 << 20, 'x')).catalogue.rows.size(), 0u);
+  EXPECT_EQ(parseCatalogue("").status, CatalogueStatus::NoStartMarker);
+  EXPECT_EQ(rows("[start]\r\n" + std::string(1 << 20, 'x')), 0u);
 }
 
-TEST(MapClasses, TheFlagIsComparedAsANumber) {
+// The flag is compared as a number; a name is looked up exactly, the last row winning.
+TEST(MapClasses, TheFlagAsANumberAndTheLastRowOfANameWins) {
   EXPECT_TRUE(test::row("a", " 01 ").isCtf());
   EXPECT_TRUE(test::row("a", "00").isRefusedForCtf());
-  const MapEntry two = test::row("a", "2");
-  EXPECT_FALSE(two.isCtf());
-  EXPECT_TRUE(two.isHoloMatch());
-  EXPECT_FALSE(two.isRefusedForCtf());
-  const MapEntry text = test::row("a", "yes");
-  EXPECT_FALSE(text.isCtf());
-  EXPECT_FALSE(text.isRefusedForCtf());
-}
-
-TEST(NameLookup, ExactAndTheLastMatchWins) {
-  MapEntry first = test::row("dup");
+  EXPECT_TRUE(test::row("a", "2").isHoloMatch());
+  for (const char* flag : {"2", "yes"}) {
+    EXPECT_FALSE(test::row("a", flag).isCtf() || test::row("a", flag).isRefusedForCtf()) << flag;
+  }
   MapEntry second = test::row("dup");
   second.caption1 = "later";
-  const MapCatalogue catalogue = test::catalogueOf({first, test::row("Dup"), second});
-  ASSERT_NE(catalogue.find("dup"), nullptr);
+  const MapCatalogue catalogue = test::catalogueOf({test::row("dup"), test::row("Dup"), second});
   EXPECT_EQ(catalogue.find("dup")->caption1, "later");
   EXPECT_EQ(catalogue.find("DUP"), nullptr);
   EXPECT_EQ(catalogue.find("du"), nullptr);
@@ -97,29 +72,25 @@ TEST(NameLookup, ExactAndTheLastMatchWins) {
 TEST(InstalledMaps, DirectoryMatchOfOrdinaryVisibleFilesInCatalogueOrder) {
   test::TempFolder game;
   const auto data = game / "BaseEF";
-  test::writeFile(data / "PAK0.PK3", "x");
-  test::writeFile(data / "maps" / "arena.bsp", "x");
-  test::writeFile(data / ".hidden.pk3", "x");
+  for (const char* file : {"PAK0.PK3", "maps/arena.bsp", ".hidden.pk3"}) test::writeFile(data / file, "x");
   std::filesystem::create_directories(data / "folder.pk3");
-  auto make = [](const std::string& file, const std::string& name) {
-    MapEntry e = test::row(name);
-    e.mapFile = file;
-    return e;
-  };
-  const MapCatalogue catalogue = test::catalogueOf({
-      make("pak0.pk3", "caseless"),
-      make("pak?.pk3", "wildcard"),
-      make("MAPS\\arena.bsp", "subfolder"),
-      make(".hidden.pk3", "hidden"),
-      make("folder.pk3", "folder"),
-      make("missing.pk3", "missing"),
-      make("", "empty field"),
-      make("caseless", "caseless"),
-  });
-  const std::vector<std::string> expected{"caseless", "wildcard", "subfolder", "empty field"};
-  EXPECT_EQ(installedMaps(catalogue, data), expected);
+  MapCatalogue catalogue;
+  for (const auto& [file, name] : {std::pair{"pak0.pk3", "caseless"},
+                                   {"pak?.pk3", "wildcard"},
+                                   {"MAPS\\arena.bsp", "subfolder"},
+                                   {".hidden.pk3", "hidden"},
+                                   {"folder.pk3", "folder"},
+                                   {"missing.pk3", "missing"},
+                                   {"", "empty field"},
+                                   {"caseless", "caseless"}}) {
+    catalogue.rows.push_back(test::row(name));
+    catalogue.rows.back().mapFile = file;
+  }
+  EXPECT_EQ(installedMaps(catalogue, data),
+            (std::vector<std::string>{"caseless", "wildcard", "subfolder", "empty field"}));
   // An empty field needs some file: an empty folder, or none, offers nothing.
+  const MapCatalogue emptyField = test::catalogueOf({catalogue.rows[6]});
   std::filesystem::create_directories(game / "empty");
-  EXPECT_TRUE(installedMaps(test::catalogueOf({make("", "x")}), game / "empty").empty());
-  EXPECT_TRUE(installedMaps(test::catalogueOf({make("", "x")}), game / "nowhere").empty());
+  EXPECT_TRUE(installedMaps(emptyField, game / "empty").empty());
+  EXPECT_TRUE(installedMaps(emptyField, game / "nowhere").empty());
 }

@@ -25,34 +25,32 @@ TEST(VisibleText, ControlCharactersAreShownNotObeyed) {
   EXPECT_EQ(visibleText("caf\xc3\xa9 \xc5\x9b \xe9 ^1Red"), "caf\xc3\xa9 \xc5\x9b \xe9 ^1Red");
 }
 
-TEST(ParseNumber, NumbersWithBlanksSignsAndLeadingZerosAndNothingElse) {
+TEST(Numbers, ParseNumberTakesBlanksSignsAndLeadingZerosAndParseCountWholeNumbersOfNineDigits) {
   for (const auto& [text, value] :
        {std::pair{"1", 1.0}, {" 01 ", 1.0}, {"+1", 1.0}, {"1.0", 1.0}, {"-0", 0.0}, {"2", 2.0}, {"-2.5", -2.5}})
     EXPECT_EQ(parseNumber(text), value) << text;
   for (const char* text : {"", " ", "abc", "1a", "inf", "nan", "--1", ".", "1 2"})
     EXPECT_FALSE(parseNumber(text).has_value()) << text;
-}
-
-TEST(ParseCount, OnlyWholeNumbersOfReasonableLength) {
-  EXPECT_EQ(parseCount("0"), 0);
-  EXPECT_EQ(parseCount("17"), 17);
-  EXPECT_EQ(parseCount("999999999"), 999999999);  // nine digits, the most
+  for (const auto& [text, value] : {std::pair{"0", 0}, {"17", 17}, {"999999999", 999999999}})
+    EXPECT_EQ(parseCount(text), value) << text;
   for (const char* text : {"1000000000", "-1", "1.5", "4000000000", ""}) EXPECT_FALSE(parseCount(text)) << text;
 }
 
+// As a directory listing matches: ? one character, case as asked, and a name
+// without an extension as Windows finds it.
 TEST(Wildcards, MatchAsADirectoryListingDoes) {
-  EXPECT_TRUE(wildcardMatch("*.pk3", "pak0.pk3", false));
-  EXPECT_TRUE(wildcardMatch("pak?.pk3", "pak7.pk3", false));
-  EXPECT_FALSE(wildcardMatch("pak?.pk3", "pak10.pk3", false));
-  EXPECT_TRUE(wildcardMatch("PAK0.PK3", "pak0.pk3", true));
-  EXPECT_FALSE(wildcardMatch("PAK0.PK3", "pak0.pk3", false));
-  EXPECT_TRUE(wildcardMatch("*a*b*", "xxaxxbxx", false));
-  // A name without an extension, as a Windows listing finds it.
-  EXPECT_TRUE(wildcardMatch("*.*", "noext", false));
-  EXPECT_TRUE(wildcardMatch("no*.*", "noext", false));
-  EXPECT_TRUE(wildcardMatch("noext.", "noext", false));
-  EXPECT_FALSE(wildcardMatch("noext.", "noext.txt", false));
-  EXPECT_FALSE(wildcardMatch("x*.*", "y", false));
+  for (const auto& [pattern, name, noCase, matches] : {std::tuple{"*.pk3", "pak0.pk3", false, true},
+                                                       {"pak?.pk3", "pak7.pk3", false, true},
+                                                       {"pak?.pk3", "pak10.pk3", false, false},
+                                                       {"PAK0.PK3", "pak0.pk3", true, true},
+                                                       {"PAK0.PK3", "pak0.pk3", false, false},
+                                                       {"*a*b*", "xxaxxbxx", false, true},
+                                                       {"*.*", "noext", false, true},
+                                                       {"no*.*", "noext", false, true},
+                                                       {"noext.", "noext", false, true},
+                                                       {"noext.", "noext.txt", false, false},
+                                                       {"x*.*", "y", false, false}})
+    EXPECT_EQ(wildcardMatch(pattern, name, noCase), matches) << pattern << " " << name;
   test::TempFolder folder;
   test::writeFile(folder / "sub" / "noext", "x");
   EXPECT_TRUE(ordinaryFileMatches(folder.path(), "sub\\*.*"));
