@@ -15,170 +15,146 @@
 using namespace tarvex;
 using namespace tarvex::test;
 
-class WindowTest : public QObject {
-  Q_OBJECT
- private slots:
-  void startsOnServerTabWithStartValuesTheLogoAndLinks();
-  void paintsTheFirstTabThenBuildsTheRest();
-  void timerShowsEachFrameForItsDelayLoopsAndRestsOnZero();
-  void logoFailuresAreReportedWithAStopIcon();
-};
-
-void WindowTest::startsOnServerTabWithStartValuesTheLogoAndLinks() {
-  // Set up as the program is: the window font for windows, the platform's for dialogs.
-  const QFont platformFont = QApplication::font();
-  const QFont messageFont = QApplication::font("QMessageBox");
-  setUpApplication(*qApp);
-  QWidget plain;
-  QDialog question;
-  QMessageBox message;
-  for (QWidget* shown : {&plain, static_cast<QWidget*>(&question), static_cast<QWidget*>(&message)})
-    shown->ensurePolished();
-  QCOMPARE(plain.font(), layout::windowFont());
-  QCOMPARE(question.font(), platformFont);
-  QCOMPARE(message.font(), messageFont);
-  UiFixture f;
-  auto window = f.loadedWindow();
-  QCOMPARE(window->windowTitle(), QStringLiteral("Tarvex     beta 3.13"));
-  QCOMPARE(window->size(), QSize(630, 528));
-  QCOMPARE(child<QTabWidget>(window.get(), "TAB_General")->currentIndex(), 0);
-  QCOMPARE(child<QAbstractButton>(window.get(), "Engage")->text(), QStringLiteral("ENGAGE! "));
-  // The score picture is read without a decoder: the same pixels as Qt's own
-  // reader gives, from a resource stored uncompressed.
-  const QString score = QStringLiteral(":/tarvex/scoretable.ppm");
-  QCOMPARE(QResource(score).compressionAlgorithm(), QResource::NoCompression);
-  const QImage shown = child<QLabel>(window.get(), "Image2")->pixmap().toImage();
-  QCOMPARE(shown.size(), QSize(553, 175));
-  QCOMPARE(shown.convertToFormat(QImage::Format_RGB32), QImage(score).convertToFormat(QImage::Format_RGB32));
-
-  // The logo: the first frame is there before the window shows; the others right after.
-  Logo& logo = window->logo();
-  QCOMPARE(logo.elements().size(), 1);
-  QTRY_COMPARE(logo.elements().size(), 6);
-  QCOMPARE(logo.lastFrameIndex(), 5);
-  const QStringList delays{"1200", "120", "120", "900", "120", "120"};
-  for (int i = 0; i < 6; ++i) QCOMPARE(logo.elements()[i]->property("tag").toString(), delays[i]);
-  QCOMPARE(logo.timer().interval(), 1200);
-  QCOMPARE(window->findChild<QTimer*>(QStringLiteral("Timer1")), &logo.timer());
-  QVERIFY(logo.timer().isActive() && !logo.elements()[0]->pixmap().isNull());
-  QVERIFY(!QFile::exists(QStringLiteral("temp.gif")));
-  // Links play their sound before they open.
-  for (const char* name : {"Label101", "Label97", "Label96"}) {
-    auto* label = child<QLabel>(window.get(), name);
-    reveal(label);
-    QCOMPARE(label->cursor().shape(), Qt::PointingHandCursor);
-    QTest::mouseClick(label, Qt::LeftButton, {}, label->rect().center());
-  }
-  const auto& log = f.services.log;
-  QCOMPARE(log.size(), std::size_t(6));
-  QVERIFY(log[0] == "sound:button1.wav" && log[1].starts_with("link:http"));
-  QVERIFY(log[2] == "sound:button3.wav" && log[3].starts_with("link:mailto:"));
-  QVERIFY(log[4] == "sound:button7.wav" && log[5].starts_with("link:http"));
-}
-
-void WindowTest::paintsTheFirstTabThenBuildsTheRest() {
-  UiFixture f;
-  Form1 window(f.services, f.app);
-  window.setAttribute(Qt::WA_DeleteOnClose, false);
-  window.load();
-  QVERIFY(!window.isComplete());
-  QVERIFY(window.findChild<QLineEdit*>(QStringLiteral("Server_Name")));
-  QVERIFY(!window.findChild<QLineEdit*>(QStringLiteral("MaxPlayers")));
-  child<QLineEdit>(&window, "Server_Name")->setText(QStringLiteral("Typed early"));
-  window.show();
-  QVERIFY(QTest::qWaitFor([&] { return window.isComplete(); }));
-  // The same as a window built whole at once: every setting, the load step's
-  // findings, and what was typed before the rest came.
-  Form1 whole(f.services, f.app);
-  whole.setAttribute(Qt::WA_DeleteOnClose, false);
-  whole.load();
-  whole.completeWindow();
-  child<QLineEdit>(&whole, "Server_Name")->setText(QStringLiteral("Typed early"));
-  QCOMPARE(writeSave("S", "d", window.configuration()), writeSave("S", "d", whole.configuration()));
-  for (const char* name : {"PathText", "save_text"})
-    QCOMPARE(child<QLineEdit>(&window, name)->text(), child<QLineEdit>(&whole, name)->text());
-  QCOMPARE(items(child<QListWidget>(&window, "LoadedMaps")), items(child<QListWidget>(&whole, "LoadedMaps")));
-  QCOMPARE(items(child<QListWidget>(&window, "LoadedMaps")).size(), 17);
-
-  // Another tab chosen before the first paint: built then, and all there.
-  Form1 early(f.services, f.app);
-  early.setAttribute(Qt::WA_DeleteOnClose, false);
-  early.load();
-  early.show();
-  child<QTabWidget>(&early, "TAB_General")->setCurrentIndex(2);
-  QVERIFY(early.isComplete());
-  child<QTabWidget>(&window, "TAB_General")->setCurrentIndex(2);
-  QCOMPARE(early.grab().toImage(), window.grab().toImage());
-}
-
 namespace {
-// A GIF of three 1x1 frames with the given delays (hundredths of a second).
+// A GIF of three 1x1 frames with the given delays (hundredths of a second), as
+// the logo tool writes it: a spare 00 before the trailer, so that the last
+// frame keeps its block terminator when the cutter drops two bytes.
 QByteArray threeFrameGif(int d1, int d2, int d3) {
-  QByteArray gif("GIF89a");
-  gif.append(QByteArray::fromHex("01000100f00000ffffff000000"));  // screen, 2-colour table ending in 00
-  for (int delay : {d1, d2, d3}) {
-    gif.append(QByteArray::fromHex("21f90400")).append(char(delay & 0xff)).append(char(delay >> 8));
-    gif.append(
-        QByteArray::fromHex("00002c00000000010001000002024401"
-                            "00"));
-  }
-  // As the logo tool writes it: a spare 00 before the trailer, so that the
-  // last frame keeps its block terminator when the cutter drops two bytes.
-  return gif.append(QByteArray::fromHex("003b"));
-}
-
-// A logo on its own: Image1's first element in a holder window.
-struct LogoFixture {
-  UiFixture f;
-  QWidget holder;
-  Logo logo{new QLabel(&holder), f.services};
-};
-
-std::string writeGif(const UiFixture& f, const QByteArray& bytes) {
-  const auto path = f.app / "test.gif";
-  writeFile(path, bytes.toStdString());
-  return path.string();
+  QByteArray gif = "GIF89a" + QByteArray::fromHex("01000100f00000ffffff000000");  // screen, 2-colour table
+  for (int delay : {d1, d2, d3})
+    gif += QByteArray::fromHex("21f90400") + char(delay & 0xff) + char(delay >> 8) +
+           QByteArray::fromHex("00002c0000000001000100000202440100");
+  return gif + QByteArray::fromHex("003b");
 }
 }  // namespace
 
-void WindowTest::timerShowsEachFrameForItsDelayLoopsAndRestsOnZero() {
-  LogoFixture fixture;
-  auto& [f, holder, logo] = fixture;
-  QVERIFY(logo.load(writeGif(f, threeFrameGif(10, 20, 30))));
-  logo.start();
-  logo.finishLoading();
-  QCOMPARE(logo.elements().size(), 3);
-  QList<int> shown, intervals;
-  for (int tick = 0; tick < 6; ++tick) {
-    logo.tick();
-    shown << logo.frameIndex();
-    intervals << logo.timer().interval();
-    QVERIFY(!logo.elements()[logo.frameIndex()]->isHidden());
+class WindowTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void startsOnServerTabWithStartValuesTheLogoAndLinks() {
+    // Set up as the program is: the window font for windows, the platform's for dialogs.
+    const QFont platformFont = QApplication::font();
+    const QFont messageFont = QApplication::font("QMessageBox");
+    setUpApplication(*qApp);
+    QWidget plain;
+    QDialog question;
+    QMessageBox message;
+    for (QWidget* shown : {&plain, static_cast<QWidget*>(&question), static_cast<QWidget*>(&message)})
+      shown->ensurePolished();
+    QCOMPARE(plain.font(), layout::windowFont());
+    QCOMPARE(question.font(), platformFont);
+    QCOMPARE(message.font(), messageFont);
+    UiFixture f;
+    auto window = f.loadedWindow();
+    QCOMPARE(window->windowTitle(), QStringLiteral("Tarvex     beta 3.13"));
+    QCOMPARE(window->size(), QSize(630, 528));
+    QCOMPARE(child<QTabWidget>(window.get(), "TAB_General")->currentIndex(), 0);
+    QCOMPARE(child<QAbstractButton>(window.get(), "Engage")->text(), QStringLiteral("ENGAGE! "));
+    // The score picture is read without a decoder: the same pixels as Qt's own
+    // reader gives, from a resource stored uncompressed.
+    const QString score = QStringLiteral(":/tarvex/scoretable.ppm");
+    QCOMPARE(QResource(score).compressionAlgorithm(), QResource::NoCompression);
+    const QImage shown = child<QLabel>(window.get(), "Image2")->pixmap().toImage();
+    QCOMPARE(shown.size(), QSize(553, 175));
+    QCOMPARE(shown.convertToFormat(QImage::Format_RGB32), QImage(score).convertToFormat(QImage::Format_RGB32));
+
+    // The logo: the first frame is there before the window shows; the others right after.
+    Logo& logo = window->logo();
+    QCOMPARE(logo.elements().size(), 1);
+    QTRY_COMPARE(logo.elements().size(), 6);
+    QCOMPARE(logo.lastFrameIndex(), 5);
+    const QStringList delays{"1200", "120", "120", "900", "120", "120"};
+    for (int i = 0; i < 6; ++i) QCOMPARE(logo.elements()[i]->property("tag").toString(), delays[i]);
+    QCOMPARE(logo.timer().interval(), 1200);
+    QCOMPARE(window->findChild<QTimer*>(QStringLiteral("Timer1")), &logo.timer());
+    QVERIFY(logo.timer().isActive() && !logo.elements()[0]->pixmap().isNull());
+    QVERIFY(!QFile::exists(QStringLiteral("temp.gif")));
+    // Links play their sound before they open.
+    for (const char* name : {"Label101", "Label97", "Label96"}) {
+      auto* label = child<QLabel>(window.get(), name);
+      reveal(label);
+      QCOMPARE(label->cursor().shape(), Qt::PointingHandCursor);
+      QTest::mouseClick(label, Qt::LeftButton, {}, label->rect().center());
+    }
+    const auto& log = f.services.log;
+    QCOMPARE(log.size(), std::size_t(6));
+    QVERIFY(log[0] == "sound:button1.wav" && log[1].starts_with("link:http"));
+    QVERIFY(log[2] == "sound:button3.wav" && log[3].starts_with("link:mailto:"));
+    QVERIFY(log[4] == "sound:button7.wav" && log[5].starts_with("link:http"));
   }
-  QCOMPARE(shown, (QList<int>{1, 2, 0, 1, 2, 0}));
-  QCOMPARE(intervals, (QList<int>{200, 300, 100, 200, 300, 100}));
 
-  // A delay of zero rests on its frame.
-  QVERIFY(logo.load(writeGif(f, threeFrameGif(10, 0, 30))));
-  logo.start();
-  QVERIFY(logo.timer().isActive());
-  logo.tick();
-  QCOMPARE(logo.frameIndex(), 1);
-  QVERIFY(!logo.timer().isActive());
-}
+  void paintsTheFirstTabThenBuildsTheRest() {
+    UiFixture f;
+    Form1 window(f.services, f.app);
+    window.setAttribute(Qt::WA_DeleteOnClose, false);
+    window.load();
+    QVERIFY(!window.isComplete());
+    QVERIFY(window.findChild<QLineEdit*>(QStringLiteral("Server_Name")));
+    QVERIFY(!window.findChild<QLineEdit*>(QStringLiteral("MaxPlayers")));
+    child<QLineEdit>(&window, "Server_Name")->setText(QStringLiteral("Typed early"));
+    window.show();
+    QVERIFY(QTest::qWaitFor([&] { return window.isComplete(); }));
+    // The same as a window built whole at once: every setting, the load step's
+    // findings, and what was typed before the rest came.
+    Form1 whole(f.services, f.app);
+    whole.setAttribute(Qt::WA_DeleteOnClose, false);
+    whole.load();
+    whole.completeWindow();
+    child<QLineEdit>(&whole, "Server_Name")->setText(QStringLiteral("Typed early"));
+    QCOMPARE(writeSave("S", "d", window.configuration()), writeSave("S", "d", whole.configuration()));
+    for (const char* name : {"PathText", "save_text"})
+      QCOMPARE(child<QLineEdit>(&window, name)->text(), child<QLineEdit>(&whole, name)->text());
+    QCOMPARE(items(child<QListWidget>(&window, "LoadedMaps")), items(child<QListWidget>(&whole, "LoadedMaps")));
+    QCOMPARE(items(child<QListWidget>(&window, "LoadedMaps")).size(), 17);
 
-void WindowTest::logoFailuresAreReportedWithAStopIcon() {
-  LogoFixture fixture;
-  auto& [f, holder, logo] = fixture;
-  QVERIFY(!logo.load((f.app / "nothing.gif").string()));
-  QVERIFY(!logo.load(writeGif(f, QByteArray("GIF89a no extension at all"))));
-  QVERIFY(!logo.load(writeGif(f, QByteArray("GIF89a") + QByteArray::fromHex("0021f9040000") + "junk")));
-  QCOMPARE(f.services.messages(),
-           (std::vector<std::string>{"File " + (f.app / "nothing.gif").string() + " not found",
-                                     "This file is not a *.gif file", "Error No. 481 when reading file"}));
-  QCOMPARE(f.services.icons, std::vector<Services::Icon>(3, Services::Icon::Stop));
-  QVERIFY(!logo.timer().isActive());
-}
+    // Another tab chosen before the first paint: built then, and all there.
+    Form1 early(f.services, f.app);
+    early.setAttribute(Qt::WA_DeleteOnClose, false);
+    early.load();
+    early.show();
+    child<QTabWidget>(&early, "TAB_General")->setCurrentIndex(2);
+    QVERIFY(early.isComplete());
+    child<QTabWidget>(&window, "TAB_General")->setCurrentIndex(2);
+    QCOMPARE(early.grab().toImage(), window.grab().toImage());
+  }
+
+  // A logo of its own: each frame for its delay, looping, resting on a delay of
+  // zero; files that are no logo reported with a stop icon.
+  void logoFramesTheirDelaysAndFailures() {
+    UiFixture f;
+    QWidget holder;
+    Logo logo{new QLabel(&holder), f.services};
+    const auto gif = [&](const QByteArray& bytes) {
+      writeFile(f.app / "test.gif", bytes.toStdString());
+      return (f.app / "test.gif").string();
+    };
+    QVERIFY(logo.load(gif(threeFrameGif(10, 20, 30))));
+    logo.start();
+    logo.finishLoading();
+    QCOMPARE(logo.elements().size(), 3);
+    QList<int> shown, intervals;
+    for (int tick = 0; tick < 6; ++tick) {
+      logo.tick();
+      shown << logo.frameIndex();
+      intervals << logo.timer().interval();
+      QVERIFY(!logo.elements()[logo.frameIndex()]->isHidden());
+    }
+    QCOMPARE(shown, (QList<int>{1, 2, 0, 1, 2, 0}));
+    QCOMPARE(intervals, (QList<int>{200, 300, 100, 200, 300, 100}));
+    QVERIFY(logo.load(gif(threeFrameGif(10, 0, 30))));
+    logo.start();
+    logo.tick();
+    QCOMPARE(logo.frameIndex(), 1);
+    QVERIFY(!logo.timer().isActive());
+    QVERIFY(!logo.load((f.app / "nothing.gif").string()));
+    QVERIFY(!logo.load(gif("GIF89a no extension at all")));
+    QVERIFY(!logo.load(gif("GIF89a" + QByteArray::fromHex("0021f9040000") + "junk")));
+    QCOMPARE(f.services.messages(), (Log{"File " + (f.app / "nothing.gif").string() + " not found",
+                                         "This file is not a *.gif file", "Error No. 481 when reading file"}));
+    QCOMPARE(f.services.icons, std::vector<Services::Icon>(3, Services::Icon::Stop));
+    QVERIFY(!logo.timer().isActive());
+  }
+};
 
 QTEST_MAIN(WindowTest)
 #include "WindowTest.moc"
