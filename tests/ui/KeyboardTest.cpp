@@ -17,14 +17,6 @@
 using namespace tarvex;
 using namespace tarvex::test;
 
-class KeyboardTest : public QObject {
-  Q_OBJECT
- private slots:
-  void theMainActionByKeysAlone();
-  void everyFocusableControlHasAName();
-  void form2StartsOnYesAndEscapeCloses();
-};
-
 namespace {
 QWidget* focused() { return QApplication::focusWidget(); }
 
@@ -49,123 +41,127 @@ QString spokenName(QWidget* widget) {
 }
 }  // namespace
 
-void KeyboardTest::theMainActionByKeysAlone() {
-  UiFixture f;
-  auto w = f.loadedWindow();
-  QApplication::setActiveWindow(w.get());
-  if (!QTest::qWaitForWindowActive(w.get())) QSKIP("this platform plugin gives no window the focus");
-  QVERIFY(focused());
+class KeyboardTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void theMainActionByKeysAlone() {
+    UiFixture f;
+    auto w = f.loadedWindow();
+    QApplication::setActiveWindow(w.get());
+    if (!QTest::qWaitForWindowActive(w.get())) QSKIP("this platform plugin gives no window the focus");
+    QVERIFY(focused());
 
-  // Game type: Tab lands on the selected option; arrows move within the group only.
-  QVERIFY(tabTo("Game_DM"));
-  f.services.clear();
-  press(Qt::Key_Down);
-  press(Qt::Key_Down);
-  QCOMPARE(focused()->objectName(), QStringLiteral("Game_CTF"));
-  QVERIFY(child<QAbstractButton>(w.get(), "Game_CTF")->isChecked());
-  QVERIFY(child<QAbstractButton>(w.get(), "NonDedicated_Button")->isChecked());
-  QCOMPARE(f.services.sounds(), (std::vector<std::string>{"button3.wav", "button2.wav"}));
-  press(Qt::Key_Down);  // the last option: the group ends here
-  QCOMPARE(focused()->objectName(), QStringLiteral("Game_CTF"));
+    // Game type: Tab lands on the selected option; arrows move within the group only.
+    QVERIFY(tabTo("Game_DM"));
+    f.services.clear();
+    press(Qt::Key_Down);
+    press(Qt::Key_Down);
+    QCOMPARE(focused()->objectName(), QStringLiteral("Game_CTF"));
+    QVERIFY(child<QAbstractButton>(w.get(), "Game_CTF")->isChecked());
+    QVERIFY(child<QAbstractButton>(w.get(), "NonDedicated_Button")->isChecked());
+    QCOMPARE(f.services.sounds(), (Log{"button3.wav", "button2.wav"}));
+    press(Qt::Key_Down);  // the last option: the group ends here
+    QCOMPARE(focused()->objectName(), QStringLiteral("Game_CTF"));
 
-  // Two CTF maps: the arrow keys show a map, Enter adds it.
-  press(Qt::Key_Tab, Qt::ControlModifier);
-  press(Qt::Key_Tab, Qt::ControlModifier);
-  QVERIFY(tabTo("LoadedMaps"));
-  press(Qt::Key_End);
-  QCOMPARE(child<QLineEdit>(w.get(), "Options_Map_Name")->text(), QStringLiteral("ctf_voy2"));
-  press(Qt::Key_Return);
-  press(Qt::Key_Up);
-  press(Qt::Key_Enter);
-  auto* rotation = child<QListView>(w.get(), "SelectedMaps");
-  QCOMPARE(items(rotation), (QStringList{"ctf_voy2", "ctf_voy1"}));
+    // Two CTF maps: the arrow keys show a map, Enter adds it.
+    press(Qt::Key_Tab, Qt::ControlModifier);
+    press(Qt::Key_Tab, Qt::ControlModifier);
+    QVERIFY(tabTo("LoadedMaps"));
+    press(Qt::Key_End);
+    QCOMPARE(child<QLineEdit>(w.get(), "Options_Map_Name")->text(), QStringLiteral("ctf_voy2"));
+    press(Qt::Key_Return);
+    press(Qt::Key_Up);
+    press(Qt::Key_Enter);
+    auto* rotation = child<QListView>(w.get(), "SelectedMaps");
+    QCOMPARE(items(rotation), (QStringList{"ctf_voy2", "ctf_voy1"}));
 
-  // One map's limits: choose it in the rotation, type, Enter (as "Change!").
-  QVERIFY(tabTo("SelectedMaps"));
-  press(Qt::Key_Home);
-  QCOMPARE(child<QLineEdit>(w.get(), "Options_Map_Name")->text(), QStringLiteral("ctf_voy2"));
-  QVERIFY(tabTo("Custom_Frag_limit"));
-  press(Qt::Key_A, Qt::ControlModifier);
-  QTest::keyClicks(focused(), QStringLiteral("42"));
-  QVERIFY(tabTo("Custom_Capture_Limit"));
-  press(Qt::Key_A, Qt::ControlModifier);
-  QTest::keyClicks(focused(), QStringLiteral("7"));
-  press(Qt::Key_Return);
+    // One map's limits: choose it in the rotation, type, Enter (as "Change!").
+    QVERIFY(tabTo("SelectedMaps"));
+    press(Qt::Key_Home);
+    QCOMPARE(child<QLineEdit>(w.get(), "Options_Map_Name")->text(), QStringLiteral("ctf_voy2"));
+    QVERIFY(tabTo("Custom_Frag_limit"));
+    press(Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(focused(), QStringLiteral("42"));
+    QVERIFY(tabTo("Custom_Capture_Limit"));
+    press(Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(focused(), QStringLiteral("7"));
+    press(Qt::Key_Return);
 
-  // Save in slot 3 with a description.
-  press(Qt::Key_Tab, Qt::ControlModifier);
-  press(Qt::Key_Tab, Qt::ControlModifier);
-  QCOMPARE(child<QTabWidget>(w.get(), "TAB_General")->currentIndex(), 4);
-  QVERIFY(tabTo("save_select"));
-  press(Qt::Key_Down);
-  press(Qt::Key_Down);
-  QVERIFY(tabTo("Save"));
-  f.services.promptAnswers.push_back("Keyboard night");
-  press(Qt::Key_Return);
-  QCOMPARE(f.services.messages().back(), std::string(kSavedMessage));
-  QVERIFY(readFile(f.app / "save" / "save3.sav").starts_with("Save File #3\r\nKeyboard night\r\n"));
+    // Save in slot 3 with a description.
+    press(Qt::Key_Tab, Qt::ControlModifier);
+    press(Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(child<QTabWidget>(w.get(), "TAB_General")->currentIndex(), 4);
+    QVERIFY(tabTo("save_select"));
+    press(Qt::Key_Down);
+    press(Qt::Key_Down);
+    QVERIFY(tabTo("Save"));
+    f.services.promptAnswers.push_back("Keyboard night");
+    press(Qt::Key_Return);
+    QCOMPARE(f.services.messages().back(), std::string(kSavedMessage));
+    QVERIFY(readFile(f.app / "save" / "save3.sav").starts_with("Save File #3\r\nKeyboard night\r\n"));
 
-  // ENGAGE! from where the focus is, by its shortcut (its caption as it was).
-  f.services.clear();
-  QCOMPARE(child<QPushButton>(w.get(), "Engage")->text(), QStringLiteral("ENGAGE! "));
-  press(Qt::Key_E, Qt::ControlModifier);
-  QTRY_COMPARE(f.services.started.size(), std::size_t(1));  // a shortcut shows the button pressed first
-  QCOMPARE(commandLineText(f.services.started[0].arguments),
-           std::string("stvoyHM.exe +set dedicated 0 +sets configured_by Tarvex +exec tarvex.cfg"));
-  std::string expected = readFile(TARVEX_TEST_DATA "/script_start_values.cfg");
-  expected.resize(expected.find("set g_gametype 0"));
-  expected +=
-      "set g_gametype 4\r\n"
-      "set capturelimit 7\r\n"
-      "Set m1 \"fraglimit 42; timelimit 0; capturelimit 7; map ctf_voy2; set nextmap vstr m2\"\r\n"
-      "Set m2 \"fraglimit 10; timelimit 0; capturelimit 5; map ctf_voy1; set nextmap vstr m1\"\r\n"
-      "vstr m1\r\n\r\n";
-  QCOMPARE(readFile(f.game / "BaseEF" / "tarvex.cfg"), expected);
-}
-
-void KeyboardTest::everyFocusableControlHasAName() {
-  UiFixture f;
-  auto w = f.loadedWindow();
-  auto* tabs = child<QTabWidget>(w.get(), "TAB_General");
-  for (int page = 0; page < tabs->count(); ++page) {
-    tabs->setCurrentIndex(page);
-    QStringList names;
-    for (QWidget* widget : tabs->widget(page)->findChildren<QWidget*>()) {
-      const bool focusable = (widget->focusPolicy() & Qt::TabFocus) || qobject_cast<QAbstractButton*>(widget);
-      if (!focusable || !widget->isVisible() || widget->focusProxy()) continue;
-      const QString name = spokenName(widget);
-      QVERIFY2(!name.trimmed().isEmpty(), qPrintable(widget->objectName()));
-      QVERIFY2(!names.contains(name), qPrintable(name));
-      names << name;
-    }
+    // ENGAGE! from where the focus is, by its shortcut (its caption as it was).
+    f.services.clear();
+    QCOMPARE(child<QPushButton>(w.get(), "Engage")->text(), QStringLiteral("ENGAGE! "));
+    press(Qt::Key_E, Qt::ControlModifier);
+    QTRY_COMPARE(f.services.started.size(), std::size_t(1));  // a shortcut shows the button pressed first
+    QCOMPARE(commandLineText(f.services.started[0].arguments),
+             std::string("stvoyHM.exe +set dedicated 0 +sets configured_by Tarvex +exec tarvex.cfg"));
+    std::string expected = readFile(TARVEX_TEST_DATA "/script_start_values.cfg");
+    expected.resize(expected.find("set g_gametype 0"));
+    expected +=
+        "set g_gametype 4\r\n"
+        "set capturelimit 7\r\n"
+        "Set m1 \"fraglimit 42; timelimit 0; capturelimit 7; map ctf_voy2; set nextmap vstr m2\"\r\n"
+        "Set m2 \"fraglimit 10; timelimit 0; capturelimit 5; map ctf_voy1; set nextmap vstr m1\"\r\n"
+        "vstr m1\r\n\r\n";
+    QCOMPARE(readFile(f.game / "BaseEF" / "tarvex.cfg"), expected);
   }
-  // Links read as links; frames name their option groups.
-  QCOMPARE(QAccessible::queryAccessibleInterface(child<QWidget>(w.get(), "Label101"))->role(), QAccessible::Link);
-  QCOMPARE(spokenName(child<QWidget>(w.get(), "Frame1")), QStringLiteral("Game Type"));
-  QCOMPARE(spokenName(child<QWidget>(w.get(), "Frame4")), QStringLiteral("Bot Skill Level"));
-  // A link opens from the keyboard, with its sound first.
-  tabs->setCurrentIndex(6);
-  auto* link = child<QWidget>(w.get(), "Label101");
-  link->setFocus();
-  f.services.clear();
-  QTest::keyClick(link, Qt::Key_Space);
-  QCOMPARE(f.services.log, (std::vector<std::string>{"sound:button1.wav", "link:https://tarvex.github.io/"}));
-}
 
-void KeyboardTest::form2StartsOnYesAndEscapeCloses() {
-  Form2 form;
-  form.setPath(QStringLiteral("C:\\Games\\EF\\"));
-  QSignalSpy yes(&form, &Form2::yes);
-  form.show();
-  QApplication::setActiveWindow(&form);
-  if (!QTest::qWaitForWindowActive(&form)) QSKIP("this platform plugin gives no window the focus");
-  QCOMPARE(focused()->objectName(), QStringLiteral("Yes"));
-  QCOMPARE(spokenName(child<QWidget>(&form, "Path")), QStringLiteral("Game folder"));
-  press(Qt::Key_Return);
-  QCOMPARE(yes.count(), 1);
-  press(Qt::Key_Escape);
-  QVERIFY(!form.isVisible());
-}
+  void everyFocusableControlHasAName() {
+    UiFixture f;
+    auto w = f.loadedWindow();
+    auto* tabs = child<QTabWidget>(w.get(), "TAB_General");
+    for (int page = 0; page < tabs->count(); ++page) {
+      tabs->setCurrentIndex(page);
+      QStringList names;
+      for (QWidget* widget : tabs->widget(page)->findChildren<QWidget*>()) {
+        const bool focusable = (widget->focusPolicy() & Qt::TabFocus) || qobject_cast<QAbstractButton*>(widget);
+        if (!focusable || !widget->isVisible() || widget->focusProxy()) continue;
+        const QString name = spokenName(widget);
+        QVERIFY2(!name.trimmed().isEmpty(), qPrintable(widget->objectName()));
+        QVERIFY2(!names.contains(name), qPrintable(name));
+        names << name;
+      }
+    }
+    // Links read as links; frames name their option groups.
+    QCOMPARE(QAccessible::queryAccessibleInterface(child<QWidget>(w.get(), "Label101"))->role(), QAccessible::Link);
+    QCOMPARE(spokenName(child<QWidget>(w.get(), "Frame1")), QStringLiteral("Game Type"));
+    QCOMPARE(spokenName(child<QWidget>(w.get(), "Frame4")), QStringLiteral("Bot Skill Level"));
+    // A link opens from the keyboard, with its sound first.
+    tabs->setCurrentIndex(6);
+    auto* link = child<QWidget>(w.get(), "Label101");
+    link->setFocus();
+    f.services.clear();
+    QTest::keyClick(link, Qt::Key_Space);
+    QCOMPARE(f.services.log, (Log{"sound:button1.wav", "link:https://tarvex.github.io/"}));
+  }
+
+  void form2StartsOnYesAndEscapeCloses() {
+    Form2 form;
+    form.setPath(QStringLiteral("C:\\Games\\EF\\"));
+    QSignalSpy yes(&form, &Form2::yes);
+    form.show();
+    QApplication::setActiveWindow(&form);
+    if (!QTest::qWaitForWindowActive(&form)) QSKIP("this platform plugin gives no window the focus");
+    QCOMPARE(focused()->objectName(), QStringLiteral("Yes"));
+    QCOMPARE(spokenName(child<QWidget>(&form, "Path")), QStringLiteral("Game folder"));
+    press(Qt::Key_Return);
+    QCOMPARE(yes.count(), 1);
+    press(Qt::Key_Escape);
+    QVERIFY(!form.isVisible());
+  }
+};
 
 QTEST_MAIN(KeyboardTest)
 #include "KeyboardTest.moc"
