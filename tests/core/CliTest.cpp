@@ -18,6 +18,12 @@ struct CliRun {
   std::string err;
 };
 
+// The exit status, and every part in the error output.
+void expectRun(const CliRun& r, int status, std::initializer_list<std::string> parts = {}) {
+  EXPECT_EQ(r.status, status) << r.err;
+  for (const auto& part : parts) EXPECT_TRUE(test::contains(r.err, part)) << part << " in " << r.err;
+}
+
 // The shipped map list and slots, and a game. Messages go to the console
 // and are recorded; process starts are recorded, never real.
 struct CliFixture : test::GameInstall {
@@ -55,35 +61,25 @@ struct CliFixture : test::GameInstall {
 };
 }  // namespace
 
-TEST(Cli, UsageErrorsExitTwoWithAShortUsage) {
+TEST(Cli, UsageErrorsExitTwoRefusalsAndUnusableSlotsOneWithTheWindowsMessage) {
   CliFixture f;
   for (const auto& args : std::vector<std::vector<std::string>>{
            {}, {"fly"}, {"render", "--slot"}, {"render", "--slot", "10"}, {"render", "--slot", "1", "--save", "x"}}) {
     const CliRun r = f.run(args);
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("Usage:"), std::string::npos);
+    expectRun(r, 2, {"Usage:"});
     EXPECT_TRUE(r.out.empty());
   }
   EXPECT_EQ(f.run({"--help"}).status, 0);
-  EXPECT_NE(f.run({"--version"}).out.find("tarvex-cli"), std::string::npos);
-}
-
-TEST(Cli, RefusalsAndUnusableSlotsExitOneWithTheWindowsMessage) {
-  CliFixture f;
+  EXPECT_TRUE(test::contains(f.run({"--version"}).out, "tarvex-cli"));
   CliRun r = f.run({"render"});  // start values: no maps, and a word on where maps come from
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(r.err.starts_with(std::string(kNoMapsMessage) + "\ntarvex-cli: without --slot N or --save FILE"))
-      << r.err;
+  expectRun(r, 1, {std::string(kNoMapsMessage) + "\ntarvex-cli: without --slot N or --save FILE"});
   EXPECT_TRUE(r.out.empty());
-
   r = f.run({"render", "--slot", "2"});
-  EXPECT_EQ(r.status, 1);
+  expectRun(r, 1);
   EXPECT_EQ(r.err, std::string(kNeverUsedMessage) + "\n");
-
   r = f.run({"launch", "--save", (f.app / "nowhere.sav").string()});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("nowhere.sav"), std::string::npos);
-  EXPECT_EQ(r.err.find("#0"), std::string::npos);
+  expectRun(r, 1, {"nowhere.sav"});
+  EXPECT_FALSE(test::contains(r.err, "#0"));
   EXPECT_TRUE(f.services.started.empty());
 }
 
@@ -91,18 +87,16 @@ TEST(Cli, RenderPrintsTheScriptLaunchWritesItAndStartsTheSavedServerType) {
   CliFixture f;
   Configuration config = f.loaded();
   config.rotation.maps = {"hm_voy1", "ctf_kln1"};
-  config.settings.setText("Server_Name", "From the shell");
-  config.settings.select("dedicated_internet");
+  test::set(config.settings, {"Server_Name=From the shell", "dedicated_internet"});
   config.catalogue.rows[10].fragLimit = "42";
   f.saveSlot(5, config);
   const CliRun rendered = f.run({"--app-folder", f.app.string(), "render", "--slot", "5"});
   EXPECT_EQ(rendered.status, 0);
-  EXPECT_NE(rendered.out.find("\r\nseta sv_hostname \"From the shell\"\r\n"), std::string::npos);
-  EXPECT_NE(
-      rendered.out.find(
-          "\r\nSet m1 \"fraglimit 42; timelimit 0; capturelimit 5; map hm_voy1; set nextmap vstr m2\"\r\n"
-          "Set m2 \"fraglimit 10; timelimit 0; capturelimit 5; map ctf_kln1; set nextmap vstr m1\"\r\nvstr m1\r\n\r\n"),
-      std::string::npos);
+  EXPECT_TRUE(test::contains(rendered.out, "\r\nseta sv_hostname \"From the shell\"\r\n"));
+  EXPECT_TRUE(test::contains(
+      rendered.out,
+      "\r\nSet m1 \"fraglimit 42; timelimit 0; capturelimit 5; map hm_voy1; set nextmap vstr m2\"\r\n"
+      "Set m2 \"fraglimit 10; timelimit 0; capturelimit 5; map ctf_kln1; set nextmap vstr m1\"\r\nvstr m1\r\n\r\n"));
   EXPECT_FALSE(std::filesystem::exists(f.game / "BaseEF" / "tarvex.cfg"));  // render writes nothing
   EXPECT_TRUE(f.services.started.empty());
   const CliRun r = f.run({"launch", "--slot", "5"});
@@ -113,38 +107,31 @@ TEST(Cli, RenderPrintsTheScriptLaunchWritesItAndStartsTheSavedServerType) {
                        f.gameFolderText() + "\nIts output goes to " + log + ".\n");
   EXPECT_EQ(test::readFile(f.game / "BaseEF" / "tarvex.cfg"), rendered.out);
   ASSERT_EQ(f.services.started.size(), 1u);
-  EXPECT_EQ(f.services.started[0].workingFolder, f.gameFolderText());
-  EXPECT_EQ(f.services.started[0].executable, (f.game / "stvoyHM.exe").string());
-  EXPECT_EQ(f.services.started[0].logFile, log);
+  const ProcessRequest& started = f.services.started[0];
+  EXPECT_EQ(started.workingFolder + "|" + started.executable + "|" + started.logFile,
+            f.gameFolderText() + "|" + (f.game / "stvoyHM.exe").string() + "|" + log);
 }
 
+// Any end within a second is reported, exit status 0 too, with the log's
+// place; without a known game folder nothing is written, and the hint is
+// for a machine without the window.
 TEST(Cli, AGameThatCannotStartOrEndsAtOnceExitsThreeAfterTheScriptWasWritten) {
   CliFixture f;
   Configuration config = f.loaded();
   config.rotation.maps = {"hm_borg1"};
   f.saveSlot(5, config);
-  // Any end within a second is reported, exit status 0 too, with the log's place.
   f.services.processFailure = ProcessFailure{"exit status 0", "err:module:import_dll Library not found", "the.log"};
   CliRun r = f.run({"launch", "--slot", "5"});
-  EXPECT_EQ(r.status, 3);
+  expectRun(r, 3, {"(exit status 0)", "Library not found", "All it printed is in the.log."});
   EXPECT_TRUE(r.out.empty());
-  EXPECT_NE(r.err.find("(exit status 0)"), std::string::npos);
-  EXPECT_NE(r.err.find("Library not found"), std::string::npos);
-  EXPECT_NE(r.err.find("All it printed is in the.log."), std::string::npos);
   EXPECT_TRUE(std::filesystem::exists(f.game / "BaseEF" / "tarvex.cfg"));
-
   f.services.processFailure.reset();
   f.services.startError = "cannot run wine: No such file or directory";
-  r = f.run({"launch", "--slot", "5"});
-  EXPECT_EQ(r.status, 3);
-  EXPECT_NE(r.err.find("No such file"), std::string::npos);
-
-  // Without a known game folder nothing is written: exit 1, with a hint for a machine without the window.
+  expectRun(f.run({"launch", "--slot", "5"}), 3, {"No such file"});
   std::filesystem::remove(f.app / "path.ini");
   r = f.run({"launch", "--slot", "5"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err.find("Refind"), std::string::npos);
-  EXPECT_NE(r.err.find("--app-folder"), std::string::npos);
+  expectRun(r, 1, {"--app-folder"});
+  EXPECT_FALSE(test::contains(r.err, "Refind"));
 }
 
 // Installs the user cannot write: each has a data folder of the user's own,
@@ -175,18 +162,18 @@ TEST(Cli, AProgramFolderTheUserCannotWriteIsReadThroughTheUsersFolder) {
   const CliRun second = f.run({"--app-folder", other.string(), "launch", "--slot", "6"});
   readOnly(fs::perms::owner_all);
   unsetenv("XDG_DATA_HOME");
-  EXPECT_EQ(rendered.status, 0) << rendered.err;
+  expectRun(rendered, 0);
   EXPECT_TRUE(nothingWritten);
-  EXPECT_EQ(launched.status, 0) << launched.err;
-  EXPECT_NE(maps.out.find("hm_borg1\tinstalled"), std::string::npos) << maps.out;
+  expectRun(launched, 0);
+  EXPECT_TRUE(test::contains(maps.out, "hm_borg1\tinstalled")) << maps.out;
   // The first install's files were taken over into the user's folder, as the window does.
   const fs::path first = user / "tarvex";
   EXPECT_TRUE(fs::exists(first / "path.ini"));
   EXPECT_TRUE(fs::exists(first / "save" / "save6.sav"));
   EXPECT_EQ(fs::status(first / "save" / "save6.sav").permissions(), fs::perms::owner_read | fs::perms::owner_write);
   // The second has its own: its slot, its server.
-  EXPECT_EQ(second.status, 0) << second.err;
-  EXPECT_NE(test::readFile(f.game / "BaseEF" / "tarvex.cfg").find("\"Install B\""), std::string::npos);
+  expectRun(second, 0);
+  EXPECT_TRUE(test::contains(test::readFile(f.game / "BaseEF" / "tarvex.cfg"), "\"Install B\""));
   ASSERT_TRUE(fs::is_directory(first / "installs"));
   EXPECT_EQ(std::distance(fs::directory_iterator(first / "installs"), {}), 1);
 }
@@ -199,15 +186,14 @@ TEST(Cli, MapsListsNameInstalledClassRestoredLimitsAndTheSlotsRotation) {
   config.rotation.maps = {"ctf_voy2", "hm_borg1"};
   f.saveSlot(1, config);
   const CliRun r = f.run({"maps", "--slot", "1"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_NE(r.out.find("hm_borg1\tmissing\tHoloMatch (refused for CTF)\tfrag 77\ttime 0\tcapture 5\n"),
-            std::string::npos);
-  EXPECT_NE(r.out.find("ctf_voy2\tmissing\tCTF\tfrag 10"), std::string::npos);
-  EXPECT_NE(r.out.find("\nRotation (2 maps):\n   1. ctf_voy2\tfrag 10\ttime 0\tcapture 5\n   2. hm_borg1\tfrag 77\t"),
-            std::string::npos)
-      << r.out;
+  expectRun(r, 0);
+  for (const char* line :
+       {"hm_borg1\tmissing\tHoloMatch (refused for CTF)\tfrag 77\ttime 0\tcapture 5\n",
+        "ctf_voy2\tmissing\tCTF\tfrag 10",
+        "\nRotation (2 maps):\n   1. ctf_voy2\tfrag 10\ttime 0\tcapture 5\n   2. hm_borg1\tfrag 77\t"})
+    EXPECT_TRUE(test::contains(r.out, line)) << r.out;
   const CliRun json = f.run({"maps", "--slot", "1", "--json"});
-  EXPECT_EQ(json.status, 0) << json.err;
+  expectRun(json, 0);
   const auto parsed = nlohmann::json::parse(json.out);
   EXPECT_EQ(parsed["rotation"][1]["limits"]["frag"], "77");
   EXPECT_EQ(parsed["maps"][0]["installed"], "missing");
@@ -222,25 +208,20 @@ TEST(Cli, RunGivesUpOnAGameThatKeepsEndingAndRefusesWhatLaunchRefuses) {
   config.rotation.maps = {"hm_borg1"};
   f.saveSlot(5, config);
   setenv("TARVEX_GAME_RUNNER", "/bin/false", 1);
-  CliRun r = f.run({"run", "--slot", "5", "--restart-limit", "2", "--watchdog", "0"});
+  const CliRun r = f.run({"run", "--slot", "5", "--restart-limit", "2", "--watchdog", "0"});
   unsetenv("TARVEX_GAME_RUNNER");
-  EXPECT_EQ(r.status, 4);
-  EXPECT_NE(r.err.find("The game ended (exit status 1)."), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("Starting the game again in 1 s."), std::string::npos);
-  EXPECT_NE(r.err.find("Gave up: the game ended 2 times within 600 s."), std::string::npos);
+  expectRun(r, 4,
+            {"The game ended (exit status 1).", "Starting the game again in 1 s.",
+             "Gave up: the game ended 2 times within 600 s."});
   // Its own script; its notes in its log too, which log shows.
   EXPECT_TRUE(std::filesystem::exists(f.game / "BaseEF" / "tarvex-slot5.cfg"));
   EXPECT_FALSE(std::filesystem::exists(f.game / "BaseEF" / "tarvex.cfg"));
-  EXPECT_NE(f.run({"log", "--slot", "5"}).out.find("Gave up"), std::string::npos);
-  EXPECT_EQ(f.run({"log", "--slot", "6"}).status, 1);
-
-  EXPECT_EQ(f.run({"run"}).status, 1);  // no maps
+  EXPECT_TRUE(test::contains(f.run({"log", "--slot", "5"}).out, "Gave up"));
+  expectRun(f.run({"log", "--slot", "6"}), 1);
+  expectRun(f.run({"run"}), 1);  // no maps
   f.services.portTaken = "a game server answers there: \"Other\"";
-  r = f.run({"run", "--slot", "5"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("its port 27960 is in use (a game server answers there: \"Other\")"), std::string::npos)
-      << r.err;
+  expectRun(f.run({"run", "--slot", "5"}), 1, {"its port 27960 is in use (a game server answers there: \"Other\")"});
   for (const auto& args : std::vector<std::vector<std::string>>{
            {"launch", "--watchdog", "3"}, {"run", "--log-size", "0"}, {"run", "--restart-limit", "x"}, {"run", "-f"}})
-    EXPECT_EQ(f.run(args).status, 2) << args[1];
+    expectRun(f.run(args), 2);
 }
