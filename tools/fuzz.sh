@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for SECONDS (default 60)
-# on its corpus in tests/fuzz/corpus. New inputs go to a scratch copy, so the
+# on its corpus in fuzz/corpus. New inputs go to a scratch copy, so the
 # committed corpus stays small.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,9 +13,9 @@ CXX=clang++ CC=clang cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo 
 cmake --build build-fuzz -j2 --target catalogue_fuzzer save_fuzzer registry_fuzzer gif_fuzzer pk3_fuzzer arena_fuzzer levelshot_fuzzer
 for target in catalogue save registry gif pk3 arena levelshot; do
   work=$(mktemp -d)
-  cp tests/fuzz/corpus/$target/* "$work/" 2>/dev/null || true
+  cp fuzz/corpus/$target/* "$work/" 2>/dev/null || true
   echo "== ${target}_fuzzer for ${seconds}s"
-  build-fuzz/tests/fuzz/${target}_fuzzer -max_total_time="$seconds" -max_len=200000 -rss_limit_mb=2048 \
+  build-fuzz/fuzz/${target}_fuzzer -max_total_time="$seconds" -max_len=200000 -rss_limit_mb=2048 \
     -print_final_stats=1 "$work" 2>&1 | grep -E "^(stat::number_of_executed_units|stat::peak_rss_mb|==|SUMMARY|.*ERROR|#[0-9]+[[:space:]]+DONE)" || true
   rm -rf "$work"
 done
