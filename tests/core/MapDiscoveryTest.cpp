@@ -100,7 +100,9 @@ TEST(MapDiscovery, HostileArchivesAreSkippedWithOneMessageNamingThem) {
   ASSERT_EQ(found.problems.size(), 8u);
   for (const char* file : {"notazip.pk3", "truncated.pk3", "escape.pk3", "absolute.pk3", "zbomb.pk3", "evil.pk3",
                            "owned\\x07.pk3", "ctrl.pk3"})
-    EXPECT_EQ(std::ranges::count_if(found.problems, [&](const std::string& p) { return test::contains(p, file); }), 1)
+    EXPECT_EQ(std::count_if(found.problems.begin(), found.problems.end(),
+                            [&](const std::string& p) { return test::contains(p, file); }),
+              1)
         << file;
   // What a file holds is shown, never passed on as control characters.
   for (const auto& problem : found.problems)

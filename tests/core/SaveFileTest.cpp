@@ -48,26 +48,9 @@ TEST(SaveFile, KnownConfigurationIsWrittenByteForByte) {
 
 TEST(SaveFile, RandomConfigurationsSurviveARoundTrip) {
   std::mt19937 rng(2024);
-  const auto randomText = [&rng] {
-    static const std::string alphabet = "abc XYZ019\"';\\/!\xe9";
-    std::string text;
-    for (int n = static_cast<int>(rng() % 12); n > 0; --n) text.push_back(alphabet[rng() % alphabet.size()]);
-    return text;
-  };
   for (int run = 0; run < 200; ++run) {
-    Configuration config{ServerSettings(), {}, twelveMaps()};
-    for (const auto& field : fieldTable()) {
-      if (field.name == "inter_time" || field.name == "Master2") continue;  // not kept in a slot
-      if (field.kind == FieldKind::Switch) config.settings.setSwitch(field.name, rng() % 2);
-      if (field.kind == FieldKind::Choice && rng() % 3 == 0) config.settings.select(field.name);
-    }
-    for (const auto& field : fieldTable()) {
-      if (field.kind == FieldKind::Text && field.name != "inter_time" && field.name != "Master2")
-        config.settings.setText(field.name, randomText());
-    }
-    for (int n = static_cast<int>(rng() % 6); n > 0; --n) config.rotation.maps.push_back(randomText());
-    for (auto& row : config.catalogue.rows) row.fragLimit = randomText();
-    const std::string file = writeSave("Save File #1", randomText() + "x", config);
+    const Configuration config = test::randomConfiguration(rng, twelveMaps());
+    const std::string file = writeSave("Save File #1", config.settings.text("Server_Name") + "x", config);
     Configuration restored{ServerSettings(), {}, twelveMaps()};
     ASSERT_EQ(restoreSave(file, restored), RestoreOutcome::Restored) << run;
     ASSERT_EQ(restored, config) << run;

@@ -75,20 +75,20 @@ TEST(ServerStatus, AnswerIsReadWithPlayersAndShownWithoutColourCodes) {
   ASSERT_EQ(status->players.size(), 2u);
   EXPECT_EQ(status->players[1].score, -1);
   const std::string table = statusTable(*status, "127.0.0.1:27960");
-  EXPECT_NE(table.find("Server:        Red Base\n"), std::string::npos);
-  EXPECT_NE(table.find("Game type:     Capture The Flag\n"), std::string::npos);
-  EXPECT_NE(table.find("Players:       2 of 12\n"), std::string::npos);
-  EXPECT_NE(table.find("     3    48  Seven\n"), std::string::npos);
+  EXPECT_TRUE(test::contains(table, "Server:        Red Base\n"));
+  EXPECT_TRUE(test::contains(table, "Game type:     Capture The Flag\n"));
+  EXPECT_TRUE(test::contains(table, "Players:       2 of 12\n"));
+  EXPECT_TRUE(test::contains(table, "     3    48  Seven\n"));
   // A server's texts never steer the host's terminal.
   ServerStatus hostile = *status;
   hostile.info.emplace(hostile.info.begin(), "sv_hostname", "\x1b]0;owned\x07");
   hostile.players[0].name = "\x1b[2Jgone";
   const std::string shown = statusTable(hostile, "127.0.0.1:27960");
   EXPECT_NE(shown.find("Server:        \\x1B]0;owned\\x07\n"), std::string::npos) << shown;
-  EXPECT_NE(shown.find("\\x1B[2Jgone"), std::string::npos) << shown;
+  EXPECT_TRUE(test::contains(shown, "\\x1B[2Jgone")) << shown;
   const std::string json = statusJson(*status, "127.0.0.1:27960");
-  EXPECT_NE(json.find("\"name\": \"Red Base\""), std::string::npos);
-  EXPECT_NE(json.find("\"name\": \"Neelix \\\\\\\"cook\\\\\\\"\""), std::string::npos) << json;
+  EXPECT_TRUE(test::contains(json, "\"name\": \"Red Base\""));
+  EXPECT_TRUE(test::contains(json, "\"name\": \"Neelix \\\\\\\"cook\\\\\\\"\"")) << json;
 }
 
 TEST(ServerStatus, BrokenTruncatedAndForeignAnswersGiveAReason) {
@@ -105,19 +105,43 @@ TEST(ServerStatus, BrokenTruncatedAndForeignAnswersGiveAReason) {
   EXPECT_TRUE(parseStatusResponse(std::string(kPacketPrefix) + "statusResponse\n\\a\\\n", problem));  // empty value
 }
 
-TEST(ServerStatus, CliAsksTheAddressGivenAndSaysWhenNothingAnswers) {
-  {
-    FakeServer server(kAnswer);
-    const StatusRun r = status({":" + std::to_string(server.port), "--json"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("\"map\": \"ctf_voy1\""), std::string::npos);
-  }
-  {
-    FakeServer server(std::string(70000 / 2, 'x'));  // foreign and large
-    const StatusRun r = status({"localhost:" + std::to_string(server.port)});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("could not be read"), std::string::npos);
-  }
+// status asks the address given and says when nothing answers; rcon sends
+// one command with the configuration's console password and shows the answer
+// without colour codes or control characters; each refusal says why.
+TEST(ServerStatus, StatusAndRconAskTheAddressGivenAndSayWhatWentWrong) {
+  test::TempFolder folder;
+  Configuration config;
+  config.settings.setText("Console_Password", "secret");
+  const std::string save = (folder / "host.sav").string();
+  test::writeFile(save, writeSave("Host", "rcon", config));
+  const auto ask = [&](const std::string& answer, std::vector<std::string> args, const std::string& command,
+                       std::string* received = nullptr) {
+    FakeServer server(answer);
+    for (auto& arg : args)
+      if (arg.starts_with(":")) arg += std::to_string(server.port);
+    const StatusRun r = status(args, command);
+    if (received) *received = server.received;
+    return r;
+  };
+  std::string received;
+  StatusRun r = ask(kAnswer, {":", "--json"}, "status");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(test::contains(r.out, "\"map\": \"ctf_voy1\""));
+  r = ask(std::string(70000 / 2, 'x'), {"localhost:"}, "status");  // foreign and large
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(test::contains(r.err, "could not be read"));
+  r = ask(std::string(kPacketPrefix) + "print\n^1Red ^7text\x1b[2J\n",
+          {"--save", save, ":", "say", "Restart", "at", "10;"}, "rcon", &received);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Red text\\x1B[2J\n");
+  EXPECT_EQ(received, std::string(kPacketPrefix) + "rcon secret say Restart at 10;");
+  EXPECT_EQ(
+      ask(std::string(kPacketPrefix) + "print\n^1Red\n", {"--save", save, "--raw", "127.0.0.1:", "g_gravity"}, "rcon")
+          .out,
+      "^1Red\n");
+  r = ask(std::string(kPacketPrefix) + "print\nBad rconpassword.\n", {"--save", save, ":", "status"}, "rcon");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(test::contains(r.err, "refused the console password")) << r.err;
   int port = 0;
   {
     FakeServer closed("");  // a port nobody listens on any more
@@ -125,44 +149,16 @@ TEST(ServerStatus, CliAsksTheAddressGivenAndSaysWhenNothingAnswers) {
   }
   const StatusRun silent = status({"127.0.0.1:" + std::to_string(port)});
   EXPECT_EQ(silent.status, 1);
-  EXPECT_NE(silent.err.find("127.0.0.1:" + std::to_string(port)), std::string::npos);
-  EXPECT_EQ(status({":70000"}).status, 2);
-  EXPECT_EQ(status({"a", "b"}).status, 2);
-}
-
-// rcon: one command with the configuration's console password, the answer
-// shown without colour codes or control characters; each refusal says why.
-TEST(RemoteConsole, SendsTheCommandWithThePasswordAndShowsTheAnswer) {
-  test::TempFolder folder;
-  Configuration config;
-  config.settings.setText("Console_Password", "secret");
-  const std::string save = (folder / "host.sav").string();
-  test::writeFile(save, writeSave("Host", "rcon", config));
-  {
-    FakeServer server(std::string(kPacketPrefix) + "print\n^1Red ^7text\x1b[2J\n");
-    const StatusRun r = status({"--save", save, ":" + std::to_string(server.port), "say", "Restart", "at", "10;"}, "rcon");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Red text\\x1B[2J\n");
-    EXPECT_EQ(server.received, std::string(kPacketPrefix) + "rcon secret say Restart at 10;");
-  }
-  {
-    FakeServer server(std::string(kPacketPrefix) + "print\n^1Red\n");
-    EXPECT_EQ(status({"--save", save, "--raw", "127.0.0.1:" + std::to_string(server.port), "g_gravity"}, "rcon").out,
-              "^1Red\n");
-  }
-  {
-    FakeServer server(std::string(kPacketPrefix) + "print\nBad rconpassword.\n");
-    const StatusRun r = status({"--save", save, ":" + std::to_string(server.port), "status"}, "rcon");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("refused the console password"), std::string::npos) << r.err;
-  }
+  EXPECT_TRUE(test::contains(silent.err, "127.0.0.1:" + std::to_string(port)));
   const StatusRun nothing = status({"status"}, "rcon");  // no configuration, no password
   EXPECT_EQ(nothing.status, 1);
-  EXPECT_NE(nothing.err.find("Console Password:"), std::string::npos);
-  EXPECT_EQ(status({"--save", save, "say a\nquit"}, "rcon").status, 2);
-  EXPECT_EQ(status({"--save", save}, "rcon").status, 2);
-  // An address that is not known is said to be so, at once.
-  const StatusRun unknown = status({"no.such.host.invalid:27114"});
+  EXPECT_TRUE(test::contains(nothing.err, "Console Password:"));
+  const StatusRun unknown = status({"no.such.host.invalid:27114"});  // said to be unknown, at once
   EXPECT_EQ(unknown.status, 1);
-  EXPECT_NE(unknown.err.find("is not known"), std::string::npos) << unknown.err;
+  EXPECT_TRUE(test::contains(unknown.err, "is not known")) << unknown.err;
+  for (const auto& [args, command] : {std::pair{std::vector<std::string>{":70000"}, "status"},
+                                      {{"a", "b"}, "status"},
+                                      {{"--save", save, "say a\nquit"}, "rcon"},
+                                      {{"--save", save}, "rcon"}})
+    EXPECT_EQ(status(args, command).status, 2) << command;
 }

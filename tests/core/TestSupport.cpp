@@ -72,6 +72,37 @@ MapEntry row(const std::string& name, const std::string& flag) {
   return entry;
 }
 
+static std::string randomText(std::mt19937& rng, bool digits) {
+  static const std::string pool = std::string("abcXYZ 019;\"\\+.-_^\t") + "\x80\x93\x94\xe9\xff\x81\x9d" + '\0';
+  const int kind = int(rng() % 10);
+  const std::size_t length = kind == 0 ? 20 + rng() % 281 : rng() % 9;  // longer than any box allows
+  std::string text;
+  for (std::size_t i = 0; i < length; ++i)
+    text.push_back(kind < 8 ? char((digits ? '0' : 'a') + rng() % 10) : pool[rng() % pool.size()]);
+  return text;
+}
+
+Configuration randomConfiguration(std::mt19937& rng, const MapCatalogue& catalogue) {
+  Configuration config;
+  config.catalogue = catalogue;
+  for (const auto& field : fieldTable()) {
+    if (field.readOnly || field.name == "inter_time") continue;
+    if (field.kind == FieldKind::Switch) config.settings.setSwitch(field.name, rng() % 2);
+    if (field.kind == FieldKind::Choice && rng() % 3 == 0) config.settings.select(field.name);
+  }
+  for (const auto& field : fieldTable())
+    if (field.kind == FieldKind::Text && !field.readOnly && field.name != "inter_time" && rng() % 3 == 0)
+      config.settings.setText(field.name, randomText(rng, field.digitsOnly));
+  for (std::size_t i = rng() % 6; i > 0; --i)
+    config.rotation.maps.push_back(rng() % 15 ? catalogue.rows[rng() % catalogue.rows.size()].name
+                                              : std::string("no \"such\"; map\\\xe9"));
+  for (auto& row : config.catalogue.rows) {
+    if (rng() % 4 == 0) row.fragLimit = randomText(rng, true);
+    if (rng() % 8 == 0) row.captureLimit = randomText(rng, true);
+  }
+  return config;
+}
+
 void set(ServerSettings& settings, std::initializer_list<std::string> changes) {
   for (const std::string& change : changes) {
     const auto equals = change.find('=');

@@ -3,11 +3,12 @@
 // reading and writing, golden files.
 
 #include <filesystem>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "config/ServerSettings.h"
+#include "config/Configuration.h"
 #include "maps/MapCatalogue.h"
 
 namespace tarvex::test {
@@ -47,6 +48,13 @@ bool writePk3(const std::filesystem::path& file, const std::vector<std::pair<std
 // A catalogue row with the given name and CTF flag, default limits.
 MapEntry row(const std::string& name, const std::string& flag = "0");
 MapCatalogue catalogueOf(std::initializer_list<MapEntry> rows);
+
+// A configuration of random settings, rotation and limits over the
+// catalogue: texts clean four times in five, else long or of any byte the
+// game's text may hold or refuse (NUL included); now and then a map the
+// catalogue lacks, its name with quotes, a semicolon, a backslash and a high
+// byte. What a slot does not keep stays as it starts.
+Configuration randomConfiguration(std::mt19937& rng, const MapCatalogue& catalogue);
 
 // Changes settings as a user would, in order: "Name=text" a text box, "Box=1"
 // or "Box=0" a switch, "Option" an option of a group.

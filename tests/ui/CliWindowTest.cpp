@@ -14,37 +14,6 @@ using namespace tarvex;
 using namespace tarvex::test;
 
 namespace {
-// Clean four times in five; else of any byte the game's text may hold or refuse, NUL included.
-std::string randomText(std::mt19937& rng, bool digits) {
-  static const std::string pool = std::string("abcXYZ 019;\"\\+.-_^\t") + "\x80\x93\x94\xe9\xff\x81\x9d" + '\0';
-  const int kind = int(rng() % 10);
-  const std::size_t length = kind == 0 ? 20 + rng() % 281 : rng() % 9;  // longer than any box allows
-  std::string text;
-  for (std::size_t i = 0; i < length; ++i)
-    text.push_back(kind < 8 ? char((digits ? '0' : 'a') + rng() % 10) : pool[rng() % pool.size()]);
-  return text;
-}
-
-Configuration randomConfiguration(std::mt19937& rng, const MapCatalogue& catalogue) {
-  Configuration config;
-  config.catalogue = catalogue;
-  for (const auto& field : fieldTable()) {
-    if (field.readOnly) continue;
-    if (field.kind == FieldKind::Switch) config.settings.setSwitch(field.name, rng() % 2);
-    if (field.kind == FieldKind::Choice && rng() % 3 == 0) config.settings.select(field.name);
-  }
-  for (const auto& field : fieldTable())
-    if (field.kind == FieldKind::Text && !field.readOnly && rng() % 3 == 0)
-      config.settings.setText(field.name, randomText(rng, field.digitsOnly));
-  for (std::size_t i = rng() % 6; i > 0; --i)
-    config.rotation.maps.push_back(rng() % 15 ? catalogue.rows[rng() % catalogue.rows.size()].name : "no_such_map");
-  for (auto& row : config.catalogue.rows) {
-    if (rng() % 4 == 0) row.fragLimit = randomText(rng, true);
-    if (rng() % 8 == 0) row.captureLimit = randomText(rng, true);
-  }
-  return config;
-}
-
 // Messages as the console prints them: a line each.
 std::vector<std::string> lines(const std::vector<std::string>& texts) {
   std::vector<std::string> out;
@@ -65,7 +34,7 @@ class CliWindowTest : public QObject {
     for (int round = 0; round < 120; ++round) {
       UiFixture f;
       const MapCatalogue catalogue = loadCatalogueFile(f.app / "maps.ini").catalogue;
-      std::string file = writeSave("Save File #5", "random", randomConfiguration(rng, catalogue));
+      std::string file = writeSave("Save File #5", "random", test::randomConfiguration(rng, catalogue));
       if (rng() % 4 == 0) std::erase(file, '\r');  // written on Linux
       writeFile(f.app / "save" / "save5.sav", file);
       std::string windowScript;
