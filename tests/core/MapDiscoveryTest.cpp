@@ -256,28 +256,3 @@ TEST(Arenas, BlocksCommentsAndTypes) {
   EXPECT_TRUE(arenaOffersCtf(arenas[1]));
   EXPECT_FALSE(arenaOffersCtf({{"type", "ctfx"}}));
 }
-
-// The engine's own data, where the engine test installed it: every map is
-// found, with the class its arena gives.
-TEST(MapDiscovery, EveryMapOfTheEnginesRealArchives) {
-  const fs::path data = "/usr/lib/openarena-server/baseoa";
-  if (!fs::is_directory(data)) GTEST_SKIP() << "SKIPPED: openarena-server is not installed";
-  std::set<std::string> expected;
-  for (const auto& entry : fs::directory_iterator(data)) {
-    if (!endsWithNoCase(entry.path().string(), ".pk3")) continue;
-    std::string problem;
-    auto archive = Pk3Archive::open(entry.path(), problem);
-    ASSERT_TRUE(archive) << problem;
-    for (const auto& name : archive->names())
-      if (name.starts_with("maps/") && name.ends_with(".bsp") && name.find('/', 5) == std::string::npos)
-        expected.insert(lowerAscii(name.substr(5, name.size() - 9)));
-  }
-  const MapDiscovery found = discoverMaps(data, {});
-  EXPECT_TRUE(found.problems.empty());
-  std::set<std::string> names;
-  for (const auto& map : found.maps) names.insert(lowerAscii(map.entry.name));
-  EXPECT_EQ(names, expected);
-  EXPECT_EQ(proposal(found, "oa_ctf2")->entry.ctfFlag, "1");
-  EXPECT_EQ(proposal(found, "oa_dm1")->entry.ctfFlag, "0");
-  EXPECT_NE(proposal(found, "oa_dm1")->entry.caption1, "oa_dm1");  // its arena's long name
-}

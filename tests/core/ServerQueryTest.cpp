@@ -118,7 +118,7 @@ TEST(ServerStatus, StatusAndRconAskTheAddressGivenAndSayWhatWentWrong) {
                        std::string* received = nullptr) {
     FakeServer server(answer);
     for (auto& arg : args)
-      if (arg.starts_with(":")) arg += std::to_string(server.port);
+      if (arg.ends_with(":")) arg += std::to_string(server.port);  // the stand-in's port
     const StatusRun r = status(args, command);
     if (received) *received = server.received;
     return r;

@@ -115,25 +115,20 @@ TEST(PlayWave, OnlyExistingWavFilesInAnyCaseArePlayed) {
 #ifdef TARVEX_HAVE_SOUND
 #include <sndfile.h>
 
-TEST(PlayWave, EveryPcmLayoutWindowsPlaysIsDecoded) {
+// What libsndfile decodes is played; a broken file is silence, with or without a sound device.
+TEST(PlayWave, AWaveIsDecodedAndABrokenOneIsSilence) {
   test::TempFolder folder;
-  // Mono, 100 frames at 8 kHz, written by libsndfile; WAVEX: the WAVE_FORMAT_EXTENSIBLE header.
-  for (const int format :
-       {SF_FORMAT_WAV | SF_FORMAT_PCM_U8, SF_FORMAT_WAV | SF_FORMAT_PCM_16, SF_FORMAT_WAV | SF_FORMAT_PCM_24,
-        SF_FORMAT_WAV | SF_FORMAT_PCM_32, SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, SF_FORMAT_WAVEX | SF_FORMAT_PCM_24}) {
-    const std::string file = (folder / ("w" + std::to_string(format) + ".wav")).string();
-    SF_INFO info{0, 8000, 1, format, 0, 0};
-    SNDFILE* out = sf_open(file.c_str(), SFM_WRITE, &info);
-    ASSERT_NE(out, nullptr) << sf_strerror(nullptr);
-    const std::vector<short> frames(100, 0x1010);
-    sf_write_short(out, frames.data(), sf_count_t(frames.size()));
-    sf_close(out);
-    const platform::DecodedWave wave = platform::decodeWave(file);
-    EXPECT_EQ(wave.samples.size(), 100u) << std::hex << format;
-    EXPECT_EQ(wave.rate, 8000);
-  }
+  const std::string file = (folder / "w.wav").string();
+  SF_INFO info{0, 8000, 1, SF_FORMAT_WAVEX | SF_FORMAT_PCM_24, 0, 0};
+  SNDFILE* out = sf_open(file.c_str(), SFM_WRITE, &info);
+  const std::vector<short> frames(100, 0x1010);
+  sf_write_short(out, frames.data(), sf_count_t(frames.size()));
+  sf_close(out);
+  const platform::DecodedWave wave = platform::decodeWave(file);
+  EXPECT_EQ(wave.samples, frames);
+  EXPECT_EQ(wave.rate, 8000);
   test::writeFile(folder / "broken.wav", "RIFF\xff\xff\xff\xffWAVEfmt ");
   EXPECT_TRUE(platform::decodeWave((folder / "broken.wav").string()).samples.empty());
-  platform::playWave((folder / "broken.wav").string());  // returns, with or without a sound device
+  platform::playWave((folder / "broken.wav").string());
 }
 #endif

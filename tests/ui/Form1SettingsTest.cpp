@@ -129,24 +129,6 @@ class Form1SettingsTest : public QObject {
     QTest::keyClick(players, Qt::Key_Backspace);
     QCOMPARE(players->text(), QStringLiteral("12"));
   }
-
-  // Each option group on its own; a caption beside a switch is text only.
-  void optionGroupsAreIndependentAndCaptionsInert() {
-    UiFixture f;
-    auto w = f.loadedWindow();
-    for (const char* option : {"Game_CTF", "Dedicated_button", "skill5"}) click(w.get(), option);
-    for (const char* option : {"Game_CTF", "Dedicated_button", "skill5"})
-      QVERIFY(w->configuration().settings.isOn(option) && checked(w.get(), option));
-    QVERIFY(!checked(w.get(), "Game_DM") && !checked(w.get(), "NonDedicated_Button"));
-    f.services.clear();
-    const auto labels = w->findChildren<QLabel*>();
-    QLabel* caption = *std::find_if(labels.begin(), labels.end(),
-                                    [](QLabel* l) { return l->text() == QStringLiteral("Allow Player Voting?"); });
-    reveal(caption);
-    QTest::mouseClick(caption, Qt::LeftButton);
-    QVERIFY(checked(w.get(), "allow_vote"));
-    QVERIFY(f.services.log.empty());
-  }
 };
 
 QTEST_MAIN(Form1SettingsTest)

@@ -7,12 +7,10 @@
 #include <QListView>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTabWidget>
 
 #include "UiFixture.h"
 #include "launch/Launch.h"
-#include "ui/Form2.h"
 
 using namespace tarvex;
 using namespace tarvex::test;
@@ -145,21 +143,6 @@ class KeyboardTest : public QObject {
     f.services.clear();
     QTest::keyClick(link, Qt::Key_Space);
     QCOMPARE(f.services.log, (Log{"sound:button1.wav", "link:https://tarvex.github.io/"}));
-  }
-
-  void form2StartsOnYesAndEscapeCloses() {
-    Form2 form;
-    form.setPath(QStringLiteral("C:\\Games\\EF\\"));
-    QSignalSpy yes(&form, &Form2::yes);
-    form.show();
-    QApplication::setActiveWindow(&form);
-    if (!QTest::qWaitForWindowActive(&form)) QSKIP("this platform plugin gives no window the focus");
-    QCOMPARE(focused()->objectName(), QStringLiteral("Yes"));
-    QCOMPARE(spokenName(child<QWidget>(&form, "Path")), QStringLiteral("Game folder"));
-    press(Qt::Key_Return);
-    QCOMPARE(yes.count(), 1);
-    press(Qt::Key_Escape);
-    QVERIFY(!form.isVisible());
   }
 };
 

@@ -33,26 +33,8 @@ std::string osPath(std::string path) {
 #endif
 }
 
-// The user's data folder of the test's own, as each platform names it.
-void setUserDataHome(const std::filesystem::path& folder) {
-  qputenv("XDG_DATA_HOME", QByteArray::fromStdString(folder.string()));
-  qputenv("APPDATA", QByteArray::fromStdString((folder / "tarvex").parent_path().string()));
-}
-void unsetUserDataHome() {
-  qunsetenv("XDG_DATA_HOME");
-  qunsetenv("APPDATA");
-}
-
 QString form2Path(TarvexApp& app) { return child<QLineEdit>(app.gameFolderDialog(), "Path")->text(); }
 }  // namespace
-
-// Folders are made read-only by their permission bits; Windows folders keep
-// no such bits (their ACLs decide, and Wine run as root passes every one).
-#ifdef _WIN32
-#define SKIP_WITHOUT_READ_ONLY_FOLDERS() QSKIP("no read-only folders here")
-#else
-#define SKIP_WITHOUT_READ_ONLY_FOLDERS()
-#endif
 
 class StartupLaunchTest : public QObject {
   Q_OBJECT
@@ -115,53 +97,6 @@ class StartupLaunchTest : public QObject {
     again.start();
     QVERIFY(again.mainWindow());
     QCOMPARE(f.services.sounds(), Log{"cfiles.wav"});
-  }
-
-  // A program folder that cannot be written, and a user folder that cannot be
-  // made: said so, discovery abandoned, the window opens.
-  void pathIniThatCannotBeCreatedIsReported() {
-    SKIP_WITHOUT_READ_ONLY_FOLDERS();
-    UiFixture f(false);
-    fs::permissions(f.app, fs::perms::owner_read | fs::perms::owner_exec);
-    writeFile(f.root / "a-file", "x");
-    setUserDataHome(f.root / "a-file");
-    TarvexApp app(f.services, f.app);
-    app.start();
-    unsetUserDataHome();
-    fs::permissions(f.app, fs::perms::owner_all);
-    QVERIFY(contains(f.services.messages().at(0), "path.ini"));
-    QVERIFY(app.mainWindow() && app.mainWindow()->isVisible());
-  }
-
-  void aProgramFolderTheUserCannotWriteKeepsPathAndSlotsInTheUsersFolder() {
-    SKIP_WITHOUT_READ_ONLY_FOLDERS();
-    UiFixture f;
-    const fs::path user = f.root / "user-data";
-    const std::string shippedSlot = readFile(f.app / "save" / "save4.sav");
-    for (const fs::path& folder : {f.app / "save", f.app})
-      fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
-    setUserDataHome(user);
-    {
-      TarvexApp app(f.services, f.app);
-      app.start();
-      // The game folder found before is still known: the window opens with its maps.
-      QPointer<Form1> w = app.mainWindow();
-      QVERIFY(w);
-      QCOMPARE(readFile(user / "tarvex" / "path.ini"), f.gameFolderText() + "\r\n");
-      QVERIFY(items(child<QListWidget>(w, "LoadedMaps")).contains(QStringLiteral("hm_borg1")));
-      // A save goes to the user's folder; the shipped slot stays as it was.
-      child<QComboBox>(w, "save_select")->setCurrentIndex(3);
-      f.services.promptAnswers.push_back("mine");
-      click(w, "Save");
-      QCOMPARE(f.services.messages().back(), std::string(kSavedMessage));
-      QVERIFY(readFile(user / "tarvex" / "save" / "save4.sav").starts_with("Save File #4\r\nmine\r\n"));
-      QCOMPARE(readFile(f.app / "save" / "save4.sav"), shippedSlot);
-      click(w, "AllMaps");
-      click(w, "Engage");
-      QCOMPARE(f.services.started.size(), std::size_t(1));
-    }
-    unsetUserDataHome();
-    for (const fs::path& folder : {f.app, f.app / "save"}) fs::permissions(folder, fs::perms::owner_all);
   }
 
   void refindRunsDiscoveryAndReplacesTheWindow() {

@@ -83,41 +83,6 @@ class WindowTest : public QObject {
     QVERIFY(log[4] == "sound:button7.wav" && log[5].starts_with("link:http"));
   }
 
-  void paintsTheFirstTabThenBuildsTheRest() {
-    UiFixture f;
-    Form1 window(f.services, f.app);
-    window.setAttribute(Qt::WA_DeleteOnClose, false);
-    window.load();
-    QVERIFY(!window.isComplete());
-    QVERIFY(window.findChild<QLineEdit*>(QStringLiteral("Server_Name")));
-    QVERIFY(!window.findChild<QLineEdit*>(QStringLiteral("MaxPlayers")));
-    child<QLineEdit>(&window, "Server_Name")->setText(QStringLiteral("Typed early"));
-    window.show();
-    QVERIFY(QTest::qWaitFor([&] { return window.isComplete(); }));
-    // The same as a window built whole at once: every setting, the load step's
-    // findings, and what was typed before the rest came.
-    Form1 whole(f.services, f.app);
-    whole.setAttribute(Qt::WA_DeleteOnClose, false);
-    whole.load();
-    whole.completeWindow();
-    child<QLineEdit>(&whole, "Server_Name")->setText(QStringLiteral("Typed early"));
-    QCOMPARE(writeSave("S", "d", window.configuration()), writeSave("S", "d", whole.configuration()));
-    for (const char* name : {"PathText", "save_text"})
-      QCOMPARE(child<QLineEdit>(&window, name)->text(), child<QLineEdit>(&whole, name)->text());
-    QCOMPARE(items(child<QListWidget>(&window, "LoadedMaps")), items(child<QListWidget>(&whole, "LoadedMaps")));
-    QCOMPARE(items(child<QListWidget>(&window, "LoadedMaps")).size(), 17);
-
-    // Another tab chosen before the first paint: built then, and all there.
-    Form1 early(f.services, f.app);
-    early.setAttribute(Qt::WA_DeleteOnClose, false);
-    early.load();
-    early.show();
-    child<QTabWidget>(&early, "TAB_General")->setCurrentIndex(2);
-    QVERIFY(early.isComplete());
-    child<QTabWidget>(&window, "TAB_General")->setCurrentIndex(2);
-    QCOMPARE(early.grab().toImage(), window.grab().toImage());
-  }
-
   // A logo of its own: each frame for its delay, looping, resting on a delay of
   // zero; files that are no logo reported with a stop icon.
   void logoFramesTheirDelaysAndFailures() {
