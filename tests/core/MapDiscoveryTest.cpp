@@ -162,88 +162,67 @@ TEST(MapDiscovery, AnArchiveOfTooManyEntriesIsRefusedByItsDirectory) {
   EXPECT_EQ(problem, "it holds 11 entries, more than any game archive");
 }
 
-TEST(MapDiscovery, AddingAppendsInTheCataloguesFormatKeepsABackupAndRespectsTheRoom) {
-  GameFolder g;
-  writePk3(g.data() / "custom.pk3",
-           {{"maps/c1.bsp", "b"}, {"maps/c2.bsp", "b"}, {"levelshots/c1.png", picture(20, 20, Format::Png)}});
-  // The last group of a hand-edited file lacks its separator line.
-  const std::string before = "head\r\n[start]\r\npak0.pk3\r\nold\r\nOld\r\nOne\r\n0\r\n\\old.jpg";
-  test::writeFile(g.app / "maps.ini", before);
-  const MapDiscovery found = discoverMaps(g.data(), loadCatalogueFile(g.app / "maps.ini").catalogue);
-  ASSERT_EQ(found.maps.size(), 2u);
-  const CatalogueAddition added = addToCatalogue(g.app / "maps.ini", g.app / "Map_Images", found.maps);
-  EXPECT_EQ(added.error, "");
-  EXPECT_EQ(added.added, 2u);
-  EXPECT_EQ(test::readFile(g.app / "maps.ini.bak"), before);
-  EXPECT_EQ(test::readFile(g.app / "maps.ini"),
-            before +
-                "\r\n\r\ncustom.pk3\r\nc1\r\nc1\r\ncustom.pk3\r\n0\r\n\\c1.jpg\r\n\r\n"
-                "custom.pk3\r\nc2\r\nc2\r\ncustom.pk3\r\n0\r\n\r\n\r\n");
-  const auto catalogue = loadCatalogueFile(g.app / "maps.ini").catalogue;
-  ASSERT_EQ(catalogue.rows.size(), 3u);
-  EXPECT_EQ(catalogue.rows[1].picture, "\\c1.jpg");
-  EXPECT_TRUE(fs::is_regular_file(g.app / "Map_Images" / "c1.jpg"));
-  EXPECT_EQ(std::distance(fs::directory_iterator(g.app / "Map_Images"), {}), 1);
-  EXPECT_TRUE(discoverMaps(g.data(), catalogue).maps.empty());
-
-  // A full catalogue takes what fits and says how many were left out.
-  std::string full = "[start]\r\n";
-  for (std::size_t i = 0; i + 1 < kMaxCatalogueRows; ++i)
-    full += "x.pk3\r\nm" + std::to_string(i) + "\r\n\r\n\r\n0\r\n\r\n\r\n";
-  test::writeFile(g.app / "maps.ini", full);
-  const CatalogueAddition partial = addToCatalogue(g.app / "maps.ini", g.app / "Map_Images", found.maps);
-  EXPECT_EQ(partial.added, 1u);
-  EXPECT_EQ(partial.leftOut, 1u);
-  EXPECT_NE(additionMessage(partial).find("at most 1000 maps"), std::string::npos);
-}
-
-// maps.ini as people edit it by hand: a blank line or half an entry after
-// the last one. New entries go after the last complete one, the user's lines
-// stay, what is counted reads back by name, and no earlier version is lost.
+// maps.ini as people edit it by hand: no separator after the last entry, a
+// blank line or half an entry after it. New entries (a picture each that has
+// a levelshot) go after the last complete one, the user's lines stay, what is
+// counted reads back, and no earlier version is lost.
 TEST(MapDiscovery, AddingKeepsTheUsersLinesEveryEarlierVersionAndNothingHalfDone) {
   GameFolder g;
-  writePk3(g.data() / "new.pk3", {{"maps/newmap.bsp", "b"}, {"levelshots/newmap.tga", "not a picture"}});
-  const std::string entry = "pak0.pk3\r\nold\r\nOld\r\nOne\r\n0\r\n\\old.jpg\r\n\r\n";
-  const std::string blankAfter = "[start]\r\n" + entry + "\r\n";
-  const std::string halfAfter = "[start]\r\n" + entry + "pak9.pk3\r\nhalf\r\n";
-  for (const std::string& before : {blankAfter, halfAfter}) {
+  writePk3(g.data() / "new.pk3", {{"maps/c1.bsp", "b"},
+                                  {"levelshots/c1.png", picture(20, 20, Format::Png)},
+                                  {"maps/c2.bsp", "b"},
+                                  {"levelshots/c2.tga", "not a picture"}});
+  const std::string entry = "[start]\r\npak0.pk3\r\nold\r\nOld\r\nOne\r\n0\r\n\\old.jpg";
+  const std::string added =
+      "new.pk3\r\nc1\r\nc1\r\nnew.pk3\r\n0\r\n\\c1.jpg\r\n\r\nnew.pk3\r\nc2\r\nc2\r\nnew.pk3\r\n0\r\n\r\n\r\n";
+  const auto add = [&](const std::string& before) {
     test::writeFile(g.app / "maps.ini", before);
     const MapDiscovery found = discoverMaps(g.data(), loadCatalogueFile(g.app / "maps.ini").catalogue);
-    ASSERT_EQ(found.maps.size(), 1u);
-    const CatalogueAddition added = addToCatalogue(g.app / "maps.ini", g.app / "Map_Images", found.maps);
-    EXPECT_EQ(additionMessage(added).substr(0, 31), "1 map was added to the map list");
-    // The levelshot is no picture: the entry names none, so it is not one without a file.
-    const std::string newEntry = "new.pk3\r\nnewmap\r\nnewmap\r\nnew.pk3\r\n0\r\n\r\n\r\n";
-    EXPECT_EQ(test::readFile(g.app / "maps.ini"), "[start]\r\n" + entry + newEntry + before.substr(9 + entry.size()));
+    return addToCatalogue(g.app / "maps.ini", g.app / "Map_Images", found.maps);
+  };
+  for (const auto& [before, after, halfAt] :
+       {std::tuple{entry, entry + "\r\n\r\n" + added, ""},
+        {entry + "\r\n\r\n\r\n", entry + "\r\n\r\n" + added + "\r\n", ""},
+        {entry + "\r\n\r\npak9.pk3\r\nhalf\r\n", entry + "\r\n\r\n" + added + "pak9.pk3\r\nhalf\r\n",
+         "from line 9 on"}}) {
+    const CatalogueAddition result = add(before);
+    EXPECT_EQ(result.error, "");
+    EXPECT_EQ(additionMessage(result).substr(0, 32), "2 maps were added to the map lis");
+    EXPECT_EQ(test::readFile(g.app / "maps.ini"), after);
+    EXPECT_EQ(test::readFile(g.app / "maps.ini.bak"), before);
     const auto rows = loadCatalogueFile(g.app / "maps.ini").catalogue.rows;
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[1].name, "newmap");
-    EXPECT_EQ(rows[1].picture, "");
-    EXPECT_EQ(std::count_if(added.problems.begin(), added.problems.end(),
-                            [](const std::string& p) { return p.find("from line 9 on") != std::string::npos; }),
-              before == halfAfter ? 1 : 0);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1].picture + rows[2].name + rows[2].picture, "\\c1.jpgc2");
+    EXPECT_EQ(std::count_if(result.problems.begin(), result.problems.end(),
+                            [&](const std::string& p) { return *halfAt && test::contains(p, halfAt); }),
+              *halfAt ? 1 : 0);
     EXPECT_TRUE(discoverMaps(g.data(), loadCatalogueFile(g.app / "maps.ini").catalogue).maps.empty());
   }
+  EXPECT_EQ(std::distance(fs::directory_iterator(g.app / "Map_Images"), {}), 1);  // c1.jpg
   // Three runs later the file as it was before the first is still there.
-  test::writeFile(g.app / "maps.ini", blankAfter);
+  const std::string first = test::readFile(g.app / "maps.ini");
   for (int run = 0; run < 3; ++run) {
     writePk3(g.data() / ("run" + std::to_string(run) + ".pk3"), {{"maps/r" + std::to_string(run) + ".bsp", "b"}});
-    const MapDiscovery found = discoverMaps(g.data(), loadCatalogueFile(g.app / "maps.ini").catalogue);
-    ASSERT_EQ(addToCatalogue(g.app / "maps.ini", g.app / "Map_Images", found.maps).error, "");
+    ASSERT_EQ(add(test::readFile(g.app / "maps.ini")).error, "");
   }
-  EXPECT_EQ(test::readFile(g.app / "maps.ini.bak3"), blankAfter);
-  EXPECT_EQ(loadCatalogueFile(g.app / "maps.ini.bak").catalogue.rows.size(), 4u);
+  EXPECT_EQ(test::readFile(g.app / "maps.ini.bak3"), first);
   // A map list that cannot be replaced: nothing written, its backups and pictures included.
-  namespace fs = std::filesystem;
   const std::string bak = test::readFile(g.app / "maps.ini.bak");
   writePk3(g.data() / "late.pk3", {{"maps/late.bsp", "b"}, {"levelshots/late.png", picture(8, 8, Format::Png)}});
   const MapDiscovery late = discoverMaps(g.data(), loadCatalogueFile(g.app / "maps.ini").catalogue);
   fs::permissions(g.app / "maps.ini", fs::perms::owner_read);
-  const CatalogueAddition refused = addToCatalogue(g.app / "maps.ini", g.app / "Map_Images", late.maps);
-  EXPECT_NE(refused.error.find("read-only"), std::string::npos);
+  EXPECT_TRUE(test::contains(addToCatalogue(g.app / "maps.ini", g.app / "Map_Images", late.maps).error, "read-only"));
   EXPECT_EQ(test::readFile(g.app / "maps.ini.bak"), bak);
   EXPECT_FALSE(fs::exists(g.app / "Map_Images" / "late.jpg"));
   fs::permissions(g.app / "maps.ini", fs::perms::owner_read | fs::perms::owner_write);
+  // A full catalogue takes what fits and says how many were left out.
+  std::string full = "[start]\r\n";
+  for (std::size_t i = 0; i + 1 < kMaxCatalogueRows; ++i)
+    full += "x.pk3\r\nm" + std::to_string(i) + "\r\n\r\n\r\n0\r\n\r\n\r\n";
+  const CatalogueAddition partial = add(full);  // six new maps, room for one
+  EXPECT_EQ(partial.added, 1u);
+  EXPECT_EQ(partial.leftOut, 5u);
+  EXPECT_TRUE(test::contains(additionMessage(partial), "at most 1000 maps"));
 }
 
 TEST(Arenas, BlocksCommentsAndTypes) {
