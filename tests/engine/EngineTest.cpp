@@ -62,7 +62,7 @@ class Engine : public ::testing::Test {
   }
 
   void TearDown() override {
-    if (run > 0) kill(run, SIGTERM), waitpid(run, nullptr, 0);
+    if (run > 0 && kill(run, SIGTERM) == 0) waitpid(run, nullptr, 0);
     stopServer();
     if (serverPid() > 0) kill(serverPid(), SIGKILL);
   }
@@ -206,7 +206,10 @@ TEST_F(Engine, EverySettingOfTheScriptHoldsWhatTheUserSetAndTheRotationCycles) {
   for (const char* box :
        {"Player_Respawn_Yes", "kick_yes", "Cheats_yes", "friendly_yes", "write_memory", "NetIP_Check"})
     s.setSwitch(box, true);
-  for (const auto& [field, value, variable] : boxes) s.setText(field, value), settings[variable] = value;
+  for (const auto& [field, value, variable] : boxes) {
+    s.setText(field, value);
+    settings[variable] = value;
+  }
   s.setSwitch("Pure_yes", false);
   s.setSwitch("allow_vote", false);
   for (const char* choice : {"dedicated_internet", "Game_Team_DM", "skill4"}) s.select(choice);  // no heartbeat here

@@ -112,11 +112,11 @@ class Form1MapsTest : public QObject {
     click(f.w, "b_del_map");
     QCOMPARE(f.rotation().size(), 0);
     QCOMPARE(f.services.sounds(), Log{"button5.wav"});
-    doubleClickItem(f.loaded, QStringLiteral("flag"));
-    doubleClickItem(f.loaded, QStringLiteral("odd"));
+    clickItem(f.loaded, QStringLiteral("flag"), true);
+    clickItem(f.loaded, QStringLiteral("odd"), true);
     QCOMPARE(f.rotation(), (QStringList{"flag", "odd"}));
     f.services.clear();
-    doubleClickItem(f.selected, QStringLiteral("flag"));
+    clickItem(f.selected, QStringLiteral("flag"), true);
     QCOMPARE(f.rotation(), (QStringList{"odd"}));
     QCOMPARE(f.services.sounds(), Log{"button2.wav"});
     QCOMPARE(text(f.w, "Options_Map_Name"), QStringLiteral("flag"));  // the removed map stays shown

@@ -19,12 +19,11 @@ class RecordingServices : public Services {
   std::vector<std::string> log;
   std::vector<Icon> icons;
   std::vector<ProcessRequest> started;
-  std::deque<std::optional<std::string>> promptAnswers;  // none left or nullopt: cancel
-  std::deque<std::optional<std::string>> fileAnswers;
+  std::deque<std::optional<std::string>> promptAnswers, fileAnswers;  // none left or nullopt: cancel
   std::string registryValue;
-  std::vector<MapChoice> offeredMaps;          // what the last map choice offered
-  std::optional<std::vector<bool>> mapChoice;  // the answer; nullopt: cancel, empty: all
-  std::string startError;
+  std::vector<MapChoice> offeredMaps;            // what the last map choice offered
+  std::optional<std::vector<bool>> mapChoice;    // the answer; nullopt: cancel, empty: all
+  std::string startError;                        // the start's, for every start
   std::optional<ProcessFailure> processFailure;  // how the started game ends
   std::string portTaken;                         // the port's problem, for every port
 
@@ -47,9 +46,8 @@ class RecordingServices : public Services {
     if (std::filesystem::exists(path)) log.push_back("sound:" + std::filesystem::path(path).filename().string());
   }
   std::string startProcess(const ProcessRequest& request) override {
-    std::string line = "start:" + request.executable;
-    for (const auto& argument : request.arguments) line += " " + argument;
-    log.push_back(line);
+    log.push_back("start:" + request.executable);
+    for (const auto& argument : request.arguments) log.back() += " " + argument;
     started.push_back(request);
     return startError;
   }
@@ -63,12 +61,9 @@ class RecordingServices : public Services {
   std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>& maps, const PictureJob& pictures) override {
     log.push_back("choose-maps:" + std::to_string(maps.size()));
     offeredMaps = maps;
-    pictures([this](std::size_t index, const std::string& bytes) {
-      offeredMaps.at(index).picture = bytes;
-      return true;
-    });
-    if (mapChoice && mapChoice->empty()) return std::vector<bool>(maps.size(), true);
-    return mapChoice;
+    pictures(
+        [this](std::size_t index, const std::string& bytes) { return offeredMaps.at(index).picture = bytes, true; });
+    return mapChoice && mapChoice->empty() ? std::vector<bool>(maps.size(), true) : mapChoice;
   }
 
   std::vector<std::string> messages() const { return entries("message:"); }

@@ -45,25 +45,14 @@ void click(QWidget* window, const char* name) {
   QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
 }
 
-static QModelIndex indexWithText(QAbstractItemView* list, const QString& text) {
+void clickItem(QAbstractItemView* list, const QString& text, bool twice) {
+  reveal(list);
   const auto found = list->model()->match(list->model()->index(0, 0), Qt::DisplayRole, text, 1, Qt::MatchExactly);
   if (found.isEmpty()) qFatal("no list entry %s", qPrintable(text));
   list->scrollTo(found.first());
-  return found.first();
-}
-
-void clickItem(QAbstractItemView* list, const QString& text) {
-  reveal(list);
-  const QModelIndex index = indexWithText(list, text);
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
-}
-
-void doubleClickItem(QAbstractItemView* list, const QString& text) {
-  reveal(list);
-  const QModelIndex index = indexWithText(list, text);
-  const QPoint at = list->visualRect(index).center();
+  const QPoint at = list->visualRect(found.first()).center();
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+  if (twice) QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
 }
 
 QStringList items(const QAbstractItemView* list) {

@@ -47,9 +47,8 @@ void setText(QWidget* window, const char* name, const QString& text);
 // Shows the tab that holds the widget, as a user would before clicking.
 void reveal(QWidget* widget);
 void click(QWidget* window, const char* name);
-// Single click, then double click, on the list entry with that text.
-void clickItem(QAbstractItemView* list, const QString& text);
-void doubleClickItem(QAbstractItemView* list, const QString& text);
+// A click on the list entry with that text; twice: then a double click.
+void clickItem(QAbstractItemView* list, const QString& text, bool twice = false);
 QStringList items(const QAbstractItemView* list);
 
 }  // namespace tarvex::test
