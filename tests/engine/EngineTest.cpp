@@ -183,10 +183,14 @@ TEST_F(Engine, EverySettingOfTheScriptHoldsWhatTheUserSetAndTheRotationCycles) {
   Configuration config = configuration();
   ServerSettings& s = config.settings;
   // Each box as the user set it, and the variable the server must then hold.
-  const std::tuple<const char*, const char*, const char*> boxes[] = {
+  // The longest texts a box takes reach the server whole, comment marks and semicolons in quotes as text.
+  const auto longest = [](std::string text) { return text + std::string(kMaxValueBytes - text.size(), 'x'); };
+  const std::tuple<const char*, std::string, const char*> boxes[] = {
       {"Server_Name", "^1Red ^7Engine Test", "sv_hostname"},
-      {"Server_Quote_Text", "Set phasers; to stun", "g_motd"},
-      {"Private_Password", "secret", "sv_privatePassword"},
+      {"Server_Quote_Text", longest("Set phasers; to stun /* // */ "), "g_motd"},
+      {"Private_Password", longest("secret /* // */ ;"), "sv_privatePassword"},
+      {"Master3", longest("/* // */ ;"), "sv_master3"},
+      {"Master5", longest("master5 //"), "sv_master5"},
       {"MaxPlayers", "12", "sv_maxclients"},
       {"gamespeed", "320", "g_speed"},
       {"game_gravity", "400", "g_gravity"},
@@ -235,28 +239,6 @@ TEST_F(Engine, EverySettingOfTheScriptHoldsWhatTheUserSetAndTheRotationCycles) {
   rcon("vstr nextmap");
   waitForMap("oa_dm1");
   expectVariables(variablesOf({"fraglimit=11", "g_gravity=400", "sv_cheats=1"}), "back at the first map");
-}
-
-// The longest values a box takes reach the server whole, comment marks in
-// quotes as text (and semicolons, but for the server's name).
-TEST_F(Engine, TheLongestValuesReachTheServerWhole) {
-  Configuration config = configuration();
-  Variables expected{{"fraglimit", "123456789"}};
-  char letter = 'a';
-  for (const auto& [field, variable] : {std::pair{"Server_Name", "sv_hostname"},
-                                        {"Server_Quote_Text", "g_motd"},
-                                        {"Private_Password", "sv_privatePassword"},
-                                        {"Master3", "sv_master3"},
-                                        {"Master5", "sv_master5"}}) {
-    std::string value(kMaxValueBytes, letter++);
-    value.replace(0, 10, std::string(field) == "Server_Name" ? "/* // */ :" : "/* // */ ;");
-    config.settings.setText(field, value);
-    expected[variable] = value;
-  }
-  config.rotation.maps = {"oa_dm1"};
-  config.catalogue.rows[0].fragLimit = "123456789";
-  launch(config);
-  expectVariables(expected, "with the longest values");
 }
 
 // tarvex-cli run keeps the server up: a killed server is back within the

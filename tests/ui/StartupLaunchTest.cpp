@@ -115,21 +115,6 @@ class StartupLaunchTest : public QObject {
     QCOMPARE(text(app.mainWindow(), "PathText"), QString::fromStdString(osPath("/found/")));
   }
 
-  void loadStepPlaysStartupSoundAndSurvivesMissingFiles() {
-    UiFixture f;
-    fs::remove(f.app / "maps.ini");
-    fs::remove(f.app / "save" / "save1.sav");
-    Form1 window(f.services, f.app);
-    window.setAttribute(Qt::WA_DeleteOnClose, false);
-    window.load();
-    window.show();
-    QCOMPARE(f.services.log.size(), std::size_t(2));
-    QCOMPARE(f.services.log[0], std::string("sound:cfiles.wav"));
-    QVERIFY(contains(f.services.log[1], "maps.ini"));
-    QCOMPARE(child<QListWidget>(&window, "LoadedMaps")->count(), 0);
-    QCOMPARE(text(&window, "save_text"), QString());
-  }
-
   // No game: said so, no launch sound. A game that ends at once: the launch
   // sound first, then the report. The window stays.
   void aLaunchThatFailsIsReportedAndTheWindowStays() {
