@@ -5,19 +5,19 @@
 
 using namespace tarvex;
 
+// The folder of an executable: the file name and its separator dropped; a
+// drive root keeps its separator, and a name without one loses its last character.
 TEST(FolderRule, DropsTheFileNameAndItsSeparator) {
-  EXPECT_EQ(folderOfExecutable("C:\\Games\\EF\\stvoyHM.exe", '\\'), "C:\\Games\\EF");
+  for (const auto& [path, separator, folder] : {std::tuple{"C:\\Games\\EF\\stvoyHM.exe", '\\', "C:\\Games\\EF"},
+                                                {"/home/me/ef/stvoyHM.exe", '/', "/home/me/ef"},
+                                                {"D:\\stvoyHM.exe", '\\', "D:\\"},
+                                                {"abcd", '\\', "abc"},
+                                                {"stvoyHM.exe", '\\', "stv"},
+                                                {"", '\\', ""},
+                                                {"/ef/stvoyHM.exe", '/', "/ef"},
+                                                {"/stvoyHM.exe", '/', "/"}})
+    EXPECT_EQ(folderOfExecutable(path, separator), folder) << path;
   EXPECT_EQ(folderOfExecutable(std::string("C:\\Games\\EF\\stvoyHM.exe\0", 25), '\\'), "C:\\Games\\EF");
-  EXPECT_EQ(folderOfExecutable("/home/me/ef/stvoyHM.exe", '/'), "/home/me/ef");
-}
-
-TEST(FolderRule, DriveRootKeepsItsSeparatorAndShortNamesLoseTheirLastCharacter) {
-  EXPECT_EQ(folderOfExecutable("D:\\stvoyHM.exe", '\\') + "\\", "D:\\\\");
-  EXPECT_EQ(folderOfExecutable("abcd", '\\'), "abc");
-  EXPECT_EQ(folderOfExecutable("stvoyHM.exe", '\\'), "stv");
-  EXPECT_EQ(folderOfExecutable("", '\\'), "");
-  EXPECT_EQ(folderOfExecutable("/ef/stvoyHM.exe", '/'), "/ef");
-  EXPECT_EQ(folderOfExecutable("/stvoyHM.exe", '/') + "/", "//");
 }
 
 TEST(PathIni, StatesAndTheFirstLineExactly) {

