@@ -102,16 +102,6 @@ TEST(AtomicWrite, WritesThroughLinksKeepsModesAndRespectsReadOnlyFiles) {
 
 #include "platform/Platform.h"
 
-TEST(PlayWave, OnlyExistingWavFilesInAnyCaseArePlayed) {
-  test::TempFolder folder;
-  for (const char* name : {"a.wav", "b.WAV", "c.Wav", "d.mp3"}) test::writeFile(folder / name, "not really a sound");
-  for (const char* name : {"a.wav", "b.WAV", "c.Wav"})
-    EXPECT_TRUE(platform::isPlayableWavePath((folder / name).string()));
-  for (const std::string& path :
-       {(folder / "d.mp3").string(), (folder / "missing.wav").string(), std::string(), folder.path().string() + "/"})
-    EXPECT_FALSE(platform::isPlayableWavePath(path)) << path;
-}
-
 #ifdef TARVEX_HAVE_SOUND
 #include <sndfile.h>
 

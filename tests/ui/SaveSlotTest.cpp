@@ -93,31 +93,6 @@ class SaveSlotTest : public QObject {
     click(w, "Set_Custom");
     QCOMPARE(w->configuration().catalogue.find("hm_borg1")->fragLimit, std::string("25"));
   }
-
-  // Slot 9 as shipped and slot 1 saved with "Unused" as its description have
-  // never been used; slot 2 is cut short, slot 3 is gone.
-  void slotsThatCannotBeLoadedChangeNothing() {
-    UiFixture f;
-    auto w = f.loadedWindow();
-    click(w.get(), "AllMaps");
-    const Configuration before = w->configuration();
-    f.services.promptAnswers.push_back("Unused");
-    click(w.get(), "Save");
-    std::string broken = writeSave("Save File #2", "half", before);
-    writeFile(f.app / "save" / "save2.sav", broken.substr(0, broken.size() / 3));
-    std::filesystem::remove(f.app / "save" / "save3.sav");
-    for (int slot : {9, 1, 2, 3}) {
-      pickSlot(w.get(), slot);
-      f.services.clear();
-      click(w.get(), "Load");
-      if (slot == 9 || slot == 1)
-        QCOMPARE(f.services.log, (Log{"message:ERROR:  This save file has never been used", "sound:button7.wav"}));
-      else
-        QVERIFY(f.services.messages().size() == 1 &&
-                contains(f.services.messages()[0], "save" + std::to_string(slot) + ".sav"));
-      QVERIFY(w->configuration() == before);
-    }
-  }
 };
 
 QTEST_MAIN(SaveSlotTest)
