@@ -60,35 +60,26 @@ class SaveSlotTest : public QObject {
     QCOMPARE(readFile(f.app / "save" / "save1.sav").substr(0, 16), std::string("Save File #1\r\n\r\n"));
   }
 
-  void saveAndLoadRestoreTheWindow() {
+  // Load puts every value into its box (tarvex-cli's comparison holds the
+  // rest): the boxes its switches govern open, and the shown map's limits are
+  // the restored ones, so that "Change!" keeps them.
+  void loadShowsWhatItRestored() {
     UiFixture f;
     auto window = f.loadedWindow();
     Form1* w = window.get();
-    const auto change = [&](const char* option, const char* name, const char* interTime, const char* frag) {
-      click(w, option);
-      click(w, "kick_yes");
-      setText(w, "Server_Name", QString::fromLatin1(name));
-      setText(w, "inter_time", QString::fromLatin1(interTime));
-      setText(w, "Custom_Frag_limit", QString::fromLatin1(frag));
-      click(w, "Set_Custom");
-    };
-    click(w, "AllMaps");
     clickItem(child<QListWidget>(w, "LoadedMaps"), QStringLiteral("hm_borg1"));
-    change("Game_CTF", "Saved name", "30", "25");
+    click(w, "kick_yes");
+    setText(w, "Custom_Frag_limit", QStringLiteral("25"));
+    click(w, "Set_Custom");
     f.services.promptAnswers.push_back("keep");
     click(w, "Save");
-    const Configuration saved = w->configuration();
-    click(w, "CLEAR");
-    change("Game_DM", "Changed", "45", "40");
+    click(w, "kick_yes");
+    setText(w, "Custom_Frag_limit", QStringLiteral("40"));
+    click(w, "Set_Custom");
     f.services.clear();
     click(w, "Load");
     QCOMPARE(f.services.log, (Log{"sound:button7.wav", "message:Settings restored!"}));
-    QCOMPARE(w->configuration().rotation.maps, saved.rotation.maps);
-    QVERIFY(checked(w, "Game_CTF") && child<QLineEdit>(w, "kick_text")->isEnabled());
-    QCOMPARE(text(w, "Server_Name"), QStringLiteral("Saved name"));
-    QCOMPARE(text(w, "inter_time"), QStringLiteral("45"));  // not kept in a slot
-    QVERIFY(text(w, "Generic_Frag_Limit").isEmpty());
-    // The shown map's boxes show what was restored: "Change!" now keeps it.
+    QVERIFY(child<QLineEdit>(w, "kick_text")->isEnabled());
     QCOMPARE(text(w, "Custom_Frag_limit"), QStringLiteral("25"));
     click(w, "Set_Custom");
     QCOMPARE(w->configuration().catalogue.find("hm_borg1")->fragLimit, std::string("25"));
