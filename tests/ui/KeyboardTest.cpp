@@ -59,32 +59,28 @@ class KeyboardTest : public QObject {
     QCOMPARE(focused()->objectName(), QStringLiteral("Game_CTF"));
 
     // Two CTF maps: the arrow keys show a map, Enter adds it.
-    press(Qt::Key_Tab, Qt::ControlModifier);
-    press(Qt::Key_Tab, Qt::ControlModifier);
+    for (int tab = 0; tab < 2; ++tab) press(Qt::Key_Tab, Qt::ControlModifier);
     QVERIFY(tabTo("LoadedMaps"));
     press(Qt::Key_End);
-    QCOMPARE(child<QLineEdit>(w.get(), "Options_Map_Name")->text(), QStringLiteral("ctf_voy2"));
+    QCOMPARE(text(w.get(), "Options_Map_Name"), QStringLiteral("ctf_voy2"));
     press(Qt::Key_Return);
     press(Qt::Key_Up);
     press(Qt::Key_Enter);
-    auto* rotation = child<QListView>(w.get(), "SelectedMaps");
-    QCOMPARE(items(rotation), (QStringList{"ctf_voy2", "ctf_voy1"}));
+    QCOMPARE(items(child<QListView>(w.get(), "SelectedMaps")), (QStringList{"ctf_voy2", "ctf_voy1"}));
 
     // One map's limits: choose it in the rotation, type, Enter (as "Change!").
     QVERIFY(tabTo("SelectedMaps"));
     press(Qt::Key_Home);
-    QCOMPARE(child<QLineEdit>(w.get(), "Options_Map_Name")->text(), QStringLiteral("ctf_voy2"));
-    QVERIFY(tabTo("Custom_Frag_limit"));
-    press(Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(focused(), QStringLiteral("42"));
-    QVERIFY(tabTo("Custom_Capture_Limit"));
-    press(Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(focused(), QStringLiteral("7"));
+    QCOMPARE(text(w.get(), "Options_Map_Name"), QStringLiteral("ctf_voy2"));
+    for (const auto& [box, typed] : {std::pair{"Custom_Frag_limit", "42"}, {"Custom_Capture_Limit", "7"}}) {
+      QVERIFY(tabTo(box));
+      press(Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(focused(), QString::fromLatin1(typed));
+    }
     press(Qt::Key_Return);
 
     // Save in slot 3 with a description.
-    press(Qt::Key_Tab, Qt::ControlModifier);
-    press(Qt::Key_Tab, Qt::ControlModifier);
+    for (int tab = 0; tab < 2; ++tab) press(Qt::Key_Tab, Qt::ControlModifier);
     QCOMPARE(child<QTabWidget>(w.get(), "TAB_General")->currentIndex(), 4);
     QVERIFY(tabTo("save_select"));
     press(Qt::Key_Down);
