@@ -103,20 +103,10 @@ TEST(AtomicWrite, WritesThroughLinksKeepsModesAndRespectsReadOnlyFiles) {
 #include "platform/Platform.h"
 
 #ifdef TARVEX_HAVE_SOUND
-#include <sndfile.h>
 
-// What libsndfile decodes is played; a broken file is silence, with or without a sound device.
-TEST(PlayWave, AWaveIsDecodedAndABrokenOneIsSilence) {
+// A broken sound file is silence, with or without a sound device.
+TEST(PlayWave, ABrokenFileIsSilence) {
   test::TempFolder folder;
-  const std::string file = (folder / "w.wav").string();
-  SF_INFO info{0, 8000, 1, SF_FORMAT_WAVEX | SF_FORMAT_PCM_24, 0, 0};
-  SNDFILE* out = sf_open(file.c_str(), SFM_WRITE, &info);
-  const std::vector<short> frames(100, 0x1010);
-  sf_write_short(out, frames.data(), sf_count_t(frames.size()));
-  sf_close(out);
-  const platform::DecodedWave wave = platform::decodeWave(file);
-  EXPECT_EQ(wave.samples, frames);
-  EXPECT_EQ(wave.rate, 8000);
   test::writeFile(folder / "broken.wav", "RIFF\xff\xff\xff\xffWAVEfmt ");
   EXPECT_TRUE(platform::decodeWave((folder / "broken.wav").string()).samples.empty());
   platform::playWave((folder / "broken.wav").string());

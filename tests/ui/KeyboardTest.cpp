@@ -3,7 +3,6 @@
 // takes the focus.
 #include <QAccessible>
 #include <QApplication>
-#include <QComboBox>
 #include <QListView>
 #include <QListWidget>
 #include <QPushButton>
@@ -78,18 +77,6 @@ class KeyboardTest : public QObject {
       QTest::keyClicks(focused(), QString::fromLatin1(typed));
     }
     press(Qt::Key_Return);
-
-    // Save in slot 3 with a description.
-    for (int tab = 0; tab < 2; ++tab) press(Qt::Key_Tab, Qt::ControlModifier);
-    QCOMPARE(child<QTabWidget>(w.get(), "TAB_General")->currentIndex(), 4);
-    QVERIFY(tabTo("save_select"));
-    press(Qt::Key_Down);
-    press(Qt::Key_Down);
-    QVERIFY(tabTo("Save"));
-    f.services.promptAnswers.push_back("Keyboard night");
-    press(Qt::Key_Return);
-    QCOMPARE(f.services.messages().back(), std::string(kSavedMessage));
-    QVERIFY(readFile(f.app / "save" / "save3.sav").starts_with("Save File #3\r\nKeyboard night\r\n"));
 
     // ENGAGE! from where the focus is, by its shortcut (its caption as it was).
     f.services.clear();

@@ -99,22 +99,6 @@ class StartupLaunchTest : public QObject {
     QCOMPARE(f.services.sounds(), Log{"cfiles.wav"});
   }
 
-  void refindRunsDiscoveryAndReplacesTheWindow() {
-    UiFixture f;
-    f.services.registryValue = osPath("/found/stvoyHM.exe");
-    TarvexApp app(f.services, f.app);
-    app.start();
-    QPointer<Form1> first = app.mainWindow();
-    f.services.clear();
-    click(first, "refind_path");
-    QCOMPARE(f.services.log, Log{"sound:button4.wav"});  // registry found: no message, no dialog
-    QCOMPARE(pathIni(f), osPath("/found/") + "\r\n");
-    QCOMPARE(form2Path(app), QString::fromStdString(osPath("/found/")));
-    QTRY_VERIFY(!first);  // closed and gone
-    click(app.gameFolderDialog(), "Yes");
-    QCOMPARE(text(app.mainWindow(), "PathText"), QString::fromStdString(osPath("/found/")));
-  }
-
   // No game: said so, no launch sound. A game that ends at once: the launch
   // sound first, then the report. The window stays.
   void aLaunchThatFailsIsReportedAndTheWindowStays() {
