@@ -1,6 +1,7 @@
 // The supervised server's rules on a simulated clock, and the log it keeps.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <optional>
 
@@ -22,7 +23,7 @@ struct FakeHost : ServerHost {
   std::deque<std::optional<Ms>> lives;
   bool answers = true;
   bool obeysTerm = true;
-  int startFailures = 0;
+  std::vector<std::size_t> failingStarts;  // which starts fail, counted from 1
   std::optional<Clock::time_point> endsAt, stopAt;
 
   std::string at() const {
@@ -31,7 +32,7 @@ struct FakeHost : ServerHost {
   Clock::time_point now() override { return t; }
   std::string startGame() override {
     calls.push_back("start" + at());
-    if (startFailures > 0 && startFailures-- > 0) return "refused";
+    if (std::ranges::find(failingStarts, calls.size()) != failingStarts.end()) return "refused";
     const auto life = lives.empty() ? std::optional<Ms>() : lives.front();
     if (!lives.empty()) lives.pop_front();
     endsAt = life ? std::optional(t + *life) : std::nullopt;
@@ -102,22 +103,19 @@ TEST(Supervisor, AServerThatStopsAnsweringIsEndedForSureAndStartedAgain) {
   EXPECT_EQ(answering.notes.front(), "The server answers on its port.");
 }
 
+// A first start that fails is a configuration to mend; a later one (the port
+// taken meanwhile, say) is tried again.
 TEST(Supervisor, AFirstStartThatFailsIsAConfigurationToMendALaterOneAnEnd) {
   FakeHost host;
-  host.startFailures = 1;
+  host.failingStarts = {1};
   EXPECT_EQ(supervise(host, {}), SupervisorEnd::NotStarted);
   EXPECT_EQ(host.calls, (Calls{"start@0"}));
+  FakeHost failing;
+  failing.failingStarts = {2};
+  failing.lives = {0ms, std::nullopt};
+  failing.stopAt = FakeHost::Clock::time_point(10s);
   SupervisorOptions options;
   options.watchdogInterval = 0s;
-  // The second start fails (the port taken meanwhile, say) and is tried again.
-  struct FailSecond : FakeHost {
-    std::string startGame() override {
-      const std::string error = FakeHost::startGame();
-      return calls.size() == 2 ? "refused" : error;
-    }
-  } failing;
-  failing.lives = {0ms, 0ms, std::nullopt};
-  failing.stopAt = FakeHost::Clock::time_point(10s);
   EXPECT_EQ(supervise(failing, options), SupervisorEnd::Stopped);
   EXPECT_EQ(failing.calls, (Calls{"start@0", "start@1", "start@3", "term@10"}));
 }

@@ -70,9 +70,8 @@ class Engine : public ::testing::Test {
   Configuration configuration() const {
     Configuration config;
     config.catalogue = loadCatalogueFile(app / "maps.ini").catalogue;
-    config.settings.setText("Console_Password", kRcon);
-    config.settings.setSwitch("NetPort_Yes", true);
-    config.settings.setText("NetPort", std::to_string(port));
+    test::set(config.settings,
+              {std::string("Console_Password=") + kRcon, "NetPort_Yes=1", "NetPort=" + std::to_string(port)});
     return config;
   }
 
@@ -316,9 +315,7 @@ TEST_F(Engine, RunKeepsTheServerUpAndStopsItCleanly) {
 // that warmup ends.
 TEST_F(Engine, GravityHoldsAfterWarmupsRestartUnderRun) {
   Configuration config = configuration();
-  config.settings.setText("game_gravity", "350");
-  config.settings.setText("WarmupTime", "3");
-  config.settings.setText("MinPlayers", "2");
+  test::set(config.settings, {"game_gravity=350", "WarmupTime=3", "MinPlayers=2"});
   config.rotation.maps = {"oa_dm1"};
   prepare(config, false);
   startRun({"--watchdog", "0"});  // no status asks: the restart is seen in the game's output

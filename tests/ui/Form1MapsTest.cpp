@@ -1,7 +1,5 @@
 // The "Maps" tab of the real main window: the rotation commands with their
 // sounds and messages, per-map limits, the preview picture, Find New Maps.
-#include <QBuffer>
-#include <QImage>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -83,7 +81,9 @@ class Form1MapsTest : public QObject {
     QCOMPARE(ctf.rotation(), (QStringList{"flag", "odd"}));
   }
 
-  void bulkCommandsIgnoreTheLimitAndTakeMissingMapsRandomizeKeepsThem() {
+  // The bulk commands ignore the add limit and take missing maps, Randomize
+  // keeps them; removing takes the selected map, or the one double-clicked.
+  void bulkCommandsAndRemoving() {
     MapsFixture f;
     click(f.w, "Random");  // an empty rotation: only the sound
     click(f.w, "AllMaps");
@@ -99,10 +99,7 @@ class Form1MapsTest : public QObject {
     QCOMPARE(f.services.sounds(), Log(5, "button1.wav"));
     f.add(QStringLiteral("flag"));  // single adds still count from zero
     QCOMPARE(f.rotation().size(), 5);
-  }
-
-  void removingByButtonAndDoubleClick() {
-    MapsFixture f;
+    click(f.w, "CLEAR");
     f.add(QStringLiteral("odd"));
     f.services.clear();
     click(f.w, "b_del_map");  // nothing selected: silent
@@ -235,13 +232,9 @@ class Form1MapsTest : public QObject {
     QCOMPARE(add->text(), QStringLiteral("Add 1"));
     // A picture job that waits until the test lets it go on: Add waits for it.
     std::atomic<bool> go{false};
-    QImage image(8, 8, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    image.save(&buffer, "JPEG");
+    const std::string jpeg = readFile(TARVEX_PROGRAM_DIR "/Map_Images/hm_borg1.jpg");
     dialog.makePictures([&](const auto& made) {
-      made(0, jpeg.toStdString());
+      made(0, jpeg);
       while (!go) std::this_thread::sleep_for(std::chrono::milliseconds(5));
       made(1, std::string());
     });
