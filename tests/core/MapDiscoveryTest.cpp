@@ -48,12 +48,13 @@ const MapProposal* proposal(const MapDiscovery& found, const std::string& name) 
 
 TEST(MapDiscovery, NewMapsWithArenaNamesClassesPicturesAndTheLaterArchiveWinning) {
   GameFolder g;
+  // The arena text first: the archive's first entry is read like any other.
   writePk3(g.data() / "a_first.pk3",
-           {{"maps/one.bsp", "bsp"},
+           {{"scripts/one.arena", "// the first\n{\n map \"one\"\n longname \"First One\"\n type \"ffa ctf\" }\n"},
+            {"maps/one.bsp", "bsp"},
             {"maps/Two.bsp", "bsp"},
             {"maps/known.bsp", "bsp"},
             {"maps/sub/deeper.bsp", "bsp"},
-            {"scripts/one.arena", "// the first\n{\n map \"one\"\n longname \"First One\"\n type \"ffa ctf\" }\n"},
             {"levelshots/one.tga", picture(64, 48, Format::Tga)}});
   writePk3(g.data() / "B_second.PK3", {{"MAPS/TWO.BSP", "bsp"}, {"levelshots/TWO.png", picture(32, 32, Format::Png)}});
   test::writeFile(g.data() / "notes.txt", "not an archive");
