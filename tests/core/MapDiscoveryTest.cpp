@@ -2,6 +2,7 @@
 #include <stb_image_write.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <set>
 
 #include "core/TestSupport.h"
@@ -101,13 +102,10 @@ TEST(MapDiscovery, HostileArchivesAreSkippedWithOneMessageNamingThem) {
   ASSERT_EQ(found.problems.size(), 8u);
   for (const char* file : {"notazip.pk3", "truncated.pk3", "escape.pk3", "absolute.pk3", "zbomb.pk3", "evil.pk3",
                            "owned\\x07.pk3", "ctrl.pk3"})
-    EXPECT_EQ(std::count_if(found.problems.begin(), found.problems.end(),
-                            [&](const std::string& p) { return test::contains(p, file); }),
-              1)
-        << file;
+    EXPECT_EQ(std::ranges::count_if(found.problems, [&](auto& p) { return test::contains(p, file); }), 1) << file;
   // What a file holds is shown, never passed on as control characters.
   for (const auto& problem : found.problems)
-    EXPECT_EQ(std::count_if(problem.begin(), problem.end(), [](char c) { return c >= 0 && c < 0x20; }), 0) << problem;
+    EXPECT_EQ(std::ranges::count_if(problem, [](char c) { return c >= 0 && c < 0x20; }), 0) << problem;
   // Nothing of an archive is ever written but the pictures, into the picture folder.
   EXPECT_FALSE(fs::exists(g.game / "evil.cfg"));
 }
@@ -194,8 +192,7 @@ TEST(MapDiscovery, AddingKeepsTheUsersLinesEveryEarlierVersionAndNothingHalfDone
     const auto rows = loadCatalogueFile(g.app / "maps.ini").catalogue.rows;
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[1].picture + rows[2].name + rows[2].picture, "\\c1.jpgc2");
-    EXPECT_EQ(std::count_if(result.problems.begin(), result.problems.end(),
-                            [&](const std::string& p) { return *halfAt && test::contains(p, halfAt); }),
+    EXPECT_EQ(std::ranges::count_if(result.problems, [&](auto& p) { return *halfAt && test::contains(p, halfAt); }),
               *halfAt ? 1 : 0);
     EXPECT_TRUE(discoverMaps(g.data(), loadCatalogueFile(g.app / "maps.ini").catalogue).maps.empty());
   }

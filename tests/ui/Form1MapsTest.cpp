@@ -119,7 +119,7 @@ class Form1MapsTest : public QObject {
     QCOMPARE(text(f.w, "Options_Map_Name"), QStringLiteral("flag"));  // the removed map stays shown
   }
 
-  void showingAMapFillsNamePictureCaptionsAndLimits() {
+  void showingAMapAndItsLimits() {
     MapsFixture f;
     QCOMPARE(items(f.loaded), (QStringList{"alpha", "flag", "odd", "alpha"}));  // installed, in the list's order
     QVERIFY(f.rotation().isEmpty());
@@ -132,6 +132,9 @@ class Form1MapsTest : public QObject {
     };
     QCOMPARE(picture->pixmap().size(), QSize(150, 150));  // the emblem until the first click
     QVERIFY(text(f.w, "MapText").isEmpty());
+    click(f.w, "Set_Custom");  // before any map was chosen
+    QCOMPARE(f.services.log, (Log{"sound:button3.wav", "message:" + std::string(kNoMapSelectedMessage)}));
+    f.services.clear();
     shows("alpha", QSize(20, 30), "Alpha later");  // the later row wins
     QCOMPARE(text(f.w, "Options_Map_Name"), QStringLiteral("alpha"));
     QCOMPARE(text(f.w, "Custom_Frag_limit") + text(f.w, "Custom_Time_Limit") + text(f.w, "Custom_Capture_Limit"),
@@ -152,12 +155,7 @@ class Form1MapsTest : public QObject {
     QCOMPARE(mkfifo((f.app / "Map_Images" / "alpha.png").c_str(), 0600), 0);
     shows("alpha", QSize(40, 10), "Alpha later");
 #endif
-  }
-
-  void changeAndSetDefaults() {
-    MapsFixture f;
-    click(f.w, "Set_Custom");  // before any map was chosen
-    QCOMPARE(f.services.log, (Log{"sound:button3.wav", "message:" + std::string(kNoMapSelectedMessage)}));
+    // "Change!" sets the shown map's limits, "Set" every map's.
     clickItem(f.loaded, QStringLiteral("alpha"));
     setText(f.w, "Custom_Frag_limit", QStringLiteral("25"));
     setText(f.w, "Custom_Time_Limit", QString());
