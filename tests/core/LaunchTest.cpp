@@ -2,10 +2,9 @@
 
 #include "RecordingServices.h"
 #include "core/TestSupport.h"
-#include "launch/GameScript.h"
-#include "launch/GameValues.h"
 #include "launch/Launch.h"
 #include "launch/LaunchSequence.h"
+#include "util/GameText.h"
 
 using namespace tarvex;
 using test::RecordingServices;

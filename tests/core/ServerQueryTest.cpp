@@ -6,7 +6,6 @@
 #include <sstream>
 #include <thread>
 
-#include "RecordingServices.h"
 #include "cli/Cli.h"
 #include "core/TestSupport.h"
 #include "query/ServerQuery.h"

@@ -3,7 +3,6 @@
 #include <zip.h>
 
 #include <fstream>
-#include <random>
 #include <sstream>
 
 namespace fs = std::filesystem;

@@ -1,12 +1,8 @@
 // The program's course with the real windows: the start gate and Form2,
 // "Refind Game Path", the load step, and ENGAGE!.
-#include <QComboBox>
-#include <QListWidget>
 #include <QPushButton>
-#include <QTabWidget>
 
 #include "UiFixture.h"
-#include "launch/Launch.h"
 #include "ui/Form2.h"
 #include "ui/TarvexApp.h"
 

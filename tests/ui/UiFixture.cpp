@@ -2,7 +2,6 @@
 
 #include <QTabWidget>
 
-#include "util/Files.h"
 
 namespace fs = std::filesystem;
 

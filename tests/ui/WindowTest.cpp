@@ -7,7 +7,6 @@
 #include <QDialog>
 #include <QFile>
 #include <QListView>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
