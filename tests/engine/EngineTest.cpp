@@ -12,6 +12,7 @@
 #include <map>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "core/TestSupport.h"
 #include "platform/Platform.h"
@@ -207,16 +208,13 @@ TEST_F(Engine, EverySettingOfTheScriptHoldsWhatTheUserSetAndTheRotationCycles) {
                                     "g_weaponrespawn=5", "g_allowvote=0", "g_gametype=3", "g_spSkill=4",
                                     "sv_allowDownload=1", "sv_cheats=1", "sv_pure=0", "sv_floodProtect=1",
                                     "net_port=" + std::to_string(port), "dedicated=1", "fraglimit=11", "timelimit=12"});
-  for (const char* box :
-       {"Player_Respawn_Yes", "kick_yes", "Cheats_yes", "friendly_yes", "write_memory", "write_max_yes", "NetIP_Check"})
-    s.setSwitch(box, true);
+  test::set(s, {"Player_Respawn_Yes=1", "kick_yes=1", "Cheats_yes=1", "friendly_yes=1", "write_memory=1",
+                "write_max_yes=1", "NetIP_Check=1", "Pure_yes=0", "allow_vote=0", "dedicated_internet", "Game_Team_DM",
+                "skill4"});  // an internet server's heartbeats reach nothing here
   for (const auto& [field, value, variable] : boxes) {
     s.setText(field, value);
     settings[variable] = value;
   }
-  s.setSwitch("Pure_yes", false);
-  s.setSwitch("allow_vote", false);
-  for (const char* choice : {"dedicated_internet", "Game_Team_DM", "skill4"}) s.select(choice);  // no heartbeat here
   config.rotation.maps = {"oa_dm1", "oa_dm2"};
   config.catalogue.rows[0].fragLimit = "11";
   config.catalogue.rows[0].timeLimit = "12";
