@@ -84,6 +84,7 @@ TEST(MapDiscovery, HostileArchivesAreSkippedWithOneMessageNamingThem) {
   test::writeFile(g.data() / "truncated.pk3", good.substr(0, good.size() / 2));
   writePk3(g.data() / "escape.pk3", {{"maps/esc.bsp", "bsp"}, {"../../evil.cfg", "bind x quit"}});
   writePk3(g.data() / "absolute.pk3", {{"maps/abs.bsp", "bsp"}, {"/etc/evil", "x"}});
+  writePk3(g.data() / "backslash.pk3", {{"maps/bs.bsp", "bsp"}, {"..\\..\\evil.cfg", "x"}});
   // A zip bomb: an arena text that inflates far past any real one.
   writePk3(g.data() / "zbomb.pk3", {{"maps/boom.bsp", "bsp"}, {"scripts/boom.arena", std::string(3 << 20, ' ')}});
   writePk3(g.data() / "names.pk3", {{"maps/bad\"name.bsp", "bsp"}, {"maps/semi;colon.bsp", "bsp"}});
@@ -99,9 +100,9 @@ TEST(MapDiscovery, HostileArchivesAreSkippedWithOneMessageNamingThem) {
   // Unsafe names are never offered; a map whose arena text was skipped keeps its own name as caption.
   EXPECT_EQ(names, (std::set<std::string>{"fine", "ctl"}));
   EXPECT_EQ(proposal(found, "ctl")->entry.caption1, "ctl");
-  ASSERT_EQ(found.problems.size(), 8u);
-  for (const char* file : {"notazip.pk3", "truncated.pk3", "escape.pk3", "absolute.pk3", "zbomb.pk3", "evil.pk3",
-                           "owned\\x07.pk3", "ctrl.pk3"})
+  ASSERT_EQ(found.problems.size(), 9u);
+  for (const char* file : {"notazip.pk3", "truncated.pk3", "escape.pk3", "absolute.pk3", "backslash.pk3", "zbomb.pk3",
+                           "evil.pk3", "owned\\x07.pk3", "ctrl.pk3"})
     EXPECT_EQ(std::ranges::count_if(found.problems, [&](auto& p) { return test::contains(p, file); }), 1) << file;
   // What a file holds is shown, never passed on as control characters.
   for (const auto& problem : found.problems)
