@@ -60,9 +60,9 @@ class SaveSlotTest : public QObject {
     QCOMPARE(readFile(f.app / "save" / "save1.sav").substr(0, 16), std::string("Save File #1\r\n\r\n"));
   }
 
-  // Load puts every value into its box (tarvex-cli's comparison holds the
-  // rest): the boxes its switches govern open, and the shown map's limits are
-  // the restored ones, so that "Change!" keeps them.
+  // What Load shows besides the values (the comparison with tarvex-cli below
+  // holds every value): the boxes its switches govern open, and the shown
+  // map's limits are the restored ones, so that "Change!" keeps them.
   void loadShowsWhatItRestored() {
     UiFixture f;
     auto window = f.loadedWindow();
