@@ -1,6 +1,7 @@
 #pragma once
-// Shared helpers of the core tests: a fresh temporary folder per test, file
-// reading and writing, golden files.
+// Shared helpers of the tests: a fresh temporary folder and game install per
+// test, file reading and writing, golden files, pk3 archives, catalogue rows,
+// settings changed from a list, random configurations.
 
 #include <filesystem>
 #include <random>

@@ -22,6 +22,7 @@
 namespace fs = std::filesystem;
 using namespace tarvex;
 using Variables = std::map<std::string, std::string>;
+using test::contains;
 
 namespace {
 const fs::path kEngine = "/usr/lib/ioquake3/ioq3ded";
@@ -29,7 +30,6 @@ const fs::path kEngineData = "/usr/lib/openarena-server/baseoa";
 constexpr const char* kRcon = "tarvex-rcon";
 
 void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // "name=value" pairs, so that a table of variables reads as one.
 Variables variablesOf(std::initializer_list<std::string> pairs) {

@@ -2,7 +2,6 @@
 
 #include <QTabWidget>
 
-
 namespace fs = std::filesystem;
 
 namespace tarvex::test {
