@@ -192,6 +192,17 @@ std::optional<std::pair<std::string, int>> serverAddress(const Options& options,
   return address;
 }
 
+// The name of another server that answers on the launch's port (its status
+// without the launch's token), empty when none or this one answers.
+std::string otherServerOnPort(const PreparedLaunch& launch, const std::string& token) {
+  std::string error, problem;
+  const std::string host = launch.address.empty() ? "127.0.0.1" : launch.address;
+  const auto answers = platform::udpExchange(host, launch.port, statusRequest(), {500, 1, 0}, error);
+  const auto status = answers.empty() ? std::nullopt : parseStatusResponse(answers.front(), problem);
+  if (!status || status->value(kIdentityVariable) == token) return {};
+  return "\"" + visibleText(withoutColours(status->value("sv_hostname"))) + "\"";
+}
+
 // The reason nothing was answered, as status and rcon say it.
 std::string noAnswerMessage(const std::string& error, const std::string& shown) {
   if (error.starts_with("no answer")) return "No answer from a game server at " + shown + " within two seconds.";
@@ -227,7 +238,7 @@ int remoteCommand(const Options& options, const ServerSettings& settings, std::o
   const auto address = serverAddress(options, settings, services);
   if (!address) return 2;
   const auto& [host, port] = *address;
-  const std::string shown = host + ":" + std::to_string(port);
+  const std::string shown = serverAddressText(host, port);
   std::string error;
   // A long answer comes in several datagrams; one try only: a command must not run twice.
   const auto answers = platform::udpExchange(host, port, rconRequest(password, command), {2000, 1, 200}, error);
@@ -251,7 +262,7 @@ int showStatus(const Options& options, const ServerSettings& settings, std::ostr
   const auto address = serverAddress(options, settings, services);
   if (!address) return 2;
   const auto& [host, serverPort] = *address;
-  const std::string shown = host + ":" + std::to_string(serverPort);
+  const std::string shown = serverAddressText(host, serverPort);
   std::string error;
   // One more try after a second, on the same socket: a datagram can be lost.
   const std::vector<std::string> answers = platform::udpExchange(host, serverPort, statusRequest(), {1000, 2, 0}, error);
@@ -490,8 +501,17 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
                      "\"Dedicated - Internet\" on the window's Server tab need none.");
 #endif
   if (options.command == "run") return runServer(services, dataFolder, config, instance, options.run, out, err);
-  const auto launch = prepareLaunch(services, config);
+  auto launch = prepareLaunch(services, config);
   if (!launch) return 1;
+  // One launch of an instance while its game runs.
+  platform::InstanceLock lock(instanceLockFile(dataFolder, instance));
+  if (!lock.refusal().empty()) {
+    services.message("The game was not started: " + instance + " is running already (" + lock.refusal() +
+                     ").  Stop that server first.");
+    return 1;
+  }
+  const std::string token = newIdentityToken();
+  launch->arguments = withIdentity(launch->arguments, token);
   const std::filesystem::path logFile = instanceLogFile(dataFolder, instance);
   const auto started = std::chrono::steady_clock::now();
   switch (startPreparedLaunch(services, dataFolder, *launch, Frontend::Console, logFile)) {
@@ -502,8 +522,18 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
     case LaunchResult::Started:
       break;
   }
+  lock.record(platform::startedProcessId());
   // A game that ends within about a second was not launched.
   if (reportEarlyEnd(services, started)) return 3;
+  // A server that answers on the port by then must be this one: the engine
+  // takes the next port when its own was taken meanwhile.
+  if (const std::string other = otherServerOnPort(*launch, token); !other.empty()) {
+    platform::endStartedProcess();
+    services.message("The game was stopped: another server (" + other + ") answers on its port " +
+                     std::to_string(launch->port) + ".  " +
+                     "Please stop that server, or give this configuration another net port.");
+    return 3;
+  }
   out << "Started " << commandLineText(launch->arguments) << " in " << visibleText(readPathIni(dataFolder).gameFolder)
       << '\n'
       << "Its output goes to " << fromPath(logFile) << ".\n";

@@ -70,19 +70,19 @@ class RunServices : public Services {
 class RunHost : public ServerHost {
  public:
   RunHost(Services& console, const std::filesystem::path& dataFolder, PreparedLaunch launch,
-          const ServerSettings& settings, const std::filesystem::path& logFile, const RunOptions& options,
-          std::ostream& out, std::ostream& err)
+          const ServerSettings& settings, RotatingLog* log, std::ostream& out, std::ostream& err)
       : services_(console, game_, [this](const std::string& line) { note(line); }),
         dataFolder_(dataFolder),
         launch_(std::move(launch)),
+        arguments_(launch_.arguments),
         gravity_(rotationGravity(settings)),
         password_(settings.text("Console_Password")),
-        toOutput_(options.log == "-"),
+        log_(log),
         out_(out),
         err_(err) {
-    if (!toOutput_) log_.emplace(logFile, options.limits, true);
-    if (!gravity_.empty() && (password_.empty() || password_.find(' ') != std::string::npos))
-      gravityUnkept_ = true;
+    // The remote console takes a password without blanks.
+    console_ = !password_.empty() && password_.find(' ') == std::string::npos;
+    if (!gravity_.empty() && !console_) gravityUnkept_ = true;
   }
 
   std::string logPath() const { return log_ ? log_->path() : std::string("standard output"); }
@@ -90,7 +90,9 @@ class RunHost : public ServerHost {
   Clock::time_point now() override { return Clock::now(); }
 
   std::string startGame() override {
-    // The script is written anew at every start.
+    // The script is written anew at every start, and every start has a token of its own.
+    token_ = newIdentityToken();
+    launch_.arguments = withIdentity(arguments_, token_);
     switch (startPreparedLaunch(services_, dataFolder_, launch_, Frontend::Console, {})) {
       case LaunchResult::Refused:
         return "the launch was refused";
@@ -111,15 +113,26 @@ class RunHost : public ServerHost {
     return game_.wait(int(most.count()), [this](std::string_view bytes) { output(bytes); }, endStatus);
   }
 
-  bool serverAnswers() override {
+  Answer askServer(bool byConsole) override {
     std::string error, problem;
-    const auto answers = platform::udpExchange(serverHost(), launch_.port, statusRequest(), {1000, 1, 0}, error);
-    const bool answered = !answers.empty() && parseStatusResponse(answers.front(), problem).has_value();
+    if (byConsole) {
+      // Any answer of the remote console shows a server that runs.
+      const auto answers =
+          platform::udpExchange(serverHost(), launch_.port, rconRequest(password_, "echo"), {500, 1, 0}, error);
+      return answers.empty() ? Answer::Silent : Answer::Ours;
+    }
+    const auto answers = platform::udpExchange(serverHost(), launch_.port, statusRequest(), {500, 1, 0}, error);
+    if (answers.empty()) return Answer::Silent;
+    const auto status = parseStatusResponse(answers.front(), problem);
+    if (!status) return Answer::Silent;
+    if (status->value(kIdentityVariable) != token_) return Answer::Foreign;
     // Where the game's output does not show its restarts, the watchdog's pace keeps the gravity.
-    if (answered && !restartsSeen_) keepGravity();
-    return answered;
+    if (!restartsSeen_) keepGravity();
+    return Answer::Ours;
   }
 
+  bool hasConsole() override { return console_; }
+  bool gameStopped() override { return platform::processStopped(game_.id()); }
   void askGameToStop() override { game_.signal(false); }
   void killGame() override { game_.signal(true); }
 
@@ -159,6 +172,9 @@ class RunHost : public ServerHost {
     watchForRestart(bytes);
     if (log_) {
       log_->write(bytes);
+      // Said once here; the log itself says it when it can be written again.
+      if (const std::string failure = log_->takeRotationFailure(); !failure.empty())
+        err_ << visibleLines(timestamp() + " tarvex-cli run: " + failure + ".") << '\n' << std::flush;
     } else {
       // A reader that went away (a closed journal pipe) never stops the game.
       out_.write(bytes.data(), std::streamsize(bytes.size()));
@@ -171,13 +187,15 @@ class RunHost : public ServerHost {
   RunServices services_;
   std::filesystem::path dataFolder_;
   PreparedLaunch launch_;
+  std::vector<std::string> arguments_;  // the command line without the start's token
+  std::string token_;
   std::string gravity_;   // empty: the game's own
   std::string password_;  // the console password
+  bool console_ = false;  // the remote console can be asked
   bool gravityUnkept_ = false;
   bool restartsSeen_ = false;
   std::string recent_;  // the end of the output, for a marker split between reads
-  bool toOutput_;
-  std::optional<RotatingLog> log_;
+  RotatingLog* log_;    // null: the game's output to standard output
   std::ostream& out_;
   std::ostream& err_;
 };
@@ -188,14 +206,30 @@ int runServer(Services& services, const std::filesystem::path& dataFolder, const
   // Its own script, so that servers from one game folder never share one.
   const auto launch = prepareLaunch(services, config, instanceScriptName(instance));
   if (!launch) return 1;
-  const std::filesystem::path logFile =
-      options.log.empty() ? instanceLogFile(dataFolder, instance) : toPath(options.log);
+  // One run of an instance at a time; what is refused touches no live log.
+  platform::InstanceLock lock(instanceLockFile(dataFolder, instance));
+  if (!lock.refusal().empty()) {
+    services.message("The game was not started: " + instance + " is running already (" + lock.refusal() +
+                     ").  Stop it first (Ctrl+C where it runs, or end that process).");
+    return 1;
+  }
+  std::optional<RotatingLog> log;
+  if (options.log != "-") {
+    log.emplace(options.log.empty() ? instanceLogFile(dataFolder, instance) : toPath(options.log), options.limits,
+                true);
+    if (!log->problem().empty()) {
+      services.message("The game was not started: " + log->problem() +
+                       ".  Name another file with --log FILE, or send the output to standard output with --log -.");
+      return 1;
+    }
+  }
   platform::catchStopSignals();
-  RunHost host(services, dataFolder, *launch, config.settings, logFile, options, out, err);
+  RunHost host(services, dataFolder, *launch, config.settings, log ? &*log : nullptr, out, err);
   switch (supervise(host, options.supervisor)) {
     case SupervisorEnd::Stopped:
       return 0;
     case SupervisorEnd::NotStarted:
+    case SupervisorEnd::PortTaken:
       return 1;
     case SupervisorEnd::GaveUp:
       break;
@@ -205,14 +239,15 @@ int runServer(Services& services, const std::filesystem::path& dataFolder, const
 
 int showLog(Services& services, const std::filesystem::path& dataFolder, const std::string& instance, bool follow,
             std::ostream& out) {
-  const std::filesystem::path file = instanceLogFile(dataFolder, instance);
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    services.message("There is no log " + fromPath(file) + " yet: it begins when the game is started.");
+  LogFollower log(instanceLogFile(dataFolder, instance));
+  if (!log.problem().empty()) {
+    services.message(log.problem());
     return 1;
   }
-  std::string pending;  // an unfinished last line waits for its end
-  std::uintmax_t offset = 0;
+  // An unfinished last line waits for its end, up to a bound: a log without
+  // line breaks is shown in pieces, never gathered whole.
+  constexpr std::size_t kChunk = 16384, kLongestLine = 65536;
+  std::string pending;
   const auto printLines = [&](bool flushAll) {
     std::size_t at = 0;
     for (std::size_t end; (end = pending.find('\n', at)) != std::string::npos; at = end + 1) {
@@ -221,29 +256,19 @@ int showLog(Services& services, const std::filesystem::path& dataFolder, const s
       out << visibleText(line) << '\n';
     }
     pending.erase(0, at);
-    if (flushAll && !pending.empty()) {
+    if ((flushAll || pending.size() >= kLongestLine) && !pending.empty()) {
       out << visibleText(pending) << '\n';
       pending.clear();
     }
     out.flush();
   };
   for (;;) {
-    char buffer[16384];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-      pending.append(buffer, std::size_t(in.gcount()));
-      offset += std::uintmax_t(in.gcount());
+    for (std::string bytes; !(bytes = log.next(kChunk)).empty();) {
+      pending += bytes;
       printLines(false);
     }
-    if (!follow) break;
-    in.clear();
+    if (!follow || !out) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(250));
-    // A rotated log begins afresh under the same name.
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(file, ec);
-    if (!ec && size < offset) {
-      in = std::ifstream(file, std::ios::binary);
-      offset = 0;
-    }
   }
   printLines(true);
   return 0;

@@ -10,6 +10,7 @@ ValueForm formOf(std::string_view name) {
   if (name == "NetPort" || name == "Memory") return ValueForm::Digits;
   if (name == "NetIP") return ValueForm::Address;
   if (name == "Server_Name") return ValueForm::ServerName;
+  if (name == "Console_Password") return ValueForm::ConsolePassword;
   if (name == "Quad_Text" || name == "WarmupTime" || name == "kick_text") return ValueForm::Raw;
   return ValueForm::Quoted;
 }

@@ -5,6 +5,8 @@
 #include <stb_image_write.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -27,11 +29,15 @@ bool looksLikeTga(std::string_view b) {
   return mapped ? depth == 8 || depth == 16 : depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32;
 }
 
-// Every Huffman table of a JPEG holds at most 256 codes. The decoder
-// (stb_image 2.27) writes past its table for more, so they are counted first:
-// in every DHT segment, before the first scan and between the scans of a
-// progressive picture, walked as the decoder walks them.
-bool jpegHuffmanTablesFit(std::string_view b) {
+// What a JPEG would cost the decoder, read from its markers before any pixel
+// is decoded: empty when it may be decoded, else the reason. Every Huffman
+// table holds at most 256 codes: the decoder (stb_image 2.27) writes past its
+// table for more, so they are counted in every DHT segment, before the first
+// scan and between the scans of a progressive picture, walked as the decoder
+// walks them. Every scan of a progressive picture passes over all its blocks
+// again: a few bytes a scan can make one picture take hours.
+std::string jpegProblem(std::string_view b) {
+  std::size_t scans = 0;
   std::size_t at = 2;  // after the start-of-image marker
   while (at + 1 < b.size()) {
     if (byteAt(b, at) != 0xFF) {  // a scan's coded data
@@ -48,22 +54,53 @@ bool jpegHuffmanTablesFit(std::string_view b) {
       at += 2;
       continue;
     }
-    if (marker == 0xD9 || at + 4 > b.size()) return true;  // the end of the picture
+    if (marker == 0xD9 || at + 4 > b.size()) return {};  // the end of the picture
     const std::size_t length = byteAt(b, at + 2) << 8 | byteAt(b, at + 3);
-    if (length < 2) return false;
+    if (length < 2) return "the levelshot is a broken JPEG picture";
+    if (marker == 0xDA && ++scans > kMaxJpegScans)
+      return "the levelshot is a JPEG picture of more than " + std::to_string(kMaxJpegScans) +
+             " scans, which a levelshot never needs";
     if (marker == 0xC4) {
       const std::size_t end = at + 2 + length;
       for (std::size_t table = at + 4; table < end;) {
         std::size_t codes = 0;
         for (std::size_t i = 0; i < 16; ++i) codes += table + 1 + i < b.size() ? byteAt(b, table + 1 + i) : 0;
-        if (codes > 256) return false;
+        if (codes > 256) return "the levelshot is a broken JPEG picture";
         table += 17 + codes;
       }
     }
     at += 2 + length;
   }
-  return true;
+  return {};
 }
+
+// The bytes for the decoder, until the time a picture may take has passed:
+// then they end, and the decoder stops at once.
+struct TimedInput {
+  std::string_view bytes;
+  std::size_t at = 0;
+  std::chrono::steady_clock::time_point deadline;
+  bool late = false;
+
+  static int read(void* user, char* data, int size) {
+    auto* input = static_cast<TimedInput*>(user);
+    if (std::chrono::steady_clock::now() > input->deadline) input->late = true;
+    if (input->late) return 0;
+    const std::size_t n = std::min<std::size_t>(std::size_t(size), input->bytes.size() - input->at);
+    std::memcpy(data, input->bytes.data() + input->at, n);
+    input->at += n;
+    return int(n);
+  }
+  static void skip(void* user, int n) {
+    auto* input = static_cast<TimedInput*>(user);
+    const auto target = static_cast<long long>(input->at) + n;
+    input->at = std::size_t(std::clamp<long long>(target, 0, static_cast<long long>(input->bytes.size())));
+  }
+  static int eof(void* user) {
+    auto* input = static_cast<TimedInput*>(user);
+    return input->late || input->at >= input->bytes.size();
+  }
+};
 }  // namespace
 
 LevelshotFormat levelshotFormat(std::string_view bytes) {
@@ -79,9 +116,11 @@ std::optional<std::string> mapPictureFromLevelshot(std::string_view bytes, std::
     problem = "the levelshot is not a JPEG, PNG or TGA picture";
     return std::nullopt;
   }
-  if (format == LevelshotFormat::Jpeg && !jpegHuffmanTablesFit(bytes)) {
-    problem = "the levelshot is a broken JPEG picture";
-    return std::nullopt;
+  if (format == LevelshotFormat::Jpeg) {
+    if (std::string cost = jpegProblem(bytes); !cost.empty()) {
+      problem = std::move(cost);
+      return std::nullopt;
+    }
   }
   const auto* data = reinterpret_cast<const stbi_uc*>(bytes.data());
   const int size = int(std::min<std::size_t>(bytes.size(), 0x7fffffff));
@@ -100,8 +139,14 @@ std::optional<std::string> mapPictureFromLevelshot(std::string_view bytes, std::
     problem = "the levelshot has 16 bits a channel";
     return std::nullopt;
   }
-  std::unique_ptr<stbi_uc, void (*)(void*)> pixels(stbi_load_from_memory(data, size, &width, &height, &channels, 3),
-                                                   stbi_image_free);
+  TimedInput input{bytes.substr(0, std::size_t(size)), 0, std::chrono::steady_clock::now() + kLevelshotTime};
+  const stbi_io_callbacks callbacks{&TimedInput::read, &TimedInput::skip, &TimedInput::eof};
+  std::unique_ptr<stbi_uc, void (*)(void*)> pixels(
+      stbi_load_from_callbacks(&callbacks, &input, &width, &height, &channels, 3), stbi_image_free);
+  if (input.late) {
+    problem = "the levelshot took more than " + std::to_string(kLevelshotTime.count()) + " seconds to decode";
+    return std::nullopt;
+  }
   if (!pixels) {
     problem = std::string("the levelshot cannot be decoded (") + stbi_failure_reason() + ")";
     return std::nullopt;

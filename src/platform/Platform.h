@@ -2,6 +2,8 @@
 // The operating system's side of the services that need no desktop: starting
 // the game, reading the game's registry entry, playing a WAV file.
 
+#include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -25,6 +27,40 @@ std::string startProcess(const ProcessRequest& request);
 // Whether the program started last has ended (see Services).
 std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds);
 
+// The process of the program started last by startProcess; -1 when none.
+long startedProcessId();
+// Asks the program started last by startProcess (and its process group) to end.
+void endStartedProcess();
+
+// What tells one process from a later one with the same number: its start
+// time as the system counts it; nullopt when no such process runs.
+std::optional<std::uint64_t> processStartTime(long pid);
+
+// Whether the process is stopped (SIGSTOP, a debugger): it cannot answer.
+bool processStopped(long pid);
+
+// The lock of one instance (a slot or a save file) while a run of it runs,
+// or a launch starts it: a file that records the process that holds the
+// instance, locked by the holder (flock; on Windows, a byte lock). A launch
+// records its game, which outlives it: the instance counts as held while
+// that process runs.
+class InstanceLock {
+ public:
+  explicit InstanceLock(const std::filesystem::path& file);
+  ~InstanceLock();
+  InstanceLock(const InstanceLock&) = delete;
+  InstanceLock& operator=(const InstanceLock&) = delete;
+  // Empty when the lock was taken; else why not ("process 1234 runs it").
+  const std::string& refusal() const { return refusal_; }
+  // Records the process that holds the instance from now on.
+  void record(long pid);
+
+ private:
+  std::filesystem::path file_;
+  std::string refusal_;
+  long handle_ = -1;  // the open file (a descriptor, or a HANDLE's number)
+};
+
 // Why a game server cannot take the UDP port on the address (see Services).
 std::string portProblem(const std::string& address, int port);
 
@@ -38,7 +74,10 @@ class ChildGame {
   ChildGame& operator=(const ChildGame&) = delete;
 
   // Starts the request (its logFile is not used: the output comes to wait's
-  // sink); an error text, empty on success.
+  // sink); an error text, empty on success. The game does not outlive this
+  // program: on Linux it is killed when its parent ends, however that ends,
+  // and its whole process group is ended at every end of the game and when
+  // this object goes (on Windows its job does the same).
   std::string start(const ProcessRequest& request);
   bool running() const;
   long id() const;

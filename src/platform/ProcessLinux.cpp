@@ -4,15 +4,20 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <vector>
 
 #include "platform/Platform.h"
@@ -69,8 +74,11 @@ void closeFrom(int first) {
 // The child's side of a start: a session of its own, no terminal, the output
 // into `output`, the working folder, then the program. A failure before the
 // program runs is written to `report`.
-[[noreturn]] void becomeGame(const Command& command, const std::string& folder, int devNull, int output, int report) {
+[[noreturn]] void becomeGame(const Command& command, const std::string& folder, int devNull, int output, int report,
+                             pid_t diesWith) {
   setsid();
+  // A game of run's dies with run, even one killed by SIGKILL; a launched game lives on.
+  if (diesWith > 0 && (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != diesWith)) _exit(127);
   dup2(devNull, STDIN_FILENO);
   dup2(output >= 0 ? output : devNull, STDOUT_FILENO);
   dup2(output >= 0 ? output : devNull, STDERR_FILENO);
@@ -91,8 +99,11 @@ void closeFrom(int first) {
   _exit(127);
 }
 
-// Forks the game; waits for its exec (or the reason it failed).
-pid_t forkGame(const Command& command, const std::string& folder, int output, std::string& error) {
+// Forks the game; waits for its exec (or the reason it failed). With
+// diesWithParent, the game is killed when this process ends.
+pid_t forkGame(const Command& command, const std::string& folder, int output, bool diesWithParent,
+               std::string& error) {
+  const pid_t parent = diesWithParent ? getpid() : 0;
   const int devNull = open("/dev/null", O_RDWR | O_CLOEXEC);
   int report[2];
   if (devNull < 0 || pipe2(report, O_CLOEXEC) != 0) {
@@ -101,7 +112,7 @@ pid_t forkGame(const Command& command, const std::string& folder, int output, st
     return -1;
   }
   const pid_t child = fork();
-  if (child == 0) becomeGame(command, folder, devNull, output, report[1]);
+  if (child == 0) becomeGame(command, folder, devNull, output, report[1], parent);
   const int forkError = errno;
   close(devNull);
   close(report[1]);
@@ -212,7 +223,7 @@ std::string startProcess(const ProcessRequest& request) {
     close(output[0]);
   }
   std::string error;
-  const pid_t game = forkGame(command, request.workingFolder, output[1], error);
+  const pid_t game = forkGame(command, request.workingFolder, output[1], false, error);
   if (output[1] >= 0) close(output[1]);  // the writer ends when the game's side closes
   if (game < 0) {
     int status = 0;
@@ -236,14 +247,32 @@ std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) {
   return failure;
 }
 
+long startedProcessId() { return started.game; }
+
+void endStartedProcess() {
+  if (started.game > 0) ::kill(-started.game, SIGTERM);
+}
+
 struct ChildGame::State {
   pid_t pid = -1;
+  pid_t group = -1;  // the game's process group, kept after the game itself ended
   int output = -1;
+  // Ends what is left of the game's process group.
+  void endGroup() {
+    if (group > 0) ::kill(-group, SIGKILL);
+    group = -1;
+  }
 };
 
 ChildGame::ChildGame() : state_(std::make_unique<State>()) {}
 
 ChildGame::~ChildGame() {
+  if (state_->pid > 0) {
+    ::kill(-state_->pid, SIGKILL);
+    int status = 0;
+    waitpid(state_->pid, &status, 0);
+  }
+  state_->endGroup();
   if (state_->output >= 0) close(state_->output);
 }
 
@@ -252,14 +281,16 @@ std::string ChildGame::start(const ProcessRequest& request) {
   int output[2];
   if (pipe2(output, O_CLOEXEC) != 0) return std::strerror(errno);
   std::string error;
-  const pid_t game = forkGame(command, request.workingFolder, output[1], error);
+  const pid_t game = forkGame(command, request.workingFolder, output[1], true, error);
   close(output[1]);
   if (game < 0) {
     close(output[0]);
     return error;
   }
   if (state_->output >= 0) close(state_->output);
+  state_->endGroup();
   state_->pid = game;
+  state_->group = game;
   state_->output = output[0];
   return {};
 }
@@ -295,6 +326,8 @@ ServerHost::Event ChildGame::wait(int milliseconds, const std::function<void(std
         if (state_->output >= 0) close(state_->output);
         state_->output = -1;
         state_->pid = -1;
+        // What the game started and left behind ends with it.
+        state_->endGroup();
         endStatus = endText(status);
         return ServerHost::Event::Ended;
       }
@@ -317,7 +350,79 @@ ServerHost::Event ChildGame::wait(int milliseconds, const std::function<void(std
 }
 
 void ChildGame::signal(bool kill) {
-  if (state_->pid > 0) ::kill(-state_->pid, kill ? SIGKILL : SIGTERM);
+  if (state_->group > 0) ::kill(-state_->group, kill ? SIGKILL : SIGTERM);
+}
+
+std::optional<std::uint64_t> processStartTime(long pid) {
+  if (pid <= 0) return std::nullopt;
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(in, line)) return std::nullopt;
+  // After the name in parentheses: the state (field 3), ..., the start time (field 22).
+  std::istringstream fields(line.substr(line.rfind(')') + 1));
+  std::string field;
+  for (int i = 3; i <= 22 && fields >> field; ++i)
+    if (i == 22) return std::strtoull(field.c_str(), nullptr, 10);
+  return std::nullopt;
+}
+
+bool processStopped(long pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (pid <= 0 || !std::getline(in, line) || line.rfind(')') == std::string::npos) return false;
+  const std::size_t state = line.find_first_not_of(' ', line.rfind(')') + 1);
+  return state != std::string::npos && (line[state] == 'T' || line[state] == 't');
+}
+
+namespace {
+// The process a lock file records ("PID START"), when it still runs.
+std::optional<long> runningHolder(int fd) {
+  char text[64] = {};
+  const ssize_t n = pread(fd, text, sizeof text - 1, 0);
+  if (n <= 0) return std::nullopt;
+  long pid = 0;
+  unsigned long long start = 0;
+  if (std::sscanf(text, "%ld %llu", &pid, &start) != 2 || pid <= 0) return std::nullopt;
+  const auto now = processStartTime(pid);
+  if (!now || *now != start) return std::nullopt;  // ended, or its number was given to another
+  return pid;
+}
+}  // namespace
+
+InstanceLock::InstanceLock(const std::filesystem::path& file) : file_(file) {
+  std::error_code ec;
+  std::filesystem::create_directories(file.parent_path(), ec);
+  const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
+  if (fd < 0) {
+    refusal_ = "its lock " + file.string() + " cannot be opened (" + std::strerror(errno) + ")";
+    return;
+  }
+  const bool locked = flock(fd, LOCK_EX | LOCK_NB) == 0;
+  const auto holder = runningHolder(fd);
+  if (!locked || holder) {
+    refusal_ = holder ? "process " + std::to_string(*holder) + " runs it" : "another tarvex-cli runs it";
+    close(fd);
+    return;
+  }
+  handle_ = fd;
+  record(getpid());
+}
+
+InstanceLock::~InstanceLock() {
+  if (handle_ < 0) return;
+  const int fd = int(handle_);
+  // A run that ends frees the instance; a launched game that runs keeps it.
+  if (runningHolder(fd) == std::optional<long>(getpid()) && ftruncate(fd, 0) != 0) {
+  }
+  close(fd);
+}
+
+void InstanceLock::record(long pid) {
+  if (handle_ < 0 || pid <= 0) return;
+  const std::string text =
+      std::to_string(pid) + " " + std::to_string(processStartTime(pid).value_or(0)) + "\n";
+  if (ftruncate(int(handle_), 0) != 0 || pwrite(int(handle_), text.data(), text.size(), 0) < 0) {
+  }
 }
 
 void catchStopSignals() {

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
 
 #include "platform/Platform.h"
 #include "server/RotatingLog.h"
@@ -117,6 +119,88 @@ std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) {
   if (!started.logFile.empty()) failure.lastOutput = fileTail(toPath(started.logFile));
   started = {};
   return failure;
+}
+
+long startedProcessId() { return started.process ? long(GetProcessId(started.process)) : -1; }
+
+void endStartedProcess() {
+  if (started.process) TerminateProcess(started.process, 1);
+}
+
+std::optional<std::uint64_t> processStartTime(long pid) {
+  if (pid <= 0) return std::nullopt;
+  const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
+  if (!process) return std::nullopt;
+  FILETIME created{}, exited{}, kernel{}, user{};
+  DWORD code = 0;
+  const bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE &&
+                       GetProcessTimes(process, &created, &exited, &kernel, &user);
+  CloseHandle(process);
+  if (!running) return std::nullopt;
+  return std::uint64_t(created.dwHighDateTime) << 32 | created.dwLowDateTime;
+}
+
+bool processStopped(long) { return false; }
+
+namespace {
+// A byte far past the recorded text is what is locked: Windows' locks keep
+// others from reading locked bytes.
+constexpr DWORD kLockedByte = 1u << 30;
+
+std::optional<long> runningHolder(HANDLE file) {
+  char text[64] = {};
+  DWORD got = 0;
+  OVERLAPPED at{};
+  if (!ReadFile(file, text, sizeof text - 1, &got, &at) || got == 0) return std::nullopt;
+  long pid = 0;
+  unsigned long long start = 0;
+  if (std::sscanf(text, "%ld %llu", &pid, &start) != 2 || pid <= 0) return std::nullopt;
+  const auto now = processStartTime(pid);
+  if (!now || *now != start) return std::nullopt;
+  return pid;
+}
+}  // namespace
+
+InstanceLock::InstanceLock(const std::filesystem::path& file) : file_(file) {
+  std::error_code ec;
+  std::filesystem::create_directories(file.parent_path(), ec);
+  const HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    refusal_ = "its lock " + fromPath(file) + " cannot be opened (Windows error " + std::to_string(GetLastError()) + ")";
+    return;
+  }
+  OVERLAPPED at{};
+  at.Offset = kLockedByte;
+  const bool locked = LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at);
+  const auto holder = runningHolder(handle);
+  if (!locked || holder) {
+    refusal_ = holder ? "process " + std::to_string(*holder) + " runs it" : "another tarvex-cli runs it";
+    CloseHandle(handle);
+    return;
+  }
+  handle_ = long(reinterpret_cast<std::intptr_t>(handle));
+  record(long(GetCurrentProcessId()));
+}
+
+InstanceLock::~InstanceLock() {
+  if (handle_ < 0) return;
+  const HANDLE handle = reinterpret_cast<HANDLE>(std::intptr_t(handle_));
+  if (runningHolder(handle) == std::optional<long>(long(GetCurrentProcessId()))) {
+    SetFilePointer(handle, 0, nullptr, FILE_BEGIN);
+    SetEndOfFile(handle);
+  }
+  CloseHandle(handle);
+}
+
+void InstanceLock::record(long pid) {
+  if (handle_ < 0 || pid <= 0) return;
+  const HANDLE handle = reinterpret_cast<HANDLE>(std::intptr_t(handle_));
+  const std::string text = std::to_string(pid) + " " + std::to_string(processStartTime(pid).value_or(0)) + "\n";
+  SetFilePointer(handle, 0, nullptr, FILE_BEGIN);
+  SetEndOfFile(handle);
+  DWORD written = 0;
+  WriteFile(handle, text.data(), DWORD(text.size()), &written, nullptr);
 }
 
 struct ChildGame::State {

@@ -171,15 +171,36 @@ std::optional<std::pair<std::string, int>> parseServerAddress(std::string_view t
                                                               int defaultPort) {
   std::string host = defaultHost;
   int port = defaultPort;
-  const auto colon = text.rfind(':');
-  if (colon != std::string_view::npos) {
-    const auto value = number(text.substr(colon + 1));
+  std::string_view portText;
+  bool hasPort = false;
+  if (text.starts_with('[')) {  // "[::1]" or "[::1]:27960"
+    const auto close = text.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    const std::string_view rest = text.substr(close + 1);
+    if (!rest.empty() && rest.front() != ':') return std::nullopt;
+    hasPort = !rest.empty();
+    portText = hasPort ? rest.substr(1) : std::string_view();
+    text = text.substr(1, close - 1);
+  } else if (const auto colon = text.rfind(':'); colon != std::string_view::npos) {
+    // A second colon makes a bare IPv6 address ("::1"), which names no port.
+    if (text.find(':') == colon) {
+      hasPort = true;
+      portText = text.substr(colon + 1);
+      text = text.substr(0, colon);
+    }
+  }
+  if (hasPort) {
+    const auto value = number(portText);
     if (!value || *value < 1 || *value > 65535) return std::nullopt;
     port = int(*value);
-    text = text.substr(0, colon);
   }
   if (!text.empty()) host = std::string(text);
   return std::make_pair(host, port);
+}
+
+std::string serverAddressText(const std::string& host, int port) {
+  const bool ipv6 = host.find(':') != std::string::npos;
+  return (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
 }
 
 }  // namespace tarvex

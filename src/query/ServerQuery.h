@@ -50,9 +50,13 @@ std::string gameTypeName(std::string_view number);
 std::string statusTable(const ServerStatus& status, const std::string& address);
 std::string statusJson(const ServerStatus& status, const std::string& address);
 
-// "HOST", "HOST:PORT" or ":PORT" into its parts; defaults fill what is not given.
-// nullopt when the port is not a number from 1 to 65535.
+// "HOST", "HOST:PORT" or ":PORT" into its parts, an IPv6 address bare ("::1")
+// or in brackets ("[::1]:27960"); defaults fill what is not given. nullopt
+// when the port is not a number from 1 to 65535.
 std::optional<std::pair<std::string, int>> parseServerAddress(std::string_view text, const std::string& defaultHost,
                                                               int defaultPort);
+
+// "HOST:PORT", with an IPv6 address in brackets.
+std::string serverAddressText(const std::string& host, int port);
 
 }  // namespace tarvex

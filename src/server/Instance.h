@@ -5,15 +5,29 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace tarvex {
 
-// "slot3" for save slot 3; a save file's name without its ending (letters,
-// digits, '-' and '_' only); "game" for the window, and a launch with neither.
+// "slot3" for save slot 3; for a save file "save-" with the letters of its
+// name and a checksum of its full path ("save-team_night-1a2b3c4d"), one
+// name for each file; "game" for the window, and a launch with neither.
 std::string instanceName(int slot, const std::string& saveFile);
 
 // "tarvex-slot3.cfg": run's script, in BaseEF beside the launch's tarvex.cfg.
 std::string instanceScriptName(const std::string& instance);
+
+// The server variable that carries a start's token, by which run and launch
+// know their own server in its status.
+inline constexpr const char* kIdentityVariable = "tarvex_id";
+
+// A random word that tells one start of the game from any other server.
+std::string newIdentityToken();
+// The game's arguments with the token set before the script runs.
+std::vector<std::string> withIdentity(std::vector<std::string> arguments, const std::string& token);
+
+// The lock of an instance while it runs: run/INSTANCE.lock in the data folder.
+std::filesystem::path instanceLockFile(const std::filesystem::path& dataFolder, const std::string& instance);
 
 // The log of the game's output: logs/INSTANCE.log in the user's data folder.
 std::filesystem::path instanceLogFile(const std::filesystem::path& dataFolder, const std::string& instance);

@@ -2,15 +2,22 @@
 
 #include <algorithm>
 #include <deque>
+#include <optional>
 
 namespace tarvex {
 
 namespace {
 using Ms = std::chrono::milliseconds;
+using Event = ServerHost::Event;
+using Answer = ServerHost::Answer;
 
 std::string seconds(Ms time) {
   const auto tenths = (time.count() + 50) / 100;
   return std::to_string(tenths / 10) + (tenths % 10 ? "." + std::to_string(tenths % 10) : "") + " s";
+}
+
+Ms until(ServerHost& host, ServerHost::Clock::time_point when) {
+  return std::max(Ms(0), std::chrono::duration_cast<Ms>(when - host.now()));
 }
 
 // Asks the game to end, then ends it for sure after the grace time.
@@ -19,9 +26,9 @@ void stopGame(ServerHost& host, const SupervisorOptions& options) {
   const auto deadline = host.now() + options.stopTimeout;
   std::string status;
   for (;;) {
-    const auto left = std::chrono::duration_cast<Ms>(deadline - host.now());
+    const Ms left = until(host, deadline);
     if (left <= Ms(0)) break;
-    if (host.wait(left, status) == ServerHost::Event::Ended) {
+    if (host.wait(left, status) == Event::Ended) {
       host.note("The game ended (" + status + ").");
       return;
     }
@@ -29,76 +36,145 @@ void stopGame(ServerHost& host, const SupervisorOptions& options) {
   host.note("The game did not end within " + seconds(options.stopTimeout) + ": it was killed.");
   host.killGame();
   // SIGKILL cannot be refused; the end comes at once.
-  while (host.wait(Ms(1000), status) != ServerHost::Event::Ended) {
+  while (host.wait(Ms(1000), status) != Event::Ended) {
   }
   host.note("The game ended (" + status + ").");
 }
+
+// How one start of the game came to its end.
+enum class Outcome { StopAsked, Ended, Silent, Foreign };
+
+class Watch {
+ public:
+  Watch(ServerHost& host, const SupervisorOptions& options) : host_(host), options_(options) {}
+
+  // Watches the game just started until it ends, a stop is asked for, it
+  // stays silent too long or another server answers on its port.
+  Outcome run(std::string& endStatus) {
+    const bool watching = options_.watchdogInterval.count() > 0;
+    const auto started = host_.now();
+    auto nextCheck = started + options_.watchdogInterval;
+    auto nextPoll = started + std::min<Ms>(options_.firstAnswerPoll, options_.watchdogInterval);
+    bool answered = false;
+    int misses = 0;
+    for (;;) {
+      const auto next = answered ? nextCheck : std::min(nextCheck, nextPoll);
+      const Ms most = watching ? until(host_, next) : Ms(3600000);
+      if (const auto end = outcomeOf(host_.wait(most, endStatus))) return *end;
+      if (!watching || host_.now() < next) continue;
+      Answer answer = Answer::Silent;
+      if (host_.now() < nextCheck) {
+        // Until the first answer, one question a poll; silence counts only at the checks.
+        answer = host_.askServer(false);
+        nextPoll += options_.firstAnswerPoll;
+        if (answer == Answer::Silent) continue;
+      } else {
+        nextCheck = std::max(nextCheck + options_.watchdogInterval, host_.now());
+        if (const auto end = confirmedAnswer(answer, endStatus)) return *end;
+      }
+      if (answer == Answer::Foreign) return Outcome::Foreign;
+      if (answer == Answer::Ours) {
+        if (!answered) host_.note("The server answers on its port.");
+        answered = true;
+        misses = 0;
+        continue;
+      }
+      // A silent server without a console to ask that is still running may
+      // only be busy: it gets twice the checks. A stopped one is hung for sure.
+      const bool sure = host_.hasConsole() || host_.gameStopped();
+      const int limit = options_.watchdogMisses * (sure ? 1 : 2);
+      ++misses;
+      host_.note("The server did not answer (" + std::to_string(misses) + " of " + std::to_string(limit) + ").");
+      if (misses >= limit) return Outcome::Silent;
+    }
+  }
+
+ private:
+  static std::optional<Outcome> outcomeOf(Event event) {
+    if (event == Event::StopAsked) return Outcome::StopAsked;
+    if (event == Event::Ended) return Outcome::Ended;
+    return std::nullopt;
+  }
+
+  // Asks until an answer comes, at most 1 + confirmTries times, the console
+  // every second time where there is one; the game is watched in between.
+  std::optional<Outcome> confirmedAnswer(Answer& answer, std::string& endStatus) {
+    for (int attempt = 0; attempt <= options_.confirmTries; ++attempt) {
+      if (attempt > 0) {
+        const auto resume = host_.now() + options_.confirmGap;
+        for (Ms left; (left = until(host_, resume)) > Ms(0);)
+          if (const auto end = outcomeOf(host_.wait(left, endStatus))) return end;
+      }
+      answer = host_.askServer(attempt % 2 == 1 && host_.hasConsole());
+      if (answer != Answer::Silent) return std::nullopt;
+    }
+    return std::nullopt;
+  }
+
+  ServerHost& host_;
+  const SupervisorOptions& options_;
+};
 }  // namespace
 
 SupervisorEnd supervise(ServerHost& host, const SupervisorOptions& options) {
-  std::deque<ServerHost::Clock::time_point> ends;  // unexpected ends within the interval
+  std::deque<ServerHost::Clock::time_point> ends;  // the game's own ends within the interval
   Ms delay = options.firstDelay;
-  const bool watching = options.watchdogInterval.count() > 0;
+  int watchdogRestarts = 0;
+  if (options.watchdogInterval.count() > 0 && !host.hasConsole())
+    host.note("Without a console password the watchdog can only ask the server's status, which other questions "
+              "from this machine can crowd out: a running server that stays silent is started again after " +
+              std::to_string(2 * options.watchdogMisses) + " checks (" +
+              seconds(std::chrono::duration_cast<Ms>(options.watchdogInterval * 2 * options.watchdogMisses)) +
+              "), a stopped one after " + std::to_string(options.watchdogMisses) +
+              ".  A console password makes the watchdog surer.");
   for (bool first = true;; first = false) {
     const auto started = host.now();
     std::string endStatus;
+    bool counts = true;  // an end of the game's own, toward giving up
     if (const std::string error = host.startGame(); !error.empty()) {
       host.note("The game could not be started: " + error);
       if (first) return SupervisorEnd::NotStarted;
     } else {
-      int misses = 0;
-      bool answered = false;
-      auto nextCheck = started + options.watchdogInterval;
-      for (;;) {
-        const Ms most = watching ? std::max(Ms(0), std::chrono::duration_cast<Ms>(nextCheck - host.now())) : Ms(3600000);
-        const ServerHost::Event event = host.wait(most, endStatus);
-        if (event == ServerHost::Event::StopAsked) {
+      switch (Watch(host, options).run(endStatus)) {
+        case Outcome::StopAsked:
           host.note("Stopping the game.");
           stopGame(host, options);
           return SupervisorEnd::Stopped;
-        }
-        if (event == ServerHost::Event::Ended) {
+        case Outcome::Foreign:
+          host.note("Another server answers on the game's port: this game is stopped.  Stop the other server, or "
+                    "give this configuration another net port.");
+          stopGame(host, options);
+          return SupervisorEnd::PortTaken;
+        case Outcome::Silent:
+          ++watchdogRestarts;
+          host.note("The server stopped answering: it is started again (watchdog restart " +
+                    std::to_string(watchdogRestarts) + ", which does not count toward giving up).");
+          stopGame(host, options);
+          counts = false;
+          break;
+        case Outcome::Ended:
           host.note("The game ended (" + endStatus + ").");
           break;
-        }
-        if (!watching || host.now() < nextCheck) continue;
-        nextCheck += options.watchdogInterval;
-        if (host.serverAnswers()) {
-          if (!answered) host.note("The server answers on its port.");
-          answered = true;
-          misses = 0;
-          continue;
-        }
-        ++misses;
-        host.note("The server did not answer (" + std::to_string(misses) + " of " +
-                  std::to_string(options.watchdogMisses) + ").");
-        if (misses >= options.watchdogMisses) {
-          host.note("The server stopped answering: it is started again.");
-          stopGame(host, options);
-          break;
-        }
       }
     }
     const auto now = host.now();
-    ends.push_back(now);
+    if (counts) ends.push_back(now);
     while (!ends.empty() && now - ends.front() >= options.restartInterval) ends.pop_front();
     if (int(ends.size()) >= options.restartBurst) {
       host.note("Gave up: the game ended " + std::to_string(ends.size()) + " times within " +
                 seconds(std::chrono::duration_cast<Ms>(options.restartInterval)) + ".");
       return SupervisorEnd::GaveUp;
     }
-    if (now - started > options.mostDelay) delay = options.firstDelay;
+    if (now - started > options.mostDelay || !counts) delay = options.firstDelay;
     host.note("Starting the game again in " + seconds(delay) + ".");
     const auto restartAt = host.now() + delay;
-    for (;;) {
-      const auto left = std::chrono::duration_cast<Ms>(restartAt - host.now());
-      if (left <= Ms(0)) break;
-      if (host.wait(left, endStatus) == ServerHost::Event::StopAsked) {
+    for (Ms left; (left = until(host, restartAt)) > Ms(0);) {
+      if (host.wait(left, endStatus) == Event::StopAsked) {
         host.note("Stopped before the next start.");
         return SupervisorEnd::Stopped;
       }
     }
-    delay = std::min(delay * 2, options.mostDelay);
+    if (counts) delay = std::min(delay * 2, options.mostDelay);
   }
 }
 

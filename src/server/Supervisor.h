@@ -10,17 +10,27 @@
 namespace tarvex {
 
 struct SupervisorOptions {
-  // Give up after this many unexpected ends within the interval.
+  // Give up after this many ends of the game's own within the interval (the
+  // watchdog's restarts of a silent server do not count).
   int restartBurst = 5;
   std::chrono::seconds restartInterval{600};
   // Waits before a new start: the first, doubling up to the most. A game
   // that ran longer than the most starts its next wait at the first again.
   std::chrono::milliseconds firstDelay{1000};
   std::chrono::milliseconds mostDelay{60000};
-  // A getstatus every interval (0: never); a server that misses this many in
-  // a row is stopped and started again.
+  // A check of the server every interval (0: never); a server that stays
+  // silent at this many checks in a row is stopped and started again. A
+  // server without a console password that is running (not stopped) gets
+  // twice as many.
   std::chrono::seconds watchdogInterval{30};
   int watchdogMisses = 3;
+  // A check that gets no answer asks again this many times, this far apart,
+  // before it counts as missed: a server drops questions from one address
+  // beyond about ten a second, and a busy host's own status page asks too.
+  int confirmTries = 6;
+  std::chrono::milliseconds confirmGap{500};
+  // Until the server first answers it is asked this often.
+  std::chrono::milliseconds firstAnswerPoll{1000};
   // After asking the game to end, how long before it is ended for sure.
   std::chrono::seconds stopTimeout{10};
 };
@@ -29,6 +39,9 @@ class ServerHost {
  public:
   using Clock = std::chrono::steady_clock;
   enum class Event { Timeout, Ended, StopAsked };
+  // Ours: the server just started answered (or its console did); Foreign:
+  // another server answers on its port.
+  enum class Answer { Ours, Silent, Foreign };
 
   virtual ~ServerHost() = default;
   virtual Clock::time_point now() = 0;
@@ -39,16 +52,22 @@ class ServerHost {
   // ("exit status 1", "signal 9") goes to endStatus. Without a game it only
   // waits for a stop.
   virtual Event wait(std::chrono::milliseconds most, std::string& endStatus) = 0;
-  // One getstatus to the server's own address and port.
-  virtual bool serverAnswers() = 0;
+  // One question to the server's own address and port: its status, or with
+  // byConsole a harmless command through its remote console.
+  virtual Answer askServer(bool byConsole) = 0;
+  // Whether the server has a console password to ask through.
+  virtual bool hasConsole() = 0;
+  // Whether the game's process is stopped (SIGSTOP), a hang for sure.
+  virtual bool gameStopped() = 0;
   virtual void askGameToStop() = 0;  // SIGTERM to its processes
   virtual void killGame() = 0;       // SIGKILL to its processes
   // A line for the log and the terminal (timestamped there).
   virtual void note(const std::string& line) = 0;
 };
 
-// NotStarted: the very first start failed (a configuration to mend, not a crash).
-enum class SupervisorEnd { Stopped, GaveUp, NotStarted };
+// NotStarted: the very first start failed (a configuration to mend, not a
+// crash). PortTaken: another server answered on the game's port.
+enum class SupervisorEnd { Stopped, GaveUp, NotStarted, PortTaken };
 
 SupervisorEnd supervise(ServerHost& host, const SupervisorOptions& options);
 

@@ -63,17 +63,7 @@ void copyIfMissing(const fs::path& from, const fs::path& to) {
 // checksum that tells paths apart which those alone would not.
 std::string installName(const fs::path& programFolder) {
   const std::string path = fromPath(programFolder);
-  std::uint32_t hash = 2166136261u;  // FNV-1a
-  std::string name;
-  for (char c : path) {
-    hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-    if (plain || !name.empty()) name.push_back(plain ? c : '_');
-  }
-  if (name.size() > 40) name.erase(0, name.size() - 40);
-  char suffix[10];
-  std::snprintf(suffix, sizeof suffix, "-%08x", hash);
-  return name + suffix;
+  return nameWithChecksum(path, path, 40);
 }
 }  // namespace
 
@@ -96,19 +86,29 @@ fs::path dataFolderFor(const fs::path& programFolder, DataUse use) {
   };
   // The user's data folder is the first install's (and holds an earlier
   // version's files, which record no program folder); any other has its own.
-  fs::path user = userDataFolder();
-  const bool claimed = servedProgramFolder(user).has_value();
-  if (claimed && !serves(user)) user = user / "installs" / installName(program);
-  if (use == DataUse::Read) return fs::is_directory(user, ec) ? user : programFolder;
-  fs::create_directories(user / "save", ec);
-  if (!serves(user)) {
+  const fs::path user = userDataFolder();
+  const auto own = [&](bool claimed) {
+    return claimed && !serves(user) ? user / "installs" / installName(program) : user;
+  };
+  fs::path folder = own(servedProgramFolder(user).has_value());
+  if (use == DataUse::Read) return fs::is_directory(folder, ec) ? folder : programFolder;
+  fs::create_directories(user, ec);
+  if (!serves(folder)) {
     std::string line;
     appendLine(line, fromPath(program));
-    writeFileAtomic(user / kServedName, line);
+    // Of two installs claiming the user's folder at once, one wins.
+    if (folder == user &&
+        writeFileAtomic(user / kServedName, line, FileAccess::Everyone, FileWrite::CreateOnly) == kFileExists)
+      folder = own(true);
+    if (folder != user) {
+      fs::create_directories(folder, ec);
+      writeFileAtomic(folder / kServedName, line);
+    }
   }
-  copyIfMissing(programFolder / kPathIniName, user / kPathIniName);
-  for (int slot = 1; slot <= kSlotCount; ++slot) copyIfMissing(slotPath(programFolder, slot), slotPath(user, slot));
-  return user;
+  fs::create_directories(folder / "save", ec);
+  copyIfMissing(programFolder / kPathIniName, folder / kPathIniName);
+  for (int slot = 1; slot <= kSlotCount; ++slot) copyIfMissing(slotPath(programFolder, slot), slotPath(folder, slot));
+  return folder;
 }
 
 }  // namespace tarvex

@@ -130,6 +130,7 @@ void FindMapsDialog::pictureJobEnded() {
   if (worker_.joinable()) worker_.join();
   progress_->setText(QStringLiteral("%1 pictures made.").arg(pictures_));
   if (addWhenDone_) QDialog::done(Accepted);
+  if (cancelWhenDone_) QDialog::done(Rejected);
 }
 
 void FindMapsDialog::done(int result) {
@@ -138,6 +139,16 @@ void FindMapsDialog::done(int result) {
     addWhenDone_ = true;
     add_->setEnabled(false);
     progress_->setText(progress_->text() + QStringLiteral(" The maps are added when the pictures are made."));
+    return;
+  }
+  // Cancel stops the job after its picture in hand; the window goes on
+  // meanwhile, and the dialog closes when the job has ended.
+  if (result != Accepted && !pictureJobDone_) {
+    stop_ = true;
+    cancelWhenDone_ = true;
+    addWhenDone_ = false;
+    add_->setEnabled(false);
+    progress_->setText(QStringLiteral("Stopping..."));
     return;
   }
   stopPictures();

@@ -41,6 +41,7 @@ class FindMapsDialog : public QDialog {
   int pictures_ = 0;           // made so far
   bool pictureJobDone_ = true;
   bool addWhenDone_ = false;   // Add was pressed while pictures were still being made
+  bool cancelWhenDone_ = false;  // Cancel was pressed while a picture was being made
   std::atomic<bool> stop_{false};
   std::thread worker_;
 };

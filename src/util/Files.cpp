@@ -1,5 +1,7 @@
 #include "util/Files.h"
 
+#include <charconv>
+#include <chrono>
 #include <fstream>
 #include <random>
 #include <system_error>
@@ -9,6 +11,7 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -110,12 +113,46 @@ FileBytes readFileHead(const fs::path& path, std::size_t maxBytes) {
 namespace {
 constexpr std::string_view kTemporaryMark = ".tarvex-tmp-";
 
-// The file a write lands in: the target of a symbolic link, else the path.
+// The file a write lands in: the target of a symbolic link the user made,
+// else the path itself. A link another user made (in a shared game folder,
+// say) is replaced, never followed: it could point at any of this user's files.
 fs::path writeTarget(const fs::path& path) {
   std::error_code ec;
   if (!fs::is_symlink(fs::symlink_status(path, ec))) return path;
+#ifndef _WIN32
+  struct stat link {};
+  if (lstat(path.c_str(), &link) != 0 || link.st_uid != geteuid()) return path;
+#endif
   const fs::path target = fs::weakly_canonical(path, ec);
   return ec ? path : target;
+}
+
+// The temporary file of a write: beside the target, named with the writing
+// process, so that another process's write in progress is never taken for a
+// killed one's leftover.
+std::string temporaryPrefix(const fs::path& target) {
+#ifdef _WIN32
+  const unsigned long pid = GetCurrentProcessId();
+#else
+  const unsigned long pid = static_cast<unsigned long>(getpid());
+#endif
+  return (target.parent_path() / ("." + target.filename().string() + std::string(kTemporaryMark) +
+                                  std::to_string(pid) + "-"))
+      .string();
+}
+
+// Whether the process that wrote a temporary file still runs.
+bool writerRuns(unsigned long pid) {
+#ifdef _WIN32
+  const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
+  if (!process) return false;
+  DWORD code = 0;
+  const bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+  CloseHandle(process);
+  return running;
+#else
+  return pid > 0 && (kill(pid_t(pid), 0) == 0 || errno == EPERM);
+#endif
 }
 }  // namespace
 
@@ -123,24 +160,26 @@ fs::path writeTarget(const fs::path& path) {
 std::string replaceRefusal(const fs::path& path) {
   const fs::path target = writeTarget(path);
   std::error_code ec;
+  const auto node = fs::symlink_status(target, ec);
+  if (fs::is_symlink(node) || !fs::exists(node)) return {};  // a link of another's is replaced itself
+  // A device, a pipe or a folder is never replaced by a file.
+  if (!fs::is_regular_file(node)) return "it is not a regular file";
   const auto existing = fs::status(target, ec);
-  if (!fs::exists(existing)) return {};
   // A file the user marked read-only is left alone, whoever runs Tarvex.
   const auto mode = static_cast<mode_t>(existing.permissions());
   if ((mode & S_IWUSR) == 0 || access(target.c_str(), W_OK) != 0) return "the file is read-only";
   return {};
 }
 
-std::string writeFileAtomic(const fs::path& path, std::string_view bytes, FileAccess readers) {
+std::string writeFileAtomic(const fs::path& path, std::string_view bytes, FileAccess readers, FileWrite how) {
   const fs::path target = writeTarget(path);
   if (std::string refusal = replaceRefusal(target); !refusal.empty()) return refusal;
   std::error_code ec;
-  const auto existing = fs::status(target, ec);
+  const auto existing = fs::symlink_status(target, ec);
   mode_t mode = readers == FileAccess::OwnerOnly ? 0600 : 0666 & ~currentUmask();
-  if (fs::exists(existing) && readers == FileAccess::Everyone)
+  if (fs::is_regular_file(existing) && readers == FileAccess::Everyone)
     mode = static_cast<mode_t>(existing.permissions()) & 07777;
-  std::string temp = (target.parent_path() / ("." + target.filename().string() + std::string(kTemporaryMark))).string();
-  temp += "XXXXXX";
+  std::string temp = temporaryPrefix(target) + "XXXXXX";
   const int fd = mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return std::strerror(errno);
   const auto fail = [&](int error) {
@@ -162,26 +201,29 @@ std::string writeFileAtomic(const fs::path& path, std::string_view bytes, FileAc
     unlink(temp.c_str());
     return std::strerror(error);
   }
-  if (rename(temp.c_str(), target.c_str()) != 0) {
-    const int error = errno;
-    unlink(temp.c_str());
-    return std::strerror(error);
-  }
+  // link() puts the file in place only where there is none.
+  const bool placed =
+      how == FileWrite::Replace ? rename(temp.c_str(), target.c_str()) == 0 : link(temp.c_str(), target.c_str()) == 0;
+  const int error = errno;
+  unlink(temp.c_str());
+  if (!placed) return how == FileWrite::CreateOnly && error == EEXIST ? kFileExists : std::strerror(error);
   return {};
 }
 #else
 std::string replaceRefusal(const fs::path& path) {
+  std::error_code ec;
+  const auto node = fs::symlink_status(writeTarget(path), ec);
+  if (fs::exists(node) && !fs::is_symlink(node) && !fs::is_regular_file(node)) return "it is not a regular file";
   const DWORD attributes = GetFileAttributesW(writeTarget(path).c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return "the file is read-only";
   return {};
 }
 
-std::string writeFileAtomic(const fs::path& path, std::string_view bytes, FileAccess) {
+std::string writeFileAtomic(const fs::path& path, std::string_view bytes, FileAccess, FileWrite how) {
   const fs::path target = writeTarget(path);
   if (std::string refusal = replaceRefusal(target); !refusal.empty()) return refusal;
   static std::mt19937 rng{std::random_device{}()};
-  fs::path temp = target.parent_path() / ("." + target.filename().string() + std::string(kTemporaryMark) +
-                                          std::to_string(rng() % 1000000));
+  fs::path temp = toPath(temporaryPrefix(target) + std::to_string(rng() % 1000000));
   const HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return "Windows error " + std::to_string(GetLastError());
   DWORD written = 0;
@@ -189,9 +231,11 @@ std::string writeFileAtomic(const fs::path& path, std::string_view bytes, FileAc
                   FlushFileBuffers(file);
   const DWORD error = GetLastError();
   CloseHandle(file);
-  if (!ok || !MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  const DWORD replace = how == FileWrite::Replace ? MOVEFILE_REPLACE_EXISTING : 0;
+  if (!ok || !MoveFileExW(temp.c_str(), target.c_str(), replace | MOVEFILE_WRITE_THROUGH)) {
     const DWORD cause = ok ? GetLastError() : error;
     DeleteFileW(temp.c_str());
+    if (cause == ERROR_ALREADY_EXISTS || cause == ERROR_FILE_EXISTS) return kFileExists;
     return "Windows error " + std::to_string(cause);
   }
   return {};
@@ -199,11 +243,22 @@ std::string writeFileAtomic(const fs::path& path, std::string_view bytes, FileAc
 #endif
 
 void removeStaleTemporaries(const fs::path& folder) {
+  // Older than this, a temporary file is a leftover whoever wrote it.
+  constexpr auto kStale = std::chrono::hours(1);
   std::error_code ec;
+  const auto now = fs::file_time_type::clock::now();
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
+    const std::size_t mark = name.find(kTemporaryMark);
     std::error_code ignored;
-    if (name.find(kTemporaryMark) != std::string::npos && it->is_regular_file(ignored)) fs::remove(it->path(), ignored);
+    if (mark == std::string::npos || !it->is_regular_file(ignored)) continue;
+    const std::string_view rest = std::string_view(name).substr(mark + kTemporaryMark.size());
+    unsigned long pid = 0;
+    const auto [end2, error] = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
+    const bool named = error == std::errc() && end2 < rest.data() + rest.size() && *end2 == '-';
+    const auto written = it->last_write_time(ignored);
+    const bool old = !ignored && now - written > kStale;
+    if (old || !named || !writerRuns(pid)) fs::remove(it->path(), ignored);
   }
 }
 

@@ -50,17 +50,23 @@ enum class FileAccess { Everyone, OwnerOnly };
 
 // Writes the file whole: a temporary file beside the target, flushed to disk,
 // then renamed over it, so that a crash or a full disk never leaves a
-// half-written file. A symbolic link is written through to its target; a
-// read-only file is not replaced. Returns the
-// cause ("No space left on device", "the file is read-only"), empty on success.
+// half-written file. A symbolic link the user made is written through to its
+// target; one another user made is replaced itself; a read-only file, or a
+// device, pipe or folder, is not replaced. With FileWrite::CreateOnly a file
+// that exists is left alone (kFileExists): of two processes creating it at
+// once, one wins. Returns the cause ("No space left on device", "the file is
+// read-only"), empty on success.
+enum class FileWrite { Replace, CreateOnly };
+inline constexpr const char* kFileExists = "the file exists already";
 std::string writeFileAtomic(const std::filesystem::path& path, std::string_view bytes,
-                            FileAccess access = FileAccess::Everyone);
+                            FileAccess access = FileAccess::Everyone, FileWrite write = FileWrite::Replace);
 
 // Why writeFileAtomic would refuse to replace the file ("the file is
 // read-only"); empty when it would not.
 std::string replaceRefusal(const std::filesystem::path& path);
 
-// Removes the temporary files that a killed Tarvex left in a folder.
+// Removes the temporary files that a killed Tarvex left in a folder: those
+// whose writer no longer runs, or older than an hour.
 void removeStaleTemporaries(const std::filesystem::path& folder);
 
 // Directory-listing match of one name against a pattern with * and ?.

@@ -47,6 +47,13 @@ std::string gameValueProblem(std::string_view value, ValueForm form) {
     case ValueForm::Quoted:
       if (value.find('"') != std::string_view::npos) return "a double quote (\")";
       return {};
+    case ValueForm::ConsolePassword: {
+      if (value.find('"') != std::string_view::npos) return "a double quote (\")";
+      // The remote console reads the password as a word, which ends at a comment mark.
+      if (value.find("//") != std::string_view::npos) return "a comment mark (//)";
+      if (value.find("/*") != std::string_view::npos) return "a comment mark (/*)";
+      return {};
+    }
     case ValueForm::Raw:
       if (value.find('"') != std::string_view::npos) return "a double quote (\")";
       if (value.find(';') != std::string_view::npos) return "a semicolon (;)";

@@ -23,6 +23,7 @@ enum class ValueForm {
   Digits,      // numbers: on the command line, where '+' starts a new command, or bare in the script
   Address,     // the network address on the command line
   ServerName,  // the server's name, which the server's info string must carry
+  ConsolePassword,  // quoted in the script, and read back as a word by the remote console
 };
 
 // Why the value cannot reach the game as the user meant it ("a line break",

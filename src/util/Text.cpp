@@ -1,5 +1,7 @@
 #include "util/Text.h"
 
+#include <cstdint>
+
 #include <cctype>
 #include <algorithm>
 #include <charconv>
@@ -98,6 +100,19 @@ std::string gameTextToUtf8(std::string_view bytes) {
   return utf8;
 }
 
+namespace {
+// The length of the well-formed UTF-8 sequence at the start (its lead byte at
+// 0xC2 or above), 0 when there is none.
+std::size_t utf8SequenceLength(std::string_view bytes) {
+  const auto lead = static_cast<unsigned char>(bytes[0]);
+  const std::size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 && lead < 0xE0 ? 2 : 0;
+  if (length == 0 || bytes.size() < length) return 0;
+  for (std::size_t i = 1; i < length; ++i)
+    if ((static_cast<unsigned char>(bytes[i]) & 0xC0) != 0x80) return 0;
+  return length;
+}
+}  // namespace
+
 std::string visibleText(std::string_view bytes) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
@@ -111,12 +126,25 @@ std::string visibleText(std::string_view bytes) {
     const auto byte = static_cast<unsigned char>(bytes[i]);
     if (byte < 0x20 || byte == 0x7F) {
       shown(byte);
-    } else if (byte == 0xC2 && i + 1 < bytes.size() && static_cast<unsigned char>(bytes[i + 1]) >= 0x80 &&
-               static_cast<unsigned char>(bytes[i + 1]) <= 0x9F) {
+      continue;
+    }
+    if (byte < 0x80) {
+      out.push_back(char(byte));
+      continue;
+    }
+    const std::size_t length = utf8SequenceLength(bytes.substr(i));
+    if (length == 2 && byte == 0xC2 && static_cast<unsigned char>(bytes[i + 1]) <= 0x9F) {
+      // A C1 control written in UTF-8.
       shown(byte);
       shown(static_cast<unsigned char>(bytes[++i]));
+    } else if (length > 0) {
+      out.append(bytes.substr(i, length));
+      i += length - 1;
+    } else if (byte <= 0x9F) {
+      // A C1 control in single-byte text (0x9B starts a terminal's command).
+      shown(byte);
     } else {
-      out.push_back(char(byte));
+      out.push_back(char(byte));  // a Latin-1 letter: shown as the terminal shows it
     }
   }
   return out;
@@ -136,6 +164,21 @@ std::string visibleLines(std::string_view text) {
 void appendLine(std::string& out, std::string_view text) {
   out.append(text);
   out.append("\r\n");
+}
+
+std::string nameWithChecksum(std::string_view text, std::string_view whole, std::size_t most) {
+  std::uint32_t hash = 2166136261u;  // FNV-1a
+  for (char c : whole) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+  std::string name;
+  for (char c : text) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (plain || !name.empty()) name.push_back(plain ? c : '_');
+  }
+  if (name.size() > most) name.erase(0, name.size() - most);
+  static constexpr char kHex[] = "0123456789abcdef";
+  name.push_back('-');
+  for (int shift = 28; shift >= 0; shift -= 4) name.push_back(kHex[(hash >> shift) & 0xF]);
+  return name;
 }
 
 std::string lowerAscii(std::string_view text) {

@@ -48,12 +48,18 @@ std::string gameTextToUtf8(std::string_view bytes);
 
 // Text that a file or a server gave, made safe to print to a terminal: every
 // control character (tab and line breaks too, DEL, and the C1 controls as
-// UTF-8 writes them) is shown as \xHH, so that nothing read can move the
-// cursor, retitle or clear the terminal, or start a line that looks like
-// Tarvex's own. Other bytes pass unchanged.
+// UTF-8 writes them, and 0x80 to 0x9F standing alone, as single-byte text
+// holds them) is shown as \xHH, so that nothing read can move the cursor,
+// retitle or clear the terminal, or start a line that looks like Tarvex's
+// own. Other bytes pass unchanged.
 std::string visibleText(std::string_view bytes);
 // The same for a text of several lines: its line feeds stay.
 std::string visibleLines(std::string_view text);
+
+// A file name made from a text: its last `most` letters and digits (from the
+// first of them on, anything else as '_'), then '-' and a checksum of `whole`
+// that tells apart what the letters alone would not ("night_quit-1a2b3c4d").
+std::string nameWithChecksum(std::string_view text, std::string_view whole, std::size_t most);
 
 bool endsWithNoCase(std::string_view text, std::string_view suffix);
 bool equalsNoCase(std::string_view a, std::string_view b);

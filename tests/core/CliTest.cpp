@@ -103,8 +103,11 @@ TEST(Cli, RenderPrintsTheScriptLaunchWritesItAndStartsTheSavedServerType) {
   EXPECT_EQ(r.status, 0);
   // The game's output goes to the slot's log, never to tarvex-cli's terminal or pipe.
   const std::string log = (f.app / "logs" / "slot5.log").string();
-  EXPECT_EQ(r.out, "Started stvoyHM.exe +set dedicated 2 +sets configured_by Tarvex +exec tarvex.cfg in " +
-                       f.gameFolderText() + "\nIts output goes to " + log + ".\n");
+  // The start's token, by which its server is told from any other on the port.
+  const auto token = f.services.started.empty() ? std::string() : f.services.started[0].arguments.at(8);
+  EXPECT_EQ(token.size(), 16u);
+  EXPECT_EQ(r.out, "Started stvoyHM.exe +set dedicated 2 +sets configured_by Tarvex +sets tarvex_id " + token +
+                       " +exec tarvex.cfg in " + f.gameFolderText() + "\nIts output goes to " + log + ".\n");
   EXPECT_EQ(test::readFile(f.game / "BaseEF" / "tarvex.cfg"), rendered.out);
   ASSERT_EQ(f.services.started.size(), 1u);
   const ProcessRequest& started = f.services.started[0];

@@ -9,6 +9,15 @@
 #include "server/Instance.h"
 #include "server/RotatingLog.h"
 #include "server/Supervisor.h"
+#include "platform/Platform.h"
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+#include <fstream>
 
 using namespace tarvex;
 using namespace std::chrono_literals;
@@ -21,7 +30,11 @@ struct FakeHost : ServerHost {
   Clock::time_point t{};
   std::vector<std::string> calls, notes;
   std::deque<std::optional<Ms>> lives;
-  bool answers = true;
+  // What the server says: its status to one question in `every` (the rest
+  // dropped, as a busy engine drops them), its console where it has one.
+  Answer status = Answer::Ours;
+  int every = 1, asked = 0;
+  bool console = false, consoleAnswers = false, stopped = false;
   bool obeysTerm = true;
   std::vector<std::size_t> failingStarts;  // which starts fail, counted from 1
   std::optional<Clock::time_point> endsAt, stopAt;
@@ -54,7 +67,12 @@ struct FakeHost : ServerHost {
     t = deadline;
     return Event::Timeout;
   }
-  bool serverAnswers() override { return answers; }
+  Answer askServer(bool byConsole) override {
+    if (byConsole) return consoleAnswers ? Answer::Ours : Answer::Silent;
+    return ++asked % every == 0 ? status : Answer::Silent;
+  }
+  bool hasConsole() override { return console; }
+  bool gameStopped() override { return stopped; }
   void askGameToStop() override {
     calls.push_back("term" + at());
     if (obeysTerm && endsAt.value_or(Clock::time_point::max()) > t + 100ms) endsAt = t + 100ms;
@@ -88,19 +106,58 @@ TEST(Supervisor, RestartsWithADoublingWaitAndGivesUpOnACrashLoop) {
 TEST(Supervisor, AServerThatStopsAnsweringIsEndedForSureAndStartedAgain) {
   FakeHost host;
   host.lives = {std::nullopt, std::nullopt};
-  host.answers = false;
-  host.obeysTerm = false;  // a stopped (SIGSTOP) server ignores SIGTERM
+  host.status = ServerHost::Answer::Silent;
+  host.stopped = true;
+  host.obeysTerm = false;
   host.stopAt = FakeHost::Clock::time_point(150s);
   EXPECT_EQ(supervise(host, {}), SupervisorEnd::Stopped);
-  // Three missed answers 30 s apart, ten seconds' grace, then one second's wait.
-  EXPECT_EQ(host.calls, (Calls{"start@0", "term@90", "kill@100", "start@101", "term@150", "kill@160"}));
+  // Three checks 30 s apart, each asking again for three seconds; ten seconds' grace, then one second's wait.
+  EXPECT_EQ(host.calls, (Calls{"start@0", "term@93", "kill@103", "start@104", "term@150", "kill@160"}));
+  EXPECT_TRUE(test::contains(host.notes.front(), "A console password makes the watchdog surer."));
   // A server that answers again counts its misses afresh; a stop asked for ends the game gently.
   FakeHost answering;
   answering.lives = {std::nullopt};
   answering.stopAt = FakeHost::Clock::time_point(95s);
   EXPECT_EQ(supervise(answering, {}), SupervisorEnd::Stopped);
   EXPECT_EQ(answering.calls, (Calls{"start@0", "term@95"}));
-  EXPECT_EQ(answering.notes.front(), "The server answers on its port.");
+  EXPECT_EQ(answering.notes[1], "The server answers on its port.");
+}
+
+// A busy host's own questions crowd the watchdog's out: a server that lets
+// one question in five through, or answers its console, is alive; only a
+// server silent to both is restarted, and never without a console on its
+// status alone before twice the checks.
+TEST(Supervisor, SilenceIsConfirmedAndTheWatchdogsRestartsNeverMakeItGiveUp) {
+  struct Case {
+    int every;
+    bool console, consoleAnswers;
+    Calls calls;
+  };
+  const Case cases[] = {
+      {5, false, false, {"start@0", "term@400"}},
+      {1000000, true, true, {"start@0", "term@400"}},
+      {1000000, true, false, {"start@0", "term@93", "start@94", "term@187", "start@188", "term@281", "start@282",
+                              "term@375", "start@376", "term@400"}},
+      {1000000, false, false, {"start@0", "term@183", "start@184", "term@367", "start@368", "term@400"}},
+  };
+  for (const auto& c : cases) {
+    FakeHost host;
+    host.every = c.every;
+    host.console = c.console;
+    host.consoleAnswers = c.consoleAnswers;
+    host.stopAt = FakeHost::Clock::time_point(400s);
+    SupervisorOptions options;
+    options.restartBurst = 2;
+    EXPECT_EQ(supervise(host, options), SupervisorEnd::Stopped);
+    EXPECT_EQ(host.calls, c.calls) << c.every << c.console << c.consoleAnswers;
+    EXPECT_EQ(test::contains(host.notes.back(), "Stopping") || test::contains(host.notes.back(), "ended"), true);
+    for (const auto& note : host.notes) EXPECT_FALSE(test::contains(note, "Gave up"));
+  }
+  // Another server that answers on the port: this game is stopped, and run ends.
+  FakeHost foreign;
+  foreign.status = ServerHost::Answer::Foreign;
+  EXPECT_EQ(supervise(foreign, {}), SupervisorEnd::PortTaken);
+  EXPECT_EQ(foreign.calls, (Calls{"start@0", "term@1"}));
 }
 
 // A first start that fails is a configuration to mend; a later one (the port
@@ -140,8 +197,167 @@ TEST(RotatingLog, KeepsWithinItsBoundAndBeginsAfreshWhenAsked) {
   EXPECT_EQ(test::readFile(file), "fresh\n");
   EXPECT_EQ(test::readFile(folder / "logs" / "slot3.log.1").substr(0, 1), "i");
   EXPECT_EQ(fileTail(file), "fresh");
-  EXPECT_EQ(instanceName(0, "/srv/team night+quit.sav"), "save-team_night_quit");  // a log's name from a save's
-  EXPECT_EQ(instanceName(0, ""), "game");
   EXPECT_EQ(std::filesystem::status(file).permissions(),
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
+
+// Every save file its own instance, whatever its name shares with another's;
+// one file by two spellings is one instance.
+TEST(Instances, EverySaveFileHasANameOfItsOwnAndOneRunAtATime) {
+  test::TempFolder folder;
+  const std::string a = (folder / "x y.sav").string(), b = (folder / "x;y.sav").string();
+  std::filesystem::create_directories(folder / "dir1");
+  std::filesystem::create_directories(folder / "dir2");
+  const std::vector<std::string> names = {instanceName(0, a), instanceName(0, b),
+                                          instanceName(0, (folder / "dir1" / "x.sav").string()),
+                                          instanceName(0, (folder / "dir2" / "x.sav").string()),
+                                          instanceName(0, (folder / std::string(60, 'n')).string() + "1.sav"),
+                                          instanceName(0, (folder / std::string(60, 'n')).string() + "2.sav")};
+  for (std::size_t i = 0; i < names.size(); ++i)
+    for (std::size_t j = i + 1; j < names.size(); ++j) EXPECT_NE(names[i], names[j]);
+  EXPECT_TRUE(names[0].starts_with("save-x_y-")) << names[0];
+  EXPECT_EQ(instanceName(0, (folder / "dir1" / ".." / "x y.sav").string()), names[0]);
+  EXPECT_EQ(instanceName(3, a), "slot3");
+  EXPECT_EQ(instanceName(0, ""), "game");
+
+#ifndef _WIN32
+  // The lock names the process that holds it, until that process ends.
+  const auto lockFile = instanceLockFile(folder.path(), "slot3");
+  {
+    platform::InstanceLock first(lockFile);
+    ASSERT_EQ(first.refusal(), "");
+    platform::InstanceLock second(lockFile);
+    EXPECT_EQ(second.refusal(), "process " + std::to_string(getpid()) + " runs it");
+    // A launch's game outlives its launch, and holds the instance while it runs.
+    const pid_t game = fork();
+    if (game == 0) {
+      pause();
+      _exit(0);
+    }
+    first.record(game);
+    std::optional<platform::InstanceLock> held;
+    held.emplace(lockFile);
+    EXPECT_EQ(held->refusal(), "process " + std::to_string(game) + " runs it");
+    kill(game, SIGKILL);
+    waitpid(game, nullptr, 0);
+  }
+  platform::InstanceLock after(lockFile);  // the game has ended: the record is stale
+  EXPECT_EQ(after.refusal(), "");
+#endif
+}
+
+// The log writes only into regular files of its own: a link or another kind
+// of node is refused before anything is written, and left as it was.
+TEST(RotatingLog, OnlyItsOwnRegularFilesAndABoundThatHoldsWhenRotationFails) {
+  namespace fs = std::filesystem;
+  test::TempFolder folder;
+  test::writeFile(folder / "target", "keep");
+  fs::create_symlink(folder / "target", folder / "link.log");
+#ifndef _WIN32
+  ASSERT_EQ(mkfifo((folder / "fifo.log").c_str(), 0600), 0);
+  for (const char* name : {"link.log", "fifo.log"}) {
+#else
+  for (const char* name : {"link.log"}) {
+#endif
+    RotatingLog log(folder / name, {100, 2}, true);
+    EXPECT_FALSE(log.isOpen());
+    EXPECT_TRUE(test::contains(log.problem(), "is not a regular file")) << log.problem();
+    log.write("never\n");
+    EXPECT_FALSE(fs::is_regular_file(fs::symlink_status(folder / name)));
+    EXPECT_FALSE(fs::exists(folder / (std::string(name) + ".1")));
+  }
+  EXPECT_EQ(test::readFile(folder / "target"), "keep");
+
+  // NAME.1 cannot be made (here a folder stands there): the full file takes
+  // nothing more, says so once, and a later rotation that succeeds says what was dropped.
+  const auto file = folder / "game.log";
+  fs::create_directories(folder / "game.log.1" / "in-the-way");
+  RotatingLog log(file, {100, 1, std::chrono::milliseconds(0)}, false);
+  ASSERT_TRUE(log.isOpen());
+  for (int i = 0; i < 1000; ++i) log.write(std::string(40, 'x') + "\n");
+  EXPECT_LE(fs::file_size(file), 100u);
+  EXPECT_TRUE(test::contains(log.takeRotationFailure(), "could not be rotated"));
+  EXPECT_EQ(log.takeRotationFailure(), "");
+  fs::remove_all(folder / "game.log.1");
+  log.write("after\n");
+  EXPECT_TRUE(test::contains(test::readFile(file), "bytes of the game's output were dropped"));
+  EXPECT_TRUE(test::contains(test::readFile(file), "after\n"));
+}
+
+// log -f reads across rotations without losing a line: the rest of the old
+// file first, then the new one.
+TEST(LogFollower, LosesNoLineAcrossRotations) {
+  test::TempFolder folder;
+  const auto file = folder / "slot3.log";
+  EXPECT_TRUE(test::contains(LogFollower(file).problem(), "There is no log"));
+  RotatingLog log(file, {4096, 2}, true);
+  log.write("line 0\n");
+  LogFollower follower(file);
+  ASSERT_EQ(follower.problem(), "");
+  std::string read;
+  std::string expected = "line 0\n";
+  for (int i = 1; i < 5000; ++i) {
+    const std::string line = "line " + std::to_string(i) + "\n";
+    log.write(line);
+    expected += line;
+    if (i % 7 == 0)
+      for (std::string bytes; !(bytes = follower.next(100)).empty();) read += bytes;
+  }
+  for (std::string bytes; !(bytes = follower.next(100)).empty();) read += bytes;
+  EXPECT_EQ(read, expected);
+}
+
+#ifndef _WIN32
+// run's game does not outlive run: what it leaves in its process group ends
+// with it, and it dies with run even when run is killed.
+TEST(ChildGame, LeavesNoProcessBehind) {
+  test::TempFolder folder;
+  const auto pidOf = [&](const char* name) {
+    for (int i = 0; i < 100; ++i, usleep(20000))
+      if (const std::string text = test::readFile(folder / name); !text.empty() && text.back() == '\n')
+        return pid_t(std::stoi(text));
+    return pid_t(-1);
+  };
+  const auto gone = [](pid_t pid) {
+    for (int i = 0; i < 100; ++i, usleep(20000))
+      if (kill(pid, 0) != 0 || platform::processStopped(pid)) {
+        // A zombie of init's counts as gone.
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string text;
+        std::getline(stat, text);
+        if (text.empty() || text.find(") Z") != std::string::npos) return true;
+      }
+    return false;
+  };
+  test::writeFile(folder / "runner.sh", "#!/bin/sh\nsleep 60 &\necho $! > left.pid\nexec sleep \"$MODE\"\n");
+  std::filesystem::permissions(folder / "runner.sh", std::filesystem::perms::owner_all);
+  setenv("TARVEX_GAME_RUNNER", (folder / "runner.sh").c_str(), 1);
+  {
+    setenv("MODE", "0", 1);
+    platform::ChildGame game;
+    ASSERT_EQ(game.start({folder.path().string(), "game.exe", {}, {}}), "");
+    std::string status;
+    while (game.wait(1000, [](std::string_view) {}, status) != ServerHost::Event::Ended) {
+    }
+    EXPECT_TRUE(gone(pidOf("left.pid")));
+  }
+  std::filesystem::remove(folder / "left.pid");
+  setenv("MODE", "60", 1);
+  const pid_t run = fork();
+  if (run == 0) {
+    platform::ChildGame game;
+    game.start({folder.path().string(), "game.exe", {}, {}});
+    test::writeFile(folder / "game.pid", std::to_string(game.id()) + "\n");
+    pause();
+    _exit(0);
+  }
+  const pid_t game = pidOf("game.pid");
+  ASSERT_GT(game, 0);
+  kill(run, SIGKILL);
+  waitpid(run, nullptr, 0);
+  EXPECT_TRUE(gone(game));
+  kill(pidOf("left.pid"), SIGKILL);
+  unsetenv("TARVEX_GAME_RUNNER");
+  unsetenv("MODE");
+}
+#endif
