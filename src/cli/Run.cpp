@@ -118,10 +118,12 @@ class RunHost : public ServerHost {
     if (byConsole) {
       // Any answer of the remote console shows a server that runs.
       const auto answers =
-          platform::udpExchange(serverHost(), launch_.port, rconRequest(password_, "echo"), {500, 1, 0}, error);
+          platform::udpExchange(serverHost(), launch_.port, rconRequest(password_, "echo"),
+                                {500, 1, 0, platform::kWatchdogSource}, error);
       return answers.empty() ? Answer::Silent : Answer::Ours;
     }
-    const auto answers = platform::udpExchange(serverHost(), launch_.port, statusRequest(), {500, 1, 0}, error);
+    const auto answers = platform::udpExchange(serverHost(), launch_.port, statusRequest(),
+                                               {500, 1, 0, platform::kWatchdogSource}, error);
     if (answers.empty()) return Answer::Silent;
     const auto status = parseStatusResponse(answers.front(), problem);
     if (!status) return Answer::Silent;
@@ -151,8 +153,8 @@ class RunHost : public ServerHost {
   void keepGravity() {
     if (gravity_.empty() || gravityUnkept_) return;
     std::string error;
-    platform::udpExchange(serverHost(), launch_.port, rconRequest(password_, "g_gravity " + gravity_), {500, 1, 100},
-                          error);
+    platform::udpExchange(serverHost(), launch_.port, rconRequest(password_, "g_gravity " + gravity_),
+                          {500, 1, 100, platform::kWatchdogSource}, error);
   }
 
   // Watches the game's output for the game module's start.

@@ -7,7 +7,9 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #else
+#include <arpa/inet.h>
 #include <netdb.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -89,6 +91,15 @@ std::vector<std::string> udpExchange(const std::string& host, int port, const st
   // and hears at once when nothing listens there.
   SocketGuard socket;
   socket.s = ::socket(found->ai_family, found->ai_socktype, found->ai_protocol);
+  // Questions to this machine's loopback may come from an address of their own.
+  const auto* target = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+  if (timing.loopbackSource != 0 && socket.s != kNoSocket && found->ai_family == AF_INET &&
+      (ntohl(target->sin_addr.s_addr) >> 24) == 127) {
+    sockaddr_in source{};
+    source.sin_family = AF_INET;
+    source.sin_addr.s_addr = htonl(timing.loopbackSource);
+    ::bind(socket.s, reinterpret_cast<const sockaddr*>(&source), sizeof source);
+  }
   const bool connected = socket.s != kNoSocket &&
                          ::connect(socket.s, found->ai_addr, static_cast<socklen_t>(found->ai_addrlen)) == 0;
   freeaddrinfo(found);

@@ -87,6 +87,10 @@ TEST(LaunchChecks, ValuesTheGameWouldMisreadAreRefusedByNameAndOnlyWhenWritten) 
       {"Server_Quote_Text", std::string(256, 'q'), nullptr, false},
       {"Master3", std::string(1008, 'A') + "sets tvxlong injected", nullptr, false},
       {"Console_Password", std::string(300, 'p'), nullptr, false},
+      // The remote console reads the password as a word, which ends at a comment mark.
+      {"Console_Password", "pass//word", nullptr, false},
+      {"Console_Password", "a/*b", nullptr, false},
+      {"Console_Password", "semi;colon/slash", nullptr, true},
   };
   for (const auto& c : cases) {
     ServerSettings s;

@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include "core/TestSupport.h"
 #include "util/Files.h"
 #include "util/Text.h"
@@ -23,6 +29,10 @@ TEST(VisibleText, ControlCharactersAreShownNotObeyed) {
                         "2J"),
             "csi \\xC2\\x9B2J");
   EXPECT_EQ(visibleText("caf\xc3\xa9 \xc5\x9b \xe9 ^1Red"), "caf\xc3\xa9 \xc5\x9b \xe9 ^1Red");
+  // A C1 control standing alone, as single-byte text holds it (0x9B: a terminal's CSI).
+  EXPECT_EQ(visibleText("csi \x9b"
+                        "2J \x85 \xc3\x9b \xe2\x82\xac"),
+            "csi \\x9B2J \\x85 \xc3\x9b \xe2\x82\xac");
 }
 
 TEST(Numbers, ParseNumberTakesBlanksSignsAndLeadingZerosAndParseCountWholeNumbersOfNineDigits) {
@@ -89,10 +99,35 @@ TEST(AtomicWrite, ReplacesTheWholeFileThroughLinksKeepsModesAndRespectsReadOnlyF
   fs::permissions(folder / "real.sav", P::owner_read);
   EXPECT_EQ(writeFileAtomic(folder / "real.sav", "lost?"), "the file is read-only");
   EXPECT_EQ(test::readFile(folder / "real.sav"), "newer");
-  // What a killed writer left behind goes at the next start; other files stay.
+  // What a killed writer left behind goes at the next start; a live
+  // process's write in progress and other files stay.
   test::writeFile(folder / ".save3.sav.tarvex-tmp-a1b2c3", "half");
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  waitpid(ended, nullptr, 0);
+  test::writeFile(folder / (".save4.sav.tarvex-tmp-" + std::to_string(ended) + "-x1y2z3"), "half");
+  const auto live = folder / (".save5.sav.tarvex-tmp-" + std::to_string(getppid()) + "-x1y2z3");
+  test::writeFile(live, "being written");
   removeStaleTemporaries(folder.path());
-  EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 5);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 6);
+  EXPECT_TRUE(fs::exists(live));
+  // A device, a pipe or a folder is never replaced; a second creation of a file leaves the first's.
+  ASSERT_EQ(mkfifo((folder / "pipe.cfg").c_str(), 0600), 0);
+  EXPECT_EQ(writeFileAtomic(folder / "pipe.cfg", "x"), "it is not a regular file");
+  EXPECT_TRUE(fs::is_fifo(folder / "pipe.cfg"));
+  EXPECT_EQ(writeFileAtomic(folder / "once", "first", FileAccess::Everyone, FileWrite::CreateOnly), "");
+  EXPECT_EQ(writeFileAtomic(folder / "once", "second", FileAccess::Everyone, FileWrite::CreateOnly), kFileExists);
+  EXPECT_EQ(test::readFile(folder / "once"), "first");
+  // A link that another user made (in a shared game folder) is replaced itself, never written through.
+  if (geteuid() == 0) {
+    test::writeFile(folder / "victim", "mine");
+    fs::create_symlink(folder / "victim", folder / "planted.cfg");
+    ASSERT_EQ(lchown((folder / "planted.cfg").c_str(), 65534, 65534), 0);
+    ASSERT_EQ(writeFileAtomic(folder / "planted.cfg", "script"), "");
+    EXPECT_EQ(test::readFile(folder / "victim"), "mine");
+    EXPECT_FALSE(fs::is_symlink(folder / "planted.cfg"));
+    EXPECT_EQ(test::readFile(folder / "planted.cfg"), "script");
+  }
 }
 #endif
 

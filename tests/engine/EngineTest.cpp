@@ -102,20 +102,29 @@ class Engine : public ::testing::Test {
     return waitForMap(config.rotation.maps.at(0));
   }
 
-  // Starts tarvex-cli run of slot 4 with the options given, its notes in run.err.
-  void startRun(std::vector<std::string> words) {
-    words.insert(words.begin(), {"tarvex-cli", "--app-folder", app.path().string(), "run", "--slot", "4"});
-    const std::string err = (home / "run.err").string();
-    if ((run = fork()) == 0) {
+  // Starts tarvex-cli with these words, its error output into the file, the
+  // engine's pid file where it says; its process.
+  pid_t spawnCli(std::vector<std::string> words, const fs::path& errFile, const fs::path& pidFile) {
+    words.insert(words.begin(), {"tarvex-cli", "--app-folder", app.path().string()});
+    const pid_t child = fork();
+    if (child == 0) {
+      setenv("TARVEX_ENGINE_PIDFILE", pidFile.c_str(), 1);
       freopen("/dev/null", "w", stdout);
-      freopen(err.c_str(), "w", stderr);
+      freopen(errFile.c_str(), "w", stderr);
       std::vector<char*> argv;
       for (auto& word : words) argv.push_back(word.data());
       argv.push_back(nullptr);
       execv(TARVEX_PROGRAM_DIR "/tarvex-cli", argv.data());
       _exit(127);
     }
-    ASSERT_GT(run, 0);
+    EXPECT_GT(child, 0);
+    return child;
+  }
+
+  // Starts tarvex-cli run of slot 4 with the options given, its notes in run.err.
+  void startRun(std::vector<std::string> words) {
+    words.insert(words.begin(), {"run", "--slot", "4"});
+    run = spawnCli(words, home / "run.err", home / "server.pid");
   }
 
   // Ends the server of the pid file (SIGTERM: the engine writes its files).
@@ -264,7 +273,7 @@ TEST_F(Engine, RunKeepsTheServerUpAndStopsItCleanly) {
   prepare(config, false);  // the server's output goes through run into its log
   startRun({"--watchdog", "2", "--stop-timeout", "3", "--log-size", "16K", "--log-keep", "2"});
   const auto waitForNewServer = [&](pid_t old) {
-    for (int i = 0; i < 200 && (serverPid() == old || serverPid() <= 0); ++i) pause(100);
+    for (int i = 0; i < 400 && (serverPid() == old || serverPid() <= 0); ++i) pause(100);
     EXPECT_NE(serverPid(), old) << test::readFile(home / "run.err");
     return waitForMap("oa_dm1");
   };
@@ -276,20 +285,28 @@ TEST_F(Engine, RunKeepsTheServerUpAndStopsItCleanly) {
   }
   // A hung server (stopped) no longer answers: the watchdog ends it and starts another.
   const pid_t hung = serverPid();
+  const auto stoppedAt = std::chrono::steady_clock::now();
   kill(hung, SIGSTOP);
   waitForNewServer(hung);
+  std::cout << "  a stopped server was started again after "
+            << std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - stoppedAt).count()
+            << " s (--watchdog 2, --stop-timeout 3)\n";
   const std::string notes = test::readFile(home / "run.err");
   std::cout << notes;
   EXPECT_TRUE(contains(notes, "The game ended (signal 9)."));
-  EXPECT_TRUE(contains(notes, "The server stopped answering: it is started again."));
+  EXPECT_TRUE(contains(notes, "The server stopped answering: it is started again (watchdog restart 1"));
   EXPECT_TRUE(contains(notes, "tarvex-slot4.cfg"));  // run's own script, named on the command line
   EXPECT_TRUE(fs::exists(game / "BaseEF" / "tarvex-slot4.cfg"));
   EXPECT_FALSE(fs::exists(game / "BaseEF" / "tarvex.cfg"));
-  // No second server on its port, by launch or run.
-  EXPECT_EQ(cli("launch --slot 4"), 1);
+  // No second server of the slot, by launch or run; none of another slot on its port.
+  for (const char* command : {"launch --slot 4", "run --slot 4"}) {
+    EXPECT_EQ(cli(command), 1);
+    EXPECT_TRUE(contains(cliErr(), "slot4 is running already (process " + std::to_string(run) + " runs it)"))
+        << cliErr();
+  }
+  test::writeFile(slotPath(app.path(), 5), writeSave(slotTitle(5), "engine test", config));
+  EXPECT_EQ(cli("launch --slot 5"), 1);
   EXPECT_TRUE(contains(cliErr(), "a game server answers there: \"Kept Up\"")) << cliErr();
-  EXPECT_EQ(cli("run --slot 4"), 1);
-  EXPECT_TRUE(contains(cliErr(), "is in use"));
   // The log: the server's own output, within its bound, earlier files kept.
   const std::string log = (app / "logs" / "slot4.log").string();
   EXPECT_TRUE(fs::exists(log + ".1"));
@@ -306,6 +323,63 @@ TEST_F(Engine, RunKeepsTheServerUpAndStopsItCleanly) {
   EXPECT_NE(kill(last, 0), 0);
   EXPECT_NE(kill(hung, 0), 0);
   fs::remove(home / "server.pid");
+}
+
+// Two runs of two slots on one port, started together, both pass the port
+// check; the engine of one takes the next port. That run finds the other's
+// server on its port by the token, stops its game and says so.
+TEST_F(Engine, TwoRunsOnOnePortNeverServeEachOthersConfiguration) {
+  Configuration config = configuration();
+  config.rotation.maps = {"oa_dm1"};
+  prepare(config, false);
+  test::writeFile(slotPath(app.path(), 5), writeSave(slotTitle(5), "engine test", config));
+  run = spawnCli({"run", "--slot", "4", "--watchdog", "2"}, home / "run4.err", home / "server.pid");
+  const pid_t other = spawnCli({"run", "--slot", "5", "--watchdog", "2"}, home / "run5.err", home / "server5.pid");
+  // One of the two ends, with 1, within a few seconds of the first answer.
+  int status = -1;
+  pid_t ended = 0;
+  for (int i = 0; i < 300 && ended == 0; ++i, pause(100))
+    for (pid_t candidate : {run, other})
+      if (waitpid(candidate, &status, WNOHANG) == candidate) ended = candidate;
+  const std::string notes = test::readFile(home / "run4.err") + test::readFile(home / "run5.err");
+  std::cout << notes;
+  ASSERT_NE(ended, 0) << "both runs went on";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+  EXPECT_TRUE(contains(notes, "Another server answers on the game's port: this game is stopped.")) << notes;
+  const pid_t survivor = ended == run ? other : run;
+  EXPECT_EQ(kill(survivor, 0), 0);
+  kill(survivor, SIGTERM);
+  waitpid(survivor, nullptr, 0);
+  run = -1;
+  for (const auto& file : {home / "server.pid", home / "server5.pid"}) {
+    const std::string pid = test::readFile(file);
+    if (!pid.empty()) EXPECT_NE(kill(std::stoi(pid), 0), 0) << file << " still runs";  // no game left behind
+  }
+}
+
+// A status page on the same host asks 20 times a second: the engine drops
+// about half of all questions from this address, the watchdog's too. A
+// server that answers its console is alive: it is never restarted.
+TEST_F(Engine, TheWatchdogNeverRestartsABusyServer) {
+  Configuration config = configuration();
+  config.rotation.maps = {"oa_dm1"};
+  prepare(config, false);
+  startRun({"--watchdog", "2"});
+  waitForMap("oa_dm1");
+  const pid_t server = serverPid();
+  const auto start = std::chrono::steady_clock::now();
+  int asked = 0, answered = 0;
+  for (auto next = start; next < start + std::chrono::seconds(40); next += std::chrono::milliseconds(50)) {
+    std::this_thread::sleep_until(next);  // 20 a second
+    std::string error;
+    answered += !platform::udpExchange("127.0.0.1", port, statusRequest(), {40, 1, 0}, error).empty();
+    ++asked;
+  }
+  const std::string notes = test::readFile(home / "run.err");
+  std::cout << "  " << answered << " of " << asked << " status questions of the load were answered\n" << notes;
+  EXPECT_EQ(serverPid(), server);
+  EXPECT_FALSE(contains(notes, "stopped answering")) << notes;
+  EXPECT_LT(answered, asked);  // the load was heavy enough to be dropped
 }
 
 // The game module puts the map's gravity back at every map_restart, which
