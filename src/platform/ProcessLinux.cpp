@@ -361,8 +361,10 @@ std::optional<std::uint64_t> processStartTime(long pid) {
   // After the name in parentheses: the state (field 3), ..., the start time (field 22).
   std::istringstream fields(line.substr(line.rfind(')') + 1));
   std::string field;
-  for (int i = 3; i <= 22 && fields >> field; ++i)
+  for (int i = 3; i <= 22 && fields >> field; ++i) {
+    if (i == 3 && (field == "Z" || field == "X")) return std::nullopt;  // ended, not yet reaped
     if (i == 22) return std::strtoull(field.c_str(), nullptr, 10);
+  }
   return std::nullopt;
 }
 

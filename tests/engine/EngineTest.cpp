@@ -435,6 +435,8 @@ TEST(Launch, ReturnsAtOnceAndTheGameLivesOnWithItsOutputInItsLog) {
     const pid_t pid = std::stoi(test::readFile(runner.string() + ".pid"));
     EXPECT_EQ(kill(pid, 0), 0) << "the game ended with " << shell;
     kill(-pid, SIGKILL);
+    // The game holds its slot while it runs: the next launch waits for its end.
+    for (int i = 0; i < 50 && platform::processStartTime(pid); ++i) pause(50);
   }
   unsetenv("TARVEX_GAME_RUNNER");
   for (const char* log : {"slot1.log", "slot1.log.1"})
