@@ -20,7 +20,7 @@ for file in usr/bin/tarvex usr/bin/tarvex-cli usr/lib/tarvex/maps.ini usr/lib/ta
 done
 echo "== the installed programs"
 "$root/usr/bin/tarvex-cli" --version
-"$root/usr/bin/tarvex-cli" --help | head -3
+"$root/usr/bin/tarvex-cli" --help | sed -n 1,3p
 "$root/usr/bin/tarvex" --version
 # The window from its installed place: it starts (its read-only program
 # folder sends it to the user's data folder) and runs until it is ended.

@@ -72,7 +72,7 @@ export DISPLAY=$display
 sleep 2
 waitFor() {  # a window whose title holds the text, within 60 s
   for _ in $(seq 120); do
-    xdotool search --name "$1" 2>/dev/null | head -n 1 && return 0
+    xdotool search --name "$1" 2>/dev/null | sed -n 1p | grep . && return 0
     sleep 0.5
   done
   echo "no window \"$1\" appeared" >&2
