@@ -1,13 +1,22 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <fstream>
+#include <set>
 #include <sstream>
+#include <thread>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "RecordingServices.h"
 #include "cli/Cli.h"
 #include "core/TestSupport.h"
 #include "launch/Launch.h"
 #include "saves/SaveFile.h"
+#include "startup/DataFolder.h"
 
 using namespace tarvex;
 
@@ -180,6 +189,46 @@ TEST(Cli, AProgramFolderTheUserCannotWriteIsReadThroughTheUsersFolder) {
   ASSERT_TRUE(fs::is_directory(first / "installs"));
   EXPECT_EQ(std::distance(fs::directory_iterator(first / "installs"), {}), 1);
 }
+
+#ifndef _WIN32
+// Read-only installs starting for the first time together: one of them
+// claims the user's data folder, every other gets a folder of its own.
+TEST(Cli, ReadOnlyInstallsStartingTogetherNeverShareADataFolder) {
+  namespace fs = std::filesystem;
+  test::TempFolder root, user;
+  constexpr int kInstalls = 6;
+  const fs::path go = root / "go";
+  for (int round = 0; round < 5; ++round) {
+    fs::remove_all(user / "tarvex");
+    std::vector<pid_t> children;
+    for (int i = 0; i < kInstalls; ++i) {
+      const fs::path program = root / ("install" + std::to_string(i));
+      fs::create_directories(program);
+      fs::permissions(program, fs::perms::owner_read | fs::perms::owner_exec);
+      const pid_t child = fork();
+      if (child == 0) {
+        setenv("XDG_DATA_HOME", user.path().c_str(), 1);
+        while (!fs::exists(go)) std::this_thread::yield();
+        const fs::path folder = dataFolderFor(program);
+        std::ofstream(root / ("answer" + std::to_string(i))) << folder.string();
+        _exit(0);
+      }
+      children.push_back(child);
+    }
+    test::writeFile(go, "");
+    for (const pid_t child : children) waitpid(child, nullptr, 0);
+    fs::remove(go);
+    std::set<std::string> folders;
+    for (int i = 0; i < kInstalls; ++i) {
+      const fs::path folder = test::readFile(root / ("answer" + std::to_string(i)));
+      folders.insert(folder.string());
+      EXPECT_EQ(servedProgramFolder(folder), root / ("install" + std::to_string(i))) << folder;
+    }
+    EXPECT_EQ(folders.size(), std::size_t(kInstalls)) << "round " << round;
+    EXPECT_EQ(folders.count((user / "tarvex").string()), 1u);
+  }
+}
+#endif
 
 TEST(Cli, MapsListsNameInstalledClassRestoredLimitsAndTheSlotsRotation) {
   CliFixture f;

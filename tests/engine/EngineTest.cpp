@@ -328,6 +328,19 @@ TEST_F(Engine, RunKeepsTheServerUpAndStopsItCleanly) {
 // Two runs of two slots on one port, started together, both pass the port
 // check; the engine of one takes the next port. That run finds the other's
 // server on its port by the token, stops its game and says so.
+// The checks take a console password with single comment characters,
+// semicolons and backslashes: the game sets it from the script and its
+// remote console reads it back whole.
+TEST_F(Engine, AConsolePasswordTheChecksTakeOpensTheRemoteConsole) {
+  Configuration config = configuration();
+  test::set(config.settings, {"Console_Password=a/b*c;d*/e\\f/"});
+  config.rotation.maps = {"oa_dm1"};
+  launch(config);
+  pause(600);
+  EXPECT_EQ(cli("rcon --slot 4 echo tarvex-heard"), 0) << cliErr();
+  EXPECT_TRUE(contains(test::readFile(home / "cli.out"), "tarvex-heard")) << test::readFile(home / "cli.out");
+}
+
 TEST_F(Engine, TwoRunsOnOnePortNeverServeEachOthersConfiguration) {
   Configuration config = configuration();
   config.rotation.maps = {"oa_dm1"};
