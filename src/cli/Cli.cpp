@@ -1,8 +1,13 @@
 #include "cli/Cli.h"
 
 #include <chrono>
+#include <functional>
+#include <iostream>
+#include <istream>
+#include <iterator>
 #include <cstdlib>
 #include <iomanip>
+#include <map>
 
 #include <optional>
 #include <ostream>
@@ -12,11 +17,13 @@
 #include "launch/LaunchSequence.h"
 #include "maps/MapCatalogue.h"
 #include "cli/Run.h"
+#include "config/ConfigText.h"
 #include "platform/Platform.h"
 #include "server/Instance.h"
 #include "maps/MapDiscovery.h"
 #include "query/ServerQuery.h"
 
+#include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 #include "saves/SaveFile.h"
 #include "startup/DataFolder.h"
@@ -50,86 +57,55 @@ std::string ConsoleServices::readRegistry(const std::string& key, const std::str
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage:\n"
-    "  tarvex-cli [--app-folder DIR] render [--slot N | --save FILE]\n"
-    "  tarvex-cli [--app-folder DIR] launch [--slot N | --save FILE]\n"
-    "  tarvex-cli [--app-folder DIR] run    [--slot N | --save FILE] [RUN OPTIONS]\n"
-    "  tarvex-cli [--app-folder DIR] log    [--slot N | --save FILE] [-f]\n"
-    "  tarvex-cli [--app-folder DIR] maps   [--slot N | --save FILE] [--json]\n"
-    "  tarvex-cli [--app-folder DIR] status [HOST][:PORT] [--slot N | --save FILE] [--json]\n"
-    "  tarvex-cli [--app-folder DIR] rcon   [--slot N | --save FILE] [--raw] [HOST][:PORT] COMMAND...\n"
-    "  tarvex-cli [--app-folder DIR] find-maps [--json] [--add]\n"
-    "  tarvex-cli --help | --version\n";
-
-constexpr const char* kHelp =
+// What --help adds after the commands and options.
+constexpr const char* kFooter =
     "\n"
-    "Hosts a \"Star Trek: Voyager - Elite Force\" server from a configuration saved\n"
-    "in the Tarvex window, on a machine without a desktop.\n"
+    "Files:\n"
+    "  The program folder (--app-folder, default: the folder of this program)\n"
+    "  holds the shipped maps.ini, Map_Images/ and the start save slots.\n"
+    "  What Tarvex writes (path.ini, save/saveN.sav, logs/, run/, and the maps\n"
+    "  added with find-maps --add: maps.ini and Map_Images/) goes into a data\n"
+    "  folder:\n"
+    "    the program folder itself when it is writable and no package installed\n"
+    "    it (a portable folder);\n"
+    "    else the user's: $XDG_DATA_HOME/tarvex, else ~/.local/share/tarvex\n"
+    "    (Windows: %APPDATA%\\Tarvex);\n"
+    "    with --system the services' own: /var/lib/tarvex (Windows:\n"
+    "    %ProgramData%\\Tarvex; TARVEX_SYSTEM_FOLDER names another). Run as root,\n"
+    "    tarvex-cli --system acts as the owner of that folder (the user tarvex),\n"
+    "    so that the service can read and write all it holds.\n"
+    "  path.ini names the game folder (the folder of stvoyHM.exe, with BaseEF);\n"
+    "  game-folder shows and sets it.\n"
     "\n"
-    "Commands:\n"
-    "  render   print the game script (tarvex.cfg) that ENGAGE! would write;\n"
-    "           nothing is written and nothing is started\n"
-    "  launch   write tarvex.cfg into the game folder named by path.ini and\n"
-    "           start the game with the saved server type, then exit\n"
-    "  run      the server kept up, in the foreground: starts the game as launch\n"
-    "           does (with a script of its own, tarvex-slotN.cfg), starts it again\n"
-    "           when it ends or stops answering, and stops it on SIGTERM, SIGINT\n"
-    "           or SIGHUP (Windows: Ctrl+C, Ctrl+Break, closing the console)\n"
-    "  log      print the game's output as its log kept it (-f: and follow it)\n"
-    "  maps     list the map catalogue: name, installed or not, class, limits;\n"
-    "           with a slot, its rotation in order with each map's limits\n"
-    "  status   ask a running server (default 127.0.0.1, at the slot's net port\n"
-    "           when it sets one, else 27960) for its name, map, game type,\n"
-    "           limits and players; --json prints the same for scripts\n"
-    "  rcon     send one console command (\"map oa_dm2\", \"say Restart at 10\",\n"
-    "           \"kick Name\", \"g_gravity\") with the slot's console password to\n"
-    "           the server (address as for status) and print its answer, colour\n"
-    "           codes removed (--raw: kept)\n"
-    "  find-maps  list the maps inside the game's pk3 files (and loose maps)\n"
-    "           that maps.ini does not know; --add appends them to maps.ini\n"
-    "           (keeping the old one as maps.ini.bak) with their pictures\n"
-    "\n"
-    "Options:\n"
-    "  --app-folder DIR  the Tarvex folder holding maps.ini, path.ini and save/\n"
-    "                    (default: the folder of this program)\n"
-    "  --slot N          use save slot N (1 to 9) of that folder\n"
-    "  --save FILE       use FILE, read as a save slot\n"
-    "  Without --slot or --save the window's start values and an empty rotation\n"
-    "  are used.\n"
-    "\n"
-    "Run options:\n"
-    "  --restart-limit N     give up after N ends within the restart window (5)\n"
-    "  --restart-window S    that window, in seconds (600)\n"
-    "  --watchdog S          check the server every S seconds (its status, asked\n"
-    "                        again for 3 s, and its console) and start it again\n"
-    "                        after 3 silent checks, 6 without a console password\n"
-    "                        (30; 0: never); these restarts never make run give up\n"
-    "  --stop-timeout S      after asking the game to end, end it for sure (10)\n"
-    "  --log FILE | -        the game's log (default: logs/ in the data folder);\n"
-    "                        -: the game's output to standard output (journald)\n"
-    "  --log-size MB         start a new log file past this size (10; 64K: kilobytes)\n"
-    "  --log-keep N          earlier log files kept (5)\n"
-    "  Waits between starts: 1 s, doubling up to 60 s.\n"
-    "\n"
-    "The game's output never goes to tarvex-cli's terminal: logs/SLOT.log in the\n"
-    "data folder (logs/slot3.log for --slot 3, logs/game.log without a slot and\n"
-    "for the window), at most --log-size MB, with --log-keep earlier files.\n"
-    "\n"
-    "path.ini names the game folder: one line, the folder with a trailing / (or \\\n"
-    "on Windows). The window writes it at its first start; on a server, write it\n"
-    "by hand.\n"
+    "The game's output never goes to tarvex-cli's terminal: logs/INSTANCE.log in\n"
+    "the data folder (logs/slot3.log for --slot 3, logs/game.log without a slot\n"
+    "and for the window), at most --log-size MB, with --log-keep earlier files.\n"
     "\n"
     "On Linux the game runs through \"wine\", or through the program named by the\n"
     "environment variable TARVEX_GAME_RUNNER.\n"
+    "\n"
+    "A first server from the shell (slot 3, as the service tarvex@3):\n"
+    "  sudo tarvex-cli --system game-folder /srv/eliteforce\n"
+    "  sudo tarvex-cli --system find-maps --add\n"
+    "  sudo tarvex-cli --system config --slot 3 --edit\n"
+    "  sudo systemctl enable --now tarvex@3\n"
+    "  tarvex-cli --system status --slot 3\n"
     "\n"
     "Exit status: 0 done (run: stopped by a signal); 1 refused by a check or an\n"
     "unusable slot, nothing written and nothing started, or no answer (status);\n"
     "2 usage error; 3 the script was written but the game could not be started,\n"
     "or ended within a second; 4 run gave up after the game ended too often.\n";
 
+struct ConfigOptions {
+  bool keys = false;
+  std::optional<std::string> from;
+  std::vector<std::string> sets;
+  bool edit = false;
+};
+
 struct Options {
   std::string appFolder;
+  bool system = false;  // the services' data folder
   std::string command;
   int slot = 0;
   std::string saveFile;
@@ -140,19 +116,19 @@ struct Options {
   bool raw = false;
   std::vector<std::string> words;  // rcon's command
   RunOptions run;
-  bool runOptionGiven = false;
+  std::map<std::string, std::string> runNumbers;  // as given, checked after parsing
+  std::optional<std::string> gameFolder;  // game-folder's DIR
+  ConfigOptions config;
 };
 
 // Lists the maps in the game's data folder that the catalogue does not know;
 // with add, appends them to maps.ini as the window's "Find New Maps" does.
-int findMaps(const Options& options, const MapCatalogue& catalogue, std::ostream& out, Services& services) {
-  const std::filesystem::path appFolder = toPath(options.appFolder);
-  const std::filesystem::path dataFolder = dataFolderFor(appFolder, DataUse::Read);
-  const PathIni ini = readPathIni(dataFolder);
+int findMaps(const Options& options, const MapListFolders& mapList, const MapCatalogue& catalogue, std::ostream& out,
+             Services& services) {
+  const PathIni ini = readPathIni(mapList.data);
   if (ini.state != PathIniState::Known) {
-    services.message("The game folder is not known: " + fromPath(dataFolder / kPathIniName) +
-                     " is missing, unreadable or empty.  Please write the game folder as its first line, or name "
-                     "another Tarvex folder with --app-folder.");
+    services.message("The game folder is not known: " + fromPath(mapList.data / kPathIniName) +
+                     " is missing, unreadable or empty.  " + kGameFolderHint);
     return 1;
   }
   const MapDiscovery found = discoverMaps(findGameDataFolder(ini.gameFolder), catalogue);
@@ -176,9 +152,195 @@ int findMaps(const Options& options, const MapCatalogue& catalogue, std::ostream
           << (map.entry.picture.empty() ? "no picture" : visibleText(map.entry.picture)) << '\n';
   }
   if (!options.add || found.maps.empty()) return 0;
-  const CatalogueAddition added = addToCatalogue(appFolder / "maps.ini", appFolder / "Map_Images", found.maps);
+  const CatalogueAddition added = addToMapList(mapList, catalogue.rows.size(), found.maps);
   services.message(additionMessage(added));
   return added.error.empty() ? 0 : 1;
+}
+
+// Shows the game folder that path.ini names, or checks DIR and writes it there.
+int gameFolderCommand(const Options& options, const std::filesystem::path& dataFolder, std::ostream& out,
+                      Services& services) {
+  const std::filesystem::path ini = dataFolder / kPathIniName;
+  if (!options.gameFolder) {
+    const PathIni read = readPathIni(dataFolder);
+    if (read.state != PathIniState::Known) {
+      services.message("The game folder is not known: " + fromPath(ini) + " is missing, unreadable or empty.  " +
+                       kGameFolderHint);
+      return 1;
+    }
+    out << "Game folder: " << visibleText(read.gameFolder) << "\n"
+        << "Named in:    " << visibleText(fromPath(ini)) << "\n";
+    return 0;
+  }
+  std::error_code ec;
+  const std::filesystem::path folder = std::filesystem::absolute(toPath(*options.gameFolder), ec).lexically_normal();
+  const std::string text = withTrailingSeparator(fromPath(folder));
+  const auto refuse = [&](const std::string& why) {
+    services.message("The game folder was not set: " + visibleText(text) + " " + why + ".  Nothing was written.");
+    return 1;
+  };
+  if (ec || !std::filesystem::is_directory(folder, ec)) return refuse("is not a folder this user can read");
+  if (holdsLineBreak(text)) return refuse("holds a line break, which path.ini cannot keep");
+  const auto executable = resolveNoCase(folder, kGameExecutable);
+  if (!executable || !std::filesystem::is_regular_file(*executable, ec))
+    return refuse(std::string("does not hold the game's program ") + kGameExecutable);
+  if (!std::filesystem::is_directory(findGameDataFolder(text), ec))
+    return refuse(std::string("does not hold the game's data folder ") + kDataFolderName);
+  if (const std::string error = writePathIni(dataFolder, text); !error.empty()) {
+    services.message("Tarvex could not write " + fromPath(ini) + " (" + error + ").");
+    return 1;
+  }
+  out << "Game folder: " << visibleText(text) << "\n"
+      << "Named in:    " << visibleText(fromPath(ini)) << "\n";
+  return 0;
+}
+
+// The text of a configuration in $VISUAL or $EDITOR: the text as saved, or
+// nullopt when the editor failed (said why).
+std::optional<std::string> editedText(const std::string& text, Services& services) {
+  const char* visual = std::getenv("VISUAL");
+  const char* editor = visual && *visual ? visual : std::getenv("EDITOR");
+#ifdef _WIN32
+  const std::string command = editor && *editor ? editor : "notepad";
+#else
+  const std::string command = editor && *editor ? editor : "vi";
+#endif
+  // Owner-only and made anew: the text holds the console password.
+  const std::filesystem::path file = std::filesystem::temp_directory_path() /
+                                     ("tarvex-config-" + newIdentityToken() + ".txt");
+  if (const std::string error = writeFileAtomic(file, text, FileAccess::OwnerOnly, FileWrite::CreateOnly);
+      !error.empty()) {
+    services.message("Tarvex could not write the text to edit, " + fromPath(file) + " (" + error + ").");
+    return std::nullopt;
+  }
+  const int status = std::system((command + " \"" + fromPath(file) + "\"").c_str());
+  const FileBytes edited = readFileBytes(file, kMaxSaveFileBytes);
+  std::error_code ec;
+  std::filesystem::remove(file, ec);
+  if (status != 0) {
+    services.message("The editor (" + command + ") ended with status " + std::to_string(status) +
+                     ": nothing was written.");
+    return std::nullopt;
+  }
+  if (edited.status != ReadStatus::Ok) {
+    services.message("The edited text " + fromPath(file) + " could not be read back: nothing was written.");
+    return std::nullopt;
+  }
+  return edited.bytes;
+}
+
+// Prints a slot's configuration as text, or writes it from a text (a file,
+// standard input, --set lines or the editor) once that reads back clean and
+// the launch checks take it.
+int configCommand(const Options& options, const std::filesystem::path& dataFolder, Configuration& config,
+                  std::istream& in, std::ostream& out, Services& services) {
+  if (options.config.keys) {
+    out << configKeys();
+    return 0;
+  }
+  const std::filesystem::path file = options.slot != 0 ? slotPath(dataFolder, options.slot) : toPath(options.saveFile);
+  const std::string title = options.slot != 0 ? slotTitle(options.slot) : "Save File";
+  const std::string name = options.slot != 0 ? "slot " + std::to_string(options.slot) : fromPath(file);
+  std::string description;
+  bool unused = false;
+  std::error_code ec;
+  if (!std::filesystem::exists(file, ec)) {
+    unused = true;
+  } else {
+    const SaveRead read = restoreSaveFile(file, options.slot, config);
+    if (read.outcome == RestoreOutcome::Unreadable) {
+      services.message(read.message);
+      return 1;
+    }
+    unused = read.outcome == RestoreOutcome::NeverUsed;
+    if (!unused) description = saveDescription(readFileHead(file, 64 * 1024).bytes).value_or(std::string());
+  }
+  const bool writing = options.config.from || !options.config.sets.empty() || options.config.edit;
+  std::vector<std::string> heading{"Tarvex configuration of " + visibleText(name) +
+                                   (unused ? ", unused: the settings a new slot starts with" : "")};
+  heading.push_back("Keys and their values: tarvex-cli config --keys");
+  if (!writing) {
+    out << configText(config, description, heading);
+    return 0;
+  }
+  // Applies a text; on a finding says where (place: "" / "FILE, " / "--set "), writes nothing and returns false.
+  const auto write = [&](const std::string& text, const std::function<std::string(std::size_t)>& place) {
+    Configuration next = config;
+    std::string nextDescription = unused ? std::string("Made with tarvex-cli config") : description;
+    const ConfigApplied applied = applyConfigText(text, next, nextDescription);
+    for (const auto& problem : applied.problems) services.message(place(problem.line) + problem.text);
+    if (!applied.problems.empty()) return false;
+    const LaunchCheck check = checkLaunch(next.settings, next.rotation.maps, next.catalogue);
+    for (const auto& message : check.messages) services.message(place(lineOfMessage(applied, message)) + message);
+    if (!check.proceed) return false;
+    if (const std::string refusal = saveRefusal(nextDescription, next); !refusal.empty()) {
+      services.message(refusal);
+      return false;
+    }
+    if (const std::string error = writeFileAtomic(file, writeSave(title, nextDescription, next), FileAccess::OwnerOnly);
+        !error.empty()) {
+      services.message("Tarvex could not write " + fromPath(file) + " (" + error + ").");
+      return false;
+    }
+    services.message("The configuration of " + visibleText(name) + " was written (" + fromPath(file) +
+                     ").  A running server takes it when it is started again.");
+    return true;
+  };
+  const auto nothingWritten = [&] {
+    services.message("Nothing was written.");
+    return 1;
+  };
+  if (options.config.from) {
+    std::string text;
+    const bool standardInput = *options.config.from == "-";
+    if (standardInput) {
+      text.assign(std::istreambuf_iterator<char>(in), {});
+    } else {
+      const FileBytes read = readFileBytes(toPath(*options.config.from), kMaxSaveFileBytes);
+      if (read.status != ReadStatus::Ok) {
+        services.message("The configuration text " + *options.config.from + " is missing, unreadable or larger "
+                         "than 16 MB.  Nothing was written.");
+        return 1;
+      }
+      text = read.bytes;
+    }
+    const std::string source = standardInput ? "standard input" : *options.config.from;
+    const auto place = [&](std::size_t line) {
+      return line == 0 ? source + ": " : source + ", line " + std::to_string(line) + ": ";
+    };
+    return write(text, place) ? 0 : nothingWritten();
+  }
+  if (!options.config.sets.empty()) {
+    std::string text;
+    for (const auto& set : options.config.sets) {
+      if (holdsLineBreak(set)) {
+        services.message("--set " + visibleText(set) + ": a value cannot hold a line break.  Nothing was written.");
+        return 1;
+      }
+      text += set + "\n";
+    }
+    const auto place = [&](std::size_t line) {
+      return line == 0 ? std::string() : "--set " + visibleText(options.config.sets[line - 1]) + ": ";
+    };
+    return write(text, place) ? 0 : nothingWritten();
+  }
+  std::string text = configText(config, description, heading);
+  const std::string original = text;
+  for (;;) {
+    const auto edited = editedText(text, services);
+    if (!edited) return 1;
+    if (*edited == original) {
+      services.message("No change: nothing was written.");
+      return 0;
+    }
+    const auto place = [](std::size_t line) { return line == 0 ? std::string() : "line " + std::to_string(line) + ": "; };
+    if (write(*edited, place)) return 0;
+    text = *edited;  // offered again as it was left
+    out << "Edit the text again? [Y/n] " << std::flush;
+    std::string answer;
+    if (!std::getline(in, answer) || (!answer.empty() && (answer[0] == 'n' || answer[0] == 'N')))
+      return nothingWritten();
+  }
 }
 
 // Asks a running server for its status: the address given, else the slot's
@@ -282,8 +444,10 @@ int showStatus(const Options& options, const ServerSettings& settings, std::ostr
   return 0;
 }
 
-int usageError(std::ostream& err, const std::string& problem) {
-  err << "tarvex-cli: " << problem << "\n" << kUsage;
+int usageError(std::ostream& err, const std::string& problem, const CLI::App& command) {
+  err << "tarvex-cli: " << problem << "\n"
+      << CLI::Formatter().make_usage(&command, command.get_parent() ? "tarvex-cli " + command.get_name() : "tarvex-cli")
+      << "Run \"tarvex-cli" << (command.get_parent() ? " " + command.get_name() : "") << " --help\" for more.\n";
   return 2;
 }
 
@@ -354,121 +518,234 @@ int listMaps(const Options& options, const Configuration& config, const std::fil
 
 }  // namespace
 
+namespace {
+// A paragraph broken into lines of at most 78 characters, for a command's help.
+std::string paragraph(std::string_view text) {
+  std::string out = "\n", line;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = std::min(text.find(' ', at), text.size());
+    const std::string_view word = text.substr(at, end - at);
+    if (!line.empty() && line.size() + 1 + word.size() > 78) {
+      out += line + "\n";
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + std::string(word);
+    at = end + 1;
+  }
+  return out + line + "\n";
+}
+
+// One table of commands and options: it parses the command line and makes
+// --help, each command's --help and the manual page's list.
+void describeCommandLine(CLI::App& app, Options& options) {
+  app.description(
+      "Hosts a \"Star Trek: Voyager - Elite Force\" server on a machine without a desktop: sets it up,\n"
+      "starts it, keeps it up and talks to it.");
+  app.set_help_all_flag("--help-all", "every command's help");
+  app.set_version_flag("--version", std::string("tarvex-cli ") + TARVEX_VERSION);
+  app.require_subcommand(1, 1);
+  app.fallthrough();
+  app.add_option("--app-folder", options.appFolder, "the Tarvex program folder (default: the folder of this program)")
+      ->option_text("DIR");
+  app.add_flag("--system", options.system,
+               "use the services' data folder (/var/lib/tarvex), as tarvex@N.service does");
+  const auto configuration = [&options](CLI::App* command) {
+    auto* slot = command->add_option("--slot", options.slot, "save slot N (1 to 9) of the data folder")
+                     ->option_text("N")
+                     ->check(CLI::Range(1, 9));
+    command->add_option("--save", options.saveFile, "a save file, read as a save slot")
+        ->option_text("FILE")
+        ->excludes(slot);
+  };
+  const auto command = [&](const char* name, const char* description) {
+    CLI::App* sub = app.add_subcommand(name, description);
+    sub->callback([&options, name] { options.command = name; });
+    return sub;
+  };
+  configuration(command("render", "print the game script (tarvex.cfg) that launch would write; nothing is written"));
+  configuration(command("launch", "write tarvex.cfg into the game folder and start the game, then exit"));
+  CLI::App* run = command("run",
+                          "keep the server up, in the foreground: start the game as launch does (with a script of "
+                          "its own), again when it ends or stops answering, and stop it on SIGTERM, SIGINT or SIGHUP");
+  run->footer(paragraph("The game's own script is tarvex-slotN.cfg.  Waits between starts: 1 s, doubling up to 60 s.  On "
+              "Windows, Ctrl+C, Ctrl+Break and closing the console stop it."));
+  configuration(run);
+  struct Number {
+    const char* name;
+    const char* text;
+    const char* description;
+  };
+  for (const Number& number :
+       {Number{"--restart-limit", "N", "give up after N ends within the restart window (5)"},
+        {"--restart-window", "S", "that window, in seconds (600)"},
+        {"--watchdog", "S",
+         "check the server every S seconds (its status, asked again for 3 s, and its console) and start it again "
+         "after 3 silent checks, 6 without a console password (30; 0: never); these restarts never make run give up"},
+        {"--stop-timeout", "S", "after asking the game to end, end it for sure (10)"},
+        {"--log-size", "MB", "start a new log file past this size (10; 64K: kilobytes)"},
+        {"--log-keep", "N", "earlier log files kept (5)"}})
+    run->add_option(number.name, options.runNumbers[number.name], number.description)->option_text(number.text);
+  run->add_option("--log", options.run.log,
+                  "the game's log (default: logs/ in the data folder); -: the game's output to standard output "
+                  "(journald)")
+      ->option_text("FILE|-");
+  CLI::App* log = command("log", "print the game's output as its log kept it");
+  configuration(log);
+  log->add_flag("-f,--follow", options.follow, "and follow it");
+  CLI::App* maps = command("maps",
+                           "list the map list (name, installed, class, limits); with a slot, its rotation too");
+  configuration(maps);
+  maps->add_flag("--json", options.json, "print the same as JSON");
+  CLI::App* status = command("status",
+                             "ask a running server for its name, map, game type, limits and players");
+  status->footer(paragraph("The address defaults to 127.0.0.1, at the slot's net port when it sets one, else 27960."));
+  configuration(status);
+  status->add_option("address", options.address, "the server's address")->option_text("[HOST][:PORT]");
+  status->add_flag("--json", options.json, "print the same as JSON, for scripts");
+  CLI::App* rcon = command("rcon",
+                           "send one console command with the slot's console password and print the answer");
+  rcon->footer(paragraph("Examples: rcon --slot 3 map oa_dm2; rcon --slot 3 say Restart at 10; rcon --slot 3 "
+               "127.0.0.1:27961 kick Name.  The address, as for status, comes before the command; colour codes are "
+               "removed from the answer unless --raw is given."));
+  configuration(rcon);
+  rcon->add_flag("--raw", options.raw, "keep the colour codes");
+  // The command's words are taken as given, options and command names included.
+  rcon->prefix_command()->fallthrough(false);
+  CLI::App* findMaps = command("find-maps", "list the maps in the game's pk3 files that the map list does not know");
+  findMaps->add_flag("--json", options.json, "print the same as JSON");
+  findMaps->add_flag("--add", options.add,
+                     "add them to the map list in the data folder with their pictures (keeping its previous version "
+                     "as maps.ini.bak)");
+  command("game-folder",
+          "print the game folder and the path.ini that names it; with DIR, check and set it")
+      ->add_option("DIR", options.gameFolder, "the game folder");
+  CLI::App* config = command("config",
+                             "print a configuration as text, or write it from such a text");
+  config->footer(paragraph(
+      "The text has one \"key = value\" line a setting, in the window's order, # comments naming its tabs, and "
+      "one \"map = NAME FRAG TIME CAPTURE\" line a map of the rotation, in order (without limits a map keeps its "
+      "own).  Keys not given keep their values.  A value with blanks at its ends is written in double quotes.  "
+      "Nothing is written unless every line reads back clean and the launch checks take the configuration."));
+  configuration(config);
+  config->add_flag("--keys", options.config.keys, "list every key with its tab, caption, values and start value");
+  config->add_option("--from", options.config.from, "write the configuration from FILE (-: standard input)")
+      ->option_text("FILE");
+  config->add_option("--set", options.config.sets, "change single settings")->option_text("KEY=VALUE ...");
+  config->add_flag("--edit", options.config.edit,
+                   "edit the text with $VISUAL or $EDITOR and write it back once it reads back clean");
+  // Only the program's own help ends with where files live and a first setup.
+  app.footer(kFooter);
+}
+
+// The run options' numbers, as they were given.
+std::string takeRunNumbers(Options& options) {
+  for (const auto& [name, text] : options.runNumbers) {
+    if (text.empty()) continue;
+    // A log size may be given in kilobytes: "64K".
+    const bool kilobytes = name == "--log-size" && (text.back() == 'K' || text.back() == 'k');
+    const auto number = parseCount(kilobytes ? text.substr(0, text.size() - 1) : text);
+    const bool positive = name == "--restart-limit" || name == "--log-size" || name == "--restart-window";
+    if (!number || (positive && *number < 1) || *number > 1000000)
+      return name + " takes a whole number" + (positive ? " from 1" : "");
+    SupervisorOptions& supervisor = options.run.supervisor;
+    if (name == "--restart-limit") supervisor.restartBurst = int(*number);
+    if (name == "--restart-window") supervisor.restartInterval = std::chrono::seconds(*number);
+    if (name == "--watchdog") supervisor.watchdogInterval = std::chrono::seconds(*number);
+    if (name == "--stop-timeout") supervisor.stopTimeout = std::chrono::seconds(*number);
+    if (name == "--log-size") options.run.limits.maxBytes = std::uint64_t(*number) * 1024 * (kilobytes ? 1 : 1024);
+    if (name == "--log-keep") options.run.limits.keep = int(*number);
+  }
+  return {};
+}
+}  // namespace
+
 int runCli(const std::vector<std::string>& args, const std::string& exeFolder, std::ostream& out, std::ostream& err,
-           Services& services) {
+           Services& services, std::istream* in) {
   Options options;
   options.appFolder = exeFolder;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    // rcon's command takes every word from its first on, as given.
-    if (!options.words.empty()) {
-      options.words.push_back(arg);
-      continue;
+  CLI::App app("", "tarvex-cli");
+  describeCommandLine(app, options);
+  try {
+    std::vector<std::string> reversed(args.rbegin(), args.rend());  // as CLI11 takes them
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    out << app.help();
+    return 0;
+  } catch (const CLI::CallForAllHelp&) {
+    out << app.help("", CLI::AppFormatMode::All);
+    return 0;
+  } catch (const CLI::CallForVersion& version) {
+    out << version.what() << '\n';
+    return 0;
+  } catch (const CLI::ParseError& error) {
+    const auto chosen = app.get_subcommands();
+    return usageError(err, error.what(), chosen.empty() ? app : *chosen.front());
+  }
+  CLI::App& given = *app.get_subcommands().front();
+  if (std::string problem = takeRunNumbers(options); !problem.empty()) return usageError(err, problem, given);
+  if (options.command == "rcon") {
+    // The first word is the server's address when it looks like one.
+    std::vector<std::string> words = given.remaining();
+    if (!words.empty() && (words.front().find_first_of(".:") != std::string::npos || words.front() == "localhost")) {
+      options.address = words.front();
+      words.erase(words.begin());
     }
-    const auto value = [&](const char* what) -> const std::string* {
-      return i + 1 < args.size() ? &args[++i] : (usageError(err, std::string(what) + " needs a value"), nullptr);
-    };
-    if (arg == "--help" || arg == "-h") {
-      out << kUsage << kHelp;
-      return 0;
-    } else if (arg == "--version") {
-      out << "tarvex-cli " << TARVEX_VERSION << '\n';
-      return 0;
-    } else if (arg == "--app-folder") {
-      const std::string* folder = value("--app-folder");
-      if (!folder) return 2;
-      options.appFolder = *folder;
-    } else if (arg == "--slot") {
-      const std::string* slot = value("--slot");
-      if (!slot) return 2;
-      if (slot->size() != 1 || (*slot)[0] < '1' || (*slot)[0] > '9') return usageError(err, "--slot takes 1 to 9");
-      options.slot = (*slot)[0] - '0';
-    } else if (arg == "--save") {
-      const std::string* file = value("--save");
-      if (!file) return 2;
-      options.saveFile = *file;
-    } else if (arg == "--json") {
-      options.json = true;
-    } else if (arg == "--add") {
-      options.add = true;
-    } else if (arg == "--raw") {
-      options.raw = true;
-    } else if (arg == "-f" || arg == "--follow") {
-      options.follow = true;
-    } else if (arg == "--restart-limit" || arg == "--restart-window" || arg == "--watchdog" ||
-               arg == "--stop-timeout" || arg == "--log-size" || arg == "--log-keep") {
-      const std::string* text = value(arg.c_str());
-      if (!text) return 2;
-      // A log size may be given in kilobytes: "64K".
-      const bool kilobytes = arg == "--log-size" && !text->empty() && (text->back() == 'K' || text->back() == 'k');
-      const auto number = parseCount(kilobytes ? text->substr(0, text->size() - 1) : *text);
-      const bool positive = arg == "--restart-limit" || arg == "--log-size" || arg == "--restart-window";
-      if (!number || (positive && *number < 1) || *number > 1000000)
-        return usageError(err, arg + " takes a whole number" + (positive ? " from 1" : ""));
-      SupervisorOptions& supervisor = options.run.supervisor;
-      if (arg == "--restart-limit") supervisor.restartBurst = int(*number);
-      if (arg == "--restart-window") supervisor.restartInterval = std::chrono::seconds(*number);
-      if (arg == "--watchdog") supervisor.watchdogInterval = std::chrono::seconds(*number);
-      if (arg == "--stop-timeout") supervisor.stopTimeout = std::chrono::seconds(*number);
-      if (arg == "--log-size") options.run.limits.maxBytes = std::uint64_t(*number) * 1024 * (kilobytes ? 1 : 1024);
-      if (arg == "--log-keep") options.run.limits.keep = int(*number);
-      options.runOptionGiven = true;
-    } else if (arg == "--log") {
-      const std::string* file = value("--log");
-      if (!file) return 2;
-      options.run.log = *file;
-      options.runOptionGiven = true;
-    } else if (options.command.empty() &&
-               (arg == "render" || arg == "launch" || arg == "maps" || arg == "status" || arg == "find-maps" ||
-                arg == "run" || arg == "log" || arg == "rcon")) {
-      options.command = arg;
-    } else if (options.command == "status" && !options.address && !arg.empty() && arg[0] != '-') {
-      options.address = arg;
-    } else if (options.command == "rcon" && !arg.empty() && arg[0] != '-') {
-      // The first word is the server's address when it looks like one.
-      if (!options.address && (arg.find_first_of(".:") != std::string::npos || arg == "localhost"))
-        options.address = arg;
-      else
-        options.words.push_back(arg);
-    } else {
-      return usageError(err, "unexpected '" + arg + "'");
+    options.words = std::move(words);
+    if (options.words.empty()) return usageError(err, "rcon needs a console command", given);
+  }
+  if (options.command == "config") {
+    const ConfigOptions& c = options.config;
+    if (int(c.keys) + int(c.from.has_value()) + int(!c.sets.empty()) + int(c.edit) > 1)
+      return usageError(err, "give one of --keys, --from, --set and --edit", given);
+    if (!c.keys && options.slot == 0 && options.saveFile.empty())
+      return usageError(err, "config needs --slot N or --save FILE", given);
+  }
+  if (options.system) {
+    // A root shell works on the services' folder as the service's own user.
+    const std::filesystem::path folder = systemDataFolder();
+    if (const std::string problem = platform::actAsOwnerOf(folder); !problem.empty()) {
+      services.message("tarvex-cli: the services' data folder " + fromPath(folder) + " cannot be used: " + problem +
+                       ".");
+      return 1;
     }
   }
-  if (options.command.empty()) return usageError(err, "no command given");
-  if (options.slot != 0 && !options.saveFile.empty()) return usageError(err, "give --slot or --save, not both");
-  if (options.json && options.command != "status" && options.command != "find-maps" && options.command != "maps")
-    return usageError(err, "--json goes with status, maps or find-maps");
-  if (options.add && options.command != "find-maps") return usageError(err, "--add goes with find-maps");
-  if (options.follow && options.command != "log") return usageError(err, "-f goes with log");
-  if (options.raw && options.command != "rcon") return usageError(err, "--raw goes with rcon");
-  if (options.command == "rcon" && options.words.empty()) return usageError(err, "rcon needs a console command");
-  if (options.runOptionGiven && options.command != "run") return usageError(err, "the run options go with run");
 
   // The configuration the window holds right after its load step.
   const std::filesystem::path appFolder = toPath(options.appFolder);
-  // render, maps, status, rcon and log write nothing anywhere.
-  const bool writes = options.command == "launch" || options.command == "run" || options.command == "find-maps";
-  const std::filesystem::path dataFolder =  // path.ini, the save slots, the logs
-      dataFolderFor(appFolder, writes ? DataUse::Write : DataUse::Read);
+  // render, maps, status, rcon, log and the readings of config and game-folder write nothing anywhere.
+  const bool writes = options.command == "launch" || options.command == "run" ||
+                      (options.command == "find-maps" && options.add) ||
+                      (options.command == "game-folder" && options.gameFolder) ||
+                      (options.command == "config" && (options.config.from || !options.config.sets.empty() ||
+                                                       options.config.edit));
+  const DataUse use = writes ? DataUse::Write : DataUse::Read;
+  const std::filesystem::path dataFolder =  // path.ini, the save slots, the logs, the added maps
+      options.system ? systemDataFolderFor(appFolder, use) : dataFolderFor(appFolder, use);
   if (writes) {
     // What a killed Tarvex left half-written is never the real file: remove it.
-    for (const auto& folder : {appFolder, appFolder / "Map_Images", dataFolder, dataFolder / "save"})
+    for (const auto& folder : {dataFolder, dataFolder / "Map_Images", dataFolder / "save"})
       removeStaleTemporaries(folder);
   }
+  if (options.command == "game-folder") return gameFolderCommand(options, dataFolder, out, services);
   const std::string instance = instanceName(options.slot, options.saveFile);
   if (options.command == "log") return showLog(services, dataFolder, instance, options.follow, out);
   Configuration config;
-  const std::filesystem::path catalogueFile = appFolder / "maps.ini";
-  CatalogueLoad load = loadCatalogueFile(catalogueFile);
-  const std::string catalogueProblem = catalogueMessage(load.status, fromPath(catalogueFile));
-  if (!catalogueProblem.empty() && options.command != "status") services.message(catalogueProblem);
+  const MapListFolders mapList{appFolder, dataFolder};
+  MapListLoad load = loadMapList(mapList);
+  if (options.command != "status")
+    for (const auto& text : load.messages) services.message(text);
   config.catalogue = std::move(load.catalogue);
+  if (options.command == "config") return configCommand(options, dataFolder, config, in ? *in : std::cin, out, services);
 
   if (options.slot != 0 || !options.saveFile.empty()) {
     const std::filesystem::path file = options.slot != 0 ? slotPath(dataFolder, options.slot) : toPath(options.saveFile);
     const SaveRead read = restoreSaveFile(file, options.slot, config);
     if (read.outcome != RestoreOutcome::Restored) {
       services.message(read.message);
+      if (read.outcome == RestoreOutcome::NeverUsed)
+        services.message("Make its configuration with \"tarvex-cli " + std::string(options.system ? "--system " : "") +
+                         "config " + (options.slot != 0 ? "--slot " + std::to_string(options.slot) : "--save FILE") +
+                         " --edit\" (or --from FILE), or save one there in the window.");
       return 1;
     }
   }
@@ -477,7 +754,7 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
   if (options.command == "rcon") return remoteCommand(options, config.settings, out, services);
   if (options.command == "find-maps") {
     if (load.status != CatalogueStatus::Ok) return 1;  // the message was given: nothing to add to
-    return findMaps(options, config.catalogue, out, services);
+    return findMaps(options, mapList, config.catalogue, out, services);
   }
   if (options.command == "maps") return listMaps(options, config, dataFolder, out);
   // Without a configuration there is no rotation: say where one comes from.
@@ -485,8 +762,8 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
   if (!fromSlot && config.rotation.maps.empty()) {
     services.message(kNoMapsMessage);
     services.message("tarvex-cli: without --slot N or --save FILE the window's start values and an empty rotation "
-                     "are used.  Save a configuration in the window (tab \"Save/Load\") and name it with one of "
-                     "them; the demo's is demo/demo.sav.");
+                     "are used.  Make a configuration with \"tarvex-cli config --slot N --edit\" (or in the window, "
+                     "tab \"Save/Load\") and name it with --slot N.");
     return 1;
   }
   if (options.command == "render") {

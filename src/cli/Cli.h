@@ -12,8 +12,9 @@ namespace tarvex {
 // Runs the command line (without the program's name). exeFolder is the
 // default program folder. Messages the window would show in a box go to err.
 // Exit status: 0 done, 1 refused or unreadable, 2 usage error.
+// Standard input is in (nullptr: std::cin).
 int runCli(const std::vector<std::string>& args, const std::string& exeFolder, std::ostream& out, std::ostream& err,
-           Services& services);
+           Services& services, std::istream* in = nullptr);
 
 // Services for a console: messages to a stream, no dialogs, no sound.
 class ConsoleServices : public Services {

@@ -9,86 +9,97 @@ namespace {
 using K = FieldKind;
 using G = ChoiceGroup;
 
-FieldSpec text(std::string_view name, std::string_view caption, std::string_view start, int max, bool digits,
-               std::string_view governor = {}, bool emptied = false) {
-  return {name, K::Text, caption, start, max, digits, governor, emptied, 0, G::None, 0, false};
+FieldSpec text(std::string_view name, std::string_view key, std::string_view caption, std::string_view start,
+               int max, bool digits, std::string_view governor = {}, bool emptied = false) {
+  return {name, K::Text, caption, start, max, digits, governor, emptied, 0, G::None, 0, false, key, {}};
 }
-FieldSpec toggle(std::string_view name, std::string_view caption, bool on, int sound) {
-  return {name, K::Switch, caption, on ? "1" : "0", 0, false, {}, false, sound, G::None, 0, false};
+FieldSpec toggle(std::string_view name, std::string_view key, std::string_view caption, bool on, int sound) {
+  return {name, K::Switch, caption, on ? "1" : "0", 0, false, {}, false, sound, G::None, 0, false, key, {}};
 }
-FieldSpec choice(std::string_view name, std::string_view caption, bool on, int sound, ChoiceGroup group, int number) {
-  return {name, K::Choice, caption, on ? "1" : "0", 0, false, {}, false, sound, group, number, false};
+FieldSpec choice(std::string_view name, std::string_view key, std::string_view caption, bool on, int sound,
+                 ChoiceGroup group, int number) {
+  return {name, K::Choice, caption, on ? "1" : "0", 0, false, {}, false, sound, group, number, false, key, {}};
 }
 
 const std::vector<FieldSpec>& table() {
   static const std::vector<FieldSpec> fields = [] {
     std::vector<FieldSpec> f;
+    const auto tab = [&f](std::string_view name, std::size_t from) {
+      for (std::size_t i = from; i < f.size(); ++i) f[i].tab = name;
+    };
     // Tab "Server"
-    f.push_back(text("Server_Name", "Server Title:", "Tarvex Server", kMaxValueBytes, false));
-    f.push_back(text("Server_Quote_Text", "Server Quote:", "...Set Phasers to Full!", kMaxValueBytes, false));
-    f.push_back(text("Console_Password", "Console Password:", "", kMaxValueBytes, false));
-    f.push_back(text("Private_Password", "Private Client Password:", "", kMaxValueBytes, false));
-    f.push_back(choice("NonDedicated_Button", "Non-Dedicated ", true, 2, G::ServerType, 0));
-    f.push_back(choice("Dedicated_button", "Dedicated - LAN", false, 1, G::ServerType, 1));
-    f.push_back(choice("dedicated_internet", "Dedicated - Internet", false, 0, G::ServerType, 2));
-    f.push_back(toggle("Pure_yes", "Pure Server?", true, 3));
-    f.push_back(choice("game_1v1", "1 VS 1", false, 7, G::GameType, 1));
-    f.push_back(choice("Game_DM", "Death Match", true, 4, G::GameType, 0));
-    f.push_back(choice("Game_Team_DM", "Team Death Match", false, 3, G::GameType, 3));
-    f.push_back(choice("Game_CTF", "Capture The Flag", false, 2, G::GameType, 4));
+    f.push_back(text("Server_Name", "server-title", "Server Title:", "Tarvex Server", kMaxValueBytes, false));
+    f.push_back(text("Server_Quote_Text", "server-quote", "Server Quote:", "...Set Phasers to Full!", kMaxValueBytes, false));
+    f.push_back(text("Console_Password", "console-password", "Console Password:", "", kMaxValueBytes, false));
+    f.push_back(text("Private_Password", "private-client-password", "Private Client Password:", "", kMaxValueBytes, false));
+    f.push_back(choice("NonDedicated_Button", "non-dedicated", "Non-Dedicated ", true, 2, G::ServerType, 0));
+    f.push_back(choice("Dedicated_button", "dedicated-lan", "Dedicated - LAN", false, 1, G::ServerType, 1));
+    f.push_back(choice("dedicated_internet", "dedicated-internet", "Dedicated - Internet", false, 0, G::ServerType, 2));
+    f.push_back(toggle("Pure_yes", "pure-server", "Pure Server?", true, 3));
+    f.push_back(choice("game_1v1", "1-vs-1", "1 VS 1", false, 7, G::GameType, 1));
+    f.push_back(choice("Game_DM", "death-match", "Death Match", true, 4, G::GameType, 0));
+    f.push_back(choice("Game_Team_DM", "team-death-match", "Team Death Match", false, 3, G::GameType, 3));
+    f.push_back(choice("Game_CTF", "capture-the-flag", "Capture The Flag", false, 2, G::GameType, 4));
+    tab("Server", 0);
+    std::size_t from = f.size();
     // Tab "Settings"
-    f.push_back(text("gamespeed", "Set Game Speed", "300", 4, true));
-    f.push_back(text("game_gravity", "Set Game Gravity", "800", 5, true));
-    f.push_back(text("inter_time", "Intermission Time (seconds)", "10", 4, true));
-    f.push_back(toggle("friendly_yes", "Friendly Fire", false, 7));
-    f.push_back(toggle("team_auto_join_yes", "Auto-Join Players to Teams?", false, 4));
-    f.push_back(toggle("team_balance_yes", "Force Team Balance?", false, 3));
-    f.push_back(text("Quad_Text", "Weapon Enhancer Damage", "3", 2, true));
-    f.push_back(text("Knockback_Text", "Weapon Damage Knockback", "500", 5, true));
-    f.push_back(toggle("adapt_respawn", "Adaptive Item Respawn?", false, 2));
-    f.push_back(text("weapon_respawn_time", "Respawn weapons every", "5", 3, true));
-    f.push_back(text("MaxPlayers", "Maximum Players", "8", 2, true));
-    f.push_back(text("MinPlayers", "Minimum Players", "0", 2, true));
-    f.push_back(text("Private_Text", "Private Clients", "0", 2, true));
-    f.push_back(text("Ghost_Time", "Seconds of Invulnerability After Respawn", "5", kMaxValueBytes, true));
-    f.push_back(toggle("Player_Respawn_Yes", "Force player respawn after", false, 1));
-    f.push_back(text("Player_Respawn_Time", "Seconds", "1", kMaxValueBytes, true, "Player_Respawn_Yes"));
-    f.push_back(toggle("allow_vote", "Allow Player Voting?", true, 2));
-    f.push_back(toggle("kick_yes", "Kick inactive players after", false, 3));
-    f.push_back(text("kick_text", "Seconds", "60", kMaxValueBytes, true, "kick_yes"));
-    f.push_back(toggle("Cheats_yes", "Allow Server Cheats?", false, 4));
-    f.push_back(toggle("warmup_yes", "Warmup", true, 5));
-    f.push_back(text("WarmupTime", "seconds", "10", 4, true, "warmup_yes"));
+    f.push_back(text("gamespeed", "game-speed", "Set Game Speed", "300", 4, true));
+    f.push_back(text("game_gravity", "game-gravity", "Set Game Gravity", "800", 5, true));
+    f.push_back(text("inter_time", "intermission-time", "Intermission Time (seconds)", "10", 4, true));
+    f.push_back(toggle("friendly_yes", "friendly-fire", "Friendly Fire", false, 7));
+    f.push_back(toggle("team_auto_join_yes", "auto-join-teams", "Auto-Join Players to Teams?", false, 4));
+    f.push_back(toggle("team_balance_yes", "force-team-balance", "Force Team Balance?", false, 3));
+    f.push_back(text("Quad_Text", "weapon-enhancer-damage", "Weapon Enhancer Damage", "3", 2, true));
+    f.push_back(text("Knockback_Text", "weapon-damage-knockback", "Weapon Damage Knockback", "500", 5, true));
+    f.push_back(toggle("adapt_respawn", "adaptive-item-respawn", "Adaptive Item Respawn?", false, 2));
+    f.push_back(text("weapon_respawn_time", "respawn-weapons-every", "Respawn weapons every", "5", 3, true));
+    f.push_back(text("MaxPlayers", "maximum-players", "Maximum Players", "8", 2, true));
+    f.push_back(text("MinPlayers", "minimum-players", "Minimum Players", "0", 2, true));
+    f.push_back(text("Private_Text", "private-clients", "Private Clients", "0", 2, true));
+    f.push_back(text("Ghost_Time", "invulnerability-after-respawn", "Seconds of Invulnerability After Respawn", "5", kMaxValueBytes, true));
+    f.push_back(toggle("Player_Respawn_Yes", "force-player-respawn", "Force player respawn after", false, 1));
+    f.push_back(text("Player_Respawn_Time", "force-player-respawn-after", "Seconds", "1", kMaxValueBytes, true, "Player_Respawn_Yes"));
+    f.push_back(toggle("allow_vote", "allow-player-voting", "Allow Player Voting?", true, 2));
+    f.push_back(toggle("kick_yes", "kick-inactive-players", "Kick inactive players after", false, 3));
+    f.push_back(text("kick_text", "kick-inactive-players-after", "Seconds", "60", kMaxValueBytes, true, "kick_yes"));
+    f.push_back(toggle("Cheats_yes", "allow-server-cheats", "Allow Server Cheats?", false, 4));
+    f.push_back(toggle("warmup_yes", "warmup", "Warmup", true, 5));
+    f.push_back(text("WarmupTime", "warmup-seconds", "seconds", "10", 4, true, "warmup_yes"));
+    tab("Settings", from);
+    from = f.size();
     // Tab "Bots"
-    f.push_back(choice("skill1", "Cadet", false, 1, G::BotSkill, 1));
-    f.push_back(choice("skill2", "Ensign", true, 2, G::BotSkill, 2));
-    f.push_back(choice("skill3", "Lieutenant", false, 3, G::BotSkill, 3));
-    f.push_back(choice("skill4", "Commander", false, 4, G::BotSkill, 4));
-    f.push_back(choice("skill5", "Captain", false, 5, G::BotSkill, 5));
-    f.push_back(toggle("Bot_Chat", "Turn Bot Chatting Off?", false, 7));
+    f.push_back(choice("skill1", "cadet", "Cadet", false, 1, G::BotSkill, 1));
+    f.push_back(choice("skill2", "ensign", "Ensign", true, 2, G::BotSkill, 2));
+    f.push_back(choice("skill3", "lieutenant", "Lieutenant", false, 3, G::BotSkill, 3));
+    f.push_back(choice("skill4", "commander", "Commander", false, 4, G::BotSkill, 4));
+    f.push_back(choice("skill5", "captain", "Captain", false, 5, G::BotSkill, 5));
+    f.push_back(toggle("Bot_Chat", "turn-bot-chatting-off", "Turn Bot Chatting Off?", false, 7));
+    tab("Bots", from);
+    from = f.size();
     // Tab "Advanced"
-    f.push_back(text("Max_Ping", "Client Maximum Ping", "500", 4, true));
-    f.push_back(text("Min_Ping", "Client Minimum Ping", "0", 3, true));
-    f.push_back(toggle("flood_yes", "Server Flood Protection on?", true, 1));
-    f.push_back(toggle("NetPort_Yes", "Set Netport?", false, 2));
-    f.push_back(text("NetPort", "Net Port", "27660", 6, true, "NetPort_Yes"));
-    f.push_back(toggle("NetIP_Check", "Set Net IP?", false, 3));
-    f.push_back(text("NetIP", "Net IP", "", 15, false, "NetIP_Check", true));
-    f.push_back(toggle("write_memory", "Change Reserved Memory?", false, 3));
-    f.push_back(text("Memory", "Reserverd Megs For Server", "", 3, true, "write_memory", true));
-    f.push_back(toggle("holo_yes", "Animimated Holodeck Intro displays on clients?", false, 7));
-    f.push_back(toggle("download_yes", "Allow Clients to Download?", true, 2));
-    f.push_back(text("MaxPackets", "Max Packets", "30", 3, true, "download_yes"));
-    f.push_back(toggle("write_max_yes", "Write MaxRate?", false, 7));
-    f.push_back(text("MaxRate", "Max Rate", "7000", 5, true, "write_max_yes"));
-    f.push_back(toggle("gamelogcheck", "Create a Server Log File?", false, 1));
-    f.push_back(text("GameLogText", "Server Log File", "C:\\HOLOMATCH_LOG.TXT", kMaxValueBytes, false, "gamelogcheck"));
-    FieldSpec master2 = text("Master2", "Master Server #2", "master.stef1.ravensoft.com", kMaxValueBytes, false);
+    f.push_back(text("Max_Ping", "client-maximum-ping", "Client Maximum Ping", "500", 4, true));
+    f.push_back(text("Min_Ping", "client-minimum-ping", "Client Minimum Ping", "0", 3, true));
+    f.push_back(toggle("flood_yes", "server-flood-protection", "Server Flood Protection on?", true, 1));
+    f.push_back(toggle("NetPort_Yes", "set-net-port", "Set Netport?", false, 2));
+    f.push_back(text("NetPort", "net-port", "Net Port", "27660", 6, true, "NetPort_Yes"));
+    f.push_back(toggle("NetIP_Check", "set-net-ip", "Set Net IP?", false, 3));
+    f.push_back(text("NetIP", "net-ip", "Net IP", "", 15, false, "NetIP_Check", true));
+    f.push_back(toggle("write_memory", "change-reserved-memory", "Change Reserved Memory?", false, 3));
+    f.push_back(text("Memory", "reserved-megs-for-server", "Reserverd Megs For Server", "", 3, true, "write_memory", true));
+    f.push_back(toggle("holo_yes", "animated-holodeck-intro", "Animimated Holodeck Intro displays on clients?", false, 7));
+    f.push_back(toggle("download_yes", "allow-clients-to-download", "Allow Clients to Download?", true, 2));
+    f.push_back(text("MaxPackets", "max-packets", "Max Packets", "30", 3, true, "download_yes"));
+    f.push_back(toggle("write_max_yes", "write-max-rate", "Write MaxRate?", false, 7));
+    f.push_back(text("MaxRate", "max-rate", "Max Rate", "7000", 5, true, "write_max_yes"));
+    f.push_back(toggle("gamelogcheck", "create-a-server-log-file", "Create a Server Log File?", false, 1));
+    f.push_back(text("GameLogText", "server-log-file", "Server Log File", "C:\\HOLOMATCH_LOG.TXT", kMaxValueBytes, false, "gamelogcheck"));
+    FieldSpec master2 = text("Master2", "master-server-2", "Master Server #2", "master.stef1.ravensoft.com", kMaxValueBytes, false);
     master2.readOnly = true;
     f.push_back(master2);
-    f.push_back(text("Master3", "Master Server #3", "", kMaxValueBytes, false));
-    f.push_back(text("Master4", "Master Server #4", "", kMaxValueBytes, false));
-    f.push_back(text("Master5", "Master Server #5", "", kMaxValueBytes, false));
+    f.push_back(text("Master3", "master-server-3", "Master Server #3", "", kMaxValueBytes, false));
+    f.push_back(text("Master4", "master-server-4", "Master Server #4", "", kMaxValueBytes, false));
+    f.push_back(text("Master5", "master-server-5", "Master Server #5", "", kMaxValueBytes, false));
+    tab("Advanced", from);
     return f;
   }();
   return fields;
@@ -96,6 +107,20 @@ const std::vector<FieldSpec>& table() {
 }  // namespace
 
 std::span<const FieldSpec> fieldTable() { return table(); }
+
+std::string_view groupKey(ChoiceGroup group) {
+  switch (group) {
+    case ChoiceGroup::ServerType:
+      return "server-type";
+    case ChoiceGroup::GameType:
+      return "game-type";
+    case ChoiceGroup::BotSkill:
+      return "bot-skill";
+    case ChoiceGroup::None:
+      break;
+  }
+  return {};
+}
 
 const FieldSpec& fieldSpec(std::string_view name) {
   for (const auto& field : table()) {

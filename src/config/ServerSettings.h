@@ -30,7 +30,12 @@ struct FieldSpec {
   ChoiceGroup group;          // choices only
   int choiceNumber;           // choices: dedicated N, game type number, skill number
   bool readOnly;              // permanently disabled, never read
+  std::string_view key;       // its name in a configuration's text (choices: the group's value)
+  std::string_view tab;       // the window's tab that shows it
 };
+
+// A choice group's key in a configuration's text ("game-type").
+std::string_view groupKey(ChoiceGroup group);
 
 std::span<const FieldSpec> fieldTable();
 const FieldSpec& fieldSpec(std::string_view name);           // throws std::out_of_range for unknown names

@@ -20,10 +20,9 @@ std::optional<PreparedLaunch> prepareLaunch(Services& services, const Configurat
 }
 
 namespace {
-std::string folderHint(Frontend frontend, const std::filesystem::path& dataFolder) {
+std::string folderHint(Frontend frontend) {
   if (frontend == Frontend::Window) return "Please use \"Refind Game Path\" on the Advanced tab.";
-  return std::string("Please write the game folder as the first line of ") + fromPath(dataFolder / kPathIniName) +
-         ", or name another Tarvex folder with --app-folder.";
+  return kGameFolderHint;
 }
 
 std::string portHint(Frontend frontend) {
@@ -39,7 +38,7 @@ LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path
   const PathIni ini = readPathIni(dataFolder);
   if (ini.state != PathIniState::Known) {
     services.message("The game folder is not known: " + fromPath(dataFolder / kPathIniName) +
-                     " is missing, unreadable or empty.  " + folderHint(frontend, dataFolder));
+                     " is missing, unreadable or empty.  " + folderHint(frontend));
     return LaunchResult::Refused;
   }
   const std::string gameFolder = ini.gameFolder;
@@ -48,7 +47,7 @@ LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path
   std::error_code ec;
   if (!std::filesystem::is_directory(gameData, ec)) {
     services.message("Tarvex could not write the game script: the folder " + fromPath(gameData) +
-                     " does not exist.  " + folderHint(frontend, dataFolder));
+                     " does not exist.  " + folderHint(frontend));
     return LaunchResult::Refused;
   }
   // The engine takes the next port when its own is taken, and a host then

@@ -33,6 +33,11 @@ std::optional<PreparedLaunch> prepareLaunch(Services& services, const Configurat
 // Who runs the launch: the window (hints name its buttons) or tarvex-cli.
 enum class Frontend { Window, Console };
 
+// What a console user does about a game folder that is not known.
+inline constexpr const char* kGameFolderHint =
+    "Please set it with \"tarvex-cli game-folder DIR\" (with --system for the services' folder), or name another "
+    "Tarvex folder with --app-folder.";
+
 // Refused: nothing was written or started. NotStarted: the script was
 // written, but the game could not be started.
 enum class LaunchResult { Refused, NotStarted, Started };

@@ -78,21 +78,69 @@ CatalogueLoad loadCatalogueFile(const std::filesystem::path& file) {
   return parseCatalogue(read.bytes);
 }
 
-std::string catalogueMessage(CatalogueStatus status, std::string_view file) {
-  const std::string name(file);
+namespace {
+// What is wrong with a map list, as the rest of a sentence naming it.
+std::string catalogueProblem(CatalogueStatus status) {
   switch (status) {
     case CatalogueStatus::Ok:
       return {};
     case CatalogueStatus::Missing:
-      return "The map list " + name + " was not found.  No maps will be offered.";
+      return "was not found";
     case CatalogueStatus::Unreadable:
-      return "The map list " + name + " could not be read.  No maps will be offered.";
+      return "could not be read";
     case CatalogueStatus::TooLarge:
-      return "The map list " + name + " is larger than 16 MB, which no map list is.  No maps will be offered.";
+      return "is larger than 16 MB, which no map list is";
     case CatalogueStatus::NoStartMarker:
-      return "The map list " + name + " has no [start] line.  No maps will be offered.";
+      return "has no [start] line";
   }
   return {};
+}
+}  // namespace
+
+std::string catalogueMessage(CatalogueStatus status, std::string_view file) {
+  if (status == CatalogueStatus::Ok) return {};
+  return "The map list " + std::string(file) + " " + catalogueProblem(status) + ".  No maps will be offered.";
+}
+
+bool MapListFolders::separate() const {
+  std::error_code ec;
+  return !data.empty() && !std::filesystem::equivalent(program, data, ec) && program != data;
+}
+
+std::optional<std::filesystem::path> MapListFolders::pictureFile(std::string_view picture) const {
+  if (separate())
+    if (auto added = resolveNoCase(addedPictures(), picture)) return added;
+  return resolveNoCase(program / "Map_Images", picture);
+}
+
+MapListLoad loadMapList(const MapListFolders& folders) {
+  MapListLoad result;
+  CatalogueLoad shipped = loadCatalogueFile(folders.shippedFile());
+  result.status = shipped.status;
+  if (std::string text = catalogueMessage(shipped.status, fromPath(folders.shippedFile())); !text.empty())
+    result.messages.push_back(std::move(text));
+  result.catalogue = std::move(shipped.catalogue);
+  if (!folders.separate()) return result;
+  CatalogueLoad added = loadCatalogueFile(folders.addedFile());
+  if (added.status == CatalogueStatus::Missing) return result;  // nothing added yet
+  if (added.status != CatalogueStatus::Ok) {
+    result.messages.push_back("The list of added maps " + fromPath(folders.addedFile()) + " " +
+                              catalogueProblem(added.status) + ".  Only the shipped maps are offered.");
+    return result;
+  }
+  MapNameIndex known(result.catalogue);
+  std::vector<MapEntry> appended;
+  for (MapEntry& row : added.catalogue.rows) {
+    if (const int at = known.lastIndexOf(row.name); at >= 0)
+      result.catalogue.rows[std::size_t(at)] = std::move(row);
+    else
+      appended.push_back(std::move(row));
+  }
+  for (MapEntry& row : appended) {
+    if (result.catalogue.rows.size() >= kMaxCatalogueRows) break;
+    result.catalogue.rows.push_back(std::move(row));
+  }
+  return result;
 }
 
 std::vector<std::string> installedMaps(const MapCatalogue& catalogue, const std::filesystem::path& gameDataFolder) {

@@ -3,6 +3,7 @@
 // capture limits, and the name lookup every map feature shares.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -70,6 +71,31 @@ CatalogueLoad loadCatalogueFile(const std::filesystem::path& file);
 
 // The message for a catalogue that could not be read, empty when none is due.
 std::string catalogueMessage(CatalogueStatus status, std::string_view file);
+
+// The map list of a program folder: the maps.ini it ships, with the maps the
+// user added on top, kept in the data folder (maps.ini and Map_Images), so
+// that a package's folder is never written and an upgrade loses nothing. An
+// added entry takes the place of a shipped one of the same name; the others
+// follow in their order. A program folder that is its own data folder has
+// one maps.ini, as a portable folder always had.
+struct MapListFolders {
+  std::filesystem::path program;
+  std::filesystem::path data;
+
+  std::filesystem::path shippedFile() const { return program / "maps.ini"; }
+  std::filesystem::path addedFile() const { return data / "maps.ini"; }
+  std::filesystem::path addedPictures() const { return data / "Map_Images"; }
+  bool separate() const;  // the added maps have a file of their own
+  // A map's picture (as maps.ini names it): the data folder's first.
+  std::optional<std::filesystem::path> pictureFile(std::string_view picture) const;
+};
+
+struct MapListLoad {
+  CatalogueStatus status = CatalogueStatus::Ok;  // of the shipped list
+  MapCatalogue catalogue;
+  std::vector<std::string> messages;  // for each file that could not be read
+};
+MapListLoad loadMapList(const MapListFolders& folders);
 
 // Names of the rows whose map file exists under the game's data folder, in catalogue order.
 std::vector<std::string> installedMaps(const MapCatalogue& catalogue, const std::filesystem::path& gameDataFolder);

@@ -458,6 +458,27 @@ CatalogueAddition addToCatalogue(const fs::path& catalogueFile, const fs::path& 
   return result;
 }
 
+CatalogueAddition addToMapList(const MapListFolders& folders, std::size_t knownRows,
+                               std::vector<MapProposal> proposals) {
+  std::size_t leftOut = 0;
+  const std::size_t room = knownRows < kMaxCatalogueRows ? kMaxCatalogueRows - knownRows : 0;
+  if (proposals.size() > room) {
+    leftOut = proposals.size() - room;
+    proposals.resize(room);
+  }
+  std::error_code ec;
+  if (folders.separate() && !proposals.empty() && !fs::exists(folders.addedFile(), ec)) {
+    fs::create_directories(folders.data, ec);
+    std::string header;
+    appendLine(header, "Maps added to the map list " + fromPath(folders.shippedFile()));
+    appendLine(header, "[start]");
+    writeFileAtomic(folders.addedFile(), header, FileAccess::Everyone, FileWrite::CreateOnly);
+  }
+  CatalogueAddition added = addToCatalogue(folders.addedFile(), folders.addedPictures(), std::move(proposals));
+  added.leftOut += leftOut;
+  return added;
+}
+
 std::string additionMessage(const CatalogueAddition& addition) {
   if (!addition.error.empty()) return addition.error;
   std::string text = std::to_string(addition.added) + (addition.added == 1 ? " map was" : " maps were") +

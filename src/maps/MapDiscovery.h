@@ -66,6 +66,12 @@ struct CatalogueAddition {
 CatalogueAddition addToCatalogue(const std::filesystem::path& catalogueFile, const std::filesystem::path& pictureFolder,
                                  std::vector<MapProposal> proposals);
 
+// Adds the proposals to the user's part of the map list (made, with a header
+// line, when there is none yet), as far as the whole list, which holds
+// knownRows maps, has room.
+CatalogueAddition addToMapList(const MapListFolders& folders, std::size_t knownRows,
+                               std::vector<MapProposal> proposals);
+
 // The message for an addition, as the window and tarvex-cli say it.
 std::string additionMessage(const CatalogueAddition& addition);
 

@@ -97,6 +97,14 @@ class ChildGame {
 // of ending the program.
 void catchStopSignals();
 
+// For an administrator working on the service's data folder: when this
+// process runs as root and the folder belongs to another user, it goes on as
+// that user (with the user's group and supplementary groups), so that every
+// file it writes there is the service's own and every game it starts runs as
+// the service would. Nothing changes otherwise, or on Windows. An error text,
+// empty on success.
+std::string actAsOwnerOf(const std::filesystem::path& folder);
+
 // Reads a value under HKEY_LOCAL_MACHINE in the 32-bit view (the game's
 // installer is a 32-bit program). On Linux: the Wine prefix's system.reg
 // ($WINEPREFIX, else ~/.wine), with the path mapped into the prefix.

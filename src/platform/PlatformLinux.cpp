@@ -2,6 +2,9 @@
 // PulseAudio's simple API when it is there. (Processes: ProcessLinux.cpp.)
 #ifndef _WIN32
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,6 +32,23 @@ namespace tarvex::platform {
 
 void settleTimeZone() {
   if (!std::getenv("TZ")) setenv("TZ", ":/etc/localtime", 0);
+}
+
+std::string actAsOwnerOf(const std::filesystem::path& folder) {
+  struct stat info {};
+  if (geteuid() != 0 || stat(folder.c_str(), &info) != 0 || info.st_uid == 0) return {};
+  const passwd* user = getpwuid(info.st_uid);
+  if (!user) return "its owner (user " + std::to_string(info.st_uid) + ") is not a known user";
+  const std::string name = user->pw_name;
+  const std::string home = user->pw_dir ? user->pw_dir : "";
+  const gid_t group = user->pw_gid;
+  if (initgroups(name.c_str(), group) != 0 || setgid(group) != 0 || setuid(info.st_uid) != 0)
+    return "could not become its owner " + name + ": " + std::strerror(errno);
+  // As the service has them: its Wine prefix is under its own home.
+  setenv("HOME", home.c_str(), 1);
+  setenv("USER", name.c_str(), 1);
+  setenv("LOGNAME", name.c_str(), 1);
+  return {};
 }
 
 std::string readMachineRegistry(const std::string& key, const std::string& value) {

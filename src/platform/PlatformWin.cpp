@@ -11,6 +11,9 @@ namespace tarvex::platform {
 
 void settleTimeZone() {}
 
+// Folder rights on Windows are access lists, which the installer sets.
+std::string actAsOwnerOf(const std::filesystem::path&) { return {}; }
+
 std::string readMachineRegistry(const std::string& key, const std::string& value) {
   HKEY handle = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &handle) != ERROR_SUCCESS)

@@ -29,6 +29,21 @@ fs::path userDataFolder() {
   return fs::temp_directory_path() / "tarvex";
 }
 
+fs::path systemDataFolder() {
+  if (const char* folder = std::getenv("TARVEX_SYSTEM_FOLDER"); folder && *folder) return toPath(folder);
+#ifdef _WIN32
+  if (const char* data = std::getenv("ProgramData"); data && *data) return fs::path(data) / "Tarvex";
+  return fs::path("C:\\ProgramData\\Tarvex");
+#else
+  return "/var/lib/tarvex";
+#endif
+}
+
+bool isPackageFolder(const fs::path& programFolder) {
+  std::error_code ec;
+  return fs::exists(programFolder / kPackageMarker, ec);
+}
+
 bool isWritableFolder(const fs::path& folder) {
   std::error_code ec;
   const auto status = fs::status(folder, ec);
@@ -75,10 +90,30 @@ std::optional<fs::path> servedProgramFolder(const fs::path& dataFolder) {
   return toPath(*first);
 }
 
+namespace {
+// The program's path.ini and shipped save slots, where the data folder has none.
+void fillDataFolder(const fs::path& programFolder, const fs::path& folder) {
+  std::error_code ec;
+  fs::create_directories(folder / "save", ec);
+  copyIfMissing(programFolder / kPathIniName, folder / kPathIniName);
+  for (int slot = 1; slot <= kSlotCount; ++slot) copyIfMissing(slotPath(programFolder, slot), slotPath(folder, slot));
+}
+}  // namespace
+
+fs::path systemDataFolderFor(const fs::path& programFolder, DataUse use) {
+  const fs::path folder = systemDataFolder();
+  std::error_code ec;
+  if (use == DataUse::Read) return fs::is_directory(folder, ec) ? folder : programFolder;
+  fillDataFolder(programFolder, folder);
+  return folder;
+}
+
 fs::path dataFolderFor(const fs::path& programFolder, DataUse use) {
   std::error_code ec;
   const fs::path saves = programFolder / "save";
-  if (isWritableFolder(programFolder) && (!fs::exists(saves, ec) || isWritableFolder(saves))) return programFolder;
+  if (!isPackageFolder(programFolder) && isWritableFolder(programFolder) &&
+      (!fs::exists(saves, ec) || isWritableFolder(saves)))
+    return programFolder;
   const fs::path program = fs::absolute(programFolder, ec).lexically_normal();
   const auto serves = [&program](const fs::path& folder) {
     const auto served = servedProgramFolder(folder);
@@ -105,9 +140,7 @@ fs::path dataFolderFor(const fs::path& programFolder, DataUse use) {
       writeFileAtomic(folder / kServedName, line);
     }
   }
-  fs::create_directories(folder / "save", ec);
-  copyIfMissing(programFolder / kPathIniName, folder / kPathIniName);
-  for (int slot = 1; slot <= kSlotCount; ++slot) copyIfMissing(slotPath(programFolder, slot), slotPath(folder, slot));
+  fillDataFolder(programFolder, folder);
   return folder;
 }
 

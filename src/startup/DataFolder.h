@@ -13,6 +13,16 @@ namespace tarvex {
 // %APPDATA%\Tarvex on Windows; $XDG_DATA_HOME/tarvex, else ~/.local/share/tarvex.
 std::filesystem::path userDataFolder();
 
+// The data folder of the services (tarvex-cli --system): /var/lib/tarvex;
+// %ProgramData%\Tarvex on Windows. TARVEX_SYSTEM_FOLDER names another.
+std::filesystem::path systemDataFolder();
+
+// A program folder a package or an installer put in place holds this file:
+// Tarvex never writes there, whoever runs it (root included); each user has
+// a data folder of their own.
+inline constexpr const char* kPackageMarker = "installed-by-package";
+bool isPackageFolder(const std::filesystem::path& programFolder);
+
 // True when Tarvex may write into the folder: it has write permission bits
 // (a folder marked read-only is left alone, whoever runs Tarvex) and a file
 // can be made in it.
@@ -22,8 +32,9 @@ bool isWritableFolder(const std::filesystem::path& folder);
 // below), or only read, when nothing at all may be written.
 enum class DataUse { Write, Read };
 
-// The folder for path.ini, save/ and logs/: the program folder when it and
-// its save folder are writable. Else a data folder of the user's own for
+// The folder for path.ini, save/, logs/ and the maps the user added: the
+// program folder when it and its save folder are writable and no package
+// owns it. Else a data folder of the user's own for
 // this program folder: the user's data folder for the first program folder
 // that asks for one (earlier versions kept everything there), and
 // installs/NAME inside it for any other, so that two read-only installs never
@@ -33,6 +44,11 @@ enum class DataUse { Write, Read };
 // into it where it has none. For Read, a data folder not made yet is the
 // program folder, whose files it would begin with.
 std::filesystem::path dataFolderFor(const std::filesystem::path& programFolder, DataUse use = DataUse::Write);
+
+// The services' data folder for the program folder: for Write it is made
+// and given the program's shipped save slots where it has none; for Read,
+// while it does not exist, the program folder stands in.
+std::filesystem::path systemDataFolderFor(const std::filesystem::path& programFolder, DataUse use);
 
 // The program folder a data folder serves, as it records it; nullopt when it
 // records none (a program folder serves itself).

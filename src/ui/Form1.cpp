@@ -376,10 +376,8 @@ void Form1::load() {
   const std::string gameFolder = ini.gameFolder;
   loaded_->gameFolder = fromPathBytes(gameFolder);
 
-  const std::filesystem::path catalogueFile = appFolder_ / "maps.ini";
-  CatalogueLoad catalogue = loadCatalogueFile(catalogueFile);
-  if (const std::string text = catalogueMessage(catalogue.status, fromPath(catalogueFile)); !text.empty())
-    services_.message(text);
+  MapListLoad catalogue = loadMapList(mapListFolders());
+  for (const auto& text : catalogue.messages) services_.message(text);
   catalogue_ = std::move(catalogue.catalogue);
   addedMapCount_ = 0;
   if (!gameFolder.empty()) loaded_->installedMaps = installedMaps(catalogue_, findGameDataFolder(gameFolder));

@@ -113,6 +113,7 @@ class Form1 : public QWidget {
   Services& services_;
   std::filesystem::path appFolder_;
   std::filesystem::path dataFolder_;
+  MapListFolders mapListFolders() const { return {appFolder_, dataFolder_}; }
   std::string appFolderText_;
   MapCatalogue catalogue_;
   std::int16_t addedMapCount_ = 0;

@@ -196,7 +196,7 @@ void Form1::showPicture(const MapEntry& row) {
   // The picture's name carries its own leading separator; without it there is no picture to show.
   if (!row.picture.empty() && (row.picture.front() == '\\' || row.picture.front() == '/')) {
     // Read afresh at every click (no pixmap cache), so a replaced file shows at once.
-    const auto file = resolveNoCase(appFolder_ / "Map_Images", row.picture);
+    const auto file = mapListFolders().pictureFile(row.picture);
     // Only a regular file is opened: a FIFO or a device would hold the window.
     std::error_code ec;
     QImage picture;
@@ -282,10 +282,10 @@ void Form1::findNewMaps() {
   for (std::size_t i = 0; i < found.maps.size() && i < chosen->size(); ++i)
     if ((*chosen)[i]) taken.push_back(found.maps[i]);
   if (taken.empty()) return;
-  const CatalogueAddition added = addToCatalogue(appFolder_ / "maps.ini", appFolder_ / "Map_Images", taken);
+  const CatalogueAddition added = addToMapList(mapListFolders(), catalogue_.rows.size(), taken);
   if (added.error.empty()) {
     // The new catalogue keeps every known map's limits; the rotation stays as it is.
-    MapCatalogue next = loadCatalogueFile(appFolder_ / "maps.ini").catalogue;
+    MapCatalogue next = loadMapList(mapListFolders()).catalogue;
     setAllLimits(next, {kDefaultFragLimit, kDefaultTimeLimit, kDefaultCaptureLimit});
     const MapNameIndex before(catalogue_);
     for (auto& row : next.rows) {

@@ -45,7 +45,7 @@ TarvexApp::~TarvexApp() {
 
 void TarvexApp::start() {
   // What a killed Tarvex left half-written is never the real file: remove it.
-  for (const auto& folder : {appFolder_, appFolder_ / "Map_Images", dataFolder_, dataFolder_ / "save"})
+  for (const auto& folder : {dataFolder_, dataFolder_ / "Map_Images", dataFolder_ / "save"})
     removeStaleTemporaries(folder);
   gate();
 }

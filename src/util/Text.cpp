@@ -113,6 +113,33 @@ std::size_t utf8SequenceLength(std::string_view bytes) {
 }
 }  // namespace
 
+std::optional<std::string> utf8ToGameText(std::string_view utf8) {
+  std::string bytes;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    if (lead < 0x80) {
+      bytes.push_back(char(lead));
+      ++i;
+      continue;
+    }
+    const std::size_t length = utf8SequenceLength(utf8.substr(i));
+    if (length == 0 || length == 4) return std::nullopt;  // beyond Windows-1252 either way
+    char32_t c = lead & (length == 2 ? 0x1F : 0x0F);
+    for (std::size_t k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    i += length;
+    if (c >= 0xA0 && c <= 0xFF) {
+      bytes.push_back(char(c));
+      continue;
+    }
+    int byte = -1;
+    for (int k = 0; k < 32 && byte < 0; ++k)
+      if (kWindows1252High[k] == c) byte = 0x80 + k;
+    if (byte < 0) return std::nullopt;
+    bytes.push_back(char(byte));
+  }
+  return bytes;
+}
+
 std::string visibleText(std::string_view bytes) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;

@@ -45,6 +45,9 @@ char16_t windows1252Character(unsigned char byte);
 
 // The game's text (Windows-1252 bytes) as UTF-8, for JSON and terminals.
 std::string gameTextToUtf8(std::string_view bytes);
+// UTF-8 as the game's text; nullopt when it is not UTF-8 or holds a
+// character Windows-1252 has not.
+std::optional<std::string> utf8ToGameText(std::string_view utf8);
 
 // Text that a file or a server gave, made safe to print to a terminal: every
 // control character (tab and line breaks too, DEL, and the C1 controls as

@@ -17,6 +17,7 @@
 #include "launch/Launch.h"
 #include "saves/SaveFile.h"
 #include "startup/DataFolder.h"
+#include "config/ServerSettings.h"
 
 using namespace tarvex;
 
@@ -50,11 +51,12 @@ struct CliFixture : test::GameInstall {
   }
 
   // The scripted answers carry over from run to run; the log starts afresh.
-  CliRun run(std::vector<std::string> args) {
+  CliRun run(std::vector<std::string> args, const std::string& input = {}) {
     std::ostringstream out, err;
+    std::istringstream in(input);
     services.clear();
     services.console = &err;
-    const int status = runCli(args, app.string(), out, err, services);
+    const int status = runCli(args, app.string(), out, err, services, &in);
     return {status, out.str(), err.str()};
   }
 
@@ -83,9 +85,9 @@ TEST(Cli, UsageErrorsExitTwoRefusalsAndUnusableSlotsOneWithTheWindowsMessage) {
   CliRun r = f.run({"render"});  // start values: no maps, and a word on where maps come from
   expectRun(r, 1, {std::string(kNoMapsMessage) + "\ntarvex-cli: without --slot N or --save FILE"});
   EXPECT_TRUE(r.out.empty());
-  r = f.run({"render", "--slot", "2"});
-  expectRun(r, 1);
-  EXPECT_EQ(r.err, std::string(kNeverUsedMessage) + "\n");
+  r = f.run({"render", "--slot", "2"});  // the window's words, and where a configuration comes from
+  expectRun(r, 1, {"tarvex-cli config --slot 2 --edit"});
+  EXPECT_TRUE(r.err.starts_with(std::string(kNeverUsedMessage) + "\n")) << r.err;
   r = f.run({"launch", "--save", (f.app / "nowhere.sav").string()});
   expectRun(r, 1, {"nowhere.sav"});
   EXPECT_FALSE(test::contains(r.err, "#0"));
@@ -276,4 +278,207 @@ TEST(Cli, RunGivesUpOnAGameThatKeepsEndingAndRefusesWhatLaunchRefuses) {
   for (const auto& args : std::vector<std::vector<std::string>>{
            {"launch", "--watchdog", "3"}, {"run", "--log-size", "0"}, {"run", "--restart-limit", "x"}, {"run", "-f"}})
     expectRun(f.run(args), 2);
+}
+
+namespace {
+std::string slotBytes(const CliFixture& f, int slot) { return test::readFile(slotPath(f.app, slot)); }
+}  // namespace
+
+// config prints every setting of the table once, in the window's order, and
+// writes a slot from such a text: a text read back gives the same text and
+// the same file, byte for byte.
+TEST(Cli, ConfigPrintsEverySettingAndWritesTheSameSlotFromItsText) {
+  CliFixture f;
+  CliRun r = f.run({"config", "--slot", "3"});
+  expectRun(r, 0);
+  EXPECT_TRUE(test::contains(r.out, "# Tarvex configuration of slot 3, unused")) << r.out;
+  for (const auto& field : fieldTable()) {
+    if (field.readOnly) continue;
+    const std::string key(field.kind == FieldKind::Choice ? groupKey(field.group) : field.key);
+    const bool once = r.out.find("\n" + key + " =") == r.out.rfind("\n" + key + " =");
+    EXPECT_TRUE(test::contains(r.out, "\n" + key + " =") && once) << key;
+  }
+  EXPECT_TRUE(test::contains(r.out, "\nserver-type = non-dedicated\n"));
+  EXPECT_TRUE(test::contains(r.out, "\ngame-type = death-match\n"));
+  EXPECT_TRUE(test::contains(r.out, "\nbot-skill = ensign\n"));
+  EXPECT_TRUE(test::contains(r.out, "\n# master-server-2 = master.stef1.ravensoft.com (fixed)\n"));
+  expectRun(f.run({"config", "--slot", "3", "--set", "server-title=  Blank ends  ", "server-type=dedicated-internet",
+                   "game-type=capture-the-flag", "friendly-fire=yes", "set-net-ip=yes", "net-ip=10.0.0.7",
+                   "server-quote=\"  quoted ends \"", "map=ctf_kln1 20 15 3", "map=ctf_voy2"}),
+            0, {"slot 3 was written"});
+  const std::string first = f.run({"config", "--slot", "3"}).out;
+  for (const char* line : {"\nserver-title = Blank ends\n", "\nserver-quote = \"  quoted ends \"\n",
+                           "\nserver-type = dedicated-internet\n", "\ngame-type = capture-the-flag\n",
+                           "\nfriendly-fire = yes\n", "\nnet-ip = 10.0.0.7\n",
+                           "\nmap = ctf_kln1 20 15 3\nmap = ctf_voy2 10 0 5\n", "\ndescription = Made with tarvex-cli config\n"})
+    EXPECT_TRUE(test::contains(first, line)) << line << " in\n" << first;
+  // Text -> slot -> text is exact, and so is the slot.
+  const std::string slot = slotBytes(f, 3);
+  expectRun(f.run({"config", "--slot", "3", "--from", "-"}, first), 0);
+  EXPECT_EQ(f.run({"config", "--slot", "3"}).out, first);
+  EXPECT_EQ(slotBytes(f, 3), slot);
+  // What the slot holds is what the window's Load restores: render uses it.
+  const std::string script = f.run({"render", "--slot", "3"}).out;
+  EXPECT_TRUE(test::contains(script, "seta sv_hostname \"Blank ends\"")) << script;
+  EXPECT_TRUE(test::contains(script, "fraglimit 20; timelimit 15; capturelimit 3; map ctf_kln1"));
+#ifndef _WIN32
+  EXPECT_EQ(std::filesystem::status(slotPath(f.app, 3)).permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+#endif
+  // A text file: keys not given keep their values.
+  test::writeFile(f.root / "part.txt", "# a comment\r\n  maximum-players =  12 \r\n\r\n");
+  expectRun(f.run({"config", "--slot", "3", "--from", (f.root / "part.txt").string()}), 0);
+  const std::string second = f.run({"config", "--slot", "3"}).out;
+  EXPECT_TRUE(test::contains(second, "\nmaximum-players = 12\n"));
+  EXPECT_TRUE(test::contains(second, "\nserver-title = Blank ends\n"));
+}
+
+// A text with faults names each faulty line and writes nothing; so does a
+// configuration the launch checks refuse.
+TEST(Cli, ConfigReportsEachFaultWithItsLineAndWritesNothing) {
+  CliFixture f;
+  expectRun(f.run({"config", "--slot", "4", "--set", "map=hm_borg1"}), 0);
+  const std::string before = slotBytes(f, 4);
+  const std::string text =
+      "maximum-players = 12\n"
+      "maximum-players = 13\n"        // 2: twice
+      "no-such-key = 1\n"             // 3
+      "game-speed = fast\n"           // 4: digits only
+      "friendly-fire = perhaps\n"     // 5
+      "game-type = tag\n"             // 6
+      "map = no_such_map\n"           // 7
+      "a line without an equals sign\n"  // 8
+      "map = hm_borg1 1 2\n"          // 9: three words, no map of that name
+      "net-ip = 10.0.0.1\n"           // 10: while set-net-ip is no
+      "game-gravity = 1234567\n";     // 11: too long
+  CliRun r = f.run({"config", "--slot", "4", "--from", "-"}, text);
+  expectRun(r, 1, {"standard input, line 2: maximum-players was given on line 1 already",
+                   "line 3: there is no key \"no-such-key\"", "line 4: game-speed", "digits only",
+                   "line 5: friendly-fire takes yes or no", "line 6: game-type takes one of: 1-vs-1, death-match",
+                   "line 7: the map \"no_such_map\" is not in the map list", "line 8: \"a line without",
+                   "line 9: the map \"hm_borg1 1 2\"", "line 10: net-ip stays empty while set-net-ip is no",
+                   "line 11: game-gravity", "at most 5", "Nothing was written."});
+  EXPECT_EQ(slotBytes(f, 4), before);
+  // The launch checks: a console password the remote console cannot read back.
+  r = f.run({"config", "--slot", "4", "--from", "-"}, "server-title = x\nconsole-password = a//b\n");
+  expectRun(r, 1, {"standard input, line 2: ", "(Console_Password)", "Nothing was written."});
+  r = f.run({"config", "--slot", "4", "--set", "maximum-players=x"});
+  expectRun(r, 1, {"--set maximum-players=x: maximum-players"});
+  EXPECT_EQ(slotBytes(f, 4), before);
+  expectRun(f.run({"config", "--slot", "4", "--from", (f.root / "missing.txt").string()}), 1, {"missing.txt"});
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"config"}, {"config", "--slot", "4", "--keys", "--edit"}, {"config", "--slot", "4", "--from"}})
+    expectRun(f.run(args), 2, {"Usage:"});
+  r = f.run({"config", "--keys"});
+  expectRun(r, 0);
+  EXPECT_TRUE(test::contains(r.out, "\ngame-type\tServer\t1 VS 1 / Death Match / Team Death Match / Capture The "
+                                    "Flag\t1-vs-1, death-match, team-death-match, capture-the-flag\tdeath-match\n"))
+      << r.out;
+  EXPECT_TRUE(test::contains(r.out, "\nnet-port\tAdvanced\tNet Port\tdigits, at most 6, used with set-net-port = "
+                                    "yes\t27660\n"));
+}
+
+#ifndef _WIN32
+// --edit opens the editor on the text, offers it again while it does not read
+// back clean, and writes it once it does; an unchanged text writes nothing.
+TEST(Cli, ConfigEditWritesOnlyATextThatReadsBackClean) {
+  CliFixture f;
+  const std::filesystem::path editor = f.root / "editor.sh", count = f.root / "count";
+  // The first edit breaks a line, the second mends it and sets the map.
+  test::writeFile(editor, "#!/bin/sh\nn=$(cat '" + count.string() + "' 2>/dev/null || echo 0)\n"
+                          "echo $((n+1)) > '" + count.string() + "'\n"
+                          "if [ $n = 0 ]; then sed -i 's/^maximum-players = 8$/maximum-players = eight/' \"$1\"; "
+                          "else sed -i 's/^maximum-players = eight$/maximum-players = 9/' \"$1\"; "
+                          "echo 'map = hm_borg1' >> \"$1\"; fi\n");
+  std::filesystem::permissions(editor, std::filesystem::perms::owner_all);
+  setenv("VISUAL", editor.c_str(), 1);
+  CliRun r = f.run({"config", "--slot", "7", "--edit"}, "y\n");
+  EXPECT_EQ(test::readFile(count), "2\n");
+  expectRun(r, 0, {"line ", "maximum-players: \"Maximum Players\" takes digits only", "slot 7 was written"});
+  EXPECT_TRUE(test::contains(r.out, "Edit the text again? [Y/n]"));
+  EXPECT_TRUE(test::contains(f.run({"config", "--slot", "7"}).out, "\nmaximum-players = 9\n"));
+  // Declined: nothing written.
+  std::filesystem::remove(count);
+  const std::string before = slotBytes(f, 7);
+  test::writeFile(editor, "#!/bin/sh\nsed -i 's/^maximum-players = 9$/maximum-players = nine/' \"$1\"\n");
+  expectRun(f.run({"config", "--slot", "7", "--edit"}, "n\n"), 1, {"Nothing was written."});
+  setenv("VISUAL", "true", 1);
+  expectRun(f.run({"config", "--slot", "7", "--edit"}), 0, {"No change: nothing was written."});
+  setenv("VISUAL", "false", 1);
+  expectRun(f.run({"config", "--slot", "7", "--edit"}), 1, {"ended with status"});
+  unsetenv("VISUAL");
+  EXPECT_EQ(slotBytes(f, 7), before);
+}
+#endif
+
+// game-folder shows the folder path.ini names, and sets one that holds the game.
+TEST(Cli, GameFolderShowsChecksAndSetsTheGameFolder) {
+  namespace fs = std::filesystem;
+  CliFixture f;
+  fs::remove(f.app / "path.ini");
+  CliRun r = f.run({"game-folder"});
+  expectRun(r, 1, {"path.ini is missing", "tarvex-cli game-folder DIR"});
+  Configuration config = f.loaded();
+  config.rotation.maps = {"hm_borg1"};
+  f.saveSlot(5, config);
+  expectRun(f.run({"launch", "--slot", "5"}), 1, {"tarvex-cli game-folder DIR"});
+  const fs::path empty = f.root / "Empty";
+  fs::create_directories(empty / "BaseEF");
+  expectRun(f.run({"game-folder", empty.string()}), 1, {"does not hold the game's program stvoyHM.exe", "Nothing"});
+  fs::remove_all(empty / "BaseEF");
+  test::writeFile(empty / "STVOYHM.EXE", "exe");
+  expectRun(f.run({"game-folder", empty.string()}), 1, {"does not hold the game's data folder BaseEF"});
+  expectRun(f.run({"game-folder", (f.root / "nowhere").string()}), 1, {"is not a folder"});
+  EXPECT_FALSE(fs::exists(f.app / "path.ini"));
+  r = f.run({"game-folder", f.game.string()});
+  expectRun(r, 0);
+  EXPECT_EQ(test::readFile(f.app / "path.ini"), f.gameFolderText() + "\r\n");
+  r = f.run({"game-folder"});
+  expectRun(r, 0);
+  EXPECT_EQ(r.out, "Game folder: " + f.gameFolderText() + "\nNamed in:    " + (f.app / "path.ini").string() + "\n");
+}
+
+// A folder a package installed is never written: each user has a data folder,
+// the services have theirs (--system), and the maps a host adds go there, on
+// top of the shipped map list, which stays as shipped.
+TEST(Cli, APackagesFolderIsNeverWrittenAndAddedMapsLiveInTheDataFolder) {
+  namespace fs = std::filesystem;
+  CliFixture f;
+  fs::remove(f.app / "path.ini");
+  test::writeFile(f.app / kPackageMarker, "");
+  test::TempFolder user, system;
+  setenv("XDG_DATA_HOME", user.path().c_str(), 1);
+  setenv("TARVEX_SYSTEM_FOLDER", system.path().c_str(), 1);
+  ASSERT_TRUE(test::writePk3(f.game / "BaseEF" / "zz_new.pk3", {{"maps/zz_one.bsp", "bsp"}, {"maps/hm_borg1.bsp", "bsp"}}));
+  const std::string shipped = test::readFile(f.app / "maps.ini");
+  const auto programFiles = [&] {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(f.app)) names.push_back(entry.path().string());
+    return names;
+  };
+  const auto before = programFiles();
+  const CliRun set = f.run({"--system", "game-folder", f.game.string()});
+  const CliRun added = f.run({"--system", "find-maps", "--add"});
+  const CliRun maps = f.run({"--system", "maps"});
+  const CliRun configured = f.run({"--system", "config", "--slot", "3", "--set", "map=zz_one 7 8 9"});
+  const CliRun rendered = f.run({"--system", "render", "--slot", "3"});
+  const CliRun userSide = f.run({"game-folder", f.game.string()});
+  const CliRun userMaps = f.run({"maps"});
+  unsetenv("TARVEX_SYSTEM_FOLDER");
+  unsetenv("XDG_DATA_HOME");
+  expectRun(set, 0);
+  expectRun(added, 0, {"1 map was added"});
+  EXPECT_TRUE(test::contains(maps.out, "zz_one\tinstalled")) << maps.out << maps.err;
+  expectRun(configured, 0);
+  expectRun(rendered, 0);
+  EXPECT_TRUE(test::contains(rendered.out, "fraglimit 7; timelimit 8; capturelimit 9; map zz_one"));
+  // The services' folder holds it all; the program folder is as shipped.
+  for (const char* name : {"path.ini", "maps.ini", "save/save3.sav"}) EXPECT_TRUE(fs::exists(system / name)) << name;
+  EXPECT_EQ(test::readFile(f.app / "maps.ini"), shipped);
+  EXPECT_EQ(programFiles(), before);
+  EXPECT_TRUE(test::contains(test::readFile(system / "maps.ini"), "\r\nzz_one\r\n"));
+  // The user's own data folder, apart from the services'.
+  expectRun(userSide, 0);
+  EXPECT_TRUE(fs::exists(user / "tarvex" / "path.ini"));
+  EXPECT_FALSE(test::contains(userMaps.out, "zz_one")) << userMaps.out;
 }

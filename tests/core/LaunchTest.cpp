@@ -98,10 +98,11 @@ TEST(LaunchChecks, ValuesTheGameWouldMisreadAreRefusedByNameAndOnlyWhenWritten) 
     s.setText(c.field, c.value);
     const auto check = checkLaunch(s, {"dm1"}, maps());
     EXPECT_EQ(check.proceed, c.proceeds) << c.field << " = " << c.value;
-    if (!c.proceeds)
+    if (!c.proceeds) {
       EXPECT_TRUE(check.messages.size() == 1 && check.script.empty() &&
                   test::contains(check.messages[0], std::string("(") + c.field + ")"))
           << check.messages.at(0);
+    }
   }
 }
 

@@ -91,3 +91,36 @@ TEST(InstalledMaps, DirectoryMatchOfOrdinaryVisibleFilesInCatalogueOrder) {
   EXPECT_TRUE(installedMaps(emptyField, game / "empty").empty());
   EXPECT_TRUE(installedMaps(emptyField, game / "nowhere").empty());
 }
+
+// The shipped list with the user's additions on top: an added entry takes the
+// place of the shipped one of its name, new ones follow; an added list that
+// cannot be read leaves the shipped maps, with a message; a portable folder
+// has one list. Pictures are looked up in the data folder first.
+TEST(MapList, TheUsersAdditionsLieOverTheShippedList) {
+  test::TempFolder program, data;
+  test::writeFile(program / "maps.ini", "shipped\r\n[start]\r\n" + entry("a") + entry("b") + entry("c"));
+  test::writeFile(data / "maps.ini", "added\r\n[start]\r\n" + entry("new") + entry("b", "1"));
+  test::writeFile(program / "Map_Images" / "b.jpg", "shipped");
+  test::writeFile(data / "Map_Images" / "B.JPG", "added");
+  test::writeFile(program / "Map_Images" / "c.jpg", "shipped");
+  const MapListFolders folders{program.path(), data.path()};
+  MapListLoad load = loadMapList(folders);
+  ASSERT_EQ(load.status, CatalogueStatus::Ok);
+  EXPECT_TRUE(load.messages.empty());
+  std::string names;
+  for (const auto& row : load.catalogue.rows) names += row.name + (row.isCtf() ? "*" : "") + " ";
+  EXPECT_EQ(names, "a b* c new ");
+  EXPECT_EQ(test::readFile(*folders.pictureFile("\\b.jpg")), "added");
+  EXPECT_EQ(test::readFile(*folders.pictureFile("\\c.jpg")), "shipped");
+  test::writeFile(data / "maps.ini", "no start line\r\n" + entry("new"));
+  load = loadMapList(folders);
+  EXPECT_EQ(load.catalogue.rows.size(), 3u);
+  ASSERT_EQ(load.messages.size(), 1u);
+  EXPECT_TRUE(test::contains(load.messages[0], "has no [start] line.  Only the shipped maps are offered."));
+  std::filesystem::remove(data / "maps.ini");
+  EXPECT_TRUE(loadMapList(folders).messages.empty());
+  load = loadMapList({program.path(), program.path()});
+  EXPECT_EQ(load.catalogue.rows.size(), 3u);
+  std::filesystem::remove(program / "maps.ini");
+  EXPECT_EQ(loadMapList(folders).status, CatalogueStatus::Missing);
+}

@@ -366,7 +366,9 @@ TEST_F(Engine, TwoRunsOnOnePortNeverServeEachOthersConfiguration) {
   run = -1;
   for (const auto& file : {home / "server.pid", home / "server5.pid"}) {
     const std::string pid = test::readFile(file);
-    if (!pid.empty()) EXPECT_NE(kill(std::stoi(pid), 0), 0) << file << " still runs";  // no game left behind
+    if (!pid.empty()) {
+      EXPECT_NE(kill(std::stoi(pid), 0), 0) << file << " still runs";  // no game left behind
+    }
   }
 }
 
