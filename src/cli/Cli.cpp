@@ -17,7 +17,7 @@
 #include "launch/LaunchSequence.h"
 #include "maps/MapCatalogue.h"
 #include "cli/Run.h"
-#include "config/ConfigText.h"
+#include "saves/ConfigText.h"
 #include "platform/Platform.h"
 #include "server/Instance.h"
 #include "maps/MapDiscovery.h"

@@ -76,6 +76,15 @@ constexpr const char* kLimitsMarker = "-------MAP SETTINGS --";
 constexpr const char* kClosingLine = "------------------";
 }  // namespace
 
+bool keptInSave(std::string_view fieldName) {
+  const FieldSpec& field = fieldSpec(fieldName);
+  for (const auto& section : kSections) {
+    if (section.field ? section.field == fieldName : field.group == ChoiceGroup::BotSkill) return true;
+  }
+  // The server type's first option is kept as neither of the other two.
+  return field.group == ChoiceGroup::ServerType;
+}
+
 std::string writeSave(std::string_view slotTitle, std::string_view description, const Configuration& config) {
   const ServerSettings& s = config.settings;
   std::string out;

@@ -17,6 +17,10 @@ inline constexpr const char* kUnusedDescription = "Unused";
 // rather than read (the same cap serves maps.ini).
 inline constexpr std::size_t kMaxSaveFileBytes = 16 * 1024 * 1024;
 
+// Whether a save file keeps the setting (by its table name); the others
+// start at their start values whenever a slot is loaded.
+bool keptInSave(std::string_view fieldName);
+
 std::string writeSave(std::string_view slotTitle, std::string_view description, const Configuration& config);
 
 // Why the configuration cannot be saved (a value holding a line break, which

@@ -2,8 +2,10 @@
 // loading: the window and tarvex-cli never part ways.
 #include <QComboBox>
 #include <QListWidget>
+#include <QProcess>
 
 #include "UiFixture.h"
+#include "config/ServerSettings.h"
 #include "saves/SaveFile.h"
 
 using namespace tarvex;
@@ -18,6 +20,43 @@ void pickSlot(Form1* w, int slot) {
   reveal(select);
   select->setCurrentIndex(slot - 1);
   emit select->activated(slot - 1);
+}
+// A value other than its start value for every setting of the table: each
+// switch the other way (so that every box a switch empties is open), the
+// last option of each group, a text the box takes.
+struct Changed {
+  const FieldSpec* field;
+  std::string value;  // texts: the text; switches and options: "1" on, "0" off
+};
+std::vector<Changed> changedSettings() {
+  std::vector<Changed> all;
+  for (const auto& field : fieldTable()) {
+    if (field.readOnly || !keptInSave(field.name)) continue;
+    if (field.kind == FieldKind::Switch) all.push_back({&field, field.start == "1" ? "0" : "1"});
+    if (field.kind == FieldKind::Choice) {
+      const FieldSpec* last = nullptr;
+      for (const auto& member : fieldTable())
+        if (member.kind == FieldKind::Choice && member.group == field.group) last = &member;
+      all.push_back({&field, &field == last ? "1" : "0"});
+    }
+    if (field.kind == FieldKind::Text) {
+      std::string value = field.digitsOnly ? "7" : field.name == "NetIP" ? "10.0.0.7" : "Changed " + std::string(field.key);
+      all.push_back({&field, value.substr(0, std::size_t(field.maxLength))});
+    }
+  }
+  return all;
+}
+
+// tarvex-cli with these words on the fixture's program folder; its output.
+QString tarvexCli(const UiFixture& f, QStringList words, int expectedStatus = 0) {
+  words.prepend(QString::fromStdString(f.app.string()));
+  words.prepend(QStringLiteral("--app-folder"));
+  QProcess cli;
+  cli.start(QStringLiteral(TARVEX_PROGRAM_DIR "/tarvex-cli"), words);
+  if (!cli.waitForFinished(20000)) qFatal("tarvex-cli did not end");
+  const QString err = QString::fromUtf8(cli.readAllStandardError());
+  if (cli.exitCode() != expectedStatus) qFatal("tarvex-cli: %s", qPrintable(err));
+  return QString::fromUtf8(cli.readAllStandardOutput());
 }
 }  // namespace
 
@@ -83,6 +122,56 @@ class SaveSlotTest : public QObject {
     QCOMPARE(text(w, "Custom_Frag_limit"), QStringLiteral("25"));
     click(w, "Set_Custom");
     QCOMPARE(w->configuration().catalogue.find("hm_borg1")->fragLimit, std::string("25"));
+  }
+
+  // Every setting of the table, both ways: what config writes into a slot,
+  // the window's Load shows; what the window saves, config prints.
+  void theWindowAndConfigAgreeOnEverySetting() {
+    UiFixture f;
+    auto window = f.loadedWindow();
+    Form1* w = window.get();
+    const auto changed = changedSettings();
+    const auto line = [](const Changed& c) {
+      const FieldSpec& field = *c.field;
+      if (field.kind == FieldKind::Text) return std::string(field.key) + " = " + c.value;
+      if (field.kind == FieldKind::Switch) return std::string(field.key) + " = " + (c.value == "1" ? "yes" : "no");
+      return std::string(groupKey(field.group)) + " = " + std::string(field.key);
+    };
+    QStringList sets{QStringLiteral("config"), QStringLiteral("--slot"), QStringLiteral("5"), QStringLiteral("--set"),
+                     QStringLiteral("map=ctf_kln1")};
+    for (const Changed& c : changed)
+      if (c.field->kind != FieldKind::Choice || c.value == "1") {
+        std::string set = line(c);
+        set.replace(set.find(" = "), 3, "=");
+        sets << QString::fromStdString(set);
+      }
+    tarvexCli(f, sets);
+    pickSlot(w, 5);
+    click(w, "Load");
+    for (const Changed& c : changed) {
+      const char* name = c.field->name.data();
+      if (c.field->kind == FieldKind::Text)
+        QVERIFY2(text(w, name) == QString::fromStdString(c.value), name);
+      else
+        QVERIFY2(checked(w, name) == (c.value == "1"), name);
+    }
+    // A new window with the start values, each changed by hand and saved in slot 6.
+    window = f.loadedWindow();
+    w = window.get();
+    for (const Changed& c : changed) {
+      const char* name = c.field->name.data();
+      if (c.field->kind == FieldKind::Text) setText(w, name, QString::fromStdString(c.value));
+      else if (checked(w, name) != (c.value == "1") && (c.field->kind == FieldKind::Switch || c.value == "1"))
+        click(w, name);
+    }
+    pickSlot(w, 6);
+    f.services.promptAnswers.push_back("by hand");
+    click(w, "Save");
+    const std::string printed = tarvexCli(f, {QStringLiteral("config"), QStringLiteral("--slot"), QStringLiteral("6")})
+                                    .toStdString();
+    for (const Changed& c : changed)
+      if (c.field->kind != FieldKind::Choice || c.value == "1")
+        QVERIFY2(contains(printed, "\n" + line(c) + "\n"), qPrintable(QString::fromStdString(line(c))));
   }
 
   // For 120 random slots (long values, high bytes, NUL, Linux line ends,

@@ -1,8 +1,9 @@
-#include "config/ConfigText.h"
+#include "saves/ConfigText.h"
 
 #include <optional>
 
 #include "maps/MapLimits.h"
+#include "saves/SaveFile.h"
 #include "util/Text.h"
 
 namespace tarvex {
@@ -101,8 +102,9 @@ std::string configText(const Configuration& config, std::string_view description
       tab = field.tab;
       out += "# " + std::string(tab) + "\n";
     }
-    if (field.readOnly) {
-      out += "# " + assignment(field.key, shownValue(s.text(field.name)) + " (fixed)");
+    if (field.readOnly || !keptInSave(field.name)) {
+      const std::string why = field.readOnly ? " (fixed)" : " (not kept in a save file)";
+      out += "# " + assignment(field.key, shownValue(s.text(field.name)) + why);
       continue;
     }
     if (!startsLine(field)) continue;
@@ -129,7 +131,9 @@ std::string configKeys() {
   for (const auto& field : fieldTable()) {
     if (!startsLine(field)) continue;
     std::string caption(trimmed(field.caption)), values;
-    if (field.kind == FieldKind::Text) {
+    if (!keptInSave(field.name)) {
+      values = "not kept in a save file: always the start value";
+    } else if (field.kind == FieldKind::Text) {
       values = field.digitsOnly ? "digits" : "text";
       if (field.maxLength > 0) values += ", at most " + std::to_string(field.maxLength);
       if (!field.governor.empty()) values += ", used with " + std::string(fieldSpec(field.governor).key) + " = yes";
@@ -241,6 +245,11 @@ ConfigApplied applyConfigText(std::string_view text, Configuration& config, std:
       if (startsLine(candidate) && keyOf(candidate) == key) field = &candidate;
     if (!field) {
       problem(number, "there is no key \"" + visibleText(key) + "\" (tarvex-cli config --keys lists them)");
+      continue;
+    }
+    if (!keptInSave(field->name)) {
+      problem(number, key + " is not kept in a save file: a slot always starts with " +
+                          gameTextToUtf8(std::string(field->start)));
       continue;
     }
     if (field->kind == FieldKind::Choice) {
