@@ -15,7 +15,8 @@ dpkg-deb -f "$deb" Package Version Architecture Depends Recommends
 for file in usr/bin/tarvex usr/bin/tarvex-cli usr/lib/tarvex/maps.ini usr/lib/tarvex/save/save1.sav \
     usr/share/applications/io.github.tarvex.tarvex.desktop usr/share/icons/hicolor/128x128/apps/io.github.tarvex.tarvex.png \
     usr/share/metainfo/io.github.tarvex.tarvex.metainfo.xml usr/lib/systemd/system/tarvex@.service \
-    usr/share/doc/tarvex/copyright; do
+    usr/share/doc/tarvex/copyright usr/share/doc/tarvex/README.md.gz usr/share/man/man1/tarvex-cli.1.gz \
+    usr/lib/tarvex/installed-by-package; do
   [ -e "$root/$file" ] || { echo "missing from the package: /$file"; exit 1; }
 done
 echo "== the installed programs"
@@ -33,7 +34,7 @@ rm -rf "$home"
 echo "== validators"
 desktop-file-validate "$root/usr/share/applications/io.github.tarvex.tarvex.desktop"
 appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/io.github.tarvex.tarvex.metainfo.xml"
-grep -q '^ExecStart=/usr/bin/tarvex-cli run --slot %i --log -$' "$root/usr/lib/systemd/system/tarvex@.service"
+grep -q '^ExecStart=/usr/bin/tarvex-cli --system run --slot %i --log -$' "$root/usr/lib/systemd/system/tarvex@.service"
 sh tests/unit-check.sh "$root/usr/lib/systemd/system/tarvex@.service" "$root/usr/bin/tarvex-cli"
 echo "== lintian"
 lintian --tag-display-limit 0 "$deb" || true

@@ -10,8 +10,8 @@ seconds=${1:-60}
 libzip=$(bash tools/fuzz-libzip.sh)
 CXX=clang++ CC=clang cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVEX_BUILD_FUZZERS=ON \
   -DTARVEX_BUILD_UI=OFF -DTARVEX_BUILD_TESTS=OFF -DTARVEX_OWN_LIBZIP=ON -DCMAKE_PREFIX_PATH="$libzip" >/dev/null
-cmake --build build-fuzz -j2 --target catalogue_fuzzer save_fuzzer registry_fuzzer gif_fuzzer pk3_fuzzer arena_fuzzer levelshot_fuzzer
-for target in catalogue save registry gif pk3 arena levelshot; do
+cmake --build build-fuzz -j2 --target catalogue_fuzzer save_fuzzer registry_fuzzer gif_fuzzer pk3_fuzzer arena_fuzzer levelshot_fuzzer config_fuzzer
+for target in catalogue save registry gif pk3 arena levelshot config; do
   work=$(mktemp -d)
   cp fuzz/corpus/$target/* "$work/" 2>/dev/null || true
   echo "== ${target}_fuzzer for ${seconds}s"

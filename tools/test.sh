@@ -22,5 +22,7 @@ cd build
 ctest --output-on-failure -L engine --verbose
 ctest --output-on-failure -j2 -LE engine
 cd ..
-# The Debian package: built, unpacked into a clean root, its programs run from there, validated.
+# The Debian package: built, unpacked into a clean root, its programs run from there, validated;
+# then installed on this machine and used as a host would (as root only).
 bash tools/check-deb.sh
+bash tools/check-install.sh build-deb/tarvex_*.deb

@@ -57,44 +57,111 @@ std::string ConsoleServices::readRegistry(const std::string& key, const std::str
 
 namespace {
 
-// What --help adds after the commands and options.
-constexpr const char* kFooter =
-    "\n"
-    "Files:\n"
-    "  The program folder (--app-folder, default: the folder of this program)\n"
-    "  holds the shipped maps.ini, Map_Images/ and the start save slots.\n"
-    "  What Tarvex writes (path.ini, save/saveN.sav, logs/, run/, and the maps\n"
-    "  added with find-maps --add: maps.ini and Map_Images/) goes into a data\n"
-    "  folder:\n"
-    "    the program folder itself when it is writable and no package installed\n"
-    "    it (a portable folder);\n"
-    "    else the user's: $XDG_DATA_HOME/tarvex, else ~/.local/share/tarvex\n"
-    "    (Windows: %APPDATA%\\Tarvex);\n"
-    "    with --system the services' own: /var/lib/tarvex (Windows:\n"
-    "    %ProgramData%\\Tarvex; TARVEX_SYSTEM_FOLDER names another). Run as root,\n"
-    "    tarvex-cli --system acts as the owner of that folder (the user tarvex),\n"
-    "    so that the service can read and write all it holds.\n"
-    "  path.ini names the game folder (the folder of stvoyHM.exe, with BaseEF);\n"
-    "  game-folder shows and sets it.\n"
-    "\n"
-    "The game's output never goes to tarvex-cli's terminal: logs/INSTANCE.log in\n"
-    "the data folder (logs/slot3.log for --slot 3, logs/game.log without a slot\n"
-    "and for the window), at most --log-size MB, with --log-keep earlier files.\n"
-    "\n"
-    "On Linux the game runs through \"wine\", or through the program named by the\n"
-    "environment variable TARVEX_GAME_RUNNER.\n"
-    "\n"
-    "A first server from the shell (slot 3, as the service tarvex@3):\n"
-    "  sudo tarvex-cli --system game-folder /srv/eliteforce\n"
-    "  sudo tarvex-cli --system find-maps --add\n"
-    "  sudo tarvex-cli --system config --slot 3 --edit\n"
-    "  sudo systemctl enable --now tarvex@3\n"
-    "  tarvex-cli --system status --slot 3\n"
-    "\n"
-    "Exit status: 0 done (run: stopped by a signal); 1 refused by a check or an\n"
-    "unusable slot, nothing written and nothing started, or no answer (status);\n"
-    "2 usage error; 3 the script was written but the game could not be started,\n"
-    "or ended within a second; 4 run gave up after the game ended too often.\n";
+// What --help adds after the commands and options, and the manual page's
+// sections of the same names.
+struct HelpSection {
+  const char* manualTitle;
+  const char* title;
+  const char* body;  // lines, each indented by two blanks
+};
+constexpr HelpSection kSections[] = {
+    {"FILES", "Files",
+     "  The program folder (--app-folder, default: the folder of this program)\n"
+     "  holds the shipped maps.ini, Map_Images/ and the start save slots.\n"
+     "  What Tarvex writes (path.ini, save/saveN.sav, logs/, run/, and the maps\n"
+     "  added with find-maps --add: maps.ini and Map_Images/) goes into a data\n"
+     "  folder:\n"
+     "    the program folder itself when it is writable and no package installed\n"
+     "    it (a portable folder);\n"
+     "    else the user's: $XDG_DATA_HOME/tarvex, else ~/.local/share/tarvex\n"
+     "    (Windows: %APPDATA%\\Tarvex);\n"
+     "    with --system the services' own: /var/lib/tarvex (Windows:\n"
+     "    %ProgramData%\\Tarvex; TARVEX_SYSTEM_FOLDER names another). Run as root,\n"
+     "    tarvex-cli --system acts as the owner of that folder (the user tarvex),\n"
+     "    so that the service can read and write all it holds.\n"
+     "  The maps added there lie over the shipped list: an added map of a\n"
+     "  shipped map's name takes its place.\n"
+     "  path.ini names the game folder (the folder of stvoyHM.exe, with BaseEF);\n"
+     "  game-folder shows and sets it.\n"
+     "  The game's output never goes to tarvex-cli's terminal: logs/INSTANCE.log\n"
+     "  in the data folder (logs/slot3.log for --slot 3, logs/game.log without a\n"
+     "  slot and for the window), at most --log-size MB, with --log-keep earlier\n"
+     "  files.\n"},
+    {"ENVIRONMENT", "Environment",
+     "  On Linux the game runs through \"wine\", or through the program named by\n"
+     "  TARVEX_GAME_RUNNER. VISUAL, else EDITOR, is the editor of config --edit.\n"},
+    {"EXAMPLES", "A first server from the shell (slot 3, as the service tarvex@3)",
+     "  sudo tarvex-cli --system game-folder /srv/eliteforce\n"
+     "  sudo tarvex-cli --system find-maps --add\n"
+     "  sudo tarvex-cli --system config --slot 3 --edit\n"
+     "  sudo systemctl enable --now tarvex@3\n"
+     "  tarvex-cli --system status --slot 3\n"
+     "  journalctl -u tarvex@3 -f\n"},
+    {"EXIT STATUS", "Exit status",
+     "  0 done (run: stopped by a signal); 1 refused by a check or an unusable\n"
+     "  slot, nothing written and nothing started, or no answer (status); 2 usage\n"
+     "  error; 3 the script was written but the game could not be started, or\n"
+     "  ended within a second; 4 run gave up after the game ended too often.\n"},
+};
+
+std::string helpFooter() {
+  std::string text;
+  for (const HelpSection& section : kSections) text += "\n" + std::string(section.title) + ":\n" + section.body;
+  return text;
+}
+
+// Text for the manual page: its backslashes and hyphens as roff writes them,
+// and no line that roff would take for a request.
+std::string roff(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if ((c == '.' || c == '\'') && (i == 0 || text[i - 1] == '\n')) out += "\\&";
+    if (c == '\\') out += "\\e";
+    else if (c == '-') out += "\\-";
+    else out += c;
+  }
+  return out;
+}
+
+std::string_view withoutLineBreaksAround(std::string_view text) {
+  while (!text.empty() && text.front() == '\n') text.remove_prefix(1);
+  while (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+  return text;
+}
+
+// The manual page, made from the same table as the help.
+std::string manualPage(const CLI::App& app) {
+  const auto options = [](const CLI::App& command) {
+    std::string out;
+    for (const CLI::Option* option : command.get_options()) {
+      if (option->get_group().empty()) continue;  // hidden
+      if (command.get_parent() && (option == command.get_help_ptr() || option == command.get_help_all_ptr())) continue;
+      std::string name = option->get_name(true, true);
+      if (!option->get_option_text().empty()) name += " " + option->get_option_text();
+      out += ".TP\n.B " + roff(name) + "\n" + roff(option->get_description()) + "\n";
+    }
+    return out;
+  };
+  std::string out = ".TH TARVEX\\-CLI 1 \"December 2026\" \"Tarvex " TARVEX_VERSION "\" \"User Commands\"\n";
+  out += ".SH NAME\ntarvex\\-cli \\- set up, start, keep up and talk to Star Trek: Voyager \\- Elite Force servers\n";
+  out += ".SH SYNOPSIS\n.B tarvex\\-cli\n.RB [ \\-\\-app\\-folder\n.IR DIR ]\n.RB [ \\-\\-system ]\n.I COMMAND\n"
+         ".RI [ OPTIONS ]\n";
+  out += ".SH DESCRIPTION\n" + roff(app.get_description()) + "\n";
+  out += ".SH OPTIONS\n" + options(app);
+  out += ".SH COMMANDS\n";
+  for (const CLI::App* command : app.get_subcommands({})) {
+    out += ".SS " + roff(command->get_name()) + "\n" + roff(command->get_description()) + "\n";
+    if (!command->get_footer().empty()) out += ".PP\n" + roff(withoutLineBreaksAround(command->get_footer())) + "\n";
+    out += options(*command);
+  }
+  for (const HelpSection& section : kSections)
+    out += ".SH \"" + std::string(section.manualTitle) + "\"\n" +
+           (section.manualTitle == std::string_view("EXAMPLES") ? roff(section.title) + ":\n" : "") + ".nf\n" +
+           roff(section.body) + ".fi\n";
+  out += ".SH SEE ALSO\n.BR tarvex (1),\n.BR systemctl (1),\n.BR journalctl (1)\n";
+  return out;
+}
 
 struct ConfigOptions {
   bool keys = false;
@@ -118,6 +185,7 @@ struct Options {
   RunOptions run;
   std::map<std::string, std::string> runNumbers;  // as given, checked after parsing
   std::optional<std::string> gameFolder;  // game-folder's DIR
+  bool manualPage = false;
   ConfigOptions config;
 };
 
@@ -190,6 +258,11 @@ int gameFolderCommand(const Options& options, const std::filesystem::path& dataF
     services.message("Tarvex could not write " + fromPath(ini) + " (" + error + ").");
     return 1;
   }
+  // launch and run write the game's script there.
+  if (!isWritableFolder(findGameDataFolder(text)))
+    services.message("Note: " + fromPath(findGameDataFolder(text)) + " cannot be written by this user, and launch "
+                     "and run write the game's script there.  Please let this user write it (for the services: "
+                     "chown -R tarvex: on the game folder).");
   out << "Game folder: " << visibleText(text) << "\n"
       << "Named in:    " << visibleText(fromPath(ini)) << "\n";
   return 0;
@@ -543,7 +616,7 @@ void describeCommandLine(CLI::App& app, Options& options) {
       "starts it, keeps it up and talks to it.");
   app.set_help_all_flag("--help-all", "every command's help");
   app.set_version_flag("--version", std::string("tarvex-cli ") + TARVEX_VERSION);
-  app.require_subcommand(1, 1);
+  app.require_subcommand(0, 1);
   app.fallthrough();
   app.add_option("--app-folder", options.appFolder, "the Tarvex program folder (default: the folder of this program)")
       ->option_text("DIR");
@@ -634,7 +707,8 @@ void describeCommandLine(CLI::App& app, Options& options) {
   config->add_flag("--edit", options.config.edit,
                    "edit the text with $VISUAL or $EDITOR and write it back once it reads back clean");
   // Only the program's own help ends with where files live and a first setup.
-  app.footer(kFooter);
+  app.footer(helpFooter());
+  app.add_flag("--manual-page", options.manualPage, "print the manual page (roff)")->group("");
 }
 
 // The run options' numbers, as they were given.
@@ -681,6 +755,11 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
     const auto chosen = app.get_subcommands();
     return usageError(err, error.what(), chosen.empty() ? app : *chosen.front());
   }
+  if (options.manualPage) {
+    out << manualPage(app);
+    return 0;
+  }
+  if (app.get_subcommands().empty()) return usageError(err, "no command given", app);
   CLI::App& given = *app.get_subcommands().front();
   if (std::string problem = takeRunNumbers(options); !problem.empty()) return usageError(err, problem, given);
   if (options.command == "rcon") {

@@ -24,6 +24,10 @@ bool isDigits(std::string_view text) {
   return true;
 }
 
+bool isLimit(std::string_view text) {
+  return !text.empty() && text.size() <= std::size_t(kLimitDigits) && isDigits(text);
+}
+
 // A value as a line shows it: quoted when blanks at its ends or a leading
 // quote would otherwise be lost or misread.
 std::string shownValue(std::string_view bytes) {
@@ -117,8 +121,10 @@ std::string configText(const Configuration& config, std::string_view description
   const MapNameIndex index(config.catalogue);
   for (const auto& name : config.rotation.maps) {
     out += std::string(kMapKey) + " = " + shownValue(name);
-    if (const MapEntry* row = index.find(name))
-      out += " " + shownValue(row->fragLimit) + " " + shownValue(row->timeLimit) + " " + shownValue(row->captureLimit);
+    // Limits a text could not give back (as a hand-edited slot may hold) are kept by leaving them out.
+    const MapEntry* row = index.find(name);
+    if (row && isLimit(row->fragLimit) && isLimit(row->timeLimit) && isLimit(row->captureLimit))
+      out += " " + row->fragLimit + " " + row->timeLimit + " " + row->captureLimit;
     out += "\n";
   }
   return out;
@@ -228,8 +234,7 @@ ConfigApplied applyConfigText(std::string_view text, Configuration& config, std:
       }
       if (given) {
         for (const std::string* limit : {&given->frag, &given->time, &given->capture})
-          if (limit->empty() || limit->size() > std::size_t(kLimitDigits))
-            problem(number, "a map's limits take 1 to 3 digits each");
+          if (!isLimit(*limit)) problem(number, "a map's limits take 1 to 3 digits each");
         const auto [at, fresh] = limits.emplace(name, std::pair{*given, number});
         const Limits& known = at->second.first;
         if (!fresh && (known.frag != given->frag || known.time != given->time || known.capture != given->capture))

@@ -81,6 +81,17 @@ TEST(Cli, UsageErrorsExitTwoRefusalsAndUnusableSlotsOneWithTheWindowsMessage) {
     EXPECT_TRUE(r.out.empty());
   }
   EXPECT_EQ(f.run({"--help"}).status, 0);
+  // One table makes the help of each command and the manual page; --opt=value is taken.
+  CliRun help = f.run({"config", "--help"});
+  expectRun(help, 0);
+  EXPECT_TRUE(test::contains(help.out, "--keys") && !test::contains(help.out, "Exit status:")) << help.out;
+  const std::string manual = f.run({"--manual-page"}).out;
+  for (const char* command : {"render", "launch", "run", "log", "maps", "status", "rcon", "find\\-maps",
+                              "game\\-folder", "config"})
+    EXPECT_TRUE(test::contains(manual, std::string(".SS ") + command + "\n")) << command;
+  for (const char* part : {".B \\-\\-system\n", ".B \\-\\-watchdog S\n", ".SH \"EXIT STATUS\"", "/var/lib/tarvex"})
+    EXPECT_TRUE(test::contains(manual, part)) << part;
+  expectRun(f.run({"render", "--slot=2"}), 1, {"config --slot 2 --edit"});
   EXPECT_TRUE(test::contains(f.run({"--version"}).out, "tarvex-cli"));
   CliRun r = f.run({"render"});  // start values: no maps, and a word on where maps come from
   expectRun(r, 1, {std::string(kNoMapsMessage) + "\ntarvex-cli: without --slot N or --save FILE"});
