@@ -244,6 +244,27 @@ class Form1MapsTest : public QObject {
     QCOMPARE(table->item(1, 3)->text(), QStringLiteral("none"));
     QCOMPARE(child<QLabel>(&dialog, "PictureProgress")->text(), QStringLiteral("2 pictures made."));
   }
+
+  // Cancel while a slow picture is being made: the window's thread never
+  // waits for it; the dialog closes when the job has stopped.
+  void cancelNeverWaitsForAPictureOnTheWindowsThread() {
+    FindMapsDialog dialog({{"one", "One", true, "a.pk3", ""}, {"two", "Two", false, "b.pk3", ""}});
+    std::atomic<bool> go{false}, inPicture{false};
+    dialog.makePictures([&](const auto& made) {
+      inPicture = true;
+      // A picture that takes long (at most 10 s here, should Cancel wait for it).
+      for (int i = 0; i < 2000 && !go; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      inPicture = false;
+      if (made(0, std::string())) made(1, std::string());
+    });
+    QTRY_VERIFY(inPicture);
+    dialog.reject();
+    QVERIFY2(inPicture, "Cancel waited for the picture");
+    QCOMPARE(child<QLabel>(&dialog, "PictureProgress")->text(), QStringLiteral("Stopping..."));
+    go = true;
+    QTRY_COMPARE(dialog.result(), int(QDialog::Rejected));
+    QTRY_VERIFY(!dialog.isVisible() && child<QLabel>(&dialog, "PictureProgress")->text().endsWith("made."));
+  }
 };
 
 QTEST_MAIN(Form1MapsTest)
