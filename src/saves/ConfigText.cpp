@@ -24,6 +24,16 @@ bool isDigits(std::string_view text) {
   return true;
 }
 
+// A control character of the game's text: C0, DEL, and the bytes Windows-1252
+// leaves undefined, which stand for C1 controls.
+bool holdsControl(std::string_view bytes) {
+  for (unsigned char c : bytes) {
+    const char16_t character = windows1252Character(c);
+    if (character < 0x20 || (character >= 0x7F && character <= 0x9F)) return true;
+  }
+  return false;
+}
+
 bool isLimit(std::string_view text) {
   return !text.empty() && text.size() <= std::size_t(kLimitDigits) && isDigits(text);
 }
@@ -78,8 +88,7 @@ std::string_view keyOf(const FieldSpec& field) {
 
 // Why the window would not take the text into the box; empty when it would.
 std::string textProblem(const FieldSpec& field, std::string_view bytes) {
-  for (unsigned char c : bytes)
-    if (c < 0x20 || c == 0x7F) return "holds a control character, which the box does not take";
+  if (holdsControl(bytes)) return "holds a control character, which the box does not take";
   if (field.digitsOnly && !isDigits(bytes)) return "takes digits only";
   if (field.maxLength > 0 && bytes.size() > std::size_t(field.maxLength))
     return "takes at most " + std::to_string(field.maxLength) + " characters";
@@ -203,8 +212,7 @@ ConfigApplied applyConfigText(std::string_view text, Configuration& config, std:
       }
     }
     if (key == kDescriptionKey) {
-      for (unsigned char c : *bytes)
-        if (c < 0x20 || c == 0x7F) problem(number, "description: holds a control character");
+      if (holdsControl(*bytes)) problem(number, "description: holds a control character");
       nextDescription = *bytes;
       continue;
     }

@@ -364,14 +364,16 @@ TEST(Cli, ConfigReportsEachFaultWithItsLineAndWritesNothing) {
       "a line without an equals sign\n"  // 8
       "map = hm_borg1 1 2\n"          // 9: three words, no map of that name
       "net-ip = 10.0.0.1\n"           // 10: while set-net-ip is no
-      "game-gravity = 1234567\n";     // 11: too long
+      "game-gravity = 1234567\n"      // 11: too long
+      "server-quote = a\xC2\x81z\n";  // 12: a C1 control, which Windows-1252 leaves undefined
   CliRun r = f.run({"config", "--slot", "4", "--from", "-"}, text);
   expectRun(r, 1, {"standard input, line 2: maximum-players was given on line 1 already",
                    "line 3: there is no key \"no-such-key\"", "line 4: game-speed", "digits only",
                    "line 5: friendly-fire takes yes or no", "line 6: game-type takes one of: 1-vs-1, death-match",
                    "line 7: the map \"no_such_map\" is not in the map list", "line 8: \"a line without",
                    "line 9: the map \"hm_borg1 1 2\"", "line 10: net-ip stays empty while set-net-ip is no",
-                   "line 11: game-gravity", "at most 5", "Nothing was written."});
+                   "line 11: game-gravity", "at most 5", "line 12: server-quote", "control character",
+                   "Nothing was written."});
   EXPECT_EQ(slotBytes(f, 4), before);
   // The launch checks: a console password the remote console cannot read back.
   r = f.run({"config", "--slot", "4", "--from", "-"}, "server-title = x\nconsole-password = a//b\n");
