@@ -10,6 +10,7 @@
 #include <map>
 
 #include <optional>
+#include <thread>
 #include <ostream>
 
 #include "launch/GameValues.h"
@@ -446,6 +447,12 @@ std::string noAnswerMessage(const std::string& error, const std::string& shown) 
   return "No game server could be asked at " + shown + ": " + error + ".";
 }
 
+// Whether the console command ends the server ("quit", "killserver").
+bool endsServer(const std::string& command) {
+  const std::string word = lowerAscii(command.substr(0, command.find(' ')));
+  return word == "quit" || word == "killserver";
+}
+
 std::string joinWords(const std::vector<std::string>& words) {
   std::string text;
   for (const auto& word : words) text += (text.empty() ? "" : " ") + word;
@@ -480,6 +487,15 @@ int remoteCommand(const Options& options, const ServerSettings& settings, std::o
   // A long answer comes in several datagrams; one try only: a command must not run twice.
   const auto answers = platform::udpExchange(host, port, rconRequest(password, command), {2000, 1, 200}, error);
   const auto text = parseRconAnswer(answers);
+  if (!text && answers.empty() && endsServer(command)) {
+    // A server that ends answers nothing: it went away as asked when its port is free.
+    for (int i = 0; i < 8 && !platform::portProblem(host, port).empty(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    if (platform::portProblem(host, port).empty()) {
+      out << "The server at " << shown << " ended.\n";
+      return 0;
+    }
+  }
   if (!text) {
     services.message(answers.empty() ? noAnswerMessage(error, shown)
                                      : "The answer from " + shown + " was not the remote console's.");

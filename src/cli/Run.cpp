@@ -1,6 +1,7 @@
 #include "cli/Run.h"
 
 #include <chrono>
+#include <deque>
 #include <ctime>
 #include <fstream>
 #include <iomanip>
@@ -87,6 +88,13 @@ class RunHost : public ServerHost {
 
   std::string logPath() const { return log_ ? log_->path() : std::string("standard output"); }
 
+  // The game's last lines, for the note when run gives up.
+  std::string lastOutput() const {
+    std::string text;
+    for (const auto& line : lastLines_) text += line + "\n";
+    return text + partLine_;
+  }
+
   Clock::time_point now() override { return Clock::now(); }
 
   std::string startGame() override {
@@ -170,7 +178,22 @@ class RunHost : public ServerHost {
     }
   }
 
+  void keepLastLines(std::string_view bytes) {
+    static constexpr std::size_t kLines = 12, kLineBytes = 400;
+    for (char c : bytes) {
+      if (c == '\n') {
+        if (!partLine_.empty() && partLine_.back() == '\r') partLine_.pop_back();
+        lastLines_.push_back(std::move(partLine_));
+        partLine_.clear();
+        if (lastLines_.size() > kLines) lastLines_.pop_front();
+      } else if (partLine_.size() < kLineBytes) {
+        partLine_.push_back(c);
+      }
+    }
+  }
+
   void output(std::string_view bytes) {
+    keepLastLines(bytes);
     watchForRestart(bytes);
     if (log_) {
       log_->write(bytes);
@@ -197,6 +220,8 @@ class RunHost : public ServerHost {
   bool gravityUnkept_ = false;
   bool restartsSeen_ = false;
   std::string recent_;  // the end of the output, for a marker split between reads
+  std::deque<std::string> lastLines_;
+  std::string partLine_;
   RotatingLog* log_;    // null: the game's output to standard output
   std::ostream& out_;
   std::ostream& err_;
@@ -213,6 +238,11 @@ int runServer(Services& services, const std::filesystem::path& dataFolder, const
   if (!lock.refusal().empty()) {
     services.message("The game was not started: " + instance + " is running already (" + lock.refusal() +
                      ").  Stop it first (Ctrl+C where it runs, or end that process).");
+    return 1;
+  }
+  // A server on the port is refused before a new log begins: its log may be this one.
+  if (const std::string refusal = portRefusal(services, *launch, Frontend::Console); !refusal.empty()) {
+    services.message(refusal);
     return 1;
   }
   std::optional<RotatingLog> log;
@@ -236,6 +266,10 @@ int runServer(Services& services, const std::filesystem::path& dataFolder, const
     case SupervisorEnd::GaveUp:
       break;
   }
+  // Why it kept ending is in what the game printed last.
+  const std::string last = host.lastOutput();
+  host.note((last.empty() ? std::string("The game printed nothing.") : "What the game printed last:\n\n" + last) +
+            (log ? "\n\nAll it printed is in " + log->path() + "." : std::string()));
   return 4;
 }
 

@@ -33,6 +33,16 @@ std::string portHint(Frontend frontend) {
 }
 }  // namespace
 
+std::string portRefusal(Services& services, const PreparedLaunch& launch, Frontend frontend) {
+  // The engine takes the next port when its own is taken, and a host then
+  // reaches the other server: a port in use is refused before anything is written.
+  const std::string problem = services.portProblem(launch.address, launch.port);
+  if (problem.empty()) return {};
+  return "The game was not started: its port " + std::to_string(launch.port) +
+         (launch.address.empty() ? std::string() : " on " + launch.address) + " is in use (" + problem + ").  " +
+         portHint(frontend);
+}
+
 LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path& dataFolder,
                                  const PreparedLaunch& launch, Frontend frontend, const std::filesystem::path& logFile) {
   const PathIni ini = readPathIni(dataFolder);
@@ -50,12 +60,8 @@ LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path
                      " does not exist.  " + folderHint(frontend));
     return LaunchResult::Refused;
   }
-  // The engine takes the next port when its own is taken, and a host then
-  // reaches the other server: a port in use is refused before anything is written.
-  if (const std::string problem = services.portProblem(launch.address, launch.port); !problem.empty()) {
-    services.message("The game was not started: its port " + std::to_string(launch.port) +
-                     (launch.address.empty() ? std::string() : " on " + launch.address) + " is in use (" + problem +
-                     ").  " + portHint(frontend));
+  if (const std::string refusal = portRefusal(services, launch, frontend); !refusal.empty()) {
+    services.message(refusal);
     return LaunchResult::Refused;
   }
   removeStaleTemporaries(gameData);

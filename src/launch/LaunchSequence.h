@@ -47,6 +47,9 @@ enum class LaunchResult { Refused, NotStarted, Started };
 // game there, its output into logFile (empty: nowhere). Each failure gets one
 // message naming the problem and the path and what to do about it.
 // dataFolder holds path.ini.
+// Why the launch's port cannot be taken (the message to show), empty when it can.
+std::string portRefusal(Services& services, const PreparedLaunch& launch, Frontend frontend);
+
 LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path& dataFolder,
                                  const PreparedLaunch& launch, Frontend frontend, const std::filesystem::path& logFile);
 

@@ -272,12 +272,18 @@ TEST(Cli, RunGivesUpOnAGameThatKeepsEndingAndRefusesWhatLaunchRefuses) {
   Configuration config = f.loaded();
   config.rotation.maps = {"hm_borg1"};
   f.saveSlot(5, config);
-  setenv("TARVEX_GAME_RUNNER", "/bin/false", 1);
+  // A game that says why it ends, as one missing its game module does.
+  const std::filesystem::path crash = f.root / "crash.sh";
+  test::writeFile(crash, "#!/bin/sh\necho 'Loading the game'\necho 'VM_Create on game failed'\nexit 3\n");
+  std::filesystem::permissions(crash, std::filesystem::perms::owner_all);
+  setenv("TARVEX_GAME_RUNNER", crash.c_str(), 1);
   const CliRun r = f.run({"run", "--slot", "5", "--restart-limit", "2", "--watchdog", "0"});
   unsetenv("TARVEX_GAME_RUNNER");
   expectRun(r, 4,
-            {"The game ended (exit status 1).", "Starting the game again in 1 s.",
-             "Gave up: the game ended 2 times within 600 s."});
+            {"The game ended (exit status 3).", "Starting the game again in 1 s.",
+             "Gave up: the game ended 2 times within 600 s.",
+             "What the game printed last:\n\nLoading the game\nVM_Create on game failed\n",
+             "All it printed is in " + (f.app / "logs" / "slot5.log").string() + "."});
   // Its own script; its notes in its log too, which log shows.
   EXPECT_TRUE(std::filesystem::exists(f.game / "BaseEF" / "tarvex-slot5.cfg"));
   EXPECT_FALSE(std::filesystem::exists(f.game / "BaseEF" / "tarvex.cfg"));
@@ -285,7 +291,10 @@ TEST(Cli, RunGivesUpOnAGameThatKeepsEndingAndRefusesWhatLaunchRefuses) {
   expectRun(f.run({"log", "--slot", "6"}), 1);
   expectRun(f.run({"run"}), 1);  // no maps
   f.services.portTaken = "a game server answers there: \"Other\"";
+  const std::string logBefore = test::readFile(f.app / "logs" / "slot5.log");
   expectRun(f.run({"run", "--slot", "5"}), 1, {"its port 27960 is in use (a game server answers there: \"Other\")"});
+  EXPECT_EQ(test::readFile(f.app / "logs" / "slot5.log"), logBefore);  // a refused start leaves the log alone
+  EXPECT_FALSE(std::filesystem::exists(f.app / "logs" / "slot5.log.1"));
   for (const auto& args : std::vector<std::vector<std::string>>{
            {"launch", "--watchdog", "3"}, {"run", "--log-size", "0"}, {"run", "--restart-limit", "x"}, {"run", "-f"}})
     expectRun(f.run(args), 2);

@@ -25,7 +25,8 @@ struct FakeServer {
   int port = 0;
   std::string received;  // the request it answered
   std::thread thread;
-  explicit FakeServer(std::string answer) {
+  // quits: it answers nothing and goes away, as a server told to quit does.
+  explicit FakeServer(std::string answer, bool quits = false) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -33,21 +34,26 @@ struct FakeServer {
     socklen_t length = sizeof address;
     getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
     port = ntohs(address.sin_port);
-    thread = std::thread([this, answer] {
+    thread = std::thread([this, answer, quits] {
       char buffer[2048];
       sockaddr_in from{};
       socklen_t fromLength = sizeof from;
       const auto got = recvfrom(socket, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
       if (got > 0) {
         received.assign(buffer, std::size_t(got));
+        if (quits) {
+          close(socket);
+          socket = -1;
+          return;
+        }
         sendto(socket, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from), fromLength);
       }
     });
   }
   ~FakeServer() {
-    shutdown(socket, SHUT_RDWR);
-    close(socket);
+    if (socket >= 0) shutdown(socket, SHUT_RDWR);
     thread.join();
+    if (socket >= 0) close(socket);
   }
 };
 
@@ -151,6 +157,13 @@ TEST(ServerStatus, StatusAndRconAskTheAddressGivenAndSayWhatWentWrong) {
       ask(std::string(kPacketPrefix) + "print\n^1Red\n", {"--save", save, "--raw", "127.0.0.1:", "g_gravity"}, "rcon")
           .out,
       "^1Red\n");
+  {
+    // A server told to quit answers nothing: gone from its port, that is success.
+    FakeServer quitting({}, true);
+    r = status({"--save", save, "127.0.0.1:" + std::to_string(quitting.port), "quit"}, "rcon");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "The server at 127.0.0.1:" + std::to_string(quitting.port) + " ended.\n");
+  }
   r = ask(std::string(kPacketPrefix) + "print\nBad rconpassword.\n", {"--save", save, ":", "status"}, "rcon");
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(test::contains(r.err, "refused the console password")) << r.err;
