@@ -1,6 +1,8 @@
 #include "cli/Cli.h"
 
+#include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <functional>
 #include <iostream>
 #include <istream>
@@ -187,6 +189,7 @@ struct Options {
   std::map<std::string, std::string> runNumbers;  // as given, checked after parsing
   std::optional<std::string> gameFolder;  // game-folder's DIR
   bool manualPage = false;
+  int stopSeconds = 10;
   ConfigOptions config;
 };
 
@@ -415,6 +418,98 @@ int configCommand(const Options& options, const std::filesystem::path& dataFolde
     if (!std::getline(in, answer) || (!answer.empty() && (answer[0] == 'n' || answer[0] == 'N')))
       return nothingWritten();
   }
+}
+
+// What runs under an instance, when something does: its process and record.
+struct Running {
+  long pid = 0;
+  std::optional<InstanceState> state;
+};
+std::optional<Running> runningInstance(const std::filesystem::path& dataFolder, const std::string& instance) {
+  const auto pid = platform::instanceHolder(instanceLockFile(dataFolder, instance));
+  if (!pid) return std::nullopt;
+  const FileBytes bytes = readFileBytes(instanceStateFile(dataFolder, instance), 64 * 1024);
+  auto state = bytes.status == ReadStatus::Ok ? parseInstanceState(bytes.bytes) : std::nullopt;
+  if (state && state->pid != *pid) state.reset();  // a record of an earlier start
+  return Running{*pid, std::move(state)};
+}
+
+// Ends what runs under the instance: run (which stops its game and exits)
+// or a launched game.
+int stopInstance(const Options& options, const std::filesystem::path& dataFolder, const std::string& instance,
+                 std::ostream& out, Services& services) {
+  const auto running = runningInstance(dataFolder, instance);
+  if (!running) {
+    out << instance << " does not run.\n";
+    return 0;
+  }
+  const bool launched = running->state && running->state->startedBy == "launch";
+  const std::string what = instance + " (process " + std::to_string(running->pid) + ", started by " +
+                           (launched ? "launch" : "run") + ")";
+  const auto grace = std::chrono::seconds(options.stopSeconds + (launched ? 0 : 5));
+  if (!platform::endProcess(running->pid, launched, grace)) {
+    services.message("tarvex-cli: " + what + " did not end.");
+    return 1;
+  }
+  out << "Stopped " << what << ".\n";
+  return 0;
+}
+
+// The instances of the data folder that run, with what their servers answer.
+int listInstances(const Options& options, const std::filesystem::path& dataFolder, std::ostream& out) {
+  std::vector<std::string> instances;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(dataFolder / "run", ec))
+    if (entry.path().extension() == ".lock") instances.push_back(fromPath(entry.path().stem()));
+  std::sort(instances.begin(), instances.end());
+  nlohmann::ordered_json json = nlohmann::ordered_json::array();
+  std::string table;
+  for (const auto& instance : instances) {
+    const auto running = runningInstance(dataFolder, instance);
+    if (!running) continue;
+    const InstanceState state = running->state.value_or(InstanceState{"run", running->pid, 0, 0, {}, 0, {}});
+    std::optional<ServerStatus> status;
+    if (state.port > 0) {
+      std::string error, problem;
+      const std::string host = state.address.empty() ? "127.0.0.1" : state.address;
+      const auto answers = platform::udpExchange(host, state.port, statusRequest(), {500, 1, 0}, error);
+      if (!answers.empty()) status = parseStatusResponse(answers.front(), problem);
+    }
+    const std::string map = status ? visibleText(status->value("mapname")) : "-";
+    const std::string players =
+        status ? std::to_string(status->players.size()) + "/" + visibleText(status->value("sv_maxclients")) : "-";
+    char since[32] = "-";
+    if (state.since > 0) {
+      const std::time_t time = std::time_t(state.since);
+      std::tm local{};
+#ifdef _WIN32
+      localtime_s(&local, &time);
+#else
+      localtime_r(&time, &local);
+#endif
+      std::strftime(since, sizeof since, "%Y-%m-%d %H:%M:%S", &local);
+    }
+    const std::string port = state.port > 0 ? std::to_string(state.port) : "-";
+    json.push_back({{"instance", instance},
+                    {"pid", running->pid},
+                    {"started_by", state.startedBy},
+                    {"since", state.since > 0 ? nlohmann::ordered_json(since) : nullptr},
+                    {"restarts", state.restarts},
+                    {"port", state.port > 0 ? nlohmann::ordered_json(state.port) : nullptr},
+                    {"map", status ? nlohmann::ordered_json(gameTextToUtf8(status->value("mapname"))) : nullptr},
+                    {"players", status ? nlohmann::ordered_json(status->players.size()) : nullptr},
+                    {"output", state.output}});
+    table += instance + "\t" + std::to_string(running->pid) + "\t" + state.startedBy + "\t" + since + "\t" +
+             std::to_string(state.restarts) + "\t" + port + "\t" + map + "\t" + players + "\n";
+  }
+  if (options.json) {
+    out << json.dump(2) << '\n';
+  } else if (table.empty()) {
+    out << "No server of " << fromPath(dataFolder) << " runs.\n";
+  } else {
+    out << "INSTANCE\tPROCESS\tSTARTED BY\tSINCE\tRESTARTS\tPORT\tMAP\tPLAYERS\n" << table;
+  }
+  return 0;
 }
 
 // Asks a running server for its status: the address given, else the slot's
@@ -681,6 +776,17 @@ void describeCommandLine(CLI::App& app, Options& options) {
   CLI::App* log = command("log", "print the game's output as its log kept it");
   configuration(log);
   log->add_flag("-f,--follow", options.follow, "and follow it");
+  CLI::App* stop = command("stop", "end the server of a slot or save file, whether run or launch started it");
+  configuration(stop);
+  stop->add_option("--timeout", options.stopSeconds,
+                   "seconds to wait for it to end before ending it for sure (10; run is given 5 more to end its game)")
+      ->option_text("S")
+      ->check(CLI::Range(0, 3600));
+  stop->footer(paragraph("run stops its game and exits 0, as on SIGTERM.  On Windows the process is ended at once "
+                         "(run's game ends with it).  A server that does not run is nothing to stop: exit 0."));
+  CLI::App* list = command("list", "list the servers of the data folder that run: instance, process, since when, "
+                                   "restarts, port, map and players");
+  list->add_flag("--json", options.json, "print the same as JSON");
   CLI::App* maps = command("maps",
                            "list the map list (name, installed, class, limits); with a slot, its rotation too");
   configuration(maps);
@@ -824,6 +930,8 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
   if (options.command == "game-folder") return gameFolderCommand(options, dataFolder, out, services);
   const std::string instance = instanceName(options.slot, options.saveFile);
   if (options.command == "log") return showLog(services, dataFolder, instance, options.follow, out);
+  if (options.command == "stop") return stopInstance(options, dataFolder, instance, out, services);
+  if (options.command == "list") return listInstances(options, dataFolder, out);
   Configuration config;
   const MapListFolders mapList{appFolder, dataFolder};
   MapListLoad load = loadMapList(mapList);
@@ -897,6 +1005,9 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
       break;
   }
   lock.record(platform::startedProcessId());
+  writeFileAtomic(instanceStateFile(dataFolder, instance),
+                  instanceStateText({"launch", platform::startedProcessId(), std::time(nullptr), 0, launch->address,
+                                     launch->port, fromPath(logFile)}));
   // A game that ends within about a second was not launched.
   if (reportEarlyEnd(services, started)) return 3;
   // A server that answers on the port by then must be this one: the engine

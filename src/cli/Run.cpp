@@ -88,6 +88,15 @@ class RunHost : public ServerHost {
 
   std::string logPath() const { return log_ ? log_->path() : std::string("standard output"); }
 
+  // Where the game's output goes, as list and log say it.
+  std::string outputPlace() const {
+    if (log_) return log_->path();
+    if (const std::string journal = platform::journalCommand(); !journal.empty()) return journal;
+    return "the standard output of tarvex-cli run (process " + std::to_string(platform::currentProcessId()) + ")";
+  }
+
+  void setStateFile(std::filesystem::path file) { stateFile_ = std::move(file); }
+
   // The game's last lines, for the note when run gives up.
   std::string lastOutput() const {
     std::string text;
@@ -111,6 +120,7 @@ class RunHost : public ServerHost {
     }
     note("Started " + commandLineText(launch_.arguments) + " (process " + std::to_string(game_.id()) +
          "); its output goes to " + logPath() + ".");
+    recordState();
     if (gravityUnkept_)
       note("The gravity " + gravity_ + " holds until the map restarts (as it does when warmup ends): run sets it "
            "again through the remote console, which needs a console password without blanks.");
@@ -154,6 +164,15 @@ class RunHost : public ServerHost {
 
  private:
   std::string serverHost() const { return launch_.address.empty() ? "127.0.0.1" : launch_.address; }
+
+  // What list and stop read: this run, since its first start, with its restarts.
+  void recordState() {
+    if (stateFile_.empty()) return;
+    if (starts_++ == 0) since_ = std::time(nullptr);
+    const InstanceState state{"run", platform::currentProcessId(), since_, starts_ - 1, launch_.address,
+                              launch_.port, outputPlace()};
+    writeFileAtomic(stateFile_, instanceStateText(state));
+  }
 
   // The game module puts the map's own gravity back whenever it starts, at
   // every map_restart too (warmup's end runs one); the rotation lines set it
@@ -221,6 +240,9 @@ class RunHost : public ServerHost {
   bool restartsSeen_ = false;
   std::string recent_;  // the end of the output, for a marker split between reads
   std::deque<std::string> lastLines_;
+  std::filesystem::path stateFile_;
+  int starts_ = 0;
+  long long since_ = 0;
   std::string partLine_;
   RotatingLog* log_;    // null: the game's output to standard output
   std::ostream& out_;
@@ -257,7 +279,12 @@ int runServer(Services& services, const std::filesystem::path& dataFolder, const
   }
   platform::catchStopSignals();
   RunHost host(services, dataFolder, *launch, config.settings, log ? &*log : nullptr, out, err);
-  switch (supervise(host, options.supervisor)) {
+  const std::filesystem::path stateFile = instanceStateFile(dataFolder, instance);
+  host.setStateFile(stateFile);
+  const SupervisorEnd end = supervise(host, options.supervisor);
+  std::error_code ec;
+  std::filesystem::remove(stateFile, ec);
+  switch (end) {
     case SupervisorEnd::Stopped:
       return 0;
     case SupervisorEnd::NotStarted:
@@ -275,6 +302,16 @@ int runServer(Services& services, const std::filesystem::path& dataFolder, const
 
 int showLog(Services& services, const std::filesystem::path& dataFolder, const std::string& instance, bool follow,
             std::ostream& out) {
+  // A running instance whose output goes elsewhere (the journal, run's standard output) says where.
+  const FileBytes stateBytes = readFileBytes(instanceStateFile(dataFolder, instance), 64 * 1024);
+  const auto state = stateBytes.status == ReadStatus::Ok ? parseInstanceState(stateBytes.bytes) : std::nullopt;
+  if (state && state->output != fromPath(instanceLogFile(dataFolder, instance)) &&
+      platform::instanceHolder(instanceLockFile(dataFolder, instance))) {
+    const bool journal = state->output.starts_with("journalctl");
+    services.message("The game's output of " + instance + " goes to " +
+                     (journal ? "the journal: " + state->output + " -f" : state->output) + ".");
+    return 1;
+  }
   LogFollower log(instanceLogFile(dataFolder, instance));
   if (!log.problem().empty()) {
     services.message(log.problem());

@@ -2,6 +2,7 @@
 // The operating system's side of the services that need no desktop: starting
 // the game, reading the game's registry entry, playing a WAV file.
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -26,6 +27,9 @@ std::string startProcess(const ProcessRequest& request);
 
 // Whether the program started last has ended (see Services).
 std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds);
+
+// This program's own process.
+long currentProcessId();
 
 // The process of the program started last by startProcess; -1 when none.
 long startedProcessId();
@@ -60,6 +64,19 @@ class InstanceLock {
   std::string refusal_;
   long handle_ = -1;  // the open file (a descriptor, or a HANDLE's number)
 };
+
+// The process that holds an instance's lock file by its record ("PID START"),
+// when it still runs; nullopt when none does.
+std::optional<long> instanceHolder(const std::filesystem::path& lockFile);
+
+// Ends a process: asks it (SIGTERM; with group, its process group), waits at
+// most the grace time, then ends it for sure. On Windows it is ended at once
+// (a run's job ends its game with it). True when it has ended.
+bool endProcess(long pid, bool group, std::chrono::milliseconds grace);
+
+// Where standard output goes when systemd's journal takes it: "journalctl -u
+// UNIT" for the unit this process runs in; empty when it is not the journal.
+std::string journalCommand();
 
 // Why a game server cannot take the UDP port on the address (see Services).
 std::string portProblem(const std::string& address, int port);

@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <filesystem>
 
 #include "platform/Platform.h"
@@ -10,6 +11,17 @@ bool isPlayableWavePath(const std::string& path) {
   if (path.empty() || !endsWithNoCase(path, "wav")) return false;
   std::error_code ec;
   return std::filesystem::is_regular_file(toPath(path), ec);
+}
+
+std::optional<long> instanceHolder(const std::filesystem::path& lockFile) {
+  const FileBytes read = readFileBytes(lockFile, 256);
+  if (read.status != ReadStatus::Ok) return std::nullopt;
+  long pid = 0;
+  unsigned long long start = 0;
+  if (std::sscanf(read.bytes.c_str(), "%ld %llu", &pid, &start) != 2 || pid <= 0) return std::nullopt;
+  const auto now = processStartTime(pid);
+  if (!now || *now != start) return std::nullopt;  // ended, or its number was given to another
+  return pid;
 }
 
 }  // namespace tarvex::platform

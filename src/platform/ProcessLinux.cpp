@@ -19,10 +19,12 @@
 #include <fstream>
 #include <sstream>
 #include <vector>
+#include <thread>
 
 #include "platform/Platform.h"
 #include "server/RotatingLog.h"
 #include "util/Files.h"
+#include "util/Text.h"
 
 extern char** environ;
 
@@ -425,6 +427,35 @@ void InstanceLock::record(long pid) {
       std::to_string(pid) + " " + std::to_string(processStartTime(pid).value_or(0)) + "\n";
   if (ftruncate(int(handle_), 0) != 0 || pwrite(int(handle_), text.data(), text.size(), 0) < 0) {
   }
+}
+
+long currentProcessId() { return long(getpid()); }
+
+bool endProcess(long pid, bool group, std::chrono::milliseconds grace) {
+  const auto start = processStartTime(pid);
+  if (!start) return true;
+  const auto ended = [&] { return processStartTime(pid) != start; };
+  const pid_t target = group ? -pid_t(pid) : pid_t(pid);
+  kill(target, SIGTERM);
+  const auto deadline = std::chrono::steady_clock::now() + grace;
+  while (!ended() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  if (ended()) return true;
+  kill(target, SIGKILL);
+  for (int i = 0; i < 50 && !ended(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  return ended();
+}
+
+std::string journalCommand() {
+  if (!std::getenv("JOURNAL_STREAM")) return {};
+  // The unit is the last part of this process's control group: ".../tarvex@3.service".
+  const FileBytes cgroup = readFileBytes("/proc/self/cgroup", 64 * 1024);
+  std::string unit;
+  if (cgroup.status == ReadStatus::Ok)
+    for (const std::string_view line : splitLines(cgroup.bytes))
+      if (const auto slash = line.rfind('/'); slash != std::string_view::npos && line.ends_with(".service"))
+        unit = std::string(line.substr(slash + 1));
+  return unit.empty() ? "journalctl _PID=" + std::to_string(getpid()) : "journalctl -u " + unit;
 }
 
 void catchStopSignals() {

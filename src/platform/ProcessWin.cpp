@@ -203,6 +203,21 @@ void InstanceLock::record(long pid) {
   WriteFile(handle, text.data(), DWORD(text.size()), &written, nullptr);
 }
 
+long currentProcessId() { return long(GetCurrentProcessId()); }
+
+bool endProcess(long pid, bool, std::chrono::milliseconds) {
+  // Windows has no request to end that a console program of another console
+  // receives: it is ended; a run's job ends its game with it.
+  const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, DWORD(pid));
+  if (!process) return !processStartTime(pid).has_value();
+  TerminateProcess(process, 1);
+  const bool ended = WaitForSingleObject(process, 5000) == WAIT_OBJECT_0;
+  CloseHandle(process);
+  return ended;
+}
+
+std::string journalCommand() { return {}; }
+
 struct ChildGame::State {
   HANDLE process = nullptr;
   HANDLE job = nullptr;

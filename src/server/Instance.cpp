@@ -1,6 +1,7 @@
 #include "server/Instance.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <random>
 
@@ -42,6 +43,47 @@ std::vector<std::string> withIdentity(std::vector<std::string> arguments, const 
 
 std::filesystem::path instanceLockFile(const std::filesystem::path& dataFolder, const std::string& instance) {
   return dataFolder / "run" / (instance + ".lock");
+}
+
+std::filesystem::path instanceStateFile(const std::filesystem::path& dataFolder, const std::string& instance) {
+  return dataFolder / "run" / (instance + ".state");
+}
+
+std::string instanceStateText(const InstanceState& state) {
+  std::string text;
+  for (const auto& [key, value] :
+       {std::pair<const char*, std::string>{"started-by", state.startedBy},
+        {"pid", std::to_string(state.pid)},
+        {"since", std::to_string(state.since)},
+        {"restarts", std::to_string(state.restarts)},
+        {"address", state.address},
+        {"port", std::to_string(state.port)},
+        {"output", state.output}})
+    text += std::string(key) + "=" + value + "\n";
+  return text;
+}
+
+std::optional<InstanceState> parseInstanceState(std::string_view text) {
+  InstanceState state;
+  for (const std::string_view line : splitLines(text)) {
+    const auto equals = line.find('=');
+    if (equals == std::string_view::npos) continue;
+    const std::string_view key = line.substr(0, equals), value = line.substr(equals + 1);
+    const auto number = [&value] {
+      long long n = 0;
+      const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), n);
+      return error == std::errc() && end == value.data() + value.size() && n >= 0 ? n : 0;
+    };
+    if (key == "started-by") state.startedBy = value;
+    if (key == "pid") state.pid = number();
+    if (key == "since") state.since = number();
+    if (key == "restarts") state.restarts = int(number());
+    if (key == "address") state.address = value;
+    if (key == "port") state.port = int(number());
+    if (key == "output") state.output = value;
+  }
+  if (state.pid <= 0 || (state.startedBy != "run" && state.startedBy != "launch")) return std::nullopt;
+  return state;
 }
 
 std::filesystem::path instanceLogFile(const std::filesystem::path& dataFolder, const std::string& instance) {

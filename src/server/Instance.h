@@ -4,6 +4,8 @@
 // other's settings) and the log of the game's output.
 
 #include <filesystem>
+#include <optional>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,22 @@ std::vector<std::string> withIdentity(std::vector<std::string> arguments, const 
 
 // The lock of an instance while it runs: run/INSTANCE.lock in the data folder.
 std::filesystem::path instanceLockFile(const std::filesystem::path& dataFolder, const std::string& instance);
+
+// What runs under an instance, for list and stop: run/INSTANCE.state in the
+// data folder, written by run at every start and by launch, "key=value" lines.
+struct InstanceState {
+  std::string startedBy;  // "run" or "launch"
+  long pid = 0;           // run's own process, or the launched game's
+  long long since = 0;    // seconds since 1970 of the first start
+  int restarts = 0;       // run's starts after the first
+  std::string address;    // the server's address and port
+  int port = 0;
+  std::string output;     // where the game's output goes
+  bool operator==(const InstanceState&) const = default;
+};
+std::filesystem::path instanceStateFile(const std::filesystem::path& dataFolder, const std::string& instance);
+std::string instanceStateText(const InstanceState& state);
+std::optional<InstanceState> parseInstanceState(std::string_view text);
 
 // The log of the game's output: logs/INSTANCE.log in the user's data folder.
 std::filesystem::path instanceLogFile(const std::filesystem::path& dataFolder, const std::string& instance);

@@ -17,6 +17,8 @@
 #include "launch/Launch.h"
 #include "saves/SaveFile.h"
 #include "startup/DataFolder.h"
+#include "platform/Platform.h"
+#include "server/Instance.h"
 #include "config/ServerSettings.h"
 
 using namespace tarvex;
@@ -507,3 +509,62 @@ TEST(Cli, APackagesFolderIsNeverWrittenAndAddedMapsLiveInTheDataFolder) {
   EXPECT_TRUE(fs::exists(user / "tarvex" / "path.ini"));
   EXPECT_FALSE(test::contains(userMaps.out, "zz_one")) << userMaps.out;
 }
+
+#ifndef _WIN32
+// list shows what runs under the data folder's instances, stop ends it (a
+// launched game with its process group, a run by asking it), and log names
+// the journal for a run whose output goes there.
+TEST(Cli, ListShowsWhatRunsStopEndsItAndLogNamesTheJournal) {
+  namespace fs = std::filesystem;
+  CliFixture f;
+  expectRun(f.run({"list"}), 0);
+  EXPECT_TRUE(test::contains(f.run({"list"}).out, "runs.\n"));
+  // Stand-ins: a launched game (a group of its own, with a child) and a run that ends on SIGTERM.
+  const auto spawn = [](const char* script) {
+    const pid_t child = fork();
+    if (child == 0) {
+      setsid();
+      execl("/bin/sh", "sh", "-c", script, static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    return child;
+  };
+  const pid_t game = spawn("sleep 60 & wait");
+  const pid_t run = spawn("trap 'exit 0' TERM; while :; do sleep 0.1; done");
+  const auto record = [&](const std::string& instance, pid_t pid, InstanceState state) {
+    test::writeFile(instanceLockFile(f.app, instance),
+                    std::to_string(pid) + " " + std::to_string(*platform::processStartTime(pid)) + "\n");
+    test::writeFile(instanceStateFile(f.app, instance), instanceStateText(state));
+  };
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  record("slot4", game, {"launch", game, 1700000000, 0, "", 27999, (f.app / "logs" / "slot4.log").string()});
+  record("slot5", run, {"run", run, 1700000000, 2, "", 27998, "journalctl -u tarvex@5.service"});
+  record("slot6", 999999, {"run", 999999, 1700000000, 0, "", 27997, ""});  // a record of a run that ended
+  test::writeFile(instanceLockFile(f.app, "slot6"), "999999 1\n");
+  EXPECT_EQ(parseInstanceState(instanceStateText({"run", run, 1700000000, 2, "::1", 27998, "x"})),
+            (InstanceState{"run", run, 1700000000, 2, "::1", 27998, "x"}));
+  CliRun r = f.run({"list"});
+  expectRun(r, 0);
+  EXPECT_TRUE(test::contains(r.out, "slot4\t" + std::to_string(game) + "\tlaunch\t")) << r.out;
+  EXPECT_TRUE(test::contains(r.out, "slot5\t" + std::to_string(run) + "\trun\t")) << r.out;
+  EXPECT_TRUE(test::contains(r.out, "\t2\t27998\t-\t-\n")) << r.out;
+  EXPECT_FALSE(test::contains(r.out, "slot6"));
+  const auto json = nlohmann::json::parse(f.run({"list", "--json"}).out);
+  ASSERT_EQ(json.size(), 2u);
+  EXPECT_EQ(json[1]["restarts"], 2);
+  EXPECT_TRUE(json[1]["map"].is_null());
+  expectRun(f.run({"log", "--slot", "5"}), 1, {"goes to the journal: journalctl -u tarvex@5.service -f"});
+  r = f.run({"stop", "--slot", "4", "--timeout", "2"});
+  expectRun(r, 0);
+  EXPECT_EQ(r.out, "Stopped slot4 (process " + std::to_string(game) + ", started by launch).\n");
+  r = f.run({"stop", "--slot", "5"});
+  expectRun(r, 0);
+  EXPECT_EQ(r.out, "Stopped slot5 (process " + std::to_string(run) + ", started by run).\n");
+  int status = 0;
+  EXPECT_EQ(waitpid(run, &status, 0), run);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;  // asked, not killed
+  waitpid(game, nullptr, 0);
+  EXPECT_EQ(f.run({"stop", "--slot", "6"}).out, "slot6 does not run.\n");
+  EXPECT_TRUE(test::contains(f.run({"list"}).out, "runs.\n"));
+}
+#endif
