@@ -16,6 +16,7 @@
 #include <ostream>
 
 #include "launch/GameValues.h"
+#include "util/GameText.h"
 #include "launch/Launch.h"
 #include "launch/LaunchSequence.h"
 #include "maps/MapCatalogue.h"
@@ -187,6 +188,7 @@ struct Options {
   std::vector<std::string> words;  // rcon's command
   RunOptions run;
   std::map<std::string, std::string> runNumbers;  // as given, checked after parsing
+  std::vector<std::string> restartTimes;          // --restart-at, as given
   std::optional<std::string> gameFolder;  // game-folder's DIR
   bool manualPage = false;
   int stopSeconds = 10;
@@ -769,6 +771,14 @@ void describeCommandLine(CLI::App& app, Options& options) {
         {"--log-size", "MB", "start a new log file past this size (10; 64K: kilobytes)"},
         {"--log-keep", "N", "earlier log files kept (5)"}})
     run->add_option(number.name, options.runNumbers[number.name], number.description)->option_text(number.text);
+  run->add_option("--restart-at", options.restartTimes,
+                  "restart the game at this time of day (local, HH:MM; may be given more than once), warning the "
+                  "players through the remote console 5 and 1 minutes before; these restarts never make run give up")
+      ->option_text("HH:MM");
+  run->add_option("--restart-warning", options.run.supervisor.restartWarning,
+                  "what the players are told before a scheduled restart; {minutes} is \"5 minutes\" or \"1 minute\" "
+                  "(\"The server restarts in {minutes}.\")")
+      ->option_text("TEXT");
   run->add_option("--log", options.run.log,
                   "the game's log (default: logs/ in the data folder); -: the game's output to standard output "
                   "(journald)")
@@ -833,6 +843,24 @@ void describeCommandLine(CLI::App& app, Options& options) {
   app.add_flag("--manual-page", options.manualPage, "print the manual page (roff)")->group("");
 }
 
+// The run options' times of day and the warning's text.
+std::string takeRestartTimes(Options& options) {
+  for (const std::string& text : options.restartTimes) {
+    const auto colon = text.find(':');
+    const auto hours = colon == std::string::npos ? std::nullopt : parseCount(text.substr(0, colon));
+    const auto minutes = colon == std::string::npos ? std::nullopt : parseCount(text.substr(colon + 1));
+    if (!hours || !minutes || *hours > 23 || *minutes > 59 || text.size() - colon != 3)
+      return "--restart-at takes a time of day as HH:MM, such as 04:30";
+    options.run.supervisor.restartTimes.push_back(std::chrono::hours(*hours) + std::chrono::minutes(*minutes));
+  }
+  // Said through the remote console: a text the console reads as one command.
+  const std::string& warning = options.run.supervisor.restartWarning;
+  if (const std::string problem = gameValueProblem(warning, ValueForm::Raw); !problem.empty())
+    return "--restart-warning contains " + problem + ", which the game would misread";
+  if (holdsLineBreak(warning) || warning.size() > 200) return "--restart-warning takes one line of at most 200 characters";
+  return {};
+}
+
 // The run options' numbers, as they were given.
 std::string takeRunNumbers(Options& options) {
   for (const auto& [name, text] : options.runNumbers) {
@@ -884,6 +912,7 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
   if (app.get_subcommands().empty()) return usageError(err, "no command given", app);
   CLI::App& given = *app.get_subcommands().front();
   if (std::string problem = takeRunNumbers(options); !problem.empty()) return usageError(err, problem, given);
+  if (std::string problem = takeRestartTimes(options); !problem.empty()) return usageError(err, problem, given);
   if (options.command == "rcon") {
     // The first word is the server's address when it looks like one.
     std::vector<std::string> words = given.remaining();

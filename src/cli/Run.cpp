@@ -151,6 +151,24 @@ class RunHost : public ServerHost {
     return Answer::Ours;
   }
 
+  std::chrono::seconds timeOfDay() override {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    return std::chrono::hours(local.tm_hour) + std::chrono::minutes(local.tm_min) + std::chrono::seconds(local.tm_sec);
+  }
+
+  void say(const std::string& text) override {
+    std::string error;
+    platform::udpExchange(serverHost(), launch_.port, rconRequest(password_, "say " + text),
+                          {500, 1, 100, platform::kWatchdogSource}, error);
+    note("Said to the players: " + text);
+  }
+
   bool hasConsole() override { return console_; }
   bool gameStopped() override { return platform::processStopped(game_.id()); }
   void askGameToStop() override { game_.signal(false); }

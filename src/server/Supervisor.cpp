@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <deque>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace tarvex {
 
@@ -42,7 +44,23 @@ void stopGame(ServerHost& host, const SupervisorOptions& options) {
 }
 
 // How one start of the game came to its end.
-enum class Outcome { StopAsked, Ended, Silent, Foreign };
+enum class Outcome { StopAsked, Ended, Silent, Foreign, Scheduled };
+
+std::string minutesText(int minutes) { return std::to_string(minutes) + (minutes == 1 ? " minute" : " minutes"); }
+
+// The time of the next scheduled restart, from the time of day; nullopt when none is set.
+std::optional<ServerHost::Clock::time_point> nextScheduled(ServerHost& host, const SupervisorOptions& options) {
+  if (options.restartTimes.empty()) return std::nullopt;
+  constexpr std::chrono::seconds kDay{86400};
+  const std::chrono::seconds now = host.timeOfDay() % kDay;
+  std::chrono::seconds soonest = kDay;
+  for (const auto& time : options.restartTimes) {
+    auto delta = (std::chrono::duration_cast<std::chrono::seconds>(time) - now + kDay) % kDay;
+    if (delta == std::chrono::seconds(0)) delta = kDay;
+    soonest = std::min(soonest, delta);
+  }
+  return host.now() + soonest;
+}
 
 class Watch {
  public:
@@ -57,11 +75,28 @@ class Watch {
     auto nextPoll = started + std::min<Ms>(options_.firstAnswerPoll, options_.watchdogInterval);
     bool answered = false;
     int misses = 0;
+    // The scheduled restart, and its warnings still to come.
+    const auto restartAt = nextScheduled(host_, options_);
+    std::vector<std::pair<ServerHost::Clock::time_point, int>> warnings;
+    if (restartAt)
+      for (int minutes : options_.restartWarnings)
+        if (*restartAt - std::chrono::minutes(minutes) > started)
+          warnings.emplace_back(*restartAt - std::chrono::minutes(minutes), minutes);
     for (;;) {
-      const auto next = answered ? nextCheck : std::min(nextCheck, nextPoll);
-      const Ms most = watching ? until(host_, next) : Ms(3600000);
-      if (const auto end = outcomeOf(host_.wait(most, endStatus))) return *end;
-      if (!watching || host_.now() < next) continue;
+      auto next = watching ? (answered ? nextCheck : std::min(nextCheck, nextPoll))
+                           : host_.now() + std::chrono::hours(1);
+      for (const auto& warning : warnings) next = std::min(next, warning.first);
+      if (restartAt) next = std::min(next, *restartAt);
+      if (const auto end = outcomeOf(host_.wait(until(host_, next), endStatus))) return *end;
+      if (restartAt && host_.now() >= *restartAt) return Outcome::Scheduled;
+      while (!warnings.empty() && host_.now() >= warnings.front().first) {
+        std::string text = options_.restartWarning;
+        if (const auto at = text.find("{minutes}"); at != std::string::npos)
+          text.replace(at, 9, minutesText(warnings.front().second));
+        if (host_.hasConsole()) host_.say(text);
+        warnings.erase(warnings.begin());
+      }
+      if (!watching || host_.now() < (answered ? nextCheck : std::min(nextCheck, nextPoll))) continue;
       Answer answer = Answer::Silent;
       if (host_.now() < nextCheck) {
         // Until the first answer, one question a poll; silence counts only at the checks.
@@ -127,6 +162,8 @@ SupervisorEnd supervise(ServerHost& host, const SupervisorOptions& options) {
               seconds(std::chrono::duration_cast<Ms>(options.watchdogInterval * 2 * options.watchdogMisses)) +
               "), a stopped one after " + std::to_string(options.watchdogMisses) +
               ".  A console password makes the watchdog surer.");
+  if (!options.restartTimes.empty() && !host.hasConsole())
+    host.note("Without a console password the scheduled restarts come without a warning to the players.");
   for (bool first = true;; first = false) {
     const auto started = host.now();
     std::string endStatus;
@@ -154,6 +191,12 @@ SupervisorEnd supervise(ServerHost& host, const SupervisorOptions& options) {
           break;
         case Outcome::Ended:
           host.note("The game ended (" + endStatus + ").");
+          break;
+        case Outcome::Scheduled:
+          host.note("The scheduled restart: the game is stopped and started again (which does not count toward "
+                    "giving up).");
+          stopGame(host, options);
+          counts = false;
           break;
       }
     }

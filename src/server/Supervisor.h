@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 namespace tarvex {
 
@@ -33,6 +34,13 @@ struct SupervisorOptions {
   std::chrono::milliseconds firstAnswerPoll{1000};
   // After asking the game to end, how long before it is ended for sure.
   std::chrono::seconds stopTimeout{10};
+  // Restarts at these times of the day (local time, minutes after
+  // midnight), announced to the players through the remote console these
+  // many minutes before; {minutes} in the text is "5 minutes", "1 minute".
+  // They do not count toward giving up.
+  std::vector<std::chrono::minutes> restartTimes;
+  std::vector<int> restartWarnings{5, 1};
+  std::string restartWarning = "The server restarts in {minutes}.";
 };
 
 class ServerHost {
@@ -63,6 +71,10 @@ class ServerHost {
   virtual void killGame() = 0;       // SIGKILL to its processes
   // A line for the log and the terminal (timestamped there).
   virtual void note(const std::string& line) = 0;
+  // The local time of day, in seconds after midnight.
+  virtual std::chrono::seconds timeOfDay() = 0;
+  // Says the text to the players through the remote console.
+  virtual void say(const std::string& text) = 0;
 };
 
 // NotStarted: the very first start failed (a configuration to mend, not a

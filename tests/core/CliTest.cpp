@@ -298,7 +298,8 @@ TEST(Cli, RunGivesUpOnAGameThatKeepsEndingAndRefusesWhatLaunchRefuses) {
   EXPECT_EQ(test::readFile(f.app / "logs" / "slot5.log"), logBefore);  // a refused start leaves the log alone
   EXPECT_FALSE(std::filesystem::exists(f.app / "logs" / "slot5.log.1"));
   for (const auto& args : std::vector<std::vector<std::string>>{
-           {"launch", "--watchdog", "3"}, {"run", "--log-size", "0"}, {"run", "--restart-limit", "x"}, {"run", "-f"}})
+           {"launch", "--watchdog", "3"}, {"run", "--log-size", "0"}, {"run", "--restart-limit", "x"}, {"run", "-f"},
+           {"run", "--restart-at", "24:00"}, {"run", "--restart-at", "4:5"}, {"run", "--restart-warning", "a; quit"}})
     expectRun(f.run(args), 2);
 }
 

@@ -82,6 +82,12 @@ struct FakeHost : ServerHost {
     endsAt = t;
   }
   void note(const std::string& line) override { notes.push_back(line); }
+  // The simulated clock's zero is at this time of day.
+  std::chrono::seconds dayStart{0};
+  std::chrono::seconds timeOfDay() override {
+    return dayStart + std::chrono::duration_cast<std::chrono::seconds>(t.time_since_epoch());
+  }
+  void say(const std::string& text) override { calls.push_back("say " + text + at()); }
 };
 
 using Calls = std::vector<std::string>;
@@ -101,6 +107,54 @@ TEST(Supervisor, RestartsWithADoublingWaitAndGivesUpOnACrashLoop) {
   options.watchdogInterval = 0s;
   EXPECT_EQ(supervise(spread, options), SupervisorEnd::Stopped);
   EXPECT_EQ(spread.calls, (Calls{"start@0", "start@1", "start@3", "start@704", "start@706", "term@800"}));
+}
+
+// Restarts at the times of day given, warned 5 and 1 minutes before through
+// the console; they never count toward giving up; without a console they
+// come unannounced, as said once at the start.
+TEST(Supervisor, ScheduledRestartsComeAtTheirTimeWithWarningsAndNeverCountTowardGivingUp) {
+  FakeHost host;
+  host.console = true;
+  host.dayStart = 3h + 50min;  // the clock's zero is 03:50
+  host.lives = {std::nullopt, std::nullopt, std::nullopt};
+  host.stopAt = FakeHost::Clock::time_point(24h + 7min);
+  SupervisorOptions options;
+  options.watchdogInterval = 0s;
+  options.restartBurst = 1;  // a single counted end would give up
+  options.restartTimes = {4h, 16h};
+  EXPECT_EQ(supervise(host, options), SupervisorEnd::Stopped);
+  const Calls expected{"start@0",
+                       "say The server restarts in 5 minutes.@300",
+                       "say The server restarts in 1 minute.@540",
+                       "term@600",
+                       "start@601",
+                       "say The server restarts in 5 minutes.@43500",
+                       "say The server restarts in 1 minute.@43740",
+                       "term@43800",
+                       "start@43801",
+                       "say The server restarts in 5 minutes.@86700",
+                       "term@86820"};
+  EXPECT_EQ(host.calls, expected);
+  EXPECT_TRUE(std::ranges::any_of(host.notes, [](const std::string& note) {
+    return note.starts_with("The scheduled restart: the game is stopped and started again");
+  }));
+  // Without a console: no warnings, said once; a text of the host's own.
+  FakeHost quiet;
+  quiet.dayStart = 3h + 58min;
+  quiet.lives = {std::nullopt, std::nullopt};
+  quiet.stopAt = FakeHost::Clock::time_point(10min);
+  EXPECT_EQ(supervise(quiet, options), SupervisorEnd::Stopped);
+  EXPECT_EQ(quiet.calls, (Calls{"start@0", "term@120", "start@121", "term@600"}));
+  EXPECT_EQ(quiet.notes.front(), "Without a console password the scheduled restarts come without a warning to the "
+                                 "players.");
+  FakeHost custom;
+  custom.console = true;
+  custom.dayStart = 3h + 58min;
+  custom.lives = {std::nullopt};
+  custom.stopAt = FakeHost::Clock::time_point(100s);
+  options.restartWarning = "Back in a moment: restart in {minutes}";
+  EXPECT_EQ(supervise(custom, options), SupervisorEnd::Stopped);
+  EXPECT_EQ(custom.calls, (Calls{"start@0", "say Back in a moment: restart in 1 minute@60", "term@100"}));
 }
 
 TEST(Supervisor, AServerThatStopsAnsweringIsEndedForSureAndStartedAgain) {
