@@ -96,6 +96,7 @@ class RunHost : public ServerHost {
   }
 
   void setStateFile(std::filesystem::path file) { stateFile_ = std::move(file); }
+  void setAsksServer(bool asks) { asksServer_ = asks; }
 
   // The game's last lines, for the note when run gives up.
   std::string lastOutput() const {
@@ -121,6 +122,7 @@ class RunHost : public ServerHost {
     note("Started " + commandLineText(launch_.arguments) + " (process " + std::to_string(game_.id()) +
          "); its output goes to " + logPath() + ".");
     recordState();
+    if (!asksServer_) readyAtStart();
     if (gravityUnkept_)
       note("The gravity " + gravity_ + " holds until the map restarts (as it does when warmup ends): run sets it "
            "again through the remote console, which needs a console password without blanks.");
@@ -128,7 +130,16 @@ class RunHost : public ServerHost {
   }
 
   Event wait(std::chrono::milliseconds most, std::string& endStatus) override {
-    return game_.wait(int(most.count()), [this](std::string_view bytes) { output(bytes); }, endStatus);
+    // systemd's watchdog hears from run at least every ten seconds while it waits.
+    constexpr std::chrono::milliseconds kPing{10000};
+    for (;;) {
+      platform::notifyService("WATCHDOG=1");
+      const auto part = std::min(most, kPing);
+      const Event event = game_.wait(int(part.count()), [this](std::string_view bytes) { output(bytes); }, endStatus);
+      most -= part;
+      if (event == Event::StopAsked) platform::notifyService("STOPPING=1");
+      if (event != Event::Timeout || most <= std::chrono::milliseconds(0)) return event;
+    }
   }
 
   Answer askServer(bool byConsole) override {
@@ -146,6 +157,7 @@ class RunHost : public ServerHost {
     const auto status = parseStatusResponse(answers.front(), problem);
     if (!status) return Answer::Silent;
     if (status->value(kIdentityVariable) != token_) return Answer::Foreign;
+    tellService(*status);
     // Where the game's output does not show its restarts, the watchdog's pace keeps the gravity.
     if (!restartsSeen_) keepGravity();
     return Answer::Ours;
@@ -178,10 +190,26 @@ class RunHost : public ServerHost {
     const std::string text = visibleLines(timestamp() + " tarvex-cli run: " + line) + "\n";
     err_ << text << std::flush;
     if (log_) log_->write(text);
+    platform::notifyService("STATUS=" + visibleText(line.substr(0, 200)));
+  }
+
+  // Without a watchdog nothing asks the server: the service is ready once the game started.
+  void readyAtStart() {
+    if (!ready_) platform::notifyService("READY=1");
+    ready_ = true;
   }
 
  private:
   std::string serverHost() const { return launch_.address.empty() ? "127.0.0.1" : launch_.address; }
+
+  // systemd hears that the server is ready at its first answer, and what it plays at every one.
+  void tellService(const ServerStatus& status) {
+    if (!ready_) platform::notifyService("READY=1");
+    ready_ = true;
+    platform::notifyService("STATUS=Running " + visibleText(withoutColours(status.value("mapname"))) + ", " +
+                            std::to_string(status.players.size()) + " of " +
+                            visibleText(status.value("sv_maxclients")) + " players");
+  }
 
   // What list and stop read: this run, since its first start, with its restarts.
   void recordState() {
@@ -258,6 +286,8 @@ class RunHost : public ServerHost {
   bool restartsSeen_ = false;
   std::string recent_;  // the end of the output, for a marker split between reads
   std::deque<std::string> lastLines_;
+  bool ready_ = false;  // systemd was told
+  bool asksServer_ = true;
   std::filesystem::path stateFile_;
   int starts_ = 0;
   long long since_ = 0;
@@ -299,6 +329,7 @@ int runServer(Services& services, const std::filesystem::path& dataFolder, const
   RunHost host(services, dataFolder, *launch, config.settings, log ? &*log : nullptr, out, err);
   const std::filesystem::path stateFile = instanceStateFile(dataFolder, instance);
   host.setStateFile(stateFile);
+  host.setAsksServer(options.supervisor.watchdogInterval.count() > 0);
   const SupervisorEnd end = supervise(host, options.supervisor);
   std::error_code ec;
   std::filesystem::remove(stateFile, ec);

@@ -74,6 +74,11 @@ std::optional<long> instanceHolder(const std::filesystem::path& lockFile);
 // (a run's job ends its game with it). True when it has ended.
 bool endProcess(long pid, bool group, std::chrono::milliseconds grace);
 
+// Tells systemd how the service is ("READY=1", "STATUS=...", "WATCHDOG=1",
+// "STOPPING=1"); nothing where systemd did not ask (NOTIFY_SOCKET unset) and
+// on Windows.
+void notifyService(const std::string& state);
+
 // Where standard output goes when systemd's journal takes it: "journalctl -u
 // UNIT" for the unit this process runs in; empty when it is not the journal.
 std::string journalCommand();

@@ -22,6 +22,10 @@
 #include <thread>
 
 #include "platform/Platform.h"
+
+#ifdef TARVEX_HAVE_SYSTEMD
+#include <systemd/sd-daemon.h>
+#endif
 #include "server/RotatingLog.h"
 #include "util/Files.h"
 #include "util/Text.h"
@@ -430,6 +434,14 @@ void InstanceLock::record(long pid) {
 }
 
 long currentProcessId() { return long(getpid()); }
+
+void notifyService(const std::string& state) {
+#ifdef TARVEX_HAVE_SYSTEMD
+  sd_notify(0, state.c_str());
+#else
+  (void)state;
+#endif
+}
 
 bool endProcess(long pid, bool group, std::chrono::milliseconds grace) {
   const auto start = processStartTime(pid);

@@ -218,6 +218,8 @@ bool endProcess(long pid, bool, std::chrono::milliseconds) {
 
 std::string journalCommand() { return {}; }
 
+void notifyService(const std::string&) {}
+
 struct ChildGame::State {
   HANDLE process = nullptr;
   HANDLE job = nullptr;

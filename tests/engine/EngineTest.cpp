@@ -3,6 +3,9 @@
 // data) on loopback only, read back through getstatus and the remote console.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -373,6 +376,54 @@ TEST_F(Engine, TwoRunsOnOnePortNeverServeEachOthersConfiguration) {
       EXPECT_NE(kill(std::stoi(pid), 0), 0) << file << " still runs";  // no game left behind
     }
   }
+}
+
+// Under systemd: run says READY=1 when the server first answers, the map in
+// its STATUS=, WATCHDOG=1 while it waits and STOPPING=1 when stopped; list
+// shows the running slot with its map, stop ends it as SIGTERM does.
+TEST_F(Engine, RunTellsSystemdHowTheServerIsAndListAndStopReachIt) {
+  Configuration config = configuration();
+  config.rotation.maps = {"oa_dm1"};
+  prepare(config, false);
+  const fs::path socketPath = home / "notify.sock";
+  const int listener = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  setenv("NOTIFY_SOCKET", socketPath.c_str(), 1);
+  startRun({"--watchdog", "2"});
+  unsetenv("NOTIFY_SOCKET");
+  std::string heard;
+  const auto listen = [&](const std::string& until, int seconds) {
+    for (int i = 0; i < seconds * 10 && !contains(heard, until); ++i) {
+      pollfd ready{listener, POLLIN, 0};
+      if (poll(&ready, 1, 100) <= 0) continue;
+      char buffer[4096];
+      const auto got = recv(listener, buffer, sizeof buffer, 0);
+      if (got > 0) heard += std::string(buffer, std::size_t(got)) + "\n";
+    }
+  };
+  listen("READY=1", 30);
+  listen("STATUS=Running oa_dm1", 10);
+  EXPECT_TRUE(contains(heard, "READY=1")) << heard;
+  EXPECT_TRUE(contains(heard, "STATUS=Running oa_dm1, 0 of")) << heard;
+  EXPECT_TRUE(contains(heard, "WATCHDOG=1")) << heard;
+  EXPECT_EQ(cli("list"), 0) << cliErr();
+  const std::string listed = test::readFile(home / "cli.out");
+  std::cout << listed;
+  EXPECT_TRUE(contains(listed, "slot4\t" + std::to_string(run) + "\trun\t")) << listed;
+  EXPECT_TRUE(contains(listed, "\t" + std::to_string(port) + "\toa_dm1\t0/")) << listed;
+  EXPECT_EQ(cli("stop --slot 4"), 0) << cliErr();
+  int status = -1;
+  EXPECT_EQ(waitpid(run, &status, 0), run);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  run = -1;
+  listen("STOPPING=1", 5);
+  EXPECT_TRUE(contains(heard, "STOPPING=1")) << heard;
+  close(listener);
+  EXPECT_EQ(cli("list"), 0);
+  EXPECT_TRUE(contains(test::readFile(home / "cli.out"), "runs.")) << test::readFile(home / "cli.out");
 }
 
 // A status page on the same host asks 20 times a second: the engine drops
