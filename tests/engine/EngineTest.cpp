@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -328,9 +329,6 @@ TEST_F(Engine, RunKeepsTheServerUpAndStopsItCleanly) {
   fs::remove(home / "server.pid");
 }
 
-// Two runs of two slots on one port, started together, both pass the port
-// check; the engine of one takes the next port. That run finds the other's
-// server on its port by the token, stops its game and says so.
 // The checks take a console password with single comment characters,
 // semicolons and backslashes: the game sets it from the script and its
 // remote console reads it back whole.
@@ -344,6 +342,9 @@ TEST_F(Engine, AConsolePasswordTheChecksTakeOpensTheRemoteConsole) {
   EXPECT_TRUE(contains(test::readFile(home / "cli.out"), "tarvex-heard")) << test::readFile(home / "cli.out");
 }
 
+// Two runs of two slots on one port, started together, both pass the port
+// check; the engine of one takes the next port. That run finds the other's
+// server on its port by the token, stops its game and says so.
 TEST_F(Engine, TwoRunsOnOnePortNeverServeEachOthersConfiguration) {
   Configuration config = configuration();
   config.rotation.maps = {"oa_dm1"};
@@ -376,6 +377,33 @@ TEST_F(Engine, TwoRunsOnOnePortNeverServeEachOthersConfiguration) {
       EXPECT_NE(kill(std::stoi(pid), 0), 0) << file << " still runs";  // no game left behind
     }
   }
+}
+
+// A restart at a time of day: the players are told a minute before through
+// the remote console, the server is started again and plays once more.
+TEST_F(Engine, AScheduledRestartWarnsThePlayersAndStartsTheServerAgain) {
+  Configuration config = configuration();
+  config.rotation.maps = {"oa_dm1"};
+  prepare(config, false);
+  // The minute that begins 61 to 120 seconds from now: its 1-minute warning is still to come.
+  const std::time_t at = (std::time(nullptr) + 120) / 60 * 60;
+  std::tm local{};
+  localtime_r(&at, &local);
+  char time[8];
+  std::strftime(time, sizeof time, "%H:%M", &local);
+  startRun({"--watchdog", "2", "--restart-at", time});
+  waitForMap("oa_dm1");
+  const pid_t first = serverPid();
+  for (int i = 0; i < 1500 && !contains(test::readFile(home / "run.err"), "The scheduled restart"); ++i) pause(100);
+  for (int i = 0; i < 300 && (serverPid() == first || serverPid() <= 0); ++i) pause(100);
+  waitForMap("oa_dm1");
+  const std::string notes = test::readFile(home / "run.err");
+  std::cout << notes;
+  EXPECT_TRUE(contains(notes, "Said to the players: The server restarts in 1 minute.")) << notes;
+  EXPECT_TRUE(contains(notes, "The scheduled restart: the game is stopped and started again")) << notes;
+  EXPECT_NE(serverPid(), first);
+  // The server itself said it to the players.
+  EXPECT_TRUE(contains(test::readFile(app / "logs" / "slot4.log"), "The server restarts in 1 minute."));
 }
 
 // Under systemd: run says READY=1 when the server first answers, the map in
