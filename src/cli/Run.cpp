@@ -121,6 +121,7 @@ class RunHost : public ServerHost {
     }
     note("Started " + commandLineText(launch_.arguments) + " (process " + std::to_string(game_.id()) +
          "); its output goes to " + logPath() + ".");
+    startedAt_ = std::chrono::steady_clock::now();
     recordState();
     if (!asksServer_) readyAtStart();
     if (gravityUnkept_)
@@ -138,6 +139,11 @@ class RunHost : public ServerHost {
       const Event event = game_.wait(int(part.count()), [this](std::string_view bytes) { output(bytes); }, endStatus);
       most -= part;
       if (event == Event::StopAsked) platform::notifyService("STOPPING=1");
+      // A first start that ends at once has a configuration to mend: say what the game said, as launch does.
+      if (event == Event::Ended && starts_ == 1 && std::chrono::steady_clock::now() - startedAt_ < kEarlyEndWait &&
+          !lastOutput().empty())
+        note("The game ended right after it was started.  What it printed last:\n\n" + lastOutput() +
+             (log_ ? "\n\nAll it printed is in " + log_->path() + "." : std::string()));
       if (event != Event::Timeout || most <= std::chrono::milliseconds(0)) return event;
     }
   }
@@ -290,6 +296,7 @@ class RunHost : public ServerHost {
   bool asksServer_ = true;
   std::filesystem::path stateFile_;
   int starts_ = 0;
+  std::chrono::steady_clock::time_point startedAt_;
   long long since_ = 0;
   std::string partLine_;
   RotatingLog* log_;    // null: the game's output to standard output

@@ -284,6 +284,8 @@ TEST(Cli, RunGivesUpOnAGameThatKeepsEndingAndRefusesWhatLaunchRefuses) {
   expectRun(r, 4,
             {"The game ended (exit status 3).", "Starting the game again in 1 s.",
              "Gave up: the game ended 2 times within 600 s.",
+             "The game ended right after it was started.  What it printed last:\n\nLoading the game\n"
+             "VM_Create on game failed\n",
              "What the game printed last:\n\nLoading the game\nVM_Create on game failed\n",
              "All it printed is in " + (f.app / "logs" / "slot5.log").string() + "."});
   // Its own script; its notes in its log too, which log shows.
