@@ -55,8 +55,10 @@ int mapPack(int maps) {
     zip* archive = zip_open(file.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     static const char bytes[] = "x";
     for (int i = 0; i < maps; ++i) {
-      for (const std::string& name : {"maps/pack" + std::to_string(i) + ".bsp", "levelshots/pack" + std::to_string(i) + ".jpg"}) {
-        const zip_int64_t at = zip_file_add(archive, name.c_str(), zip_source_buffer(archive, bytes, 1, 0), ZIP_FL_ENC_RAW);
+      for (const std::string& name :
+           {"maps/pack" + std::to_string(i) + ".bsp", "levelshots/pack" + std::to_string(i) + ".jpg"}) {
+        const zip_int64_t at =
+            zip_file_add(archive, name.c_str(), zip_source_buffer(archive, bytes, 1, 0), ZIP_FL_ENC_RAW);
         zip_set_file_compression(archive, zip_uint64_t(at), ZIP_CM_STORE, 0);
       }
     }
@@ -81,8 +83,8 @@ int main(int argc, char** argv) {
   if (argc > 2 && std::string(argv[1]) == "--map-pack") return mapPack(std::stoi(argv[2]));
   const int archives = argc > 1 ? std::stoi(argv[1]) : 200;
   const int entries = argc > 2 ? std::stoi(argv[2]) : 5000;
-  const fs::path folder = fs::temp_directory_path() / ("tarvex-discovery-" + std::to_string(archives) + "x" +
-                                                       std::to_string(entries));
+  const fs::path folder =
+      fs::temp_directory_path() / ("tarvex-discovery-" + std::to_string(archives) + "x" + std::to_string(entries));
   if (!fs::exists(folder / "done")) {
     fs::create_directories(folder);
     for (int i = 0; i < archives; ++i) makeArchive(folder / ("pak" + std::to_string(1000 + i) + ".pk3"), i, entries);
@@ -94,7 +96,6 @@ int main(int argc, char** argv) {
   const tarvex::MapDiscovery found = tarvex::discoverMaps(folder, {});
   const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   std::printf("%d archives x %d entries: %zu maps found, %zu problems, %.1f ms, peak memory %ld MB (%ld MB before)\n",
-              archives, entries, found.maps.size(), found.problems.size(), ms, peakKilobytes() / 1024,
-              before / 1024);
+              archives, entries, found.maps.size(), found.problems.size(), ms, peakKilobytes() / 1024, before / 1024);
   return 0;
 }

@@ -29,8 +29,9 @@ void report(const char* what, std::vector<double> times) {
 
 int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::max(10, std::atoi(argv[1])) : 2000;
-  const std::string answer = std::string(tarvex::kPacketPrefix) +
-                             "statusResponse\n\\sv_hostname\\Bench\\mapname\\hm_borg1\\g_gametype\\0\\sv_maxclients\\8\n";
+  const std::string answer =
+      std::string(tarvex::kPacketPrefix) +
+      "statusResponse\n\\sv_hostname\\Bench\\mapname\\hm_borg1\\g_gametype\\0\\sv_maxclients\\8\n";
   // The stand-in server.
   const int server = socket(AF_INET, SOCK_DGRAM, 0);
   sockaddr_in address{};

@@ -8,7 +8,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string problem;
-  const auto picture = tarvex::mapPictureFromLevelshot(std::string_view(reinterpret_cast<const char*>(data), size), problem);
+  const auto picture =
+      tarvex::mapPictureFromLevelshot(std::string_view(reinterpret_cast<const char*>(data), size), problem);
   if (picture ? !problem.empty() && picture->empty() : problem.empty()) __builtin_trap();
   return 0;
 }

@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     } else if (tarvex::endsWithNoCase(name, ".tga") || tarvex::endsWithNoCase(name, ".png") ||
                tarvex::endsWithNoCase(name, ".jpg")) {
-      if (auto picture = archive->extract(name, 1 << 20, problem)) (void)tarvex::mapPictureFromLevelshot(*picture, problem);
+      if (auto picture = archive->extract(name, 1 << 20, problem))
+        (void)tarvex::mapPictureFromLevelshot(*picture, problem);
     }
   }
   return 0;

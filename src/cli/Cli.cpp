@@ -1,38 +1,36 @@
 #include "cli/Cli.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <functional>
+#include <iomanip>
 #include <iostream>
 #include <istream>
 #include <iterator>
-#include <cstdlib>
-#include <iomanip>
 #include <map>
-
+#include <nlohmann/json.hpp>
 #include <optional>
-#include <thread>
 #include <ostream>
+#include <thread>
 
+#include "cli/Run.h"
 #include "launch/GameValues.h"
-#include "util/GameText.h"
 #include "launch/Launch.h"
 #include "launch/LaunchSequence.h"
 #include "maps/MapCatalogue.h"
-#include "cli/Run.h"
-#include "saves/ConfigText.h"
-#include "platform/Platform.h"
-#include "server/Instance.h"
 #include "maps/MapDiscovery.h"
+#include "platform/Platform.h"
 #include "query/ServerQuery.h"
-
-#include <CLI/CLI.hpp>
-#include <nlohmann/json.hpp>
+#include "saves/ConfigText.h"
 #include "saves/SaveFile.h"
+#include "server/Instance.h"
 #include "startup/DataFolder.h"
 #include "startup/GameFolder.h"
 #include "util/Files.h"
+#include "util/GameText.h"
 #include "util/Text.h"
 
 namespace tarvex {
@@ -121,9 +119,12 @@ std::string roff(std::string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if ((c == '.' || c == '\'') && (i == 0 || text[i - 1] == '\n')) out += "\\&";
-    if (c == '\\') out += "\\e";
-    else if (c == '-') out += "\\-";
-    else out += c;
+    if (c == '\\')
+      out += "\\e";
+    else if (c == '-')
+      out += "\\-";
+    else
+      out += c;
   }
   return out;
 }
@@ -149,8 +150,9 @@ std::string manualPage(const CLI::App& app) {
   };
   std::string out = ".TH TARVEX\\-CLI 1 \"December 2026\" \"Tarvex " TARVEX_VERSION "\" \"User Commands\"\n";
   out += ".SH NAME\ntarvex\\-cli \\- set up, start, keep up and talk to Star Trek: Voyager \\- Elite Force servers\n";
-  out += ".SH SYNOPSIS\n.B tarvex\\-cli\n.RB [ \\-\\-app\\-folder\n.IR DIR ]\n.RB [ \\-\\-system ]\n.I COMMAND\n"
-         ".RI [ OPTIONS ]\n";
+  out +=
+      ".SH SYNOPSIS\n.B tarvex\\-cli\n.RB [ \\-\\-app\\-folder\n.IR DIR ]\n.RB [ \\-\\-system ]\n.I COMMAND\n"
+      ".RI [ OPTIONS ]\n";
   out += ".SH DESCRIPTION\n" + roff(app.get_description()) + "\n";
   out += ".SH OPTIONS\n" + options(app);
   out += ".SH COMMANDS\n";
@@ -189,7 +191,7 @@ struct Options {
   RunOptions run;
   std::map<std::string, std::string> runNumbers;  // as given, checked after parsing
   std::vector<std::string> restartTimes;          // --restart-at, as given
-  std::optional<std::string> gameFolder;  // game-folder's DIR
+  std::optional<std::string> gameFolder;          // game-folder's DIR
   bool manualPage = false;
   int stopSeconds = 10;
   ConfigOptions config;
@@ -266,7 +268,8 @@ int gameFolderCommand(const Options& options, const std::filesystem::path& dataF
   }
   // launch and run write the game's script there.
   if (!isWritableFolder(findGameDataFolder(text)))
-    services.message("Note: " + fromPath(findGameDataFolder(text)) + " cannot be written by this user, and launch "
+    services.message("Note: " + fromPath(findGameDataFolder(text)) +
+                     " cannot be written by this user, and launch "
                      "and run write the game's script there.  Please let this user write it (for the services: "
                      "chown -R tarvex: on the game folder).");
   out << "Game folder: " << visibleText(text) << "\n"
@@ -285,8 +288,8 @@ std::optional<std::string> editedText(const std::string& text, Services& service
   const std::string command = editor && *editor ? editor : "vi";
 #endif
   // Owner-only and made anew: the text holds the console password.
-  const std::filesystem::path file = std::filesystem::temp_directory_path() /
-                                     ("tarvex-config-" + newIdentityToken() + ".txt");
+  const std::filesystem::path file =
+      std::filesystem::temp_directory_path() / ("tarvex-config-" + newIdentityToken() + ".txt");
   if (const std::string error = writeFileAtomic(file, text, FileAccess::OwnerOnly, FileWrite::CreateOnly);
       !error.empty()) {
     services.message("Tarvex could not write the text to edit, " + fromPath(file) + " (" + error + ").");
@@ -377,7 +380,8 @@ int configCommand(const Options& options, const std::filesystem::path& dataFolde
     } else {
       const FileBytes read = readFileBytes(toPath(*options.config.from), kMaxSaveFileBytes);
       if (read.status != ReadStatus::Ok) {
-        services.message("The configuration text " + *options.config.from + " is missing, unreadable or larger "
+        services.message("The configuration text " + *options.config.from +
+                         " is missing, unreadable or larger "
                          "than 16 MB.  Nothing was written.");
         return 1;
       }
@@ -412,7 +416,9 @@ int configCommand(const Options& options, const std::filesystem::path& dataFolde
       services.message("No change: nothing was written.");
       return 0;
     }
-    const auto place = [](std::size_t line) { return line == 0 ? std::string() : "line " + std::to_string(line) + ": "; };
+    const auto place = [](std::size_t line) {
+      return line == 0 ? std::string() : "line " + std::to_string(line) + ": ";
+    };
     if (write(*edited, place)) return 0;
     text = *edited;  // offered again as it was left
     out << "Edit the text again? [Y/n] " << std::flush;
@@ -446,8 +452,8 @@ int stopInstance(const Options& options, const std::filesystem::path& dataFolder
     return 0;
   }
   const bool launched = running->state && running->state->startedBy == "launch";
-  const std::string what = instance + " (process " + std::to_string(running->pid) + ", started by " +
-                           (launched ? "launch" : "run") + ")";
+  const std::string what =
+      instance + " (process " + std::to_string(running->pid) + ", started by " + (launched ? "launch" : "run") + ")";
   const auto grace = std::chrono::seconds(options.stopSeconds + (launched ? 0 : 5));
   if (!platform::endProcess(running->pid, launched, grace)) {
     services.message("tarvex-cli: " + what + " did not end.");
@@ -572,8 +578,9 @@ int remoteCommand(const Options& options, const ServerSettings& settings, std::o
     return 1;
   }
   if (password.find(' ') != std::string::npos) {
-    services.message("The console password holds a blank, which the game's remote console cannot take.  Please "
-                     "choose one without blanks on the window's Server tab, and start the server again.");
+    services.message(
+        "The console password holds a blank, which the game's remote console cannot take.  Please "
+        "choose one without blanks on the window's Server tab, and start the server again.");
     return 1;
   }
   const auto address = serverAddress(options, settings, services);
@@ -615,7 +622,8 @@ int showStatus(const Options& options, const ServerSettings& settings, std::ostr
   const std::string shown = serverAddressText(host, serverPort);
   std::string error;
   // One more try after a second, on the same socket: a datagram can be lost.
-  const std::vector<std::string> answers = platform::udpExchange(host, serverPort, statusRequest(), {1000, 2, 0}, error);
+  const std::vector<std::string> answers =
+      platform::udpExchange(host, serverPort, statusRequest(), {1000, 2, 0}, error);
   if (answers.empty()) {
     services.message(noAnswerMessage(error, shown));
     return 1;
@@ -665,10 +673,11 @@ int listMaps(const Options& options, const Configuration& config, const std::fil
     };
     nlohmann::ordered_json maps = nlohmann::ordered_json::array();
     for (const auto& row : config.catalogue.rows) {
-      maps.push_back({{"name", text(row.name)},
-                      {"installed", installedText(ini.state == PathIniState::Known ? &gameData : nullptr, row, folders)},
-                      {"class", classText(row)},
-                      {"limits", limits(row)}});
+      maps.push_back(
+          {{"name", text(row.name)},
+           {"installed", installedText(ini.state == PathIniState::Known ? &gameData : nullptr, row, folders)},
+           {"class", classText(row)},
+           {"limits", limits(row)}});
     }
     nlohmann::ordered_json json{{"maps", std::move(maps)}};
     if (withRotation) {
@@ -687,8 +696,8 @@ int listMaps(const Options& options, const Configuration& config, const std::fil
   };
   for (const auto& row : config.catalogue.rows) {
     out << visibleText(row.name) << '\t'
-        << installedText(ini.state == PathIniState::Known ? &gameData : nullptr, row, folders) << '\t'
-        << classText(row) << '\t' << limits(row) << '\n';
+        << installedText(ini.state == PathIniState::Known ? &gameData : nullptr, row, folders) << '\t' << classText(row)
+        << '\t' << limits(row) << '\n';
   }
   if (withRotation) {
     out << "\nRotation (" << config.rotation.maps.size() << (config.rotation.maps.size() == 1 ? " map" : " maps")
@@ -733,8 +742,7 @@ void describeCommandLine(CLI::App& app, Options& options) {
   app.fallthrough();
   app.add_option("--app-folder", options.appFolder, "the Tarvex program folder (default: the folder of this program)")
       ->option_text("DIR");
-  app.add_flag("--system", options.system,
-               "use the services' data folder (/var/lib/tarvex), as tarvex@N.service does");
+  app.add_flag("--system", options.system, "use the services' data folder (/var/lib/tarvex), as tarvex@N.service does");
   const auto configuration = [&options](CLI::App* command) {
     auto* slot = command->add_option("--slot", options.slot, "save slot N (1 to 9) of the data folder")
                      ->option_text("N")
@@ -753,8 +761,9 @@ void describeCommandLine(CLI::App& app, Options& options) {
   CLI::App* run = command("run",
                           "keep the server up, in the foreground: start the game as launch does (with a script of "
                           "its own), again when it ends or stops answering, and stop it on SIGTERM, SIGINT or SIGHUP");
-  run->footer(paragraph("The game's own script is tarvex-slotN.cfg.  Waits between starts: 1 s, doubling up to 60 s.  On "
-              "Windows, Ctrl+C, Ctrl+Break and closing the console stop it."));
+  run->footer(
+      paragraph("The game's own script is tarvex-slotN.cfg.  Waits between starts: 1 s, doubling up to 60 s.  On "
+                "Windows, Ctrl+C, Ctrl+Break and closing the console stop it."));
   configuration(run);
   struct Number {
     const char* name;
@@ -792,26 +801,26 @@ void describeCommandLine(CLI::App& app, Options& options) {
                    "seconds to wait for it to end before ending it for sure (10; run is given 5 more to end its game)")
       ->option_text("S")
       ->check(CLI::Range(0, 3600));
-  stop->footer(paragraph("run stops its game and exits 0, as on SIGTERM.  On Windows the process is ended at once "
-                         "(run's game ends with it).  A server that does not run is nothing to stop: exit 0."));
-  CLI::App* list = command("list", "list the servers of the data folder that run: instance, process, since when, "
-                                   "restarts, port, map and players");
+  stop->footer(
+      paragraph("run stops its game and exits 0, as on SIGTERM.  On Windows the process is ended at once "
+                "(run's game ends with it).  A server that does not run is nothing to stop: exit 0."));
+  CLI::App* list = command("list",
+                           "list the servers of the data folder that run: instance, process, since when, "
+                           "restarts, port, map and players");
   list->add_flag("--json", options.json, "print the same as JSON");
-  CLI::App* maps = command("maps",
-                           "list the map list (name, installed, class, limits); with a slot, its rotation too");
+  CLI::App* maps = command("maps", "list the map list (name, installed, class, limits); with a slot, its rotation too");
   configuration(maps);
   maps->add_flag("--json", options.json, "print the same as JSON");
-  CLI::App* status = command("status",
-                             "ask a running server for its name, map, game type, limits and players");
+  CLI::App* status = command("status", "ask a running server for its name, map, game type, limits and players");
   status->footer(paragraph("The address defaults to 127.0.0.1, at the slot's net port when it sets one, else 27960."));
   configuration(status);
   status->add_option("address", options.address, "the server's address")->option_text("[HOST][:PORT]");
   status->add_flag("--json", options.json, "print the same as JSON, for scripts");
-  CLI::App* rcon = command("rcon",
-                           "send one console command with the slot's console password and print the answer");
-  rcon->footer(paragraph("Examples: rcon --slot 3 map oa_dm2; rcon --slot 3 say Restart at 10; rcon --slot 3 "
-               "127.0.0.1:27961 kick Name.  The address, as for status, comes before the command; colour codes are "
-               "removed from the answer unless --raw is given."));
+  CLI::App* rcon = command("rcon", "send one console command with the slot's console password and print the answer");
+  rcon->footer(
+      paragraph("Examples: rcon --slot 3 map oa_dm2; rcon --slot 3 say Restart at 10; rcon --slot 3 "
+                "127.0.0.1:27961 kick Name.  The address, as for status, comes before the command; colour codes are "
+                "removed from the answer unless --raw is given."));
   configuration(rcon);
   rcon->add_flag("--raw", options.raw, "keep the colour codes");
   // The command's words are taken as given, options and command names included.
@@ -821,11 +830,9 @@ void describeCommandLine(CLI::App& app, Options& options) {
   findMaps->add_flag("--add", options.add,
                      "add them to the map list in the data folder with their pictures (keeping its previous version "
                      "as maps.ini.bak)");
-  command("game-folder",
-          "print the game folder and the path.ini that names it; with DIR, check and set it")
+  command("game-folder", "print the game folder and the path.ini that names it; with DIR, check and set it")
       ->add_option("DIR", options.gameFolder, "the game folder");
-  CLI::App* config = command("config",
-                             "print a configuration as text, or write it from such a text");
+  CLI::App* config = command("config", "print a configuration as text, or write it from such a text");
   config->footer(paragraph(
       "The text has one \"key = value\" line a setting, in the window's order, # comments naming its tabs, and "
       "one \"map = NAME FRAG TIME CAPTURE\" line a map of the rotation, in order (without limits a map keeps its "
@@ -857,7 +864,8 @@ std::string takeRestartTimes(Options& options) {
   const std::string& warning = options.run.supervisor.restartWarning;
   if (const std::string problem = gameValueProblem(warning, ValueForm::Raw); !problem.empty())
     return "--restart-warning contains " + problem + ", which the game would misread";
-  if (holdsLineBreak(warning) || warning.size() > 200) return "--restart-warning takes one line of at most 200 characters";
+  if (holdsLineBreak(warning) || warning.size() > 200)
+    return "--restart-warning takes one line of at most 200 characters";
   return {};
 }
 
@@ -943,11 +951,10 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
   // The configuration the window holds right after its load step.
   const std::filesystem::path appFolder = toPath(options.appFolder);
   // render, maps, status, rcon, log and the readings of config and game-folder write nothing anywhere.
-  const bool writes = options.command == "launch" || options.command == "run" ||
-                      (options.command == "find-maps" && options.add) ||
-                      (options.command == "game-folder" && options.gameFolder) ||
-                      (options.command == "config" && (options.config.from || !options.config.sets.empty() ||
-                                                       options.config.edit));
+  const bool writes =
+      options.command == "launch" || options.command == "run" || (options.command == "find-maps" && options.add) ||
+      (options.command == "game-folder" && options.gameFolder) ||
+      (options.command == "config" && (options.config.from || !options.config.sets.empty() || options.config.edit));
   const DataUse use = writes ? DataUse::Write : DataUse::Read;
   const std::filesystem::path dataFolder =  // path.ini, the save slots, the logs, the added maps
       options.system ? systemDataFolderFor(appFolder, use) : dataFolderFor(appFolder, use);
@@ -967,10 +974,12 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
   if (options.command != "status")
     for (const auto& text : load.messages) services.message(text);
   config.catalogue = std::move(load.catalogue);
-  if (options.command == "config") return configCommand(options, dataFolder, config, in ? *in : std::cin, out, services);
+  if (options.command == "config")
+    return configCommand(options, dataFolder, config, in ? *in : std::cin, out, services);
 
   if (options.slot != 0 || !options.saveFile.empty()) {
-    const std::filesystem::path file = options.slot != 0 ? slotPath(dataFolder, options.slot) : toPath(options.saveFile);
+    const std::filesystem::path file =
+        options.slot != 0 ? slotPath(dataFolder, options.slot) : toPath(options.saveFile);
     const SaveRead read = restoreSaveFile(file, options.slot, config);
     if (read.outcome != RestoreOutcome::Restored) {
       services.message(read.message);
@@ -993,9 +1002,10 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
   const bool fromSlot = options.slot != 0 || !options.saveFile.empty();
   if (!fromSlot && config.rotation.maps.empty()) {
     services.message(kNoMapsMessage);
-    services.message("tarvex-cli: without --slot N or --save FILE the window's start values and an empty rotation "
-                     "are used.  Make a configuration with \"tarvex-cli config --slot N --edit\" (or in the window, "
-                     "tab \"Save/Load\") and name it with --slot N.");
+    services.message(
+        "tarvex-cli: without --slot N or --save FILE the window's start values and an empty rotation "
+        "are used.  Make a configuration with \"tarvex-cli config --slot N --edit\" (or in the window, "
+        "tab \"Save/Load\") and name it with --slot N.");
     return 1;
   }
   if (options.command == "render") {
@@ -1007,9 +1017,10 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
 #ifndef _WIN32
   // A non-dedicated server opens the game's own window; it is started all the same.
   if (config.settings.isOn("NonDedicated_Button") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
-    services.message("Note: the server type is \"Non-Dedicated \", which opens the game's window, and this machine "
-                     "has no display (DISPLAY is not set): the game may not start.  \"Dedicated - LAN\" and "
-                     "\"Dedicated - Internet\" on the window's Server tab need none.");
+    services.message(
+        "Note: the server type is \"Non-Dedicated \", which opens the game's window, and this machine "
+        "has no display (DISPLAY is not set): the game may not start.  \"Dedicated - LAN\" and "
+        "\"Dedicated - Internet\" on the window's Server tab need none.");
 #endif
   if (options.command == "run") return runServer(services, dataFolder, config, instance, options.run, out, err);
   auto launch = prepareLaunch(services, config);

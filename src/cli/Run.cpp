@@ -1,8 +1,8 @@
 #include "cli/Run.h"
 
 #include <chrono>
-#include <deque>
 #include <ctime>
+#include <deque>
 #include <fstream>
 #include <iomanip>
 #include <optional>
@@ -51,9 +51,7 @@ class RunServices : public Services {
   void playWave(const std::string&) override {}
   std::string startProcess(const ProcessRequest& request) override { return game_.start(request); }
   std::optional<ProcessFailure> startedProcessFailure(int) override { return std::nullopt; }
-  std::string portProblem(const std::string& address, int port) override {
-    return console_.portProblem(address, port);
-  }
+  std::string portProblem(const std::string& address, int port) override { return console_.portProblem(address, port); }
   void openLink(const std::string&) override {}
   std::string readRegistry(const std::string& key, const std::string& value) override {
     return console_.readRegistry(key, value);
@@ -125,7 +123,8 @@ class RunHost : public ServerHost {
     recordState();
     if (!asksServer_) readyAtStart();
     if (gravityUnkept_)
-      note("The gravity " + gravity_ + " holds until the map restarts (as it does when warmup ends): run sets it "
+      note("The gravity " + gravity_ +
+           " holds until the map restarts (as it does when warmup ends): run sets it "
            "again through the remote console, which needs a console password without blanks.");
     return {};
   }
@@ -136,7 +135,8 @@ class RunHost : public ServerHost {
     for (;;) {
       platform::notifyService("WATCHDOG=1");
       const auto part = std::min(most, kPing);
-      const Event event = game_.wait(int(part.count()), [this](std::string_view bytes) { output(bytes); }, endStatus);
+      const Event event = game_.wait(
+          int(part.count()), [this](std::string_view bytes) { output(bytes); }, endStatus);
       most -= part;
       if (event == Event::StopAsked) platform::notifyService("STOPPING=1");
       // A first start that ends at once has a configuration to mend: say what the game said, as launch does.
@@ -152,9 +152,8 @@ class RunHost : public ServerHost {
     std::string error, problem;
     if (byConsole) {
       // Any answer of the remote console shows a server that runs.
-      const auto answers =
-          platform::udpExchange(serverHost(), launch_.port, rconRequest(password_, "echo"),
-                                {500, 1, 0, platform::kWatchdogSource}, error);
+      const auto answers = platform::udpExchange(serverHost(), launch_.port, rconRequest(password_, "echo"),
+                                                 {500, 1, 0, platform::kWatchdogSource}, error);
       return answers.empty() ? Answer::Silent : Answer::Ours;
     }
     const auto answers = platform::udpExchange(serverHost(), launch_.port, statusRequest(),
@@ -221,8 +220,8 @@ class RunHost : public ServerHost {
   void recordState() {
     if (stateFile_.empty()) return;
     if (starts_++ == 0) since_ = std::time(nullptr);
-    const InstanceState state{"run", platform::currentProcessId(), since_, starts_ - 1, launch_.address,
-                              launch_.port, outputPlace()};
+    const InstanceState state{
+        "run", platform::currentProcessId(), since_, starts_ - 1, launch_.address, launch_.port, outputPlace()};
     writeFileAtomic(stateFile_, instanceStateText(state));
   }
 
@@ -299,7 +298,7 @@ class RunHost : public ServerHost {
   std::chrono::steady_clock::time_point startedAt_;
   long long since_ = 0;
   std::string partLine_;
-  RotatingLog* log_;    // null: the game's output to standard output
+  RotatingLog* log_;  // null: the game's output to standard output
   std::ostream& out_;
   std::ostream& err_;
 };

@@ -9,8 +9,8 @@ namespace {
 using K = FieldKind;
 using G = ChoiceGroup;
 
-FieldSpec text(std::string_view name, std::string_view key, std::string_view caption, std::string_view start,
-               int max, bool digits, std::string_view governor = {}, bool emptied = false) {
+FieldSpec text(std::string_view name, std::string_view key, std::string_view caption, std::string_view start, int max,
+               bool digits, std::string_view governor = {}, bool emptied = false) {
   return {name, K::Text, caption, start, max, digits, governor, emptied, 0, G::None, 0, false, key, {}};
 }
 FieldSpec toggle(std::string_view name, std::string_view key, std::string_view caption, bool on, int sound) {
@@ -29,9 +29,11 @@ const std::vector<FieldSpec>& table() {
     };
     // Tab "Server"
     f.push_back(text("Server_Name", "server-title", "Server Title:", "Tarvex Server", kMaxValueBytes, false));
-    f.push_back(text("Server_Quote_Text", "server-quote", "Server Quote:", "...Set Phasers to Full!", kMaxValueBytes, false));
+    f.push_back(
+        text("Server_Quote_Text", "server-quote", "Server Quote:", "...Set Phasers to Full!", kMaxValueBytes, false));
     f.push_back(text("Console_Password", "console-password", "Console Password:", "", kMaxValueBytes, false));
-    f.push_back(text("Private_Password", "private-client-password", "Private Client Password:", "", kMaxValueBytes, false));
+    f.push_back(
+        text("Private_Password", "private-client-password", "Private Client Password:", "", kMaxValueBytes, false));
     f.push_back(choice("NonDedicated_Button", "non-dedicated", "Non-Dedicated ", true, 2, G::ServerType, 0));
     f.push_back(choice("Dedicated_button", "dedicated-lan", "Dedicated - LAN", false, 1, G::ServerType, 1));
     f.push_back(choice("dedicated_internet", "dedicated-internet", "Dedicated - Internet", false, 0, G::ServerType, 2));
@@ -56,9 +58,11 @@ const std::vector<FieldSpec>& table() {
     f.push_back(text("MaxPlayers", "maximum-players", "Maximum Players", "8", 2, true));
     f.push_back(text("MinPlayers", "minimum-players", "Minimum Players", "0", 2, true));
     f.push_back(text("Private_Text", "private-clients", "Private Clients", "0", 2, true));
-    f.push_back(text("Ghost_Time", "invulnerability-after-respawn", "Seconds of Invulnerability After Respawn", "5", kMaxValueBytes, true));
+    f.push_back(text("Ghost_Time", "invulnerability-after-respawn", "Seconds of Invulnerability After Respawn", "5",
+                     kMaxValueBytes, true));
     f.push_back(toggle("Player_Respawn_Yes", "force-player-respawn", "Force player respawn after", false, 1));
-    f.push_back(text("Player_Respawn_Time", "force-player-respawn-after", "Seconds", "1", kMaxValueBytes, true, "Player_Respawn_Yes"));
+    f.push_back(text("Player_Respawn_Time", "force-player-respawn-after", "Seconds", "1", kMaxValueBytes, true,
+                     "Player_Respawn_Yes"));
     f.push_back(toggle("allow_vote", "allow-player-voting", "Allow Player Voting?", true, 2));
     f.push_back(toggle("kick_yes", "kick-inactive-players", "Kick inactive players after", false, 3));
     f.push_back(text("kick_text", "kick-inactive-players-after", "Seconds", "60", kMaxValueBytes, true, "kick_yes"));
@@ -85,15 +89,19 @@ const std::vector<FieldSpec>& table() {
     f.push_back(toggle("NetIP_Check", "set-net-ip", "Set Net IP?", false, 3));
     f.push_back(text("NetIP", "net-ip", "Net IP", "", 15, false, "NetIP_Check", true));
     f.push_back(toggle("write_memory", "change-reserved-memory", "Change Reserved Memory?", false, 3));
-    f.push_back(text("Memory", "reserved-megs-for-server", "Reserverd Megs For Server", "", 3, true, "write_memory", true));
-    f.push_back(toggle("holo_yes", "animated-holodeck-intro", "Animimated Holodeck Intro displays on clients?", false, 7));
+    f.push_back(
+        text("Memory", "reserved-megs-for-server", "Reserverd Megs For Server", "", 3, true, "write_memory", true));
+    f.push_back(
+        toggle("holo_yes", "animated-holodeck-intro", "Animimated Holodeck Intro displays on clients?", false, 7));
     f.push_back(toggle("download_yes", "allow-clients-to-download", "Allow Clients to Download?", true, 2));
     f.push_back(text("MaxPackets", "max-packets", "Max Packets", "30", 3, true, "download_yes"));
     f.push_back(toggle("write_max_yes", "write-max-rate", "Write MaxRate?", false, 7));
     f.push_back(text("MaxRate", "max-rate", "Max Rate", "7000", 5, true, "write_max_yes"));
     f.push_back(toggle("gamelogcheck", "create-a-server-log-file", "Create a Server Log File?", false, 1));
-    f.push_back(text("GameLogText", "server-log-file", "Server Log File", "C:\\HOLOMATCH_LOG.TXT", kMaxValueBytes, false, "gamelogcheck"));
-    FieldSpec master2 = text("Master2", "master-server-2", "Master Server #2", "master.stef1.ravensoft.com", kMaxValueBytes, false);
+    f.push_back(text("GameLogText", "server-log-file", "Server Log File", "C:\\HOLOMATCH_LOG.TXT", kMaxValueBytes,
+                     false, "gamelogcheck"));
+    FieldSpec master2 =
+        text("Master2", "master-server-2", "Master Server #2", "master.stef1.ravensoft.com", kMaxValueBytes, false);
     master2.readOnly = true;
     f.push_back(master2);
     f.push_back(text("Master3", "master-server-3", "Master Server #3", "", kMaxValueBytes, false));

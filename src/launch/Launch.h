@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "launch/GameScript.h"
 #include "config/ServerSettings.h"
+#include "launch/GameScript.h"
 #include "maps/MapCatalogue.h"
 
 namespace tarvex {
@@ -21,7 +21,7 @@ inline constexpr const char* kCtfLaunchMessage =
 
 struct RotationLines {
   std::vector<std::string> lines;
-  std::string missingMap;  // a rotation entry no catalogue row carries; lines empty then
+  std::string missingMap;         // a rotation entry no catalogue row carries; lines empty then
   std::string firstCaptureLimit;  // the first map's
   bool ok() const { return missingMap.empty(); }
 };

@@ -44,7 +44,8 @@ std::string portRefusal(Services& services, const PreparedLaunch& launch, Fronte
 }
 
 LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path& dataFolder,
-                                 const PreparedLaunch& launch, Frontend frontend, const std::filesystem::path& logFile) {
+                                 const PreparedLaunch& launch, Frontend frontend,
+                                 const std::filesystem::path& logFile) {
   const PathIni ini = readPathIni(dataFolder);
   if (ini.state != PathIniState::Known) {
     services.message("The game folder is not known: " + fromPath(dataFolder / kPathIniName) +
@@ -56,8 +57,8 @@ LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path
   const std::filesystem::path scriptPath = gameData / launch.scriptName;
   std::error_code ec;
   if (!std::filesystem::is_directory(gameData, ec)) {
-    services.message("Tarvex could not write the game script: the folder " + fromPath(gameData) +
-                     " does not exist.  " + folderHint(frontend));
+    services.message("Tarvex could not write the game script: the folder " + fromPath(gameData) + " does not exist.  " +
+                     folderHint(frontend));
     return LaunchResult::Refused;
   }
   if (const std::string refusal = portRefusal(services, launch, frontend); !refusal.empty()) {
@@ -66,8 +67,7 @@ LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path
   }
   removeStaleTemporaries(gameData);
   // The script holds the console password.
-  if (const std::string error = writeFileAtomic(scriptPath, launch.script, FileAccess::OwnerOnly);
-      !error.empty()) {
+  if (const std::string error = writeFileAtomic(scriptPath, launch.script, FileAccess::OwnerOnly); !error.empty()) {
     services.message("Tarvex could not write the game script " + fromPath(scriptPath) + " (" + error + ").");
     return LaunchResult::Refused;
   }
@@ -76,7 +76,8 @@ LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path
     services.message("The game could not be started: " + gameFolder + kGameExecutable + " was not found.");
     return LaunchResult::NotStarted;
   }
-  const std::string error = services.startProcess({gameFolder, fromPath(*executable), launch.arguments, fromPath(logFile)});
+  const std::string error =
+      services.startProcess({gameFolder, fromPath(*executable), launch.arguments, fromPath(logFile)});
   if (!error.empty()) {
     services.message("The game could not be started: " + fromPath(*executable) + " (" + error + ").");
     return LaunchResult::NotStarted;
@@ -92,8 +93,8 @@ LaunchResult runLaunch(Services& services, const std::filesystem::path& dataFold
 }
 
 bool reportEarlyEnd(Services& services, std::chrono::steady_clock::time_point started) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(started + kEarlyEndWait -
-                                                                          std::chrono::steady_clock::now());
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(started + kEarlyEndWait - std::chrono::steady_clock::now());
   const auto failure = services.startedProcessFailure(int(std::max<long long>(0, left.count())));
   if (!failure) return false;
   std::string text = "The game ended right after it was started (" + failure->status + ").";

@@ -4,11 +4,11 @@
 #include <map>
 #include <unordered_map>
 
-#include "util/GameText.h"
 #include "pk3/Arena.h"
 #include "pk3/Levelshot.h"
 #include "pk3/Pk3Archive.h"
 #include "util/Files.h"
+#include "util/GameText.h"
 #include "util/Text.h"
 
 namespace fs = std::filesystem;
@@ -138,9 +138,9 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
   // First the archives' directories: the new maps, and where arena texts are.
   struct Listed {
     fs::path file;
-    std::optional<Pk3Archive> archive;                          // open for the whole scan
+    std::optional<Pk3Archive> archive;                         // open for the whole scan
     std::vector<std::pair<std::size_t, std::string>> newMaps;  // entry index, map name
-    Levelshots levelshots;                                      // entries under levelshots/
+    Levelshots levelshots;                                     // entries under levelshots/
     std::vector<std::string> arenaTexts;
   };
   std::vector<Listed> listed;
@@ -160,7 +160,8 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
       continue;
     }
     const auto& names = archive->names();
-    if (const auto bad = std::find_if(names.begin(), names.end(), [](const std::string& n) { return leavesArchive(n); });
+    if (const auto bad =
+            std::find_if(names.begin(), names.end(), [](const std::string& n) { return leavesArchive(n); });
         bad != names.end()) {
       result.problems.push_back("The archive " + shownPath(file) + " was skipped: its entry \"" + visibleText(*bad) +
                                 "\" names a place outside the archive.");
@@ -222,9 +223,10 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
   }
 
   if (arenaTextsLeftOut > 0)
-    result.problems.push_back(std::to_string(arenaTextsLeftOut) + " arena texts were left out: one search reads at most " +
-                              std::to_string(kMaxArenaTexts) + " of them, and at most " +
-                              std::to_string(kMaxArenaBytesPerScan / (1024 * 1024)) + " MB.");
+    result.problems.push_back(std::to_string(arenaTextsLeftOut) +
+                              " arena texts were left out: one search reads at most " + std::to_string(kMaxArenaTexts) +
+                              " of them, and at most " + std::to_string(kMaxArenaBytesPerScan / (1024 * 1024)) +
+                              " MB.");
 
   std::map<std::string, Found> found;  // by lower-case name
   for (std::size_t rank = 0; rank < listed.size(); ++rank) {
@@ -481,8 +483,8 @@ CatalogueAddition addToMapList(const MapListFolders& folders, std::size_t knownR
 
 std::string additionMessage(const CatalogueAddition& addition) {
   if (!addition.error.empty()) return addition.error;
-  std::string text = std::to_string(addition.added) + (addition.added == 1 ? " map was" : " maps were") +
-                     " added to the map list.";
+  std::string text =
+      std::to_string(addition.added) + (addition.added == 1 ? " map was" : " maps were") + " added to the map list.";
   if (addition.leftOut > 0)
     text += "  " + std::to_string(addition.leftOut) + (addition.leftOut == 1 ? " map was" : " maps were") +
             " left out: the map list holds at most " + std::to_string(kMaxCatalogueRows) + " maps.";

@@ -15,9 +15,9 @@
 namespace tarvex {
 
 struct MapProposal {
-  MapEntry entry;                   // the six fields as they go into maps.ini
-  std::filesystem::path archive;    // the pk3 holding the map; empty for a loose map
-  std::string levelshot;            // the levelshot's entry in the archive (or loose file); empty when none
+  MapEntry entry;                      // the six fields as they go into maps.ini
+  std::filesystem::path archive;       // the pk3 holding the map; empty for a loose map
+  std::string levelshot;               // the levelshot's entry in the archive (or loose file); empty when none
   std::optional<std::string> picture;  // its picture once made (see makePictures), so it is made once
 };
 

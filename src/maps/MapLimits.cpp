@@ -27,8 +27,9 @@ void setAllLimits(MapCatalogue& catalogue, const Limits& limits) {
 
 std::string setDefaultLimits(MapCatalogue& catalogue, const Limits& limits) {
   std::vector<std::string> empty;
-  const std::pair<const std::string*, std::string MapEntry::*> kinds[] = {
-      {&limits.frag, &MapEntry::fragLimit}, {&limits.time, &MapEntry::timeLimit}, {&limits.capture, &MapEntry::captureLimit}};
+  const std::pair<const std::string*, std::string MapEntry::*> kinds[] = {{&limits.frag, &MapEntry::fragLimit},
+                                                                          {&limits.time, &MapEntry::timeLimit},
+                                                                          {&limits.capture, &MapEntry::captureLimit}};
   const char* names[] = {"frag", "time", "capture"};
   for (int k = 0; k < 3; ++k) {
     if (kinds[k].first->empty()) {

@@ -16,10 +16,13 @@ std::string zipProblem(int code) {
 }
 }  // namespace
 
-Pk3Archive::Pk3Archive(zip* archive, std::shared_ptr<std::string> bytes) : archive_(archive), bytes_(std::move(bytes)) {}
+Pk3Archive::Pk3Archive(zip* archive, std::shared_ptr<std::string> bytes)
+    : archive_(archive), bytes_(std::move(bytes)) {}
 
 Pk3Archive::Pk3Archive(Pk3Archive&& other) noexcept
-    : archive_(std::exchange(other.archive_, nullptr)), bytes_(std::move(other.bytes_)), names_(std::move(other.names_)) {}
+    : archive_(std::exchange(other.archive_, nullptr)),
+      bytes_(std::move(other.bytes_)),
+      names_(std::move(other.names_)) {}
 
 Pk3Archive& Pk3Archive::operator=(Pk3Archive&& other) noexcept {
   if (this != &other) {

@@ -135,7 +135,7 @@ std::string readMachineRegistry(const std::string& key, const std::string& value
 struct UdpTiming {
   int waitMilliseconds = 1000;  // for an answer to each try
   int tries = 1;
-  int moreMilliseconds = 0;     // after an answer, for the datagrams of a long one
+  int moreMilliseconds = 0;  // after an answer, for the datagrams of a long one
   // For a question to a loopback address (127.x.x.x): the loopback address
   // (host order) it is asked from, 0 for the system's choice.
   std::uint32_t loopbackSource = 0;

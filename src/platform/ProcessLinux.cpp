@@ -18,8 +18,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <vector>
 #include <thread>
+#include <vector>
 
 #include "platform/Platform.h"
 
@@ -107,8 +107,7 @@ void closeFrom(int first) {
 
 // Forks the game; waits for its exec (or the reason it failed). With
 // diesWithParent, the game is killed when this process ends.
-pid_t forkGame(const Command& command, const std::string& folder, int output, bool diesWithParent,
-               std::string& error) {
+pid_t forkGame(const Command& command, const std::string& folder, int output, bool diesWithParent, std::string& error) {
   const pid_t parent = diesWithParent ? getpid() : 0;
   const int devNull = open("/dev/null", O_RDWR | O_CLOEXEC);
   int report[2];
@@ -427,8 +426,7 @@ InstanceLock::~InstanceLock() {
 
 void InstanceLock::record(long pid) {
   if (handle_ < 0 || pid <= 0) return;
-  const std::string text =
-      std::to_string(pid) + " " + std::to_string(processStartTime(pid).value_or(0)) + "\n";
+  const std::string text = std::to_string(pid) + " " + std::to_string(processStartTime(pid).value_or(0)) + "\n";
   if (ftruncate(int(handle_), 0) != 0 || pwrite(int(handle_), text.data(), text.size(), 0) < 0) {
   }
 }

@@ -59,8 +59,8 @@ std::string create(const ProcessRequest& request, HANDLE output, DWORD flags, PR
   startup.hStdInput = nul;
   startup.hStdOutput = output != INVALID_HANDLE_VALUE ? output : nul;
   startup.hStdError = startup.hStdOutput;
-  const bool ok = CreateProcessA(request.executable.c_str(), commandLine.data(), nullptr, nullptr, TRUE, flags,
-                                 nullptr, request.workingFolder.c_str(), &startup, &info);
+  const bool ok = CreateProcessA(request.executable.c_str(), commandLine.data(), nullptr, nullptr, TRUE, flags, nullptr,
+                                 request.workingFolder.c_str(), &startup, &info);
   const DWORD error = GetLastError();
   if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
   return ok ? std::string() : "Windows error " + std::to_string(error);
@@ -99,8 +99,9 @@ std::string startProcess(const ProcessRequest& request) {
   if (!request.logFile.empty()) {
     { RotatingLog fresh(toPath(request.logFile), LogLimits{}, true); }
     SECURITY_ATTRIBUTES security{sizeof security, nullptr, TRUE};
-    output = CreateFileA(request.logFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         &security, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    output =
+        CreateFileA(request.logFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    &security, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   }
   PROCESS_INFORMATION info{};
   const std::string error = create(request, output, DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP, info);
@@ -167,7 +168,8 @@ InstanceLock::InstanceLock(const std::filesystem::path& file) : file_(file) {
   const HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    refusal_ = "its lock " + fromPath(file) + " cannot be opened (Windows error " + std::to_string(GetLastError()) + ")";
+    refusal_ =
+        "its lock " + fromPath(file) + " cannot be opened (Windows error " + std::to_string(GetLastError()) + ")";
     return;
   }
   OVERLAPPED at{};
@@ -276,7 +278,8 @@ ServerHost::Event ChildGame::wait(int milliseconds, const std::function<void(std
     DWORD available = 0;
     while (state_->output && PeekNamedPipe(state_->output, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
       DWORD got = 0;
-      if (!ReadFile(state_->output, buffer, std::min<DWORD>(available, sizeof buffer), &got, nullptr) || got == 0) break;
+      if (!ReadFile(state_->output, buffer, std::min<DWORD>(available, sizeof buffer), &got, nullptr) || got == 0)
+        break;
       sink(std::string_view(buffer, got));
     }
   };

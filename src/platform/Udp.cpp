@@ -100,8 +100,8 @@ std::vector<std::string> udpExchange(const std::string& host, int port, const st
     source.sin_addr.s_addr = htonl(timing.loopbackSource);
     ::bind(socket.s, reinterpret_cast<const sockaddr*>(&source), sizeof source);
   }
-  const bool connected = socket.s != kNoSocket &&
-                         ::connect(socket.s, found->ai_addr, static_cast<socklen_t>(found->ai_addrlen)) == 0;
+  const bool connected =
+      socket.s != kNoSocket && ::connect(socket.s, found->ai_addr, static_cast<socklen_t>(found->ai_addrlen)) == 0;
   freeaddrinfo(found);
   const std::string shown = host + ":" + std::to_string(port);
   if (!connected) {
@@ -141,12 +141,10 @@ std::vector<std::string> udpExchange(const std::string& host, int port, const st
     // After a refusal the rest of the wait is spent before the next try.
     if (refused) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      if (left > 0 && attempt + 1 < timing.tries)
-        std::this_thread::sleep_for(std::chrono::milliseconds(left));
+      if (left > 0 && attempt + 1 < timing.tries) std::this_thread::sleep_for(std::chrono::milliseconds(left));
     }
   }
-  if (answers.empty())
-    error = refused ? "nothing listens at " + shown : "no answer from " + shown;
+  if (answers.empty()) error = refused ? "nothing listens at " + shown : "no answer from " + shown;
   return answers;
 }
 
@@ -173,7 +171,8 @@ std::string portProblem(const std::string& address, int port) {
     return {};  // an address the game cannot take either; it says so itself
   SocketGuard socket;
   socket.s = ::socket(found->ai_family, found->ai_socktype, found->ai_protocol);
-  const bool bound = socket.s != kNoSocket && ::bind(socket.s, found->ai_addr, static_cast<socklen_t>(found->ai_addrlen)) == 0;
+  const bool bound =
+      socket.s != kNoSocket && ::bind(socket.s, found->ai_addr, static_cast<socklen_t>(found->ai_addrlen)) == 0;
 #ifdef _WIN32
   const bool inUse = !bound && WSAGetLastError() == WSAEADDRINUSE;
 #else

@@ -1,11 +1,11 @@
 #include "query/ServerQuery.h"
 
-#include "util/Text.h"
-
 #include <charconv>
 #include <iomanip>
 #include <nlohmann/json.hpp>
 #include <sstream>
+
+#include "util/Text.h"
 
 namespace tarvex {
 
@@ -138,10 +138,12 @@ std::string statusTable(const ServerStatus& status, const std::string& address) 
   row("Capture limit:", status.value("capturelimit"));
   row("Players:", std::to_string(status.players.size()) + " of " + status.value("sv_maxclients"));
   if (!status.players.empty()) {
-    out << '\n' << std::right << std::setw(6) << "Score" << std::setw(6) << "Ping" << "  Name\n";
+    out << '\n'
+        << std::right << std::setw(6) << "Score" << std::setw(6) << "Ping"
+        << "  Name\n";
     for (const auto& player : status.players)
-      out << std::setw(6) << player.score << std::setw(6) << player.ping << "  " << visibleText(withoutColours(player.name))
-          << '\n';
+      out << std::setw(6) << player.score << std::setw(6) << player.ping << "  "
+          << visibleText(withoutColours(player.name)) << '\n';
   }
   return out.str();
 }
@@ -160,7 +162,8 @@ std::string statusJson(const ServerStatus& status, const std::string& address) {
   json["maxclients"] = text(status.value("sv_maxclients"));
   json["players"] = nlohmann::ordered_json::array();
   for (const auto& player : status.players)
-    json["players"].push_back({{"name", text(withoutColours(player.name))}, {"score", player.score}, {"ping", player.ping}});
+    json["players"].push_back(
+        {{"name", text(withoutColours(player.name))}, {"score", player.score}, {"ping", player.ping}});
   nlohmann::ordered_json variables = nlohmann::ordered_json::object();
   for (const auto& [key, value] : status.info) variables[text(key)] = text(value);
   json["variables"] = std::move(variables);

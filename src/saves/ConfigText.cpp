@@ -300,8 +300,8 @@ ConfigApplied applyConfigText(std::string_view text, Configuration& config, std:
   for (const Given& given : texts) {
     const FieldSpec& field = *given.field;
     if (field.emptiedWhenOff && !next.settings.isOn(field.governor) && !given.value.empty()) {
-      problem(given.line, std::string(field.key) + " stays empty while " +
-                              std::string(fieldSpec(field.governor).key) + " is no, as the window keeps it");
+      problem(given.line, std::string(field.key) + " stays empty while " + std::string(fieldSpec(field.governor).key) +
+                              " is no, as the window keeps it");
       continue;
     }
     next.settings.setText(field.name, given.value);

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "util/GameText.h"
 #include "util/Files.h"
+#include "util/GameText.h"
 #include "util/Text.h"
 
 namespace tarvex {
@@ -233,7 +233,8 @@ SaveRead restoreSaveFile(const std::filesystem::path& file, int slot, Configurat
   const FileBytes bytes = readFileBytes(file, kMaxSaveFileBytes);
   const std::string name = fromPath(file);
   if (bytes.status == ReadStatus::TooLarge) {
-    const std::string which = slot != 0 ? "Save file #" + std::to_string(slot) + " (" + name + ")" : "The save file " + name;
+    const std::string which =
+        slot != 0 ? "Save file #" + std::to_string(slot) + " (" + name + ")" : "The save file " + name;
     return {RestoreOutcome::Unreadable,
             "ERROR:  " + which + " is larger than 16 MB, which no save file is.  Nothing was changed."};
   }

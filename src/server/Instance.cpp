@@ -51,14 +51,13 @@ std::filesystem::path instanceStateFile(const std::filesystem::path& dataFolder,
 
 std::string instanceStateText(const InstanceState& state) {
   std::string text;
-  for (const auto& [key, value] :
-       {std::pair<const char*, std::string>{"started-by", state.startedBy},
-        {"pid", std::to_string(state.pid)},
-        {"since", std::to_string(state.since)},
-        {"restarts", std::to_string(state.restarts)},
-        {"address", state.address},
-        {"port", std::to_string(state.port)},
-        {"output", state.output}})
+  for (const auto& [key, value] : {std::pair<const char*, std::string>{"started-by", state.startedBy},
+                                   {"pid", std::to_string(state.pid)},
+                                   {"since", std::to_string(state.since)},
+                                   {"restarts", std::to_string(state.restarts)},
+                                   {"address", state.address},
+                                   {"port", std::to_string(state.port)},
+                                   {"output", state.output}})
     text += std::string(key) + "=" + value + "\n";
   return text;
 }

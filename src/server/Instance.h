@@ -5,8 +5,8 @@
 
 #include <filesystem>
 #include <optional>
-#include <string_view>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarvex {
@@ -40,7 +40,7 @@ struct InstanceState {
   int restarts = 0;       // run's starts after the first
   std::string address;    // the server's address and port
   int port = 0;
-  std::string output;     // where the game's output goes
+  std::string output;  // where the game's output goes
   bool operator==(const InstanceState&) const = default;
 };
 std::filesystem::path instanceStateFile(const std::filesystem::path& dataFolder, const std::string& instance);

@@ -93,7 +93,8 @@ RotatingLog::RotatingLog(const fs::path& file, LogLimits limits, bool startFresh
     return;
   }
   open(false);
-  if (fd_ < 0 && problem_.empty()) problem_ = "the log " + names_.front() + " cannot be written (" + std::strerror(errno) + ")";
+  if (fd_ < 0 && problem_.empty())
+    problem_ = "the log " + names_.front() + " cannot be written (" + std::strerror(errno) + ")";
 }
 
 RotatingLog::~RotatingLog() {

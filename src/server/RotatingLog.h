@@ -21,7 +21,7 @@ namespace tarvex {
 
 struct LogLimits {
   std::uint64_t maxBytes = 10 * 1024 * 1024;
-  int keep = 5;  // earlier files kept beside the current one
+  int keep = 5;                                 // earlier files kept beside the current one
   std::chrono::milliseconds retryEvery{10000};  // a failed rotation is tried again this often
 };
 

@@ -83,8 +83,8 @@ class Watch {
         if (*restartAt - std::chrono::minutes(minutes) > started)
           warnings.emplace_back(*restartAt - std::chrono::minutes(minutes), minutes);
     for (;;) {
-      auto next = watching ? (answered ? nextCheck : std::min(nextCheck, nextPoll))
-                           : host_.now() + std::chrono::hours(1);
+      auto next =
+          watching ? (answered ? nextCheck : std::min(nextCheck, nextPoll)) : host_.now() + std::chrono::hours(1);
       for (const auto& warning : warnings) next = std::min(next, warning.first);
       if (restartAt) next = std::min(next, *restartAt);
       if (const auto end = outcomeOf(host_.wait(until(host_, next), endStatus))) return *end;
@@ -156,12 +156,13 @@ SupervisorEnd supervise(ServerHost& host, const SupervisorOptions& options) {
   Ms delay = options.firstDelay;
   int watchdogRestarts = 0;
   if (options.watchdogInterval.count() > 0 && !host.hasConsole())
-    host.note("Without a console password the watchdog can only ask the server's status, which other questions "
-              "from this machine can crowd out: a running server that stays silent is started again after " +
-              std::to_string(2 * options.watchdogMisses) + " checks (" +
-              seconds(std::chrono::duration_cast<Ms>(options.watchdogInterval * 2 * options.watchdogMisses)) +
-              "), a stopped one after " + std::to_string(options.watchdogMisses) +
-              ".  A console password makes the watchdog surer.");
+    host.note(
+        "Without a console password the watchdog can only ask the server's status, which other questions "
+        "from this machine can crowd out: a running server that stays silent is started again after " +
+        std::to_string(2 * options.watchdogMisses) + " checks (" +
+        seconds(std::chrono::duration_cast<Ms>(options.watchdogInterval * 2 * options.watchdogMisses)) +
+        "), a stopped one after " + std::to_string(options.watchdogMisses) +
+        ".  A console password makes the watchdog surer.");
   if (!options.restartTimes.empty() && !host.hasConsole())
     host.note("Without a console password the scheduled restarts come without a warning to the players.");
   for (bool first = true;; first = false) {
@@ -178,8 +179,9 @@ SupervisorEnd supervise(ServerHost& host, const SupervisorOptions& options) {
           stopGame(host, options);
           return SupervisorEnd::Stopped;
         case Outcome::Foreign:
-          host.note("Another server answers on the game's port: this game is stopped.  Stop the other server, or "
-                    "give this configuration another net port.");
+          host.note(
+              "Another server answers on the game's port: this game is stopped.  Stop the other server, or "
+              "give this configuration another net port.");
           stopGame(host, options);
           return SupervisorEnd::PortTaken;
         case Outcome::Silent:
@@ -193,8 +195,9 @@ SupervisorEnd supervise(ServerHost& host, const SupervisorOptions& options) {
           host.note("The game ended (" + endStatus + ").");
           break;
         case Outcome::Scheduled:
-          host.note("The scheduled restart: the game is stopped and started again (which does not count toward "
-                    "giving up).");
+          host.note(
+              "The scheduled restart: the game is stopped and started again (which does not count toward "
+              "giving up).");
           stopGame(host, options);
           counts = false;
           break;

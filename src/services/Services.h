@@ -74,7 +74,8 @@ class Services {
   // pictures come as the job makes them. The choice per map when the user
   // adds them (once the job is done), nullopt when cancelled (the job stopped).
   // The job has ended when this returns.
-  virtual std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>& maps, const PictureJob& pictures) = 0;
+  virtual std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>& maps,
+                                                      const PictureJob& pictures) = 0;
 };
 
 }  // namespace tarvex

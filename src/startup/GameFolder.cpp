@@ -29,7 +29,7 @@ PathIni readPathIni(const std::filesystem::path& appFolder) {
   // to the window and to tarvex-cli, wherever either was started from, and
   // in a copy of path.ini in the user's data folder too.
   const bool absolute = kSeparator == '\\' ? (folder.size() >= 2 && (folder[1] == ':' || folder.rfind("\\\\", 0) == 0))
-                                            : folder.front() == '/';
+                                           : folder.front() == '/';
   if (!absolute) folder = withTrailingSeparator(fromPath(servedProgramFolder(appFolder).value_or(appFolder))) + folder;
   return {PathIniState::Known, folder};
 }

@@ -30,9 +30,8 @@ FindMapsDialog::FindMapsDialog(const std::vector<MapChoice>& maps, QWidget* pare
   table_ = new QTableWidget(int(maps.size()), 5, this);
   table_->setObjectName(QStringLiteral("FoundMaps"));
   table_->setAccessibleName(QStringLiteral("Maps found"));
-  table_->setHorizontalHeaderLabels(
-      {QStringLiteral("Map"), QStringLiteral("Caption"), QStringLiteral("Class"), QStringLiteral("Picture"),
-       QStringLiteral("Archive")});
+  table_->setHorizontalHeaderLabels({QStringLiteral("Map"), QStringLiteral("Caption"), QStringLiteral("Class"),
+                                     QStringLiteral("Picture"), QStringLiteral("Archive")});
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->verticalHeader()->hide();
@@ -103,10 +102,12 @@ void FindMapsDialog::makePictures(const PictureJob& job) {
   // The job hands each picture over to the window's thread, in order.
   worker_ = std::thread([this, job] {
     job([this](std::size_t index, const std::string& bytes) {
-      QMetaObject::invokeMethod(this, [this, index, bytes] { showPicture(int(index), bytes); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          this, [this, index, bytes] { showPicture(int(index), bytes); }, Qt::QueuedConnection);
       return !stop_.load();
     });
-    QMetaObject::invokeMethod(this, [this] { pictureJobEnded(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { pictureJobEnded(); }, Qt::QueuedConnection);
   });
 }
 
@@ -165,7 +166,8 @@ void FindMapsDialog::countChosen() {
 
 std::vector<bool> FindMapsDialog::chosen() const {
   std::vector<bool> result;
-  for (int row = 0; row < table_->rowCount(); ++row) result.push_back(table_->item(row, 0)->checkState() == Qt::Checked);
+  for (int row = 0; row < table_->rowCount(); ++row)
+    result.push_back(table_->item(row, 0)->checkState() == Qt::Checked);
   return result;
 }
 

@@ -38,9 +38,9 @@ class FindMapsDialog : public QDialog {
   QTableWidget* table_;
   QLabel* progress_;
   QPushButton* add_;
-  int pictures_ = 0;           // made so far
+  int pictures_ = 0;  // made so far
   bool pictureJobDone_ = true;
-  bool addWhenDone_ = false;   // Add was pressed while pictures were still being made
+  bool addWhenDone_ = false;     // Add was pressed while pictures were still being made
   bool cancelWhenDone_ = false;  // Cancel was pressed while a picture was being made
   std::atomic<bool> stop_{false};
   std::thread worker_;

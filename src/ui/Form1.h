@@ -120,7 +120,7 @@ class Form1 : public QWidget {
   bool removingEntry_ = false;
   QHash<QString, QWidget*> fields_;
   QButtonGroup* choiceGroups_[4] = {};  // by ChoiceGroup
-  Logo* logo_ = nullptr;  // a child of the window
+  Logo* logo_ = nullptr;                // a child of the window
 
   bool complete_ = false;
   QWidget* pages_[7] = {};

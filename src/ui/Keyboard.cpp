@@ -93,8 +93,8 @@ QList<QWidget*> readingOrder(QWidget* page) {
       continue;
     if (widget->parentWidget() && widget->parentWidget()->focusProxy() == widget) continue;
     const QWidget* frame = outerFrame(widget, page);
-    places.push_back({widget, frame ? onPage(const_cast<QWidget*>(frame), page) : onPage(widget, page),
-                      onPage(widget, page)});
+    places.push_back(
+        {widget, frame ? onPage(const_cast<QWidget*>(frame), page) : onPage(widget, page), onPage(widget, page)});
   }
   // Frames in reading order: next is the leftmost frame that no remaining
   // frame stands entirely above (so a column of frames is read down before
@@ -106,11 +106,10 @@ QList<QWidget*> readingOrder(QWidget* page) {
   while (!frames.empty()) {
     auto next = frames.end();
     for (auto it = frames.begin(); it != frames.end(); ++it) {
-      const bool blocked = std::any_of(frames.begin(), frames.end(),
-                                       [&](const QRect& other) { return other.bottom() < it->top(); });
+      const bool blocked =
+          std::any_of(frames.begin(), frames.end(), [&](const QRect& other) { return other.bottom() < it->top(); });
       if (blocked) continue;
-      if (next == frames.end() || it->left() < next->left() ||
-          (it->left() == next->left() && it->top() < next->top()))
+      if (next == frames.end() || it->left() < next->left() || (it->left() == next->left() && it->top() < next->top()))
         next = it;
     }
     orderedFrames.push_back(*next);
@@ -121,7 +120,8 @@ QList<QWidget*> readingOrder(QWidget* page) {
     std::vector<Place> inFrame;
     for (const auto& place : places)
       if (place.frame == frame) inFrame.push_back(place);
-    std::stable_sort(inFrame.begin(), inFrame.end(), [](const Place& a, const Place& b) { return before(a.rect, b.rect); });
+    std::stable_sort(inFrame.begin(), inFrame.end(),
+                     [](const Place& a, const Place& b) { return before(a.rect, b.rect); });
     for (const auto& place : inFrame) order.append(place.widget);
   }
   return order;

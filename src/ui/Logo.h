@@ -9,7 +9,6 @@
 #include <string>
 
 #include "logo/GifCutter.h"
-
 #include "services/Services.h"
 
 namespace tarvex {
@@ -46,7 +45,7 @@ class Logo : public QObject {
   QTimer timer_;
   int frameIndex_ = 0;
   int lastFrameIndex_ = 0;
-  std::string file_;                // the bytes the cutter reads, while frames wait
+  std::string file_;                 // the bytes the cutter reads, while frames wait
   std::optional<GifCutter> cutter_;  // set while frames wait to be decoded
 };
 

@@ -1,7 +1,5 @@
 #include "ui/QtServices.h"
 
-#include "ui/FindMapsDialog.h"
-
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -12,6 +10,7 @@
 
 #include "platform/Platform.h"
 #include "ui/Convert.h"
+#include "ui/FindMapsDialog.h"
 
 namespace tarvex {
 
@@ -54,7 +53,8 @@ std::string QtServices::portProblem(const std::string& address, int port) {
 
 void QtServices::openLink(const std::string& target) { QDesktopServices::openUrl(QUrl(fromBytes(target))); }
 
-std::optional<std::vector<bool>> QtServices::chooseMaps(const std::vector<MapChoice>& maps, const PictureJob& pictures) {
+std::optional<std::vector<bool>> QtServices::chooseMaps(const std::vector<MapChoice>& maps,
+                                                        const PictureJob& pictures) {
   FindMapsDialog dialog(maps, QApplication::activeWindow());
   dialog.makePictures(pictures);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;

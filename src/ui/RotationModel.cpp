@@ -4,9 +4,7 @@
 
 namespace tarvex {
 
-int RotationModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : int(maps_.size());
-}
+int RotationModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(maps_.size()); }
 
 QVariant RotationModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= int(maps_.size())) return {};

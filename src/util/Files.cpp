@@ -136,8 +136,8 @@ std::string temporaryPrefix(const fs::path& target) {
 #else
   const unsigned long pid = static_cast<unsigned long>(getpid());
 #endif
-  return (target.parent_path() / ("." + target.filename().string() + std::string(kTemporaryMark) +
-                                  std::to_string(pid) + "-"))
+  return (target.parent_path() /
+          ("." + target.filename().string() + std::string(kTemporaryMark) + std::to_string(pid) + "-"))
       .string();
 }
 

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
-#include <map>
 #include <string_view>
 #include <vector>
 

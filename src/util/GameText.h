@@ -18,11 +18,11 @@ inline constexpr std::size_t kMaxScriptLineBytes = 1000;
 
 // How a value reaches the game.
 enum class ValueForm {
-  Quoted,      // inside double quotes in the script
-  Raw,         // bare in the script, where ';', '//' and '/* */' end a command
-  Digits,      // numbers: on the command line, where '+' starts a new command, or bare in the script
-  Address,     // the network address on the command line
-  ServerName,  // the server's name, which the server's info string must carry
+  Quoted,           // inside double quotes in the script
+  Raw,              // bare in the script, where ';', '//' and '/* */' end a command
+  Digits,           // numbers: on the command line, where '+' starts a new command, or bare in the script
+  Address,          // the network address on the command line
+  ServerName,       // the server's name, which the server's info string must carry
   ConsolePassword,  // quoted in the script, and read back as a word by the remote console
 };
 

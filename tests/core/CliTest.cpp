@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <nlohmann/json.hpp>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -13,13 +13,13 @@
 
 #include "RecordingServices.h"
 #include "cli/Cli.h"
+#include "config/ServerSettings.h"
 #include "core/TestSupport.h"
 #include "launch/Launch.h"
-#include "saves/SaveFile.h"
-#include "startup/DataFolder.h"
 #include "platform/Platform.h"
+#include "saves/SaveFile.h"
 #include "server/Instance.h"
-#include "config/ServerSettings.h"
+#include "startup/DataFolder.h"
 
 using namespace tarvex;
 
@@ -88,8 +88,8 @@ TEST(Cli, UsageErrorsExitTwoRefusalsAndUnusableSlotsOneWithTheWindowsMessage) {
   expectRun(help, 0);
   EXPECT_TRUE(test::contains(help.out, "--keys") && !test::contains(help.out, "Exit status:")) << help.out;
   const std::string manual = f.run({"--manual-page"}).out;
-  for (const char* command : {"render", "launch", "run", "log", "maps", "status", "rcon", "find\\-maps",
-                              "game\\-folder", "config"})
+  for (const char* command :
+       {"render", "launch", "run", "log", "maps", "status", "rcon", "find\\-maps", "game\\-folder", "config"})
     EXPECT_TRUE(test::contains(manual, std::string(".SS ") + command + "\n")) << command;
   for (const char* part : {".B \\-\\-system\n", ".B \\-\\-watchdog S\n", ".SH \"EXIT STATUS\"", "/var/lib/tarvex"})
     EXPECT_TRUE(test::contains(manual, part)) << part;
@@ -299,9 +299,13 @@ TEST(Cli, RunGivesUpOnAGameThatKeepsEndingAndRefusesWhatLaunchRefuses) {
   expectRun(f.run({"run", "--slot", "5"}), 1, {"its port 27960 is in use (a game server answers there: \"Other\")"});
   EXPECT_EQ(test::readFile(f.app / "logs" / "slot5.log"), logBefore);  // a refused start leaves the log alone
   EXPECT_FALSE(std::filesystem::exists(f.app / "logs" / "slot5.log.1"));
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {"launch", "--watchdog", "3"}, {"run", "--log-size", "0"}, {"run", "--restart-limit", "x"}, {"run", "-f"},
-           {"run", "--restart-at", "24:00"}, {"run", "--restart-at", "4:5"}, {"run", "--restart-warning", "a; quit"}})
+  for (const auto& args : std::vector<std::vector<std::string>>{{"launch", "--watchdog", "3"},
+                                                                {"run", "--log-size", "0"},
+                                                                {"run", "--restart-limit", "x"},
+                                                                {"run", "-f"},
+                                                                {"run", "--restart-at", "24:00"},
+                                                                {"run", "--restart-at", "4:5"},
+                                                                {"run", "--restart-warning", "a; quit"}})
     expectRun(f.run(args), 2);
 }
 
@@ -335,10 +339,11 @@ TEST(Cli, ConfigPrintsEverySettingAndWritesTheSameSlotFromItsText) {
                    "server-quote=\"  quoted ends \"", "map=ctf_kln1 20 15 3", "map=ctf_voy2"}),
             0, {"slot 3 was written"});
   const std::string first = f.run({"config", "--slot", "3"}).out;
-  for (const char* line : {"\nserver-title = Blank ends\n", "\nserver-quote = \"  quoted ends \"\n",
-                           "\nserver-type = dedicated-internet\n", "\ngame-type = capture-the-flag\n",
-                           "\nfriendly-fire = yes\n", "\nnet-ip = 10.0.0.7\n",
-                           "\nmap = ctf_kln1 20 15 3\nmap = ctf_voy2 10 0 5\n", "\ndescription = Made with tarvex-cli config\n"})
+  for (const char* line :
+       {"\nserver-title = Blank ends\n", "\nserver-quote = \"  quoted ends \"\n",
+        "\nserver-type = dedicated-internet\n", "\ngame-type = capture-the-flag\n", "\nfriendly-fire = yes\n",
+        "\nnet-ip = 10.0.0.7\n", "\nmap = ctf_kln1 20 15 3\nmap = ctf_voy2 10 0 5\n",
+        "\ndescription = Made with tarvex-cli config\n"})
     EXPECT_TRUE(test::contains(first, line)) << line << " in\n" << first;
   // Text -> slot -> text is exact, and so is the slot.
   const std::string slot = slotBytes(f, 3);
@@ -369,25 +374,26 @@ TEST(Cli, ConfigReportsEachFaultWithItsLineAndWritesNothing) {
   const std::string before = slotBytes(f, 4);
   const std::string text =
       "maximum-players = 12\n"
-      "maximum-players = 13\n"        // 2: twice
-      "no-such-key = 1\n"             // 3
-      "game-speed = fast\n"           // 4: digits only
-      "friendly-fire = perhaps\n"     // 5
-      "game-type = tag\n"             // 6
-      "map = no_such_map\n"           // 7
+      "maximum-players = 13\n"           // 2: twice
+      "no-such-key = 1\n"                // 3
+      "game-speed = fast\n"              // 4: digits only
+      "friendly-fire = perhaps\n"        // 5
+      "game-type = tag\n"                // 6
+      "map = no_such_map\n"              // 7
       "a line without an equals sign\n"  // 8
-      "map = hm_borg1 1 2\n"          // 9: three words, no map of that name
-      "net-ip = 10.0.0.1\n"           // 10: while set-net-ip is no
-      "game-gravity = 1234567\n"      // 11: too long
-      "server-quote = a\xC2\x81z\n";  // 12: a C1 control, which Windows-1252 leaves undefined
+      "map = hm_borg1 1 2\n"             // 9: three words, no map of that name
+      "net-ip = 10.0.0.1\n"              // 10: while set-net-ip is no
+      "game-gravity = 1234567\n"         // 11: too long
+      "server-quote = a\xC2\x81z\n";     // 12: a C1 control, which Windows-1252 leaves undefined
   CliRun r = f.run({"config", "--slot", "4", "--from", "-"}, text);
-  expectRun(r, 1, {"standard input, line 2: maximum-players was given on line 1 already",
-                   "line 3: there is no key \"no-such-key\"", "line 4: game-speed", "digits only",
-                   "line 5: friendly-fire takes yes or no", "line 6: game-type takes one of: 1-vs-1, death-match",
-                   "line 7: the map \"no_such_map\" is not in the map list", "line 8: \"a line without",
-                   "line 9: the map \"hm_borg1 1 2\"", "line 10: net-ip stays empty while set-net-ip is no",
-                   "line 11: game-gravity", "at most 5", "line 12: server-quote", "control character",
-                   "Nothing was written."});
+  expectRun(
+      r, 1,
+      {"standard input, line 2: maximum-players was given on line 1 already", "line 3: there is no key \"no-such-key\"",
+       "line 4: game-speed", "digits only", "line 5: friendly-fire takes yes or no",
+       "line 6: game-type takes one of: 1-vs-1, death-match", "line 7: the map \"no_such_map\" is not in the map list",
+       "line 8: \"a line without", "line 9: the map \"hm_borg1 1 2\"",
+       "line 10: net-ip stays empty while set-net-ip is no", "line 11: game-gravity", "at most 5",
+       "line 12: server-quote", "control character", "Nothing was written."});
   EXPECT_EQ(slotBytes(f, 4), before);
   // The launch checks: a console password the remote console cannot read back.
   r = f.run({"config", "--slot", "4", "--from", "-"}, "server-title = x\nconsole-password = a//b\n");
@@ -401,11 +407,13 @@ TEST(Cli, ConfigReportsEachFaultWithItsLineAndWritesNothing) {
     expectRun(f.run(args), 2, {"Usage:"});
   r = f.run({"config", "--keys"});
   expectRun(r, 0);
-  EXPECT_TRUE(test::contains(r.out, "\ngame-type\tServer\t1 VS 1 / Death Match / Team Death Match / Capture The "
-                                    "Flag\t1-vs-1, death-match, team-death-match, capture-the-flag\tdeath-match\n"))
+  EXPECT_TRUE(test::contains(r.out,
+                             "\ngame-type\tServer\t1 VS 1 / Death Match / Team Death Match / Capture The "
+                             "Flag\t1-vs-1, death-match, team-death-match, capture-the-flag\tdeath-match\n"))
       << r.out;
-  EXPECT_TRUE(test::contains(r.out, "\nnet-port\tAdvanced\tNet Port\tdigits, at most 6, used with set-net-port = "
-                                    "yes\t27660\n"));
+  EXPECT_TRUE(test::contains(r.out,
+                             "\nnet-port\tAdvanced\tNet Port\tdigits, at most 6, used with set-net-port = "
+                             "yes\t27660\n"));
 }
 
 #ifndef _WIN32
@@ -415,11 +423,14 @@ TEST(Cli, ConfigEditWritesOnlyATextThatReadsBackClean) {
   CliFixture f;
   const std::filesystem::path editor = f.root / "editor.sh", count = f.root / "count";
   // The first edit breaks a line, the second mends it and sets the map.
-  test::writeFile(editor, "#!/bin/sh\nn=$(cat '" + count.string() + "' 2>/dev/null || echo 0)\n"
-                          "echo $((n+1)) > '" + count.string() + "'\n"
-                          "if [ $n = 0 ]; then sed -i 's/^maximum-players = 8$/maximum-players = eight/' \"$1\"; "
-                          "else sed -i 's/^maximum-players = eight$/maximum-players = 9/' \"$1\"; "
-                          "echo 'map = hm_borg1' >> \"$1\"; fi\n");
+  test::writeFile(editor, "#!/bin/sh\nn=$(cat '" + count.string() +
+                              "' 2>/dev/null || echo 0)\n"
+                              "echo $((n+1)) > '" +
+                              count.string() +
+                              "'\n"
+                              "if [ $n = 0 ]; then sed -i 's/^maximum-players = 8$/maximum-players = eight/' \"$1\"; "
+                              "else sed -i 's/^maximum-players = eight$/maximum-players = 9/' \"$1\"; "
+                              "echo 'map = hm_borg1' >> \"$1\"; fi\n");
   std::filesystem::permissions(editor, std::filesystem::perms::owner_all);
   setenv("VISUAL", editor.c_str(), 1);
   CliRun r = f.run({"config", "--slot", "7", "--edit"}, "y\n");
@@ -479,7 +490,8 @@ TEST(Cli, APackagesFolderIsNeverWrittenAndAddedMapsLiveInTheDataFolder) {
   test::TempFolder user, system;
   setenv("XDG_DATA_HOME", user.path().c_str(), 1);
   setenv("TARVEX_SYSTEM_FOLDER", system.path().c_str(), 1);
-  ASSERT_TRUE(test::writePk3(f.game / "BaseEF" / "zz_new.pk3", {{"maps/zz_one.bsp", "bsp"}, {"maps/hm_borg1.bsp", "bsp"}}));
+  ASSERT_TRUE(
+      test::writePk3(f.game / "BaseEF" / "zz_new.pk3", {{"maps/zz_one.bsp", "bsp"}, {"maps/hm_borg1.bsp", "bsp"}}));
   const std::string shipped = test::readFile(f.app / "maps.ini");
   const auto programFiles = [&] {
     std::vector<std::string> names;

@@ -150,9 +150,9 @@ TEST(Levelshots, OnlyJpegPngAndTgaOfALevelshotsSizeAreDecoded) {
 // each: every scan passes over all its blocks (5,000 took 47 s to decode).
 static std::string scanHeavyJpeg(int scans) {
   std::string b("\xFF\xD8", 2);
-  b += std::string("\xFF\xC2\x00\x0B\x08\x10\x00\x10\x00\x01\x01\x11\x00", 13);  // 4096 x 4096, grey
+  b += std::string("\xFF\xC2\x00\x0B\x08\x10\x00\x10\x00\x01\x01\x11\x00", 13);                    // 4096 x 4096, grey
   b += std::string("\xFF\xC4\x00\x14\x00\x01", 6) + std::string(15, '\0') + std::string(1, '\0');  // one DC code
-  b += std::string("\xFF\xDA\x00\x08\x01\x01\x00\x00\x00\x01", 10);  // the first DC scan
+  b += std::string("\xFF\xDA\x00\x08\x01\x01\x00\x00\x00\x01", 10);                                // the first DC scan
   for (int i = 0; i < scans; ++i) b += std::string("\xFF\xDA\x00\x08\x01\x01\x00\x00\x00\x10", 10);
   return b + "\xFF\xD9";
 }

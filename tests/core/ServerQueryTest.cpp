@@ -115,12 +115,16 @@ TEST(ServerStatus, BrokenTruncatedAndForeignAnswersGiveAReason) {
 // without colour codes or control characters; each refusal says why.
 TEST(ServerStatus, AddressesWithAndWithoutPortsIPv6Included) {
   using Address = std::optional<std::pair<std::string, int>>;
-  const std::pair<const char*, Address> cases[] = {
-      {"203.0.113.7:27961", Address({"203.0.113.7", 27961})}, {"host", Address({"host", 27960})},
-      {":27961", Address({"127.0.0.1", 27961})},              {"[::1]:27961", Address({"::1", 27961})},
-      {"[::1]", Address({"::1", 27960})},                     {"::1", Address({"::1", 27960})},
-      {"fe80::1:2", Address({"fe80::1:2", 27960})},           {"[::1]x", std::nullopt},
-      {"[::1", std::nullopt},                                 {"host:0", std::nullopt}};
+  const std::pair<const char*, Address> cases[] = {{"203.0.113.7:27961", Address({"203.0.113.7", 27961})},
+                                                   {"host", Address({"host", 27960})},
+                                                   {":27961", Address({"127.0.0.1", 27961})},
+                                                   {"[::1]:27961", Address({"::1", 27961})},
+                                                   {"[::1]", Address({"::1", 27960})},
+                                                   {"::1", Address({"::1", 27960})},
+                                                   {"fe80::1:2", Address({"fe80::1:2", 27960})},
+                                                   {"[::1]x", std::nullopt},
+                                                   {"[::1", std::nullopt},
+                                                   {"host:0", std::nullopt}};
   for (const auto& [text, expected] : cases) EXPECT_EQ(parseServerAddress(text, "127.0.0.1", 27960), expected) << text;
   EXPECT_EQ(serverAddressText("::1", 27960), "[::1]:27960");
   EXPECT_EQ(serverAddressText("127.0.0.1", 27960), "127.0.0.1:27960");

@@ -6,10 +6,10 @@
 #include <optional>
 
 #include "core/TestSupport.h"
+#include "platform/Platform.h"
 #include "server/Instance.h"
 #include "server/RotatingLog.h"
 #include "server/Supervisor.h"
-#include "platform/Platform.h"
 
 #ifndef _WIN32
 #include <signal.h>
@@ -145,8 +145,9 @@ TEST(Supervisor, ScheduledRestartsComeAtTheirTimeWithWarningsAndNeverCountToward
   quiet.stopAt = FakeHost::Clock::time_point(10min);
   EXPECT_EQ(supervise(quiet, options), SupervisorEnd::Stopped);
   EXPECT_EQ(quiet.calls, (Calls{"start@0", "term@120", "start@121", "term@600"}));
-  EXPECT_EQ(quiet.notes.front(), "Without a console password the scheduled restarts come without a warning to the "
-                                 "players.");
+  EXPECT_EQ(quiet.notes.front(),
+            "Without a console password the scheduled restarts come without a warning to the "
+            "players.");
   FakeHost custom;
   custom.console = true;
   custom.dayStart = 3h + 58min;
@@ -190,8 +191,11 @@ TEST(Supervisor, SilenceIsConfirmedAndTheWatchdogsRestartsNeverMakeItGiveUp) {
   const Case cases[] = {
       {5, false, false, {"start@0", "term@400"}},
       {1000000, true, true, {"start@0", "term@400"}},
-      {1000000, true, false, {"start@0", "term@93", "start@94", "term@187", "start@188", "term@281", "start@282",
-                              "term@375", "start@376", "term@400"}},
+      {1000000,
+       true,
+       false,
+       {"start@0", "term@93", "start@94", "term@187", "start@188", "term@281", "start@282", "term@375", "start@376",
+        "term@400"}},
       {1000000, false, false, {"start@0", "term@183", "start@184", "term@367", "start@368", "term@400"}},
   };
   for (const auto& c : cases) {
@@ -262,7 +266,8 @@ TEST(Instances, EverySaveFileHasANameOfItsOwnAndOneRunAtATime) {
   const std::string a = (folder / "x y.sav").string(), b = (folder / "x;y.sav").string();
   std::filesystem::create_directories(folder / "dir1");
   std::filesystem::create_directories(folder / "dir2");
-  const std::vector<std::string> names = {instanceName(0, a), instanceName(0, b),
+  const std::vector<std::string> names = {instanceName(0, a),
+                                          instanceName(0, b),
                                           instanceName(0, (folder / "dir1" / "x.sav").string()),
                                           instanceName(0, (folder / "dir2" / "x.sav").string()),
                                           instanceName(0, (folder / std::string(60, 'n')).string() + "1.sav"),
@@ -391,7 +396,8 @@ TEST(ChildGame, LeavesNoProcessBehind) {
     platform::ChildGame game;
     ASSERT_EQ(game.start({folder.path().string(), "game.exe", {}, {}}), "");
     std::string status;
-    while (game.wait(1000, [](std::string_view) {}, status) != ServerHost::Event::Ended) {
+    while (game.wait(
+               1000, [](std::string_view) {}, status) != ServerHost::Event::Ended) {
     }
     EXPECT_TRUE(gone(pidOf("left.pid")));
   }

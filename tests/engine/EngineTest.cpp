@@ -2,16 +2,16 @@
 // into a real id Tech 3 dedicated server (ioquake3's ioq3ded with OpenArena's
 // data) on loopback only, read back through getstatus and the remote console.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <ctime>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <sstream>

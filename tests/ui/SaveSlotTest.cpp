@@ -40,7 +40,9 @@ std::vector<Changed> changedSettings() {
       all.push_back({&field, &field == last ? "1" : "0"});
     }
     if (field.kind == FieldKind::Text) {
-      std::string value = field.digitsOnly ? "7" : field.name == "NetIP" ? "10.0.0.7" : "Changed " + std::string(field.key);
+      std::string value = field.digitsOnly        ? "7"
+                          : field.name == "NetIP" ? "10.0.0.7"
+                                                  : "Changed " + std::string(field.key);
       all.push_back({&field, value.substr(0, std::size_t(field.maxLength))});
     }
   }
@@ -160,15 +162,16 @@ class SaveSlotTest : public QObject {
     w = window.get();
     for (const Changed& c : changed) {
       const char* name = c.field->name.data();
-      if (c.field->kind == FieldKind::Text) setText(w, name, QString::fromStdString(c.value));
+      if (c.field->kind == FieldKind::Text)
+        setText(w, name, QString::fromStdString(c.value));
       else if (checked(w, name) != (c.value == "1") && (c.field->kind == FieldKind::Switch || c.value == "1"))
         click(w, name);
     }
     pickSlot(w, 6);
     f.services.promptAnswers.push_back("by hand");
     click(w, "Save");
-    const std::string printed = tarvexCli(f, {QStringLiteral("config"), QStringLiteral("--slot"), QStringLiteral("6")})
-                                    .toStdString();
+    const std::string printed =
+        tarvexCli(f, {QStringLiteral("config"), QStringLiteral("--slot"), QStringLiteral("6")}).toStdString();
     for (const Changed& c : changed)
       if (c.field->kind != FieldKind::Choice || c.value == "1")
         QVERIFY2(contains(printed, "\n" + line(c) + "\n"), qPrintable(QString::fromStdString(line(c))));
