@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Tarvex and runs every test: once in a
+# Installs what is missing, checks the formatting, builds Tarvex and runs every test: once in a
 # RelWithDebInfo build (with the engine test), once more under AddressSanitizer
 # and UndefinedBehaviorSanitizer; then builds and checks the Debian package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
+# Every C++ file as .clang-format lays it out.
+bash tools/check-format.sh
 # The engine test's dedicated server (ioquake3 with OpenArena's data); without
 # it that test reports itself skipped.
 bash tools/install-deps.sh openarena-server ||
