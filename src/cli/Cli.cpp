@@ -488,13 +488,7 @@ int listInstances(const Options& options, const std::filesystem::path& dataFolde
         status ? std::to_string(status->players.size()) + "/" + visibleText(status->value("sv_maxclients")) : "-";
     char since[32] = "-";
     if (state.since > 0) {
-      const std::time_t time = std::time_t(state.since);
-      std::tm local{};
-#ifdef _WIN32
-      localtime_s(&local, &time);
-#else
-      localtime_r(&time, &local);
-#endif
+      const std::tm local = platform::localTime(std::time_t(state.since));
       std::strftime(since, sizeof since, "%Y-%m-%d %H:%M:%S", &local);
     }
     const std::string port = state.port > 0 ? std::to_string(state.port) : "-";

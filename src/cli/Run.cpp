@@ -23,13 +23,7 @@ namespace tarvex {
 
 namespace {
 std::string timestamp() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
+  const std::tm local = platform::localTime(std::time(nullptr));
   std::ostringstream text;
   text << std::put_time(&local, "%Y-%m-%d %H:%M:%S");
   return text.str();
@@ -169,13 +163,7 @@ class RunHost : public ServerHost {
   }
 
   std::chrono::seconds timeOfDay() override {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
+    const std::tm local = platform::localTime(std::time(nullptr));
     return std::chrono::hours(local.tm_hour) + std::chrono::minutes(local.tm_min) + std::chrono::seconds(local.tm_sec);
   }
 

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -27,6 +28,9 @@ std::string startProcess(const ProcessRequest& request);
 
 // Whether the program started last has ended (see Services).
 std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds);
+
+// The local time of the moment, as the system's time zone has it.
+std::tm localTime(std::time_t time);
 
 // This program's own process.
 long currentProcessId();

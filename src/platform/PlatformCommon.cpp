@@ -13,6 +13,16 @@ bool isPlayableWavePath(const std::string& path) {
   return std::filesystem::is_regular_file(toPath(path), ec);
 }
 
+std::tm localTime(std::time_t time) {
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &time);
+#else
+  localtime_r(&time, &local);
+#endif
+  return local;
+}
+
 std::optional<long> instanceHolder(const std::filesystem::path& lockFile) {
   const FileBytes read = readFileBytes(lockFile, 256);
   if (read.status != ReadStatus::Ok) return std::nullopt;
