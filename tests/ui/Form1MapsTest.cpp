@@ -214,6 +214,37 @@ class Form1MapsTest : public QObject {
     QVERIFY(f.services.messages().back().starts_with("No new maps were found"));
   }
 
+  // An installed program's folder is never written: the maps found go into the
+  // data folder's map list with their pictures, and every window reads the
+  // shipped list with them.
+  void addedMapsGoIntoTheDataFolderOfAnInstalledProgram() {
+    UiFixture f;
+    TempFolder data;
+    std::filesystem::copy(f.app / "path.ini", data / "path.ini");
+    const std::string jpeg = readFile(TARVEX_PROGRAM_DIR "/Map_Images/hm_borg1.jpg");
+    QVERIFY(writePk3(f.game / "BaseEF" / "zz-custom.pk3", {{"maps/custom1.bsp", "b"}, {"levelshots/custom1.jpg", jpeg}}));
+    const std::string shipped = readFile(f.app / "maps.ini");
+    const auto open = [&] {
+      auto window = std::make_unique<Form1>(f.services, f.app, data.path());
+      window->load();
+      window->show();
+      if (!QTest::qWaitFor([&] { return window->isComplete(); })) qFatal("the window did not complete itself");
+      return window;
+    };
+    auto window = open();
+    f.services.mapChoice = std::vector<bool>{true};
+    click(window.get(), "find_maps");
+    QCOMPARE(f.services.messages().back(), std::string("1 map was added to the map list."));
+    QCOMPARE(readFile(f.app / "maps.ini"), shipped);
+    QVERIFY(!std::filesystem::exists(f.app / "Map_Images" / "custom1.jpg"));
+    QVERIFY(contains(readFile(data / "maps.ini"), "\r\ncustom1\r\n"));
+    QVERIFY(std::filesystem::exists(data / "Map_Images" / "custom1.jpg"));
+    QVERIFY(items(child<QListWidget>(window.get(), "LoadedMaps")).contains(QStringLiteral("custom1")));
+    auto again = open();
+    QVERIFY(items(child<QListWidget>(again.get(), "LoadedMaps")).contains(QStringLiteral("custom1")));
+    QVERIFY(items(child<QListWidget>(again.get(), "LoadedMaps")).contains(QStringLiteral("hm_borg1")));
+  }
+
   // The dialog is there at once; the pictures come from a thread of their own
   // while the window goes on; Add counts the ticked maps and waits for the pictures.
   void theDialogListsTheMapsAllTickedAndGivesTheChoice() {
