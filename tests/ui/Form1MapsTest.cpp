@@ -222,7 +222,8 @@ class Form1MapsTest : public QObject {
     TempFolder data;
     std::filesystem::copy(f.app / "path.ini", data / "path.ini");
     const std::string jpeg = readFile(TARVEX_PROGRAM_DIR "/Map_Images/hm_borg1.jpg");
-    QVERIFY(writePk3(f.game / "BaseEF" / "zz-custom.pk3", {{"maps/custom1.bsp", "b"}, {"levelshots/custom1.jpg", jpeg}}));
+    QVERIFY(
+        writePk3(f.game / "BaseEF" / "zz-custom.pk3", {{"maps/custom1.bsp", "b"}, {"levelshots/custom1.jpg", jpeg}}));
     const std::string shipped = readFile(f.app / "maps.ini");
     const auto open = [&] {
       auto window = std::make_unique<Form1>(f.services, f.app, data.path());
