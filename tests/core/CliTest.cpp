@@ -88,8 +88,8 @@ TEST(Cli, UsageErrorsExitTwoRefusalsAndUnusableSlotsOneWithTheWindowsMessage) {
   expectRun(help, 0);
   EXPECT_TRUE(test::contains(help.out, "--keys") && !test::contains(help.out, "Exit status:")) << help.out;
   const std::string manual = f.run({"--manual-page"}).out;
-  for (const char* command :
-       {"render", "launch", "run", "log", "maps", "status", "rcon", "find\\-maps", "game\\-folder", "config"})
+  for (const char* command : {"render", "launch", "run", "log", "stop", "list", "maps", "status", "rcon", "find\\-maps",
+                              "game\\-folder", "config"})
     EXPECT_TRUE(test::contains(manual, std::string(".SS ") + command + "\n")) << command;
   for (const char* part : {".B \\-\\-system\n", ".B \\-\\-watchdog S\n", ".SH \"EXIT STATUS\"", "/var/lib/tarvex"})
     EXPECT_TRUE(test::contains(manual, part)) << part;
