@@ -42,30 +42,73 @@ const MapEntry* MapNameIndex::find(std::string_view name) const {
   return i < 0 ? nullptr : &catalogue_.rows[static_cast<std::size_t>(i)];
 }
 
-CatalogueLoad parseCatalogue(std::string_view bytes) {
-  CatalogueLoad result;
+CatalogueLayout catalogueLayout(std::string_view bytes) {
+  CatalogueLayout layout;
   LineReader reader(bytes);
+  std::size_t lines = 0;
+  const auto next = [&]() {
+    auto line = reader.next();
+    if (line) ++lines;
+    return line;
+  };
+  const auto consumed = [&] { return bytes.size() - reader.remaining(); };
   for (;;) {
-    const auto line = reader.next();
-    if (!line) {
-      result.status = CatalogueStatus::NoStartMarker;
-      return result;
-    }
+    const auto line = next();
+    if (!line) return layout;
     if (*line == "[start]") break;
   }
-  // Reading stops at the last row the catalogue holds: the rest of a large
-  // file is never looked at.
-  while (result.catalogue.rows.size() < kMaxCatalogueRows) {
-    MapEntry entry;
-    std::string* fields[] = {&entry.mapFile,  &entry.name,    &entry.caption1,
-                             &entry.caption2, &entry.ctfFlag, &entry.picture};
-    for (std::string* field : fields) {
-      const auto line = reader.next();
-      if (!line) return result;  // an incomplete group is ignored
-      field->assign(*line);
+  layout.hasStart = true;
+  layout.entriesEnd = consumed();
+  std::size_t linesBefore = lines;  // the lines up to entriesEnd
+  // Reading stops at the last entry the catalogue holds: the rest of a large
+  // file is looked at only up to its first line of text.
+  while (layout.entries.size() < kMaxCatalogueRows) {
+    std::array<std::string_view, 6> fields;
+    bool complete = true;
+    for (auto& field : fields) {
+      const auto line = next();
+      if (!line) {
+        complete = false;
+        break;
+      }
+      field = *line;
     }
+    if (!complete) break;  // an incomplete group is no entry
+    layout.entries.push_back(fields);
+    layout.entriesEnd = consumed();
+    linesBefore = lines;
+    if (!next()) {
+      layout.separatorMissing = true;
+      break;
+    }
+    layout.entriesEnd = consumed();
+    linesBefore = lines;
+  }
+  const std::size_t end = layout.entriesEnd;
+  layout.lineOpen = end > 0 && bytes[end - 1] != '\n' && bytes[end - 1] != '\r';
+  LineReader rest(bytes.substr(end));
+  for (std::size_t number = linesBefore + 1; const auto line = rest.next(); ++number) {
+    if (line->find_first_not_of(" \t") != std::string_view::npos) {
+      layout.trailingLine = number;
+      break;
+    }
+  }
+  return layout;
+}
+
+CatalogueLoad parseCatalogue(std::string_view bytes) {
+  CatalogueLoad result;
+  const CatalogueLayout layout = catalogueLayout(bytes);
+  if (!layout.hasStart) {
+    result.status = CatalogueStatus::NoStartMarker;
+    return result;
+  }
+  for (const auto& fields : layout.entries) {
+    MapEntry entry;
+    std::string* targets[] = {&entry.mapFile, &entry.name, &entry.caption1, &entry.caption2, &entry.ctfFlag,
+                              &entry.picture};
+    for (std::size_t i = 0; i < fields.size(); ++i) targets[i]->assign(fields[i]);
     result.catalogue.rows.push_back(std::move(entry));
-    if (!reader.next()) return result;  // the separator line
   }
   return result;
 }

@@ -2,6 +2,7 @@
 // The catalogue of known maps (maps.ini) with each map's frag, time and
 // capture limits, and the name lookup every map feature shares.
 
+#include <array>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -64,8 +65,22 @@ struct CatalogueLoad {
   MapCatalogue catalogue;
 };
 
-// Reads maps.ini contents: header up to the line "[start]", then entries of
-// seven lines (an incomplete last group is ignored); at most kMaxCatalogueRows entries.
+// maps.ini's layout, as the one reader of the format sees it: a header up to
+// the line "[start]", then entries of seven lines (six fields and a
+// separator; an incomplete last group is not an entry), at most
+// kMaxCatalogueRows of them. The catalogue is read from it, and new maps are
+// appended after its last complete entry.
+struct CatalogueLayout {
+  bool hasStart = false;
+  std::vector<std::array<std::string_view, 6>> entries;  // each entry's fields, pointing into the bytes
+  std::size_t entriesEnd = 0;     // the byte after the last complete entry (and its separator line)
+  bool separatorMissing = false;  // the file ends with an entry's sixth line
+  bool lineOpen = false;          // the bytes up to entriesEnd end inside a line
+  std::size_t trailingLine = 0;   // the first line after the entries that holds text (1-based), 0 when none
+};
+CatalogueLayout catalogueLayout(std::string_view bytes);
+
+// Reads maps.ini contents by their layout.
 CatalogueLoad parseCatalogue(std::string_view bytes);
 CatalogueLoad loadCatalogueFile(const std::filesystem::path& file);
 

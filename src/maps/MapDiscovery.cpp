@@ -329,45 +329,6 @@ void makePictures(std::vector<MapProposal>& proposals, std::size_t first, std::s
 }
 
 namespace {
-// Where maps.ini's complete entries end, as its reader reads them, and what
-// follows them.
-struct CatalogueTail {
-  std::size_t entriesEnd = 0;     // the byte after the last complete entry (and its separator line)
-  bool separatorMissing = false;  // the file ends with an entry's sixth line
-  bool lineOpen = false;          // the bytes up to entriesEnd end inside a line
-  std::size_t trailingLine = 0;   // the first line after the entries that holds text (1-based), 0 when none
-};
-
-CatalogueTail catalogueTail(std::string_view bytes) {
-  const std::vector<std::string_view> lines = splitLines(bytes);
-  const auto end = [&](std::size_t i) {
-    return i + 1 < lines.size() ? std::size_t(lines[i + 1].data() - bytes.data()) : bytes.size();
-  };
-  CatalogueTail tail;
-  std::size_t i = 0;
-  while (i < lines.size() && lines[i] != "[start]") ++i;
-  tail.entriesEnd = end(i);
-  ++i;
-  for (std::size_t rows = 0; lines.size() - std::min(i, lines.size()) >= 6 && rows < kMaxCatalogueRows; ++rows) {
-    if (lines.size() - i >= 7) {
-      tail.entriesEnd = end(i + 6);
-      i += 7;
-    } else {
-      tail.entriesEnd = end(i + 5);
-      tail.separatorMissing = true;
-      i += 6;
-    }
-  }
-  tail.lineOpen = tail.entriesEnd > 0 && bytes[tail.entriesEnd - 1] != '\n' && bytes[tail.entriesEnd - 1] != '\r';
-  for (; i < lines.size(); ++i) {
-    if (lines[i].find_first_not_of(" \t") != std::string_view::npos) {
-      tail.trailingLine = i + 1;
-      break;
-    }
-  }
-  return tail;
-}
-
 // maps.ini.bak3 gives way to .bak2, .bak2 to .bak, .bak to the version before this run.
 std::string keepPreviousVersion(const fs::path& catalogueFile, std::string_view bytes) {
   const auto backup = [&](int generation) {
@@ -429,7 +390,7 @@ CatalogueAddition addToCatalogue(const fs::path& catalogueFile, const fs::path& 
   }
 
   // The new entries after the last complete one; the lines after it stay after them.
-  const CatalogueTail tail = catalogueTail(read.bytes);
+  const CatalogueLayout tail = catalogueLayout(read.bytes);
   std::string bytes = read.bytes.substr(0, tail.entriesEnd);
   if (tail.lineOpen) bytes += "\r\n";
   if (tail.separatorMissing) bytes += "\r\n";

@@ -18,6 +18,7 @@ class LineReader {
   explicit LineReader(std::string_view bytes) : rest_(bytes) {}
   std::optional<std::string_view> next();
   bool atEnd() const { return rest_.empty(); }
+  std::size_t remaining() const { return rest_.size(); }  // the bytes not read yet
 
  private:
   std::string_view rest_;
