@@ -105,8 +105,8 @@ CatalogueLoad parseCatalogue(std::string_view bytes) {
   }
   for (const auto& fields : layout.entries) {
     MapEntry entry;
-    std::string* targets[] = {&entry.mapFile, &entry.name, &entry.caption1, &entry.caption2, &entry.ctfFlag,
-                              &entry.picture};
+    std::string* targets[] = {&entry.mapFile,  &entry.name,    &entry.caption1,
+                              &entry.caption2, &entry.ctfFlag, &entry.picture};
     for (std::size_t i = 0; i < fields.size(); ++i) targets[i]->assign(fields[i]);
     result.catalogue.rows.push_back(std::move(entry));
   }
