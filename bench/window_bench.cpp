@@ -35,7 +35,7 @@
 using namespace tarvex;
 
 namespace {
-class SilentServices : public Services {
+class SilentServices : public WindowServices {
  public:
   void message(const std::string&, Icon) override {}
   std::optional<std::string> prompt(const std::string&, const std::string&, const std::string&) override {

@@ -49,10 +49,6 @@ std::string ConsoleServices::portProblem(const std::string& address, int port) {
   return platform::portProblem(address, port);
 }
 
-std::optional<std::vector<bool>> ConsoleServices::chooseMaps(const std::vector<MapChoice>& maps, const PictureJob&) {
-  return std::vector<bool>(maps.size(), true);  // a console adds what --add asks for
-}
-
 std::string ConsoleServices::readRegistry(const std::string& key, const std::string& value) {
   return platform::readMachineRegistry(key, value);
 }

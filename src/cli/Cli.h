@@ -16,24 +16,15 @@ namespace tarvex {
 int runCli(const std::vector<std::string>& args, const std::string& exeFolder, std::ostream& out, std::ostream& err,
            Services& services, std::istream* in = nullptr);
 
-// Services for a console: messages to a stream, no dialogs, no sound.
+// Services for a console: messages to a stream.
 class ConsoleServices : public Services {
  public:
   explicit ConsoleServices(std::ostream& err) : err_(err) {}
   void message(const std::string& text, Icon icon) override;
-  std::optional<std::string> prompt(const std::string&, const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> openFile(const std::string&, const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  void playWave(const std::string&) override {}
   std::string startProcess(const ProcessRequest& request) override;
   std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) override;
   std::string portProblem(const std::string& address, int port) override;
-  void openLink(const std::string&) override {}
   std::string readRegistry(const std::string& key, const std::string& value) override;
-  std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>& maps, const PictureJob&) override;
 
  private:
   std::ostream& err_;

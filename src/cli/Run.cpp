@@ -36,22 +36,11 @@ class RunServices : public Services {
   RunServices(Services& console, platform::ChildGame& game, std::function<void(const std::string&)> note)
       : console_(console), game_(game), note_(std::move(note)) {}
   void message(const std::string& text, Icon) override { note_(text); }
-  std::optional<std::string> prompt(const std::string&, const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> openFile(const std::string&, const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  void playWave(const std::string&) override {}
   std::string startProcess(const ProcessRequest& request) override { return game_.start(request); }
   std::optional<ProcessFailure> startedProcessFailure(int) override { return std::nullopt; }
   std::string portProblem(const std::string& address, int port) override { return console_.portProblem(address, port); }
-  void openLink(const std::string&) override {}
   std::string readRegistry(const std::string& key, const std::string& value) override {
     return console_.readRegistry(key, value);
-  }
-  std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>&, const PictureJob&) override {
-    return std::nullopt;
   }
 
  private:

@@ -1,7 +1,10 @@
 #pragma once
-// Everything the outside world does for Tarvex, behind one small interface:
-// the window program gets the desktop's implementation, the headless program
-// a console one, and tests a recording fake.
+// Everything the outside world does for Tarvex, behind small interfaces:
+// Services for what the launch and the server need (messages, processes,
+// ports, the registry), WindowServices for what only a window does (prompts,
+// file choosers, sounds, links, the choice of maps). The window program gets
+// the desktop's implementation of both, the headless program a console one
+// of the first, and tests a recording fake.
 
 #include <cstddef>
 #include <functional>
@@ -47,16 +50,9 @@ class Services {
   enum class Icon { None, Stop };
   virtual ~Services() = default;
 
-  // Modal message with an OK button, captioned "Tarvex".
+  // A message to the user: on a window a modal box with an OK button,
+  // captioned "Tarvex"; on a console a line of standard error.
   virtual void message(const std::string& text, Icon icon = Icon::None) = 0;
-  // Modal one-line prompt; nullopt when cancelled.
-  virtual std::optional<std::string> prompt(const std::string& text, const std::string& title,
-                                            const std::string& preset) = 0;
-  // File-open dialog; the chosen full name (native separators), nullopt when cancelled.
-  virtual std::optional<std::string> openFile(const std::string& title, const std::string& presetName,
-                                              const std::string& filter) = 0;
-  // Plays a WAV file to its end; silent on any problem.
-  virtual void playWave(const std::string& path) = 0;
   // Starts a program without waiting; an error text, empty on success.
   virtual std::string startProcess(const ProcessRequest& request) = 0;
   // Whether the program started last has already ended (with any status: a
@@ -66,10 +62,23 @@ class Services {
   // Why a game server cannot have this UDP port on this address (another
   // program holds it; a server answers there, named); empty when it can.
   virtual std::string portProblem(const std::string& address, int port) = 0;
-  // Opens a web or mail link in the desktop's default handler; failures are not reported.
-  virtual void openLink(const std::string& target) = 0;
   // A string (or dword, as decimal) value under HKEY_LOCAL_MACHINE; empty when not found.
   virtual std::string readRegistry(const std::string& key, const std::string& value) = 0;
+};
+
+// What only a window does.
+class WindowServices : public Services {
+ public:
+  // Modal one-line prompt; nullopt when cancelled.
+  virtual std::optional<std::string> prompt(const std::string& text, const std::string& title,
+                                            const std::string& preset) = 0;
+  // File-open dialog; the chosen full name (native separators), nullopt when cancelled.
+  virtual std::optional<std::string> openFile(const std::string& title, const std::string& presetName,
+                                              const std::string& filter) = 0;
+  // Plays a WAV file to its end; silent on any problem.
+  virtual void playWave(const std::string& path) = 0;
+  // Opens a web or mail link in the desktop's default handler; failures are not reported.
+  virtual void openLink(const std::string& target) = 0;
   // Modal list of maps with a check box each, all checked, shown at once; the
   // pictures come as the job makes them. The choice per map when the user
   // adds them (once the job is done), nullopt when cancelled (the job stopped).

@@ -74,7 +74,8 @@ constexpr std::pair<const char*, const char*> kSpokenNames[] = {
 
 }  // namespace
 
-Form1::Form1(Services& services, std::filesystem::path appFolder, std::filesystem::path dataFolder, QWidget* parent)
+Form1::Form1(WindowServices& services, std::filesystem::path appFolder, std::filesystem::path dataFolder,
+             QWidget* parent)
     : QWidget(parent),
       services_(services),
       appFolder_(std::move(appFolder)),

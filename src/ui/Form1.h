@@ -30,7 +30,7 @@ class Form1 : public QWidget {
  public:
   // appFolder: the program's own files; dataFolder: path.ini and the save
   // slots (the program folder unless that is read-only).
-  Form1(Services& services, std::filesystem::path appFolder, std::filesystem::path dataFolder = {},
+  Form1(WindowServices& services, std::filesystem::path appFolder, std::filesystem::path dataFolder = {},
         QWidget* parent = nullptr);
   ~Form1() override;
 
@@ -110,7 +110,7 @@ class Form1 : public QWidget {
 
   void engage();
 
-  Services& services_;
+  WindowServices& services_;
   std::filesystem::path appFolder_;
   std::filesystem::path dataFolder_;
   MapListFolders mapListFolders() const { return {appFolder_, dataFolder_}; }

@@ -17,7 +17,7 @@ constexpr int kFileAccessError = 75;
 constexpr int kInvalidPicture = 481;
 }  // namespace
 
-Logo::Logo(QLabel* element0, Services& services) : QObject(element0->parent()), services_(services) {
+Logo::Logo(QLabel* element0, WindowServices& services) : QObject(element0->parent()), services_(services) {
   elements_.append(element0);
   timer_.setParent(this);  // so that the window finds "Timer1" among its children
   timer_.setObjectName(QStringLiteral("Timer1"));

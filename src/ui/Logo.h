@@ -17,7 +17,7 @@ class Logo : public QObject {
   Q_OBJECT
  public:
   // element0 is Image1's first element, placed by the window; the logo belongs to the same parent.
-  Logo(QLabel* element0, Services& services);
+  Logo(QLabel* element0, WindowServices& services);
 
   // Cuts the file into frames and shows the first; messages (stop icon) on
   // failure. The other frames are decoded right after, once the window is up
@@ -40,7 +40,7 @@ class Logo : public QObject {
   // Decodes the cutter's next frame into a new or the first element; false for a broken frame.
   bool decodeFrame(const GifFrame& frame, bool first);
 
-  Services& services_;
+  WindowServices& services_;
   QList<QLabel*> elements_;
   QTimer timer_;
   int frameIndex_ = 0;

@@ -9,7 +9,7 @@
 
 namespace tarvex {
 
-class QtServices : public Services {
+class QtServices : public WindowServices {
  public:
   // Dialogs are modal to the active window.
   void message(const std::string& text, Icon icon) override;

@@ -35,7 +35,7 @@ void setUpApplication(QApplication& app) {
   QApplication::setFont(messageFont, "QMessageBox");
 }
 
-TarvexApp::TarvexApp(Services& services, std::filesystem::path appFolder)
+TarvexApp::TarvexApp(WindowServices& services, std::filesystem::path appFolder)
     : services_(services), appFolder_(std::move(appFolder)), dataFolder_(dataFolderFor(appFolder_)) {}
 
 TarvexApp::~TarvexApp() {

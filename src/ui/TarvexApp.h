@@ -23,7 +23,7 @@ void setUpApplication(QApplication& app);
 class TarvexApp : public QObject {
   Q_OBJECT
  public:
-  TarvexApp(Services& services, std::filesystem::path appFolder);
+  TarvexApp(WindowServices& services, std::filesystem::path appFolder);
   ~TarvexApp() override;
 
   // Runs the start gate: the main window at once when path.ini names a
@@ -47,7 +47,7 @@ class TarvexApp : public QObject {
   void onRefind();
   void onLaunched();
 
-  Services& services_;
+  WindowServices& services_;
   std::filesystem::path appFolder_;
   std::filesystem::path dataFolder_;  // path.ini and the save slots
   QPointer<Form1> form1_;

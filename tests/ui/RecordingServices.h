@@ -12,7 +12,7 @@
 
 namespace tarvex::test {
 
-class RecordingServices : public Services {
+class RecordingServices : public WindowServices {
  public:
   // "message:TEXT", "sound:button4.wav", "prompt:TEXT|TITLE|PRESET", "dialog:TITLE|PRESET|FILTER",
   // "start:EXECUTABLE ARGUMENTS", "link:TARGET", "choose-maps:COUNT"
