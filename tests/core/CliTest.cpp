@@ -358,6 +358,12 @@ TEST(Cli, ConfigPrintsEverySettingAndWritesTheSameSlotFromItsText) {
   EXPECT_EQ(std::filesystem::status(slotPath(f.app, 3)).permissions(),
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 #endif
+  // Limits a text could not give back (a hand-edited slot's) are left out, and so kept.
+  Configuration odd = f.loaded();
+  odd.rotation.maps = {"hm_borg1"};
+  odd.catalogue.rows.at(std::size_t(odd.catalogue.lastIndexOf("hm_borg1"))).timeLimit.clear();
+  f.saveSlot(8, odd);
+  EXPECT_TRUE(test::contains(f.run({"config", "--slot", "8"}).out, "\nmap = hm_borg1\n"));
   // A text file: keys not given keep their values.
   test::writeFile(f.root / "part.txt", "# a comment\r\n  maximum-players =  12 \r\n\r\n");
   expectRun(f.run({"config", "--slot", "3", "--from", (f.root / "part.txt").string()}), 0);
@@ -384,7 +390,10 @@ TEST(Cli, ConfigReportsEachFaultWithItsLineAndWritesNothing) {
       "map = hm_borg1 1 2\n"             // 9: three words, no map of that name
       "net-ip = 10.0.0.1\n"              // 10: while set-net-ip is no
       "game-gravity = 1234567\n"         // 11: too long
-      "server-quote = a\xC2\x81z\n";     // 12: a C1 control, which Windows-1252 leaves undefined
+      "server-quote = a\xC2\x81z\n"      // 12: a C1 control, which Windows-1252 leaves undefined
+      "server-title = a\x7Fz\n"          // 13: DEL
+      "map = ctf_voy2 1 2 3\n"           // 14
+      "map = ctf_voy2 4 2 3\n";          // 15: other limits for the same map
   CliRun r = f.run({"config", "--slot", "4", "--from", "-"}, text);
   expectRun(
       r, 1,
@@ -393,7 +402,8 @@ TEST(Cli, ConfigReportsEachFaultWithItsLineAndWritesNothing) {
        "line 6: game-type takes one of: 1-vs-1, death-match", "line 7: the map \"no_such_map\" is not in the map list",
        "line 8: \"a line without", "line 9: the map \"hm_borg1 1 2\"",
        "line 10: net-ip stays empty while set-net-ip is no", "line 11: game-gravity", "at most 5",
-       "line 12: server-quote", "control character", "Nothing was written."});
+       "line 12: server-quote", "control character", "line 13: server-title: \"Server Title:\" holds a control",
+       "line 15: the map \"ctf_voy2\" has other limits on line 14", "Nothing was written."});
   EXPECT_EQ(slotBytes(f, 4), before);
   // The launch checks: a console password the remote console cannot read back.
   r = f.run({"config", "--slot", "4", "--from", "-"}, "server-title = x\nconsole-password = a//b\n");
@@ -442,7 +452,7 @@ TEST(Cli, ConfigEditWritesOnlyATextThatReadsBackClean) {
   std::filesystem::remove(count);
   const std::string before = slotBytes(f, 7);
   test::writeFile(editor, "#!/bin/sh\nsed -i 's/^maximum-players = 9$/maximum-players = nine/' \"$1\"\n");
-  expectRun(f.run({"config", "--slot", "7", "--edit"}, "n\n"), 1, {"Nothing was written."});
+  expectRun(f.run({"config", "--slot", "7", "--edit"}, "N\n"), 1, {"Nothing was written."});
   setenv("VISUAL", "true", 1);
   expectRun(f.run({"config", "--slot", "7", "--edit"}), 0, {"No change: nothing was written."});
   setenv("VISUAL", "false", 1);
@@ -499,6 +509,8 @@ TEST(Cli, APackagesFolderIsNeverWrittenAndAddedMapsLiveInTheDataFolder) {
     return names;
   };
   const auto before = programFiles();
+  expectRun(f.run({"find-maps"}), 1);  // only lists (and knows no game folder yet): writes nothing anywhere
+  EXPECT_FALSE(fs::exists(user / "tarvex"));
   const CliRun set = f.run({"--system", "game-folder", f.game.string()});
   const CliRun added = f.run({"--system", "find-maps", "--add"});
   const CliRun maps = f.run({"--system", "maps"});

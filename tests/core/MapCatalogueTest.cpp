@@ -121,6 +121,12 @@ TEST(MapList, TheUsersAdditionsLieOverTheShippedList) {
   EXPECT_TRUE(loadMapList(folders).messages.empty());
   load = loadMapList({program.path(), program.path()});
   EXPECT_EQ(load.catalogue.rows.size(), 3u);
+  EXPECT_FALSE((MapListFolders{program.path(), program / "."}.separate()));  // one folder, spelled two ways
+  // The whole list holds at most the catalogue's room.
+  std::string many = "added\r\n[start]\r\n";
+  for (std::size_t i = 0; i < kMaxCatalogueRows; ++i) many += entry("m" + std::to_string(i));
+  test::writeFile(data / "maps.ini", many);
+  EXPECT_EQ(loadMapList(folders).catalogue.rows.size(), kMaxCatalogueRows);
   std::filesystem::remove(program / "maps.ini");
   EXPECT_EQ(loadMapList(folders).status, CatalogueStatus::Missing);
 }
