@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "cli/Run.h"
+#include "cli/Service.h"
 #include "launch/GameValues.h"
 #include "launch/Launch.h"
 #include "launch/LaunchSequence.h"
@@ -153,9 +154,13 @@ std::string manualPage(const CLI::App& app) {
   out += ".SH OPTIONS\n" + options(app);
   out += ".SH COMMANDS\n";
   for (const CLI::App* command : app.get_subcommands({})) {
+    if (command->get_group().empty()) continue;  // hidden
     out += ".SS " + roff(command->get_name()) + "\n" + roff(command->get_description()) + "\n";
     if (!command->get_footer().empty()) out += ".PP\n" + roff(withoutLineBreaksAround(command->get_footer())) + "\n";
     out += options(*command);
+    for (const CLI::App* action : command->get_subcommands({}))
+      out += ".SS \"" + roff(command->get_name() + " " + action->get_name()) + "\"\n" +
+             roff(action->get_description()) + "\n" + options(*action);
   }
   for (const HelpSection& section : kSections)
     out += ".SH \"" + std::string(section.manualTitle) + "\"\n" +
@@ -191,6 +196,9 @@ struct Options {
   bool manualPage = false;
   int stopSeconds = 10;
   ConfigOptions config;
+  std::string serviceAction;  // service's install, remove or status
+  bool runAsService = false;  // run --service
+  std::string logFile;        // write-log's FILE
 };
 
 // Lists the maps in the game's data folder that the catalogue does not know;
@@ -782,6 +790,8 @@ void describeCommandLine(CLI::App& app, Options& options) {
                   "the game's log (default: logs/ in the data folder); -: the game's output to standard output "
                   "(journald)")
       ->option_text("FILE|-");
+  run->add_flag("--service", options.runAsService, "run as the Windows service that the service manager started")
+      ->group("");
   CLI::App* log = command("log", "print the game's output as its log kept it");
   configuration(log);
   log->add_flag("-f,--follow", options.follow, "and follow it");
@@ -835,6 +845,35 @@ void describeCommandLine(CLI::App& app, Options& options) {
   config->add_option("--set", options.config.sets, "change single settings")->option_text("KEY=VALUE ...");
   config->add_flag("--edit", options.config.edit,
                    "edit the text with $VISUAL or $EDITOR and write it back once it reads back clean");
+  CLI::App* service =
+      command("service",
+              "Windows: make the server of a slot a service that starts with the machine and keeps it up as run "
+              "does (install), remove it, or show how it is (status)");
+  service->require_subcommand(1, 1);
+  service->footer(paragraph(
+      "The service \"Tarvex slot N\" runs \"tarvex-cli --system run --slot N\" on the services' data folder "
+      "(%ProgramData%\\Tarvex) as the local system account.  It starts with the machine, and again 10, 30 and 60 s "
+      "after run ends with a failure; stopping it (net stop, the Services window) stops the game as Ctrl+C does.  "
+      "The game's output goes to logs\\slotN.log there, what run says to logs\\slotN.service.log.  install and "
+      "remove need a command prompt opened with \"Run as administrator\".  On Linux the package's unit does the "
+      "same: systemctl enable --now tarvex@N."));
+  const auto serviceAction = [&](const char* name, const char* description) {
+    CLI::App* sub = service->add_subcommand(name, description);
+    sub->callback([&options, name] { options.serviceAction = name; });
+    return sub->add_option("--slot", options.slot, "save slot N (1 to 9) of the services' data folder")
+        ->option_text("N")
+        ->check(CLI::Range(1, 9));
+  };
+  serviceAction("install", "register the service of a slot, which starts with the machine (start it with net start)");
+  serviceAction("remove",
+                "stop the service of a slot (without --slot: every slot's) and remove it; no data is removed");
+  serviceAction("status", "show the service of a slot (without --slot: every slot's): state, command line, logs");
+  // The writer of a launched game's log on Windows (the window's launches too).
+  app.add_subcommand("write-log", "copy standard input into a rotating log")
+      ->group("")
+      ->callback([&options] { options.command = "write-log"; })
+      ->add_option("FILE", options.logFile, "the log")
+      ->required();
   // Only the program's own help ends with where files live and a first setup.
   app.footer(helpFooter());
   app.add_flag("--manual-page", options.manualPage, "print the manual page (roff)")->group("");
@@ -879,6 +918,9 @@ std::string takeRunNumbers(Options& options) {
   }
   return {};
 }
+
+// Everything after the command line was read.
+int execute(Options& options, std::ostream& out, std::ostream& err, Services& services, std::istream* in);
 }  // namespace
 
 int runCli(const std::vector<std::string>& args, const std::string& exeFolder, std::ostream& out, std::ostream& err,
@@ -928,6 +970,33 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
     if (!c.keys && options.slot == 0 && options.saveFile.empty())
       return usageError(err, "config needs --slot N or --save FILE", given);
   }
+  if (options.command == "service") {
+    if (!platform::kHasServiceManager) {
+      services.message(
+          "tarvex-cli service registers Windows services.  Here systemd's unit tarvex@N runs the server of slot N: "
+          "sudo systemctl enable --now tarvex@N");
+      return 1;
+    }
+    if (options.serviceAction == "install" && options.slot == 0)
+      return usageError(err, "service install needs --slot N", *given.get_subcommands().front());
+    options.system = true;  // a service works in the services' data folder
+  }
+  if (options.command == "write-log") return writeLog(toPath(options.logFile), in ? *in : std::cin);
+  if (options.runAsService) {
+    // Without a console: everything run says goes into the service's log.
+    const std::filesystem::path appFolder = toPath(options.appFolder);
+    const std::filesystem::path dataFolder =
+        options.system ? systemDataFolderFor(appFolder, DataUse::Write) : dataFolderFor(appFolder, DataUse::Write);
+    return runAsService(dataFolder, instanceName(options.slot, options.saveFile), services,
+                        [&](Services& serviceMessages, std::ostream& serviceErr) {
+                          return execute(options, out, serviceErr, serviceMessages, in);
+                        });
+  }
+  return execute(options, out, err, services, in);
+}
+
+namespace {
+int execute(Options& options, std::ostream& out, std::ostream& err, Services& services, std::istream* in) {
   if (options.system) {
     // A root shell works on the services' folder as the service's own user.
     const std::filesystem::path folder = systemDataFolder();
@@ -944,6 +1013,7 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
   const bool writes =
       options.command == "launch" || options.command == "run" || (options.command == "find-maps" && options.add) ||
       (options.command == "game-folder" && options.gameFolder) ||
+      (options.command == "service" && options.serviceAction == "install") ||
       (options.command == "config" && (options.config.from || !options.config.sets.empty() || options.config.edit));
   const DataUse use = writes ? DataUse::Write : DataUse::Read;
   const std::filesystem::path dataFolder =  // path.ini, the save slots, the logs, the added maps
@@ -954,6 +1024,8 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
       removeStaleTemporaries(folder);
   }
   if (options.command == "game-folder") return gameFolderCommand(options, dataFolder, out, services);
+  if (options.command == "service" && options.serviceAction != "install")
+    return serviceCommand(options.serviceAction, options.slot, appFolder, dataFolder, out, services);
   const std::string instance = instanceName(options.slot, options.saveFile);
   if (options.command == "log") return showLog(services, dataFolder, instance, options.follow, out);
   if (options.command == "stop") return stopInstance(options, dataFolder, instance, out, services);
@@ -981,6 +1053,11 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
     }
   }
 
+  if (options.command == "service") {
+    // A service that would not start is not registered.
+    if (!prepareLaunch(services, config)) return 1;
+    return serviceCommand(options.serviceAction, options.slot, appFolder, dataFolder, out, services);
+  }
   if (options.command == "status") return showStatus(options, config.settings, out, services);
   if (options.command == "rcon") return remoteCommand(options, config.settings, out, services);
   if (options.command == "find-maps") {
@@ -1054,5 +1131,6 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
       << "Its output goes to " << fromPath(logFile) << ".\n";
   return 0;
 }
+}  // namespace
 
 }  // namespace tarvex

@@ -123,6 +123,57 @@ class ChildGame {
 // of ending the program.
 void catchStopSignals();
 
+// Asks a run that waits to stop, as SIGTERM or Ctrl+C does (a Windows
+// service's stop control comes this way).
+void askToStop();
+
+// Windows services: what tarvex-cli service registers, one service a slot.
+// Where there is no service manager of this kind (Linux has systemd's units),
+// the calls do nothing and say so.
+inline constexpr bool kHasServiceManager =
+#ifdef _WIN32
+    true;
+#else
+    false;
+#endif
+
+struct ServiceSpec {
+  std::string name;                      // "Tarvex slot 3": the service's name and the name shown
+  std::string description;               // what the service list shows beside it
+  std::vector<std::string> commandLine;  // the program and its arguments
+};
+// Registers the service to start with the machine, restarted by the service
+// manager after a failure (after 10 s, 30 s, 60 s). An error text, empty on
+// success; an existing service of the name is given the new command line.
+std::string installService(const ServiceSpec& spec);
+// Stops the service (waiting at most the time) and removes it. An error
+// text, empty on success; a service that is not there is no error.
+std::string removeService(const std::string& name, std::chrono::milliseconds stopWait);
+
+struct ServiceState {
+  std::string state;      // "running", "stopped", "starting", "stopping", ...
+  long pid = 0;           // while it runs
+  std::string startType;  // "starts with the machine", "started by hand", "disabled"
+  std::string commandLine;
+};
+// The service's state; nullopt when it is not registered (or the service
+// manager cannot be asked: error says why).
+std::optional<ServiceState> serviceState(const std::string& name, std::string& error);
+
+// Runs the body as the service the service manager started (Windows): the
+// service is reported running, a stop control asks the body to stop (see
+// askToStop) and its end is reported with the body's exit status. Where this
+// program was not started by the service manager, an error text and the
+// body is not run. Elsewhere the body runs as it is.
+int runAsService(const std::function<int()>& body, std::string& error);
+
+// This program's own file.
+std::filesystem::path executablePath();
+
+// Quotes an argument for a Windows command line as programs' start-up code
+// splits it (backslashes before a quote doubled).
+std::string quoteWindowsArgument(const std::string& argument);
+
 // For an administrator working on the service's data folder: when this
 // process runs as root and the folder belongs to another user, it goes on as
 // that user (with the user's group and supplementary groups), so that every

@@ -34,4 +34,23 @@ std::optional<long> instanceHolder(const std::filesystem::path& lockFile) {
   return pid;
 }
 
+std::string quoteWindowsArgument(const std::string& argument) {
+  if (!argument.empty() && argument.find_first_of(" \t\n\v\"") == std::string::npos) return argument;
+  std::string quoted = "\"";
+  std::size_t backslashes = 0;
+  for (char c : argument) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    // Backslashes count double before a quote (theirs and the quote's own escape).
+    quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+    backslashes = 0;
+    quoted.push_back(c);
+  }
+  quoted.append(backslashes * 2, '\\');  // before the closing quote
+  quoted.push_back('"');
+  return quoted;
+}
+
 }  // namespace tarvex::platform

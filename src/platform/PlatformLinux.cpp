@@ -126,5 +126,27 @@ void playWave(const std::string& path) {
 void playWave(const std::string&) {}
 #endif
 
+// Services are systemd's units here (tarvex@.service).
+namespace {
+const char* const kNoServiceManager =
+    "services of this kind are Windows' own (here systemd's unit tarvex@N runs a slot)";
+}
+
+std::string installService(const ServiceSpec&) { return kNoServiceManager; }
+
+std::string removeService(const std::string&, std::chrono::milliseconds) { return kNoServiceManager; }
+
+std::optional<ServiceState> serviceState(const std::string&, std::string& error) {
+  error = kNoServiceManager;
+  return std::nullopt;
+}
+
+int runAsService(const std::function<int()>& body, std::string&) { return body(); }
+
+std::filesystem::path executablePath() {
+  std::error_code ec;
+  return std::filesystem::read_symlink("/proc/self/exe", ec);
+}
+
 }  // namespace tarvex::platform
 #endif

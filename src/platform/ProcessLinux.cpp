@@ -468,6 +468,8 @@ std::string journalCommand() {
   return unit.empty() ? "journalctl _PID=" + std::to_string(getpid()) : "journalctl -u " + unit;
 }
 
+void askToStop() { onStopSignal(SIGTERM); }
+
 void catchStopSignals() {
   if (stopPipe[0] < 0 && pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) stopPipe[0] = stopPipe[1] = -1;
   struct sigaction action {};

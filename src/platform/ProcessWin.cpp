@@ -19,20 +19,9 @@
 namespace tarvex::platform {
 
 namespace {
-std::string quoteArgument(const std::string& argument) {
-  if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
-  std::string quoted = "\"";
-  for (char c : argument) {
-    if (c == '"') quoted.push_back('\\');
-    quoted.push_back(c);
-  }
-  quoted.push_back('"');
-  return quoted;
-}
-
 std::string commandLineOf(const ProcessRequest& request) {
-  std::string commandLine = quoteArgument(request.executable);
-  for (const auto& argument : request.arguments) commandLine += " " + quoteArgument(argument);
+  std::string commandLine = quoteWindowsArgument(request.executable);
+  for (const auto& argument : request.arguments) commandLine += " " + quoteWindowsArgument(argument);
   return commandLine;
 }
 
@@ -47,17 +36,20 @@ HANDLE openNul() {
                      0, nullptr);
 }
 
-// Starts the program with the given output; the process (and, suspended,
+// Starts the program with the given output (asInput: the given handle is
+// its input, and its output goes nowhere); the process (and, suspended,
 // its first thread) in info.
-std::string create(const ProcessRequest& request, HANDLE output, DWORD flags, PROCESS_INFORMATION& info) {
+std::string create(const ProcessRequest& request, HANDLE output, DWORD flags, PROCESS_INFORMATION& info,
+                   bool asInput = false) {
   std::string commandLine = commandLineOf(request);
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
   startup.wShowWindow = SW_SHOWNORMAL;
   const HANDLE nul = openNul();
-  startup.hStdInput = nul;
-  startup.hStdOutput = output != INVALID_HANDLE_VALUE ? output : nul;
+  const bool given = output != INVALID_HANDLE_VALUE;
+  startup.hStdInput = given && asInput ? output : nul;
+  startup.hStdOutput = given && !asInput ? output : nul;
   startup.hStdError = startup.hStdOutput;
   const bool ok = CreateProcessA(request.executable.c_str(), commandLine.data(), nullptr, nullptr, TRUE, flags, nullptr,
                                  request.workingFolder.c_str(), &startup, &info);
@@ -74,16 +66,60 @@ std::string exitText(HANDLE process) {
 
 struct Started {
   HANDLE process = nullptr;
+  HANDLE writer = nullptr;  // the log's writer, which ends after the game
   std::string logFile;
 } started;
 
+// The name of the log writer's program, beside this one.
+constexpr const char* kLogWriter = "tarvex-cli.exe";
+
+// The writer of a detached game's log: "tarvex-cli.exe write-log FILE", a
+// process of its own that reads the game's output from a pipe into the
+// rotating log until the game and everything it started have closed it, so
+// that the log stays bounded while the game runs for weeks. The pipe's end
+// for the game (inheritable) goes to output; nullptr and no output when the
+// writer cannot be started (the log says why).
+HANDLE startLogWriter(const std::string& logFile, HANDLE& output) {
+  output = INVALID_HANDLE_VALUE;
+  const std::filesystem::path writer = executablePath().parent_path() / kLogWriter;
+  const auto unkept = [&](const std::string& why) {
+    RotatingLog log(toPath(logFile), LogLimits{}, true);
+    log.write("The game's output is not kept: " + why + ".\r\n");
+    return nullptr;
+  };
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(writer, ec)) return unkept(fromPath(writer) + " was not found");
+  HANDLE read = nullptr, write = nullptr;
+  SECURITY_ATTRIBUTES security{sizeof security, nullptr, FALSE};
+  if (!CreatePipe(&read, &write, &security, 0)) return unkept("Windows error " + std::to_string(GetLastError()));
+  // Only the reading end is inheritable while the writer starts: a writer
+  // that held the game's end would never see the output end.
+  ProcessRequest request;
+  request.executable = fromPath(writer);
+  request.arguments = {"write-log", logFile};
+  request.workingFolder = fromPath(writer.parent_path());
+  PROCESS_INFORMATION info{};
+  const std::string error = create(request, inheritable(read), CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP, info,
+                                   /*asInput=*/true);
+  CloseHandle(read);
+  if (!error.empty()) {
+    CloseHandle(write);
+    return unkept(fromPath(writer) + " did not start (" + error + ")");
+  }
+  CloseHandle(info.hThread);
+  output = inheritable(write);
+  return info.hProcess;
+}
+}  // namespace
+
+namespace {
 std::atomic<bool> stopAsked{false};
-HANDLE stopEvent = nullptr;
+// Made before anything can ask for a stop (a console event, a service's stop control).
+const HANDLE stopEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
 
 BOOL WINAPI onConsoleEvent(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
-  stopAsked = true;
-  if (stopEvent) SetEvent(stopEvent);
+  askToStop();
   // A closing console ends the process when this returns: give run its stop.
   if (event == CTRL_CLOSE_EVENT) Sleep(5000);
   return TRUE;
@@ -91,24 +127,20 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
 }  // namespace
 
 std::string startProcess(const ProcessRequest& request) {
-  if (started.process) CloseHandle(started.process);
+  for (HANDLE handle : {started.process, started.writer})
+    if (handle) CloseHandle(handle);
   started = {};
-  // The game on Windows is a window program that prints little: its output
-  // goes straight into the log, begun afresh (the earlier ones kept).
   HANDLE output = INVALID_HANDLE_VALUE;
-  if (!request.logFile.empty()) {
-    { RotatingLog fresh(toPath(request.logFile), LogLimits{}, true); }
-    SECURITY_ATTRIBUTES security{sizeof security, nullptr, TRUE};
-    output =
-        CreateFileA(request.logFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    &security, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  }
+  HANDLE writer = request.logFile.empty() ? nullptr : startLogWriter(request.logFile, output);
   PROCESS_INFORMATION info{};
   const std::string error = create(request, output, DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP, info);
-  if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
-  if (!error.empty()) return error;
+  if (output != INVALID_HANDLE_VALUE) CloseHandle(output);  // the writer ends when the game's side closes
+  if (!error.empty()) {
+    if (writer) WaitForSingleObject(writer, 1000), CloseHandle(writer);
+    return error;
+  }
   CloseHandle(info.hThread);
-  started = {info.hProcess, request.logFile};
+  started = {info.hProcess, writer, request.logFile};
   return {};
 }
 
@@ -117,6 +149,8 @@ std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) {
   if (WaitForSingleObject(started.process, DWORD(std::max(0, waitMilliseconds))) != WAIT_OBJECT_0) return std::nullopt;
   ProcessFailure failure{exitText(started.process), {}, started.logFile};
   CloseHandle(started.process);
+  // The writer ends once everything the game started has closed the pipe.
+  if (started.writer) WaitForSingleObject(started.writer, 500), CloseHandle(started.writer);
   if (!started.logFile.empty()) failure.lastOutput = fileTail(toPath(started.logFile));
   started = {};
   return failure;
@@ -219,8 +253,6 @@ bool endProcess(long pid, bool, std::chrono::milliseconds) {
 }
 
 std::string journalCommand() { return {}; }
-
-void notifyService(const std::string&) {}
 
 struct ChildGame::State {
   HANDLE process = nullptr;
@@ -328,10 +360,12 @@ void ChildGame::signal(bool kill) {
   GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, state_->id);
 }
 
-void catchStopSignals() {
-  if (!stopEvent) stopEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+void askToStop() {
+  stopAsked = true;
+  if (stopEvent) SetEvent(stopEvent);
 }
+
+void catchStopSignals() { SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
 
 }  // namespace tarvex::platform
 #endif

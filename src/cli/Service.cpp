@@ -1,0 +1,172 @@
+#include "cli/Service.h"
+
+#include <istream>
+#include <ostream>
+#include <streambuf>
+
+#include "cli/Cli.h"
+#include "platform/Platform.h"
+#include "server/Instance.h"
+#include "server/RotatingLog.h"
+#include "util/Files.h"
+#include "util/Text.h"
+
+namespace tarvex {
+
+namespace {
+// What a service says goes into a log that stays small: its notes repeat in
+// the game's log, this one holds what came before the game's log (refusals).
+constexpr LogLimits kServiceLogLimits{1024 * 1024, 1};
+constexpr std::chrono::milliseconds kStopWait{30000};
+
+// An output stream into a rotating log.
+class LogBuffer : public std::streambuf {
+ public:
+  explicit LogBuffer(RotatingLog& log) : log_(log) {}
+
+ protected:
+  int overflow(int c) override {
+    if (c != traits_type::eof()) {
+      const char byte = char(c);
+      log_.write(std::string_view(&byte, 1));
+    }
+    return traits_type::not_eof(c);
+  }
+  std::streamsize xsputn(const char* bytes, std::streamsize count) override {
+    log_.write(std::string_view(bytes, std::size_t(count)));
+    return count;
+  }
+
+ private:
+  RotatingLog& log_;
+};
+
+std::string quoted(const std::string& name) { return "\"" + name + "\""; }
+
+// The service's state in a line, and what it runs and where its messages are.
+void describe(int slot, const platform::ServiceState& state, const std::filesystem::path& dataFolder,
+              std::ostream& out) {
+  const std::string instance = instanceName(slot, {});
+  out << serviceName(slot) << ": " << state.state;
+  if (state.pid > 0 && state.state != "stopped") out << " (process " << state.pid << ")";
+  out << ", " << state.startType << "\n  runs: " << state.commandLine
+      << "\n  the game's log: " << fromPath(instanceLogFile(dataFolder, instance))
+      << "\n  the service's messages: " << fromPath(serviceLogFile(dataFolder, instance)) << '\n';
+  const std::string last = fileTail(serviceLogFile(dataFolder, instance));
+  if (!last.empty()) out << "  its last messages:\n" << visibleLines(last) << (last.back() == '\n' ? "" : "\n");
+}
+}  // namespace
+
+std::string serviceName(int slot) { return "Tarvex slot " + std::to_string(slot); }
+
+std::filesystem::path serviceLogFile(const std::filesystem::path& dataFolder, const std::string& instance) {
+  return dataFolder / "logs" / toPath(instance + ".service.log");
+}
+
+int serviceCommand(const std::string& action, int slot, const std::filesystem::path& appFolder,
+                   const std::filesystem::path& dataFolder, std::ostream& out, Services& services) {
+  const std::string name = serviceName(slot);
+  if (action == "install") {
+    const std::filesystem::path program = platform::executablePath();
+    std::vector<std::string> commandLine{fromPath(program)};
+    // The program's own folder is the default; another is named.
+    std::error_code ec;
+    if (!std::filesystem::equivalent(appFolder, program.parent_path(), ec))
+      commandLine.insert(commandLine.end(), {"--app-folder", fromPath(std::filesystem::absolute(appFolder, ec))});
+    commandLine.insert(commandLine.end(), {"--system", "run", "--slot", std::to_string(slot), "--service"});
+    const std::string problem =
+        platform::installService({name,
+                                  "Keeps the Star Trek: Voyager - Elite Force server of save slot " +
+                                      std::to_string(slot) + " of " + fromPath(dataFolder) + " up (tarvex-cli run).",
+                                  commandLine});
+    if (!problem.empty()) {
+      services.message("The service " + quoted(name) + " was not registered: " + problem + ".");
+      return 1;
+    }
+    out << "The service " << quoted(name) << " is registered: it starts with the machine and keeps the server of "
+        << "slot " << slot << " of " << fromPath(dataFolder) << " up, as tarvex-cli --system run --slot " << slot
+        << " does.\n"
+        << "Start it now with: net start " << quoted(name) << "\n"
+        << "Stop it with: net stop " << quoted(name) << " (the game stops with it)\n"
+        << "See how it is with: tarvex-cli service status --slot " << slot << '\n';
+    return 0;
+  }
+  if (action == "remove") {
+    int failed = 0;
+    bool found = false;
+    for (int each = slot != 0 ? slot : 1; each <= (slot != 0 ? slot : 9); ++each) {
+      std::string error;
+      if (!platform::serviceState(serviceName(each), error)) {
+        if (!error.empty()) services.message("The service " + quoted(serviceName(each)) + ": " + error + ".");
+        failed |= error.empty() ? 0 : 1;
+        continue;
+      }
+      found = true;
+      if (const std::string problem = platform::removeService(serviceName(each), kStopWait); !problem.empty()) {
+        services.message("The service " + quoted(serviceName(each)) + " was not removed: " + problem + ".");
+        failed = 1;
+        continue;
+      }
+      out << "The service " << quoted(serviceName(each)) << " was stopped and removed.\n";
+    }
+    if (!found && !failed)
+      out << (slot != 0 ? "There is no service " + quoted(name) : "There is no Tarvex service")
+          << ": nothing to remove.\n";
+    if (found) out << "The data folder " << fromPath(dataFolder) << " (slots, logs, added maps) is kept.\n";
+    return failed;
+  }
+  // status
+  bool any = false;
+  for (int each = slot != 0 ? slot : 1; each <= (slot != 0 ? slot : 9); ++each) {
+    std::string error;
+    const auto state = platform::serviceState(serviceName(each), error);
+    if (!error.empty()) {
+      services.message("The service " + quoted(serviceName(each)) + " cannot be asked: " + error + ".");
+      return 1;
+    }
+    if (!state) continue;
+    describe(each, *state, dataFolder, out);
+    any = true;
+  }
+  if (!any) {
+    out << (slot != 0 ? "There is no service " + quoted(name) : std::string("No Tarvex service is registered"))
+        << ".  Register one with: tarvex-cli service install --slot " << (slot != 0 ? std::to_string(slot) : "N")
+        << '\n';
+    return slot != 0 ? 1 : 0;
+  }
+  return 0;
+}
+
+int runAsService(const std::filesystem::path& dataFolder, const std::string& instance, Services& console,
+                 const std::function<int(Services&, std::ostream&)>& body) {
+  RotatingLog log(serviceLogFile(dataFolder, instance), kServiceLogLimits, false);
+  LogBuffer buffer(log);
+  std::ostream messages(&buffer);
+  ConsoleServices services(messages);
+  std::string error;
+  const int status = platform::runAsService([&] { return body(services, messages); }, error);
+  if (!error.empty()) {
+    console.message("tarvex-cli: " + error + ".");
+    return 2;
+  }
+  return status;
+}
+
+int writeLog(const std::filesystem::path& file, std::istream& in) {
+  RotatingLog log(file, LogLimits{}, true);
+  // Line by line, so that each line is in the log as soon as it is printed;
+  // a longer line goes in pieces.
+  char buffer[4096];
+  for (;;) {
+    in.getline(buffer, sizeof buffer);
+    const std::streamsize got = in.gcount();
+    const bool lineEnded = !in.fail() && !in.eof();
+    if (got > 0) log.write(std::string_view(buffer, std::size_t(got - (lineEnded ? 1 : 0))));
+    if (lineEnded) log.write("\n");
+    if (in.eof() || (in.fail() && got == 0)) break;
+    in.clear();  // a piece of a longer line
+  }
+  return 0;
+}
+
+}  // namespace tarvex

@@ -1,0 +1,38 @@
+#pragma once
+// tarvex-cli service (a slot's server as a Windows service), run started as
+// that service, and write-log (the writer of a launched game's log on Windows).
+
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <string>
+
+#include "services/Services.h"
+
+namespace tarvex {
+
+// The service of a slot: "Tarvex slot N".
+std::string serviceName(int slot);
+
+// install (slot's service, with the program folder appFolder), remove (slot,
+// or every slot with slot 0) or status (slot, or every registered one with
+// slot 0). Exit status 0 done; 1 refused or failed.
+int serviceCommand(const std::string& action, int slot, const std::filesystem::path& appFolder,
+                   const std::filesystem::path& dataFolder, std::ostream& out, Services& services);
+
+// What run says without a console, as a service: its messages go into a
+// bounded log of its own, logs/INSTANCE.service.log in the data folder,
+// which service status shows the end of.
+std::filesystem::path serviceLogFile(const std::filesystem::path& dataFolder, const std::string& instance);
+
+// Runs body(services, err) as the service the service manager started, its
+// messages into the service log. Exit status: the body's; 2 when the service
+// manager did not start this program.
+int runAsService(const std::filesystem::path& dataFolder, const std::string& instance, Services& console,
+                 const std::function<int(Services&, std::ostream&)>& body);
+
+// Copies the input into the rotating log FILE (begun afresh) until the input
+// ends: the writer of a launched game's log.
+int writeLog(const std::filesystem::path& file, std::istream& in);
+
+}  // namespace tarvex

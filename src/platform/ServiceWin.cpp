@@ -1,0 +1,257 @@
+// Windows: the service manager's side of "tarvex-cli service" (registering,
+// removing and showing a slot's service) and of "tarvex-cli run" started as
+// that service.
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <iterator>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace tarvex::platform {
+
+namespace {
+std::wstring wide(const std::string& text) {
+  if (text.empty()) return {};
+  std::wstring out(std::size_t(MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0)), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), out.data(), int(out.size()));
+  return out;
+}
+
+std::string narrow(const wchar_t* text) {
+  if (!text || !*text) return {};
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  std::string out(std::size_t(std::max(size, 1)), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
+  out.resize(out.size() - 1);  // the terminating NUL
+  return out;
+}
+
+std::string windowsError(DWORD code) {
+  if (code == ERROR_ACCESS_DENIED)
+    return "the service manager takes this from an administrator only: run it in a command prompt opened with "
+           "\"Run as administrator\"";
+  return "Windows error " + std::to_string(code);
+}
+
+// A service manager handle that is closed when it goes.
+struct ServiceHandle {
+  SC_HANDLE handle;
+  explicit ServiceHandle(SC_HANDLE h) : handle(h) {}
+  ~ServiceHandle() {
+    if (handle) CloseServiceHandle(handle);
+  }
+  ServiceHandle(const ServiceHandle&) = delete;
+  ServiceHandle& operator=(const ServiceHandle&) = delete;
+  explicit operator bool() const { return handle != nullptr; }
+};
+
+std::string stateText(DWORD state) {
+  switch (state) {
+    case SERVICE_RUNNING:
+      return "running";
+    case SERVICE_STOPPED:
+      return "stopped";
+    case SERVICE_START_PENDING:
+      return "starting";
+    case SERVICE_STOP_PENDING:
+      return "stopping";
+    case SERVICE_PAUSED:
+      return "paused";
+    default:
+      return "changing";
+  }
+}
+
+// The service this process runs as, when the service manager started it.
+std::mutex statusLock;
+SERVICE_STATUS_HANDLE statusHandle = nullptr;
+SERVICE_STATUS status{};
+const std::function<int()>* serviceBody = nullptr;
+int serviceResult = 0;
+
+void report(DWORD state, int exitStatus = 0, DWORD waitHint = 0) {
+  const std::lock_guard<std::mutex> guard(statusLock);
+  if (!statusHandle) return;
+  status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
+  status.dwCurrentState = state;
+  status.dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN : 0;
+  // An end with a failure's status is what the recovery settings restart.
+  status.dwWin32ExitCode = exitStatus != 0 ? ERROR_SERVICE_SPECIFIC_ERROR : NO_ERROR;
+  status.dwServiceSpecificExitCode = DWORD(exitStatus);
+  status.dwWaitHint = waitHint;
+  status.dwCheckPoint = state == SERVICE_RUNNING || state == SERVICE_STOPPED ? 0 : status.dwCheckPoint + 1;
+  SetServiceStatus(statusHandle, &status);
+}
+
+// A stop (or the machine's shutdown) asks run to stop as Ctrl+C does: it
+// ends the game and returns; run's stop timeout bounds the wait.
+DWORD WINAPI onControl(DWORD control, DWORD, void*, void*) {
+  switch (control) {
+    case SERVICE_CONTROL_STOP:
+    case SERVICE_CONTROL_SHUTDOWN:
+      report(SERVICE_STOP_PENDING, 0, 30000);
+      askToStop();
+      return NO_ERROR;
+    case SERVICE_CONTROL_INTERROGATE:
+      return NO_ERROR;
+    default:
+      return ERROR_CALL_NOT_IMPLEMENTED;
+  }
+}
+
+void WINAPI serviceMain(DWORD, LPWSTR* names) {
+  {
+    const std::lock_guard<std::mutex> guard(statusLock);
+    statusHandle = RegisterServiceCtrlHandlerExW(names[0], onControl, nullptr);
+  }
+  if (!statusHandle) return;
+  // run keeps the server up from here on: the service counts as running.
+  report(SERVICE_RUNNING);
+  serviceResult = (*serviceBody)();
+  report(SERVICE_STOPPED, serviceResult);
+}
+
+std::string commandLineText(const std::vector<std::string>& arguments) {
+  std::string text;
+  for (const std::string& argument : arguments) text += (text.empty() ? "" : " ") + quoteWindowsArgument(argument);
+  return text;
+}
+
+// Waits at most the time for the service to stop.
+bool waitStopped(SC_HANDLE service, std::chrono::milliseconds most) {
+  const auto deadline = std::chrono::steady_clock::now() + most;
+  for (;;) {
+    SERVICE_STATUS now{};
+    if (!QueryServiceStatus(service, &now)) return false;
+    if (now.dwCurrentState == SERVICE_STOPPED) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  }
+}
+}  // namespace
+
+std::string installService(const ServiceSpec& spec) {
+  const ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE));
+  if (!manager) return windowsError(GetLastError());
+  const std::wstring name = wide(spec.name);
+  const std::wstring commandLine = wide(commandLineText(spec.commandLine));
+  // The local system account: the game writes its script into its own
+  // folder, which is often under Program Files.
+  ServiceHandle service(CreateServiceW(manager.handle, name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
+                                       SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
+                                       commandLine.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+  if (!service) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_SERVICE_EXISTS) return windowsError(error);
+    service.handle = OpenServiceW(manager.handle, name.c_str(), SERVICE_ALL_ACCESS);
+    if (!service ||
+        !ChangeServiceConfigW(service.handle, SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
+                              commandLine.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr, name.c_str()))
+      return windowsError(GetLastError());
+  }
+  std::wstring description = wide(spec.description);
+  SERVICE_DESCRIPTIONW describe{description.data()};
+  ChangeServiceConfig2W(service.handle, SERVICE_CONFIG_DESCRIPTION, &describe);
+  // A second net below run's own restarts: the service manager starts run
+  // again when it ends with a failure (gave up, or could not start at all).
+  SC_ACTION actions[] = {{SC_ACTION_RESTART, 10000}, {SC_ACTION_RESTART, 30000}, {SC_ACTION_RESTART, 60000}};
+  SERVICE_FAILURE_ACTIONSW failure{};
+  failure.dwResetPeriod = 24 * 60 * 60;
+  failure.cActions = DWORD(std::size(actions));
+  failure.lpsaActions = actions;
+  if (!ChangeServiceConfig2W(service.handle, SERVICE_CONFIG_FAILURE_ACTIONS, &failure))
+    return "the service was registered, but its restarts after a failure could not be set (" +
+           windowsError(GetLastError()) + ")";
+  SERVICE_FAILURE_ACTIONS_FLAG onFailureStatus{TRUE};
+  ChangeServiceConfig2W(service.handle, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &onFailureStatus);
+  return {};
+}
+
+std::string removeService(const std::string& name, std::chrono::milliseconds stopWait) {
+  const ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  if (!manager) return windowsError(GetLastError());
+  const ServiceHandle service(
+      OpenServiceW(manager.handle, wide(name).c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
+  if (!service) {
+    const DWORD error = GetLastError();
+    return error == ERROR_SERVICE_DOES_NOT_EXIST ? std::string() : windowsError(error);
+  }
+  SERVICE_STATUS now{};
+  if (QueryServiceStatus(service.handle, &now) && now.dwCurrentState != SERVICE_STOPPED) {
+    ControlService(service.handle, SERVICE_CONTROL_STOP, &now);
+    if (!waitStopped(service.handle, stopWait))
+      return "the service did not stop within " + std::to_string(stopWait.count() / 1000) + " s; it is kept";
+  }
+  if (!DeleteService(service.handle) && GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE)
+    return windowsError(GetLastError());
+  return {};
+}
+
+std::optional<ServiceState> serviceState(const std::string& name, std::string& error) {
+  error.clear();
+  const ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  if (!manager) {
+    error = windowsError(GetLastError());
+    return std::nullopt;
+  }
+  const ServiceHandle service(
+      OpenServiceW(manager.handle, wide(name).c_str(), SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG));
+  if (!service) {
+    if (GetLastError() != ERROR_SERVICE_DOES_NOT_EXIST) error = windowsError(GetLastError());
+    return std::nullopt;
+  }
+  ServiceState state;
+  SERVICE_STATUS_PROCESS process{};
+  DWORD needed = 0;
+  if (QueryServiceStatusEx(service.handle, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&process), sizeof process,
+                           &needed)) {
+    state.state = stateText(process.dwCurrentState);
+    state.pid = long(process.dwProcessId);
+  }
+  QueryServiceConfigW(service.handle, nullptr, 0, &needed);
+  std::vector<BYTE> buffer(std::max<DWORD>(needed, sizeof(QUERY_SERVICE_CONFIGW)));
+  auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+  if (QueryServiceConfigW(service.handle, config, DWORD(buffer.size()), &needed)) {
+    state.startType = config->dwStartType == SERVICE_AUTO_START     ? "starts with the machine"
+                      : config->dwStartType == SERVICE_DEMAND_START ? "started by hand"
+                                                                    : "disabled";
+    state.commandLine = narrow(config->lpBinaryPathName);
+  }
+  return state;
+}
+
+int runAsService(const std::function<int()>& body, std::string& error) {
+  serviceBody = &body;
+  wchar_t name[] = L"";  // a service of its own process: the manager gives the name
+  SERVICE_TABLE_ENTRYW table[] = {{name, serviceMain}, {nullptr, nullptr}};
+  if (!StartServiceCtrlDispatcherW(table)) {
+    error = GetLastError() == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT
+                ? "--service is for the service manager, which starts the services that tarvex-cli service installs"
+                : windowsError(GetLastError());
+    return 1;
+  }
+  return serviceResult;
+}
+
+void notifyService(const std::string& state) {
+  if (state == "STOPPING=1") report(SERVICE_STOP_PENDING, 0, 30000);
+}
+
+std::filesystem::path executablePath() {
+  std::wstring buffer(32768, L'\0');
+  const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), DWORD(buffer.size()));
+  buffer.resize(length);
+  return std::filesystem::path(buffer);
+}
+
+}  // namespace tarvex::platform
+#endif
