@@ -19,6 +19,7 @@
 #include "platform/Platform.h"
 #include "saves/SaveFile.h"
 #include "server/Instance.h"
+#include "server/RotatingLog.h"
 #include "startup/DataFolder.h"
 
 using namespace tarvex;
@@ -89,8 +90,10 @@ TEST(Cli, UsageErrorsExitTwoRefusalsAndUnusableSlotsOneWithTheWindowsMessage) {
   EXPECT_TRUE(test::contains(help.out, "--keys") && !test::contains(help.out, "Exit status:")) << help.out;
   const std::string manual = f.run({"--manual-page"}).out;
   for (const char* command : {"render", "launch", "run", "log", "stop", "list", "maps", "status", "rcon", "find\\-maps",
-                              "game\\-folder", "config"})
+                              "game\\-folder", "config", "service", "\"service install\"", "\"service status\""})
     EXPECT_TRUE(test::contains(manual, std::string(".SS ") + command + "\n")) << command;
+  // What only the program itself starts stays out of the help and the manual.
+  for (const std::string& hidden : {"write\\-log", "\\-\\-service\n"}) EXPECT_FALSE(test::contains(manual, hidden));
   for (const char* part : {".B \\-\\-system\n", ".B \\-\\-watchdog S\n", ".SH \"EXIT STATUS\"", "/var/lib/tarvex"})
     EXPECT_TRUE(test::contains(manual, part)) << part;
   expectRun(f.run({"render", "--slot=2"}), 1, {"config --slot 2 --edit"});
@@ -595,3 +598,51 @@ TEST(Cli, ListShowsWhatRunsStopEndsItAndLogNamesTheJournal) {
   EXPECT_TRUE(test::contains(f.run({"list"}).out, "runs.\n"));
 }
 #endif
+
+// Windows' service manager runs a slot's server; here systemd does, and the
+// command says so. What run says as a service goes into a bounded log of its
+// own, which service status shows: a refusal before the game's log begins
+// is never lost.
+TEST(Cli, ServicesAreWindowsOwnAndAServicesMessagesGoIntoItsOwnLog) {
+  CliFixture f;
+  if (!platform::kHasServiceManager) {
+    for (const char* action : {"install", "remove", "status"})
+      expectRun(f.run({"service", action, "--slot", "3"}), 1, {"systemctl enable --now tarvex@N"});
+  }
+  expectRun(f.run({"service"}), 2, {"Usage: tarvex-cli service"});
+  expectRun(f.run({"service", "install", "--slot", "10"}), 2);
+  // As a service (run --service, without a service manager here: run as it is).
+  const CliRun r = f.run({"run", "--slot", "3", "--service"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.err.empty()) << r.err;
+  const std::string said = test::readFile(f.app / "logs" / "slot3.service.log");
+  EXPECT_TRUE(test::contains(said, kNeverUsedMessage)) << said;
+  EXPECT_TRUE(test::contains(said, "config --slot 3 --edit")) << said;
+  EXPECT_TRUE(f.services.started.empty());
+}
+
+// The writer of a launched game's log (Windows' launches start it): every
+// byte as the game printed it, line ends and long lines included, and the
+// log within its bound however much comes.
+TEST(Cli, WriteLogCopiesTheGamesOutputIntoABoundedLog) {
+  CliFixture f;
+  const std::filesystem::path log = f.app / "logs" / "game.log";
+  test::writeFile(log, "the last launch\n");
+  const std::string longLine(10000, 'x');
+  const std::string output = "first\r\n\nsecond\n" + longLine + "\n" + std::string(4095, 'y') + "\nlast, unended";
+  expectRun(f.run({"write-log", log.string()}, output), 0);
+  EXPECT_EQ(test::readFile(log), output);
+  EXPECT_EQ(test::readFile(log.string() + ".1"), "the last launch\n");  // begun afresh, the last one kept
+
+  std::string lots;
+  for (int i = 0; lots.size() < 25u * 1024 * 1024; ++i) lots += std::to_string(i) + " a line of the game's output\n";
+  expectRun(f.run({"write-log", log.string()}, lots), 0);
+  std::uint64_t kept = 0;
+  for (const char* suffix : {"", ".1", ".2"}) {
+    const auto size = std::filesystem::file_size(log.string() + suffix);
+    EXPECT_LE(size, LogLimits{}.maxBytes) << suffix;
+    kept += size;
+  }
+  EXPECT_EQ(kept, lots.size());
+  EXPECT_TRUE(test::readFile(log).ends_with(lots.substr(lots.size() - 100)));
+}

@@ -4,6 +4,7 @@
 #include "core/TestSupport.h"
 #include "launch/Launch.h"
 #include "launch/LaunchSequence.h"
+#include "platform/Platform.h"
 #include "util/GameText.h"
 
 using namespace tarvex;
@@ -175,4 +176,18 @@ TEST(LaunchSequence, RefusedChecksWriteNothingAndEachFailureGetsOneMessageNaming
     // The script is written before the start.
     EXPECT_EQ(std::filesystem::exists(game.game / "BaseEF" / "tarvex.cfg"), result == LaunchResult::NotStarted);
   }
+}
+
+// A Windows command line (the game's, a service's) splits back into the
+// arguments given: blanks, quotes and backslashes before them, a folder's
+// closing backslash.
+TEST(Launch, WindowsCommandLinesSplitBackIntoTheArgumentsGiven) {
+  using platform::quoteWindowsArgument;
+  EXPECT_EQ(quoteWindowsArgument("+exec"), "+exec");
+  EXPECT_EQ(quoteWindowsArgument(""), "\"\"");
+  EXPECT_EQ(quoteWindowsArgument("C:\\Program Files\\Tarvex\\"), "\"C:\\Program Files\\Tarvex\\\\\"");
+  EXPECT_EQ(quoteWindowsArgument("C:\\Tarvex\\"), "C:\\Tarvex\\");  // nothing to quote: backslashes are plain
+  EXPECT_EQ(quoteWindowsArgument("say \"hi\""), "\"say \\\"hi\\\"\"");
+  EXPECT_EQ(quoteWindowsArgument("a\\\"b"), "\"a\\\\\\\"b\"");
+  EXPECT_EQ(quoteWindowsArgument("a\\\\b c"), "\"a\\\\b c\"");  // backslashes before no quote stay as they are
 }
