@@ -2,7 +2,8 @@
 # The Windows program folder, built here: Qt 6 and libzip for x86_64-w64-mingw32
 # from Debian's own sources (once per machine, cached outside the repository),
 # then tarvex.exe, tarvex-cli.exe and the window tests with MinGW, and the
-# folder a user unpacks: build-windows/tarvex/ and build-windows/tarvex-windows.zip.
+# folder a user unpacks: build-windows/tarvex/ and build-windows/tarvex-windows.zip,
+# and the installer of the same folder, build-windows/tarvex-setup-VERSION.exe.
 #   bash tools/windows-build.sh        (then bash tools/windows-check.sh to try it under Wine)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,3 +28,5 @@ cp "$mingw/libstdc++-6.dll" "$mingw/libgcc_s_seh-1.dll" /usr/x86_64-w64-mingw32/
   /usr/x86_64-w64-mingw32/lib/zlib1.dll "$libzip/bin/libzip.dll" "$folder/"
 (cd build-windows && zip -qr tarvex-windows.zip tarvex)
 echo "build-windows/tarvex-windows.zip: $(du -h build-windows/tarvex-windows.zip | cut -f1), folder $(du -sh "$folder" | cut -f1)"
+setup=$(bash tools/windows-installer.sh "$folder" build-windows)
+echo "${setup#"$PWD/"}: $(du -h "$setup" | cut -f1)"

@@ -5,7 +5,11 @@
 # the real tarvex.exe in Windows' own platform plugin under Xvfb: the game
 # found through the registry, Form2, Yes, a map added, ENGAGE!, and a MinGW
 # stand-in stvoyHM.exe that records what it received; tarvex-cli run restarting
-# and stopping it. Debian packages:
+# and stopping it. Then, in a fresh prefix, the installer run silently, the
+# installed window launching the stand-in (its output into a bounded log), a
+# slot's Windows service started and stopped by Wine's service manager, the
+# uninstaller keeping the data, and a per-user install upgraded in place.
+# Debian packages:
 # wine wine64 xvfb xdotool (installed here when missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -100,6 +104,100 @@ wine ./tarvex.exe >/dev/null 2>&1 &
 waitFor "Tarvex     beta" >/dev/null
 if xdotool search --name Form2 >/dev/null 2>&1; then echo "the second start showed Form2" >&2; exit 1; fi
 echo "second start: straight to the main window"
+
+# The installer, silently, into a fresh prefix: what a Windows user gets.
+echo "== the installer: files, Start menu entry, uninstall entry"
+wineserver -k 2>/dev/null || true
+export WINEPREFIX="$work/installed"
+unset WINEPATH  # the installed folder must bring every library it loads
+wine cmd /c exit >/dev/null 2>&1 || true
+drive="$WINEPREFIX/drive_c"
+mkdir -p "$drive/Games/EF/BaseEF"
+cp "$game/stvoyHM.exe" "$drive/Games/EF/"
+touch "$drive/Games/EF/BaseEF/pak0.pk3"
+game="$drive/Games/EF"
+setup=$(ls "$repo"/build-windows/tarvex-setup-*.exe)
+version=$(basename "$setup" .exe); version=${version#tarvex-setup-}
+wine "$setup" /S
+installed="$drive/Program Files/Tarvex"
+for file in tarvex.exe tarvex-cli.exe Qt6Widgets.dll platforms/qwindows.dll maps.ini installed-by-package \
+  uninstall.exe; do
+  [ -f "$installed/$file" ] || { echo "FAILED: the installer did not install $file"; exit 1; }
+done
+[ -f "$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Tarvex.lnk" ] || { echo "FAILED: no Start menu entry"; exit 1; }
+uninstallKey='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarvex'
+entry=$(wine reg query "$uninstallKey" 2>/dev/null | tr -d '\r')
+for value in "DisplayVersion    REG_SZ    $version" "Publisher    REG_SZ    Tarvex developers" EstimatedSize \
+  'UninstallString    REG_SZ    "C:\Program Files\Tarvex\uninstall.exe" /AllUsers'; do
+  grep -qF "$value" <<<"$entry" || { echo "FAILED: the uninstall entry lacks $value:"; echo "$entry"; exit 1; }
+done
+echo "installed into C:\\Program Files\\Tarvex $version: $(ls "$installed" | wc -l) entries, the Start menu's Tarvex.lnk,"
+echo "and the uninstall entry:"; grep -E 'Display|Publisher|EstimatedSize|Uninstall' <<<"$entry"
+
+echo "== the installed window: the registry's game, Form2, ENGAGE!, the game's output into a bounded log"
+wine reg add 'HKLM\SOFTWARE\Activision\Star Trek: Voyager - Elite Force\v1.0' /v INSTALLEXEPATH \
+  /d 'C:\Games\EF\stvoyHM.exe' /reg:32 /f >/dev/null 2>&1
+(cd "$installed" && TARVEX_FAKE_SECONDS=30 wine ./tarvex.exe >/dev/null 2>&1 &)
+form2=$(waitFor Form2)
+sleep 2
+xdotool windowfocus --sync "$form2"; xdotool key Return
+main=$(waitFor "Tarvex     beta")
+sleep 3
+xdotool windowfocus --sync "$main"
+xdotool key ctrl+Tab ctrl+Tab Tab Down Return shift+Tab shift+Tab Return
+for _ in $(seq 60); do [ -f "$game/received.txt" ] && break; sleep 0.5; done
+grep -q '+exec tarvex.cfg' "$game/received.txt" || { echo "FAILED: the installed window did not start the game"; exit 1; }
+userData=$(ls -d "$drive"/users/*/AppData/Roaming/Tarvex)
+for _ in $(seq 20); do grep -qs 'the stand-in game runs' "$userData/logs/game.log" && break; sleep 0.5; done
+grep -q 'the stand-in game runs' "$userData/logs/game.log" || { echo "FAILED: the game's output is not in its log"; exit 1; }
+pgrep -f 'tarvex-cli.exe write-log' >/dev/null || { echo "FAILED: no log writer while the game runs"; exit 1; }
+[ ! -e "$installed/path.ini" ] && [ -f "$userData/path.ini" ] || { echo "FAILED: Tarvex wrote into its program folder"; exit 1; }
+echo "the installed window found the game, launched it, and keeps its files in %APPDATA%\\Tarvex: $(ls "$userData" | tr '\n' ' ')"
+echo "the game's output goes through tarvex-cli write-log into $(basename "$userData")/logs/game.log"
+pkill -f stvoyHM.exe || true
+for _ in $(seq 20); do pgrep -f 'tarvex-cli.exe write-log' >/dev/null || break; sleep 0.5; done
+pgrep -f 'tarvex-cli.exe write-log' >/dev/null && { echo "FAILED: the log writer outlived the game"; exit 1; }
+echo "the log writer ended with the game"
+
+echo "== a slot's server as a Windows service"
+cli() { (cd "$installed" && wine ./tarvex-cli.exe "$@"); }
+cli --system game-folder 'C:\Games\EF' >/dev/null
+cli --system config --slot 4 --set map=hm_borg1 server-type=dedicated-lan net-port=27971 set-net-port=yes >/dev/null
+cli service install --slot 4
+rm -f "$game/received.txt"
+TARVEX_FAKE_SECONDS=600 wine sc start "Tarvex slot 4" >/dev/null
+for _ in $(seq 60); do [ -s "$game/received.txt" ] && break; sleep 0.5; done
+grep -q '+exec tarvex-slot4.cfg' "$game/received.txt" || { cli service status --slot 4; echo "FAILED: the service did not start the game"; exit 1; }
+status=$(cli service status --slot 4 | tr -d '\r')
+echo "$status"
+grep -q 'Tarvex slot 4: running (process [0-9]*), starts with the machine' <<<"$status"
+wine sc stop "Tarvex slot 4" >/dev/null
+for _ in $(seq 60); do pgrep -f 'stvoyHM.exe|tarvex-cli.exe --system run' >/dev/null || break; sleep 0.5; done
+pgrep -af 'stvoyHM.exe|tarvex-cli.exe --system run' && { echo "FAILED: sc stop left the game or run"; exit 1; }
+grep -q 'Stopping the game.' "$drive/ProgramData/Tarvex/logs/slot4.log"
+echo "sc stop: run stopped the game and ended; the service's messages and the game's output are in C:\\ProgramData\\Tarvex\\logs"
+
+echo "== the uninstaller: the program goes, the services go, the data stays"
+wine "$installed/uninstall.exe" /S
+for _ in $(seq 60); do [ -e "$installed" ] || break; sleep 0.5; done
+[ ! -e "$installed" ] || { ls -la "$installed"; echo "FAILED: the program folder is still there"; exit 1; }
+[ ! -e "$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Tarvex.lnk" ]
+! wine reg query "$uninstallKey" >/dev/null 2>&1 || { echo "FAILED: the uninstall entry is still there"; exit 1; }
+wine sc start "Tarvex slot 4" >/dev/null 2>&1 && { echo "FAILED: the service is still registered"; exit 1; }
+[ -f "$userData/path.ini" ] && [ -f "$drive/ProgramData/Tarvex/save/save4.sav" ] && [ -f "$drive/ProgramData/Tarvex/path.ini" ]
+echo "uninstalled: the program folder, the Start menu entry, the uninstall entry and the service are gone;"
+echo "kept: $(ls "$userData" | tr '\n' ' ')in %APPDATA%\\Tarvex, $(ls "$drive/ProgramData/Tarvex" | tr '\n' ' ')in %ProgramData%\\Tarvex"
+
+echo "== per user, and an upgrade over it"
+wine "$setup" /S /CurrentUser
+perUser=$(ls -d "$drive"/users/*/AppData/Local/Programs/Tarvex)
+[ -f "$perUser/tarvex.exe" ] && wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarvex' >/dev/null 2>&1
+wine "$setup" /S  # finds the earlier install: per user, its folder
+[ -f "$perUser/tarvex.exe" ] && [ ! -e "$installed" ] && [ -f "$userData/path.ini" ]
+wine "$perUser/uninstall.exe" /S
+for _ in $(seq 60); do [ -e "$perUser" ] || break; sleep 0.5; done
+[ ! -e "$perUser" ] && [ -f "$userData/path.ini" ]
+echo "per user into %LOCALAPPDATA%\\Programs\\Tarvex, upgraded in place and removed; the data kept throughout"
 
 # A program folder the user cannot write: as a user who is not root (root
 # passes every permission), in a Wine prefix of that user's own.
