@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "platform/WineRegistry.h"
 #include "startup/GameFolder.h"
-#include "startup/WineRegistry.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

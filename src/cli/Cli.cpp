@@ -23,6 +23,7 @@
 #include "launch/LaunchSequence.h"
 #include "maps/MapCatalogue.h"
 #include "maps/MapDiscovery.h"
+#include "platform/Files.h"
 #include "platform/Platform.h"
 #include "query/ServerQuery.h"
 #include "saves/ConfigText.h"
@@ -30,7 +31,6 @@
 #include "server/Instance.h"
 #include "startup/DataFolder.h"
 #include "startup/GameFolder.h"
-#include "util/Files.h"
 #include "util/GameText.h"
 #include "util/Text.h"
 
@@ -47,7 +47,7 @@ std::optional<ProcessFailure> ConsoleServices::startedProcessFailure(int waitMil
 }
 
 std::string ConsoleServices::portProblem(const std::string& address, int port) {
-  return platform::portProblem(address, port);
+  return tarvex::portProblem(address, port);
 }
 
 std::string ConsoleServices::readRegistry(const std::string& key, const std::string& value) {
@@ -271,7 +271,7 @@ int gameFolderCommand(const Options& options, const std::filesystem::path& dataF
     return 1;
   }
   // launch and run write the game's script there.
-  if (!isWritableFolder(findGameDataFolder(text)))
+  if (!platform::isWritableFolder(findGameDataFolder(text)))
     services.message("Note: " + fromPath(findGameDataFolder(text)) +
                      " cannot be written by this user, and launch "
                      "and run write the game's script there.  Please let this user write it (for the services: "
@@ -286,11 +286,7 @@ int gameFolderCommand(const Options& options, const std::filesystem::path& dataF
 std::optional<std::string> editedText(const std::string& text, Services& services) {
   const char* visual = std::getenv("VISUAL");
   const char* editor = visual && *visual ? visual : std::getenv("EDITOR");
-#ifdef _WIN32
-  const std::string command = editor && *editor ? editor : "notepad";
-#else
-  const std::string command = editor && *editor ? editor : "vi";
-#endif
+  const std::string command = editor && *editor ? editor : platform::kDefaultEditor;
   // Owner-only and made anew: the text holds the console password.
   const std::filesystem::path file =
       std::filesystem::temp_directory_path() / ("tarvex-config-" + newIdentityToken() + ".txt");
@@ -591,9 +587,9 @@ int remoteCommand(const Options& options, const ServerSettings& settings, std::o
   const auto text = parseRconAnswer(answers);
   if (!text && answers.empty() && endsServer(command)) {
     // A server that ends answers nothing: it went away as asked when its port is free.
-    for (int i = 0; i < 8 && !platform::portProblem(host, port).empty(); ++i)
+    for (int i = 0; i < 8 && !portProblem(host, port).empty(); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(250));
-    if (platform::portProblem(host, port).empty()) {
+    if (portProblem(host, port).empty()) {
       out << "The server at " << shown << " ended.\n";
       return 0;
     }
@@ -1081,14 +1077,12 @@ int execute(Options& options, std::ostream& out, std::ostream& err, Services& se
     out.write(launch->script.data(), static_cast<std::streamsize>(launch->script.size()));
     return out ? 0 : 1;
   }
-#ifndef _WIN32
   // A non-dedicated server opens the game's own window; it is started all the same.
-  if (config.settings.isOn("NonDedicated_Button") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
+  if (config.settings.isOn("NonDedicated_Button") && !platform::hasDisplay())
     services.message(
         "Note: the server type is \"Non-Dedicated \", which opens the game's window, and this machine "
         "has no display (DISPLAY is not set): the game may not start.  \"Dedicated - LAN\" and "
         "\"Dedicated - Internet\" on the window's Server tab need none.");
-#endif
   if (options.command == "run") return runServer(services, dataFolder, config, instance, options.run, out, err);
   auto launch = prepareLaunch(services, config);
   if (!launch) return 1;

@@ -13,10 +13,10 @@
 #include "launch/GameValues.h"
 #include "launch/Launch.h"
 #include "launch/LaunchSequence.h"
+#include "platform/Files.h"
 #include "platform/Platform.h"
 #include "query/ServerQuery.h"
 #include "server/Instance.h"
-#include "util/Files.h"
 #include "util/Text.h"
 
 namespace tarvex {

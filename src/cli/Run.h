@@ -6,7 +6,7 @@
 #include <string>
 
 #include "config/Configuration.h"
-#include "server/RotatingLog.h"
+#include "platform/RotatingLog.h"
 #include "server/Supervisor.h"
 #include "services/Services.h"
 

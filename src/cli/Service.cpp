@@ -5,10 +5,10 @@
 #include <streambuf>
 
 #include "cli/Cli.h"
+#include "platform/Files.h"
 #include "platform/Platform.h"
+#include "platform/RotatingLog.h"
 #include "server/Instance.h"
-#include "server/RotatingLog.h"
-#include "util/Files.h"
 #include "util/Text.h"
 
 namespace tarvex {

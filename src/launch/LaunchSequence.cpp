@@ -4,9 +4,9 @@
 
 #include "launch/GameScript.h"
 #include "launch/Launch.h"
+#include "platform/Files.h"
 #include "server/Instance.h"
 #include "startup/GameFolder.h"
-#include "util/Files.h"
 
 namespace tarvex {
 

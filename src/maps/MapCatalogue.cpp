@@ -1,6 +1,6 @@
 #include "maps/MapCatalogue.h"
 
-#include "util/Files.h"
+#include "platform/Files.h"
 #include "util/Text.h"
 
 namespace tarvex {

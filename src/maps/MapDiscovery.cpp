@@ -7,7 +7,7 @@
 #include "pk3/Arena.h"
 #include "pk3/Levelshot.h"
 #include "pk3/Pk3Archive.h"
-#include "util/Files.h"
+#include "platform/Files.h"
 #include "util/GameText.h"
 #include "util/Text.h"
 

@@ -13,8 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "server/Supervisor.h"
-#include "services/Services.h"
+#include "platform/Process.h"
 
 namespace tarvex::platform {
 
@@ -87,8 +86,9 @@ void notifyService(const std::string& state);
 // UNIT" for the unit this process runs in; empty when it is not the journal.
 std::string journalCommand();
 
-// Why a game server cannot take the UDP port on the address (see Services).
-std::string portProblem(const std::string& address, int port);
+// Whether another program holds the UDP port on the address (empty or
+// 0.0.0.0: every address): a bind to it is refused as in use.
+bool udpPortInUse(const std::string& address, int port);
 
 // The game of "tarvex-cli run": its child, in a process group of its own
 // (Windows: a job), started as startProcess starts it, its output read here.
@@ -109,7 +109,7 @@ class ChildGame {
   long id() const;
   // Waits at most the time for output (passed to sink as it comes), the
   // game's end (how it ended in endStatus) or a stop signal.
-  ServerHost::Event wait(int milliseconds, const std::function<void(std::string_view)>& sink, std::string& endStatus);
+  GameEvent wait(int milliseconds, const std::function<void(std::string_view)>& sink, std::string& endStatus);
   // Asks every process of the game to end (SIGTERM), or ends them (SIGKILL).
   void signal(bool kill);
 
@@ -173,6 +173,47 @@ std::filesystem::path executablePath();
 // Quotes an argument for a Windows command line as programs' start-up code
 // splits it (backslashes before a quote doubled).
 std::string quoteWindowsArgument(const std::string& argument);
+
+// The game's code page, in which every text that reaches the game is bytes:
+// on Windows the system's ANSI code page, elsewhere Windows-1252 (the game's
+// under Wine). Every byte becomes one character and comes back as itself.
+std::u16string fromGameBytes(std::string_view bytes);
+// A character the code page lacks becomes '?'.
+std::string toGameBytes(std::u16string_view text);
+// True when the game's code page holds the character.
+bool isGameCharacter(char16_t character);
+
+// Paths are wide on Windows (path::wstring() is their own form), bytes in
+// the locale's encoding elsewhere.
+inline constexpr bool kWidePaths =
+#ifdef _WIN32
+    true;
+#else
+    false;
+#endif
+
+// The editor of "config --edit" when neither VISUAL nor EDITOR names one.
+inline constexpr const char* kDefaultEditor =
+#ifdef _WIN32
+    "notepad";
+#else
+    "vi";
+#endif
+
+// Whether a program started now could open a window: on Linux a display
+// (DISPLAY or WAYLAND_DISPLAY); Windows always has its desktop.
+bool hasDisplay();
+
+// Where each user's data folder lies (%APPDATA%\Tarvex; $XDG_DATA_HOME/tarvex,
+// else ~/.local/share/tarvex), and the services' (%ProgramData%\Tarvex;
+// /var/lib/tarvex).
+std::filesystem::path usersDataFolder();
+std::filesystem::path servicesDataFolder();
+// True when Tarvex may write into the folder: it has write permission bits
+// (a folder marked read-only is left alone, whoever runs Tarvex) and this
+// process can make a file in it (on Windows access lists decide, which only
+// a try shows).
+bool isWritableFolder(const std::filesystem::path& folder);
 
 // For an administrator working on the service's data folder: when this
 // process runs as root and the folder belongs to another user, it goes on as

@@ -1,8 +1,14 @@
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#include "platform/Files.h"
 #include "platform/Platform.h"
-#include "util/Files.h"
 #include "util/Text.h"
 
 namespace tarvex::platform {
@@ -32,6 +38,60 @@ std::optional<long> instanceHolder(const std::filesystem::path& lockFile) {
   const auto now = processStartTime(pid);
   if (!now || *now != start) return std::nullopt;  // ended, or its number was given to another
   return pid;
+}
+
+std::filesystem::path usersDataFolder() {
+  namespace fs = std::filesystem;
+#ifdef _WIN32
+  if (const char* appData = std::getenv("APPDATA"); appData && *appData) return fs::path(appData) / "Tarvex";
+#else
+  if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data && data[0] == '/')
+    return fs::path(data) / "tarvex";
+#endif
+  if (const char* home = std::getenv("HOME"); home && *home) return fs::path(home) / ".local" / "share" / "tarvex";
+  return fs::temp_directory_path() / "tarvex";
+}
+
+std::filesystem::path servicesDataFolder() {
+#ifdef _WIN32
+  if (const char* data = std::getenv("ProgramData"); data && *data) return std::filesystem::path(data) / "Tarvex";
+  return std::filesystem::path("C:\\ProgramData\\Tarvex");
+#else
+  return "/var/lib/tarvex";
+#endif
+}
+
+bool isWritableFolder(const std::filesystem::path& folder) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const auto status = fs::status(folder, ec);
+  if (ec || !fs::is_directory(status)) return false;
+  using P = fs::perms;
+  if ((status.permissions() & (P::owner_write | P::group_write | P::others_write)) == P::none) return false;
+#ifdef _WIN32
+  // Folders such as "Program Files" are closed by their access lists, which only a try shows.
+  const fs::path probe = folder / ".tarvex-write-probe";
+  {
+    std::ofstream out(probe, std::ios::binary);
+    if (!out) return false;
+  }
+  fs::remove(probe, ec);
+  return true;
+#else
+  return access(folder.c_str(), W_OK) == 0;
+#endif
+}
+
+bool hasDisplay() {
+#ifdef _WIN32
+  return true;
+#else
+  const auto set = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+  };
+  return set("DISPLAY") || set("WAYLAND_DISPLAY");
+#endif
 }
 
 std::string quoteWindowsArgument(const std::string& argument) {

@@ -14,9 +14,9 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/Files.h"
 #include "platform/Platform.h"
-#include "startup/WineRegistry.h"
-#include "util/Files.h"
+#include "platform/WineRegistry.h"
 #include "util/Text.h"
 
 #ifdef TARVEX_HAVE_PULSE
@@ -125,6 +125,32 @@ void playWave(const std::string& path) {
 #else
 void playWave(const std::string&) {}
 #endif
+
+namespace {
+int byteOf(char16_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return c;
+  for (int i = 0; i < 32; ++i)
+    if (kWindows1252High[i] == c) return 0x80 + i;
+  return -1;
+}
+}  // namespace
+
+std::u16string fromGameBytes(std::string_view bytes) {
+  std::u16string text(bytes.size(), u'\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) text[i] = windows1252Character(static_cast<unsigned char>(bytes[i]));
+  return text;
+}
+
+std::string toGameBytes(std::u16string_view text) {
+  std::string bytes(text.size(), '\0');
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const int byte = byteOf(text[i]);
+    bytes[i] = char(byte < 0 ? '?' : byte);
+  }
+  return bytes;
+}
+
+bool isGameCharacter(char16_t character) { return byteOf(character) >= 0; }
 
 // Services are systemd's units here (tarvex@.service).
 namespace {

@@ -41,6 +41,33 @@ std::string readMachineRegistry(const std::string& key, const std::string& value
   return result;
 }
 
+// The system's ANSI code page, byte for byte: every byte (a NUL too) is one
+// character and comes back as itself.
+std::u16string fromGameBytes(std::string_view bytes) {
+  if (bytes.empty()) return {};
+  const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), nullptr, 0);
+  std::wstring wide(std::size_t(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), wide.data(), n);
+  return std::u16string(wide.begin(), wide.end());
+}
+
+std::string toGameBytes(std::u16string_view text) {
+  if (text.empty()) return {};
+  const std::wstring wide(text.begin(), text.end());
+  const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string bytes(std::size_t(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), bytes.data(), n, nullptr, nullptr);
+  return bytes;
+}
+
+bool isGameCharacter(char16_t character) {
+  const wchar_t wide = wchar_t(character);
+  char byte[8];
+  BOOL usedDefault = FALSE;
+  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &wide, 1, byte, sizeof byte, nullptr, &usedDefault);
+  return n == 1 && !usedDefault;
+}
+
 void playWave(const std::string& path) {
   if (!isPlayableWavePath(path)) return;
   sndPlaySoundA(path.c_str(), SND_SYNC | SND_NODEFAULT);

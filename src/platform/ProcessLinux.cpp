@@ -26,8 +26,8 @@
 #ifdef TARVEX_HAVE_SYSTEMD
 #include <systemd/sd-daemon.h>
 #endif
-#include "server/RotatingLog.h"
-#include "util/Files.h"
+#include "platform/Files.h"
+#include "platform/RotatingLog.h"
 #include "util/Text.h"
 
 extern char** environ;
@@ -304,8 +304,7 @@ bool ChildGame::running() const { return state_->pid > 0; }
 
 long ChildGame::id() const { return state_->pid; }
 
-ServerHost::Event ChildGame::wait(int milliseconds, const std::function<void(std::string_view)>& sink,
-                                  std::string& endStatus) {
+GameEvent ChildGame::wait(int milliseconds, const std::function<void(std::string_view)>& sink, std::string& endStatus) {
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
   char buffer[16384];
@@ -315,7 +314,7 @@ ServerHost::Event ChildGame::wait(int milliseconds, const std::function<void(std
       char drained[64];
       while (stopPipe[0] >= 0 && read(stopPipe[0], drained, sizeof drained) > 0) {
       }
-      return ServerHost::Event::StopAsked;
+      return GameEvent::StopAsked;
     }
     if (state_->pid > 0) {
       int status = 0;
@@ -334,11 +333,11 @@ ServerHost::Event ChildGame::wait(int milliseconds, const std::function<void(std
         // What the game started and left behind ends with it.
         state_->endGroup();
         endStatus = endText(status);
-        return ServerHost::Event::Ended;
+        return GameEvent::Ended;
       }
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) return ServerHost::Event::Timeout;
+    if (left <= 0) return GameEvent::Timeout;
     // The end of a child is seen by waitpid, at least every tenth of a second.
     pollfd fds[2] = {{state_->output, POLLIN, 0}, {stopPipe[0], POLLIN, 0}};
     const int ready = poll(fds, 2, int(std::min<long long>(left, 100)));

@@ -12,9 +12,9 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/Files.h"
 #include "platform/Platform.h"
-#include "server/RotatingLog.h"
-#include "util/Files.h"
+#include "platform/RotatingLog.h"
 
 namespace tarvex::platform {
 
@@ -301,8 +301,7 @@ bool ChildGame::running() const { return state_->process != nullptr; }
 
 long ChildGame::id() const { return long(state_->id); }
 
-ServerHost::Event ChildGame::wait(int milliseconds, const std::function<void(std::string_view)>& sink,
-                                  std::string& endStatus) {
+GameEvent ChildGame::wait(int milliseconds, const std::function<void(std::string_view)>& sink, std::string& endStatus) {
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
   char buffer[16384];
@@ -316,16 +315,16 @@ ServerHost::Event ChildGame::wait(int milliseconds, const std::function<void(std
     }
   };
   for (;;) {
-    if (stopAsked.exchange(false)) return ServerHost::Event::StopAsked;
+    if (stopAsked.exchange(false)) return GameEvent::StopAsked;
     drain();
     if (state_->process && WaitForSingleObject(state_->process, 0) == WAIT_OBJECT_0) {
       drain();
       endStatus = exitText(state_->process);
       state_->close();
-      return ServerHost::Event::Ended;
+      return GameEvent::Ended;
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) return ServerHost::Event::Timeout;
+    if (left <= 0) return GameEvent::Timeout;
     // Output is looked for at least every twentieth of a second.
     HANDLE handles[2];
     DWORD count = 0;

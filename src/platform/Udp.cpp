@@ -21,7 +21,6 @@
 #include <thread>
 
 #include "platform/Platform.h"
-#include "query/ServerQuery.h"
 
 namespace tarvex::platform {
 
@@ -148,18 +147,9 @@ std::vector<std::string> udpExchange(const std::string& host, int port, const st
   return answers;
 }
 
-std::string portProblem(const std::string& address, int port) {
+bool udpPortInUse(const std::string& address, int port) {
   std::string error;
-  if (!networkReady(error)) return {};
-  // A server already there answers the game's own question.
-  const std::string asked = address.empty() || address == "0.0.0.0" ? "127.0.0.1" : address;
-  const auto answers = udpExchange(asked, port, statusRequest(), {300, 1, 0}, error);
-  if (!answers.empty()) {
-    std::string problem;
-    const auto status = parseStatusResponse(answers.front(), problem);
-    const std::string name = status ? withoutColours(status->value("sv_hostname")) : std::string();
-    return "a game server answers there" + (name.empty() ? std::string() : ": \"" + name + "\"");
-  }
+  if (!networkReady(error)) return false;
   // Another program may hold it without answering.
   addrinfo hints{};
   hints.ai_family = AF_INET;
@@ -168,7 +158,7 @@ std::string portProblem(const std::string& address, int port) {
   addrinfo* found = nullptr;
   const bool any = address.empty() || address == "0.0.0.0";
   if (getaddrinfo(any ? nullptr : address.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 || !found)
-    return {};  // an address the game cannot take either; it says so itself
+    return false;  // an address the game cannot take either; it says so itself
   SocketGuard socket;
   socket.s = ::socket(found->ai_family, found->ai_socktype, found->ai_protocol);
   const bool bound =
@@ -179,7 +169,7 @@ std::string portProblem(const std::string& address, int port) {
   const bool inUse = !bound && errno == EADDRINUSE;
 #endif
   freeaddrinfo(found);
-  return inUse ? "another program uses it" : std::string();
+  return inUse;
 }
 
 }  // namespace tarvex::platform

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "platform/Platform.h"
 #include "util/Text.h"
 
 namespace tarvex {
@@ -204,6 +205,20 @@ std::optional<std::pair<std::string, int>> parseServerAddress(std::string_view t
 std::string serverAddressText(const std::string& host, int port) {
   const bool ipv6 = host.find(':') != std::string::npos;
   return (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
+}
+
+std::string portProblem(const std::string& address, int port) {
+  // A server already there answers the game's own question.
+  const std::string asked = address.empty() || address == "0.0.0.0" ? "127.0.0.1" : address;
+  std::string error, problem;
+  const auto answers = platform::udpExchange(asked, port, statusRequest(), {300, 1, 0}, error);
+  if (!answers.empty()) {
+    const auto status = parseStatusResponse(answers.front(), problem);
+    const std::string name = status ? withoutColours(status->value("sv_hostname")) : std::string();
+    return "a game server answers there" + (name.empty() ? std::string() : ": \"" + name + "\"");
+  }
+  // Another program may hold it without answering.
+  return platform::udpPortInUse(address, port) ? "another program uses it" : std::string();
 }
 
 }  // namespace tarvex

@@ -59,4 +59,10 @@ std::optional<std::pair<std::string, int>> parseServerAddress(std::string_view t
 // "HOST:PORT", with an IPv6 address in brackets.
 std::string serverAddressText(const std::string& host, int port);
 
+// Why a game server cannot take the UDP port on the address (empty or
+// 0.0.0.0: every address): a game server answers there ("a game server
+// answers there: \"NAME\""), or another program holds it ("another program
+// uses it"); empty when it is free.
+std::string portProblem(const std::string& address, int port);
+
 }  // namespace tarvex

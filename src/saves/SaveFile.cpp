@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "util/Files.h"
+#include "platform/Files.h"
 #include "util/GameText.h"
 #include "util/Text.h"
 

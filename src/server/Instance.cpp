@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <random>
 
-#include "util/Files.h"
+#include "platform/Files.h"
 #include "util/Text.h"
 
 namespace tarvex {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Process.h"
+
 namespace tarvex {
 
 struct SupervisorOptions {
@@ -46,7 +48,7 @@ struct SupervisorOptions {
 class ServerHost {
  public:
   using Clock = std::chrono::steady_clock;
-  enum class Event { Timeout, Ended, StopAsked };
+  using Event = GameEvent;
   // Ours: the server just started answered (or its console did); Foreign:
   // another server answers on its port.
   enum class Answer { Ours, Silent, Foreign };

@@ -12,24 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/Process.h"
+
 namespace tarvex {
-
-struct ProcessRequest {
-  std::string workingFolder;
-  std::string executable;  // full path
-  std::vector<std::string> arguments;
-  // Where what the program prints goes: a log file, begun afresh and kept
-  // within its size bound for as long as the program runs (empty: nowhere).
-  // Never the caller's terminal or pipe, which the program would outlive.
-  std::string logFile;
-};
-
-// How a started program ended when it ended at once.
-struct ProcessFailure {
-  std::string status;      // "exit status 1", "signal 11"
-  std::string lastOutput;  // the last lines it printed
-  std::string logFile;     // where all it printed is
-};
 
 // One map found in the game's folder, as the user chooses among them.
 struct MapChoice {

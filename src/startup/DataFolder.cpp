@@ -5,63 +5,26 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "platform/Files.h"
+#include "platform/Platform.h"
 #include "saves/SaveFile.h"
 #include "startup/GameFolder.h"
-#include "util/Files.h"
 #include "util/Text.h"
-
-#ifndef _WIN32
-#include <unistd.h>
-#endif
 
 namespace fs = std::filesystem;
 
 namespace tarvex {
 
-fs::path userDataFolder() {
-#ifdef _WIN32
-  if (const char* appData = std::getenv("APPDATA"); appData && *appData) return fs::path(appData) / "Tarvex";
-#else
-  if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data && data[0] == '/')
-    return fs::path(data) / "tarvex";
-#endif
-  if (const char* home = std::getenv("HOME"); home && *home) return fs::path(home) / ".local" / "share" / "tarvex";
-  return fs::temp_directory_path() / "tarvex";
-}
+fs::path userDataFolder() { return platform::usersDataFolder(); }
 
 fs::path systemDataFolder() {
   if (const char* folder = std::getenv("TARVEX_SYSTEM_FOLDER"); folder && *folder) return toPath(folder);
-#ifdef _WIN32
-  if (const char* data = std::getenv("ProgramData"); data && *data) return fs::path(data) / "Tarvex";
-  return fs::path("C:\\ProgramData\\Tarvex");
-#else
-  return "/var/lib/tarvex";
-#endif
+  return platform::servicesDataFolder();
 }
 
 bool isPackageFolder(const fs::path& programFolder) {
   std::error_code ec;
   return fs::exists(programFolder / kPackageMarker, ec);
-}
-
-bool isWritableFolder(const fs::path& folder) {
-  std::error_code ec;
-  const auto status = fs::status(folder, ec);
-  if (ec || !fs::is_directory(status)) return false;
-  using P = fs::perms;
-  if ((status.permissions() & (P::owner_write | P::group_write | P::others_write)) == P::none) return false;
-#ifdef _WIN32
-  // Folders such as "Program Files" are closed by their access lists, which only a try shows.
-  const fs::path probe = folder / ".tarvex-write-probe";
-  {
-    std::ofstream out(probe, std::ios::binary);
-    if (!out) return false;
-  }
-  fs::remove(probe, ec);
-  return true;
-#else
-  return access(folder.c_str(), W_OK) == 0;
-#endif
 }
 
 namespace {
@@ -111,8 +74,8 @@ fs::path systemDataFolderFor(const fs::path& programFolder, DataUse use) {
 fs::path dataFolderFor(const fs::path& programFolder, DataUse use) {
   std::error_code ec;
   const fs::path saves = programFolder / "save";
-  if (!isPackageFolder(programFolder) && isWritableFolder(programFolder) &&
-      (!fs::exists(saves, ec) || isWritableFolder(saves)))
+  if (!isPackageFolder(programFolder) && platform::isWritableFolder(programFolder) &&
+      (!fs::exists(saves, ec) || platform::isWritableFolder(saves)))
     return programFolder;
   const fs::path program = fs::absolute(programFolder, ec).lexically_normal();
   const auto serves = [&program](const fs::path& folder) {

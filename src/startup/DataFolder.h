@@ -23,11 +23,6 @@ std::filesystem::path systemDataFolder();
 inline constexpr const char* kPackageMarker = "installed-by-package";
 bool isPackageFolder(const std::filesystem::path& programFolder);
 
-// True when Tarvex may write into the folder: it has write permission bits
-// (a folder marked read-only is left alone, whoever runs Tarvex) and a file
-// can be made in it.
-bool isWritableFolder(const std::filesystem::path& folder);
-
 // What the caller will do there: write (the folder is made and filled as
 // below), or only read, when nothing at all may be written.
 enum class DataUse { Write, Read };

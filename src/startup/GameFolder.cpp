@@ -1,7 +1,7 @@
 #include "startup/GameFolder.h"
 
+#include "platform/Files.h"
 #include "startup/DataFolder.h"
-#include "util/Files.h"
 #include "util/Text.h"
 
 namespace tarvex {

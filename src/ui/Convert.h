@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/Platform.h"
+
 namespace tarvex {
 
 QString fromBytes(const std::string& bytes);
@@ -26,11 +28,8 @@ inline QString fromPathBytes(const std::string& bytes) {
 inline std::string toPathBytes(const QString& text) { return text.toLocal8Bit().toStdString(); }
 
 inline QString toQString(const std::filesystem::path& path) {
-#ifdef _WIN32
-  return QString::fromStdWString(path.wstring());
-#else
+  if constexpr (platform::kWidePaths) return QString::fromStdWString(path.wstring());
   return QString::fromLocal8Bit(path.string());
-#endif
 }
 
 }  // namespace tarvex

@@ -20,6 +20,7 @@
 #include "launch/LaunchSequence.h"
 #include "maps/MapDiscovery.h"
 #include "maps/MapLimits.h"
+#include "platform/Files.h"
 #include "startup/GameFolder.h"
 #include "ui/Convert.h"
 #include "ui/Form1Parts.h"
@@ -28,7 +29,6 @@
 #include "ui/Logo.h"
 #include "ui/RotationModel.h"
 #include "ui/TextFilter.h"
-#include "util/Files.h"
 
 static void initResources() { Q_INIT_RESOURCE(resources); }
 

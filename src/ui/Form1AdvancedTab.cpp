@@ -18,6 +18,7 @@
 #include "launch/LaunchSequence.h"
 #include "maps/MapDiscovery.h"
 #include "maps/MapLimits.h"
+#include "platform/Files.h"
 #include "startup/GameFolder.h"
 #include "ui/Convert.h"
 #include "ui/Form1.h"
@@ -25,7 +26,6 @@
 #include "ui/Layout.h"
 #include "ui/RotationModel.h"
 #include "ui/TextFilter.h"
-#include "util/Files.h"
 
 namespace tarvex {
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "logo/GifCutter.h"
-#include "util/Files.h"
+#include "platform/Files.h"
 
 namespace tarvex {
 

@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include "platform/Platform.h"
+#include "query/ServerQuery.h"
 #include "ui/Convert.h"
 #include "ui/FindMapsDialog.h"
 
@@ -47,9 +48,7 @@ std::optional<ProcessFailure> QtServices::startedProcessFailure(int waitMillisec
   return platform::startedProcessFailure(waitMilliseconds);
 }
 
-std::string QtServices::portProblem(const std::string& address, int port) {
-  return platform::portProblem(address, port);
-}
+std::string QtServices::portProblem(const std::string& address, int port) { return tarvex::portProblem(address, port); }
 
 void QtServices::openLink(const std::string& target) { QDesktopServices::openUrl(QUrl(fromBytes(target))); }
 

@@ -2,13 +2,13 @@
 
 #include <QIcon>
 
+#include "platform/Files.h"
 #include "startup/DataFolder.h"
 #include "startup/GameFolder.h"
 #include "ui/Convert.h"
 #include "ui/Form1.h"
 #include "ui/Form2.h"
 #include "ui/Layout.h"
-#include "util/Files.h"
 
 static void initResources() { Q_INIT_RESOURCE(resources); }
 

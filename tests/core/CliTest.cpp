@@ -17,9 +17,9 @@
 #include "core/TestSupport.h"
 #include "launch/Launch.h"
 #include "platform/Platform.h"
+#include "platform/RotatingLog.h"
 #include "saves/SaveFile.h"
 #include "server/Instance.h"
-#include "server/RotatingLog.h"
 #include "startup/DataFolder.h"
 
 using namespace tarvex;

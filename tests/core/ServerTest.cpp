@@ -7,8 +7,8 @@
 
 #include "core/TestSupport.h"
 #include "platform/Platform.h"
+#include "platform/RotatingLog.h"
 #include "server/Instance.h"
-#include "server/RotatingLog.h"
 #include "server/Supervisor.h"
 
 #ifndef _WIN32

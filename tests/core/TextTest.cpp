@@ -7,7 +7,7 @@
 #endif
 
 #include "core/TestSupport.h"
-#include "util/Files.h"
+#include "platform/Files.h"
 #include "util/Text.h"
 
 using namespace tarvex;

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "core/TestSupport.h"
+#include "platform/WineRegistry.h"
 #include "startup/GameFolder.h"
-#include "startup/WineRegistry.h"
 
 using namespace tarvex;
 

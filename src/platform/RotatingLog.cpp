@@ -1,4 +1,4 @@
-#include "server/RotatingLog.h"
+#include "platform/RotatingLog.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,7 +25,7 @@
 #define TARVEX_LSEEK ::lseek
 #endif
 
-#include "util/Files.h"
+#include "platform/Files.h"
 
 namespace fs = std::filesystem;
 

@@ -1,8 +1,8 @@
-#include "startup/WineRegistry.h"
+#include "platform/WineRegistry.h"
 
 #include <cctype>
 
-#include "util/Files.h"
+#include "platform/Files.h"
 #include "util/Text.h"
 
 namespace tarvex {

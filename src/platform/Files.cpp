@@ -1,4 +1,4 @@
-#include "util/Files.h"
+#include "platform/Files.h"
 
 #include <charconv>
 #include <chrono>

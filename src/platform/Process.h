@@ -1,0 +1,32 @@
+#pragma once
+// What the platform's process calls take and give: a program to start, how
+// it ended, and what waiting on run's game can bring.
+
+#include <string>
+#include <vector>
+
+namespace tarvex {
+
+// A program to start, detached from Tarvex.
+struct ProcessRequest {
+  std::string workingFolder;
+  std::string executable;  // full path
+  std::vector<std::string> arguments;
+  // Where what the program prints goes: a log file, begun afresh and kept
+  // within its size bound for as long as the program runs (empty: nowhere).
+  // Never the caller's terminal or pipe, which the program would outlive.
+  std::string logFile;
+};
+
+// How a started program ended when it ended at once.
+struct ProcessFailure {
+  std::string status;      // "exit status 1", "signal 11"
+  std::string lastOutput;  // the last lines it printed
+  std::string logFile;     // where all it printed is
+};
+
+// What ends a wait on run's game: the time was up, the game ended, or a stop
+// was asked for (a signal, Ctrl+C, a service's stop control).
+enum class GameEvent { Timeout, Ended, StopAsked };
+
+}  // namespace tarvex
