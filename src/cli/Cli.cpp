@@ -40,10 +40,10 @@ namespace tarvex {
 // is shown, never obeyed by the terminal.
 void ConsoleServices::message(const std::string& text, Icon) { err_ << visibleLines(text) << '\n'; }
 
-std::string ConsoleServices::startProcess(const ProcessRequest& request) { return platform::startProcess(request); }
+std::string ConsoleServices::startProcess(const ProcessRequest& request) { return game_.start(request); }
 
 std::optional<ProcessFailure> ConsoleServices::startedProcessFailure(int waitMilliseconds) {
-  return platform::startedProcessFailure(waitMilliseconds);
+  return game_.failure(waitMilliseconds);
 }
 
 std::string ConsoleServices::portProblem(const std::string& address, int port) {
@@ -1105,16 +1105,16 @@ int execute(Options& options, std::ostream& out, std::ostream& err, Services& se
     case LaunchResult::Started:
       break;
   }
-  lock.record(platform::startedProcessId());
+  lock.record(services.startedProcessId());
   writeFileAtomic(instanceStateFile(dataFolder, instance),
-                  instanceStateText({"launch", platform::startedProcessId(), std::time(nullptr), 0, launch->address,
+                  instanceStateText({"launch", services.startedProcessId(), std::time(nullptr), 0, launch->address,
                                      launch->port, fromPath(logFile)}));
   // A game that ends within about a second was not launched.
   if (reportEarlyEnd(services, started)) return 3;
   // A server that answers on the port by then must be this one: the engine
   // takes the next port when its own was taken meanwhile.
   if (const std::string other = otherServerOnPort(*launch, token); !other.empty()) {
-    platform::endStartedProcess();
+    services.endStartedProcess();
     services.message("The game was stopped: another server (" + other + ") answers on its port " +
                      std::to_string(launch->port) + ".  " +
                      "Please stop that server, or give this configuration another net port.");

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Platform.h"
 #include "services/Services.h"
 
 namespace tarvex {
@@ -23,11 +24,14 @@ class ConsoleServices : public Services {
   void message(const std::string& text, Icon icon) override;
   std::string startProcess(const ProcessRequest& request) override;
   std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) override;
+  long startedProcessId() override { return game_.id(); }
+  void endStartedProcess() override { game_.end(); }
   std::string portProblem(const std::string& address, int port) override;
   std::string readRegistry(const std::string& key, const std::string& value) override;
 
  private:
   std::ostream& err_;
+  platform::DetachedGame game_;  // the game launched, which outlives tarvex-cli
 };
 
 }  // namespace tarvex

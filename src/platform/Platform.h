@@ -17,27 +17,39 @@
 
 namespace tarvex::platform {
 
-// Starts the program detached in its working folder, in a session of its
+// A program started detached, in its working folder, in a session of its
 // own with no terminal, its output into the request's log (see
-// ProcessRequest). On Linux the Windows executable runs through "wine" (with
+// ProcessRequest): the game of the window and of "tarvex-cli launch", which
+// outlives Tarvex. On Linux the Windows executable runs through "wine" (with
 // WINEDEBUG quiet unless the user set it), or through the program named by
 // the environment variable TARVEX_GAME_RUNNER, which receives the
-// executable's path and the arguments.
-std::string startProcess(const ProcessRequest& request);
+// executable's path and the arguments. The object watches the program for
+// an early end; letting it go leaves the program running.
+class DetachedGame {
+ public:
+  DetachedGame();
+  ~DetachedGame();
+  DetachedGame(const DetachedGame&) = delete;
+  DetachedGame& operator=(const DetachedGame&) = delete;
+  // An error text, empty on success (a program started before is let go).
+  std::string start(const ProcessRequest& request);
+  // Whether the program has ended, waiting up to the time (see Services).
+  std::optional<ProcessFailure> failure(int waitMilliseconds);
+  // Its process; -1 when none was started.
+  long id() const;
+  // Asks it (and its process group) to end.
+  void end();
 
-// Whether the program started last has ended (see Services).
-std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds);
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 // The local time of the moment, as the system's time zone has it.
 std::tm localTime(std::time_t time);
 
 // This program's own process.
 long currentProcessId();
-
-// The process of the program started last by startProcess; -1 when none.
-long startedProcessId();
-// Asks the program started last by startProcess (and its process group) to end.
-void endStartedProcess();
 
 // What tells one process from a later one with the same number: its start
 // time as the system counts it; nullopt when no such process runs.

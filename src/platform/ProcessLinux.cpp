@@ -183,13 +183,6 @@ pid_t forkLogWriter(RotatingLog& log, int input) {
   _exit(0);
 }
 
-// The program started last by startProcess, watched for an early end.
-struct Started {
-  pid_t game = -1;
-  pid_t writer = -1;
-  std::string logFile;
-} started;
-
 // Reaps a child, waiting at most the time; true when it has ended.
 bool reap(pid_t child, int waitMilliseconds, int& status) {
   for (int waited = 0;; waited += 10) {
@@ -213,9 +206,19 @@ void onStopSignal(int) {
 }
 }  // namespace
 
-std::string startProcess(const ProcessRequest& request) {
+struct DetachedGame::State {
+  pid_t game = -1;
+  pid_t writer = -1;  // the log's writer, which ends after the game
+  std::string logFile;
+};
+
+DetachedGame::DetachedGame() : state_(std::make_unique<State>()) {}
+
+DetachedGame::~DetachedGame() = default;
+
+std::string DetachedGame::start(const ProcessRequest& request) {
   Command command = commandFor(request);
-  started = {};
+  *state_ = {};
   int output[2] = {-1, -1};
   std::optional<RotatingLog> log;
   if (!request.logFile.empty()) {
@@ -235,11 +238,12 @@ std::string startProcess(const ProcessRequest& request) {
     if (writer > 0) reap(writer, 1000, status);
     return error;
   }
-  started = {game, writer, request.logFile};
+  *state_ = {game, writer, request.logFile};
   return {};
 }
 
-std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) {
+std::optional<ProcessFailure> DetachedGame::failure(int waitMilliseconds) {
+  State& started = *state_;
   if (started.game < 0) return std::nullopt;
   int status = 0;
   if (!reap(started.game, waitMilliseconds, status)) return std::nullopt;  // still running
@@ -252,10 +256,10 @@ std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) {
   return failure;
 }
 
-long startedProcessId() { return started.game; }
+long DetachedGame::id() const { return state_->game; }
 
-void endStartedProcess() {
-  if (started.game > 0) ::kill(-started.game, SIGTERM);
+void DetachedGame::end() {
+  if (state_->game > 0) ::kill(-state_->game, SIGTERM);
 }
 
 struct ChildGame::State {

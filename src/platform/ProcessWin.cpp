@@ -64,12 +64,6 @@ std::string exitText(HANDLE process) {
   return "exit code " + std::to_string(code);
 }
 
-struct Started {
-  HANDLE process = nullptr;
-  HANDLE writer = nullptr;  // the log's writer, which ends after the game
-  std::string logFile;
-} started;
-
 // The name of the log writer's program, beside this one.
 constexpr const char* kLogWriter = "tarvex-cli.exe";
 
@@ -126,10 +120,24 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
 }
 }  // namespace
 
-std::string startProcess(const ProcessRequest& request) {
-  for (HANDLE handle : {started.process, started.writer})
-    if (handle) CloseHandle(handle);
-  started = {};
+struct DetachedGame::State {
+  HANDLE process = nullptr;
+  HANDLE writer = nullptr;  // the log's writer, which ends after the game
+  std::string logFile;
+  void close() {
+    for (HANDLE handle : {process, writer})
+      if (handle) CloseHandle(handle);
+    process = writer = nullptr;
+    logFile.clear();
+  }
+};
+
+DetachedGame::DetachedGame() : state_(std::make_unique<State>()) {}
+
+DetachedGame::~DetachedGame() { state_->close(); }
+
+std::string DetachedGame::start(const ProcessRequest& request) {
+  state_->close();
   HANDLE output = INVALID_HANDLE_VALUE;
   HANDLE writer = request.logFile.empty() ? nullptr : startLogWriter(request.logFile, output);
   PROCESS_INFORMATION info{};
@@ -140,26 +148,28 @@ std::string startProcess(const ProcessRequest& request) {
     return error;
   }
   CloseHandle(info.hThread);
-  started = {info.hProcess, writer, request.logFile};
+  state_->process = info.hProcess;
+  state_->writer = writer;
+  state_->logFile = request.logFile;
   return {};
 }
 
-std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) {
+std::optional<ProcessFailure> DetachedGame::failure(int waitMilliseconds) {
+  State& started = *state_;
   if (!started.process) return std::nullopt;
   if (WaitForSingleObject(started.process, DWORD(std::max(0, waitMilliseconds))) != WAIT_OBJECT_0) return std::nullopt;
   ProcessFailure failure{exitText(started.process), {}, started.logFile};
-  CloseHandle(started.process);
   // The writer ends once everything the game started has closed the pipe.
-  if (started.writer) WaitForSingleObject(started.writer, 500), CloseHandle(started.writer);
+  if (started.writer) WaitForSingleObject(started.writer, 500);
   if (!started.logFile.empty()) failure.lastOutput = fileTail(toPath(started.logFile));
-  started = {};
+  started.close();
   return failure;
 }
 
-long startedProcessId() { return started.process ? long(GetProcessId(started.process)) : -1; }
+long DetachedGame::id() const { return state_->process ? long(GetProcessId(state_->process)) : -1; }
 
-void endStartedProcess() {
-  if (started.process) TerminateProcess(started.process, 1);
+void DetachedGame::end() {
+  if (state_->process) TerminateProcess(state_->process, 1);
 }
 
 std::optional<std::uint64_t> processStartTime(long pid) {

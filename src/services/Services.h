@@ -44,6 +44,10 @@ class Services {
   // server that ends at once was not started), waiting up to the given time
   // for it; nullopt while it runs.
   virtual std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) = 0;
+  // The process of the program started last (-1 when none, or where no real
+  // program starts), and asking it to end.
+  virtual long startedProcessId() { return -1; }
+  virtual void endStartedProcess() {}
   // Why a game server cannot have this UDP port on this address (another
   // program holds it; a server answers there, named); empty when it can.
   virtual std::string portProblem(const std::string& address, int port) = 0;

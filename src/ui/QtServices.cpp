@@ -42,10 +42,10 @@ std::optional<std::string> QtServices::openFile(const std::string& title, const 
 
 void QtServices::playWave(const std::string& path) { platform::playWave(path); }
 
-std::string QtServices::startProcess(const ProcessRequest& request) { return platform::startProcess(request); }
+std::string QtServices::startProcess(const ProcessRequest& request) { return game_.start(request); }
 
 std::optional<ProcessFailure> QtServices::startedProcessFailure(int waitMilliseconds) {
-  return platform::startedProcessFailure(waitMilliseconds);
+  return game_.failure(waitMilliseconds);
 }
 
 std::string QtServices::portProblem(const std::string& address, int port) { return tarvex::portProblem(address, port); }

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "platform/Platform.h"
 #include "services/Services.h"
 
 namespace tarvex {
@@ -20,10 +21,15 @@ class QtServices : public WindowServices {
   void playWave(const std::string& path) override;
   std::string startProcess(const ProcessRequest& request) override;
   std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) override;
+  long startedProcessId() override { return game_.id(); }
+  void endStartedProcess() override { game_.end(); }
   std::string portProblem(const std::string& address, int port) override;
   void openLink(const std::string& target) override;
   std::string readRegistry(const std::string& key, const std::string& value) override;
   std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>& maps, const PictureJob& pictures) override;
+
+ private:
+  platform::DetachedGame game_;  // the game launched, which outlives the window
 };
 
 }  // namespace tarvex
