@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "util/GameText.h"
+
 namespace tarvex {
 
 // The game keeps at most 255 bytes of a console variable's value (and cuts
@@ -32,7 +34,18 @@ struct FieldSpec {
   bool readOnly;              // permanently disabled, never read
   std::string_view key;       // its name in a configuration's text (choices: the group's value)
   std::string_view tab;       // the window's tab that shows it
+  // How it reaches the game's script: "VERB VARIABLE VALUE" (with gap as
+  // the blanks after the variable), a switch as "1" or "0" in double quotes,
+  // a text quoted or bare as its form says, which is also the check its
+  // value gets. No variable: the script does not set it from this field.
+  std::string_view verb = {};      // "set" (for this start only) or "seta" (kept by the engine)
+  std::string_view variable = {};  // the game's variable
+  ValueForm form = ValueForm::Quoted;
+  std::string_view gap = " ";
 };
+
+// Whether a value of the form stands bare in the script (else in double quotes).
+bool isBare(ValueForm form);
 
 // A choice group's key in a configuration's text ("game-type").
 std::string_view groupKey(ChoiceGroup group);

@@ -17,12 +17,23 @@ struct Writer {
     out.push_back('"');
     out.append("\r\n");
   }
-  void raw(std::string_view prefix, std::string_view value) {
-    out.append(prefix);
-    line(value);
+  // The line that sets the field's game variable as the settings table
+  // spells it, with the field's value (a switch's "1" or "0") or the one given.
+  void setting(std::string_view name) {
+    const FieldSpec& field = fieldSpec(name);
+    setting(field, field.kind == FieldKind::Text ? s.text(name) : std::string(s.isOn(name) ? "1" : "0"));
   }
-  void quotedText(std::string_view prefix, std::string_view field) { quoted(prefix, s.text(field)); }
-  void flag(std::string_view prefix, std::string_view field) { quoted(prefix, s.isOn(field) ? "1" : "0"); }
+  void setting(std::string_view name, std::string_view value) { setting(fieldSpec(name), value); }
+  void setting(const FieldSpec& field, std::string_view value) {
+    std::string prefix;
+    prefix.append(field.verb).append(" ").append(field.variable).append(field.gap);
+    if (isBare(field.form)) {
+      out.append(prefix);
+      line(value);
+    } else {
+      quoted(prefix, value);
+    }
+  }
 };
 }  // namespace
 
@@ -33,76 +44,80 @@ std::string renderScript(const ServerSettings& s, const std::vector<std::string>
   w.line(" ");
   w.line(" ");
   w.line(" ");
-  w.quotedText("seta sv_hostname ", "Server_Name");
-  w.quotedText("seta g_motd ", "Server_Quote_Text");
+  w.setting("Server_Name");
+  w.setting("Server_Quote_Text");
   // The passwords are set, not kept: "seta" would have the engine store them
   // in its own configuration file, which it writes readable by everyone.
-  w.quotedText("set rconpassword ", "Console_Password");
-  w.quotedText("set sv_privatePassword ", "Private_Password");
-  w.quotedText("seta sv_maxclients ", "MaxPlayers");
-  w.quotedText("seta bot_minplayers ", "MinPlayers");
-  w.raw("seta g_quadfactor ", s.text("Quad_Text"));
-  w.quotedText("seta g_knockback ", "Knockback_Text");
-  w.quoted("seta g_forcerespawn ", s.isOn("Player_Respawn_Yes") ? s.text("Player_Respawn_Time") : "0");
-  w.quotedText("seta g_ghostRespawn ", "Ghost_Time");
+  w.setting("Console_Password");
+  w.setting("Private_Password");
+  w.setting("MaxPlayers");
+  w.setting("MinPlayers");
+  w.setting("Quad_Text");
+  w.setting("Knockback_Text");
+  w.setting("Player_Respawn_Time", s.isOn("Player_Respawn_Yes") ? s.text("Player_Respawn_Time") : "0");
+  w.setting("Ghost_Time");
   if (s.isOn("warmup_yes")) {
     w.line("seta g_doWarmup 1");
-    w.raw("seta g_warmup ", s.text("WarmupTime"));
+    w.setting("WarmupTime");
   } else {
     w.line("seta g_doWarmup 0");
   }
-  w.raw("seta g_inactivity ", s.isOn("kick_yes") ? s.text("kick_text") : "0");
-  w.flag("seta g_friendlyfire ", "friendly_yes");
-  w.flag("seta g_teamAutoJoin ", "team_auto_join_yes");
-  w.flag("seta g_teamForceBalance  ", "team_balance_yes");
-  w.quoted("seta g_log  ", s.isOn("gamelogcheck") ? s.text("GameLogText") : "");
-  w.quotedText("seta g_intermissionTime  ", "inter_time");
-  w.flag("seta g_holoIntro  ", "holo_yes");
-  w.quotedText("seta g_gravity  ", "game_gravity");
-  w.flag("seta g_adaptrespawn ", "adapt_respawn");
-  w.quotedText("seta g_weaponrespawn ", "weapon_respawn_time");
-  w.quotedText("seta sv_master3 ", "Master3");
-  w.quotedText("seta sv_master4 ", "Master4");
-  w.quotedText("seta sv_master5 ", "Master5");
+  w.setting("kick_text", s.isOn("kick_yes") ? s.text("kick_text") : "0");
+  w.setting("friendly_yes");
+  w.setting("team_auto_join_yes");
+  w.setting("team_balance_yes");
+  w.setting("GameLogText", s.isOn("gamelogcheck") ? s.text("GameLogText") : "");
+  w.setting("inter_time");
+  w.setting("holo_yes");
+  w.setting("game_gravity");
+  w.setting("adapt_respawn");
+  w.setting("weapon_respawn_time");
+  w.setting("Master3");
+  w.setting("Master4");
+  w.setting("Master5");
   if (s.isOn("download_yes")) {
     w.quoted("seta cl_allowDownload ", "1");
     w.quoted("seta sv_allowDownload ", "1");  // the server's own switch
-    w.quotedText("seta cl_maxpackets ", "MaxPackets");
+    w.setting("MaxPackets");
   } else {
     w.quoted("seta cl_allowDownload ", "0");
     w.quoted("seta sv_allowDownload ", "0");
   }
-  w.quotedText("seta sv_maxPing ", "Max_Ping");
-  w.quotedText("seta sv_minPing ", "Min_Ping");
+  w.setting("Max_Ping");
+  w.setting("Min_Ping");
   // The engine keeps some variables in its configuration file from one start
   // to the next: an unchecked box puts back the engine's own value.
   if (s.isOn("write_max_yes"))
-    w.quotedText("seta sv_maxRate ", "MaxRate");
+    w.setting("MaxRate");
   else
     w.line("reset sv_maxRate");
-  w.quotedText("seta sv_privateClients ", "Private_Text");
-  w.flag("seta sv_cheats ", "Cheats_yes");
-  w.flag("seta sv_pure ", "Pure_yes");
-  w.quotedText("seta g_speed ", "gamespeed");
-  w.flag("seta sv_floodProtect ", "flood_yes");
-  w.flag("seta g_allowvote ", "allow_vote");
+  w.setting("Private_Text");
+  w.setting("Cheats_yes");
+  w.setting("Pure_yes");
+  w.setting("gamespeed");
+  w.setting("flood_yes");
+  w.setting("allow_vote");
   w.line(s.isOn("Bot_Chat") ? "bot_nochat 1" : "bot_nochat 0");
   w.quoted("seta g_spSkill ", std::to_string(s.selected(ChoiceGroup::BotSkill).choiceNumber));
   if (s.isOn("write_memory"))
-    w.raw("seta com_hunkMegs ", s.text("Memory"));
+    w.setting("Memory");
   else
     w.line("reset com_hunkMegs");
   // Set, not kept: an address kept would bind a later server started without one.
   if (s.isOn("NetIP_Check"))
-    w.raw("set net_ip  ", s.text("NetIP"));
+    w.setting("NetIP");
   else
     w.line("reset net_ip");
-  if (s.isOn("NetPort_Yes")) w.raw("+seta net_port ", s.text("NetPort"));
-  w.raw("set g_gametype ", std::to_string(s.selected(ChoiceGroup::GameType).choiceNumber));
+  if (s.isOn("NetPort_Yes")) w.setting("NetPort");
+  w.out.append("set g_gametype ");
+  w.line(std::to_string(s.selected(ChoiceGroup::GameType).choiceNumber));
   // The game module creates "capturelimit" only when the first map loads, so
   // the first rotation line's "capturelimit N" would be an unknown command:
   // the variable is created here, with the first map's value.
-  if (!rotationLines.empty()) w.raw("set capturelimit ", firstCaptureLimit);
+  if (!rotationLines.empty()) {
+    w.out.append("set capturelimit ");
+    w.line(firstCaptureLimit);
+  }
   for (const auto& rotationLine : rotationLines) w.line(rotationLine);
   w.line("vstr m1");
   w.line("");

@@ -5,16 +5,6 @@
 namespace tarvex {
 
 namespace {
-// How each text setting reaches the game.
-ValueForm formOf(std::string_view name) {
-  if (name == "NetPort" || name == "Memory") return ValueForm::Digits;
-  if (name == "NetIP") return ValueForm::Address;
-  if (name == "Server_Name") return ValueForm::ServerName;
-  if (name == "Console_Password") return ValueForm::ConsolePassword;
-  if (name == "Quad_Text" || name == "WarmupTime" || name == "kick_text") return ValueForm::Raw;
-  return ValueForm::Quoted;
-}
-
 std::string refusal(const std::string& what, const std::string& problem) {
   return what + " contains " + problem + ", which the game would misread.  Please change it before launching.";
 }
@@ -45,7 +35,7 @@ std::string gameValueRefusal(const ServerSettings& settings, const std::vector<s
   for (const auto& field : fieldTable()) {
     if (!isWrittenToGame(settings, field)) continue;
     const std::string& value = settings.text(field.name);
-    const std::string problem = gameValueProblem(value, formOf(field.name));
+    const std::string problem = gameValueProblem(value, field.form);
     if (!problem.empty()) return refusal(settingName(field), problem);
     if (std::string tooLong = valueLengthRefusal(settingName(field), value); !tooLong.empty()) return tooLong;
   }

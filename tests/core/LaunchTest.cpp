@@ -107,6 +107,51 @@ TEST(LaunchChecks, ValuesTheGameWouldMisreadAreRefusedByNameAndOnlyWhenWritten) 
   }
 }
 
+// Every text the script writes, found by walking the settings table (no
+// list of names here): its line is "VERB VARIABLE VALUE" as its entry spells
+// it, quoted or bare as its form says; and whatever the engine would misread
+// in it (a line break, a NUL, a double quote, a value over 255 characters;
+// written bare also a semicolon and the comment marks) is refused by name
+// before anything is written.
+TEST(LaunchChecks, EveryWrittenSettingIsSpelledByItsEntryAndRefusesWhatTheEngineWouldMisread) {
+  int written = 0, bare = 0;
+  for (const FieldSpec& field : fieldTable()) {
+    if (field.kind != FieldKind::Text || field.readOnly) continue;
+    ++written;
+    ServerSettings s;
+    if (!field.governor.empty()) s.setSwitch(field.governor, true);
+    ASSERT_FALSE(field.variable.empty()) << field.name << " is never written";
+    // A value of its own, fit for every form (digits, an address, a word).
+    const std::string value = "4" + std::to_string(1000 + written);
+    s.setText(field.name, value);
+    const auto check = checkLaunch(s, {"dm1"}, maps());
+    ASSERT_TRUE(check.proceed) << field.name;
+    const std::string line = std::string(field.verb) + " " + std::string(field.variable) + std::string(field.gap) +
+                             (isBare(field.form) ? value : "\"" + value + "\"") + "\r\n";
+    EXPECT_TRUE(test::contains(check.script, "\r\n" + line)) << field.name << ": " << line;
+
+    std::vector<std::string> hostile = {"1\n2", "1\r2",
+                                        std::string("1\0"
+                                                    "2",
+                                                    3),
+                                        "1\"2", std::string(256, '7')};
+    if (isBare(field.form)) {
+      ++bare;
+      for (const char* mark : {"1;2", "1//2", "1/*2", "1*/2"}) hostile.push_back(mark);
+    }
+    for (const std::string& bad : hostile) {
+      s.setText(field.name, bad);
+      const auto refused = checkLaunch(s, {"dm1"}, maps());
+      EXPECT_FALSE(refused.proceed) << field.name << " = " << bad;
+      EXPECT_TRUE(refused.script.empty() && !refused.messages.empty() &&
+                  test::contains(refused.messages.front(), std::string("(") + std::string(field.name) + ")"))
+          << field.name << " = " << bad;
+    }
+  }
+  EXPECT_GE(written, 25);
+  EXPECT_GE(bare, 6);
+}
+
 TEST(LaunchChecks, MapNamesAndLimitsTheGameWouldMisreadOrLeaveEmptyAreRefusedByMap) {
   // Limits are numbers to the game; 3 stands for the map's name.
   const std::vector<std::pair<int, std::string>> cases = {
