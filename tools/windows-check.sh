@@ -54,16 +54,24 @@ cmp rendered.cfg "$game/BaseEF/tarvex.cfg"
 echo "tarvex-cli: the script of the render, CR LF intact, written into BaseEF; the game received:"
 tr -d '\r' < "$game/received.txt"
 
+echo "== tarvex-cli stop: the launched game holds its instance until it is stopped"
+wine ./tarvex-cli.exe list | tr -d '\r'
+wine ./tarvex-cli.exe stop --save demo.sav | tr -d '\r'
+for _ in $(seq 20); do pgrep -f stvoyHM.exe >/dev/null || break; sleep 0.25; done
+pgrep -af stvoyHM.exe && { echo "FAILED: stop left the game running"; exit 1; }
+
 echo "== tarvex-cli run under Wine: a game that ends is started again; Ctrl+C stops it"
 rm -f "$game/received.txt"
 TARVEX_FAKE_SECONDS=2 wine ./tarvex-cli.exe run --save demo.sav --watchdog 0 > run.out 2> run.err &
 runner=$!
 sleep 9
 pkill -INT -f "tarvex-cli.exe run"  # Wine hands SIGINT to the console program as Ctrl+C
-wait "$runner"
+ended=0; wait "$runner" || ended=$?
 cat run.err
+[ "$ended" = 0 ] || { echo "FAILED: run ended with $ended after Ctrl+C"; exit 1; }
 [ "$(grep -c ' tarvex-cli run: Started ' run.err)" -ge 2 ] && grep -q 'Stopping the game.' run.err
-[ -f "$game/BaseEF/tarvex-save-demo.cfg" ] && grep -q 'the stand-in game runs' logs/save-demo.log
+# A save file's instance is its name with a checksum of its path.
+ls "$game"/BaseEF/tarvex-save-demo-*.cfg >/dev/null && grep -q 'the stand-in game runs' logs/save-demo-*.log
 echo "tarvex-cli run: restarted, stopped, its own script, the game's output in its log"
 rm -f path.ini "$game/received.txt" "$game/BaseEF/tarvex.cfg"
 
@@ -154,6 +162,12 @@ pgrep -f 'tarvex-cli.exe write-log' >/dev/null || { echo "FAILED: no log writer 
 [ ! -e "$installed/path.ini" ] && [ -f "$userData/path.ini" ] || { echo "FAILED: Tarvex wrote into its program folder"; exit 1; }
 echo "the installed window found the game, launched it, and keeps its files in %APPDATA%\\Tarvex: $(ls "$userData" | tr '\n' ' ')"
 echo "the game's output goes through tarvex-cli write-log into $(basename "$userData")/logs/game.log"
+for _ in $(seq 40); do xdotool search --name "Tarvex     beta" >/dev/null 2>&1 || break; sleep 0.5; done
+if xdotool search --name "Tarvex" >/dev/null 2>&1; then
+  xdotool search --name "." getwindowname %@ 2>/dev/null || true
+  echo "FAILED: the installed window did not close after the launch"; exit 1
+fi
+echo "the installed window closed after the launch"
 pkill -f stvoyHM.exe || true
 for _ in $(seq 20); do pgrep -f 'tarvex-cli.exe write-log' >/dev/null || break; sleep 0.5; done
 pgrep -f 'tarvex-cli.exe write-log' >/dev/null && { echo "FAILED: the log writer outlived the game"; exit 1; }
