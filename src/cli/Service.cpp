@@ -49,8 +49,14 @@ void describe(int slot, const platform::ServiceState& state, const std::filesyst
   const std::string instance = instanceName(slot, {});
   out << serviceName(slot) << ": " << state.state;
   if (state.pid > 0 && state.state != "stopped") out << " (process " << state.pid << ")";
-  out << ", " << state.startType << "\n  runs: " << state.commandLine
-      << "\n  the game's log: " << fromPath(instanceLogFile(dataFolder, instance))
+  out << ", " << state.startType;
+  if (!state.restartSeconds.empty()) {
+    out << ", started again after a failure in";
+    for (std::size_t i = 0; i < state.restartSeconds.size(); ++i)
+      out << (i == 0 ? " " : i + 1 == state.restartSeconds.size() ? " and " : ", ") << state.restartSeconds[i];
+    out << " s";
+  }
+  out << "\n  runs: " << state.commandLine << "\n  the game's log: " << fromPath(instanceLogFile(dataFolder, instance))
       << "\n  the service's messages: " << fromPath(serviceLogFile(dataFolder, instance)) << '\n';
   const std::string last = fileTail(serviceLogFile(dataFolder, instance));
   if (!last.empty()) out << "  its last messages:\n" << visibleLines(last) << (last.back() == '\n' ? "" : "\n");

@@ -167,6 +167,7 @@ struct ServiceState {
   long pid = 0;           // while it runs
   std::string startType;  // "starts with the machine", "started by hand", "disabled"
   std::string commandLine;
+  std::vector<int> restartSeconds;  // the service manager's restarts after a failure, in order
 };
 // The service's state; nullopt when it is not registered (or the service
 // manager cannot be asked: error says why).

@@ -3,7 +3,15 @@
 #include <filesystem>
 #include <fstream>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// The known folders' API needs windows.h first.
+#include <knownfolders.h>  // NOLINT
+#include <shlobj.h>        // NOLINT
+#else
 #include <unistd.h>
 #endif
 
@@ -54,6 +62,13 @@ std::filesystem::path usersDataFolder() {
 
 std::filesystem::path servicesDataFolder() {
 #ifdef _WIN32
+  // The folder Windows knows, not the environment: a service started at the
+  // machine's start may be given another %ProgramData% (Wine gives C:\users\Public).
+  PWSTR known = nullptr;
+  std::filesystem::path folder;
+  if (SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &known) == S_OK) folder = known;
+  CoTaskMemFree(known);
+  if (!folder.empty()) return folder / "Tarvex";
   if (const char* data = std::getenv("ProgramData"); data && *data) return std::filesystem::path(data) / "Tarvex";
   return std::filesystem::path("C:\\ProgramData\\Tarvex");
 #else

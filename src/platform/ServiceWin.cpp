@@ -226,6 +226,14 @@ std::optional<ServiceState> serviceState(const std::string& name, std::string& e
                                                                     : "disabled";
     state.commandLine = narrow(config->lpBinaryPathName);
   }
+  QueryServiceConfig2W(service.handle, SERVICE_CONFIG_FAILURE_ACTIONS, nullptr, 0, &needed);
+  std::vector<BYTE> actions(std::max<DWORD>(needed, sizeof(SERVICE_FAILURE_ACTIONSW)));
+  auto* failure = reinterpret_cast<SERVICE_FAILURE_ACTIONSW*>(actions.data());
+  if (QueryServiceConfig2W(service.handle, SERVICE_CONFIG_FAILURE_ACTIONS, actions.data(), DWORD(actions.size()),
+                           &needed))
+    for (DWORD i = 0; i < failure->cActions; ++i)
+      if (failure->lpsaActions[i].Type == SC_ACTION_RESTART)
+        state.restartSeconds.push_back(int(failure->lpsaActions[i].Delay / 1000));
   return state;
 }
 
