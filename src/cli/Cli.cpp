@@ -1106,9 +1106,13 @@ int execute(Options& options, std::ostream& out, std::ostream& err, Services& se
       break;
   }
   lock.record(services.startedProcessId());
-  writeFileAtomic(instanceStateFile(dataFolder, instance),
-                  instanceStateText({"launch", services.startedProcessId(), std::time(nullptr), 0, launch->address,
-                                     launch->port, fromPath(logFile)}));
+  if (const Problem problem =
+          writeFileAtomic(instanceStateFile(dataFolder, instance),
+                          instanceStateText({"launch", services.startedProcessId(), std::time(nullptr), 0,
+                                             launch->address, launch->port, fromPath(logFile)}));
+      !problem.ok())
+    services.message("Note: list does not show this game: its record " +
+                     fromPath(instanceStateFile(dataFolder, instance)) + " could not be written (" + problem + ").");
   // A game that ends within about a second was not launched.
   if (reportEarlyEnd(services, started)) return 3;
   // A server that answers on the port by then must be this one: the engine

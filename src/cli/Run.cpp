@@ -199,7 +199,11 @@ class RunHost : public ServerHost {
     if (starts_++ == 0) since_ = std::time(nullptr);
     const InstanceState state{
         "run", platform::currentProcessId(), since_, starts_ - 1, launch_.address, launch_.port, outputPlace()};
-    writeFileAtomic(stateFile_, instanceStateText(state));
+    if (const Problem problem = writeFileAtomic(stateFile_, instanceStateText(state)); !problem.ok() && !stateUnkept_) {
+      stateUnkept_ = true;  // said once
+      note("list and stop do not see this run: its record " + fromPath(stateFile_) + " could not be written (" +
+           problem + ").  Stop it with Ctrl+C or SIGTERM.");
+    }
   }
 
   // The game module puts the map's own gravity back whenever it starts, at
@@ -271,6 +275,7 @@ class RunHost : public ServerHost {
   bool ready_ = false;  // systemd was told
   bool asksServer_ = true;
   std::filesystem::path stateFile_;
+  bool stateUnkept_ = false;
   int starts_ = 0;
   std::chrono::steady_clock::time_point startedAt_;
   long long since_ = 0;

@@ -435,7 +435,15 @@ CatalogueAddition addToMapList(const MapListFolders& folders, std::size_t knownR
     std::string header;
     appendLine(header, "Maps added to the map list " + fromPath(folders.shippedFile()));
     appendLine(header, "[start]");
-    writeFileAtomic(folders.addedFile(), header, FileAccess::Everyone, FileWrite::CreateOnly);
+    // Another Tarvex may have made it meanwhile: then it is added to.
+    if (const Problem problem =
+            writeFileAtomic(folders.addedFile(), header, FileAccess::Everyone, FileWrite::CreateOnly);
+        !problem.ok() && problem != kFileExists) {
+      CatalogueAddition refused;
+      refused.error = "The list of added maps " + fromPath(folders.addedFile()) + " could not be made (" + problem +
+                      ").  No map was added.";
+      return refused;
+    }
   }
   CatalogueAddition added = addToCatalogue(folders.addedFile(), folders.addedPictures(), std::move(proposals));
   added.leftOut += leftOut;

@@ -157,7 +157,7 @@ bool writerRuns(unsigned long pid) {
 }  // namespace
 
 #ifndef _WIN32
-std::string replaceRefusal(const fs::path& path) {
+Problem replaceRefusal(const fs::path& path) {
   const fs::path target = writeTarget(path);
   std::error_code ec;
   const auto node = fs::symlink_status(target, ec);
@@ -171,7 +171,7 @@ std::string replaceRefusal(const fs::path& path) {
   return {};
 }
 
-std::string writeFileAtomic(const fs::path& path, std::string_view bytes, FileAccess readers, FileWrite how) {
+Problem writeFileAtomic(const fs::path& path, std::string_view bytes, FileAccess readers, FileWrite how) {
   const fs::path target = writeTarget(path);
   if (std::string refusal = replaceRefusal(target); !refusal.empty()) return refusal;
   std::error_code ec;
@@ -210,7 +210,7 @@ std::string writeFileAtomic(const fs::path& path, std::string_view bytes, FileAc
   return {};
 }
 #else
-std::string replaceRefusal(const fs::path& path) {
+Problem replaceRefusal(const fs::path& path) {
   std::error_code ec;
   const auto node = fs::symlink_status(writeTarget(path), ec);
   if (fs::exists(node) && !fs::is_symlink(node) && !fs::is_regular_file(node)) return "it is not a regular file";
@@ -219,7 +219,7 @@ std::string replaceRefusal(const fs::path& path) {
   return {};
 }
 
-std::string writeFileAtomic(const fs::path& path, std::string_view bytes, FileAccess, FileWrite how) {
+Problem writeFileAtomic(const fs::path& path, std::string_view bytes, FileAccess, FileWrite how) {
   const fs::path target = writeTarget(path);
   if (std::string refusal = replaceRefusal(target); !refusal.empty()) return refusal;
   static std::mt19937 rng{std::random_device{}()};

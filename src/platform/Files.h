@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "util/Problem.h"
+
 namespace tarvex {
 
 // The platform's folder separator as the program writes it into paths.
@@ -58,12 +60,12 @@ enum class FileAccess { Everyone, OwnerOnly };
 // read-only"), empty on success.
 enum class FileWrite { Replace, CreateOnly };
 inline constexpr const char* kFileExists = "the file exists already";
-std::string writeFileAtomic(const std::filesystem::path& path, std::string_view bytes,
-                            FileAccess access = FileAccess::Everyone, FileWrite write = FileWrite::Replace);
+Problem writeFileAtomic(const std::filesystem::path& path, std::string_view bytes,
+                        FileAccess access = FileAccess::Everyone, FileWrite write = FileWrite::Replace);
 
 // Why writeFileAtomic would refuse to replace the file ("the file is
 // read-only"); empty when it would not.
-std::string replaceRefusal(const std::filesystem::path& path);
+Problem replaceRefusal(const std::filesystem::path& path);
 
 // Removes the temporary files that a killed Tarvex left in a folder: those
 // whose writer no longer runs, or older than an hour.

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/Process.h"
+#include "util/Problem.h"
 
 namespace tarvex::platform {
 
@@ -32,7 +33,7 @@ class DetachedGame {
   DetachedGame(const DetachedGame&) = delete;
   DetachedGame& operator=(const DetachedGame&) = delete;
   // An error text, empty on success (a program started before is let go).
-  std::string start(const ProcessRequest& request);
+  Problem start(const ProcessRequest& request);
   // Whether the program has ended, waiting up to the time (see Services).
   std::optional<ProcessFailure> failure(int waitMilliseconds);
   // Its process; -1 when none was started.
@@ -116,7 +117,7 @@ class ChildGame {
   // program: on Linux it is killed when its parent ends, however that ends,
   // and its whole process group is ended at every end of the game and when
   // this object goes (on Windows its job does the same).
-  std::string start(const ProcessRequest& request);
+  Problem start(const ProcessRequest& request);
   bool running() const;
   long id() const;
   // Waits at most the time for output (passed to sink as it comes), the
@@ -157,10 +158,10 @@ struct ServiceSpec {
 // Registers the service to start with the machine, restarted by the service
 // manager after a failure (after 10 s, 30 s, 60 s). An error text, empty on
 // success; an existing service of the name is given the new command line.
-std::string installService(const ServiceSpec& spec);
+Problem installService(const ServiceSpec& spec);
 // Stops the service (waiting at most the time) and removes it. An error
 // text, empty on success; a service that is not there is no error.
-std::string removeService(const std::string& name, std::chrono::milliseconds stopWait);
+Problem removeService(const std::string& name, std::chrono::milliseconds stopWait);
 
 struct ServiceState {
   std::string state;      // "running", "stopped", "starting", "stopping", ...
@@ -234,7 +235,7 @@ bool isWritableFolder(const std::filesystem::path& folder);
 // file it writes there is the service's own and every game it starts runs as
 // the service would. Nothing changes otherwise, or on Windows. An error text,
 // empty on success.
-std::string actAsOwnerOf(const std::filesystem::path& folder);
+Problem actAsOwnerOf(const std::filesystem::path& folder);
 
 // Reads a value under HKEY_LOCAL_MACHINE in the 32-bit view (the game's
 // installer is a 32-bit program). On Linux: the Wine prefix's system.reg

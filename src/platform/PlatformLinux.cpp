@@ -34,7 +34,7 @@ void settleTimeZone() {
   if (!std::getenv("TZ")) setenv("TZ", ":/etc/localtime", 0);
 }
 
-std::string actAsOwnerOf(const std::filesystem::path& folder) {
+Problem actAsOwnerOf(const std::filesystem::path& folder) {
   struct stat info {};
   if (geteuid() != 0 || stat(folder.c_str(), &info) != 0 || info.st_uid == 0) return {};
   const passwd* user = getpwuid(info.st_uid);
@@ -158,9 +158,9 @@ const char* const kNoServiceManager =
     "services of this kind are Windows' own (here systemd's unit tarvex@N runs a slot)";
 }
 
-std::string installService(const ServiceSpec&) { return kNoServiceManager; }
+Problem installService(const ServiceSpec&) { return kNoServiceManager; }
 
-std::string removeService(const std::string&, std::chrono::milliseconds) { return kNoServiceManager; }
+Problem removeService(const std::string&, std::chrono::milliseconds) { return kNoServiceManager; }
 
 std::optional<ServiceState> serviceState(const std::string&, std::string& error) {
   error = kNoServiceManager;

@@ -12,7 +12,7 @@ namespace tarvex::platform {
 void settleTimeZone() {}
 
 // Folder rights on Windows are access lists, which the installer sets.
-std::string actAsOwnerOf(const std::filesystem::path&) { return {}; }
+Problem actAsOwnerOf(const std::filesystem::path&) { return {}; }
 
 std::string readMachineRegistry(const std::string& key, const std::string& value) {
   HKEY handle = nullptr;

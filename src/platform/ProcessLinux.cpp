@@ -216,7 +216,7 @@ DetachedGame::DetachedGame() : state_(std::make_unique<State>()) {}
 
 DetachedGame::~DetachedGame() = default;
 
-std::string DetachedGame::start(const ProcessRequest& request) {
+Problem DetachedGame::start(const ProcessRequest& request) {
   Command command = commandFor(request);
   *state_ = {};
   int output[2] = {-1, -1};
@@ -285,7 +285,7 @@ ChildGame::~ChildGame() {
   if (state_->output >= 0) close(state_->output);
 }
 
-std::string ChildGame::start(const ProcessRequest& request) {
+Problem ChildGame::start(const ProcessRequest& request) {
   Command command = commandFor(request);
   int output[2];
   if (pipe2(output, O_CLOEXEC) != 0) return std::strerror(errno);

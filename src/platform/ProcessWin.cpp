@@ -136,7 +136,7 @@ DetachedGame::DetachedGame() : state_(std::make_unique<State>()) {}
 
 DetachedGame::~DetachedGame() { state_->close(); }
 
-std::string DetachedGame::start(const ProcessRequest& request) {
+Problem DetachedGame::start(const ProcessRequest& request) {
   state_->close();
   HANDLE output = INVALID_HANDLE_VALUE;
   HANDLE writer = request.logFile.empty() ? nullptr : startLogWriter(request.logFile, output);
@@ -279,7 +279,7 @@ ChildGame::ChildGame() : state_(std::make_unique<State>()) {}
 
 ChildGame::~ChildGame() { state_->close(); }
 
-std::string ChildGame::start(const ProcessRequest& request) {
+Problem ChildGame::start(const ProcessRequest& request) {
   state_->close();
   HANDLE read = nullptr, write = nullptr;
   SECURITY_ATTRIBUTES security{sizeof security, nullptr, FALSE};

@@ -139,7 +139,7 @@ bool waitStopped(SC_HANDLE service, std::chrono::milliseconds most) {
 }
 }  // namespace
 
-std::string installService(const ServiceSpec& spec) {
+Problem installService(const ServiceSpec& spec) {
   const ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE));
   if (!manager) return windowsError(GetLastError());
   const std::wstring name = wide(spec.name);
@@ -176,7 +176,7 @@ std::string installService(const ServiceSpec& spec) {
   return {};
 }
 
-std::string removeService(const std::string& name, std::chrono::milliseconds stopWait) {
+Problem removeService(const std::string& name, std::chrono::milliseconds stopWait) {
   const ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
   if (!manager) return windowsError(GetLastError());
   const ServiceHandle service(

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <tuple>
 
 #include "platform/Files.h"
 #include "platform/Platform.h"
@@ -34,7 +35,10 @@ void copyIfMissing(const fs::path& from, const fs::path& to) {
   std::error_code ec;
   if (fs::exists(to, ec) || !fs::is_regular_file(from, ec)) return;
   const FileBytes bytes = readFileBytes(from, kMaxSaveFileBytes);
-  if (bytes.status == ReadStatus::Ok) writeFileAtomic(to, bytes.bytes, FileAccess::OwnerOnly);
+  // A copy that fails leaves the file missing, which is said where it is read
+  // (the game folder is asked for, the slot reads as never used); the
+  // program folder's own file stays as it was.
+  if (bytes.status == ReadStatus::Ok) std::ignore = writeFileAtomic(to, bytes.bytes, FileAccess::OwnerOnly);
 }
 
 // A folder name of the program folder's path: its own letters, and a
@@ -100,7 +104,9 @@ fs::path dataFolderFor(const fs::path& programFolder, DataUse use) {
       folder = own(true);
     if (folder != user) {
       fs::create_directories(folder, ec);
-      writeFileAtomic(folder / kServedName, line);
+      // A folder that cannot take this line cannot take the slots either: the
+      // writes that follow say so.
+      std::ignore = writeFileAtomic(folder / kServedName, line);
     }
   }
   fillDataFolder(programFolder, folder);

@@ -140,6 +140,15 @@ TEST(Cli, RenderPrintsTheScriptLaunchWritesItAndStartsTheSavedServerType) {
   const ProcessRequest& started = f.services.started[0];
   EXPECT_EQ(started.workingFolder + "|" + started.executable + "|" + started.logFile,
             f.gameFolderText() + "|" + (f.game / "stvoyHM.exe").string() + "|" + log);
+
+  EXPECT_TRUE(r.err.empty()) << r.err;
+
+  // A record list cannot write is said, never dropped: the game was started all the same.
+  std::filesystem::remove(instanceStateFile(f.app, "slot5"));
+  std::filesystem::create_directories(instanceStateFile(f.app, "slot5"));
+  const CliRun unrecorded = f.run({"launch", "--slot", "5"});
+  EXPECT_EQ(unrecorded.status, 0);
+  EXPECT_TRUE(test::contains(unrecorded.err, "Note: list does not show this game: its record")) << unrecorded.err;
 }
 
 // Any end within a second is reported, exit status 0 too, with the log's

@@ -406,7 +406,7 @@ TEST(ChildGame, LeavesNoProcessBehind) {
   const pid_t run = fork();
   if (run == 0) {
     platform::ChildGame game;
-    game.start({folder.path().string(), "game.exe", {}, {}});
+    if (!game.start({folder.path().string(), "game.exe", {}, {}}).ok()) _exit(1);
     test::writeFile(folder / "game.pid", std::to_string(game.id()) + "\n");
     pause();
     _exit(0);
