@@ -20,10 +20,7 @@
 #endif
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/WindowsApi.h"
 #endif
 
 namespace fs = std::filesystem;

@@ -4,10 +4,7 @@
 #include <fstream>
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/WindowsApi.h"
 // The known folders' API needs windows.h first.
 #include <knownfolders.h>  // NOLINT
 #include <shlobj.h>        // NOLINT

@@ -1,7 +1,6 @@
 // Windows: the registry API and winmm's synchronous player. (Processes: ProcessWin.cpp.)
 #ifdef _WIN32
-#define NOMINMAX
-#include <windows.h>
+#include "platform/WindowsApi.h"
 // mmsystem.h needs windows.h first.
 #include <mmsystem.h>  // NOLINT
 

@@ -1,11 +1,6 @@
 // Windows: starting the game with its output into its log, watching run's
 // game in a job of its own, and the console's stop events.
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -15,6 +10,7 @@
 #include "platform/Files.h"
 #include "platform/Platform.h"
 #include "platform/RotatingLog.h"
+#include "platform/WindowsApi.h"
 
 namespace tarvex::platform {
 

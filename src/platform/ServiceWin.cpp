@@ -2,11 +2,6 @@
 // removing and showing a slot's service) and of "tarvex-cli run" started as
 // that service.
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
 #include <algorithm>
 #include <chrono>
 #include <iterator>
@@ -15,6 +10,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/WindowsApi.h"
 
 namespace tarvex::platform {
 
