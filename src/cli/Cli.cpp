@@ -355,15 +355,11 @@ int configCommand(const Options& options, const std::filesystem::path& dataFolde
     const LaunchCheck check = checkLaunch(next.settings, next.rotation.maps, next.catalogue);
     for (const auto& message : check.messages) services.message(place(lineOfMessage(applied, message)) + message);
     if (!check.proceed) return false;
-    if (const std::string refusal = saveRefusal(nextDescription, next); !refusal.empty()) {
-      services.message(refusal);
-      return false;
-    }
-    if (const std::string error = writeFileAtomic(file, writeSave(title, nextDescription, next), FileAccess::OwnerOnly);
-        !error.empty()) {
-      services.message("Tarvex could not write " + fromPath(file) + " (" + error + ").");
-      return false;
-    }
+    const SlotSave saved = saveSlotFile(file, title, nextDescription, next);
+    if (!saved.refusal.empty()) services.message(saved.refusal);
+    if (!saved.writeProblem.ok())
+      services.message("Tarvex could not write " + fromPath(file) + " (" + saved.writeProblem + ").");
+    if (!saved.ok()) return false;
     services.message("The configuration of " + visibleText(name) + " was written (" + fromPath(file) +
                      ").  A running server takes it when it is started again.");
     return true;

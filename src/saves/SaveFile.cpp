@@ -132,6 +132,14 @@ std::string saveRefusal(std::string_view description, const Configuration& confi
   return {};
 }
 
+SlotSave saveSlotFile(const std::filesystem::path& file, std::string_view title, std::string_view description,
+                      const Configuration& config) {
+  if (std::string refusal = saveRefusal(description, config); !refusal.empty()) return {std::move(refusal), {}};
+  std::error_code ec;
+  std::filesystem::create_directories(file.parent_path(), ec);
+  return {{}, writeFileAtomic(file, writeSave(title, description, config), FileAccess::OwnerOnly)};
+}
+
 namespace {
 // Applies one section's value line as a user's change of the control would.
 bool applySection(ServerSettings& s, const Section& section, std::string_view value) {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "config/Configuration.h"
+#include "util/Problem.h"
 
 namespace tarvex {
 
@@ -27,6 +28,21 @@ std::string writeSave(std::string_view slotTitle, std::string_view description, 
 // would shift every line after it and leave a slot nobody can load); empty
 // when it can.
 std::string saveRefusal(std::string_view description, const Configuration& config);
+
+// How saving a slot went: refused by its check (the message), or its file
+// could not be written (why), or saved.
+struct [[nodiscard]] SlotSave {
+  std::string refusal;
+  Problem writeProblem;
+  bool ok() const { return refusal.empty() && writeProblem.ok(); }
+};
+// The one step that saves a configuration into a save file, for the window's
+// Save and for tarvex-cli config: the check first, then the file replaced
+// whole (its folder made when missing), readable by its owner alone (it
+// holds the console password). The old content stays until the new file is
+// complete: a crash or a full disk loses nothing.
+SlotSave saveSlotFile(const std::filesystem::path& file, std::string_view title, std::string_view description,
+                      const Configuration& config);
 
 enum class RestoreOutcome { Restored, NeverUsed, Unreadable };
 

@@ -76,18 +76,14 @@ void Form1::saveSlot() {
   std::string description = services_.prompt(kSavePrompt, kSavePromptTitle, kSavePromptPreset).value_or(std::string());
   // A one-line prompt: a pasted line break ends the description.
   description.resize(std::min(description.size(), description.find_first_of("\r\n")));
-  const Configuration config = configuration();
-  if (const std::string refusal = saveRefusal(description, config); !refusal.empty()) {
-    services_.message(refusal);
+  const SlotSave saved = saveSlotFile(file, toBytes(saveSelect_->currentText()), description, configuration());
+  if (!saved.refusal.empty()) {
+    services_.message(saved.refusal);
     return;
   }
-  std::error_code ec;
-  std::filesystem::create_directories(file.parent_path(), ec);
-  const std::string error = writeFileAtomic(file, writeSave(toBytes(saveSelect_->currentText()), description, config),
-                                            FileAccess::OwnerOnly);  // a slot holds the console password
-  if (!error.empty()) {
+  if (!saved.writeProblem.ok()) {
     services_.message("ERROR:  Save file #" + std::to_string(slot) + " (" + fromPath(file) +
-                      ") could not be written (" + error + ").  The slot keeps what it held.");
+                      ") could not be written (" + saved.writeProblem + ").  The slot keeps what it held.");
     return;
   }
   showSlotDescription();

@@ -93,7 +93,7 @@ TEST(Cli, UsageErrorsExitTwoRefusalsAndUnusableSlotsOneWithTheWindowsMessage) {
                               "game\\-folder", "config", "service", "\"service install\"", "\"service status\""})
     EXPECT_TRUE(test::contains(manual, std::string(".SS ") + command + "\n")) << command;
   // What only the program itself starts stays out of the help and the manual.
-  for (const std::string& hidden : {"write\\-log", "\\-\\-service\n"}) EXPECT_FALSE(test::contains(manual, hidden));
+  for (const char* hidden : {"write\\-log", "\\-\\-service\n"}) EXPECT_FALSE(test::contains(manual, hidden));
   for (const char* part : {".B \\-\\-system\n", ".B \\-\\-watchdog S\n", ".SH \"EXIT STATUS\"", "/var/lib/tarvex"})
     EXPECT_TRUE(test::contains(manual, part)) << part;
   expectRun(f.run({"render", "--slot=2"}), 1, {"config --slot 2 --edit"});
