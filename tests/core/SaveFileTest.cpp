@@ -3,6 +3,7 @@
 #include <random>
 
 #include "core/TestSupport.h"
+#include "saves/ConfigText.h"
 #include "saves/SaveFile.h"
 #include "util/Text.h"
 
@@ -163,4 +164,27 @@ TEST(SaveFile, AValueWithALineBreakIsRefusedByName) {
   EXPECT_NE(saveRefusal("two\nlines", config).find("description"), std::string::npos);
   config.settings.setText("Server_Quote_Text", "a\rb");
   EXPECT_NE(saveRefusal("fine", config).find("(Server_Quote_Text)"), std::string::npos);
+}
+
+// A configuration's text takes a switch in every word a host may write, in
+// any case; anything else is a finding on its line. Every setting belongs to
+// a tab, which its text's comments and config --keys name.
+TEST(ConfigText, SwitchesTakeEveryYesAndNoWordAndEverySettingHasItsTab) {
+  for (const char* word : {"yes", "On", "TRUE", "1", "no", "OFF", "false", "0"}) {
+    Configuration config;
+    std::string description;
+    const bool on = std::string("yes On TRUE 1").find(word) != std::string::npos;
+    const ConfigApplied applied =
+        applyConfigText(std::string("friendly-fire = ") + word + "\npure-server = " + word + "\n", config, description);
+    EXPECT_TRUE(applied.problems.empty()) << word;
+    EXPECT_EQ(config.settings.isOn("friendly_yes"), on) << word;
+    EXPECT_EQ(config.settings.isOn("Pure_yes"), on) << word;
+  }
+  Configuration config;
+  std::string description;
+  const ConfigApplied applied = applyConfigText("pure-server = maybe\n", config, description);
+  ASSERT_EQ(applied.problems.size(), 1u);
+  EXPECT_EQ(applied.problems[0].line, 1u);
+  EXPECT_TRUE(config.settings.isOn("Pure_yes"));
+  for (const FieldSpec& field : fieldTable()) EXPECT_FALSE(field.tab.empty()) << field.name;
 }
