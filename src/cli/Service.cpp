@@ -3,11 +3,13 @@
 #include <istream>
 #include <ostream>
 #include <streambuf>
+#include <vector>
 
 #include "cli/Cli.h"
 #include "platform/Files.h"
 #include "platform/Platform.h"
 #include "platform/RotatingLog.h"
+#include "saves/SaveFile.h"
 #include "server/Instance.h"
 #include "util/Text.h"
 
@@ -42,6 +44,14 @@ class LogBuffer : public std::streambuf {
 };
 
 std::string quoted(const std::string& name) { return "\"" + name + "\""; }
+
+// The slot given, or without one (0) every slot.
+std::vector<int> slotsAsked(int slot) {
+  if (slot != 0) return {slot};
+  std::vector<int> all;
+  for (int each = 1; each <= kSlotCount; ++each) all.push_back(each);
+  return all;
+}
 
 // The service's state in a line, and what it runs and where its messages are.
 void describe(int slot, const platform::ServiceState& state, const std::filesystem::path& dataFolder,
@@ -100,7 +110,7 @@ int serviceCommand(const std::string& action, int slot, const std::filesystem::p
   if (action == "remove") {
     int failed = 0;
     bool found = false;
-    for (int each = slot != 0 ? slot : 1; each <= (slot != 0 ? slot : 9); ++each) {
+    for (const int each : slotsAsked(slot)) {
       std::string error;
       if (!platform::serviceState(serviceName(each), error)) {
         if (!error.empty()) services.message("The service " + quoted(serviceName(each)) + ": " + error + ".");
@@ -123,7 +133,7 @@ int serviceCommand(const std::string& action, int slot, const std::filesystem::p
   }
   // status
   bool any = false;
-  for (int each = slot != 0 ? slot : 1; each <= (slot != 0 ? slot : 9); ++each) {
+  for (const int each : slotsAsked(slot)) {
     std::string error;
     const auto state = platform::serviceState(serviceName(each), error);
     if (!error.empty()) {

@@ -150,7 +150,7 @@ inline constexpr bool kHasServiceManager =
     false;
 #endif
 
-struct ServiceSpec {
+struct ServiceDefinition {
   std::string name;                      // "Tarvex slot 3": the service's name and the name shown
   std::string description;               // what the service list shows beside it
   std::vector<std::string> commandLine;  // the program and its arguments
@@ -158,7 +158,7 @@ struct ServiceSpec {
 // Registers the service to start with the machine, restarted by the service
 // manager after a failure (after 10 s, 30 s, 60 s). An error text, empty on
 // success; an existing service of the name is given the new command line.
-Problem installService(const ServiceSpec& spec);
+Problem installService(const ServiceDefinition& definition);
 // Stops the service (waiting at most the time) and removes it. An error
 // text, empty on success; a service that is not there is no error.
 Problem removeService(const std::string& name, std::chrono::milliseconds stopWait);
@@ -187,6 +187,8 @@ std::filesystem::path executablePath();
 // Quotes an argument for a Windows command line as programs' start-up code
 // splits it (backslashes before a quote doubled).
 std::string quoteWindowsArgument(const std::string& argument);
+// The arguments as one Windows command line, each quoted as it needs.
+std::string windowsCommandLine(const std::vector<std::string>& arguments);
 
 // The game's code page, in which every text that reaches the game is bytes:
 // on Windows the system's ANSI code page, elsewhere Windows-1252 (the game's

@@ -125,4 +125,10 @@ std::string quoteWindowsArgument(const std::string& argument) {
   return quoted;
 }
 
+std::string windowsCommandLine(const std::vector<std::string>& arguments) {
+  std::string line;
+  for (const std::string& argument : arguments) line += (line.empty() ? "" : " ") + quoteWindowsArgument(argument);
+  return line;
+}
+
 }  // namespace tarvex::platform

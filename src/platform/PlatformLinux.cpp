@@ -158,7 +158,7 @@ const char* const kNoServiceManager =
     "services of this kind are Windows' own (here systemd's unit tarvex@N runs a slot)";
 }
 
-Problem installService(const ServiceSpec&) { return kNoServiceManager; }
+Problem installService(const ServiceDefinition&) { return kNoServiceManager; }
 
 Problem removeService(const std::string&, std::chrono::milliseconds) { return kNoServiceManager; }
 

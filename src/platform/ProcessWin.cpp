@@ -15,12 +15,6 @@
 namespace tarvex::platform {
 
 namespace {
-std::string commandLineOf(const ProcessRequest& request) {
-  std::string commandLine = quoteWindowsArgument(request.executable);
-  for (const auto& argument : request.arguments) commandLine += " " + quoteWindowsArgument(argument);
-  return commandLine;
-}
-
 HANDLE inheritable(HANDLE handle) {
   SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
   return handle;
@@ -37,7 +31,9 @@ HANDLE openNul() {
 // its first thread) in info.
 std::string create(const ProcessRequest& request, HANDLE output, DWORD flags, PROCESS_INFORMATION& info,
                    bool asInput = false) {
-  std::string commandLine = commandLineOf(request);
+  std::vector<std::string> arguments{request.executable};
+  arguments.insert(arguments.end(), request.arguments.begin(), request.arguments.end());
+  std::string commandLine = windowsCommandLine(arguments);
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;

@@ -116,12 +116,6 @@ void WINAPI serviceMain(DWORD, LPWSTR* names) {
   report(SERVICE_STOPPED, serviceResult);
 }
 
-std::string commandLineText(const std::vector<std::string>& arguments) {
-  std::string text;
-  for (const std::string& argument : arguments) text += (text.empty() ? "" : " ") + quoteWindowsArgument(argument);
-  return text;
-}
-
 // Waits at most the time for the service to stop.
 bool waitStopped(SC_HANDLE service, std::chrono::milliseconds most) {
   const auto deadline = std::chrono::steady_clock::now() + most;
@@ -135,11 +129,11 @@ bool waitStopped(SC_HANDLE service, std::chrono::milliseconds most) {
 }
 }  // namespace
 
-Problem installService(const ServiceSpec& spec) {
+Problem installService(const ServiceDefinition& definition) {
   const ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE));
   if (!manager) return windowsError(GetLastError());
-  const std::wstring name = wide(spec.name);
-  const std::wstring commandLine = wide(commandLineText(spec.commandLine));
+  const std::wstring name = wide(definition.name);
+  const std::wstring commandLine = wide(windowsCommandLine(definition.commandLine));
   // The local system account: the game writes its script into its own
   // folder, which is often under Program Files.
   ServiceHandle service(CreateServiceW(manager.handle, name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
@@ -154,7 +148,7 @@ Problem installService(const ServiceSpec& spec) {
                               commandLine.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr, name.c_str()))
       return windowsError(GetLastError());
   }
-  std::wstring description = wide(spec.description);
+  std::wstring description = wide(definition.description);
   SERVICE_DESCRIPTIONW describe{description.data()};
   ChangeServiceConfig2W(service.handle, SERVICE_CONFIG_DESCRIPTION, &describe);
   // A second net below run's own restarts: the service manager starts run
