@@ -25,6 +25,7 @@
 #include <fstream>
 #include <functional>
 
+#include "saves/SaveFile.h"
 #include "services/Services.h"
 #include "ui/FindMapsDialog.h"
 #include "ui/Form1.h"

@@ -1,42 +1,36 @@
 #include "ui/Form1.h"
 
-#include <QAbstractItemView>
 #include <QApplication>
-#include <QButtonGroup>
-#include <QComboBox>
 #include <QFont>
-#include <QImage>
-#include <QKeyEvent>
-#include <QListView>
-#include <QListWidget>
+#include <QLabel>
 #include <QPainter>
-#include <QPixmap>
-#include <QRegularExpressionValidator>
+#include <QPushButton>
 #include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 
 #include "launch/LaunchSequence.h"
-#include "maps/MapDiscovery.h"
-#include "maps/MapLimits.h"
 #include "platform/Files.h"
+#include "saves/SaveFile.h"
 #include "startup/GameFolder.h"
+#include "ui/AboutTab.h"
+#include "ui/AdvancedTab.h"
+#include "ui/BotsTab.h"
 #include "ui/Convert.h"
-#include "ui/Form1Parts.h"
 #include "ui/Keyboard.h"
 #include "ui/Layout.h"
 #include "ui/Logo.h"
-#include "ui/RotationModel.h"
-#include "ui/TextFilter.h"
+#include "ui/MapsTab.h"
+#include "ui/SaveLoadTab.h"
+#include "ui/ServerTab.h"
+#include "ui/SettingsTab.h"
 
 static void initResources() { Q_INIT_RESOURCE(resources); }
 
 namespace tarvex {
 
-using layout::page;
 using layout::twips;
-using namespace form1;
 
 namespace {
 
@@ -79,7 +73,10 @@ Form1::Form1(WindowServices& services, std::filesystem::path appFolder, std::fil
     : QWidget(parent),
       services_(services),
       appFolder_(std::move(appFolder)),
-      dataFolder_(dataFolder.empty() ? appFolder_ : std::move(dataFolder)) {
+      dataFolder_(dataFolder.empty() ? appFolder_ : std::move(dataFolder)),
+      sounds_(services_),
+      controls_(this, sounds_),
+      context_{services_, sounds_, controls_, {appFolder_, dataFolder_}} {
   initResources();
   setObjectName(QStringLiteral("Form1"));
   // The layout was drawn for a small 8-point desktop font.
@@ -101,15 +98,21 @@ Form1::Form1(WindowServices& services, std::filesystem::path appFolder, std::fil
     QFont tahoma(QStringLiteral("Tahoma"));
     tabs_->tabBar()->setFont(tahoma);
   }
+  maps_ = new MapsTab(context_);
+  saveLoad_ = new SaveLoadTab(context_, *this);
+  advanced_ = new AdvancedTab(context_);
+  pages_ = {new ServerTab(context_), new SettingsTab(context_), maps_, new BotsTab(context_), saveLoad_, advanced_,
+            new AboutTab(context_)};
   const char* captions[] = {"Server", "Settings", "Maps", "Bots", "Save/Load", "Advanced", "About"};
   for (int i = 0; i < 7; ++i) {
-    pages_[i] = new QWidget;
     pages_[i]->setObjectName(QStringLiteral("tab_%1").arg(i));
     pages_[i]->setAutoFillBackground(true);
     tabs_->addTab(pages_[i], QString::fromLatin1(captions[i]));
   }
-  buildServerTab(pages_[0]);
+  pages_[0]->build();
   tabs_->setCurrentIndex(0);
+  connect(advanced_, &AdvancedTab::refindRequested, this, &Form1::refindRequested);
+  connect(advanced_, &AdvancedTab::findMapsRequested, maps_, &MapsTab::findNewMaps);
 
   engage_ = layout::button(this, "Engage", QStringLiteral("ENGAGE! "), twips(3450, 7320, 2535, 495));
   // Arial where the system has it; elsewhere the window's own family, which is
@@ -125,13 +128,13 @@ Form1::Form1(WindowServices& services, std::filesystem::path appFolder, std::fil
   engage_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
   engage_->setAccessibleDescription(QStringLiteral("Starts the server. Shortcut: Ctrl+E"));
   // A page's labels get their size when it is first shown.
-  preparePage(pages_[0]);
+  pages_[0]->prepare();
   connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
     completeWindow();
-    preparePage(tabs_->widget(index));
+    pages_[index]->prepare();
   });
 
-  showSettings(ServerSettings());
+  controls_.show(ServerSettings());
   if (const QScreen* screen = QApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
 }
@@ -139,44 +142,24 @@ Form1::Form1(WindowServices& services, std::filesystem::path appFolder, std::fil
 void Form1::completeWindow() {
   if (complete_) return;
   complete_ = true;
-  const QHash<QString, QWidget*> earlier = fields_;
-  buildSettingsTab(pages_[1]);
-  buildMapsTab(pages_[2]);
-  buildBotsTab(pages_[3]);
-  buildSaveTab(pages_[4]);
-  buildAdvancedTab(pages_[5]);
-  buildAboutTab(pages_[6]);
+  const QHash<QString, QWidget*> earlier = controls_.controls();
+  for (std::size_t i = 1; i < pages_.size(); ++i) pages_[i]->build();
   // Every declared setting has its control on some tab.
-  Q_ASSERT(fields_.size() == qsizetype(fieldTable().size()));
-  showSettings(ServerSettings(), earlier);
+  Q_ASSERT(controls_.complete());
+  controls_.show(ServerSettings(), earlier);
   setUpKeyboard();
   if (loaded_) showLoaded();
   // Controls made on a page already shown (another tab chosen before the
   // first paint) stay hidden until shown themselves.
-  QWidget* shown = tabs_->currentWidget();
+  Tab* shown = pages_[tabs_->currentIndex()];
   if (shown->isVisible()) {
     for (QWidget* control : shown->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
       if (!control->testAttribute(Qt::WA_WState_ExplicitShowHide)) control->show();
   }
-  preparePage(shown);
+  shown->prepare();
 }
 
 Form1::~Form1() = default;
-
-void Form1::preparePage(QWidget* page) {
-  if (!page || page->property("tarvexPrepared").toBool()) return;
-  page->setProperty("tarvexPrepared", true);
-  layout::sizeLabels(page);
-  keyboard::clearCaptions(page);
-  // Links stand centred one under the other (the page is the tab control's width less its frame).
-  const int pageWidth = twips(0, 0, 9255, 0).width() - 4;
-  for (QLabel* link : page->findChildren<layout::LinkLabel*>()) {
-    link->adjustSize();
-    link->move(pageWidth / 2 - link->width() / 2, link->property(kCentredTop).toInt());
-  }
-  if (mapPictures_ && mapPictures_->parentWidget() == page && mapPictures_->pixmap().isNull())
-    mapPictures_->setPixmap(layout::builtInPicture(QStringLiteral(":/tarvex/emblem.ppm")));
-}
 
 void Form1::setUpKeyboard() {
   for (const auto& [name, spoken] : kSpokenNames)
@@ -184,67 +167,14 @@ void Form1::setUpKeyboard() {
       widget->setAccessibleName(QString::fromLatin1(spoken));
   keyboard::installLinkAccessibility();
   keyboard::enterPressesButtons(this);
-  // Tab runs through each page in reading order, then to ENGAGE!; pages not
-  // shown are passed over.
+  // Tab runs through each page in order, then to ENGAGE!; pages not shown are passed over.
   QList<QWidget*> chain{tabs_->tabBar()};
-  for (int i = 0; i < 7; ++i) {
-    keyboard::nameFrames(pages_[i]);
-    if (i == 2) {
-      // The Maps tab reads as the user works: pick, add, look at the rotation, then the limits.
-      for (const char* name : {"LoadedMaps",
-                               "b_add_map",
-                               "SelectedMaps",
-                               "b_del_map",
-                               "MapText",
-                               "MapText2",
-                               "Add_DM",
-                               "ALLCTFMaps",
-                               "AllMaps",
-                               "CLEAR",
-                               "Random",
-                               "Options_Map_Name",
-                               "Custom_Frag_limit",
-                               "Custom_Time_Limit",
-                               "Custom_Capture_Limit",
-                               "Set_Custom",
-                               "Generic_Frag_Limit",
-                               "Generic_Time_Limit",
-                               "Generic_Capture_Limit",
-                               "Set_Generic"})
-        chain.append(pages_[i]->findChild<QWidget*>(QString::fromLatin1(name)));
-    } else {
-      chain.append(keyboard::readingOrder(pages_[i]));
-    }
+  for (Tab* page : pages_) {
+    keyboard::nameFrames(page);
+    chain.append(page->tabChain());
   }
   chain.append(engage_);
   keyboard::chainTabOrder(chain);
-  loadedMaps_->installEventFilter(this);
-  selectedMaps_->installEventFilter(this);
-  // A map chosen with the arrow keys shows as a clicked one does; not the
-  // entry that moves up into a removed one's place.
-  connect(loadedMaps_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* current) {
-    if (current && loadedMaps_->hasFocus()) showMap(current->text());
-  });
-  connect(selectedMaps_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [this](const QModelIndex& current) {
-            if (current.isValid() && !removingEntry_ && selectedMaps_->hasFocus()) showMap(current.data().toString());
-          });
-}
-
-bool Form1::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyPress) {
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    // Enter adds the map as a double-click does; Delete takes the entry off the rotation.
-    if (watched == loadedMaps_ && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
-      addSelectedMap();
-      return true;
-    }
-    if (watched == selectedMaps_ && key == Qt::Key_Delete) {
-      removeSelectedEntry(2);
-      return true;
-    }
-  }
-  return QWidget::eventFilter(watched, event);
 }
 
 void Form1::paintEvent(QPaintEvent*) {
@@ -254,150 +184,55 @@ void Form1::paintEvent(QPaintEvent*) {
   if (!complete_) QTimer::singleShot(0, this, &Form1::completeWindow);
 }
 
-std::string Form1::appFile(const char* name) const { return appFolderText_ + name; }
-
-void Form1::sound(int number) {
-  if (number > 0) services_.playWave(appFile(("button" + std::to_string(number) + ".wav").c_str()));
-}
-
 // ---- settings ----
-
-QWidget* Form1::placeField(const char* name, QWidget* parent, QRect rect) {
-  const FieldSpec& field = fieldSpec(name);
-  QWidget* widget = nullptr;
-  if (field.kind == FieldKind::Text) {
-    auto* edit = layout::lineEdit(parent, name, rect);
-    if (field.readOnly) {
-      edit->setReadOnly(true);
-    } else {
-      TextFilter::install(edit, field.maxLength, field.digitsOnly);
-    }
-    widget = edit;
-  } else {
-    QAbstractButton* box = field.kind == FieldKind::Switch ? static_cast<QAbstractButton*>(new QCheckBox(parent))
-                                                           : static_cast<QAbstractButton*>(new QRadioButton(parent));
-    // Each option group is a keyboard group of its own: Tab lands on its
-    // selected option, arrows move within it (a frame nested in another
-    // would otherwise join the outer frame's group).
-    if (field.kind == FieldKind::Choice) {
-      QButtonGroup*& group = choiceGroups_[static_cast<int>(field.group)];
-      if (!group) {
-        group = new QButtonGroup(this);
-        // Only the selected option takes Tab; the arrows reach the others.
-        connect(group, &QButtonGroup::buttonToggled, this, [](QAbstractButton* button, bool checked) {
-          button->setFocusPolicy(checked ? Qt::StrongFocus : Qt::ClickFocus);
-        });
-      }
-      group->addButton(box);
-      box->setFocusPolicy(Qt::ClickFocus);
-    }
-    box->setObjectName(QString::fromLatin1(name));
-    box->setGeometry(rect);
-    connect(box, &QAbstractButton::clicked, this, [this, name](bool checked) { onSwitchClicked(name, checked); });
-    widget = box;
-  }
-  // The caption stands in a separate label; screen readers get it from here.
-  widget->setAccessibleName(latin1(field.caption));
-  fields_.insert(QString::fromLatin1(name), widget);
-  return widget;
-}
-
-QWidget* Form1::placeBoxWithLabel(const char* name, QWidget* parent, int left, int top, int labelWidth) {
-  QWidget* box = placeField(name, parent, twips(left, top, 255, 255));
-  const QString caption = latin1(fieldSpec(name).caption);
-  layout::label(parent, caption, twips(left + 300, top + 15, labelWidth, labelWidth ? 450 : 0), QColor(), false,
-                labelWidth > 0);
-  return box;
-}
-
-void Form1::onSwitchClicked(const char* name, bool checked) {
-  const FieldSpec& field = fieldSpec(name);
-  if (const FieldSpec* governed = governedText(name)) {
-    auto* edit = static_cast<QLineEdit*>(fields_.value(latin1(governed->name)));
-    edit->setEnabled(checked);
-    if (!checked && governed->emptiedWhenOff) edit->clear();
-  }
-  sound(field.sound);
-}
 
 Configuration Form1::configuration() {
   completeWindow();
   Configuration config;
-  const auto widget = [this](const FieldSpec& field) { return fields_.value(latin1(field.name)); };
-  // Switches first, so that their enabling rules cannot empty a text read afterwards.
-  for (const auto& field : fieldTable()) {
-    if (field.kind == FieldKind::Text) continue;
-    const bool on = static_cast<const QAbstractButton*>(widget(field))->isChecked();
-    if (field.kind == FieldKind::Switch) {
-      config.settings.setSwitch(field.name, on);
-    } else if (on) {
-      config.settings.select(field.name);
-    }
-  }
-  for (const auto& field : fieldTable()) {
-    if (field.kind == FieldKind::Text)
-      config.settings.setText(field.name, toBytes(static_cast<const QLineEdit*>(widget(field))->text()));
-  }
-  config.rotation.maps = rotationList();
-  config.rotation.addedMapCount = addedMapCount_;
-  config.catalogue = catalogue_;
+  config.settings = controls_.read();
+  config.rotation = maps_->rotation();
+  config.catalogue = maps_->catalogue();
   return config;
 }
 
 void Form1::applySettings(const ServerSettings& settings) {
   completeWindow();
-  showSettings(settings);
+  controls_.show(settings);
 }
 
-void Form1::showSettings(const ServerSettings& settings, const QHash<QString, QWidget*>& skip) {
-  for (const auto& field : fieldTable()) {
-    const QString name = latin1(field.name);
-    QWidget* widget = fields_.value(name);
-    if (!widget || skip.contains(name)) continue;
-    if (field.kind == FieldKind::Text) {
-      auto* edit = static_cast<QLineEdit*>(widget);
-      TextFilter::putText(edit, fromBytes(settings.text(field.name)));
-      edit->setEnabled(settings.isEnabled(field.name));
-    } else {
-      static_cast<QAbstractButton*>(widget)->setChecked(settings.isOn(field.name));
-    }
-  }
+void Form1::restoreConfiguration(Configuration config) {
+  applySettings(config.settings);
+  maps_->restore(config.rotation.maps, std::move(config.catalogue));
 }
 
 // ---- load step ----
 
 void Form1::load() {
-  appFolderText_ = withTrailingSeparator(fromPath(appFolder_));
+  sounds_.setFolder(appFolder_);
   logo_->timer().stop();
-  if (logo_->load(appFile("tx.gif"))) logo_->start();
-  services_.playWave(appFile("cfiles.wav"));
+  if (logo_->load(sounds_.file("tx.gif"))) logo_->start();
+  sounds_.play("cfiles.wav");
 
   loaded_ = std::make_unique<Loaded>();
   const PathIni ini = readPathIni(dataFolder_);
   const std::string gameFolder = ini.gameFolder;
   loaded_->gameFolder = fromPathBytes(gameFolder);
 
-  MapListLoad catalogue = loadMapList(mapListFolders());
+  MapListLoad catalogue = loadMapList(context_.folders);
   for (const auto& text : catalogue.messages) services_.message(text);
-  catalogue_ = std::move(catalogue.catalogue);
-  addedMapCount_ = 0;
-  if (!gameFolder.empty()) loaded_->installedMaps = installedMaps(catalogue_, findGameDataFolder(gameFolder));
-  setAllLimits(catalogue_, {kDefaultFragLimit, kDefaultTimeLimit, kDefaultCaptureLimit});
+  maps_->setCatalogue(std::move(catalogue.catalogue));
+  if (!gameFolder.empty()) loaded_->installedMaps = installedMaps(maps_->catalogue(), findGameDataFolder(gameFolder));
 
-  const FileBytes slot1 = readFileHead(slotPath(dataFolder_, 1), kDescriptionBytes);
+  const FileBytes slot1 = readFileHead(slotPath(dataFolder_, 1), form1::kDescriptionBytes);
   const auto description = slot1.status == ReadStatus::Ok ? saveDescription(slot1.bytes) : std::nullopt;
   loaded_->slotDescription = fromBytes(description.value_or(std::string()));
   if (complete_) showLoaded();
 }
 
 void Form1::showLoaded() {
-  pathText_->setText(loaded_->gameFolder);
-  loadedMaps_->clear();
-  for (const auto& name : loaded_->installedMaps) loadedMaps_->addItem(fromBytes(name));
-  saveText_->setText(loaded_->slotDescription);
-  saveSelect_->clear();
-  for (int slot = 1; slot <= kSlotCount; ++slot) saveSelect_->addItem(fromBytes(slotTitle(slot)));
-  saveSelect_->setCurrentIndex(0);
+  advanced_->showGameFolder(loaded_->gameFolder);
+  maps_->showInstalledMaps(loaded_->installedMaps);
+  saveLoad_->showSlots(loaded_->slotDescription);
   loaded_.reset();
 }
 
@@ -406,7 +241,7 @@ void Form1::showLoaded() {
 void Form1::engage() {
   if (runLaunch(services_, dataFolder_, configuration()) != LaunchResult::Started) return;
   const auto started = std::chrono::steady_clock::now();
-  services_.playWave(appFile("stegize.wav"));
+  sounds_.play("stegize.wav");
   // A game that has ended within a second of its start was not launched: say so and stay.
   if (reportEarlyEnd(services_, started)) return;
   emit launched();

@@ -1,31 +1,10 @@
-// The main window's the "Advanced" tab: network, memory, downloads, log, master servers, the game folder.
-#include <QAbstractItemView>
-#include <QApplication>
-#include <QButtonGroup>
-#include <QComboBox>
-#include <QFont>
-#include <QImage>
-#include <QKeyEvent>
+#include "ui/AdvancedTab.h"
+
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
-#include <QListWidget>
-#include <QPainter>
-#include <QPixmap>
 #include <QPushButton>
-#include <QTabWidget>
 
-#include "launch/LaunchSequence.h"
-#include "maps/MapDiscovery.h"
-#include "maps/MapLimits.h"
-#include "platform/Files.h"
-#include "startup/GameFolder.h"
-#include "ui/Convert.h"
-#include "ui/Form1.h"
-#include "ui/Form1Parts.h"
 #include "ui/Layout.h"
-#include "ui/RotationModel.h"
-#include "ui/TextFilter.h"
 
 namespace tarvex {
 
@@ -33,45 +12,46 @@ using layout::page;
 using layout::twips;
 using namespace form1;
 
-void Form1::buildAdvancedTab(QWidget* tab) {
+void AdvancedTab::build() {
+  QWidget* tab = this;
   layout::label(tab, QStringLiteral("Warning:  Please do not use these settings if you unsure of their meaning!"),
                 page(2160, 600, 0, 0), kRed, true);
   auto* advanced =
       layout::frame(tab, "Frame2", QStringLiteral("Advanced Server Settings"), page(360, 840, 8535, 3975), true, kRed);
   auto textRow = [&](const char* name, int left, int top, int width, const QString& caption, int labelLeft) {
-    placeField(name, advanced, twips(left, top, width, 285));
+    place(name, advanced, twips(left, top, width, 285));
     if (!caption.isEmpty()) layout::label(advanced, caption, twips(labelLeft, top + 30, 0, 0));
   };
   // Left column
   textRow("Max_Ping", 120, 330, 615, QStringLiteral("Client Maximum Ping"), 840);
   textRow("Min_Ping", 120, 690, 615, QStringLiteral("Client Minimum Ping"), 840);
-  placeBoxWithLabel("flood_yes", advanced, 120, 1065);
-  placeBoxWithLabel("NetPort_Yes", advanced, 120, 1425);
+  placeWithLabel("flood_yes", advanced, 120, 1065);
+  placeWithLabel("NetPort_Yes", advanced, 120, 1425);
   textRow("NetPort", 1500, 1410, 855, QString(), 0);
-  placeBoxWithLabel("NetIP_Check", advanced, 120, 1785);
+  placeWithLabel("NetIP_Check", advanced, 120, 1785);
   textRow("NetIP", 1500, 1770, 1395, QString(), 0);
   // Middle column
   layout::label(advanced, QStringLiteral("Reserverd Megs For Server"), twips(3060, 330, 0, 0), QColor(), true);
-  placeField("write_memory", advanced, twips(3060, 705, 255, 255));
+  place("write_memory", advanced, twips(3060, 705, 255, 255));
   textRow("Memory", 3360, 690, 435, QStringLiteral("Change Reserved Memory?"), 3860);
-  placeBoxWithLabel("holo_yes", advanced, 3060, 1125, 2500);
+  placeWithLabel("holo_yes", advanced, 3060, 1125, 2500);
   // Right column
   layout::label(advanced, QStringLiteral("Allow Clients to Download?"), twips(6000, 330, 0, 0), QColor(), true);
-  placeField("download_yes", advanced, twips(6000, 705, 255, 255));
+  place("download_yes", advanced, twips(6000, 705, 255, 255));
   textRow("MaxPackets", 6300, 690, 495, QStringLiteral("Max Packets"), 6860);
   layout::label(advanced, QStringLiteral("Write MaxRate?"), twips(6000, 1110, 0, 0), QColor(), true);
-  placeField("write_max_yes", advanced, twips(6000, 1440, 255, 255));
+  place("write_max_yes", advanced, twips(6000, 1440, 255, 255));
   textRow("MaxRate", 6300, 1425, 615, QString(), 0);
   layout::label(advanced, QStringLiteral("Warning:  Don't change this unless you understand how it works."),
                 twips(6000, 1770, 2460, 660), kRed, false, true);
   // Full rows
   layout::label(advanced, QStringLiteral("Create a Server Log File?"), twips(120, 2325, 0, 0));
-  placeField("gamelogcheck", advanced, twips(2040, 2310, 255, 255));
+  place("gamelogcheck", advanced, twips(2040, 2310, 255, 255));
   textRow("GameLogText", 2340, 2295, 3015, QString(), 0);
   const char* masters[] = {"Master2", "Master3", "Master4", "Master5"};
   for (int i = 0; i < 4; ++i) {
     layout::label(advanced, QStringLiteral("Master Server #%1").arg(i + 2), twips(120, 2745 + i * 300, 0, 0));
-    placeField(masters[i], advanced, twips(1560, 2715 + i * 300, 3795, 285));
+    place(masters[i], advanced, twips(1560, 2715 + i * 300, 3795, 285));
   }
 
   layout::label(tab, QStringLiteral("Current Game Folder Path:"), page(900, 4965, 0, 0), QColor(), true);
@@ -80,7 +60,7 @@ void Form1::buildAdvancedTab(QWidget* tab) {
   auto* refind = layout::button(tab, "refind_path", QStringLiteral("Refind Game Path"), page(3555, 5280, 2175, 375));
   auto* findMaps = layout::button(tab, "find_maps", QStringLiteral("Find New Maps"), page(5850, 5280, 1695, 375));
   findMaps->setAccessibleDescription(QStringLiteral("Adds the maps of the game's pk3 files that the map list lacks"));
-  connect(findMaps, &QPushButton::clicked, this, &Form1::findNewMaps);
+  connect(findMaps, &QPushButton::clicked, this, &AdvancedTab::findMapsRequested);
   layout::label(
       tab, QStringLiteral("Warning:  This restarts Tarvex.  All settings will be lost unless you save them first!"),
       page(1200, 5730, 0, 0), kRed);
@@ -89,5 +69,7 @@ void Form1::buildAdvancedTab(QWidget* tab) {
     emit refindRequested();
   });
 }
+
+void AdvancedTab::showGameFolder(const QString& folder) { pathText_->setText(folder); }
 
 }  // namespace tarvex

@@ -1,31 +1,9 @@
-// The main window's the "About" tab: release notes and the three links.
-#include <QAbstractItemView>
-#include <QApplication>
-#include <QButtonGroup>
-#include <QComboBox>
-#include <QFont>
-#include <QImage>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListView>
-#include <QListWidget>
-#include <QPainter>
-#include <QPixmap>
-#include <QPushButton>
-#include <QTabWidget>
+#include "ui/AboutTab.h"
 
-#include "launch/LaunchSequence.h"
-#include "maps/MapDiscovery.h"
-#include "maps/MapLimits.h"
-#include "platform/Files.h"
-#include "startup/GameFolder.h"
-#include "ui/Convert.h"
-#include "ui/Form1.h"
-#include "ui/Form1Parts.h"
+#include <QFont>
+#include <QLabel>
+
 #include "ui/Layout.h"
-#include "ui/RotationModel.h"
-#include "ui/TextFilter.h"
 
 namespace tarvex {
 
@@ -47,7 +25,8 @@ constexpr Link kMail{"Label97", "tarvex@users.noreply.github.com", "mailto:tarve
 
 }  // namespace
 
-void Form1::buildAboutTab(QWidget* tab) {
+void AboutTab::build() {
+  QWidget* tab = this;
   auto* notes = layout::frame(tab, "Frame5", QString(), page(1560, 465, 6495, 1215));
   layout::label(
       notes,
@@ -90,7 +69,7 @@ void Form1::buildAboutTab(QWidget* tab) {
     const Link* link = place.link;
     connect(label, &layout::LinkLabel::clicked, this, [this, link] {
       sound(link->sound);
-      services_.openLink(link->target);
+      services().openLink(link->target);
     });
   }
   auto* thanks = layout::label(tab,

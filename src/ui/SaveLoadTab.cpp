@@ -1,31 +1,16 @@
-// The main window's the "Save/Load" tab: the nine slots, saving and loading.
+#include "ui/SaveLoadTab.h"
+
 #include <QAbstractItemView>
-#include <QApplication>
-#include <QButtonGroup>
 #include <QComboBox>
-#include <QFont>
-#include <QImage>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
-#include <QListWidget>
-#include <QPainter>
-#include <QPixmap>
 #include <QPushButton>
-#include <QTabWidget>
+#include <algorithm>
 
-#include "launch/LaunchSequence.h"
-#include "maps/MapDiscovery.h"
-#include "maps/MapLimits.h"
 #include "platform/Files.h"
-#include "startup/GameFolder.h"
+#include "saves/SaveFile.h"
 #include "ui/Convert.h"
-#include "ui/Form1.h"
-#include "ui/Form1Parts.h"
 #include "ui/Layout.h"
-#include "ui/RotationModel.h"
-#include "ui/TextFilter.h"
 
 namespace tarvex {
 
@@ -33,7 +18,8 @@ using layout::page;
 using layout::twips;
 using namespace form1;
 
-void Form1::buildSaveTab(QWidget* tab) {
+void SaveLoadTab::build() {
+  QWidget* tab = this;
   layout::label(tab,
                 QStringLiteral("There are 9 save files to choose from.  Every setting in Tarvex will be saved.  This "
                                "includes custom map settings (frag , time, and capture limits - per individual map)."),
@@ -50,70 +36,68 @@ void Form1::buildSaveTab(QWidget* tab) {
   auto* loadButton = layout::button(tab, "Load", QStringLiteral("Load"), page(2400, 3600, 1695, 375));
   auto* saveButton = layout::button(tab, "Save", QStringLiteral("Save"), page(4800, 3600, 1695, 375));
   connect(saveSelect_, &QComboBox::activated, this, [this] { showSlotDescription(); });
-  connect(saveButton, &QPushButton::clicked, this, &Form1::saveSlot);
-  connect(loadButton, &QPushButton::clicked, this, &Form1::loadSlot);
+  connect(saveButton, &QPushButton::clicked, this, &SaveLoadTab::saveSlot);
+  connect(loadButton, &QPushButton::clicked, this, &SaveLoadTab::loadSlot);
 }
 
 // ---- save slots ----
 
-int Form1::selectedSlot() const {
+int SaveLoadTab::selectedSlot() const {
   const QString text = saveSelect_->currentText();
   const int slot = text.isEmpty() ? 1 : text.right(1).toInt();
   return slot >= 1 && slot <= kSlotCount ? slot : 1;
 }
 
-void Form1::showSlotDescription() {
-  const FileBytes file = readFileHead(slotPath(dataFolder_, selectedSlot()), kDescriptionBytes);
+void SaveLoadTab::showSlotDescription() {
+  const FileBytes file = readFileHead(slotPath(context_.folders.data, selectedSlot()), kDescriptionBytes);
   const auto description = file.status == ReadStatus::Ok ? saveDescription(file.bytes) : std::nullopt;
   saveText_->setText(fromBytes(description.value_or(std::string())));
 }
 
-void Form1::saveSlot() {
+void SaveLoadTab::saveSlot() {
   const int slot = selectedSlot();
-  const std::filesystem::path file = slotPath(dataFolder_, slot);
+  const std::filesystem::path file = slotPath(context_.folders.data, slot);
   // The old content stays until the new file is complete: a cancelled prompt
   // still saves (with an empty description), a crash or full disk loses nothing.
-  std::string description = services_.prompt(kSavePrompt, kSavePromptTitle, kSavePromptPreset).value_or(std::string());
+  std::string description = services().prompt(kSavePrompt, kSavePromptTitle, kSavePromptPreset).value_or(std::string());
   // A one-line prompt: a pasted line break ends the description.
   description.resize(std::min(description.size(), description.find_first_of("\r\n")));
-  const SlotSave saved = saveSlotFile(file, toBytes(saveSelect_->currentText()), description, configuration());
+  const SlotSave saved = saveSlotFile(file, toBytes(saveSelect_->currentText()), description, window_.configuration());
   if (!saved.refusal.empty()) {
-    services_.message(saved.refusal);
+    services().message(saved.refusal);
     return;
   }
   if (!saved.writeProblem.ok()) {
-    services_.message("ERROR:  Save file #" + std::to_string(slot) + " (" + fromPath(file) +
-                      ") could not be written (" + saved.writeProblem + ").  The slot keeps what it held.");
+    services().message("ERROR:  Save file #" + std::to_string(slot) + " (" + fromPath(file) +
+                       ") could not be written (" + saved.writeProblem + ").  The slot keeps what it held.");
     return;
   }
   showSlotDescription();
   sound(3);
-  services_.message(kSavedMessage);
+  services().message(kSavedMessage);
 }
 
-void Form1::loadSlot() {
+void SaveLoadTab::loadSlot() {
   const int slot = selectedSlot();
-  const std::filesystem::path file = slotPath(dataFolder_, slot);
-  Configuration config = configuration();
+  const std::filesystem::path file = slotPath(context_.folders.data, slot);
+  Configuration config = window_.configuration();
   const SaveRead read = restoreSaveFile(file, slot, config);
   const RestoreOutcome outcome = read.outcome;
   if (outcome == RestoreOutcome::Unreadable) {
-    services_.message(read.message);
+    services().message(read.message);
     return;
   }
-  if (outcome == RestoreOutcome::NeverUsed) services_.message(read.message);
-  if (outcome == RestoreOutcome::Restored) {
-    applySettings(config.settings);
-    setRotationList(config.rotation.maps);
-    catalogue_ = std::move(config.catalogue);
-    // The shown map's boxes show its restored limits, so "Change!" cannot write old ones back.
-    if (const MapEntry* shown = catalogue_.find(toBytes(optionsMapName_->text()))) showLimits(*shown);
-    genericFrag_->clear();
-    genericTime_->clear();
-    genericCapture_->clear();
-  }
+  if (outcome == RestoreOutcome::NeverUsed) services().message(read.message);
+  if (outcome == RestoreOutcome::Restored) window_.restoreConfiguration(std::move(config));
   sound(7);
-  if (outcome == RestoreOutcome::Restored) services_.message(kRestoredMessage);
+  if (outcome == RestoreOutcome::Restored) services().message(kRestoredMessage);
+}
+
+void SaveLoadTab::showSlots(const QString& firstDescription) {
+  saveText_->setText(firstDescription);
+  saveSelect_->clear();
+  for (int slot = 1; slot <= kSlotCount; ++slot) saveSelect_->addItem(fromBytes(slotTitle(slot)));
+  saveSelect_->setCurrentIndex(0);
 }
 
 }  // namespace tarvex

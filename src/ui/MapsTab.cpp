@@ -1,30 +1,23 @@
-// The main window's the "Maps" tab: the map list and rotation, the shown map, per-map limits, Find New Maps.
+#include "ui/MapsTab.h"
+
 #include <QAbstractItemView>
-#include <QApplication>
-#include <QButtonGroup>
-#include <QComboBox>
-#include <QFont>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
-#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
-#include <QTabWidget>
 
-#include "launch/LaunchSequence.h"
 #include "maps/MapDiscovery.h"
 #include "maps/MapLimits.h"
 #include "platform/Files.h"
 #include "startup/GameFolder.h"
 #include "ui/Convert.h"
-#include "ui/Form1.h"
-#include "ui/Form1Parts.h"
 #include "ui/Layout.h"
 #include "ui/RotationModel.h"
+#include "ui/SettingControls.h"
 #include "ui/TextFilter.h"
 
 namespace tarvex {
@@ -33,14 +26,15 @@ using layout::page;
 using layout::twips;
 using namespace form1;
 
-QLineEdit* Form1::limitBox(const char* name, QWidget* parent, QRect rect, const QString& text) {
+QLineEdit* MapsTab::limitBox(const char* name, QWidget* parent, QRect rect, const QString& text) {
   auto* edit = layout::lineEdit(parent, name, rect);
   TextFilter::install(edit, 3, true);
   edit->setText(text);
   return edit;
 }
 
-void Form1::buildMapsTab(QWidget* tab) {
+void MapsTab::build() {
+  QWidget* tab = this;
   layout::label(tab, QStringLiteral("Map List"), page(1155, 495, 0, 0), QColor(), true);
   loadedMaps_ = new QListWidget(tab);
   loadedMaps_->setObjectName(QStringLiteral("LoadedMaps"));
@@ -119,7 +113,7 @@ void Form1::buildMapsTab(QWidget* tab) {
   layout::label(defaults, QStringLiteral("Warning : "), twips(1700, 945, 0, 0), kRed, true);
   layout::label(defaults, QStringLiteral("Resets all maps"), twips(1700, 1200, 0, 0), kRed);
 
-  connect(add, &QPushButton::clicked, this, &Form1::addSelectedMap);
+  connect(add, &QPushButton::clicked, this, &MapsTab::addSelectedMap);
   connect(loadedMaps_, &QListWidget::itemDoubleClicked, this, [this] { addSelectedMap(); });
   connect(remove, &QPushButton::clicked, this, [this] { removeSelectedEntry(5); });
   connect(selectedMaps_, &QListView::doubleClicked, this, [this] { removeSelectedEntry(2); });
@@ -135,33 +129,111 @@ void Form1::buildMapsTab(QWidget* tab) {
   });
   connect(bulkButton[4], &QPushButton::clicked, this, [this] {
     sound(1);
-    Rotation rotation{rotationList(), addedMapCount_};
-    shuffleRotation(rotation);
-    setRotationList(rotation.maps);
+    Rotation shuffled = rotation();
+    shuffleRotation(shuffled);
+    rotation_->setMaps(shuffled.maps);
   });
-  connect(change, &QPushButton::clicked, this, &Form1::storeCustomLimits);
-  connect(setDefaults, &QPushButton::clicked, this, &Form1::applyGenericLimits);
+  connect(change, &QPushButton::clicked, this, &MapsTab::storeCustomLimits);
+  connect(setDefaults, &QPushButton::clicked, this, &MapsTab::applyGenericLimits);
+
+  loadedMaps_->installEventFilter(this);
+  selectedMaps_->installEventFilter(this);
+  // A map chosen with the arrow keys shows as a clicked one does; not the
+  // entry that moves up into a removed one's place.
+  connect(loadedMaps_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* current) {
+    if (current && loadedMaps_->hasFocus()) showMap(current->text());
+  });
+  connect(selectedMaps_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& current) {
+            if (current.isValid() && !removingEntry_ && selectedMaps_->hasFocus()) showMap(current.data().toString());
+          });
+}
+
+QList<QWidget*> MapsTab::tabChain() {
+  QList<QWidget*> chain;
+  for (const char* name : {"LoadedMaps",
+                           "b_add_map",
+                           "SelectedMaps",
+                           "b_del_map",
+                           "MapText",
+                           "MapText2",
+                           "Add_DM",
+                           "ALLCTFMaps",
+                           "AllMaps",
+                           "CLEAR",
+                           "Random",
+                           "Options_Map_Name",
+                           "Custom_Frag_limit",
+                           "Custom_Time_Limit",
+                           "Custom_Capture_Limit",
+                           "Set_Custom",
+                           "Generic_Frag_Limit",
+                           "Generic_Time_Limit",
+                           "Generic_Capture_Limit",
+                           "Set_Generic"})
+    chain.append(findChild<QWidget*>(QString::fromLatin1(name)));
+  return chain;
+}
+
+bool MapsTab::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    // Enter adds the map as a double-click does; Delete takes the entry off the rotation.
+    if (watched == loadedMaps_ && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+      addSelectedMap();
+      return true;
+    }
+    if (watched == selectedMaps_ && key == Qt::Key_Delete) {
+      removeSelectedEntry(2);
+      return true;
+    }
+  }
+  return Tab::eventFilter(watched, event);
+}
+
+void MapsTab::prepared() {
+  if (mapPictures_ && mapPictures_->pixmap().isNull())
+    mapPictures_->setPixmap(layout::builtInPicture(QStringLiteral(":/tarvex/emblem.ppm")));
 }
 
 // ---- rotation ----
 
-std::vector<std::string> Form1::rotationList() const { return rotation_->maps(); }
+Rotation MapsTab::rotation() const { return {rotation_->maps(), addedMapCount_}; }
 
-void Form1::setRotationList(const std::vector<std::string>& maps) { rotation_->setMaps(maps); }
+void MapsTab::setCatalogue(MapCatalogue catalogue) {
+  catalogue_ = std::move(catalogue);
+  addedMapCount_ = 0;
+  setAllLimits(catalogue_, {kDefaultFragLimit, kDefaultTimeLimit, kDefaultCaptureLimit});
+}
 
-void Form1::addSelectedMap() {
+void MapsTab::showInstalledMaps(const std::vector<std::string>& maps) {
+  loadedMaps_->clear();
+  for (const auto& name : maps) loadedMaps_->addItem(fromBytes(name));
+}
+
+void MapsTab::restore(const std::vector<std::string>& rotation, MapCatalogue catalogue) {
+  rotation_->setMaps(rotation);
+  catalogue_ = std::move(catalogue);
+  // The shown map's boxes show its restored limits, so "Change!" cannot write old ones back.
+  showShownMapLimits();
+  genericFrag_->clear();
+  genericTime_->clear();
+  genericCapture_->clear();
+}
+
+void MapsTab::addSelectedMap() {
   const QListWidgetItem* item = loadedMaps_->currentItem();
   const std::string name = item && item->isSelected() ? toBytes(item->text()) : std::string();
   Rotation rotation{{}, addedMapCount_};
-  const bool ctf = static_cast<QAbstractButton*>(fields_.value(QStringLiteral("Game_CTF")))->isChecked();
+  const bool ctf = context_.controls.isChecked("Game_CTF");
   switch (addSingleMap(rotation, catalogue_, name, ctf)) {
     case AddOutcome::NothingSelected:
       return;
     case AddOutcome::TooMany:
-      services_.message(kTooManyMessage);
+      services().message(kTooManyMessage);
       return;
     case AddOutcome::RefusedForCtf:
-      services_.message(kCtfRefusedMessage);
+      services().message(kCtfRefusedMessage);
       sound(4);
       return;
     case AddOutcome::Added:
@@ -172,7 +244,7 @@ void Form1::addSelectedMap() {
   }
 }
 
-void Form1::removeSelectedEntry(int soundNumber) {
+void MapsTab::removeSelectedEntry(int soundNumber) {
   const QModelIndex current = selectedMaps_->currentIndex();
   if (!current.isValid() || !selectedMaps_->selectionModel()->isSelected(current)) return;
   removingEntry_ = true;
@@ -183,20 +255,20 @@ void Form1::removeSelectedEntry(int soundNumber) {
   sound(soundNumber);
 }
 
-void Form1::replaceRotation(MapClass mapClass) {
+void MapsTab::replaceRotation(MapClass mapClass) {
   sound(1);
   Rotation rotation;
   replaceWithClass(rotation, catalogue_, mapClass);
-  setRotationList(rotation.maps);
+  rotation_->setMaps(rotation.maps);
 }
 
 // ---- map display and limits ----
 
-void Form1::showPicture(const MapEntry& row) {
+void MapsTab::showPicture(const MapEntry& row) {
   // The picture's name carries its own leading separator; without it there is no picture to show.
   if (!row.picture.empty() && (row.picture.front() == '\\' || row.picture.front() == '/')) {
     // Read afresh at every click (no pixmap cache), so a replaced file shows at once.
-    const auto file = mapListFolders().pictureFile(row.picture);
+    const auto file = context_.folders.pictureFile(row.picture);
     // Only a regular file is opened: a FIFO or a device would hold the window.
     std::error_code ec;
     QImage picture;
@@ -207,11 +279,11 @@ void Form1::showPicture(const MapEntry& row) {
   mapText2_->setText(fromBytes(row.caption2));
 }
 
-void Form1::applyCaptureRule(const MapEntry& row) {
+void MapsTab::applyCaptureRule(const MapEntry& row) {
   if (const auto enabled = captureBoxEnabled(row)) customCapture_->setEnabled(*enabled);
 }
 
-void Form1::showMap(const QString& shownName) {
+void MapsTab::showMap(const QString& shownName) {
   const std::string name = toBytes(shownName);
   optionsMapName_->setText(fromBytes(name));
   const MapEntry* last = nullptr;
@@ -224,33 +296,37 @@ void Form1::showMap(const QString& shownName) {
   if (last) showLimits(*last);
 }
 
-void Form1::showLimits(const MapEntry& row) {
+void MapsTab::showLimits(const MapEntry& row) {
   TextFilter::putText(customFrag_, fromBytes(row.fragLimit));
   TextFilter::putText(customTime_, fromBytes(row.timeLimit));
   TextFilter::putText(customCapture_, fromBytes(row.captureLimit));
   applyCaptureRule(row);
 }
 
-void Form1::storeCustomLimits() {
-  sound(3);
-  const Limits limits{toBytes(customFrag_->text()), toBytes(customTime_->text()), toBytes(customCapture_->text())};
-  if (!setLimitsByName(catalogue_, toBytes(optionsMapName_->text()), limits)) services_.message(kNoMapSelectedMessage);
+void MapsTab::showShownMapLimits() {
+  if (const MapEntry* shown = catalogue_.find(toBytes(optionsMapName_->text()))) showLimits(*shown);
 }
 
-void Form1::applyGenericLimits() {
+void MapsTab::storeCustomLimits() {
+  sound(3);
+  const Limits limits{toBytes(customFrag_->text()), toBytes(customTime_->text()), toBytes(customCapture_->text())};
+  if (!setLimitsByName(catalogue_, toBytes(optionsMapName_->text()), limits)) services().message(kNoMapSelectedMessage);
+}
+
+void MapsTab::applyGenericLimits() {
   sound(2);
   const std::string emptyBoxes = setDefaultLimits(
       catalogue_, {toBytes(genericFrag_->text()), toBytes(genericTime_->text()), toBytes(genericCapture_->text())});
-  if (const MapEntry* shown = catalogue_.find(toBytes(optionsMapName_->text()))) showLimits(*shown);
-  if (!emptyBoxes.empty()) services_.message(emptyBoxes);
+  showShownMapLimits();
+  if (!emptyBoxes.empty()) services().message(emptyBoxes);
 }
 
-void Form1::findNewMaps() {
+void MapsTab::findNewMaps() {
   sound(1);
-  const PathIni ini = readPathIni(dataFolder_);
+  const PathIni ini = readPathIni(context_.folders.data);
   if (ini.state != PathIniState::Known) {
-    services_.message("The game folder is not known: " + fromPath(dataFolder_ / kPathIniName) +
-                      " is missing, unreadable or empty.  Please use \"Refind Game Path\" first.");
+    services().message("The game folder is not known: " + fromPath(context_.folders.data / kPathIniName) +
+                       " is missing, unreadable or empty.  Please use \"Refind Game Path\" first.");
     return;
   }
   const std::filesystem::path dataFolder = findGameDataFolder(ini.gameFolder);
@@ -258,14 +334,14 @@ void Form1::findNewMaps() {
   std::string problems;
   for (const auto& problem : found.problems) problems += (problems.empty() ? "" : "\n") + problem;
   if (found.maps.empty()) {
-    services_.message("No new maps were found in " + fromPath(dataFolder) + "." +
-                      (problems.empty() ? "" : "\n\n" + problems));
+    services().message("No new maps were found in " + fromPath(dataFolder) + "." +
+                       (problems.empty() ? "" : "\n\n" + problems));
     return;
   }
   if (found.maps.size() > kMaxPreviewPictures)
     problems += std::string(problems.empty() ? "" : "\n") + "Pictures are made for the first " +
                 std::to_string(kMaxPreviewPictures) + " maps only, as many as the map list holds.";
-  if (!problems.empty()) services_.message(problems);
+  if (!problems.empty()) services().message(problems);
   // Each picture is made once, off the window's thread while the dialog is
   // up: shown there, written on Add. (The dialog has ended the job when it returns.)
   std::vector<std::string> pictureProblems;
@@ -276,16 +352,16 @@ void Form1::findNewMaps() {
   std::vector<MapChoice> choices;
   for (const auto& map : found.maps)
     choices.push_back({map.entry.name, map.entry.caption1, map.entry.isCtf(), map.entry.caption2, std::string()});
-  const auto chosen = services_.chooseMaps(choices, pictures);
+  const auto chosen = services().chooseMaps(choices, pictures);
   if (!chosen) return;
   std::vector<MapProposal> taken;
   for (std::size_t i = 0; i < found.maps.size() && i < chosen->size(); ++i)
     if ((*chosen)[i]) taken.push_back(found.maps[i]);
   if (taken.empty()) return;
-  const CatalogueAddition added = addToMapList(mapListFolders(), catalogue_.rows.size(), taken);
+  const CatalogueAddition added = addToMapList(context_.folders, catalogue_.rows.size(), taken);
   if (added.error.empty()) {
     // The new catalogue keeps every known map's limits; the rotation stays as it is.
-    MapCatalogue next = loadMapList(mapListFolders()).catalogue;
+    MapCatalogue next = loadMapList(context_.folders).catalogue;
     setAllLimits(next, {kDefaultFragLimit, kDefaultTimeLimit, kDefaultCaptureLimit});
     const MapNameIndex before(catalogue_);
     for (auto& row : next.rows) {
@@ -296,10 +372,9 @@ void Form1::findNewMaps() {
       }
     }
     catalogue_ = std::move(next);
-    loadedMaps_->clear();
-    for (const auto& name : installedMaps(catalogue_, dataFolder)) loadedMaps_->addItem(fromBytes(name));
+    showInstalledMaps(installedMaps(catalogue_, dataFolder));
   }
-  services_.message(additionMessage(added));
+  services().message(additionMessage(added));
 }
 
 }  // namespace tarvex

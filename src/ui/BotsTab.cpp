@@ -1,31 +1,8 @@
-// The main window's the "Bots" tab: bot skill and chat.
-#include <QAbstractItemView>
-#include <QApplication>
-#include <QButtonGroup>
-#include <QComboBox>
-#include <QFont>
-#include <QImage>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListView>
-#include <QListWidget>
-#include <QPainter>
-#include <QPixmap>
-#include <QPushButton>
-#include <QTabWidget>
+#include "ui/BotsTab.h"
 
-#include "launch/LaunchSequence.h"
-#include "maps/MapDiscovery.h"
-#include "maps/MapLimits.h"
-#include "platform/Files.h"
-#include "startup/GameFolder.h"
-#include "ui/Convert.h"
-#include "ui/Form1.h"
-#include "ui/Form1Parts.h"
+#include <QLabel>
+
 #include "ui/Layout.h"
-#include "ui/RotationModel.h"
-#include "ui/TextFilter.h"
 
 namespace tarvex {
 
@@ -33,12 +10,13 @@ using layout::page;
 using layout::twips;
 using namespace form1;
 
-void Form1::buildBotsTab(QWidget* tab) {
+void BotsTab::build() {
+  QWidget* tab = this;
   auto* chat = layout::frame(tab, "BotChat", QStringLiteral("Bot Chatting"), page(960, 960, 3855, 855));
-  placeBoxWithLabel("Bot_Chat", chat, 240, 390);
+  placeWithLabel("Bot_Chat", chat, 240, 390);
   auto* skill = layout::frame(tab, "Frame4", QStringLiteral("Bot Skill Level"), page(960, 1920, 3855, 1695));
   const char* skills[] = {"skill1", "skill2", "skill3", "skill4", "skill5"};
-  for (int i = 0; i < 5; ++i) placeBoxWithLabel(skills[i], skill, 240, 330 + i * 270);
+  for (int i = 0; i < 5; ++i) placeWithLabel(skills[i], skill, 240, 330 + i * 270);
   layout::label(tab,
                 QStringLiteral("I'm working on the rest this section right now....  For the moment, selecting a "
                                "minimum player number will cause the game to auto-add (and remove) bots so that the "
