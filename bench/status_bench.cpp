@@ -68,10 +68,10 @@ int main(int argc, char** argv) {
   // two tries at most, the answer read and parsed.
   for (int i = 0; i < rounds; ++i) {
     const auto start = Clock::now();
-    std::string error, problem;
-    const auto answers = tarvex::platform::udpExchange("127.0.0.1", port, request, {1000, 2, 0}, error);
-    if (answers.empty() || !tarvex::parseStatusResponse(answers.front(), problem)) {
-      std::printf("no answer: %s\n", error.c_str());
+    const auto answers = tarvex::platform::udpExchange("127.0.0.1", port, request, {1000, 2, 0});
+    const auto read = answers ? tarvex::parseStatusResponse(answers->front()) : tarvex::Failure{answers.problem()};
+    if (!read) {
+      std::printf("no answer: %s\n", read.problem().c_str());
       return 1;
     }
     status.push_back(micros(Clock::now() - start));

@@ -48,7 +48,7 @@ class SilentServices : public WindowServices {
   void playWave(const std::string&) override {}
   std::string startProcess(const ProcessRequest&) override { return {}; }
   std::optional<ProcessFailure> startedProcessFailure(int) override { return std::nullopt; }
-  std::string portProblem(const std::string&, int) override { return {}; }
+  Problem portProblem(const std::string&, int) override { return {}; }
   void openLink(const std::string&) override {}
   std::string readRegistry(const std::string&, const std::string&) override { return {}; }
   std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>&, const PictureJob&) override {

@@ -7,9 +7,8 @@
 #include "pk3/Levelshot.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::string problem;
-  const auto picture =
-      tarvex::mapPictureFromLevelshot(std::string_view(reinterpret_cast<const char*>(data), size), problem);
-  if (picture ? !problem.empty() && picture->empty() : problem.empty()) __builtin_trap();
+  const auto picture = tarvex::mapPictureFromLevelshot(std::string_view(reinterpret_cast<const char*>(data), size));
+  // A picture has bytes; a refusal has a reason.
+  if (picture ? picture->empty() : picture.problem().empty()) __builtin_trap();
   return 0;
 }

@@ -10,18 +10,16 @@
 #include "util/Text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::string problem;
-  auto archive = tarvex::Pk3Archive::openBytes(std::string(reinterpret_cast<const char*>(data), size), problem);
+  auto archive = tarvex::Pk3Archive::openBytes(std::string(reinterpret_cast<const char*>(data), size));
   if (!archive) return 0;
   for (const auto& name : archive->names()) {
     if (tarvex::endsWithNoCase(name, ".arena") || tarvex::endsWithNoCase(name, ".txt")) {
-      if (auto text = archive->extract(name, 1 << 20, problem)) {
+      if (auto text = archive->extract(name, 1 << 20)) {
         for (const auto& arena : tarvex::parseArenas(*text)) (void)tarvex::arenaOffersCtf(arena);
       }
     } else if (tarvex::endsWithNoCase(name, ".tga") || tarvex::endsWithNoCase(name, ".png") ||
                tarvex::endsWithNoCase(name, ".jpg")) {
-      if (auto picture = archive->extract(name, 1 << 20, problem))
-        (void)tarvex::mapPictureFromLevelshot(*picture, problem);
+      if (auto picture = archive->extract(name, 1 << 20)) (void)tarvex::mapPictureFromLevelshot(*picture);
     }
   }
   return 0;

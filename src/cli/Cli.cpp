@@ -46,7 +46,7 @@ std::optional<ProcessFailure> ConsoleServices::startedProcessFailure(int waitMil
   return game_.failure(waitMilliseconds);
 }
 
-std::string ConsoleServices::portProblem(const std::string& address, int port) {
+Problem ConsoleServices::portProblem(const std::string& address, int port) {
   return tarvex::portProblem(address, port);
 }
 
@@ -473,12 +473,8 @@ int listInstances(const Options& options, const std::filesystem::path& dataFolde
     if (!running) continue;
     const InstanceState state = running->state.value_or(InstanceState{"run", running->pid, 0, 0, {}, 0, {}});
     std::optional<ServerStatus> status;
-    if (state.port > 0) {
-      std::string error, problem;
-      const std::string host = state.address.empty() ? "127.0.0.1" : state.address;
-      const auto answers = platform::udpExchange(host, state.port, statusRequest(), {500, 1, 0}, error);
-      if (!answers.empty()) status = parseStatusResponse(answers.front(), problem);
-    }
+    if (state.port > 0)
+      status = askStatus(state.address.empty() ? "127.0.0.1" : state.address, state.port, {500, 1, 0}).value();
     const std::string map = status ? visibleText(status->value("mapname")) : "-";
     const std::string players =
         status ? std::to_string(status->players.size()) + "/" + visibleText(status->value("sv_maxclients")) : "-";
@@ -526,10 +522,7 @@ std::optional<std::pair<std::string, int>> serverAddress(const Options& options,
 // The name of another server that answers on the launch's port (its status
 // without the launch's token), empty when none or this one answers.
 std::string otherServerOnPort(const PreparedLaunch& launch, const std::string& token) {
-  std::string error, problem;
-  const std::string host = launch.address.empty() ? "127.0.0.1" : launch.address;
-  const auto answers = platform::udpExchange(host, launch.port, statusRequest(), {500, 1, 0}, error);
-  const auto status = answers.empty() ? std::nullopt : parseStatusResponse(answers.front(), problem);
+  const auto status = askStatus(launch.address.empty() ? "127.0.0.1" : launch.address, launch.port, {500, 1, 0});
   if (!status || status->value(kIdentityVariable) == token) return {};
   return "\"" + visibleText(withoutColours(status->value("sv_hostname"))) + "\"";
 }
@@ -577,11 +570,10 @@ int remoteCommand(const Options& options, const ServerSettings& settings, std::o
   if (!address) return 2;
   const auto& [host, port] = *address;
   const std::string shown = serverAddressText(host, port);
-  std::string error;
   // A long answer comes in several datagrams; one try only: a command must not run twice.
-  const auto answers = platform::udpExchange(host, port, rconRequest(password, command), {2000, 1, 200}, error);
-  const auto text = parseRconAnswer(answers);
-  if (!text && answers.empty() && endsServer(command)) {
+  const auto answers = platform::udpExchange(host, port, rconRequest(password, command), {2000, 1, 200});
+  const auto text = answers ? parseRconAnswer(*answers) : std::nullopt;
+  if (!answers && endsServer(command)) {
     // A server that ends answers nothing: it went away as asked when its port is free.
     for (int i = 0; i < 8 && !portProblem(host, port).empty(); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(250));
@@ -591,8 +583,8 @@ int remoteCommand(const Options& options, const ServerSettings& settings, std::o
     }
   }
   if (!text) {
-    services.message(answers.empty() ? noAnswerMessage(error, shown)
-                                     : "The answer from " + shown + " was not the remote console's.");
+    services.message(!answers ? noAnswerMessage(answers.problem(), shown)
+                              : "The answer from " + shown + " was not the remote console's.");
     return 1;
   }
   if (text->starts_with("Bad rconpassword") || text->starts_with("No rconpassword set")) {
@@ -610,18 +602,15 @@ int showStatus(const Options& options, const ServerSettings& settings, std::ostr
   if (!address) return 2;
   const auto& [host, serverPort] = *address;
   const std::string shown = serverAddressText(host, serverPort);
-  std::string error;
   // One more try after a second, on the same socket: a datagram can be lost.
-  const std::vector<std::string> answers =
-      platform::udpExchange(host, serverPort, statusRequest(), {1000, 2, 0}, error);
-  if (answers.empty()) {
-    services.message(noAnswerMessage(error, shown));
+  const auto answers = platform::udpExchange(host, serverPort, statusRequest(), {1000, 2, 0});
+  if (!answers) {
+    services.message(noAnswerMessage(answers.problem(), shown));
     return 1;
   }
-  std::string problem;
-  const auto status = parseStatusResponse(answers.front(), problem);
+  const auto status = parseStatusResponse(answers->front());
   if (!status) {
-    services.message("The answer from " + shown + " could not be read: " + problem + ".");
+    services.message("The answer from " + shown + " could not be read: " + status.problem() + ".");
     return 1;
   }
   out << (options.json ? statusJson(*status, shown) : statusTable(*status, shown));

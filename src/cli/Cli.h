@@ -26,7 +26,7 @@ class ConsoleServices : public Services {
   std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) override;
   long startedProcessId() override { return game_.id(); }
   void endStartedProcess() override { game_.end(); }
-  std::string portProblem(const std::string& address, int port) override;
+  Problem portProblem(const std::string& address, int port) override;
   std::string readRegistry(const std::string& key, const std::string& value) override;
 
  private:

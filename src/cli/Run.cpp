@@ -38,7 +38,7 @@ class RunServices : public Services {
   void message(const std::string& text, Icon) override { note_(text); }
   std::string startProcess(const ProcessRequest& request) override { return game_.start(request); }
   std::optional<ProcessFailure> startedProcessFailure(int) override { return std::nullopt; }
-  std::string portProblem(const std::string& address, int port) override { return console_.portProblem(address, port); }
+  Problem portProblem(const std::string& address, int port) override { return console_.portProblem(address, port); }
   std::string readRegistry(const std::string& key, const std::string& value) override {
     return console_.readRegistry(key, value);
   }
@@ -132,17 +132,13 @@ class RunHost : public ServerHost {
   }
 
   Answer askServer(bool byConsole) override {
-    std::string error, problem;
     if (byConsole) {
       // Any answer of the remote console shows a server that runs.
       const auto answers = platform::udpExchange(serverHost(), launch_.port, rconRequest(password_, "echo"),
-                                                 {500, 1, 0, platform::kWatchdogSource}, error);
-      return answers.empty() ? Answer::Silent : Answer::Ours;
+                                                 {500, 1, 0, platform::kWatchdogSource});
+      return answers ? Answer::Ours : Answer::Silent;
     }
-    const auto answers = platform::udpExchange(serverHost(), launch_.port, statusRequest(),
-                                               {500, 1, 0, platform::kWatchdogSource}, error);
-    if (answers.empty()) return Answer::Silent;
-    const auto status = parseStatusResponse(answers.front(), problem);
+    const auto status = askStatus(serverHost(), launch_.port, {500, 1, 0, platform::kWatchdogSource});
     if (!status) return Answer::Silent;
     if (status->value(kIdentityVariable) != token_) return Answer::Foreign;
     tellService(*status);
@@ -157,9 +153,9 @@ class RunHost : public ServerHost {
   }
 
   void say(const std::string& text) override {
-    std::string error;
-    platform::udpExchange(serverHost(), launch_.port, rconRequest(password_, "say " + text),
-                          {500, 1, 100, platform::kWatchdogSource}, error);
+    // Said once; the watchdog, not this, finds a server that does not answer.
+    (void)platform::udpExchange(serverHost(), launch_.port, rconRequest(password_, "say " + text),
+                                {500, 1, 100, platform::kWatchdogSource});
     note("Said to the players: " + text);
   }
 
@@ -211,9 +207,9 @@ class RunHost : public ServerHost {
   // after map loads only. The remote console sets it again.
   void keepGravity() {
     if (gravity_.empty() || gravityUnkept_) return;
-    std::string error;
-    platform::udpExchange(serverHost(), launch_.port, rconRequest(password_, "g_gravity " + gravity_),
-                          {500, 1, 100, platform::kWatchdogSource}, error);
+    // Set again at the next restart or watchdog question if this one is lost.
+    (void)platform::udpExchange(serverHost(), launch_.port, rconRequest(password_, "g_gravity " + gravity_),
+                                {500, 1, 100, platform::kWatchdogSource});
   }
 
   // Watches the game's output for the game module's start.

@@ -111,12 +111,13 @@ int serviceCommand(const std::string& action, int slot, const std::filesystem::p
     int failed = 0;
     bool found = false;
     for (const int each : slotsAsked(slot)) {
-      std::string error;
-      if (!platform::serviceState(serviceName(each), error)) {
-        if (!error.empty()) services.message("The service " + quoted(serviceName(each)) + ": " + error + ".");
-        failed |= error.empty() ? 0 : 1;
+      const auto state = platform::serviceState(serviceName(each));
+      if (!state) {
+        services.message("The service " + quoted(serviceName(each)) + ": " + state.problem() + ".");
+        failed = 1;
         continue;
       }
+      if (!*state) continue;
       found = true;
       if (const std::string problem = platform::removeService(serviceName(each), kStopWait); !problem.empty()) {
         services.message("The service " + quoted(serviceName(each)) + " was not removed: " + problem + ".");
@@ -134,14 +135,13 @@ int serviceCommand(const std::string& action, int slot, const std::filesystem::p
   // status
   bool any = false;
   for (const int each : slotsAsked(slot)) {
-    std::string error;
-    const auto state = platform::serviceState(serviceName(each), error);
-    if (!error.empty()) {
-      services.message("The service " + quoted(serviceName(each)) + " cannot be asked: " + error + ".");
+    const auto state = platform::serviceState(serviceName(each));
+    if (!state) {
+      services.message("The service " + quoted(serviceName(each)) + " cannot be asked: " + state.problem() + ".");
       return 1;
     }
-    if (!state) continue;
-    describe(each, *state, dataFolder, out);
+    if (!*state) continue;
+    describe(each, **state, dataFolder, out);
     any = true;
   }
   if (!any) {
@@ -159,13 +159,12 @@ int runAsService(const std::filesystem::path& dataFolder, const std::string& ins
   LogBuffer buffer(log);
   std::ostream messages(&buffer);
   ConsoleServices services(messages);
-  std::string error;
-  const int status = platform::runAsService([&] { return body(services, messages); }, error);
-  if (!error.empty()) {
-    console.message("tarvex-cli: " + error + ".");
+  const Result<int> status = platform::runAsService([&] { return body(services, messages); });
+  if (!status) {
+    console.message("tarvex-cli: " + status.problem() + ".");
     return 2;
   }
-  return status;
+  return *status;
 }
 
 int writeLog(const std::filesystem::path& file, std::istream& in) {

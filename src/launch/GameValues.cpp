@@ -14,7 +14,7 @@ std::string settingName(const FieldSpec& field) {
 }
 }  // namespace
 
-std::string valueLengthRefusal(const std::string& what, std::string_view value) {
+Problem valueLengthRefusal(const std::string& what, std::string_view value) {
   if (value.size() <= std::size_t(kMaxValueBytes)) return {};
   return what + " is " + std::to_string(value.size()) + " characters long, and the game keeps at most " +
          std::to_string(kMaxValueBytes) + ".  Please shorten it before launching.";
@@ -30,8 +30,8 @@ std::string rotationGravity(const ServerSettings& settings) {
   return gravity == "800" ? std::string() : gravity;
 }
 
-std::string gameValueRefusal(const ServerSettings& settings, const std::vector<std::string>& rotation,
-                             const MapCatalogue& catalogue) {
+Problem gameValueRefusal(const ServerSettings& settings, const std::vector<std::string>& rotation,
+                         const MapCatalogue& catalogue) {
   for (const auto& field : fieldTable()) {
     if (!isWrittenToGame(settings, field)) continue;
     const std::string& value = settings.text(field.name);

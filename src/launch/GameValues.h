@@ -16,7 +16,7 @@ namespace tarvex {
 
 // The refusal for a value longer than the game keeps, naming it as `what`
 // ("The setting ..."); empty when it fits.
-std::string valueLengthRefusal(const std::string& what, std::string_view value);
+Problem valueLengthRefusal(const std::string& what, std::string_view value);
 
 // True when the setting goes into the script or onto the command line with
 // these settings (a text whose switch is off is not written).
@@ -28,7 +28,7 @@ std::string rotationGravity(const ServerSettings& settings);
 
 // The refusal message for the first written setting, rotation map or limit
 // the game would misread or cut short; empty when there is none.
-std::string gameValueRefusal(const ServerSettings& settings, const std::vector<std::string>& rotation,
-                             const MapCatalogue& catalogue);
+Problem gameValueRefusal(const ServerSettings& settings, const std::vector<std::string>& rotation,
+                         const MapCatalogue& catalogue);
 
 }  // namespace tarvex

@@ -33,7 +33,7 @@ std::string portHint(Frontend frontend) {
 }
 }  // namespace
 
-std::string portRefusal(Services& services, const PreparedLaunch& launch, Frontend frontend) {
+Problem portRefusal(Services& services, const PreparedLaunch& launch, Frontend frontend) {
   // The engine takes the next port when its own is taken, and a host then
   // reaches the other server: a port in use is refused before anything is written.
   const std::string problem = services.portProblem(launch.address, launch.port);

@@ -48,7 +48,7 @@ enum class LaunchResult { Refused, NotStarted, Started };
 // message naming the problem and the path and what to do about it.
 // dataFolder holds path.ini.
 // Why the launch's port cannot be taken (the message to show), empty when it can.
-std::string portRefusal(Services& services, const PreparedLaunch& launch, Frontend frontend);
+Problem portRefusal(Services& services, const PreparedLaunch& launch, Frontend frontend);
 
 LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path& dataFolder,
                                  const PreparedLaunch& launch, Frontend frontend, const std::filesystem::path& logFile);

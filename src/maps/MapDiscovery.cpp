@@ -153,10 +153,10 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
                                 " was skipped: its file name holds control characters.");
       continue;
     }
-    std::string problem;
-    auto archive = Pk3Archive::open(file, problem);
+    auto archive = Pk3Archive::open(file);
     if (!archive) {
-      result.problems.push_back("The archive " + shownPath(file) + " was skipped: " + visibleText(problem) + ".");
+      result.problems.push_back("The archive " + shownPath(file) + " was skipped: " + visibleText(archive.problem()) +
+                                ".");
       continue;
     }
     const auto& names = archive->names();
@@ -177,7 +177,7 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
         entry.levelshots.emplace(lowerAscii(names[i]), names[i]);
       }
     }
-    entry.archive = std::move(archive);
+    entry.archive = std::move(*archive);
     anyNewMap = anyNewMap || !entry.newMaps.empty();
     listed.push_back(std::move(entry));
   }
@@ -189,7 +189,6 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
   if (anyNewMap) {
     for (auto& entry : listed) {
       if (entry.arenaTexts.empty()) continue;
-      std::string problem;
       const auto& archive = entry.archive;
       bool controlsSaid = false;
       for (const auto& name : entry.arenaTexts) {
@@ -197,10 +196,11 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
           ++arenaTextsLeftOut;
           continue;
         }
-        const auto text = archive ? archive->extract(name, kMaxArenaBytes, problem) : std::nullopt;
+        const Result<std::string> text =
+            archive ? archive->extract(name, kMaxArenaBytes) : failure("the archive is not open");
         if (!text) {
-          result.problems.push_back("The archive " + shownPath(entry.file) + " was skipped: " + visibleText(problem) +
-                                    ".");
+          result.problems.push_back("The archive " + shownPath(entry.file) +
+                                    " was skipped: " + visibleText(text.problem()) + ".");
           entry.newMaps.clear();
           break;
         }
@@ -276,54 +276,36 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
 }
 
 namespace {
-std::optional<std::string> levelshotBytes(const MapProposal& proposal, const Pk3Archive* archive,
-                                          std::string& problem) {
+Result<std::string> levelshotBytes(const MapProposal& proposal, const Result<Pk3Archive>* archive) {
   if (proposal.archive.empty()) {
     FileBytes read = readFileBytes(toPath(proposal.levelshot), kMaxLevelshotBytes);
-    if (read.status != ReadStatus::Ok) {
-      problem = "the levelshot " + visibleText(proposal.levelshot) + " cannot be read";
-      return std::nullopt;
-    }
+    if (read.status != ReadStatus::Ok)
+      return failure("the levelshot " + visibleText(proposal.levelshot) + " cannot be read");
     return std::move(read.bytes);
   }
-  if (!archive) return std::nullopt;
-  return archive->extract(proposal.levelshot, kMaxLevelshotBytes, problem);
+  if (!archive) return failure("its archive is not open");
+  if (!archive->ok()) return Failure{archive->problem()};
+  return (*archive)->extract(proposal.levelshot, kMaxLevelshotBytes);
 }
 }  // namespace
 
-std::optional<std::string> proposalPicture(const MapProposal& proposal, std::string& problem) {
-  if (proposal.picture) return proposal.picture->empty() ? std::nullopt : proposal.picture;
-  if (proposal.levelshot.empty()) return std::nullopt;
-  std::optional<Pk3Archive> archive;
-  if (!proposal.archive.empty()) {
-    archive = Pk3Archive::open(proposal.archive, problem);
-    if (!archive) return std::nullopt;
-  }
-  const auto bytes = levelshotBytes(proposal, archive ? &*archive : nullptr, problem);
-  if (!bytes) return std::nullopt;
-  return mapPictureFromLevelshot(*bytes, problem);
-}
-
 void makePictures(std::vector<MapProposal>& proposals, std::size_t first, std::size_t last,
                   std::vector<std::string>& problems, const std::function<bool(std::size_t)>& made) {
-  std::optional<Pk3Archive> archive;  // the one open, kept while the next map is in it too
+  std::optional<Result<Pk3Archive>> archive;  // the one open, kept while the next map is in it too
   fs::path opened;
-  std::string openProblem;
   for (std::size_t i = first; i < std::min(last, proposals.size()); ++i) {
     MapProposal& proposal = proposals[i];
     if (proposal.picture || proposal.levelshot.empty()) continue;
     if (!proposal.archive.empty() && proposal.archive != opened) {
       opened = proposal.archive;
-      openProblem.clear();
-      archive = Pk3Archive::open(opened, openProblem);
+      archive = Pk3Archive::open(opened);
     }
-    std::string problem = openProblem;
-    std::optional<std::string> picture;
-    if (const auto bytes = levelshotBytes(proposal, archive ? &*archive : nullptr, problem))
-      picture = mapPictureFromLevelshot(*bytes, problem);
-    proposal.picture = picture.value_or(std::string());
+    const Result<std::string> bytes = levelshotBytes(proposal, archive ? &*archive : nullptr);
+    const Result<std::string> picture = bytes ? mapPictureFromLevelshot(*bytes) : Failure{bytes.problem()};
+    proposal.picture = picture ? *picture : std::string();
     if (!picture)
-      problems.push_back("The picture of " + proposal.entry.name + " could not be made: " + visibleText(problem) + ".");
+      problems.push_back("The picture of " + proposal.entry.name +
+                         " could not be made: " + visibleText(picture.problem()) + ".");
     if (made && !made(i)) return;
   }
 }

@@ -37,10 +37,6 @@ MapDiscovery discoverMaps(const std::filesystem::path& gameDataFolder, const Map
 // decode, and a map pack can hold thousands. The others are made when added.
 inline constexpr std::size_t kMaxPreviewPictures = kMaxCatalogueRows;
 
-// The proposal's catalogue picture (a 150 x 150 JPEG); nullopt when it has
-// no levelshot or the levelshot cannot be read (problem says why).
-std::optional<std::string> proposalPicture(const MapProposal& proposal, std::string& problem);
-
 // Makes the pictures of proposals [first, last) that have none yet, opening
 // each archive once; a picture that cannot be made is left empty (a problem
 // says why, named by map).

@@ -110,59 +110,49 @@ LevelshotFormat levelshotFormat(std::string_view bytes) {
   return LevelshotFormat::None;
 }
 
-std::optional<std::string> mapPictureFromLevelshot(std::string_view bytes, std::string& problem) {
+Result<std::string> mapPictureFromLevelshot(std::string_view bytes) {
   const LevelshotFormat format = levelshotFormat(bytes);
   if (format == LevelshotFormat::None) {
-    problem = "the levelshot is not a JPEG, PNG or TGA picture";
-    return std::nullopt;
+    return failure("the levelshot is not a JPEG, PNG or TGA picture");
   }
   if (format == LevelshotFormat::Jpeg) {
-    if (std::string cost = jpegProblem(bytes); !cost.empty()) {
-      problem = std::move(cost);
-      return std::nullopt;
-    }
+    if (std::string cost = jpegProblem(bytes); !cost.empty()) return failure(std::move(cost));
   }
   const auto* data = reinterpret_cast<const stbi_uc*>(bytes.data());
   const int size = int(std::min<std::size_t>(bytes.size(), 0x7fffffff));
   int width = 0, height = 0, channels = 0;
   // Look at the size and depth before decoding.
   if (!stbi_info_from_memory(data, size, &width, &height, &channels)) {
-    problem = std::string("the levelshot cannot be read (") + stbi_failure_reason() + ")";
-    return std::nullopt;
+    return failure(std::string("the levelshot cannot be read (") + stbi_failure_reason() + ")");
   }
   if (width <= 0 || height <= 0 || width > kMaxLevelshotSide || height > kMaxLevelshotSide) {
-    problem = "the levelshot is " + std::to_string(width) + " x " + std::to_string(height) + " pixels, more than " +
-              std::to_string(kMaxLevelshotSide) + " x " + std::to_string(kMaxLevelshotSide);
-    return std::nullopt;
+    return failure("the levelshot is " + std::to_string(width) + " x " + std::to_string(height) +
+                   " pixels, more than " + std::to_string(kMaxLevelshotSide) + " x " +
+                   std::to_string(kMaxLevelshotSide));
   }
   if (stbi_is_16_bit_from_memory(data, size)) {
-    problem = "the levelshot has 16 bits a channel";
-    return std::nullopt;
+    return failure("the levelshot has 16 bits a channel");
   }
   TimedInput input{bytes.substr(0, std::size_t(size)), 0, std::chrono::steady_clock::now() + kLevelshotTime};
   const stbi_io_callbacks callbacks{&TimedInput::read, &TimedInput::skip, &TimedInput::eof};
   std::unique_ptr<stbi_uc, void (*)(void*)> pixels(
       stbi_load_from_callbacks(&callbacks, &input, &width, &height, &channels, 3), stbi_image_free);
   if (input.late) {
-    problem = "the levelshot took more than " + std::to_string(kLevelshotTime.count()) + " seconds to decode";
-    return std::nullopt;
+    return failure("the levelshot took more than " + std::to_string(kLevelshotTime.count()) + " seconds to decode");
   }
   if (!pixels) {
-    problem = std::string("the levelshot cannot be decoded (") + stbi_failure_reason() + ")";
-    return std::nullopt;
+    return failure(std::string("the levelshot cannot be decoded (") + stbi_failure_reason() + ")");
   }
   std::vector<unsigned char> scaled(std::size_t(kMapPictureSize) * kMapPictureSize * 3);
   if (!stbir_resize_uint8(pixels.get(), width, height, 0, scaled.data(), kMapPictureSize, kMapPictureSize, 0, 3)) {
-    problem = "the levelshot cannot be scaled";
-    return std::nullopt;
+    return failure("the levelshot cannot be scaled");
   }
   std::string jpeg;
   const auto append = [](void* context, void* chunk, int length) {
     static_cast<std::string*>(context)->append(static_cast<const char*>(chunk), std::size_t(length));
   };
   if (!stbi_write_jpg_to_func(append, &jpeg, kMapPictureSize, kMapPictureSize, 3, scaled.data(), 90)) {
-    problem = "the picture cannot be written";
-    return std::nullopt;
+    return failure("the picture cannot be written");
   }
   return jpeg;
 }

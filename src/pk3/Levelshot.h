@@ -4,9 +4,10 @@
 
 #include <chrono>
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <string_view>
+
+#include "util/Problem.h"
 
 namespace tarvex {
 
@@ -27,8 +28,8 @@ enum class LevelshotFormat { None, Jpeg, Png, Tga };
 // The format the first bytes say, whatever the entry's name says.
 LevelshotFormat levelshotFormat(std::string_view bytes);
 
-// The JPEG bytes of the picture; nullopt with the reason when the bytes are
-// no levelshot, or one too large or too deep (16 bits a channel) to be one.
-std::optional<std::string> mapPictureFromLevelshot(std::string_view bytes, std::string& problem);
+// The JPEG bytes of the picture; the problem when the bytes are no
+// levelshot, or one too large or too deep (16 bits a channel) to be one.
+Result<std::string> mapPictureFromLevelshot(std::string_view bytes);
 
 }  // namespace tarvex

@@ -38,67 +38,51 @@ Pk3Archive::~Pk3Archive() {
   if (archive_) zip_discard(archive_);
 }
 
-std::optional<Pk3Archive> Pk3Archive::open(const std::filesystem::path& file, std::string& problem,
-                                           std::size_t maxEntries) {
+Result<Pk3Archive> Pk3Archive::open(const std::filesystem::path& file, std::size_t maxEntries) {
   int code = 0;
   zip* archive = zip_open(file.string().c_str(), ZIP_RDONLY, &code);
-  if (!archive) {
-    problem = zipProblem(code);
-    return std::nullopt;
-  }
+  if (!archive) return failure(zipProblem(code));
   Pk3Archive result(archive, nullptr);
-  if (!result.readDirectory(problem, maxEntries)) return std::nullopt;
+  if (Problem problem = result.readDirectory(maxEntries); !problem.ok()) return Failure{std::move(problem)};
   return result;
 }
 
-std::optional<Pk3Archive> Pk3Archive::openBytes(std::string bytes, std::string& problem) {
+Result<Pk3Archive> Pk3Archive::openBytes(std::string bytes) {
   auto kept = std::make_shared<std::string>(std::move(bytes));
   zip_error_t error;
   zip_error_init(&error);
   zip_source_t* source = zip_source_buffer_create(kept->data(), kept->size(), 0, &error);
   zip* archive = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
   if (!archive) {
-    problem = zip_error_strerror(&error);
+    std::string why = zip_error_strerror(&error);
     zip_error_fini(&error);
     if (source) zip_source_free(source);
-    return std::nullopt;
+    return failure(std::move(why));
   }
   zip_error_fini(&error);
   Pk3Archive result(archive, std::move(kept));
-  if (!result.readDirectory(problem)) return std::nullopt;
+  if (Problem problem = result.readDirectory(kMaxEntries); !problem.ok()) return Failure{std::move(problem)};
   return result;
 }
 
-bool Pk3Archive::readDirectory(std::string& problem, std::size_t maxEntries) {
+Problem Pk3Archive::readDirectory(std::size_t maxEntries) {
   const zip_int64_t count = zip_get_num_entries(archive_, 0);
-  if (count < 0) {
-    problem = "its directory cannot be read";
-    return false;
-  }
-  if (std::size_t(count) > maxEntries) {
-    problem = "it holds " + std::to_string(count) + " entries, more than any game archive";
-    return false;
-  }
+  if (count < 0) return "its directory cannot be read";
+  if (std::size_t(count) > maxEntries)
+    return "it holds " + std::to_string(count) + " entries, more than any game archive";
   names_.reserve(std::size_t(count));
   for (zip_int64_t i = 0; i < count; ++i) {
     const char* name = zip_get_name(archive_, zip_uint64_t(i), ZIP_FL_ENC_RAW);
     names_.emplace_back(name ? name : "");
   }
-  return true;
+  return {};
 }
 
-std::optional<std::string> Pk3Archive::extract(std::string_view name, std::size_t maxBytes,
-                                               std::string& problem) const {
+Result<std::string> Pk3Archive::extract(std::string_view name, std::size_t maxBytes) const {
   const zip_int64_t index = zip_name_locate(archive_, std::string(name).c_str(), ZIP_FL_ENC_RAW);
-  if (index < 0) {
-    problem = "no entry " + std::string(name);
-    return std::nullopt;
-  }
+  if (index < 0) return failure("no entry " + std::string(name));
   zip_file_t* file = zip_fopen_index(archive_, zip_uint64_t(index), 0);
-  if (!file) {
-    problem = "the entry " + std::string(name) + " cannot be read";
-    return std::nullopt;
-  }
+  if (!file) return failure("the entry " + std::string(name) + " cannot be read");
   // Read at most one byte past the cap: the size in the directory may lie.
   std::string bytes;
   char buffer[65536];
@@ -106,15 +90,13 @@ std::optional<std::string> Pk3Archive::extract(std::string_view name, std::size_
     const zip_int64_t got = zip_fread(file, buffer, sizeof buffer);
     if (got < 0) {
       zip_fclose(file);
-      problem = "the entry " + std::string(name) + " is broken";
-      return std::nullopt;
+      return failure("the entry " + std::string(name) + " is broken");
     }
     if (got == 0) break;
     bytes.append(buffer, std::size_t(got));
     if (bytes.size() > maxBytes) {
       zip_fclose(file);
-      problem = "the entry " + std::string(name) + " is larger than " + std::to_string(maxBytes) + " bytes";
-      return std::nullopt;
+      return failure("the entry " + std::string(name) + " is larger than " + std::to_string(maxBytes) + " bytes");
     }
   }
   zip_fclose(file);

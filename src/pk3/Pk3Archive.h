@@ -7,10 +7,11 @@
 #include <cstddef>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "util/Problem.h"
 
 struct zip;
 
@@ -21,12 +22,11 @@ class Pk3Archive {
   // An archive of more entries than this is taken for a hostile one.
   static constexpr std::size_t kMaxEntries = 200000;
 
-  // Opens the archive; nullopt with the reason in problem.
+  // Opens the archive, or says why it cannot be read.
   // An archive of more than maxEntries entries is refused by its directory.
-  static std::optional<Pk3Archive> open(const std::filesystem::path& file, std::string& problem,
-                                        std::size_t maxEntries = kMaxEntries);
+  static Result<Pk3Archive> open(const std::filesystem::path& file, std::size_t maxEntries = kMaxEntries);
   // The same from bytes in memory (kept alive by the archive).
-  static std::optional<Pk3Archive> openBytes(std::string bytes, std::string& problem);
+  static Result<Pk3Archive> openBytes(std::string bytes);
 
   Pk3Archive(Pk3Archive&&) noexcept;
   Pk3Archive& operator=(Pk3Archive&&) noexcept;
@@ -35,13 +35,13 @@ class Pk3Archive {
   // Every entry's name, as stored (forward slashes).
   const std::vector<std::string>& names() const { return names_; }
 
-  // The bytes of the named entry, at most maxBytes of them: nullopt with the
-  // reason when it is missing, broken, or larger.
-  std::optional<std::string> extract(std::string_view name, std::size_t maxBytes, std::string& problem) const;
+  // The bytes of the named entry, at most maxBytes of them; the problem when
+  // it is missing, broken, or larger.
+  Result<std::string> extract(std::string_view name, std::size_t maxBytes) const;
 
  private:
   Pk3Archive(zip* archive, std::shared_ptr<std::string> bytes);
-  bool readDirectory(std::string& problem, std::size_t maxEntries = kMaxEntries);
+  Problem readDirectory(std::size_t maxEntries);
 
   zip* archive_ = nullptr;
   std::shared_ptr<std::string> bytes_;  // the archive's bytes when opened from memory

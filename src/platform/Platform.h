@@ -170,16 +170,16 @@ struct ServiceState {
   std::string commandLine;
   std::vector<int> restartSeconds;  // the service manager's restarts after a failure, in order
 };
-// The service's state; nullopt when it is not registered (or the service
-// manager cannot be asked: error says why).
-std::optional<ServiceState> serviceState(const std::string& name, std::string& error);
+// The service's state, nullopt when it is not registered; or why the service
+// manager cannot be asked.
+Result<std::optional<ServiceState>> serviceState(const std::string& name);
 
 // Runs the body as the service the service manager started (Windows): the
 // service is reported running, a stop control asks the body to stop (see
-// askToStop) and its end is reported with the body's exit status. Where this
-// program was not started by the service manager, an error text and the
-// body is not run. Elsewhere the body runs as it is.
-int runAsService(const std::function<int()>& body, std::string& error);
+// askToStop) and its end is reported with the body's exit status, which is
+// returned. Where this program was not started by the service manager, the
+// body is not run and the problem says so. Elsewhere the body runs as it is.
+Result<int> runAsService(const std::function<int()>& body);
 
 // This program's own file.
 std::filesystem::path executablePath();
@@ -260,10 +260,10 @@ inline constexpr std::uint32_t kWatchdogSource = 0x7F545658;
 // Sends one datagram to host:port (again for each further try, on the same
 // socket) and collects the answers from that address: it returns once an
 // answer has come (and, with moreMilliseconds, the rest of a long one).
-// Empty, with the reason in error ("the address ... is not known", "nothing
-// listens at ...", "no answer from ..."), when none came.
-std::vector<std::string> udpExchange(const std::string& host, int port, const std::string& request,
-                                     const UdpTiming& timing, std::string& error);
+// The answers, at least one; else the reason none came ("the address ... is
+// not known", "nothing listens at ...", "no answer from ...").
+Result<std::vector<std::string>> udpExchange(const std::string& host, int port, const std::string& request,
+                                             const UdpTiming& timing);
 
 // The sound checks every platform shares: an empty path, another extension
 // than "wav" in any case, or a missing file play nothing.

@@ -162,12 +162,9 @@ Problem installService(const ServiceDefinition&) { return kNoServiceManager; }
 
 Problem removeService(const std::string&, std::chrono::milliseconds) { return kNoServiceManager; }
 
-std::optional<ServiceState> serviceState(const std::string&, std::string& error) {
-  error = kNoServiceManager;
-  return std::nullopt;
-}
+Result<std::optional<ServiceState>> serviceState(const std::string&) { return failure(kNoServiceManager); }
 
-int runAsService(const std::function<int()>& body, std::string&) { return body(); }
+Result<int> runAsService(const std::function<int()>& body) { return body(); }
 
 std::filesystem::path executablePath() {
   std::error_code ec;

@@ -154,11 +154,11 @@ Problem installService(const ServiceDefinition& definition) {
   // A second net below run's own restarts: the service manager starts run
   // again when it ends with a failure (gave up, or could not start at all).
   SC_ACTION actions[] = {{SC_ACTION_RESTART, 10000}, {SC_ACTION_RESTART, 30000}, {SC_ACTION_RESTART, 60000}};
-  SERVICE_FAILURE_ACTIONSW failure{};
-  failure.dwResetPeriod = 24 * 60 * 60;
-  failure.cActions = DWORD(std::size(actions));
-  failure.lpsaActions = actions;
-  if (!ChangeServiceConfig2W(service.handle, SERVICE_CONFIG_FAILURE_ACTIONS, &failure))
+  SERVICE_FAILURE_ACTIONSW onFailure{};
+  onFailure.dwResetPeriod = 24 * 60 * 60;
+  onFailure.cActions = DWORD(std::size(actions));
+  onFailure.lpsaActions = actions;
+  if (!ChangeServiceConfig2W(service.handle, SERVICE_CONFIG_FAILURE_ACTIONS, &onFailure))
     return "the service was registered, but its restarts after a failure could not be set (" +
            windowsError(GetLastError()) + ")";
   SERVICE_FAILURE_ACTIONS_FLAG onFailureStatus{TRUE};
@@ -186,18 +186,15 @@ Problem removeService(const std::string& name, std::chrono::milliseconds stopWai
   return {};
 }
 
-std::optional<ServiceState> serviceState(const std::string& name, std::string& error) {
-  error.clear();
+Result<std::optional<ServiceState>> serviceState(const std::string& name) {
   const ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-  if (!manager) {
-    error = windowsError(GetLastError());
-    return std::nullopt;
-  }
+  if (!manager) return failure(windowsError(GetLastError()));
   const ServiceHandle service(
       OpenServiceW(manager.handle, wide(name).c_str(), SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG));
   if (!service) {
-    if (GetLastError() != ERROR_SERVICE_DOES_NOT_EXIST) error = windowsError(GetLastError());
-    return std::nullopt;
+    const DWORD code = GetLastError();
+    if (code != ERROR_SERVICE_DOES_NOT_EXIST) return failure(windowsError(code));
+    return std::optional<ServiceState>();
   }
   ServiceState state;
   SERVICE_STATUS_PROCESS process{};
@@ -218,24 +215,25 @@ std::optional<ServiceState> serviceState(const std::string& name, std::string& e
   }
   QueryServiceConfig2W(service.handle, SERVICE_CONFIG_FAILURE_ACTIONS, nullptr, 0, &needed);
   std::vector<BYTE> actions(std::max<DWORD>(needed, sizeof(SERVICE_FAILURE_ACTIONSW)));
-  auto* failure = reinterpret_cast<SERVICE_FAILURE_ACTIONSW*>(actions.data());
+  auto* failureActions = reinterpret_cast<SERVICE_FAILURE_ACTIONSW*>(actions.data());
   if (QueryServiceConfig2W(service.handle, SERVICE_CONFIG_FAILURE_ACTIONS, actions.data(), DWORD(actions.size()),
                            &needed))
-    for (DWORD i = 0; i < failure->cActions; ++i)
-      if (failure->lpsaActions[i].Type == SC_ACTION_RESTART)
-        state.restartSeconds.push_back(int(failure->lpsaActions[i].Delay / 1000));
-  return state;
+    for (DWORD i = 0; i < failureActions->cActions; ++i)
+      if (failureActions->lpsaActions[i].Type == SC_ACTION_RESTART)
+        state.restartSeconds.push_back(int(failureActions->lpsaActions[i].Delay / 1000));
+  return std::optional<ServiceState>(std::move(state));
 }
 
-int runAsService(const std::function<int()>& body, std::string& error) {
+Result<int> runAsService(const std::function<int()>& body) {
   serviceBody = &body;
   wchar_t name[] = L"";  // a service of its own process: the manager gives the name
   SERVICE_TABLE_ENTRYW table[] = {{name, serviceMain}, {nullptr, nullptr}};
   if (!StartServiceCtrlDispatcherW(table)) {
-    error = GetLastError() == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT
-                ? "--service is for the service manager, which starts the services that tarvex-cli service installs"
-                : windowsError(GetLastError());
-    return 1;
+    const DWORD code = GetLastError();
+    return failure(code == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT
+                       ? "--service is for the service manager, which starts the services that tarvex-cli service "
+                         "installs"
+                       : windowsError(code));
   }
   return serviceResult;
 }

@@ -52,18 +52,15 @@ struct SocketGuard {
 }  // namespace
 
 namespace {
-bool networkReady(std::string& error) {
+Problem networkReady() {
 #ifdef _WIN32
   static const bool started = [] {
     WSADATA data;
     return WSAStartup(MAKEWORD(2, 2), &data) == 0;
   }();
-  if (!started) error = "the network is not available";
-  return started;
-#else
-  (void)error;
-  return true;
+  if (!started) return "the network is not available";
 #endif
+  return {};
 }
 
 bool refusedByPeer() {
@@ -75,17 +72,15 @@ bool refusedByPeer() {
 }
 }  // namespace
 
-std::vector<std::string> udpExchange(const std::string& host, int port, const std::string& request,
-                                     const UdpTiming& timing, std::string& error) {
-  if (!networkReady(error)) return {};
+Result<std::vector<std::string>> udpExchange(const std::string& host, int port, const std::string& request,
+                                             const UdpTiming& timing) {
+  if (Problem problem = networkReady(); !problem.ok()) return Failure{std::move(problem)};
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_DGRAM;
   addrinfo* found = nullptr;
-  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 || !found) {
-    error = "the address " + host + " is not known";
-    return {};
-  }
+  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 || !found)
+    return failure("the address " + host + " is not known");
   // A connected socket takes answers from the address asked and no other,
   // and hears at once when nothing listens there.
   SocketGuard socket;
@@ -103,10 +98,7 @@ std::vector<std::string> udpExchange(const std::string& host, int port, const st
       socket.s != kNoSocket && ::connect(socket.s, found->ai_addr, static_cast<socklen_t>(found->ai_addrlen)) == 0;
   freeaddrinfo(found);
   const std::string shown = host + ":" + std::to_string(port);
-  if (!connected) {
-    error = "the request could not be sent to " + shown;
-    return {};
-  }
+  if (!connected) return failure("the request could not be sent to " + shown);
   std::vector<std::string> answers;
   using Clock = std::chrono::steady_clock;
   std::string buffer(65536, '\0');
@@ -116,10 +108,7 @@ std::vector<std::string> udpExchange(const std::string& host, int port, const st
     const auto n = send(socket.s, request.data(), int(request.size()), 0);
     if (n < 0 || std::size_t(n) != request.size()) {
       refused = refused || refusedByPeer();
-      if (!refused) {
-        error = "the request could not be sent to " + shown;
-        return {};
-      }
+      if (!refused) return failure("the request could not be sent to " + shown);
     }
     auto deadline = Clock::now() + std::chrono::milliseconds(timing.waitMilliseconds);
     for (;;) {
@@ -143,13 +132,12 @@ std::vector<std::string> udpExchange(const std::string& host, int port, const st
       if (left > 0 && attempt + 1 < timing.tries) std::this_thread::sleep_for(std::chrono::milliseconds(left));
     }
   }
-  if (answers.empty()) error = refused ? "nothing listens at " + shown : "no answer from " + shown;
+  if (answers.empty()) return failure(refused ? "nothing listens at " + shown : "no answer from " + shown);
   return answers;
 }
 
 bool udpPortInUse(const std::string& address, int port) {
-  std::string error;
-  if (!networkReady(error)) return false;
+  if (!networkReady().ok()) return false;
   // Another program may hold it without answering.
   addrinfo hints{};
   hints.ai_family = AF_INET;

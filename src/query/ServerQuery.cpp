@@ -45,27 +45,24 @@ std::optional<ServerPlayer> parsePlayer(std::string_view line) {
 }
 }  // namespace
 
-std::optional<ServerStatus> parseStatusResponse(std::string_view packet, std::string& problem) {
+Result<ServerStatus> parseStatusResponse(std::string_view packet) {
   const std::string_view header = "statusResponse\n";
   if (packet.substr(0, kPacketPrefix.size()) != kPacketPrefix ||
       packet.substr(kPacketPrefix.size(), header.size()) != header) {
-    problem = "the answer is not a server status";
-    return std::nullopt;
+    return failure("the answer is not a server status");
   }
   packet.remove_prefix(kPacketPrefix.size() + header.size());
   const auto infoEnd = packet.find('\n');
   std::string_view info = packet.substr(0, infoEnd);
   if (info.empty() || info.front() != '\\') {
-    problem = "the answer holds no server variables";
-    return std::nullopt;
+    return failure("the answer holds no server variables");
   }
   ServerStatus status;
   info.remove_prefix(1);
   while (!info.empty()) {
     const auto keyEnd = info.find('\\');
     if (keyEnd == std::string_view::npos) {
-      problem = "the answer's server variables are cut off";
-      return std::nullopt;
+      return failure("the answer's server variables are cut off");
     }
     const std::string_view key = info.substr(0, keyEnd);
     info.remove_prefix(keyEnd + 1);
@@ -74,8 +71,7 @@ std::optional<ServerStatus> parseStatusResponse(std::string_view packet, std::st
     info.remove_prefix(valueEnd == std::string_view::npos ? info.size() : valueEnd + 1);
   }
   if (status.info.empty()) {
-    problem = "the answer holds no server variables";
-    return std::nullopt;
+    return failure("the answer holds no server variables");
   }
   std::string_view rest = infoEnd == std::string_view::npos ? std::string_view() : packet.substr(infoEnd + 1);
   while (!rest.empty()) {
@@ -84,13 +80,16 @@ std::optional<ServerStatus> parseStatusResponse(std::string_view packet, std::st
     rest.remove_prefix(lineEnd == std::string_view::npos ? rest.size() : lineEnd + 1);
     if (line.empty()) continue;
     const auto player = parsePlayer(line);
-    if (!player) {
-      problem = "the answer holds a broken player line";
-      return std::nullopt;
-    }
+    if (!player) return failure("the answer holds a broken player line");
     status.players.push_back(*player);
   }
   return status;
+}
+
+Result<ServerStatus> askStatus(const std::string& host, int port, const platform::UdpTiming& timing) {
+  const auto answers = platform::udpExchange(host, port, statusRequest(), timing);
+  if (!answers) return Failure{answers.problem()};
+  return parseStatusResponse(answers->front());
 }
 
 std::optional<std::string> parseRconAnswer(const std::vector<std::string>& packets) {
@@ -207,13 +206,12 @@ std::string serverAddressText(const std::string& host, int port) {
   return (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
 }
 
-std::string portProblem(const std::string& address, int port) {
+Problem portProblem(const std::string& address, int port) {
   // A server already there answers the game's own question.
   const std::string asked = address.empty() || address == "0.0.0.0" ? "127.0.0.1" : address;
-  std::string error, problem;
-  const auto answers = platform::udpExchange(asked, port, statusRequest(), {300, 1, 0}, error);
-  if (!answers.empty()) {
-    const auto status = parseStatusResponse(answers.front(), problem);
+  const auto answers = platform::udpExchange(asked, port, statusRequest(), {300, 1, 0});
+  if (answers) {
+    const auto status = parseStatusResponse(answers->front());
     const std::string name = status ? withoutColours(status->value("sv_hostname")) : std::string();
     return "a game server answers there" + (name.empty() ? std::string() : ": \"" + name + "\"");
   }

@@ -9,6 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/Platform.h"
+#include "util/Problem.h"
+
 namespace tarvex {
 
 inline constexpr int kDefaultServerPort = 27960;
@@ -32,8 +35,11 @@ struct ServerStatus {
 };
 
 // Reads a "statusResponse" packet. A packet of another kind, a broken info
-// string or a broken player line gives nullopt and the reason in problem.
-std::optional<ServerStatus> parseStatusResponse(std::string_view packet, std::string& problem);
+// string or a broken player line gives the reason it cannot be read.
+Result<ServerStatus> parseStatusResponse(std::string_view packet);
+// Asks the server at host:port for its status: what it answered, or why no
+// readable answer came.
+Result<ServerStatus> askStatus(const std::string& host, int port, const platform::UdpTiming& timing);
 
 // The text of the remote console's "print" answers, joined; nullopt for
 // packets of another kind.
@@ -63,6 +69,6 @@ std::string serverAddressText(const std::string& host, int port);
 // 0.0.0.0: every address): a game server answers there ("a game server
 // answers there: \"NAME\""), or another program holds it ("another program
 // uses it"); empty when it is free.
-std::string portProblem(const std::string& address, int port);
+Problem portProblem(const std::string& address, int port);
 
 }  // namespace tarvex

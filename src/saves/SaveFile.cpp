@@ -116,7 +116,7 @@ std::string writeSave(std::string_view slotTitle, std::string_view description, 
   return out;
 }
 
-std::string saveRefusal(std::string_view description, const Configuration& config) {
+Problem saveRefusal(std::string_view description, const Configuration& config) {
   const std::string tail = " holds a line break, which a save file cannot keep.  Nothing was saved.";
   if (holdsLineBreak(description)) return "ERROR:  The description" + tail;
   for (const auto& field : fieldTable()) {

@@ -27,7 +27,7 @@ std::string writeSave(std::string_view slotTitle, std::string_view description, 
 // Why the configuration cannot be saved (a value holding a line break, which
 // would shift every line after it and leave a slot nobody can load); empty
 // when it can.
-std::string saveRefusal(std::string_view description, const Configuration& config);
+Problem saveRefusal(std::string_view description, const Configuration& config);
 
 // How saving a slot went: refused by its check (the message), or its file
 // could not be written (why), or saved.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/Process.h"
+#include "util/Problem.h"
 
 namespace tarvex {
 
@@ -50,7 +51,7 @@ class Services {
   virtual void endStartedProcess() {}
   // Why a game server cannot have this UDP port on this address (another
   // program holds it; a server answers there, named); empty when it can.
-  virtual std::string portProblem(const std::string& address, int port) = 0;
+  virtual Problem portProblem(const std::string& address, int port) = 0;
   // A string (or dword, as decimal) value under HKEY_LOCAL_MACHINE; empty when not found.
   virtual std::string readRegistry(const std::string& key, const std::string& value) = 0;
 };

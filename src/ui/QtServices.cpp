@@ -48,7 +48,7 @@ std::optional<ProcessFailure> QtServices::startedProcessFailure(int waitMillisec
   return game_.failure(waitMilliseconds);
 }
 
-std::string QtServices::portProblem(const std::string& address, int port) { return tarvex::portProblem(address, port); }
+Problem QtServices::portProblem(const std::string& address, int port) { return tarvex::portProblem(address, port); }
 
 void QtServices::openLink(const std::string& target) { QDesktopServices::openUrl(QUrl(fromBytes(target))); }
 

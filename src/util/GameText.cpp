@@ -20,7 +20,7 @@ std::string commentProblem(std::string_view value) {
 
 bool holdsLineBreak(std::string_view value) { return value.find_first_of("\r\n") != std::string_view::npos; }
 
-std::string gameValueProblem(std::string_view value, ValueForm form) {
+Problem gameValueProblem(std::string_view value, ValueForm form) {
   // The game reads its script as C text, line by line: a NUL ends it, a line
   // break starts a new command.
   for (char c : value) {

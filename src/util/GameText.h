@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "util/Problem.h"
+
 namespace tarvex {
 
 // The engine's command buffer: a longer script is dropped whole.
@@ -28,7 +30,7 @@ enum class ValueForm {
 
 // Why the value cannot reach the game as the user meant it ("a line break",
 // "something other than digits", ...); empty when it can. Length is apart.
-std::string gameValueProblem(std::string_view value, ValueForm form);
+Problem gameValueProblem(std::string_view value, ValueForm form);
 
 // True when the value holds a line break (CR or LF): no line-based file can keep it.
 bool holdsLineBreak(std::string_view value);

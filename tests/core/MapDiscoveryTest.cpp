@@ -71,9 +71,16 @@ TEST(MapDiscovery, NewMapsWithArenaNamesClassesPicturesAndTheLaterArchiveWinning
   EXPECT_EQ(proposal(found, "loose")->entry.mapFile, "maps\\loose.bsp");
   EXPECT_EQ(proposal(found, "loose")->entry.picture, "");
 
-  std::string problem;
-  EXPECT_EQ(proposalPicture(*one, problem).value_or("").substr(0, 2), "\xff\xd8") << problem;  // a JPEG
-  EXPECT_TRUE(proposalPicture(*two, problem));
+  std::vector<MapProposal> maps = found.maps;
+  std::vector<std::string> problems;
+  makePictures(maps, 0, maps.size(), problems);
+  EXPECT_TRUE(problems.empty()) << problems.front();
+  const auto pictureOf = [&maps](const char* name) {
+    return std::ranges::find(maps, std::string(name), [](const MapProposal& m) { return m.entry.name; })->picture;
+  };
+  EXPECT_EQ(pictureOf("one").value_or("").substr(0, 2), "\xff\xd8");  // a JPEG
+  EXPECT_FALSE(pictureOf("TWO").value_or("").empty());
+  EXPECT_EQ(pictureOf("loose"), std::nullopt);  // no levelshot: no picture tried
 }
 
 TEST(MapDiscovery, HostileArchivesAreSkippedWithOneMessageNamingThem) {
@@ -114,10 +121,11 @@ TEST(MapDiscovery, HostileArchivesAreSkippedWithOneMessageNamingThem) {
 // Levelshots come from anyone's pk3: only the game's three formats are
 // decoded, and only within a size a levelshot has, looked at before decoding.
 TEST(Levelshots, OnlyJpegPngAndTgaOfALevelshotsSizeAreDecoded) {
-  std::string problem;
   for (const std::string& good :
-       {picture(40, 30, Format::Jpeg), picture(30, 40, Format::Png), picture(16, 16, Format::Tga)})
-    EXPECT_TRUE(mapPictureFromLevelshot(good, problem)) << problem;
+       {picture(40, 30, Format::Jpeg), picture(30, 40, Format::Png), picture(16, 16, Format::Tga)}) {
+    const Result<std::string> made = mapPictureFromLevelshot(good);
+    EXPECT_TRUE(made && made.problem().empty()) << made.problem();
+  }
 
   // A JPEG that claims 8192 x 8192 in a few bytes (decoding took 795 MB).
   std::string huge = picture(8, 8, Format::Jpeg);
@@ -140,9 +148,9 @@ TEST(Levelshots, OnlyJpegPngAndTgaOfALevelshotsSizeAreDecoded) {
                                                          {"GIF89a\x10\x00\x10\x00", "not a JPEG, PNG or TGA"},
                                                          {"", "not a JPEG"}};
   for (const auto& [bytes, reason] : refused) {
-    problem.clear();
-    EXPECT_FALSE(mapPictureFromLevelshot(bytes, problem));
-    EXPECT_NE(problem.find(reason), std::string::npos) << problem;
+    const Result<std::string> made = mapPictureFromLevelshot(bytes);
+    EXPECT_FALSE(made);
+    EXPECT_NE(made.problem().find(reason), std::string::npos) << made.problem();
   }
 }
 
@@ -158,11 +166,11 @@ static std::string scanHeavyJpeg(int scans) {
 }
 
 TEST(Levelshots, APictureOfTooManyScansIsRefusedBeforeDecoding) {
-  std::string problem;
-  EXPECT_FALSE(mapPictureFromLevelshot(scanHeavyJpeg(5000), problem));
-  EXPECT_NE(problem.find("more than 32 scans"), std::string::npos) << problem;
-  problem.clear();
-  EXPECT_TRUE(mapPictureFromLevelshot(scanHeavyJpeg(10), problem)) << problem;
+  const Result<std::string> refused = mapPictureFromLevelshot(scanHeavyJpeg(5000));
+  EXPECT_FALSE(refused);
+  EXPECT_NE(refused.problem().find("more than 32 scans"), std::string::npos) << refused.problem();
+  const Result<std::string> made = mapPictureFromLevelshot(scanHeavyJpeg(10));
+  EXPECT_TRUE(made) << made.problem();
 }
 
 // The bound is looked at in the directory, before any entry is read (here
@@ -175,10 +183,11 @@ TEST(MapDiscovery, AnArchiveOfTooManyEntriesIsRefusedByItsDirectory) {
   ASSERT_NE(archive, nullptr);
   for (std::size_t i = 0; i <= 10; ++i) zip_dir_add(archive, ("d" + std::to_string(i)).c_str(), ZIP_FL_ENC_RAW);
   ASSERT_EQ(zip_close(archive), 0);
-  std::string problem;
-  EXPECT_TRUE(Pk3Archive::open(folder / "huge.pk3", problem, 11)) << problem;
-  EXPECT_FALSE(Pk3Archive::open(folder / "huge.pk3", problem, 10));
-  EXPECT_EQ(problem, "it holds 11 entries, more than any game archive");
+  const Result<Pk3Archive> within = Pk3Archive::open(folder / "huge.pk3", 11);
+  EXPECT_TRUE(within) << within.problem();
+  const Result<Pk3Archive> beyond = Pk3Archive::open(folder / "huge.pk3", 10);
+  EXPECT_FALSE(beyond);
+  EXPECT_EQ(beyond.problem(), "it holds 11 entries, more than any game archive");
 }
 
 // maps.ini as people edit it by hand: no separator after the last entry, a

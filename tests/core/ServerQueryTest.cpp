@@ -73,9 +73,8 @@ StatusRun status(const std::vector<std::string>& args, const std::string& comman
 }  // namespace
 
 TEST(ServerStatus, AnswerIsReadWithPlayersAndShownWithoutColourCodes) {
-  std::string problem;
-  const auto status = parseStatusResponse(kAnswer, problem);
-  ASSERT_TRUE(status) << problem;
+  const auto status = parseStatusResponse(kAnswer);
+  ASSERT_TRUE(status) << status.problem();
   EXPECT_EQ(status->value("sv_hostname"), "^1Red^7 Base");
   ASSERT_EQ(status->players.size(), 2u);
   EXPECT_EQ(status->players[1].score, -1);
@@ -102,12 +101,11 @@ TEST(ServerStatus, BrokenTruncatedAndForeignAnswersGiveAReason) {
         std::string(kPacketPrefix) + "statusResponse\n\\only_a_key", std::string(kPacketPrefix) + "statusResponse\n",
         std::string(kPacketPrefix) + "statusResponse\n\\a\\b\n3 x \"bad ping\"",
         std::string(kPacketPrefix) + "statusResponse\n\\a\\b\n3 4 no quotes"}) {
-    std::string problem;
-    EXPECT_FALSE(parseStatusResponse(packet, problem)) << packet;
-    EXPECT_FALSE(problem.empty());
+    const auto status = parseStatusResponse(packet);
+    EXPECT_FALSE(status) << packet;
+    EXPECT_TRUE(status.problem().starts_with("the answer")) << status.problem();
   }
-  std::string problem;
-  EXPECT_TRUE(parseStatusResponse(std::string(kPacketPrefix) + "statusResponse\n\\a\\\n", problem));  // empty value
+  EXPECT_TRUE(parseStatusResponse(std::string(kPacketPrefix) + "statusResponse\n\\a\\\n"));  // empty value
 }
 
 // status asks the address given and says when nothing answers; rcon sends

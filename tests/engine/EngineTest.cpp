@@ -155,10 +155,7 @@ class Engine : public ::testing::Test {
   // Waits until the server runs the map (a map load takes a few seconds).
   ServerStatus waitForMap(const std::string& map) {
     for (int i = 0; i < 60; ++i, pause(250)) {
-      std::string error, problem;
-      const auto answers = platform::udpExchange("127.0.0.1", port, statusRequest(), {500, 1, 0}, error);
-      if (answers.empty()) continue;
-      if (auto status = parseStatusResponse(answers.front(), problem); status && status->value("mapname") == map)
+      if (auto status = askStatus("127.0.0.1", port, {500, 1, 0}); status && status->value("mapname") == map)
         return *status;
     }
     ADD_FAILURE() << "the server never ran " << map << "; its console:\n" << test::readFile(home / "console.log");
@@ -168,9 +165,9 @@ class Engine : public ::testing::Test {
   // One remote command, after the pause the server wants between two.
   std::string rcon(const std::string& command) {
     pause(600);
-    std::string error;
-    const auto answers = platform::udpExchange("127.0.0.1", port, rconRequest(kRcon, command), {1000, 1, 150}, error);
-    return parseRconAnswer(answers).value_or("(no answer: " + error + ")");
+    const auto answers = platform::udpExchange("127.0.0.1", port, rconRequest(kRcon, command), {1000, 1, 150});
+    if (!answers) return "(no answer: " + answers.problem() + ")";
+    return parseRconAnswer(*answers).value_or("(not the remote console's answer)");
   }
 
   // Reads every variable back with one "cvarlist" (lines of flags, the name
@@ -468,8 +465,7 @@ TEST_F(Engine, TheWatchdogNeverRestartsABusyServer) {
   int asked = 0, answered = 0;
   for (auto next = start; next < start + std::chrono::seconds(40); next += std::chrono::milliseconds(50)) {
     std::this_thread::sleep_until(next);  // 20 a second
-    std::string error;
-    answered += !platform::udpExchange("127.0.0.1", port, statusRequest(), {40, 1, 0}, error).empty();
+    answered += platform::udpExchange("127.0.0.1", port, statusRequest(), {40, 1, 0}).ok();
     ++asked;
   }
   const std::string notes = test::readFile(home / "run.err");

@@ -54,7 +54,7 @@ class RecordingServices : public WindowServices {
   std::optional<ProcessFailure> startedProcessFailure(int) override {
     return started.empty() ? std::nullopt : processFailure;
   }
-  std::string portProblem(const std::string&, int) override { return portTaken; }
+  Problem portProblem(const std::string&, int) override { return portTaken; }
   void openLink(const std::string& target) override { log.push_back("link:" + target); }
   std::string readRegistry(const std::string&, const std::string&) override { return registryValue; }
   // The pictures are made here and now, as the dialog's thread would make them.
