@@ -77,6 +77,7 @@ void AboutTab::build() {
                                               "Holomatch servers running."),
                                page(660, 5880, 7935, 240));
   thanks->setObjectName(QStringLiteral("Label48"));
+  nameForScreenReaders({{"Frame5", "Changes"}});
 }
 
 }  // namespace tarvex

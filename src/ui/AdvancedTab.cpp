@@ -68,6 +68,12 @@ void AdvancedTab::build() {
     sound(4);
     emit refindRequested();
   });
+  nameForScreenReaders({{"PathText", "Current Game Folder Path"},
+                        {"write_memory", "Change Reserved Memory?"},
+                        {"Memory", "Reserved Megs For Server"},
+                        {"download_yes", "Allow Clients to Download?"},
+                        {"write_max_yes", "Write MaxRate?"},
+                        {"gamelogcheck", "Create a Server Log File?"}});
 }
 
 void AdvancedTab::showGameFolder(const QString& folder) { pathText_->setText(folder); }

@@ -32,42 +32,6 @@ namespace tarvex {
 
 using layout::twips;
 
-namespace {
-
-// What a screen reader says for controls whose visible caption is not enough
-// ("Seconds" beside two settings) or stands apart from them.
-constexpr std::pair<const char*, const char*> kSpokenNames[] = {
-    {"Player_Respawn_Time", "Seconds before a forced respawn"},
-    {"kick_text", "Seconds before an inactive player is kicked"},
-    {"WarmupTime", "Warmup seconds"},
-    {"LoadedMaps", "Map List"},
-    {"SelectedMaps", "Selected Maps"},
-    {"b_add_map", "Add map to rotation"},
-    {"b_del_map", "Remove map from rotation"},
-    {"MapText", "Map caption"},
-    {"MapText2", "Map caption, second line"},
-    {"Options_Map_Name", "Map Name"},
-    {"Custom_Frag_limit", "Frag Limit of this map"},
-    {"Custom_Time_Limit", "Time Limit of this map"},
-    {"Custom_Capture_Limit", "Capture Limit of this map"},
-    {"Generic_Frag_Limit", "Default Frag Limit"},
-    {"Generic_Time_Limit", "Default Time Limit"},
-    {"Generic_Capture_Limit", "Default Capture Limit"},
-    {"save_select", "Save File"},
-    {"save_text", "Description"},
-    {"PathText", "Current Game Folder Path"},
-    {"write_memory", "Change Reserved Memory?"},
-    {"Memory", "Reserved Megs For Server"},
-    {"download_yes", "Allow Clients to Download?"},
-    {"write_max_yes", "Write MaxRate?"},
-    {"gamelogcheck", "Create a Server Log File?"},
-    {"Frame1", "Game Type"},
-    {"Frame3", "Rotation"},
-    {"Frame5", "Changes"},
-};
-
-}  // namespace
-
 Form1::Form1(WindowServices& services, std::filesystem::path appFolder, std::filesystem::path dataFolder,
              QWidget* parent)
     : QWidget(parent),
@@ -162,9 +126,6 @@ void Form1::completeWindow() {
 Form1::~Form1() = default;
 
 void Form1::setUpKeyboard() {
-  for (const auto& [name, spoken] : kSpokenNames)
-    if (auto* widget = findChild<QWidget*>(QString::fromLatin1(name)))
-      widget->setAccessibleName(QString::fromLatin1(spoken));
   keyboard::installLinkAccessibility();
   keyboard::enterPressesButtons(this);
   // Tab runs through each page in order, then to ENGAGE!; pages not shown are passed over.

@@ -62,7 +62,7 @@ class Form1 : public QWidget, public ConfigurationHolder {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  // Spoken names, Enter on buttons, Tab order.
+  // Enter on buttons, frames named by their captions, Tab order.
   void setUpKeyboard();
   // What the load step found, in the controls of the later tabs.
   void showLoaded();

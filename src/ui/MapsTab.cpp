@@ -147,6 +147,20 @@ void MapsTab::build() {
           [this](const QModelIndex& current) {
             if (current.isValid() && !removingEntry_ && selectedMaps_->hasFocus()) showMap(current.data().toString());
           });
+  nameForScreenReaders({{"LoadedMaps", "Map List"},
+                        {"SelectedMaps", "Selected Maps"},
+                        {"b_add_map", "Add map to rotation"},
+                        {"b_del_map", "Remove map from rotation"},
+                        {"MapText", "Map caption"},
+                        {"MapText2", "Map caption, second line"},
+                        {"Options_Map_Name", "Map Name"},
+                        {"Custom_Frag_limit", "Frag Limit of this map"},
+                        {"Custom_Time_Limit", "Time Limit of this map"},
+                        {"Custom_Capture_Limit", "Capture Limit of this map"},
+                        {"Generic_Frag_Limit", "Default Frag Limit"},
+                        {"Generic_Time_Limit", "Default Time Limit"},
+                        {"Generic_Capture_Limit", "Default Capture Limit"},
+                        {"Frame3", "Rotation"}});
 }
 
 QList<QWidget*> MapsTab::tabChain() {

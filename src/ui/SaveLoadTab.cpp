@@ -38,6 +38,7 @@ void SaveLoadTab::build() {
   connect(saveSelect_, &QComboBox::activated, this, [this] { showSlotDescription(); });
   connect(saveButton, &QPushButton::clicked, this, &SaveLoadTab::saveSlot);
   connect(loadButton, &QPushButton::clicked, this, &SaveLoadTab::loadSlot);
+  nameForScreenReaders({{"save_select", "Save File"}, {"save_text", "Description"}});
 }
 
 // ---- save slots ----

@@ -41,6 +41,7 @@ void ServerTab::build() {
   image2->setGeometry(page(480, 3525, 8295, 2625));
   image2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   image2->setPixmap(layout::builtInPicture(QStringLiteral(":/tarvex/scoretable.ppm")));
+  nameForScreenReaders({{"Frame1", "Game Type"}});
 }
 
 }  // namespace tarvex

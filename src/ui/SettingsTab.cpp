@@ -54,6 +54,9 @@ void SettingsTab::build() {
   layout::label(general, gravityNote, twips(2900, 750, 0, 0))->setObjectName(QStringLiteral("Gravity_Note"));
   gravity->setAccessibleDescription(gravityNote);
   textRow(general, "inter_time", 120, 1110, 615, QStringLiteral("Intermission Time (seconds)"), 840);
+  nameForScreenReaders({{"Player_Respawn_Time", "Seconds before a forced respawn"},
+                        {"kick_text", "Seconds before an inactive player is kicked"},
+                        {"WarmupTime", "Warmup seconds"}});
 }
 
 }  // namespace tarvex

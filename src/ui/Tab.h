@@ -9,8 +9,10 @@
 #include <QWidget>
 #include <cstddef>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "config/Configuration.h"
 #include "maps/MapCatalogue.h"
@@ -81,6 +83,9 @@ class Tab : public QWidget {
   virtual void prepared() {}
   void sound(int number) const { context_.sounds.button(number); }
   WindowServices& services() const { return context_.services; }
+  // What a screen reader says for controls whose visible caption is not
+  // enough ("Seconds" beside two settings) or stands apart from them.
+  void nameForScreenReaders(std::initializer_list<std::pair<const char*, const char*>> names);
   // A setting's control on this page (see SettingControls).
   QWidget* place(const char* name, QWidget* parent, QRect rect);
   QWidget* placeWithLabel(const char* name, QWidget* parent, int left, int top, int labelWidth = 0);
