@@ -107,6 +107,7 @@ TEST(Supervisor, RestartsWithADoublingWaitAndGivesUpOnACrashLoop) {
   options.watchdogInterval = 0s;
   EXPECT_EQ(supervise(spread, options), SupervisorEnd::Stopped);
   EXPECT_EQ(spread.calls, (Calls{"start@0", "start@1", "start@3", "start@704", "start@706", "term@800"}));
+  EXPECT_EQ(std::ranges::count(spread.notes, std::string("Stopping the game.")), 1);
 }
 
 // Restarts at the times of day given, warned 5 and 1 minutes before through
