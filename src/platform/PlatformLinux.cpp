@@ -126,15 +126,6 @@ void playWave(const std::string& path) {
 void playWave(const std::string&) {}
 #endif
 
-namespace {
-int byteOf(char16_t c) {
-  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return c;
-  for (int i = 0; i < 32; ++i)
-    if (kWindows1252High[i] == c) return 0x80 + i;
-  return -1;
-}
-}  // namespace
-
 std::u16string fromGameBytes(std::string_view bytes) {
   std::u16string text(bytes.size(), u'\0');
   for (std::size_t i = 0; i < bytes.size(); ++i) text[i] = windows1252Character(static_cast<unsigned char>(bytes[i]));
@@ -144,13 +135,13 @@ std::u16string fromGameBytes(std::string_view bytes) {
 std::string toGameBytes(std::u16string_view text) {
   std::string bytes(text.size(), '\0');
   for (std::size_t i = 0; i < text.size(); ++i) {
-    const int byte = byteOf(text[i]);
+    const int byte = windows1252Byte(text[i]);
     bytes[i] = char(byte < 0 ? '?' : byte);
   }
   return bytes;
 }
 
-bool isGameCharacter(char16_t character) { return byteOf(character) >= 0; }
+bool isGameCharacter(char16_t character) { return windows1252Byte(character) >= 0; }
 
 // Services are systemd's units here (tarvex@.service).
 namespace {

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 #include <cstdint>
+#include <iterator>
 
 namespace tarvex {
 
@@ -81,6 +82,12 @@ char16_t windows1252Character(unsigned char byte) {
   return byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80] : char16_t(byte);
 }
 
+int windows1252Byte(char32_t character) {
+  if (character < 0x80 || (character >= 0xA0 && character <= 0xFF)) return int(character);
+  const auto* at = std::find(std::begin(kWindows1252High), std::end(kWindows1252High), character);
+  return at == std::end(kWindows1252High) ? -1 : 0x80 + int(at - std::begin(kWindows1252High));
+}
+
 std::string gameTextToUtf8(std::string_view bytes) {
   std::string utf8;
   for (unsigned char byte : bytes) {
@@ -126,13 +133,7 @@ std::optional<std::string> utf8ToGameText(std::string_view utf8) {
     char32_t c = lead & (length == 2 ? 0x1F : 0x0F);
     for (std::size_t k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
     i += length;
-    if (c >= 0xA0 && c <= 0xFF) {
-      bytes.push_back(char(c));
-      continue;
-    }
-    int byte = -1;
-    for (int k = 0; k < 32 && byte < 0; ++k)
-      if (kWindows1252High[k] == c) byte = 0x80 + k;
+    const int byte = windows1252Byte(c);
     if (byte < 0) return std::nullopt;
     bytes.push_back(char(byte));
   }

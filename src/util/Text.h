@@ -43,6 +43,8 @@ void appendLine(std::string& out, std::string_view text);
 // same number, as Windows maps them); the other bytes are their own number.
 extern const char16_t kWindows1252High[32];
 char16_t windows1252Character(unsigned char byte);
+// The other way: the byte of a character, -1 when the code page has none.
+int windows1252Byte(char32_t character);
 
 // The game's text (Windows-1252 bytes) as UTF-8, for JSON and terminals.
 std::string gameTextToUtf8(std::string_view bytes);
