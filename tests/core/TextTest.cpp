@@ -8,6 +8,7 @@
 
 #include "core/TestSupport.h"
 #include "platform/Files.h"
+#include "platform/Platform.h"
 #include "util/Text.h"
 
 using namespace tarvex;
@@ -33,6 +34,23 @@ TEST(VisibleText, ControlCharactersAreShownNotObeyed) {
   EXPECT_EQ(visibleText("csi \x9b"
                         "2J \x85 \xc3\x9b \xe2\x82\xac"),
             "csi \\x9B2J \\x85 \xc3\x9b \xe2\x82\xac");
+}
+
+// The game's code page both ways: every byte comes back as itself through
+// UTF-8 and through the text of a text box; a character outside it is refused.
+TEST(GameCodePage, EveryByteRoundTripsAndCharactersOutsideAreRefused) {
+  std::string all;
+  for (int byte = 1; byte < 256; ++byte) all.push_back(char(byte));
+  EXPECT_EQ(utf8ToGameText(gameTextToUtf8(all)), all);
+#ifndef _WIN32  // Windows answers with the system's code page
+  EXPECT_EQ(platform::toGameBytes(platform::fromGameBytes(all)), all);
+  EXPECT_EQ(platform::fromGameBytes("\x80\x9f\xff"), u"\u20ac\u0178\u00ff");
+  EXPECT_TRUE(platform::isGameCharacter(u'\u2122') && platform::isGameCharacter(u'\u0081'));
+  EXPECT_FALSE(platform::isGameCharacter(u'\u4e2d') || platform::isGameCharacter(u'\u0100'));
+#endif
+  EXPECT_EQ(utf8ToGameText("\u20ac \u0178 \u00e9"), std::optional<std::string>("\x80 \x9f \xe9"));
+  for (const char* outside : {"\u4e2d", "\u0100", "\u20ad", "\U0001F600"})
+    EXPECT_EQ(utf8ToGameText(outside), std::nullopt) << outside;
 }
 
 TEST(Numbers, ParseNumberTakesBlanksSignsAndLeadingZerosAndParseCountWholeNumbersOfNineDigits) {
