@@ -250,6 +250,14 @@ TEST(RotatingLog, KeepsWithinItsBoundAndBeginsAfreshWhenAsked) {
   EXPECT_EQ(test::readFile(folder / "logs" / "slot3.log.2").substr(0, 1), "e");
   EXPECT_FALSE(std::filesystem::exists(folder / "logs" / "slot3.log.3"));
   {
+    // One byte in the file is enough to start a new one before the bound would pass.
+    RotatingLog small(folder / "one.log", {4, 1}, false);
+    small.write("a");
+    small.write("bcde");
+  }
+  EXPECT_EQ(test::readFile(folder / "one.log"), "bcde");
+  EXPECT_EQ(test::readFile(folder / "one.log.1"), "a");
+  {
     RotatingLog log(file, {100, 2}, true);
     log.write("fresh\n");
   }
