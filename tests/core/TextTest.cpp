@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -51,6 +53,14 @@ TEST(GameCodePage, EveryByteRoundTripsAndCharactersOutsideAreRefused) {
   EXPECT_EQ(utf8ToGameText("\u20ac \u0178 \u00e9"), std::optional<std::string>("\x80 \x9f \xe9"));
   for (const char* outside : {"\u4e2d", "\u0100", "\u20ad", "\U0001F600"})
     EXPECT_EQ(utf8ToGameText(outside), std::nullopt) << outside;
+}
+
+// The local time of a moment is that moment (restarts at a time of day and
+// list's "since" read it).
+TEST(LocalTime, IsTheMomentItWasAskedFor) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local = platform::localTime(now);
+  EXPECT_EQ(std::mktime(&local), now);
 }
 
 TEST(Numbers, ParseNumberTakesBlanksSignsAndLeadingZerosAndParseCountWholeNumbersOfNineDigits) {
