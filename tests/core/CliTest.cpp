@@ -21,6 +21,7 @@
 #include "saves/SaveFile.h"
 #include "server/Instance.h"
 #include "startup/DataFolder.h"
+#include "util/Text.h"
 
 using namespace tarvex;
 
@@ -88,6 +89,12 @@ TEST(Cli, UsageErrorsExitTwoRefusalsAndUnusableSlotsOneWithTheWindowsMessage) {
   CliRun help = f.run({"config", "--help"});
   expectRun(help, 0);
   EXPECT_TRUE(test::contains(help.out, "--keys") && !test::contains(help.out, "Exit status:")) << help.out;
+  for (const char* command : {"run", "status", "rcon", "config", "service"}) {
+    // The footer's paragraphs are broken into lines (the first line is the command's summary).
+    const auto lines = splitLines(f.run({command, "--help"}).out);
+    for (std::size_t i = 1; i < lines.size(); ++i)
+      if (!lines[i].starts_with(' ')) EXPECT_LE(lines[i].size(), 78u) << command << ": " << lines[i];
+  }
   const std::string manual = f.run({"--manual-page"}).out;
   for (const char* command : {"render", "launch", "run", "log", "stop", "list", "maps", "status", "rcon", "find\\-maps",
                               "game\\-folder", "config", "service", "\"service install\"", "\"service status\""})
@@ -303,6 +310,8 @@ TEST(Cli, RunGivesUpOnAGameThatKeepsEndingAndRefusesWhatLaunchRefuses) {
   // Its own script; its notes in its log too, which log shows.
   EXPECT_TRUE(std::filesystem::exists(f.game / "BaseEF" / "tarvex-slot5.cfg"));
   EXPECT_FALSE(std::filesystem::exists(f.game / "BaseEF" / "tarvex.cfg"));
+  // A run that has ended is no longer listed as running.
+  EXPECT_FALSE(std::filesystem::exists(instanceStateFile(f.app, "slot5")));
   EXPECT_TRUE(test::contains(f.run({"log", "--slot", "5"}).out, "Gave up"));
   expectRun(f.run({"log", "--slot", "6"}), 1);
   expectRun(f.run({"run"}), 1);  // no maps
