@@ -91,7 +91,8 @@ TEST(Cli, UsageErrorsExitTwoRefusalsAndUnusableSlotsOneWithTheWindowsMessage) {
   EXPECT_TRUE(test::contains(help.out, "--keys") && !test::contains(help.out, "Exit status:")) << help.out;
   for (const char* command : {"run", "status", "rcon", "config", "service"}) {
     // The footer's paragraphs are broken into lines (the first line is the command's summary).
-    const auto lines = splitLines(f.run({command, "--help"}).out);
+    const std::string out = f.run({command, "--help"}).out;
+    const auto lines = splitLines(out);
     for (std::size_t i = 1; i < lines.size(); ++i)
       if (!lines[i].starts_with(' ')) EXPECT_LE(lines[i].size(), 78u) << command << ": " << lines[i];
   }
