@@ -204,6 +204,8 @@ TEST(Cli, AProgramFolderTheUserCannotWriteIsReadThroughTheUsersFolder) {
   readOnly(fs::perms::owner_read | fs::perms::owner_exec);
   const CliRun rendered = f.run({"render", "--slot", "6"});
   const bool nothingWritten = fs::is_empty(user.path());
+  // A slot changed from the shell is written into the user's folder too.
+  const CliRun set = f.run({"config", "--slot", "6", "--set", "server-title=Set Here"});
   const CliRun launched = f.run({"launch", "--slot", "6"});
   const CliRun maps = f.run({"maps", "--slot", "6"});
   const CliRun second = f.run({"--app-folder", other.string(), "launch", "--slot", "6"});
@@ -211,6 +213,7 @@ TEST(Cli, AProgramFolderTheUserCannotWriteIsReadThroughTheUsersFolder) {
   unsetenv("XDG_DATA_HOME");
   expectRun(rendered, 0);
   EXPECT_TRUE(nothingWritten);
+  expectRun(set, 0);
   expectRun(launched, 0);
   EXPECT_TRUE(test::contains(maps.out, "hm_borg1\tinstalled")) << maps.out;
   // The first install's files were taken over into the user's folder, as the window does.
@@ -218,6 +221,7 @@ TEST(Cli, AProgramFolderTheUserCannotWriteIsReadThroughTheUsersFolder) {
   EXPECT_TRUE(fs::exists(first / "path.ini"));
   EXPECT_TRUE(fs::exists(first / "save" / "save6.sav"));
   EXPECT_EQ(fs::status(first / "save" / "save6.sav").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_TRUE(test::contains(test::readFile(first / "save" / "save6.sav"), "Set Here"));
   // The second has its own: its slot, its server.
   expectRun(second, 0);
   EXPECT_TRUE(test::contains(test::readFile(f.game / "BaseEF" / "tarvex.cfg"), "\"Install B\""));

@@ -140,13 +140,15 @@ TEST(Levelshots, OnlyJpegPngAndTgaOfALevelshotsSizeAreDecoded) {
   // A TGA header with an image type the format does not have.
   std::string badTga = picture(4, 4, Format::Tga);
   badTga[2] = 4;
-  const std::pair<std::string, const char*> refused[] = {{huge, "8192 x 8192 pixels"},
-                                                         {deep, "16 bits"},
-                                                         {codes, "broken JPEG"},
-                                                         {picture(16, 16, Format::Bmp), "not a JPEG, PNG or TGA"},
-                                                         {badTga, "not a JPEG, PNG or TGA"},
-                                                         {"GIF89a\x10\x00\x10\x00", "not a JPEG, PNG or TGA"},
-                                                         {"", "not a JPEG"}};
+  const std::pair<std::string, const char*> refused[] = {
+      {huge, "8192 x 8192 pixels"},
+      {deep, "16 bits"},
+      {codes, "broken JPEG"},
+      {picture(16, 16, Format::Bmp), "not a JPEG, PNG or TGA"},
+      {badTga, "not a JPEG, PNG or TGA"},
+      {"GIF89a\x10\x00\x10\x00", "not a JPEG, PNG or TGA"},
+      {"\x89PNG\r\n\x1A\n", "cannot be read"},  // a PNG signature alone
+      {"", "not a JPEG"}};
   for (const auto& [bytes, reason] : refused) {
     const Result<std::string> made = mapPictureFromLevelshot(bytes);
     EXPECT_FALSE(made);

@@ -34,6 +34,7 @@ struct FakeHost : ServerHost {
   // dropped, as a busy engine drops them), its console where it has one.
   Answer status = Answer::Ours;
   int every = 1, asked = 0;
+  std::string questions;  // s: a status question, c: one of the console
   bool console = false, consoleAnswers = false, stopped = false;
   bool obeysTerm = true;
   std::vector<std::size_t> failingStarts;  // which starts fail, counted from 1
@@ -68,6 +69,7 @@ struct FakeHost : ServerHost {
     return Event::Timeout;
   }
   Answer askServer(bool byConsole) override {
+    questions += byConsole ? 'c' : 's';
     if (byConsole) return consoleAnswers ? Answer::Ours : Answer::Silent;
     return ++asked % every == 0 ? status : Answer::Silent;
   }
@@ -209,6 +211,9 @@ TEST(Supervisor, SilenceIsConfirmedAndTheWatchdogsRestartsNeverMakeItGiveUp) {
     options.restartBurst = 2;
     EXPECT_EQ(supervise(host, options), SupervisorEnd::Stopped);
     EXPECT_EQ(host.calls, c.calls) << c.every << c.console << c.consoleAnswers;
+    // Each check begins with the status question; the console takes every second one where there is one.
+    EXPECT_EQ(test::contains(host.questions, "c"), c.console);
+    EXPECT_FALSE(test::contains(host.questions, "cc")) << host.questions;
     EXPECT_EQ(test::contains(host.notes.back(), "Stopping") || test::contains(host.notes.back(), "ended"), true);
     for (const auto& note : host.notes) EXPECT_FALSE(test::contains(note, "Gave up"));
   }
@@ -257,6 +262,14 @@ TEST(RotatingLog, KeepsWithinItsBoundAndBeginsAfreshWhenAsked) {
   }
   EXPECT_EQ(test::readFile(folder / "one.log"), "bcde");
   EXPECT_EQ(test::readFile(folder / "one.log.1"), "a");
+  {
+    // A file may hold its bound exactly.
+    RotatingLog exact(folder / "two.log", {4, 1}, false);
+    exact.write("ab");
+    exact.write("cd");
+  }
+  EXPECT_EQ(test::readFile(folder / "two.log"), "abcd");
+  EXPECT_FALSE(std::filesystem::exists(folder / "two.log.1"));
   {
     RotatingLog log(file, {100, 2}, true);
     log.write("fresh\n");

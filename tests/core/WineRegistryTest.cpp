@@ -20,6 +20,9 @@ TEST(WineRegistry, ReadsEscapedKeysAndStringsWithoutRegardToCase) {
   EXPECT_EQ(findWineRegistryValue(reg, kKey, "installexepath"), "D:\\EF\\stvoyHM.exe");
   EXPECT_EQ(findWineRegistryValue(reg, kWowKey, "Version"), "266");
   EXPECT_EQ(findWineRegistryValue(reg, kWowKey, "Quoted"), std::string("say \"hi\"\xe2\x98\xba\0", 12));
+  // Every escape Wine writes in a string.
+  const std::string escapes = "[Software\\\\Tarvex] 1\n\"All\"=\"\\a\\b\\e\\f\\n\\r\\t\\v\\x41\\101\\\\\"\n";
+  EXPECT_EQ(findWineRegistryValue(escapes, "Software\\Tarvex", "All"), "\a\b\x1b\f\n\r\t\vAA\\");
   for (const auto& [file, key, value] : {std::tuple{reg, kWowKey, "Expand"},
                                          {reg, kWowKey, "Missing"},
                                          {reg, std::string("Software\\Nobody"), "INSTALLEXEPATH"},
