@@ -18,6 +18,11 @@ std::string folderOfExecutable(std::string_view name, char separator) {
   return std::string(name.substr(0, position == 0 ? 0 : position - 1));
 }
 
+bool isAbsoluteFolder(std::string_view folder, char separator) {
+  if (separator != '\\') return folder.starts_with('/');
+  return folder.size() >= 2 && (folder[1] == ':' || folder.starts_with("\\\\"));
+}
+
 PathIni readPathIni(const std::filesystem::path& appFolder) {
   const FileBytes read = readFileBytes(appFolder / kPathIniName, 1024 * 1024);
   if (read.status == ReadStatus::Missing) return {PathIniState::Missing, {}};
@@ -28,9 +33,8 @@ PathIni readPathIni(const std::filesystem::path& appFolder) {
   // A folder written by hand relative to the program folder means the same
   // to the window and to tarvex-cli, wherever either was started from, and
   // in a copy of path.ini in the user's data folder too.
-  const bool absolute = kSeparator == '\\' ? (folder.size() >= 2 && (folder[1] == ':' || folder.rfind("\\\\", 0) == 0))
-                                           : folder.front() == '/';
-  if (!absolute) folder = withTrailingSeparator(fromPath(servedProgramFolder(appFolder).value_or(appFolder))) + folder;
+  if (!isAbsoluteFolder(folder, kSeparator))
+    folder = withTrailingSeparator(fromPath(servedProgramFolder(appFolder).value_or(appFolder))) + folder;
   return {PathIniState::Known, folder};
 }
 

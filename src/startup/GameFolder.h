@@ -27,6 +27,10 @@ struct PathIni {
   std::string gameFolder;  // the first line, exactly as read; a relative one taken from the program folder
 };
 PathIni readPathIni(const std::filesystem::path& appFolder);
+// Whether a folder written in path.ini stands on its own: with '\\' folders
+// (Windows) a drive letter and colon or a \\\\server share, with '/' a
+// leading '/'. A relative one is taken from the program folder.
+bool isAbsoluteFolder(std::string_view folder, char separator);
 
 // Writes path.ini; returns an error text, empty on success.
 std::string writePathIni(const std::filesystem::path& appFolder, std::string_view firstLine);

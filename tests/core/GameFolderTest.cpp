@@ -39,6 +39,16 @@ TEST(PathIni, StatesAndTheFirstLineExactly) {
   EXPECT_EQ(readPathIni(app.path()).gameFolder, app.path().string() + "/games/ef/");
 }
 
+// What path.ini may hold written by hand, by the rules of each system.
+TEST(PathIni, AbsoluteFoldersByTheRulesOfEachSystem) {
+  for (const char* folder : {"C:\\Games\\EF\\", "d:", "\\\\server\\games\\"})
+    EXPECT_TRUE(isAbsoluteFolder(folder, '\\')) << folder;
+  for (const char* folder : {"Games\\EF\\", "C", "\\Games", "", "/games/ef/"})
+    EXPECT_FALSE(isAbsoluteFolder(folder, '\\')) << folder;
+  EXPECT_TRUE(isAbsoluteFolder("/games/ef/", '/'));
+  for (const char* folder : {"games/ef/", "", "C:\\Games"}) EXPECT_FALSE(isAbsoluteFolder(folder, '/')) << folder;
+}
+
 TEST(GameDataFolder, FoundInAnyCaseAndWithoutATrailingSeparator) {
   test::TempFolder game;
   std::filesystem::create_directories(game / "baseef");

@@ -251,7 +251,10 @@ TEST(MapDiscovery, AddingKeepsTheUsersLinesEveryEarlierVersionAndNothingHalfDone
   const CatalogueAddition partial = add(full);  // six new maps, room for one
   EXPECT_EQ(partial.added, 1u);
   EXPECT_EQ(partial.leftOut, 5u);
-  EXPECT_TRUE(test::contains(additionMessage(partial), "at most 1000 maps"));
+  EXPECT_EQ(additionMessage(partial),
+            "1 map was added to the map list.  5 maps were left out: the map list holds at "
+            "most 1000 maps.");
+  EXPECT_EQ(additionMessage({2, 1, {}, {}}).substr(0, 54), "2 maps were added to the map list.  1 map was left out");
 }
 
 TEST(Arenas, BlocksCommentsAndTypes) {
