@@ -201,6 +201,16 @@ struct Options {
   std::string logFile;        // write-log's FILE
 };
 
+// JSON text for a terminal or a script: valid UTF-8 whatever a file name or a
+// server held (a byte that is not UTF-8 becomes U+FFFD).
+std::string jsonText(const nlohmann::ordered_json& json) {
+  return json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+// How this machine's own servers are asked (list, status and rcon of a slot):
+// from the watchdog's loopback address, which a busy host's other questions never crowd out.
+constexpr platform::UdpTiming kLocalAsk{500, 1, 0, platform::kWatchdogSource};
+
 // Lists the maps in the game's data folder that the catalogue does not know;
 // with add, appends them to maps.ini as the window's "Find New Maps" does.
 int findMaps(const Options& options, const MapListFolders& mapList, const MapCatalogue& catalogue, std::ostream& out,
@@ -222,7 +232,7 @@ int findMaps(const Options& options, const MapListFolders& mapList, const MapCat
                       {"pk3", gameTextToUtf8(map.entry.caption2)},
                       {"picture", gameTextToUtf8(map.entry.picture)}});
     }
-    out << list.dump(2) << '\n';
+    out << jsonText(list) << '\n';
   } else if (found.maps.empty()) {
     services.message("No new maps were found in " + fromPath(findGameDataFolder(ini.gameFolder)) + ".");
   } else {
@@ -282,30 +292,35 @@ int gameFolderCommand(const Options& options, const std::filesystem::path& dataF
 }
 
 // The text of a configuration in $VISUAL or $EDITOR: the text as saved, or
-// nullopt when the editor failed (said why).
+// nullopt when the editor failed (said why). As sudoedit does it: the editor
+// runs as the user who started tarvex-cli, with that user's environment, on
+// a copy in that user's temporary folder; only the slot's reading and
+// writing happen as the data folder's owner.
 std::optional<std::string> editedText(const std::string& text, Services& services) {
+  const platform::AsInvokingUser invoking;
   const char* visual = std::getenv("VISUAL");
   const char* editor = visual && *visual ? visual : std::getenv("EDITOR");
   const std::string command = editor && *editor ? editor : platform::kDefaultEditor;
   // Owner-only and made anew: the text holds the console password.
+  std::error_code ec;
   const std::filesystem::path file =
-      std::filesystem::temp_directory_path() / ("tarvex-config-" + newIdentityToken() + ".txt");
-  if (const std::string error = writeFileAtomic(file, text, FileAccess::OwnerOnly, FileWrite::CreateOnly);
-      !error.empty()) {
+      std::filesystem::temp_directory_path(ec) / ("tarvex-config-" + newIdentityToken() + ".txt");
+  if (const Problem error = writeFileAtomic(file, text, FileAccess::OwnerOnly, FileWrite::CreateOnly); !error.ok()) {
     services.message("Tarvex could not write the text to edit, " + fromPath(file) + " (" + error + ").");
     return std::nullopt;
   }
-  const int status = std::system((command + " \"" + fromPath(file) + "\"").c_str());
-  const FileBytes edited = readFileBytes(file, kMaxSaveFileBytes);
-  std::error_code ec;
+  const Result<std::string> ended = platform::runEditor(command, file);
+  const FileBytes edited = readFileBytesNoLinks(file, kMaxConfigTextBytes);
   std::filesystem::remove(file, ec);
-  if (status != 0) {
-    services.message("The editor (" + command + ") ended with status " + std::to_string(status) +
-                     ": nothing was written.");
+  if (!ended || !ended->empty()) {
+    services.message("The editor (" + shortVisible(command) + ") " +
+                     (ended ? "ended with " + *ended : std::string(ended.problem())) + ": nothing was written.");
     return std::nullopt;
   }
   if (edited.status != ReadStatus::Ok) {
-    services.message("The edited text " + fromPath(file) + " could not be read back: nothing was written.");
+    services.message("The edited text " + fromPath(file) + " could not be read back" +
+                     (edited.status == ReadStatus::TooLarge ? " (it is larger than 1 MB)" : "") +
+                     ": nothing was written.");
     return std::nullopt;
   }
   return edited.bytes;
@@ -326,7 +341,14 @@ int configCommand(const Options& options, const std::filesystem::path& dataFolde
   std::string description;
   bool unused = false;
   std::error_code ec;
-  if (!std::filesystem::exists(file, ec)) {
+  const auto found = std::filesystem::symlink_status(file, ec);
+  if (ec && found.type() != std::filesystem::file_type::not_found) {
+    // What cannot be looked at is never an unused slot.
+    services.message("The configuration " + fromPath(file) + " cannot be read (" + ec.message() + ").  " +
+                     platform::accessHint(file.parent_path()));
+    return 1;
+  }
+  if (!std::filesystem::exists(found)) {
     unused = true;
   } else {
     const SaveRead read = restoreSaveFile(file, options.slot, config);
@@ -372,13 +394,24 @@ int configCommand(const Options& options, const std::filesystem::path& dataFolde
     std::string text;
     const bool standardInput = *options.config.from == "-";
     if (standardInput) {
-      text.assign(std::istreambuf_iterator<char>(in), {});
+      // Read up to one byte past the bound: more is refused, never gathered.
+      text.resize(kMaxConfigTextBytes + 1);
+      in.read(text.data(), std::streamsize(text.size()));
+      text.resize(std::size_t(in.gcount()));
+      if (text.size() > kMaxConfigTextBytes) {
+        services.message("The configuration text on standard input is larger than 1 MB, and a configuration is a "
+                         "few kilobytes.  Nothing was written.");
+        return 1;
+      }
     } else {
-      const FileBytes read = readFileBytes(toPath(*options.config.from), kMaxSaveFileBytes);
+      const FileBytes read = readFileBytes(toPath(*options.config.from), kMaxConfigTextBytes);
       if (read.status != ReadStatus::Ok) {
-        services.message("The configuration text " + *options.config.from +
-                         " is missing, unreadable or larger "
-                         "than 16 MB.  Nothing was written.");
+        services.message("The configuration text " + shortVisible(*options.config.from, 200) +
+                         (read.status == ReadStatus::TooLarge ? " is larger than 1 MB, and a configuration is a few "
+                                                                "kilobytes"
+                          : read.status == ReadStatus::Missing ? " does not exist"
+                                                                : " cannot be read") +
+                         ".  Nothing was written.");
         return 1;
       }
       text = read.bytes;
@@ -393,13 +426,13 @@ int configCommand(const Options& options, const std::filesystem::path& dataFolde
     std::string text;
     for (const auto& set : options.config.sets) {
       if (holdsLineBreak(set)) {
-        services.message("--set " + visibleText(set) + ": a value cannot hold a line break.  Nothing was written.");
+        services.message("--set " + shortVisible(set) + ": a value cannot hold a line break.  Nothing was written.");
         return 1;
       }
       text += set + "\n";
     }
     const auto place = [&](std::size_t line) {
-      return line == 0 ? std::string() : "--set " + visibleText(options.config.sets[line - 1]) + ": ";
+      return line == 0 ? std::string() : "--set " + shortVisible(options.config.sets[line - 1]) + ": ";
     };
     return write(text, place) ? 0 : nothingWritten();
   }
@@ -429,13 +462,25 @@ struct Running {
   long pid = 0;
   std::optional<InstanceState> state;
 };
-std::optional<Running> runningInstance(const std::filesystem::path& dataFolder, const std::string& instance) {
-  const auto pid = platform::instanceHolder(instanceLockFile(dataFolder, instance));
-  if (!pid) return std::nullopt;
-  const FileBytes bytes = readFileBytes(instanceStateFile(dataFolder, instance), 64 * 1024);
+// nullopt when nothing runs under the instance; a failure when its records
+// cannot be read, or name a process that is not this data folder's own (a
+// stale or foreign record, which is never signalled).
+Result<std::optional<Running>> runningInstance(const std::filesystem::path& dataFolder, const std::string& instance) {
+  const auto holder = platform::instanceHolder(instanceLockFile(dataFolder, instance), dataFolder);
+  if (!holder) return Failure{holder.problem()};
+  if (!*holder) return std::optional<Running>();
+  const long pid = **holder;
+  if (const Problem foreign = platform::foreignProcess(pid, instance, dataFolder); !foreign.ok())
+    return failure("its lock " + fromPath(instanceLockFile(dataFolder, instance)) +
+                   " names a process that is not its own (" + foreign +
+                   "): a stale or foreign record, which is never signalled");
+  const std::filesystem::path stateFile = instanceStateFile(dataFolder, instance);
+  const FileBytes bytes = readFileBytesNoLinks(stateFile, 64 * 1024);
+  if (bytes.status != ReadStatus::Ok && bytes.status != ReadStatus::Missing)
+    return failure("its record " + fromPath(stateFile) + " cannot be read");
   auto state = bytes.status == ReadStatus::Ok ? parseInstanceState(bytes.bytes) : std::nullopt;
-  if (state && state->pid != *pid) state.reset();  // a record of an earlier start
-  return Running{*pid, std::move(state)};
+  if (state && state->pid != pid) state.reset();  // a record of an earlier start
+  return std::optional<Running>(Running{pid, std::move(state)});
 }
 
 // Ends what runs under the instance: run (which stops its game and exits)
@@ -444,14 +489,19 @@ int stopInstance(const Options& options, const std::filesystem::path& dataFolder
                  std::ostream& out, Services& services) {
   const auto running = runningInstance(dataFolder, instance);
   if (!running) {
-    out << instance << " does not run.\n";
+    services.message("tarvex-cli: " + visibleUtf8(instance) + " was not stopped: " + running.problem() + ".");
+    return 1;
+  }
+  if (!*running) {
+    out << visibleUtf8(instance) << " does not run.\n";
     return 0;
   }
-  const bool launched = running->state && running->state->startedBy == "launch";
-  const std::string what =
-      instance + " (process " + std::to_string(running->pid) + ", started by " + (launched ? "launch" : "run") + ")";
+  const Running& found = **running;
+  const bool launched = found.state && found.state->startedBy == "launch";
+  const std::string what = visibleUtf8(instance) + " (process " + std::to_string(found.pid) + ", started by " +
+                           (launched ? "launch" : "run") + ")";
   const auto grace = std::chrono::seconds(options.stopSeconds + (launched ? 0 : 5));
-  if (!platform::endProcess(running->pid, launched, grace)) {
+  if (!platform::endProcess(found.pid, launched, grace)) {
     services.message("tarvex-cli: " + what + " did not end.");
     return 1;
   }
@@ -460,24 +510,39 @@ int stopInstance(const Options& options, const std::filesystem::path& dataFolder
 }
 
 // The instances of the data folder that run, with what their servers answer.
-int listInstances(const Options& options, const std::filesystem::path& dataFolder, std::ostream& out) {
+int listInstances(const Options& options, const std::filesystem::path& dataFolder, std::ostream& out,
+                  Services& services) {
   std::vector<std::string> instances;
   std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(dataFolder / "run", ec))
-    if (entry.path().extension() == ".lock") instances.push_back(fromPath(entry.path().stem()));
+  const std::filesystem::path runFolder = dataFolder / "run";
+  for (std::filesystem::directory_iterator entry(runFolder, ec), end; !ec && entry != end; entry.increment(ec))
+    if (entry->path().extension() == ".lock") instances.push_back(fromPath(entry->path().stem()));
+  if (ec && ec != std::errc::no_such_file_or_directory) {
+    services.message("tarvex-cli: the servers of " + fromPath(dataFolder) + " cannot be listed: " +
+                     fromPath(runFolder) + " cannot be read (" + ec.message() + ").  " +
+                     platform::accessHint(dataFolder));
+    return 1;
+  }
   std::sort(instances.begin(), instances.end());
   nlohmann::ordered_json json = nlohmann::ordered_json::array();
   std::string table;
+  int status = 0;
   for (const auto& instance : instances) {
     const auto running = runningInstance(dataFolder, instance);
-    if (!running) continue;
-    const InstanceState state = running->state.value_or(InstanceState{"run", running->pid, 0, 0, {}, 0, {}});
-    std::optional<ServerStatus> status;
-    if (state.port > 0)
-      status = askStatus(state.address.empty() ? "127.0.0.1" : state.address, state.port, {500, 1, 0}).value();
-    const std::string map = status ? visibleText(status->value("mapname")) : "-";
-    const std::string players =
-        status ? std::to_string(status->players.size()) + "/" + visibleText(status->value("sv_maxclients")) : "-";
+    if (!running) {
+      services.message("tarvex-cli: " + visibleUtf8(instance) + " is not listed: " + running.problem() + ".");
+      status = 1;
+      continue;
+    }
+    if (!*running) continue;
+    const Running& found = **running;
+    const InstanceState state = found.state.value_or(InstanceState{"run", found.pid, 0, 0, {}, 0, {}, {}});
+    std::optional<ServerStatus> answer;
+    if (state.port > 0) answer = askStatus(state.address.empty() ? "127.0.0.1" : state.address, state.port, kLocalAsk).value();
+    const std::string map = answer ? visibleText(gameTextToUtf8(answer->value("mapname"))) : "-";
+    const std::string players = answer ? std::to_string(answer->players.size()) + "/" +
+                                             visibleText(gameTextToUtf8(answer->value("sv_maxclients")))
+                                       : "-";
     char since[32] = "-";
     if (state.since > 0) {
       const std::tm local = platform::localTime(std::time_t(state.since));
@@ -485,25 +550,25 @@ int listInstances(const Options& options, const std::filesystem::path& dataFolde
     }
     const std::string port = state.port > 0 ? std::to_string(state.port) : "-";
     json.push_back({{"instance", instance},
-                    {"pid", running->pid},
+                    {"pid", found.pid},
                     {"started_by", state.startedBy},
                     {"since", state.since > 0 ? nlohmann::ordered_json(since) : nullptr},
                     {"restarts", state.restarts},
                     {"port", state.port > 0 ? nlohmann::ordered_json(state.port) : nullptr},
-                    {"map", status ? nlohmann::ordered_json(gameTextToUtf8(status->value("mapname"))) : nullptr},
-                    {"players", status ? nlohmann::ordered_json(status->players.size()) : nullptr},
+                    {"map", answer ? nlohmann::ordered_json(gameTextToUtf8(answer->value("mapname"))) : nullptr},
+                    {"players", answer ? nlohmann::ordered_json(answer->players.size()) : nullptr},
                     {"output", state.output}});
-    table += instance + "\t" + std::to_string(running->pid) + "\t" + state.startedBy + "\t" + since + "\t" +
-             std::to_string(state.restarts) + "\t" + port + "\t" + map + "\t" + players + "\n";
+    table += visibleUtf8(instance) + "\t" + std::to_string(found.pid) + "\t" + visibleUtf8(state.startedBy) + "\t" +
+             since + "\t" + std::to_string(state.restarts) + "\t" + port + "\t" + map + "\t" + players + "\n";
   }
   if (options.json) {
-    out << json.dump(2) << '\n';
+    out << jsonText(json) << '\n';
   } else if (table.empty()) {
-    out << "No server of " << fromPath(dataFolder) << " runs.\n";
+    out << "No server of " << visibleUtf8(fromPath(dataFolder)) << " runs.\n";
   } else {
     out << "INSTANCE\tPROCESS\tSTARTED BY\tSINCE\tRESTARTS\tPORT\tMAP\tPLAYERS\n" << table;
   }
-  return 0;
+  return status;
 }
 
 // Asks a running server for its status: the address given, else the slot's
@@ -547,7 +612,8 @@ std::string joinWords(const std::vector<std::string>& words) {
 
 // Sends one console command with the slot's console password and prints
 // the server's answer.
-int remoteCommand(const Options& options, const ServerSettings& settings, std::ostream& out, Services& services) {
+int remoteCommand(const Options& options, const ServerSettings& settings, const std::filesystem::path& dataFolder,
+                  const std::string& instance, std::ostream& out, Services& services) {
   const std::string command = joinWords(options.words);
   if (holdsLineBreak(command)) {
     services.message("tarvex-cli: a console command cannot hold a line break: send one command at a time.");
@@ -566,8 +632,35 @@ int remoteCommand(const Options& options, const ServerSettings& settings, std::o
         "choose one without blanks on the window's Server tab, and start the server again.");
     return 1;
   }
-  const auto address = serverAddress(options, settings, services);
+  auto address = serverAddress(options, settings, services);
   if (!address) return 2;
+  if (!options.address) {
+    // The slot's own server: the password goes only to the server that carries this start's identity.
+    const std::string name = visibleUtf8(instance);
+    const auto running = runningInstance(dataFolder, instance);
+    if (!running) {
+      services.message("tarvex-cli: the console password was not sent: " + name + "'s " + running.problem() + ".");
+      return 1;
+    }
+    if (!*running || !(*running)->state || (*running)->state->id.empty()) {
+      services.message(
+          "tarvex-cli: " + name +
+          " does not run (no server that tarvex-cli run or launch started for it is recorded), so its console "
+          "password was not sent.  To send it to a server you know, give its address before the command: "
+          "tarvex-cli rcon ... HOST:PORT COMMAND.");
+      return 1;
+    }
+    const InstanceState& state = *(*running)->state;
+    address = {state.address.empty() ? "127.0.0.1" : state.address, state.port > 0 ? state.port : address->second};
+    const std::string asked = serverAddressText(address->first, address->second);
+    const auto status = askStatus(address->first, address->second, kLocalAsk);
+    if (!status || status->value(kIdentityVariable) != state.id) {
+      services.message("tarvex-cli: the server at " + asked + (status ? " is not the one" : " does not answer as the one") +
+                       " tarvex-cli started for " + name + (status ? " (it does not carry its identity)" : "") +
+                       ", so its console password was not sent.");
+      return 1;
+    }
+  }
   const auto& [host, port] = *address;
   const std::string shown = serverAddressText(host, port);
   // A long answer comes in several datagrams; one try only: a command must not run twice.
@@ -603,7 +696,9 @@ int showStatus(const Options& options, const ServerSettings& settings, std::ostr
   const auto& [host, serverPort] = *address;
   const std::string shown = serverAddressText(host, serverPort);
   // One more try after a second, on the same socket: a datagram can be lost.
-  const auto answers = platform::udpExchange(host, serverPort, statusRequest(), {1000, 2, 0});
+  // A slot's own server is asked as run's watchdog asks it, which other questions never crowd out.
+  const auto answers = platform::udpExchange(host, serverPort, statusRequest(),
+                                             {1000, 2, 0, options.address ? 0u : platform::kWatchdogSource});
   if (!answers) {
     services.message(noAnswerMessage(answers.problem(), shown));
     return 1;
@@ -666,7 +761,7 @@ int listMaps(const Options& options, const Configuration& config, const std::fil
         json["rotation"].push_back({{"name", text(name)}, {"limits", row ? limits(*row) : nullptr}});
       }
     }
-    out << json.dump(2) << '\n';
+    out << jsonText(json) << '\n';
     return 0;
   }
   const auto limits = [](const MapEntry& row) {
@@ -863,10 +958,12 @@ void describeCommandLine(CLI::App& app, Options& options) {
 // The run options' times of day and the warning's text.
 std::string takeRestartTimes(Options& options) {
   for (const std::string& text : options.restartTimes) {
-    const auto colon = text.find(':');
-    const auto hours = colon == std::string::npos ? std::nullopt : parseCount(text.substr(0, colon));
-    const auto minutes = colon == std::string::npos ? std::nullopt : parseCount(text.substr(colon + 1));
-    if (!hours || !minutes || *hours > 23 || *minutes > 59 || text.size() - colon != 3)
+    // Exactly HH:MM: two digits, a colon, two digits.
+    const bool shaped = text.size() == 5 && text[2] == ':' &&
+                        std::all_of(text.begin(), text.end(), [](char c) { return c == ':' || (c >= '0' && c <= '9'); });
+    const auto hours = shaped ? parseCount(text.substr(0, 2)) : std::nullopt;
+    const auto minutes = shaped ? parseCount(text.substr(3)) : std::nullopt;
+    if (!hours || !minutes || *hours > 23 || *minutes > 59)
       return "--restart-at takes a time of day as HH:MM, such as 04:30";
     options.run.supervisor.restartTimes.push_back(std::chrono::hours(*hours) + std::chrono::minutes(*minutes));
   }
@@ -902,6 +999,8 @@ std::string takeRunNumbers(Options& options) {
 
 // Everything after the command line was read.
 int execute(Options& options, std::ostream& out, std::ostream& err, Services& services, std::istream* in);
+// Checks that the services' folder exists and, as root, goes on as its owner.
+Problem enterServicesFolder(const Options& options);
 }  // namespace
 
 int runCli(const std::vector<std::string>& args, const std::string& exeFolder, std::ostream& out, std::ostream& err,
@@ -962,6 +1061,15 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
       return usageError(err, "service install needs --slot N", *given.get_subcommands().front());
     options.system = true;  // a service works in the services' data folder
   }
+  if (options.runAsService && !platform::kHasServiceManager)
+    return usageError(err, "run --service is for Windows' service manager; here systemd's unit tarvex@N runs slot N",
+                      given);
+  // Before any file is touched: the services' folder as its owner.
+  if (options.system)
+    if (const Problem problem = enterServicesFolder(options); !problem.ok()) {
+      services.message(problem);
+      return 1;
+    }
   if (options.command == "write-log") return writeLog(toPath(options.logFile), in ? *in : std::cin);
   if (options.runAsService) {
     // Without a console: everything run says goes into the service's log.
@@ -977,16 +1085,30 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
 }
 
 namespace {
-int execute(Options& options, std::ostream& out, std::ostream& err, Services& services, std::istream* in) {
-  if (options.system) {
-    // A root shell works on the services' folder as the service's own user.
-    const std::filesystem::path folder = systemDataFolder();
-    if (const std::string problem = platform::actAsOwnerOf(folder); !problem.empty()) {
-      services.message("tarvex-cli: the services' data folder " + fromPath(folder) + " cannot be used: " + problem +
-                       ".");
-      return 1;
-    }
+Problem enterServicesFolder(const Options& options) {
+  const std::filesystem::path folder = systemDataFolder();
+  const std::string named = "tarvex-cli: the services' data folder " + fromPath(folder);
+  std::error_code ec;
+  // The package makes it, owned by the services' user; root never makes it (the service could not write it).
+  // Windows' service install makes it.
+  const bool made = std::filesystem::is_directory(folder, ec);
+  if (!made && !(platform::kHasServiceManager && options.command == "service")) {
+    if (ec && ec != std::errc::no_such_file_or_directory)
+      return named + " cannot be looked at (" + ec.message() + ").  " + platform::accessHint(folder.parent_path());
+    return named + " does not exist.  The package makes it, owned by the services' user tarvex " +
+           "(sudo apt-get install --reinstall tarvex); TARVEX_SYSTEM_FOLDER names another.";
   }
+  // A root shell works on the services' folder as the service's own user;
+  // config --edit keeps its way back, so that the editor runs as root does.
+  const bool edits = options.command == "config" && options.config.edit;
+  if (const Problem problem =
+          platform::actAsOwnerOf(folder, edits ? platform::OwnerSwitch::KeepWayBack : platform::OwnerSwitch::ForGood);
+      !problem.ok())
+    return named + " cannot be used: " + problem + ".";
+  return {};
+}
+
+int execute(Options& options, std::ostream& out, std::ostream& err, Services& services, std::istream* in) {
 
   // The configuration the window holds right after its load step.
   const std::filesystem::path appFolder = toPath(options.appFolder);
@@ -999,6 +1121,16 @@ int execute(Options& options, std::ostream& out, std::ostream& err, Services& se
   const DataUse use = writes ? DataUse::Write : DataUse::Read;
   const std::filesystem::path dataFolder =  // path.ini, the save slots, the logs, the added maps
       options.system ? systemDataFolderFor(appFolder, use) : dataFolderFor(appFolder, use);
+  {
+    // What cannot be read is said, never taken for a folder with nothing in it.
+    std::error_code ec;
+    std::filesystem::directory_iterator look(dataFolder, ec);
+    if (ec && ec != std::errc::no_such_file_or_directory) {
+      services.message("tarvex-cli: the data folder " + fromPath(dataFolder) + " cannot be read by this user (" +
+                       ec.message() + ").  " + platform::accessHint(dataFolder));
+      return 1;
+    }
+  }
   if (writes) {
     // What a killed Tarvex left half-written is never the real file: remove it.
     for (const auto& folder : {dataFolder, dataFolder / "Map_Images", dataFolder / "save"})
@@ -1010,7 +1142,7 @@ int execute(Options& options, std::ostream& out, std::ostream& err, Services& se
   const std::string instance = instanceName(options.slot, options.saveFile);
   if (options.command == "log") return showLog(services, dataFolder, instance, options.follow, out);
   if (options.command == "stop") return stopInstance(options, dataFolder, instance, out, services);
-  if (options.command == "list") return listInstances(options, dataFolder, out);
+  if (options.command == "list") return listInstances(options, dataFolder, out, services);
   Configuration config;
   const MapListFolders mapList{appFolder, dataFolder};
   MapListLoad load = loadMapList(mapList);
@@ -1040,7 +1172,7 @@ int execute(Options& options, std::ostream& out, std::ostream& err, Services& se
     return serviceCommand(options.serviceAction, options.slot, appFolder, dataFolder, out, services);
   }
   if (options.command == "status") return showStatus(options, config.settings, out, services);
-  if (options.command == "rcon") return remoteCommand(options, config.settings, out, services);
+  if (options.command == "rcon") return remoteCommand(options, config.settings, dataFolder, instance, out, services);
   if (options.command == "find-maps") {
     if (load.status != CatalogueStatus::Ok) return 1;  // the message was given: nothing to add to
     return findMaps(options, mapList, config.catalogue, out, services);
@@ -1080,6 +1212,7 @@ int execute(Options& options, std::ostream& out, std::ostream& err, Services& se
   }
   const std::string token = newIdentityToken();
   launch->arguments = withIdentity(launch->arguments, token);
+  launch->instance = instance;
   const std::filesystem::path logFile = instanceLogFile(dataFolder, instance);
   const auto started = std::chrono::steady_clock::now();
   switch (startPreparedLaunch(services, dataFolder, *launch, Frontend::Console, logFile)) {
@@ -1094,7 +1227,7 @@ int execute(Options& options, std::ostream& out, std::ostream& err, Services& se
   if (const Problem problem =
           writeFileAtomic(instanceStateFile(dataFolder, instance),
                           instanceStateText({"launch", services.startedProcessId(), std::time(nullptr), 0,
-                                             launch->address, launch->port, fromPath(logFile)}));
+                                             launch->address, launch->port, fromPath(logFile), token}));
       !problem.ok())
     services.message("Note: list does not show this game: its record " +
                      fromPath(instanceStateFile(dataFolder, instance)) + " could not be written (" + problem + ").");

@@ -116,7 +116,11 @@ class RunHost : public ServerHost {
     // systemd's watchdog hears from run at least every ten seconds while it waits.
     constexpr std::chrono::milliseconds kPing{10000};
     for (;;) {
-      platform::notifyService("WATCHDOG=1");
+      // Once an interval, however often the supervisor waits in between.
+      if (const auto now = Clock::now(); now - lastPing_ >= kPing) {
+        platform::notifyService("WATCHDOG=1");
+        lastPing_ = now;
+      }
       const auto part = std::min(most, kPing);
       const Event event = game_.wait(
           int(part.count()), [this](std::string_view bytes) { output(bytes); }, endStatus);
@@ -168,7 +172,7 @@ class RunHost : public ServerHost {
     const std::string text = visibleLines(timestamp() + " tarvex-cli run: " + line) + "\n";
     err_ << text << std::flush;
     if (log_) log_->write(text);
-    platform::notifyService("STATUS=" + visibleText(line.substr(0, 200)));
+    platform::notifyService("STATUS=" + statusText(line));
   }
 
   // Without a watchdog nothing asks the server: the service is ready once the game started.
@@ -184,9 +188,9 @@ class RunHost : public ServerHost {
   void tellService(const ServerStatus& status) {
     if (!ready_) platform::notifyService("READY=1");
     ready_ = true;
-    platform::notifyService("STATUS=Running " + visibleText(withoutColours(status.value("mapname"))) + ", " +
-                            std::to_string(status.players.size()) + " of " +
-                            visibleText(status.value("sv_maxclients")) + " players");
+    platform::notifyService("STATUS=" + statusText("Running " + gameTextToUtf8(withoutColours(status.value("mapname"))) +
+                                                   ", " + std::to_string(status.players.size()) + " of " +
+                                                   gameTextToUtf8(status.value("sv_maxclients")) + " players"));
   }
 
   // What list and stop read: this run, since its first start, with its restarts.
@@ -194,7 +198,7 @@ class RunHost : public ServerHost {
     if (stateFile_.empty()) return;
     if (starts_++ == 0) since_ = std::time(nullptr);
     const InstanceState state{
-        "run", platform::currentProcessId(), since_, starts_ - 1, launch_.address, launch_.port, outputPlace()};
+        "run", platform::currentProcessId(), since_, starts_ - 1, launch_.address, launch_.port, outputPlace(), token_};
     if (const Problem problem = writeFileAtomic(stateFile_, instanceStateText(state)); !problem.ok() && !stateUnkept_) {
       stateUnkept_ = true;  // said once
       note("list and stop do not see this run: its record " + fromPath(stateFile_) + " could not be written (" +
@@ -255,7 +259,11 @@ class RunHost : public ServerHost {
     }
   }
 
+  // systemd's status line: UTF-8 without control characters, at most 200 bytes, never cut inside a character.
+  static std::string statusText(const std::string& utf8) { return visibleUtf8(utf8Prefix(utf8, 200)); }
+
   platform::ChildGame game_;
+  Clock::time_point lastPing_{};  // systemd's watchdog was told last
   RunServices services_;
   std::filesystem::path dataFolder_;
   PreparedLaunch launch_;
@@ -285,8 +293,9 @@ class RunHost : public ServerHost {
 int runServer(Services& services, const std::filesystem::path& dataFolder, const Configuration& config,
               const std::string& instance, const RunOptions& options, std::ostream& out, std::ostream& err) {
   // Its own script, so that servers from one game folder never share one.
-  const auto launch = prepareLaunch(services, config, instanceScriptName(instance));
+  auto launch = prepareLaunch(services, config, instanceScriptName(instance));
   if (!launch) return 1;
+  launch->instance = instance;
   // One run of an instance at a time; what is refused touches no live log.
   platform::InstanceLock lock(instanceLockFile(dataFolder, instance));
   if (!lock.refusal().empty()) {
@@ -336,13 +345,19 @@ int runServer(Services& services, const std::filesystem::path& dataFolder, const
 int showLog(Services& services, const std::filesystem::path& dataFolder, const std::string& instance, bool follow,
             std::ostream& out) {
   // A running instance whose output goes elsewhere (the journal, run's standard output) says where.
-  const FileBytes stateBytes = readFileBytes(instanceStateFile(dataFolder, instance), 64 * 1024);
+  const FileBytes stateBytes = readFileBytesNoLinks(instanceStateFile(dataFolder, instance), 64 * 1024);
+  if (stateBytes.status != ReadStatus::Ok && stateBytes.status != ReadStatus::Missing) {
+    services.message("The record " + fromPath(instanceStateFile(dataFolder, instance)) + " of " +
+                     visibleUtf8(instance) + " cannot be read.  " + platform::accessHint(dataFolder));
+    return 1;
+  }
   const auto state = stateBytes.status == ReadStatus::Ok ? parseInstanceState(stateBytes.bytes) : std::nullopt;
-  if (state && state->output != fromPath(instanceLogFile(dataFolder, instance)) &&
-      platform::instanceHolder(instanceLockFile(dataFolder, instance))) {
+  const auto holder = platform::instanceHolder(instanceLockFile(dataFolder, instance), dataFolder);
+  if (state && state->output != fromPath(instanceLogFile(dataFolder, instance)) && holder && *holder &&
+      **holder == state->pid) {
     const bool journal = state->output.starts_with("journalctl");
-    services.message("The game's output of " + instance + " goes to " +
-                     (journal ? "the journal: " + state->output + " -f" : state->output) + ".");
+    services.message("The game's output of " + visibleUtf8(instance) + " goes to " +
+                     visibleUtf8(journal ? "the journal: " + state->output + " -f" : state->output) + ".");
     return 1;
   }
   LogFollower log(instanceLogFile(dataFolder, instance));

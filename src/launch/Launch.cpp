@@ -100,6 +100,14 @@ LaunchCheck checkLaunch(const ServerSettings& settings, const std::vector<std::s
                 "\" of the rotation is not in the map list (maps.ini).  Please remove it before launching.");
   if (std::string message = gameValueRefusal(settings, rotation, catalogue); !message.empty())
     return stop(std::move(message));
+  if (settings.isOn("NetPort_Yes") && !settings.text("NetPort").empty()) {
+    // The engine would take any number modulo 65536, and nothing would find the server.
+    const auto port = parseCount(settings.text("NetPort"));
+    if (!port || *port < 1 || *port > 65535)
+      return stop("The net port " + settings.text("NetPort") +
+                  " is not a port.  Please give a number from 1 to 65535 (\"Net Port\" on the Advanced tab; "
+                  "net-port in a configuration text) before launching.");
+  }
   for (std::size_t i = 0; i < lines.lines.size(); ++i) {
     if (lines.lines[i].size() > kMaxScriptLineBytes)
       return stop("The rotation line of the map \"" + rotation[i] + "\" would be " +

@@ -16,7 +16,7 @@ std::optional<PreparedLaunch> prepareLaunch(Services& services, const Configurat
   for (const auto& text : check.messages) services.message(text);
   if (!check.proceed) return std::nullopt;
   const auto [address, port] = serverEndpoint(config.settings);
-  return PreparedLaunch{check.script, check.arguments, scriptName, address, port};
+  return PreparedLaunch{check.script, check.arguments, scriptName, address, port, {}};
 }
 
 namespace {
@@ -77,7 +77,7 @@ LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path
     return LaunchResult::NotStarted;
   }
   const std::string error =
-      services.startProcess({gameFolder, fromPath(*executable), launch.arguments, fromPath(logFile)});
+      services.startProcess({gameFolder, fromPath(*executable), launch.arguments, fromPath(logFile), launch.instance});
   if (!error.empty()) {
     services.message("The game could not be started: " + fromPath(*executable) + " (" + error + ").");
     return LaunchResult::NotStarted;
@@ -86,8 +86,9 @@ LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path
 }
 
 LaunchResult runLaunch(Services& services, const std::filesystem::path& dataFolder, const Configuration& config) {
-  const auto launch = prepareLaunch(services, config);
+  auto launch = prepareLaunch(services, config);
   if (!launch) return LaunchResult::Refused;
+  launch->instance = instanceName(0, {});
   return startPreparedLaunch(services, dataFolder, *launch, Frontend::Window,
                              instanceLogFile(dataFolder, instanceName(0, {})));
 }

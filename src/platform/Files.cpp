@@ -91,6 +91,43 @@ FileBytes readFileBytes(const fs::path& path, std::uintmax_t maxBytes) {
   return result;
 }
 
+FileBytes readFileBytesNoLinks(const fs::path& path, std::uintmax_t maxBytes) {
+  FileBytes result;
+#ifdef _WIN32
+  std::error_code ec;
+  if (fs::is_symlink(fs::symlink_status(path, ec))) {
+    result.status = ReadStatus::Unreadable;
+    return result;
+  }
+  return readFileBytes(path, maxBytes);
+#else
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    result.status = errno == ENOENT ? ReadStatus::Missing : ReadStatus::Unreadable;
+    return result;
+  }
+  struct stat info {};
+  result.status = ReadStatus::Unreadable;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    if (std::uintmax_t(info.st_size) > maxBytes) {
+      result.status = ReadStatus::TooLarge;
+    } else {
+      result.bytes.resize(std::size_t(info.st_size));
+      std::size_t got = 0;
+      for (ssize_t n; got < result.bytes.size() && (n = ::read(fd, result.bytes.data() + got, result.bytes.size() - got)) != 0;) {
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) break;
+        got += std::size_t(n);
+      }
+      if (got == result.bytes.size()) result.status = ReadStatus::Ok;
+    }
+  }
+  ::close(fd);
+  if (result.status != ReadStatus::Ok) result.bytes.clear();
+  return result;
+#endif
+}
+
 FileBytes readFileHead(const fs::path& path, std::size_t maxBytes) {
   FileBytes result;
   std::error_code ec;

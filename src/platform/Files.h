@@ -41,6 +41,11 @@ struct FileBytes {
 // Reads a whole file. Files above the cap are refused rather than loaded.
 FileBytes readFileBytes(const std::filesystem::path& path, std::uintmax_t maxBytes = std::uintmax_t{256} * 1024 * 1024);
 
+// The same for a file that another program may have replaced meanwhile (an
+// editor's copy): a symbolic link there is not followed but refused, as is
+// anything but a regular file.
+FileBytes readFileBytesNoLinks(const std::filesystem::path& path, std::uintmax_t maxBytes);
+
 // Reads at most the first maxBytes of a file (for a look at its first lines).
 FileBytes readFileHead(const std::filesystem::path& path, std::size_t maxBytes);
 

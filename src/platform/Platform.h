@@ -81,13 +81,25 @@ class InstanceLock {
   long handle_ = -1;  // the open file (a descriptor, or a HANDLE's number)
 };
 
-// The process that holds an instance's lock file by its record ("PID START"),
-// when it still runs; nullopt when none does.
-std::optional<long> instanceHolder(const std::filesystem::path& lockFile);
+// The process that an instance's lock file records ("PID START") while that
+// process runs; nullopt when none does (no lock, an empty one, or one whose
+// process ended). The lock is opened without following links and believed
+// only when it is a regular file of the data folder's owner; a failure says
+// why it cannot be read or believed.
+Result<std::optional<long>> instanceHolder(const std::filesystem::path& lockFile,
+                                           const std::filesystem::path& dataFolder);
 
-// Ends a process: asks it (SIGTERM; with group, its process group), waits at
-// most the grace time, then ends it for sure. On Windows it is ended at once
-// (a run's job ends its game with it). True when it has ended.
+// Why a running process that a record of the data folder names is not one
+// that this program started for the instance; empty when it is: it is not
+// process 0 or 1, it runs as the data folder's owner, and it is either
+// tarvex-cli (a run) or a game started for the instance (its environment
+// carries kInstanceVariable). Only such a process is ever signalled.
+Problem foreignProcess(long pid, const std::string& instance, const std::filesystem::path& dataFolder);
+
+// Ends a process: asks it (SIGTERM; with group, its process group, but only
+// when it leads that group), waits at most the grace time, then ends it for
+// sure; a stopped process (SIGSTOP) is ended at once. On Windows it is ended
+// at once (a run's job ends its game with it). True when it has ended.
 bool endProcess(long pid, bool group, std::chrono::milliseconds grace);
 
 // Tells systemd how the service is ("READY=1", "STATUS=...", "WATCHDOG=1",
@@ -235,9 +247,35 @@ bool isWritableFolder(const std::filesystem::path& folder);
 // process runs as root and the folder belongs to another user, it goes on as
 // that user (with the user's group and supplementary groups), so that every
 // file it writes there is the service's own and every game it starts runs as
-// the service would. Nothing changes otherwise, or on Windows. An error text,
-// empty on success.
-Problem actAsOwnerOf(const std::filesystem::path& folder);
+// the service would. ForGood gives up root for the rest of the process, and
+// takes the user's HOME (the game's Wine prefix lies there). KeepWayBack
+// changes only the effective ids and nothing of the environment, so that
+// AsInvokingUser can step back: for a command that runs a program of the
+// administrator's own (an editor), which must never run as, or with the
+// files of, the folder's owner. Nothing changes otherwise, or on Windows.
+enum class OwnerSwitch { ForGood, KeepWayBack };
+Problem actAsOwnerOf(const std::filesystem::path& folder, OwnerSwitch how = OwnerSwitch::ForGood);
+
+// While it lives, a process that acts as a folder's owner with KeepWayBack
+// is the user who started it again; elsewhere it changes nothing.
+class AsInvokingUser {
+ public:
+  AsInvokingUser();
+  ~AsInvokingUser();
+  AsInvokingUser(const AsInvokingUser&) = delete;
+  AsInvokingUser& operator=(const AsInvokingUser&) = delete;
+};
+
+// Runs an editor command ($VISUAL, $EDITOR: a program, possibly with its
+// options) on the file and waits for it. The file's name is passed as an
+// argument, never spliced into a shell's text. How it ended: "" when it
+// ended well, else as the shell says it ("exit status 1", "signal 9"); a
+// failure when it could not be started.
+Result<std::string> runEditor(const std::string& command, const std::filesystem::path& file);
+
+// What a user who cannot read a data folder does about it: run as root, or
+// join the folder's group.
+std::string accessHint(const std::filesystem::path& folder);
 
 // Reads a value under HKEY_LOCAL_MACHINE in the 32-bit view (the game's
 // installer is a 32-bit program). On Linux: the Wine prefix's system.reg

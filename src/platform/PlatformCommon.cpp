@@ -34,17 +34,6 @@ std::tm localTime(std::time_t time) {
   return local;
 }
 
-std::optional<long> instanceHolder(const std::filesystem::path& lockFile) {
-  const FileBytes read = readFileBytes(lockFile, 256);
-  if (read.status != ReadStatus::Ok) return std::nullopt;
-  long pid = 0;
-  unsigned long long start = 0;
-  if (std::sscanf(read.bytes.c_str(), "%ld %llu", &pid, &start) != 2 || pid <= 0) return std::nullopt;
-  const auto now = processStartTime(pid);
-  if (!now || *now != start) return std::nullopt;  // ended, or its number was given to another
-  return pid;
-}
-
 std::filesystem::path usersDataFolder() {
   namespace fs = std::filesystem;
 #ifdef _WIN32

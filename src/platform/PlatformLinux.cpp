@@ -11,7 +11,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "platform/Files.h"
@@ -34,7 +36,34 @@ void settleTimeZone() {
   if (!std::getenv("TZ")) setenv("TZ", ":/etc/localtime", 0);
 }
 
-Problem actAsOwnerOf(const std::filesystem::path& folder) {
+namespace {
+// The ids of a switch that keeps its way back: the invoking user's and the owner's.
+struct Ids {
+  uid_t uid = 0;
+  gid_t gid = 0;
+  std::vector<gid_t> groups;
+};
+struct ReversibleSwitch {
+  Ids invoking, owner;
+};
+std::optional<ReversibleSwitch> reversible;
+
+std::vector<gid_t> currentGroups() {
+  std::vector<gid_t> groups(std::size_t(std::max(0, getgroups(0, nullptr))));
+  groups.resize(std::size_t(std::max(0, getgroups(int(groups.size()), groups.data()))));
+  return groups;
+}
+
+// Becomes the ids for the effective ids only (root keeps its way back).
+bool becomeEffectively(const Ids& ids) {
+  // Root again first: only root may change the groups.
+  if (setresuid(uid_t(-1), 0, uid_t(-1)) != 0) return false;
+  return setgroups(ids.groups.size(), ids.groups.data()) == 0 && setresgid(gid_t(-1), ids.gid, gid_t(-1)) == 0 &&
+         setresuid(uid_t(-1), ids.uid, uid_t(-1)) == 0;
+}
+}  // namespace
+
+Problem actAsOwnerOf(const std::filesystem::path& folder, OwnerSwitch how) {
   struct stat info {};
   if (geteuid() != 0 || stat(folder.c_str(), &info) != 0 || info.st_uid == 0) return {};
   const passwd* user = getpwuid(info.st_uid);
@@ -42,13 +71,69 @@ Problem actAsOwnerOf(const std::filesystem::path& folder) {
   const std::string name = user->pw_name;
   const std::string home = user->pw_dir ? user->pw_dir : "";
   const gid_t group = user->pw_gid;
-  if (initgroups(name.c_str(), group) != 0 || setgid(group) != 0 || setuid(info.st_uid) != 0)
+  if (how == OwnerSwitch::KeepWayBack) {
+    ReversibleSwitch ids{{getuid(), getgid(), currentGroups()}, {info.st_uid, group, {}}};
+    int count = 64;
+    ids.owner.groups.resize(std::size_t(count));
+    if (getgrouplist(name.c_str(), group, ids.owner.groups.data(), &count) < 0) {
+      ids.owner.groups.resize(std::size_t(count));
+      getgrouplist(name.c_str(), group, ids.owner.groups.data(), &count);
+    }
+    ids.owner.groups.resize(std::size_t(std::max(count, 0)));
+    if (!becomeEffectively(ids.owner)) return "could not act as its owner " + name + ": " + std::strerror(errno);
+    reversible = std::move(ids);
+    return {};
+  }
+  if (initgroups(name.c_str(), group) != 0 || setresgid(group, group, group) != 0 ||
+      setresuid(info.st_uid, info.st_uid, info.st_uid) != 0)
     return "could not become its owner " + name + ": " + std::strerror(errno);
   // As the service has them: its Wine prefix is under its own home.
   setenv("HOME", home.c_str(), 1);
   setenv("USER", name.c_str(), 1);
   setenv("LOGNAME", name.c_str(), 1);
   return {};
+}
+
+AsInvokingUser::AsInvokingUser() {
+  if (reversible && !becomeEffectively(reversible->invoking)) std::abort();  // never go on as the wrong user
+}
+
+AsInvokingUser::~AsInvokingUser() {
+  if (reversible && !becomeEffectively(reversible->owner)) std::abort();
+}
+
+Result<std::string> runEditor(const std::string& command, const std::filesystem::path& file) {
+  // As git and sudoedit start it: the command may hold options, the file is "$1".
+  const std::string script = command + " \"$@\"";
+  std::vector<const char*> argv{"sh", "-c", script.c_str(), command.c_str(), file.c_str(), nullptr};
+  const pid_t child = fork();
+  if (child < 0) return failure(std::string("it could not be started: ") + std::strerror(errno));
+  if (child == 0) {
+    // Whatever ids this process switched, the editor runs as the user who started it, wholly.
+    if (reversible) {
+      if (setresuid(0, 0, 0) != 0 || setgroups(reversible->invoking.groups.size(), reversible->invoking.groups.data()) ||
+          setresgid(reversible->invoking.gid, reversible->invoking.gid, reversible->invoking.gid) != 0 ||
+          setresuid(reversible->invoking.uid, reversible->invoking.uid, reversible->invoking.uid) != 0)
+        _exit(126);
+    }
+    execv("/bin/sh", const_cast<char* const*>(argv.data()));
+    _exit(127);
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return std::string();
+  if (WIFEXITED(status)) return "exit status " + std::to_string(WEXITSTATUS(status));
+  return "signal " + std::to_string(WTERMSIG(status));
+}
+
+std::string accessHint(const std::filesystem::path& folder) {
+  struct stat info {};
+  const group* owners = stat(folder.c_str(), &info) == 0 ? getgrgid(info.st_gid) : nullptr;
+  if (!owners || info.st_gid == 0 || (info.st_mode & S_IRGRP) == 0) return "Run tarvex-cli as root (sudo).";
+  const std::string name = owners->gr_name;
+  return "Run tarvex-cli as root (sudo), or as a member of the group " + name + " (sudo adduser $USER " + name +
+         ", then log in again).";
 }
 
 std::string readMachineRegistry(const std::string& key, const std::string& value) {

@@ -4,6 +4,10 @@
 // mmsystem.h needs windows.h first.
 #include <mmsystem.h>  // NOLINT
 
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
 #include "platform/Platform.h"
 
 namespace tarvex::platform {
@@ -11,7 +15,23 @@ namespace tarvex::platform {
 void settleTimeZone() {}
 
 // Folder rights on Windows are access lists, which the installer sets.
-Problem actAsOwnerOf(const std::filesystem::path&) { return {}; }
+Problem actAsOwnerOf(const std::filesystem::path&, OwnerSwitch) { return {}; }
+
+AsInvokingUser::AsInvokingUser() = default;
+AsInvokingUser::~AsInvokingUser() = default;
+
+Result<std::string> runEditor(const std::string& command, const std::filesystem::path& file) {
+  // cmd's own splitting of the command, with the file's name quoted whole.
+  const std::wstring text = std::filesystem::path(command).wstring() + L" \"" + file.wstring() + L"\"";
+  const int status = _wsystem(text.c_str());
+  if (status == -1) return failure("it could not be started");
+  if (status == 0) return std::string();
+  return "exit status " + std::to_string(status);
+}
+
+std::string accessHint(const std::filesystem::path&) {
+  return "Run tarvex-cli from a command prompt opened with \"Run as administrator\".";
+}
 
 std::string readMachineRegistry(const std::string& key, const std::string& value) {
   HKEY handle = nullptr;

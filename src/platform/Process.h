@@ -16,7 +16,13 @@ struct ProcessRequest {
   // within its size bound for as long as the program runs (empty: nowhere).
   // Never the caller's terminal or pipe, which the program would outlive.
   std::string logFile;
+  // The instance the game is started for ("slot3"): its environment carries
+  // it as TARVEX_INSTANCE, by which stop and list know the game as their own.
+  std::string instance;
 };
+
+// The environment variable that marks a game started for an instance.
+inline constexpr const char* kInstanceVariable = "TARVEX_INSTANCE";
 
 // How a started program ended when it ended at once.
 struct ProcessFailure {

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -59,7 +60,16 @@ Command commandFor(const ProcessRequest& request) {
   }
   command.words = {command.runner, request.executable};
   command.words.insert(command.words.end(), request.arguments.begin(), request.arguments.end());
-  for (char** variable = environ; *variable; ++variable) command.environment.emplace_back(*variable);
+  // systemd's notification socket and watchdog are run's: a game that wrote
+  // to them would speak for the service (and could say READY or MAINPID).
+  for (char** variable = environ; *variable; ++variable) {
+    const std::string_view entry(*variable);
+    if (entry.starts_with("NOTIFY_SOCKET=") || entry.starts_with("WATCHDOG_PID=") ||
+        entry.starts_with("WATCHDOG_USEC=") || entry.starts_with(std::string(kInstanceVariable) + "="))
+      continue;
+    command.environment.emplace_back(entry);
+  }
+  if (!request.instance.empty()) command.environment.push_back(std::string(kInstanceVariable) + "=" + request.instance);
   // Wine's own debug output can outgrow the game's many times over.
   if (!command.runnerFromEnvironment && !std::getenv("WINEDEBUG")) command.environment.emplace_back("WINEDEBUG=-all");
   for (auto& word : command.words) command.argv.push_back(word.data());
@@ -361,27 +371,91 @@ void ChildGame::signal(bool kill) {
   if (state_->group > 0) ::kill(-state_->group, kill ? SIGKILL : SIGTERM);
 }
 
-std::optional<std::uint64_t> processStartTime(long pid) {
+namespace {
+// The fields of /proc/PID/stat after the name: the state (field 3) and on.
+std::optional<std::vector<std::string>> statFields(long pid) {
   if (pid <= 0) return std::nullopt;
   std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
   std::string line;
-  if (!std::getline(in, line)) return std::nullopt;
-  // After the name in parentheses: the state (field 3), ..., the start time (field 22).
-  std::istringstream fields(line.substr(line.rfind(')') + 1));
-  std::string field;
-  for (int i = 3; i <= 22 && fields >> field; ++i) {
-    if (i == 3 && (field == "Z" || field == "X")) return std::nullopt;  // ended, not yet reaped
-    if (i == 22) return std::strtoull(field.c_str(), nullptr, 10);
-  }
+  if (!std::getline(in, line) || line.rfind(')') == std::string::npos) return std::nullopt;
+  std::istringstream words(line.substr(line.rfind(')') + 1));
+  std::vector<std::string> fields;
+  for (std::string field; words >> field;) fields.push_back(field);
+  if (fields.size() < 20) return std::nullopt;
+  return fields;
+}
+// Field N of /proc/PID/stat (3: state, 5: process group, 22: start time).
+const std::string& statField(const std::vector<std::string>& fields, int n) { return fields[std::size_t(n - 3)]; }
+
+// The real user a process runs as.
+std::optional<uid_t> processUser(long pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(in, line);)
+    if (line.starts_with("Uid:")) return uid_t(std::strtoul(line.c_str() + 4, nullptr, 10));
   return std::nullopt;
 }
 
+// Whether the process's environment holds the entry; nullopt when it cannot be read.
+std::optional<bool> environmentHolds(long pid, const std::string& entry) {
+  // A file of /proc tells no size: it is read to its end.
+  std::ifstream in("/proc/" + std::to_string(pid) + "/environ", std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string bytes;
+  char buffer[4096];
+  while (bytes.size() < 1024 * 1024 && in.read(buffer, sizeof buffer).gcount() > 0)
+    bytes.append(buffer, std::size_t(in.gcount()));
+  if (in.bad()) return std::nullopt;
+  for (std::size_t at = 0; at < bytes.size();) {
+    const std::size_t end = std::min(bytes.find('\0', at), bytes.size());
+    if (std::string_view(bytes).substr(at, end - at) == entry) return true;
+    at = end + 1;
+  }
+  return false;
+}
+
+// Whether the process is tarvex-cli by its name (its program may have been
+// replaced by an upgrade since it started).
+bool isTarvexCli(long pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/comm");
+  std::string name;
+  std::getline(in, name);
+  return name == "tarvex-cli";
+}
+
+// The process a record names is ours (see foreignProcess), for an owner.
+Problem foreignTo(long pid, const std::string& instance, uid_t owner) {
+  const std::string process = "process " + std::to_string(pid);
+  if (pid <= 1) return process + " is the system's own";
+  if (pid == getpid()) return {};
+  const auto user = processUser(pid);
+  if (!user) return process + " cannot be looked at";
+  if (*user != owner) return process + " runs as another user (" + std::to_string(*user) + ")";
+  if (isTarvexCli(pid)) return {};
+  if (environmentHolds(pid, std::string(kInstanceVariable) + "=" + instance).value_or(false)) return {};
+  return process + " is neither tarvex-cli nor a game started for " + instance;
+}
+
+uid_t folderOwner(const std::filesystem::path& folder) {
+  struct stat info {};
+  return stat(folder.c_str(), &info) == 0 ? info.st_uid : geteuid();
+}
+}  // namespace
+
+std::optional<std::uint64_t> processStartTime(long pid) {
+  const auto fields = statFields(pid);
+  if (!fields) return std::nullopt;
+  const std::string& state = statField(*fields, 3);
+  if (state == "Z" || state == "X") return std::nullopt;  // ended, not yet reaped
+  return std::strtoull(statField(*fields, 22).c_str(), nullptr, 10);
+}
+
 bool processStopped(long pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  if (pid <= 0 || !std::getline(in, line) || line.rfind(')') == std::string::npos) return false;
-  const std::size_t state = line.find_first_not_of(' ', line.rfind(')') + 1);
-  return state != std::string::npos && (line[state] == 'T' || line[state] == 't');
+  const auto fields = statFields(pid);
+  return fields && (statField(*fields, 3) == "T" || statField(*fields, 3) == "t");
+}
+
+Problem foreignProcess(long pid, const std::string& instance, const std::filesystem::path& dataFolder) {
+  return foreignTo(pid, instance, folderOwner(dataFolder));
 }
 
 namespace {
@@ -399,6 +473,27 @@ std::optional<long> runningHolder(int fd) {
 }
 }  // namespace
 
+Result<std::optional<long>> instanceHolder(const std::filesystem::path& lockFile,
+                                           const std::filesystem::path& dataFolder) {
+  const int fd = ::open(lockFile.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  const std::string shown = "its lock " + lockFile.string();
+  if (fd < 0) {
+    if (errno == ENOENT) return std::optional<long>();
+    if (errno == ELOOP) return failure(shown + " is a symbolic link, which is never followed");
+    return failure(shown + " cannot be read (" + std::strerror(errno) + ")");
+  }
+  struct stat info {};
+  const bool stated = fstat(fd, &info) == 0;
+  const uid_t owner = folderOwner(dataFolder);
+  std::optional<long> holder;
+  if (stated && S_ISREG(info.st_mode) && info.st_uid == owner) holder = runningHolder(fd);
+  close(fd);
+  if (!stated || !S_ISREG(info.st_mode)) return failure(shown + " is not a regular file");
+  if (info.st_uid != owner)
+    return failure(shown + " belongs to user " + std::to_string(info.st_uid) + ", not to the data folder's owner");
+  return holder;
+}
+
 InstanceLock::InstanceLock(const std::filesystem::path& file) : file_(file) {
   std::error_code ec;
   std::filesystem::create_directories(file.parent_path(), ec);
@@ -408,7 +503,9 @@ InstanceLock::InstanceLock(const std::filesystem::path& file) : file_(file) {
     return;
   }
   const bool locked = flock(fd, LOCK_EX | LOCK_NB) == 0;
-  const auto holder = runningHolder(fd);
+  auto holder = runningHolder(fd);
+  // A record naming a process that is not this user's tarvex-cli or game holds nothing.
+  if (holder && !foreignTo(*holder, file.stem().string(), geteuid()).ok()) holder.reset();
   if (!locked || holder) {
     refusal_ = holder ? "process " + std::to_string(*holder) + " runs it" : "another tarvex-cli runs it";
     close(fd);
@@ -445,11 +542,14 @@ void notifyService(const std::string& state) {
 }
 
 bool endProcess(long pid, bool group, std::chrono::milliseconds grace) {
+  if (pid <= 1) return false;
   const auto start = processStartTime(pid);
   if (!start) return true;
   const auto ended = [&] { return processStartTime(pid) != start; };
-  const pid_t target = group ? -pid_t(pid) : pid_t(pid);
-  kill(target, SIGTERM);
+  // A group is signalled only through the process that leads it.
+  const pid_t target = group && getpgid(pid_t(pid)) == pid_t(pid) ? -pid_t(pid) : pid_t(pid);
+  // A stopped process cannot take a request to end: it is ended at once.
+  kill(target, processStopped(pid) ? SIGKILL : SIGTERM);
   const auto deadline = std::chrono::steady_clock::now() + grace;
   while (!ended() && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -243,6 +243,24 @@ void InstanceLock::record(long pid) {
 
 long currentProcessId() { return long(GetCurrentProcessId()); }
 
+Result<std::optional<long>> instanceHolder(const std::filesystem::path& lockFile, const std::filesystem::path&) {
+  const FileBytes read = readFileBytes(lockFile, 256);
+  if (read.status == ReadStatus::Missing) return std::optional<long>();
+  if (read.status != ReadStatus::Ok) return failure("its lock " + fromPath(lockFile) + " cannot be read");
+  long pid = 0;
+  unsigned long long start = 0;
+  if (std::sscanf(read.bytes.c_str(), "%ld %llu", &pid, &start) != 2 || pid <= 0) return std::optional<long>();
+  const auto now = processStartTime(pid);
+  if (!now || *now != start) return std::optional<long>();  // ended, or its number was given to another
+  return std::optional<long>(pid);
+}
+
+Problem foreignProcess(long pid, const std::string&, const std::filesystem::path&) {
+  // The system's own processes (the idle process and System) are never a game or a run.
+  if (pid <= 4) return "process " + std::to_string(pid) + " is the system's own";
+  return {};
+}
+
 bool endProcess(long pid, bool, std::chrono::milliseconds) {
   // Windows has no request to end that a console program of another console
   // receives: it is ended; a run's job ends its game with it.

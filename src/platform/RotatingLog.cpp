@@ -64,8 +64,10 @@ bool isRegular(const Stat& info) { return (info.st_mode & S_IFMT) == S_IFREG; }
 // Whether a path names a regular file (false: nothing, or anything else).
 bool regularAt(const char* path, bool& exists) {
   Stat info{};
-  exists = linkStatus(path, info) == 0;
-  return exists && isRegular(info);
+  // What cannot be looked at is there for all this program knows: it is never "no log".
+  const bool seen = linkStatus(path, info) == 0;
+  exists = seen || errno != ENOENT;
+  return seen && isRegular(info);
 }
 
 std::int64_t steadyMilliseconds() {
@@ -199,8 +201,13 @@ bool LogFollower::openFile() {
   const std::string name = fromPath(file_);
   bool exists = false;
   if (!regularAt(name.c_str(), exists)) {
-    problem_ = exists ? "The log " + name + " is not a regular file: it is not read."
-                      : "There is no log " + name + " yet: it begins when the game is started.";
+    Stat info{};
+    const int lookError = linkStatus(name.c_str(), info) == 0 ? 0 : errno;
+    if (exists && lookError != 0)
+      problem_ = "The log " + name + " cannot be read (" + std::strerror(lookError) + ").";
+    else
+      problem_ = exists ? "The log " + name + " is not a regular file: it is not read."
+                        : "There is no log " + name + " yet: it begins when the game is started.";
     return false;
   }
   const int fd = TARVEX_OPEN(name.c_str(), kReadFlags);

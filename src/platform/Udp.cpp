@@ -18,7 +18,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <thread>
+#include <vector>
 
 #include "platform/Platform.h"
 
@@ -72,32 +74,22 @@ bool refusedByPeer() {
 }
 }  // namespace
 
-Result<std::vector<std::string>> udpExchange(const std::string& host, int port, const std::string& request,
-                                             const UdpTiming& timing) {
-  if (Problem problem = networkReady(); !problem.ok()) return Failure{std::move(problem)};
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_DGRAM;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 || !found)
-    return failure("the address " + host + " is not known");
+namespace {
+// One exchange with one address, from the loopback source when asked.
+Result<std::vector<std::string>> exchangeWith(const addrinfo& address, const std::string& shown,
+                                              const std::string& request, const UdpTiming& timing, bool fromSource) {
   // A connected socket takes answers from the address asked and no other,
   // and hears at once when nothing listens there.
   SocketGuard socket;
-  socket.s = ::socket(found->ai_family, found->ai_socktype, found->ai_protocol);
-  // Questions to this machine's loopback may come from an address of their own.
-  const auto* target = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-  if (timing.loopbackSource != 0 && socket.s != kNoSocket && found->ai_family == AF_INET &&
-      (ntohl(target->sin_addr.s_addr) >> 24) == 127) {
+  socket.s = ::socket(address.ai_family, address.ai_socktype, address.ai_protocol);
+  if (fromSource && socket.s != kNoSocket) {
     sockaddr_in source{};
     source.sin_family = AF_INET;
     source.sin_addr.s_addr = htonl(timing.loopbackSource);
     ::bind(socket.s, reinterpret_cast<const sockaddr*>(&source), sizeof source);
   }
   const bool connected =
-      socket.s != kNoSocket && ::connect(socket.s, found->ai_addr, static_cast<socklen_t>(found->ai_addrlen)) == 0;
-  freeaddrinfo(found);
-  const std::string shown = host + ":" + std::to_string(port);
+      socket.s != kNoSocket && ::connect(socket.s, address.ai_addr, static_cast<socklen_t>(address.ai_addrlen)) == 0;
   if (!connected) return failure("the request could not be sent to " + shown);
   std::vector<std::string> answers;
   using Clock = std::chrono::steady_clock;
@@ -134,6 +126,42 @@ Result<std::vector<std::string>> udpExchange(const std::string& host, int port, 
   }
   if (answers.empty()) return failure(refused ? "nothing listens at " + shown : "no answer from " + shown);
   return answers;
+}
+}  // namespace
+
+Result<std::vector<std::string>> udpExchange(const std::string& host, int port, const std::string& request,
+                                             const UdpTiming& timing) {
+  if (Problem problem = networkReady(); !problem.ok()) return Failure{std::move(problem)};
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_DGRAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 || !found)
+    return failure("the address " + host + " is not known");
+  // Every address of the name, IPv4 first: the engine binds IPv4 (Debian 13's
+  // localhost is ::1 first).
+  std::vector<const addrinfo*> addresses;
+  for (const addrinfo* a = found; a; a = a->ai_next)
+    if (a->ai_family == AF_INET) addresses.push_back(a);
+  for (const addrinfo* a = found; a; a = a->ai_next)
+    if (a->ai_family != AF_INET) addresses.push_back(a);
+  const std::string shown = host + ":" + std::to_string(port);
+  std::optional<Result<std::vector<std::string>>> last;
+  for (const addrinfo* address : addresses) {
+    // Questions to this machine's loopback may come from an address of their
+    // own; where that gets no answer (a filter that drops replies to it), the
+    // ordinary address is asked before the silence counts.
+    const auto* target = reinterpret_cast<const sockaddr_in*>(address->ai_addr);
+    const bool fromSource =
+        timing.loopbackSource != 0 && address->ai_family == AF_INET && (ntohl(target->sin_addr.s_addr) >> 24) == 127;
+    last.emplace(exchangeWith(*address, shown, request, timing, fromSource));
+    if (!*last && fromSource && last->problem().starts_with("no answer"))
+      last.emplace(exchangeWith(*address, shown, request, timing, false));
+    if (*last) break;
+  }
+  freeaddrinfo(found);
+  if (!last) return failure("the address " + host + " is not known");
+  return std::move(*last);
 }
 
 bool udpPortInUse(const std::string& address, int port) {

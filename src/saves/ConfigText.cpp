@@ -188,6 +188,8 @@ ConfigApplied applyConfigText(std::string_view text, Configuration& config, std:
   const auto problem = [&result](std::size_t line, std::string message) {
     result.problems.push_back({line, std::move(message)});
   };
+  // A byte-order mark that an editor put before the first line belongs to no key.
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   std::size_t number = 0;
   for (const std::string_view rawLine : splitLines(text)) {
     ++number;
@@ -195,19 +197,19 @@ ConfigApplied applyConfigText(std::string_view text, Configuration& config, std:
     if (line.empty() || line.front() == '#') continue;
     const auto equals = line.find('=');
     if (equals == std::string_view::npos) {
-      problem(number, "\"" + visibleText(line) + "\" is not a \"key = value\" line");
+      problem(number, "\"" + shortVisible(line) + "\" is not a \"key = value\" line");
       continue;
     }
     const std::string key = lowerAscii(trimmed(line.substr(0, equals)));
     const std::string_view utf8 = lineValue(line.substr(equals + 1));
     const auto bytes = utf8ToGameText(utf8);
     if (!bytes) {
-      problem(number, key + ": the value holds a character the game's text cannot keep");
+      problem(number, shortVisible(key) + ": the value holds a character the game's text cannot keep");
       continue;
     }
     if (key != kMapKey) {
       if (const auto [at, fresh] = keyLines.emplace(key, number); !fresh) {
-        problem(number, key + " was given on line " + std::to_string(at->second) + " already");
+        problem(number, shortVisible(key) + " was given on line " + std::to_string(at->second) + " already");
         continue;
       }
     }
@@ -235,8 +237,22 @@ ConfigApplied applyConfigText(std::string_view text, Configuration& config, std:
         name = std::string(trimmed(std::string_view(*bytes).substr(0, words[words.size() - 3].data() - bytes->data())));
         if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
       }
+      if (!given && words.size() >= 4 && !next.catalogue.find(name)) {
+        // A known map followed by three words that are not all limits: name the word at fault.
+        const std::string known(
+            trimmed(std::string_view(*bytes).substr(0, words[words.size() - 3].data() - bytes->data())));
+        if (next.catalogue.find(known)) {
+          for (std::size_t i = words.size() - 3; i < words.size(); ++i)
+            if (!isLimit(std::string(words[i]))) {
+              problem(number, "the map \"" + shortVisible(gameTextToUtf8(known)) + "\": its limit \"" +
+                                  shortVisible(gameTextToUtf8(words[i])) + "\" is not 1 to 3 digits");
+              break;
+            }
+          continue;
+        }
+      }
       if (!next.catalogue.find(name)) {
-        problem(number, "the map \"" + visibleText(gameTextToUtf8(name)) +
+        problem(number, "the map \"" + shortVisible(gameTextToUtf8(name)) +
                             "\" is not in the map list (tarvex-cli maps lists it; find-maps --add adds maps)");
         continue;
       }
@@ -257,7 +273,7 @@ ConfigApplied applyConfigText(std::string_view text, Configuration& config, std:
     for (const auto& candidate : fieldTable())
       if (startsLine(candidate) && keyOf(candidate) == key) field = &candidate;
     if (!field) {
-      problem(number, "there is no key \"" + visibleText(key) + "\" (tarvex-cli config --keys lists them)");
+      problem(number, "there is no key \"" + shortVisible(key) + "\" (tarvex-cli config --keys lists them)");
       continue;
     }
     if (!keptInSave(field->name)) {

@@ -17,6 +17,8 @@ namespace tarvex {
 
 inline constexpr const char* kDescriptionKey = "description";
 inline constexpr const char* kMapKey = "map";
+// The longest configuration text taken: a slot's values are a few kilobytes.
+inline constexpr std::size_t kMaxConfigTextBytes = 1024 * 1024;
 
 // The text of a configuration: heading lines (each printed as a comment),
 // the save file's description, every setting and the rotation with its limits.

@@ -135,9 +135,15 @@ Problem saveRefusal(std::string_view description, const Configuration& config) {
 SlotSave saveSlotFile(const std::filesystem::path& file, std::string_view title, std::string_view description,
                       const Configuration& config) {
   if (std::string refusal = saveRefusal(description, config); !refusal.empty()) return {std::move(refusal), {}};
+  const std::string bytes = writeSave(title, description, config);
+  if (bytes.size() > kMaxWrittenSaveBytes)
+    return {"ERROR:  The configuration would make a save file of " + std::to_string(bytes.size()) +
+                " bytes, and a save slot holds at most " + std::to_string(kMaxWrittenSaveBytes) +
+                " (the description or the map list is far too long).  Nothing was saved.",
+            {}};
   std::error_code ec;
   std::filesystem::create_directories(file.parent_path(), ec);
-  return {{}, writeFileAtomic(file, writeSave(title, description, config), FileAccess::OwnerOnly)};
+  return {{}, writeFileAtomic(file, bytes, FileAccess::OwnerOnly)};
 }
 
 namespace {

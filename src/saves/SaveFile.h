@@ -17,6 +17,9 @@ inline constexpr const char* kUnusedDescription = "Unused";
 // A real slot with 50 maps is a few kilobytes; a larger file is refused
 // rather than read (the same cap serves maps.ini).
 inline constexpr std::size_t kMaxSaveFileBytes = 16 * 1024 * 1024;
+// The largest save file Tarvex writes: far above any the window makes (a few
+// kilobytes, the whole map list included), far below what a reader takes.
+inline constexpr std::size_t kMaxWrittenSaveBytes = 1024 * 1024;
 
 // Whether a save file keeps the setting (by its table name); the others
 // start at their start values whenever a slot is loaded.

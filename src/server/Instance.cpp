@@ -57,7 +57,8 @@ std::string instanceStateText(const InstanceState& state) {
                                    {"restarts", std::to_string(state.restarts)},
                                    {"address", state.address},
                                    {"port", std::to_string(state.port)},
-                                   {"output", state.output}})
+                                   {"output", state.output},
+                                   {"id", state.id}})
     text += std::string(key) + "=" + value + "\n";
   return text;
 }
@@ -80,6 +81,7 @@ std::optional<InstanceState> parseInstanceState(std::string_view text) {
     if (key == "address") state.address = value;
     if (key == "port") state.port = int(number());
     if (key == "output") state.output = value;
+    if (key == "id") state.id = value;
   }
   if (state.pid <= 0 || (state.startedBy != "run" && state.startedBy != "launch")) return std::nullopt;
   return state;

@@ -41,6 +41,7 @@ struct InstanceState {
   std::string address;    // the server's address and port
   int port = 0;
   std::string output;  // where the game's output goes
+  std::string id;      // the start's token (kIdentityVariable), which its server carries
   bool operator==(const InstanceState&) const = default;
 };
 std::filesystem::path instanceStateFile(const std::filesystem::path& dataFolder, const std::string& instance);

@@ -19,14 +19,24 @@ std::string seconds(Ms time) {
 }
 
 Ms until(ServerHost& host, ServerHost::Clock::time_point when) {
-  return std::max(Ms(0), std::chrono::duration_cast<Ms>(when - host.now()));
+  // Rounded up: a wait cut to nothing while time is left would ask again and again.
+  return std::max(Ms(0), std::chrono::ceil<Ms>(when - host.now()));
 }
 
 // Asks the game to end, then ends it for sure after the grace time.
 void stopGame(ServerHost& host, const SupervisorOptions& options) {
+  std::string status;
+  // A stopped game (SIGSTOP) cannot take the request: it is hung for sure, and killed at once.
+  if (host.gameStopped()) {
+    host.note("The game is stopped (SIGSTOP) and cannot end by itself: it was killed.");
+    host.killGame();
+    while (host.wait(Ms(1000), status) != Event::Ended) {
+    }
+    host.note("The game ended (" + status + ").");
+    return;
+  }
   host.askGameToStop();
   const auto deadline = host.now() + options.stopTimeout;
-  std::string status;
   for (;;) {
     const Ms left = until(host, deadline);
     if (left <= Ms(0)) break;
@@ -91,8 +101,9 @@ class Watch {
       if (restartAt && host_.now() >= *restartAt) return Outcome::Scheduled;
       while (!warnings.empty() && host_.now() >= warnings.front().first) {
         std::string text = options_.restartWarning;
-        if (const auto at = text.find("{minutes}"); at != std::string::npos)
-          text.replace(at, 9, minutesText(warnings.front().second));
+        const std::string minutes = minutesText(warnings.front().second);
+        for (auto at = text.find("{minutes}"); at != std::string::npos; at = text.find("{minutes}", at + minutes.size()))
+          text.replace(at, 9, minutes);
         if (host_.hasConsole()) host_.say(text);
         warnings.erase(warnings.begin());
       }

@@ -69,8 +69,8 @@ void fillDataFolder(const fs::path& programFolder, const fs::path& folder) {
 
 fs::path systemDataFolderFor(const fs::path& programFolder, DataUse use) {
   const fs::path folder = systemDataFolder();
-  std::error_code ec;
-  if (use == DataUse::Read) return fs::is_directory(folder, ec) ? folder : programFolder;
+  // Never another folder in its place: a missing services' folder is the caller's error to say.
+  if (use == DataUse::Read) return folder;
   fillDataFolder(programFolder, folder);
   return folder;
 }

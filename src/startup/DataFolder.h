@@ -40,9 +40,9 @@ enum class DataUse { Write, Read };
 // program folder, whose files it would begin with.
 std::filesystem::path dataFolderFor(const std::filesystem::path& programFolder, DataUse use = DataUse::Write);
 
-// The services' data folder for the program folder: for Write it is made
-// and given the program's shipped save slots where it has none; for Read,
-// while it does not exist, the program folder stands in.
+// The services' data folder for the program folder: for Write it is given
+// the program's shipped save slots where it has none; for Read it is only
+// named. No other folder ever stands in for it.
 std::filesystem::path systemDataFolderFor(const std::filesystem::path& programFolder, DataUse use);
 
 // The program folder a data folder serves, as it records it; nullopt when it

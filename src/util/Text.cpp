@@ -140,7 +140,9 @@ std::optional<std::string> utf8ToGameText(std::string_view utf8) {
   return bytes;
 }
 
-std::string visibleText(std::string_view bytes) {
+namespace {
+// visibleText, and with utf8Only every byte that is not part of UTF-8 shown too.
+std::string visible(std::string_view bytes, bool utf8Only) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(bytes.size());
@@ -170,11 +172,31 @@ std::string visibleText(std::string_view bytes) {
     } else if (byte <= 0x9F) {
       // A C1 control in single-byte text (0x9B starts a terminal's command).
       shown(byte);
+    } else if (utf8Only) {
+      shown(byte);
     } else {
       out.push_back(char(byte));  // a Latin-1 letter: shown as the terminal shows it
     }
   }
   return out;
+}
+}  // namespace
+
+std::string visibleText(std::string_view bytes) { return visible(bytes, false); }
+
+std::string visibleUtf8(std::string_view bytes) { return visible(bytes, true); }
+
+std::string shortVisible(std::string_view text, std::size_t most) {
+  if (text.size() <= most) return visibleText(text);
+  return visibleText(utf8Prefix(text, most)) + "...";
+}
+
+std::string utf8Prefix(std::string_view utf8, std::size_t most) {
+  if (utf8.size() <= most) return std::string(utf8);
+  std::size_t end = most;
+  // Back to the start of the character the cut would split.
+  while (end > 0 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) --end;
+  return std::string(utf8.substr(0, end));
 }
 
 std::string visibleLines(std::string_view text) {

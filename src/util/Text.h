@@ -59,6 +59,14 @@ std::optional<std::string> utf8ToGameText(std::string_view utf8);
 // retitle or clear the terminal, or start a line that looks like Tarvex's
 // own. Other bytes pass unchanged.
 std::string visibleText(std::string_view bytes);
+// The same, and every byte that is not part of UTF-8 shown too: text for a
+// reader that takes only UTF-8 (file names in tables, systemd's status).
+std::string visibleUtf8(std::string_view bytes);
+// At most `most` bytes of UTF-8 text, never cut inside a character.
+std::string utf8Prefix(std::string_view utf8, std::size_t most);
+// visibleText of at most the first `most` bytes, "..." marking a cut: a
+// part of a line to quote in a message, however long the line.
+std::string shortVisible(std::string_view text, std::size_t most = 60);
 // The same for a text of several lines: its line feeds stay.
 std::string visibleLines(std::string_view text);
 

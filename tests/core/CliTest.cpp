@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iostream>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 #include <thread>
 
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -482,9 +484,86 @@ TEST(Cli, ConfigEditWritesOnlyATextThatReadsBackClean) {
   setenv("VISUAL", "true", 1);
   expectRun(f.run({"config", "--slot", "7", "--edit"}), 0, {"No change: nothing was written."});
   setenv("VISUAL", "false", 1);
-  expectRun(f.run({"config", "--slot", "7", "--edit"}), 1, {"ended with status"});
+  expectRun(f.run({"config", "--slot", "7", "--edit"}), 1, {"The editor (false) ended with exit status 1"});
+  // An editor that leaves a link where its file was: the link is not followed.
+  const std::filesystem::path elsewhere = f.root / "elsewhere.txt";
+  test::writeFile(elsewhere, "maximum-players = 3\n");
+  test::writeFile(editor, "#!/bin/sh\nrm \"$1\"; ln -s '" + elsewhere.string() + "' \"$1\"\n");
+  setenv("VISUAL", editor.c_str(), 1);
+  expectRun(f.run({"config", "--slot", "7", "--edit"}), 1, {"could not be read back"});
+  // The text's name is the editor's argument, never a shell's text; the editor may have options.
+  const std::filesystem::path spliced = f.root / "a$(touch pwned)b";
+  std::filesystem::create_directories(spliced);
+  const char* temporary = std::getenv("TMPDIR");
+  const std::string saved = temporary ? temporary : "";
+  setenv("TMPDIR", spliced.c_str(), 1);
+  setenv("VISUAL", "sed -i 's/^maximum-players = 9$/maximum-players = 10/'", 1);
+  expectRun(f.run({"config", "--slot", "7", "--edit"}), 0, {"slot 7 was written"});
+  EXPECT_FALSE(std::filesystem::exists("pwned"));
+  EXPECT_FALSE(std::filesystem::exists(f.root / "pwned"));
+  EXPECT_TRUE(std::filesystem::is_empty(spliced));  // the copy is gone
+  EXPECT_TRUE(test::contains(f.run({"config", "--slot", "7"}).out, "\nmaximum-players = 10\n"));
+  temporary ? setenv("TMPDIR", saved.c_str(), 1) : unsetenv("TMPDIR");
   unsetenv("VISUAL");
-  EXPECT_EQ(slotBytes(f, 7), before);
+}
+
+// sudo tarvex-cli --system config --edit: the editor runs as root with root's
+// own environment (never with the home of the services' user, which the game
+// can write), on a copy in root's temporary folder; the slot is read and
+// written as the services' user. Every file of the services' folder stays
+// that user's, and a services' folder that is missing is never made.
+TEST(Cli, ASystemEditRunsTheEditorAsTheInvokingUserAndWritesAsTheOwner) {
+  namespace fs = std::filesystem;
+  CliFixture f;
+  const fs::path system = f.root / "system";
+  setenv("TARVEX_SYSTEM_FOLDER", system.c_str(), 1);
+  expectRun(f.run({"--system", "config", "--slot", "3"}), 1, {system.string() + " does not exist", "package"});
+  expectRun(f.run({"--system", "stop", "--slot", "2"}), 1, {"does not exist"});
+  EXPECT_FALSE(fs::exists(system));
+  if (geteuid() != 0) {
+    unsetenv("TARVEX_SYSTEM_FOLDER");
+    GTEST_SKIP() << "the rest needs root, to act as the services' user";
+  }
+  fs::create_directories(system);
+  fs::permissions(f.root.path(), fs::perms::owner_all | fs::perms::others_exec);
+  ASSERT_EQ(chown(system.c_str(), 65534, 65534), 0);
+  const fs::path record = f.root / "editor-saw", editor = f.root / "editor.sh";
+  test::writeFile(editor, "#!/bin/sh\nprintf '%s %s %s\\n' \"$(id -u)\" \"$(id -ru)\" \"$HOME\" > '" + record.string() +
+                              "'\nsed -i 's/^maximum-players = 8$/maximum-players = 9/' \"$1\"\n"
+                              "echo 'map = hm_borg1' >> \"$1\"\n");
+  fs::permissions(editor, fs::perms::owner_all);
+  const auto asChild = [&](std::vector<std::string> args) {
+    // A child: acting as the owner changes this process's ids.
+    const pid_t child = fork();
+    if (child == 0) {
+      std::ostringstream out, err;
+      ConsoleServices services(err);
+      const int status = runCli(args, f.app.string(), out, err, services);
+      std::cerr << err.str() << std::flush;  // the test's own output: the child may not write files here
+      _exit(status);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  setenv("VISUAL", editor.c_str(), 1);
+  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  EXPECT_EQ(asChild({"--system", "config", "--slot", "3", "--edit"}), 0);
+  EXPECT_EQ(test::readFile(record), "0 0 " + home + "\n");
+  EXPECT_EQ(asChild({"--system", "config", "--slot", "4", "--set", "maximum-players=5", "--set", "map=hm_borg1"}), 0);
+  // As root, run --service is refused before anything is written.
+  EXPECT_EQ(asChild({"--system", "run", "--slot", "1", "--service"}), 2);
+  EXPECT_FALSE(fs::exists(system / "logs"));
+  for (const auto& entry : fs::recursive_directory_iterator(system)) {
+    struct stat info {};
+    ASSERT_EQ(lstat(entry.path().c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 65534u) << entry.path();
+  }
+  struct stat slot {};
+  ASSERT_EQ(stat(slotPath(system, 3).c_str(), &slot), 0);
+  EXPECT_EQ(slot.st_mode & 0777, 0600u);
+  unsetenv("VISUAL");
+  unsetenv("TARVEX_SYSTEM_FOLDER");
 }
 #endif
 
@@ -572,18 +651,24 @@ TEST(Cli, ListShowsWhatRunsStopEndsItAndLogNamesTheJournal) {
   CliFixture f;
   expectRun(f.run({"list"}), 0);
   EXPECT_TRUE(test::contains(f.run({"list"}).out, "runs.\n"));
-  // Stand-ins: a launched game (a group of its own, with a child) and a run that ends on SIGTERM.
-  const auto spawn = [](const char* script) {
+  // Stand-ins: a launched game (a group of its own, with a child, marked for its
+  // instance) and a run that ends on SIGTERM (a program named tarvex-cli).
+  const fs::path named = f.root / "tarvex-cli";
+  fs::create_symlink("/bin/sh", named);
+  const auto spawn = [](const char* program, const char* script, const char* mark) {
     const pid_t child = fork();
     if (child == 0) {
       setsid();
-      execl("/bin/sh", "sh", "-c", script, static_cast<char*>(nullptr));
+      const char* env[] = {"PATH=/usr/bin:/bin", mark, nullptr};
+      execle(program, "sh", "-c", script, static_cast<char*>(nullptr), env);
       _exit(127);
     }
     return child;
   };
-  const pid_t game = spawn("sleep 60 & wait");
-  const pid_t run = spawn("trap 'exit 0' TERM; while :; do sleep 0.1; done");
+  const pid_t game = spawn("/bin/sh", "sleep 60 & wait", "TARVEX_INSTANCE=slot4");
+  const pid_t run = spawn(named.c_str(), "trap 'exit 0' TERM; while :; do sleep 0.1; done", nullptr);
+  // A process of this user that is neither: a record naming it is foreign.
+  const pid_t stranger = spawn("/bin/sh", "sleep 60", "TARVEX_INSTANCE=slot9");
   const auto record = [&](const std::string& instance, pid_t pid, InstanceState state) {
     test::writeFile(instanceLockFile(f.app, instance),
                     std::to_string(pid) + " " + std::to_string(*platform::processStartTime(pid)) + "\n");
@@ -598,6 +683,7 @@ TEST(Cli, ListShowsWhatRunsStopEndsItAndLogNamesTheJournal) {
             (InstanceState{"run", run, 1700000000, 2, "::1", 27998, "x"}));
   CliRun r = f.run({"list"});
   expectRun(r, 0);
+  EXPECT_TRUE(r.err.empty()) << r.err;
   EXPECT_TRUE(test::contains(r.out, "slot4\t" + std::to_string(game) + "\tlaunch\t")) << r.out;
   EXPECT_TRUE(test::contains(r.out, "slot5\t" + std::to_string(run) + "\trun\t")) << r.out;
   EXPECT_TRUE(test::contains(r.out, "\t2\t27998\t-\t-\n")) << r.out;
@@ -619,6 +705,55 @@ TEST(Cli, ListShowsWhatRunsStopEndsItAndLogNamesTheJournal) {
   waitpid(game, nullptr, 0);
   EXPECT_EQ(f.run({"stop", "--slot", "6"}).out, "slot6 does not run.\n");
   EXPECT_TRUE(test::contains(f.run({"list"}).out, "runs.\n"));
+
+  // Records that name what is not ours are never believed, never signalled:
+  // the machine's first process, a process of this user that is no game of
+  // the instance, a lock that is a link to another slot's lock.
+  record("slot1", 1, {"launch", 1, 1700000000, 0, "", 27990, ""});
+  record("slot2", stranger, {"launch", stranger, 1700000000, 0, "", 27991, ""});
+  record("slot8", run, {"run", run, 1700000000, 0, "", 27992, ""});
+  const pid_t again = spawn(named.c_str(), "trap 'exit 0' TERM; while :; do sleep 0.1; done", nullptr);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  record("slot8", again, {"run", again, 1700000000, 0, "", 27992, ""});
+  fs::remove(instanceLockFile(f.app, "slot3"));
+  fs::create_symlink("slot8.lock", instanceLockFile(f.app, "slot3"));
+  r = f.run({"list", "--json"});
+  expectRun(r, 1, {"slot1 is not listed: its lock", "(process 1 is the system's own)",
+                   "slot2 is not listed: its lock", "is neither tarvex-cli nor a game started for slot2",
+                   "slot3 is not listed: its lock", "is a symbolic link, which is never followed"});
+  EXPECT_EQ(nlohmann::json::parse(r.out).size(), 1u);  // slot8
+  for (const char* slot : {"1", "2", "3"})
+    expectRun(f.run({"stop", "--slot", slot, "--timeout", "1"}), 1, {"was not stopped", "never"});
+  EXPECT_TRUE(platform::processStartTime(stranger));  // alive: never signalled
+  EXPECT_TRUE(platform::processStartTime(again));
+  EXPECT_EQ(platform::foreignProcess(0, "slot1", f.app), "process 0 is the system's own");
+  for (const pid_t child : {stranger, again}) {
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+  }
+}
+
+// Run as root, a record naming another user's process (with its true start
+// time) is foreign: stop refuses it and leaves the process alone.
+TEST(Cli, StopNeverSignalsAnotherUsersProcess) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root, to start a process as another user";
+  CliFixture f;
+  const pid_t other = fork();
+  if (other == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(126);
+    const char* env[] = {"TARVEX_INSTANCE=slot4", nullptr};
+    execle("/bin/sleep", "sleep", "60", static_cast<char*>(nullptr), env);
+    _exit(127);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  test::writeFile(instanceLockFile(f.app, "slot4"),
+                  std::to_string(other) + " " + std::to_string(*platform::processStartTime(other)) + "\n");
+  test::writeFile(instanceStateFile(f.app, "slot4"),
+                  instanceStateText({"launch", other, 1700000000, 0, "", 27999, "", "id"}));
+  expectRun(f.run({"stop", "--slot", "4", "--timeout", "1"}), 1, {"runs as another user (65534)", "never signalled"});
+  EXPECT_TRUE(platform::processStartTime(other));
+  kill(other, SIGKILL);
+  waitpid(other, nullptr, 0);
 }
 #endif
 
@@ -634,7 +769,12 @@ TEST(Cli, ServicesAreWindowsOwnAndAServicesMessagesGoIntoItsOwnLog) {
   }
   expectRun(f.run({"service"}), 2, {"Usage: tarvex-cli service"});
   expectRun(f.run({"service", "install", "--slot", "10"}), 2);
-  // As a service (run --service, without a service manager here: run as it is).
+  if (!platform::kHasServiceManager) {
+    // Only Windows' service manager starts run --service: here it is refused before any file is touched.
+    expectRun(f.run({"run", "--slot", "3", "--service"}), 2, {"systemd's unit tarvex@N"});
+    EXPECT_FALSE(std::filesystem::exists(f.app / "logs"));
+    return;
+  }
   const CliRun r = f.run({"run", "--slot", "3", "--service"});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(r.err.empty()) << r.err;

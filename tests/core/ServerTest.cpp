@@ -169,9 +169,19 @@ TEST(Supervisor, AServerThatStopsAnsweringIsEndedForSureAndStartedAgain) {
   host.obeysTerm = false;
   host.stopAt = FakeHost::Clock::time_point(150s);
   EXPECT_EQ(supervise(host, {}), SupervisorEnd::Stopped);
-  // Three checks 30 s apart, each asking again for three seconds; ten seconds' grace, then one second's wait.
-  EXPECT_EQ(host.calls, (Calls{"start@0", "term@93", "kill@103", "start@104", "term@150", "kill@160"}));
+  // Three checks 30 s apart, each asking again for three seconds; a stopped game
+  // cannot take a request to end: it is killed at once, then one second's wait.
+  EXPECT_EQ(host.calls, (Calls{"start@0", "kill@93", "start@94", "kill@150"}));
   EXPECT_TRUE(test::contains(host.notes.front(), "A console password makes the watchdog surer."));
+  // One that runs but is silent to its status and its console is asked to end: ten seconds' grace, then killed.
+  FakeHost hung;
+  hung.lives = {std::nullopt, std::nullopt};
+  hung.status = ServerHost::Answer::Silent;
+  hung.console = true;
+  hung.obeysTerm = false;
+  hung.stopAt = FakeHost::Clock::time_point(150s);
+  EXPECT_EQ(supervise(hung, {}), SupervisorEnd::Stopped);
+  EXPECT_EQ(hung.calls, (Calls{"start@0", "term@93", "kill@103", "start@104", "term@150", "kill@160"}));
   // A server that answers again counts its misses afresh; a stop asked for ends the game gently.
   FakeHost answering;
   answering.lives = {std::nullopt};
@@ -310,17 +320,30 @@ TEST(Instances, EverySaveFileHasANameOfItsOwnAndOneRunAtATime) {
     platform::InstanceLock second(lockFile);
     EXPECT_EQ(second.refusal(), "process " + std::to_string(getpid()) + " runs it");
     // A launch's game outlives its launch, and holds the instance while it runs.
-    const pid_t game = fork();
-    if (game == 0) {
-      pause();
-      _exit(0);
-    }
+    const auto spawn = [](const char* environment) {
+      const pid_t child = fork();
+      if (child == 0) {
+        const char* env[] = {environment, nullptr};
+        execle("/bin/sleep", "sleep", "60", static_cast<char*>(nullptr), env);
+        _exit(127);
+      }
+      return child;
+    };
+    // A process that is not a game started for the instance holds nothing, whatever the record says.
+    const pid_t other = spawn("TARVEX_INSTANCE=slot4");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    first.record(other);
+    EXPECT_EQ(platform::InstanceLock(lockFile).refusal(), "another tarvex-cli runs it");  // only the flock holds
+    const pid_t game = spawn("TARVEX_INSTANCE=slot3");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     first.record(game);
     std::optional<platform::InstanceLock> held;
     held.emplace(lockFile);
     EXPECT_EQ(held->refusal(), "process " + std::to_string(game) + " runs it");
-    kill(game, SIGKILL);
-    waitpid(game, nullptr, 0);
+    for (const pid_t child : {game, other}) {
+      kill(child, SIGKILL);
+      waitpid(child, nullptr, 0);
+    }
   }
   platform::InstanceLock after(lockFile);  // the game has ended: the record is stale
   EXPECT_EQ(after.refusal(), "");
