@@ -399,18 +399,19 @@ int configCommand(const Options& options, const std::filesystem::path& dataFolde
       in.read(text.data(), std::streamsize(text.size()));
       text.resize(std::size_t(in.gcount()));
       if (text.size() > kMaxConfigTextBytes) {
-        services.message("The configuration text on standard input is larger than 1 MB, and a configuration is a "
-                         "few kilobytes.  Nothing was written.");
+        services.message(
+            "The configuration text on standard input is larger than 1 MB, and a configuration is a "
+            "few kilobytes.  Nothing was written.");
         return 1;
       }
     } else {
       const FileBytes read = readFileBytes(toPath(*options.config.from), kMaxConfigTextBytes);
       if (read.status != ReadStatus::Ok) {
         services.message("The configuration text " + shortVisible(*options.config.from, 200) +
-                         (read.status == ReadStatus::TooLarge ? " is larger than 1 MB, and a configuration is a few "
-                                                                "kilobytes"
+                         (read.status == ReadStatus::TooLarge  ? " is larger than 1 MB, and a configuration is a few "
+                                                                 "kilobytes"
                           : read.status == ReadStatus::Missing ? " does not exist"
-                                                                : " cannot be read") +
+                                                               : " cannot be read") +
                          ".  Nothing was written.");
         return 1;
       }
@@ -518,8 +519,8 @@ int listInstances(const Options& options, const std::filesystem::path& dataFolde
   for (std::filesystem::directory_iterator entry(runFolder, ec), end; !ec && entry != end; entry.increment(ec))
     if (entry->path().extension() == ".lock") instances.push_back(fromPath(entry->path().stem()));
   if (ec && ec != std::errc::no_such_file_or_directory) {
-    services.message("tarvex-cli: the servers of " + fromPath(dataFolder) + " cannot be listed: " +
-                     fromPath(runFolder) + " cannot be read (" + ec.message() + ").  " +
+    services.message("tarvex-cli: the servers of " + fromPath(dataFolder) +
+                     " cannot be listed: " + fromPath(runFolder) + " cannot be read (" + ec.message() + ").  " +
                      platform::accessHint(dataFolder));
     return 1;
   }
@@ -538,7 +539,8 @@ int listInstances(const Options& options, const std::filesystem::path& dataFolde
     const Running& found = **running;
     const InstanceState state = found.state.value_or(InstanceState{"run", found.pid, 0, 0, {}, 0, {}, {}});
     std::optional<ServerStatus> answer;
-    if (state.port > 0) answer = askStatus(state.address.empty() ? "127.0.0.1" : state.address, state.port, kLocalAsk).value();
+    if (state.port > 0)
+      answer = askStatus(state.address.empty() ? "127.0.0.1" : state.address, state.port, kLocalAsk).value();
     const std::string map = answer ? visibleText(gameTextToUtf8(answer->value("mapname"))) : "-";
     const std::string players = answer ? std::to_string(answer->players.size()) + "/" +
                                              visibleText(gameTextToUtf8(answer->value("sv_maxclients")))
@@ -655,8 +657,9 @@ int remoteCommand(const Options& options, const ServerSettings& settings, const 
     const std::string asked = serverAddressText(address->first, address->second);
     const auto status = askStatus(address->first, address->second, kLocalAsk);
     if (!status || status->value(kIdentityVariable) != state.id) {
-      services.message("tarvex-cli: the server at " + asked + (status ? " is not the one" : " does not answer as the one") +
-                       " tarvex-cli started for " + name + (status ? " (it does not carry its identity)" : "") +
+      services.message("tarvex-cli: the server at " + asked +
+                       (status ? " is not the one" : " does not answer as the one") + " tarvex-cli started for " +
+                       name + (status ? " (it does not carry its identity)" : "") +
                        ", so its console password was not sent.");
       return 1;
     }
@@ -959,8 +962,9 @@ void describeCommandLine(CLI::App& app, Options& options) {
 std::string takeRestartTimes(Options& options) {
   for (const std::string& text : options.restartTimes) {
     // Exactly HH:MM: two digits, a colon, two digits.
-    const bool shaped = text.size() == 5 && text[2] == ':' &&
-                        std::all_of(text.begin(), text.end(), [](char c) { return c == ':' || (c >= '0' && c <= '9'); });
+    const bool shaped = text.size() == 5 && text[2] == ':' && std::all_of(text.begin(), text.end(), [](char c) {
+                          return c == ':' || (c >= '0' && c <= '9');
+                        });
     const auto hours = shaped ? parseCount(text.substr(0, 2)) : std::nullopt;
     const auto minutes = shaped ? parseCount(text.substr(3)) : std::nullopt;
     if (!hours || !minutes || *hours > 23 || *minutes > 59)
@@ -1109,7 +1113,6 @@ Problem enterServicesFolder(const Options& options) {
 }
 
 int execute(Options& options, std::ostream& out, std::ostream& err, Services& services, std::istream* in) {
-
   // The configuration the window holds right after its load step.
   const std::filesystem::path appFolder = toPath(options.appFolder);
   // render, maps, status, rcon, log and the readings of config and game-folder write nothing anywhere.

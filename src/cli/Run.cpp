@@ -188,9 +188,10 @@ class RunHost : public ServerHost {
   void tellService(const ServerStatus& status) {
     if (!ready_) platform::notifyService("READY=1");
     ready_ = true;
-    platform::notifyService("STATUS=" + statusText("Running " + gameTextToUtf8(withoutColours(status.value("mapname"))) +
-                                                   ", " + std::to_string(status.players.size()) + " of " +
-                                                   gameTextToUtf8(status.value("sv_maxclients")) + " players"));
+    platform::notifyService("STATUS=" +
+                            statusText("Running " + gameTextToUtf8(withoutColours(status.value("mapname"))) + ", " +
+                                       std::to_string(status.players.size()) + " of " +
+                                       gameTextToUtf8(status.value("sv_maxclients")) + " players"));
   }
 
   // What list and stop read: this run, since its first start, with its restarts.

@@ -23,7 +23,7 @@ struct PreparedLaunch {
   std::string scriptName;              // tarvex.cfg, or run's own
   std::string address;                 // where the server will listen (empty: every address)
   int port = 0;
-  std::string instance;                // what the game is started for (see ProcessRequest)
+  std::string instance;  // what the game is started for (see ProcessRequest)
 };
 
 // Runs the checks, showing their messages through the services in order;

@@ -114,7 +114,8 @@ FileBytes readFileBytesNoLinks(const fs::path& path, std::uintmax_t maxBytes) {
     } else {
       result.bytes.resize(std::size_t(info.st_size));
       std::size_t got = 0;
-      for (ssize_t n; got < result.bytes.size() && (n = ::read(fd, result.bytes.data() + got, result.bytes.size() - got)) != 0;) {
+      for (ssize_t n;
+           got < result.bytes.size() && (n = ::read(fd, result.bytes.data() + got, result.bytes.size() - got)) != 0;) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) break;
         got += std::size_t(n);

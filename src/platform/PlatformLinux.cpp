@@ -8,10 +8,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <vector>
@@ -111,7 +111,8 @@ Result<std::string> runEditor(const std::string& command, const std::filesystem:
   if (child == 0) {
     // Whatever ids this process switched, the editor runs as the user who started it, wholly.
     if (reversible) {
-      if (setresuid(0, 0, 0) != 0 || setgroups(reversible->invoking.groups.size(), reversible->invoking.groups.data()) ||
+      if (setresuid(0, 0, 0) != 0 ||
+          setgroups(reversible->invoking.groups.size(), reversible->invoking.groups.data()) ||
           setresgid(reversible->invoking.gid, reversible->invoking.gid, reversible->invoking.gid) != 0 ||
           setresuid(reversible->invoking.uid, reversible->invoking.uid, reversible->invoking.uid) != 0)
         _exit(126);

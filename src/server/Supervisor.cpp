@@ -102,7 +102,8 @@ class Watch {
       while (!warnings.empty() && host_.now() >= warnings.front().first) {
         std::string text = options_.restartWarning;
         const std::string minutes = minutesText(warnings.front().second);
-        for (auto at = text.find("{minutes}"); at != std::string::npos; at = text.find("{minutes}", at + minutes.size()))
+        for (auto at = text.find("{minutes}"); at != std::string::npos;
+             at = text.find("{minutes}", at + minutes.size()))
           text.replace(at, 9, minutes);
         if (host_.hasConsole()) host_.say(text);
         warnings.erase(warnings.begin());

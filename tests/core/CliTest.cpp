@@ -718,9 +718,10 @@ TEST(Cli, ListShowsWhatRunsStopEndsItAndLogNamesTheJournal) {
   fs::remove(instanceLockFile(f.app, "slot3"));
   fs::create_symlink("slot8.lock", instanceLockFile(f.app, "slot3"));
   r = f.run({"list", "--json"});
-  expectRun(r, 1, {"slot1 is not listed: its lock", "(process 1 is the system's own)",
-                   "slot2 is not listed: its lock", "is neither tarvex-cli nor a game started for slot2",
-                   "slot3 is not listed: its lock", "is a symbolic link, which is never followed"});
+  expectRun(r, 1,
+            {"slot1 is not listed: its lock", "(process 1 is the system's own)", "slot2 is not listed: its lock",
+             "is neither tarvex-cli nor a game started for slot2", "slot3 is not listed: its lock",
+             "is a symbolic link, which is never followed"});
   EXPECT_EQ(nlohmann::json::parse(r.out).size(), 1u);  // slot8
   for (const char* slot : {"1", "2", "3"})
     expectRun(f.run({"stop", "--slot", slot, "--timeout", "1"}), 1, {"was not stopped", "never"});
