@@ -8,6 +8,7 @@
 #include <thread>
 
 #ifndef _WIN32
+#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -567,6 +568,90 @@ TEST(Cli, ASystemEditRunsTheEditorAsTheInvokingUserAndWritesAsTheOwner) {
 }
 #endif
 
+// What a configuration text may hold: at most a megabyte, a byte-order mark
+// before its first key, and a fault quoted in a short part; a port is a
+// number from 1 to 65535; a slot larger than any the window makes is never
+// written; a restart time is HH:MM.
+TEST(Cli, ConfigTakesBoundedTextAndRefusesWhatTheGameWouldMisread) {
+  CliFixture f;
+  const std::string before = slotBytes(f, 3);
+  CliRun r = f.run({"config", "--slot", "3", "--from", "-"}, "description = " + std::string(1024 * 1024, 'x'));
+  expectRun(r, 1, {"standard input is larger than 1 MB", "Nothing was written."});
+  const std::string longKey(100000, 'k');
+  r = f.run({"config", "--slot", "3", "--from", "-"}, longKey + " = 1\nmap = hm_borg1\n");
+  expectRun(r, 1, {"there is no key \"kkk", "...\""});
+  EXPECT_LT(r.err.size(), 400u);
+  for (const char* port : {"0", "70000", "93686"}) {
+    r = f.run({"config", "--slot", "3", "--set", "set-net-port=yes", "--set", std::string("net-port=") + port, "--set",
+               "map=hm_borg1"});
+    expectRun(r, 1, {std::string("The net port ") + port + " is not a port", "1 to 65535"});
+  }
+  r = f.run({"config", "--slot", "3", "--from", "-"}, "map = hm_borg1 -1 0 0\n");
+  expectRun(r, 1, {"line 1: the map \"hm_borg1\": its limit \"-1\" is not 1 to 3 digits"});
+  EXPECT_EQ(slotBytes(f, 3), before);
+  expectRun(f.run({"config", "--slot", "3", "--from", "-"}, "\xEF\xBB\xBFserver-title = Bom\nmap = hm_borg1\n"), 0);
+  Configuration config = f.loaded();
+  const SlotSave huge = saveSlotFile(slotPath(f.app, 4), slotTitle(4), std::string(2 * 1024 * 1024, 'd'), config);
+  EXPECT_TRUE(test::contains(huge.refusal, "a save slot holds at most 1048576")) << huge.refusal;
+  EXPECT_FALSE(std::filesystem::exists(slotPath(f.app, 4)) && test::readFile(slotPath(f.app, 4)).size() > 1000000);
+  for (const char* time : {"7:05", "00001:00", "24:00", "07:5", "07-05", "+7:05"})
+    expectRun(f.run({"run", "--slot", "3", "--restart-at", time}), 2, {"HH:MM"});
+}
+
+#ifndef _WIN32
+// A user who cannot read the data folder is told so, with the way in, and the
+// exit status says it: never "nothing runs", "does not run", an unused slot
+// or "no log yet".
+TEST(Cli, WhatCannotBeReadIsAnErrorNeverNothing) {
+  namespace fs = std::filesystem;
+  CliFixture f;
+  const fs::path system = f.root / "system";
+  fs::create_directories(system / "run");
+  setenv("TARVEX_SYSTEM_FOLDER", system.c_str(), 1);
+  fs::permissions(f.root.path(), fs::perms::owner_all | fs::perms::others_exec);
+  fs::permissions(system, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+  const bool root = geteuid() == 0;
+  if (!root) fs::permissions(system, fs::perms::none);
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--system", "list"}, {"--system", "list", "--json"}, {"--system", "stop", "--slot", "3"},
+        {"--system", "config", "--slot", "3"}, {"--system", "log", "--slot", "3"}}) {
+    int status = 0;
+    std::string said;
+    if (root) {
+      // As another user, in a child: a user not in the folder's group.
+      int pipe[2];
+      ASSERT_EQ(::pipe(pipe), 0);
+      const pid_t child = fork();
+      if (child == 0) {
+        close(pipe[0]);
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(126);
+        std::ostringstream out, err;
+        ConsoleServices services(err);
+        const int code = runCli(args, f.app.string(), out, err, services);
+        const std::string text = err.str() + out.str();
+        if (write(pipe[1], text.data(), text.size()) < 0) _exit(125);
+        _exit(code);
+      }
+      close(pipe[1]);
+      char buffer[4096];
+      for (ssize_t n; (n = read(pipe[0], buffer, sizeof buffer)) > 0;) said.append(buffer, std::size_t(n));
+      close(pipe[0]);
+      waitpid(child, &status, 0);
+      status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    } else {
+      const CliRun r = f.run(args);
+      status = r.status;
+      said = r.err + r.out;
+    }
+    EXPECT_EQ(status, 1) << args[1] << ": " << said;
+    EXPECT_TRUE(test::contains(said, "cannot be read by this user")) << said;
+    EXPECT_TRUE(test::contains(said, "sudo")) << said;
+  }
+  fs::permissions(system, fs::perms::owner_all);
+  unsetenv("TARVEX_SYSTEM_FOLDER");
+}
+#endif
+
 // game-folder shows the folder path.ini names, and sets one that holds the game.
 TEST(Cli, GameFolderShowsChecksAndSetsTheGameFolder) {
   namespace fs = std::filesystem;
@@ -679,8 +764,11 @@ TEST(Cli, ListShowsWhatRunsStopEndsItAndLogNamesTheJournal) {
   record("slot5", run, {"run", run, 1700000000, 2, "", 27998, "journalctl -u tarvex@5.service"});
   record("slot6", 999999, {"run", 999999, 1700000000, 0, "", 27997, ""});  // a record of a run that ended
   test::writeFile(instanceLockFile(f.app, "slot6"), "999999 1\n");
-  EXPECT_EQ(parseInstanceState(instanceStateText({"run", run, 1700000000, 2, "::1", 27998, "x"})),
-            (InstanceState{"run", run, 1700000000, 2, "::1", 27998, "x"}));
+  EXPECT_EQ(parseInstanceState(instanceStateText({"run", run, 1700000000, 2, "::1", 27998, "x", "token"})),
+            (InstanceState{"run", run, 1700000000, 2, "::1", 27998, "x", "token"}));
+  // A file name that is not UTF-8 and would steer a terminal, recorded for this very process.
+  const std::string odd = "odd\xff\x1b]0;owned\x07";
+  record(odd, getpid(), {"run", getpid(), 1700000000, 0, "", 0, "", ""});
   CliRun r = f.run({"list"});
   expectRun(r, 0);
   EXPECT_TRUE(r.err.empty()) << r.err;
@@ -688,10 +776,13 @@ TEST(Cli, ListShowsWhatRunsStopEndsItAndLogNamesTheJournal) {
   EXPECT_TRUE(test::contains(r.out, "slot5\t" + std::to_string(run) + "\trun\t")) << r.out;
   EXPECT_TRUE(test::contains(r.out, "\t2\t27998\t-\t-\n")) << r.out;
   EXPECT_FALSE(test::contains(r.out, "slot6"));
-  const auto json = nlohmann::json::parse(f.run({"list", "--json"}).out);
-  ASSERT_EQ(json.size(), 2u);
-  EXPECT_EQ(json[1]["restarts"], 2);
-  EXPECT_TRUE(json[1]["map"].is_null());
+  EXPECT_TRUE(test::contains(r.out, "odd\\xFF\\x1B]0;owned\\x07\t")) << r.out;
+  const auto json = nlohmann::json::parse(f.run({"list", "--json"}).out);  // valid UTF-8, or parse throws
+  ASSERT_EQ(json.size(), 3u);
+  EXPECT_EQ(json[0]["instance"], "odd\xef\xbf\xbd\x1b]0;owned\x07");
+  EXPECT_EQ(json[2]["restarts"], 2);
+  EXPECT_TRUE(json[2]["map"].is_null());
+  std::filesystem::remove(instanceLockFile(f.app, odd));
   expectRun(f.run({"log", "--slot", "5"}), 1, {"goes to the journal: journalctl -u tarvex@5.service -f"});
   r = f.run({"stop", "--slot", "4", "--timeout", "2"});
   expectRun(r, 0);

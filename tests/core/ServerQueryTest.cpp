@@ -3,13 +3,17 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <mutex>
 #include <sstream>
+#include <vector>
 #include <thread>
 
 #include "cli/Cli.h"
 #include "core/TestSupport.h"
 #include "query/ServerQuery.h"
 #include "saves/SaveFile.h"
+#include "server/Instance.h"
 
 using namespace tarvex;
 
@@ -70,7 +74,114 @@ StatusRun status(const std::vector<std::string>& args, const std::string& comman
   const int code = runCli(all, app.path().string(), out, err, services);
   return {code, out.str(), err.str()};
 }
+// A stand-in server on loopback that answers every request by a rule, until
+// it goes: getstatus with its status, rcon with "print". It notes each request
+// and the address it came from, and may drop what comes from one address
+// (a filter that drops replies to the watchdog's own address).
+struct LoopbackServer {
+  int socket = ::socket(AF_INET, SOCK_DGRAM, 0);
+  int port = 0;
+  std::string status;  // its status's info string
+  std::uint32_t dropFrom = 0;
+  std::vector<std::pair<std::string, std::uint32_t>> requests;
+  mutable std::mutex mutex;  // requests, noted by the server's thread
+  std::thread thread;
+  LoopbackServer(std::string info, std::uint32_t drop = 0) : status(std::move(info)), dropFrom(drop) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
+    port = ntohs(address.sin_port);
+    thread = std::thread([this] {
+      char buffer[2048];
+      for (;;) {
+        sockaddr_in from{};
+        socklen_t fromLength = sizeof from;
+        const auto got = recvfrom(socket, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+        if (got <= 0) return;
+        const std::string request(buffer, std::size_t(got));
+        {
+          const std::lock_guard lock(mutex);
+          requests.emplace_back(request, ntohl(from.sin_addr.s_addr));
+        }
+        if (ntohl(from.sin_addr.s_addr) == dropFrom) continue;
+        const std::string answer = test::contains(request, "getstatus")
+                                       ? std::string(kPacketPrefix) + "statusResponse\n" + status + "\n"
+                                       : std::string(kPacketPrefix) + "print\nheard\n";
+        sendto(socket, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from), fromLength);
+      }
+    });
+  }
+  ~LoopbackServer() {
+    shutdown(socket, SHUT_RDWR);
+    thread.join();
+    close(socket);
+  }
+  bool heard(const std::string& part) const {
+    const std::lock_guard lock(mutex);
+    return std::any_of(requests.begin(), requests.end(), [&](const auto& r) { return test::contains(r.first, part); });
+  }
+};
 }  // namespace
+
+// The watchdog asks from an address of its own; where answers to it are
+// dropped, it asks from the ordinary address before the silence counts.
+// A host name's every address is tried, IPv4 first, as the engine binds.
+TEST(ServerStatus, TheWatchdogsQuestionGetsBackAndEveryAddressOfANameIsTried) {
+  LoopbackServer server("\\mapname\\oa_dm1", platform::kWatchdogSource);
+  const auto status = askStatus("127.0.0.1", server.port, {300, 1, 0, platform::kWatchdogSource});
+  ASSERT_TRUE(status) << status.problem();
+  EXPECT_EQ(status->value("mapname"), "oa_dm1");
+  const std::lock_guard lock(server.mutex);
+  ASSERT_EQ(server.requests.size(), 2u);
+  EXPECT_EQ(server.requests[0].second, platform::kWatchdogSource);
+  EXPECT_EQ(server.requests[1].second, 0x7F000001u);
+  EXPECT_TRUE(askStatus("localhost", server.port, {300, 1, 0, 0}));
+}
+
+// rcon of a slot sends its console password only to the server that carries
+// the identity of the start its record names; to an address given it goes as asked.
+TEST(ServerStatus, TheConsolePasswordGoesOnlyToTheSlotsOwnServer) {
+  test::TempFolder app;
+  Configuration config;
+  config.settings.setText("Console_Password", "secret");
+  test::writeFile(slotPath(app.path(), 3), writeSave(slotTitle(3), "rcon", config));
+  const auto rcon = [&](std::vector<std::string> args) {
+    std::ostringstream out, err;
+    ConsoleServices services(err);
+    std::vector<std::string> all{"--app-folder", app.path().string(), "rcon", "--slot", "3"};
+    all.insert(all.end(), args.begin(), args.end());
+    const int code = runCli(all, app.path().string(), out, err, services);
+    return StatusRun{code, out.str(), err.str()};
+  };
+  LoopbackServer other("\\sv_hostname\\Another\\tarvex_id\\not-ours");
+  StatusRun r = rcon({"status"});  // nothing recorded
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(test::contains(r.err, "slot3 does not run")) << r.err;
+  // A record of this process (ours), its server on the other's port: the password is kept.
+  test::writeFile(instanceLockFile(app.path(), "slot3"),
+                  std::to_string(getpid()) + " " + std::to_string(*platform::processStartTime(getpid())) + "\n");
+  test::writeFile(instanceStateFile(app.path(), "slot3"),
+                  instanceStateText({"run", getpid(), 1700000000, 0, "127.0.0.1", other.port, "", "ours"}));
+  r = rcon({"status"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(test::contains(r.err, "is not the one tarvex-cli started for slot3")) << r.err;
+  EXPECT_FALSE(other.heard("secret"));
+  // Its own server takes it.
+  LoopbackServer own("\\sv_hostname\\Ours\\tarvex_id\\ours");
+  test::writeFile(instanceStateFile(app.path(), "slot3"),
+                  instanceStateText({"run", getpid(), 1700000000, 0, "127.0.0.1", own.port, "", "ours"}));
+  r = rcon({"status"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "heard\n");
+  EXPECT_TRUE(own.heard("rcon secret status"));
+  // An address the host names is asked as named.
+  r = rcon({"127.0.0.1:" + std::to_string(other.port), "status"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(other.heard("rcon secret status"));
+}
 
 TEST(ServerStatus, AnswerIsReadWithPlayersAndShownWithoutColourCodes) {
   const auto status = parseStatusResponse(kAnswer);

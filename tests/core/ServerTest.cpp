@@ -156,9 +156,9 @@ TEST(Supervisor, ScheduledRestartsComeAtTheirTimeWithWarningsAndNeverCountToward
   custom.dayStart = 3h + 58min;
   custom.lives = {std::nullopt};
   custom.stopAt = FakeHost::Clock::time_point(100s);
-  options.restartWarning = "Back in a moment: restart in {minutes}";
+  options.restartWarning = "Back in {minutes}: restart in {minutes}";
   EXPECT_EQ(supervise(custom, options), SupervisorEnd::Stopped);
-  EXPECT_EQ(custom.calls, (Calls{"start@0", "say Back in a moment: restart in 1 minute@60", "term@100"}));
+  EXPECT_EQ(custom.calls, (Calls{"start@0", "say Back in 1 minute: restart in 1 minute@60", "term@100"}));
 }
 
 TEST(Supervisor, AServerThatStopsAnsweringIsEndedForSureAndStartedAgain) {
@@ -433,25 +433,35 @@ TEST(ChildGame, LeavesNoProcessBehind) {
       }
     return false;
   };
-  test::writeFile(folder / "runner.sh", "#!/bin/sh\nsleep 60 &\necho $! > left.pid\nexec sleep \"$MODE\"\n");
+  test::writeFile(folder / "runner.sh",
+                  "#!/bin/sh\nenv > game.env\nsleep 60 &\necho $! > left.pid\nexec sleep \"$MODE\"\n");
   std::filesystem::permissions(folder / "runner.sh", std::filesystem::perms::owner_all);
   setenv("TARVEX_GAME_RUNNER", (folder / "runner.sh").c_str(), 1);
   {
     setenv("MODE", "0", 1);
+    // systemd's socket is run's own: the game never speaks for the service. It carries its instance.
+    setenv("NOTIFY_SOCKET", "/run/systemd/notify", 1);
+    setenv("TARVEX_INSTANCE", "slot1", 1);
     platform::ChildGame game;
-    ASSERT_EQ(game.start({folder.path().string(), "game.exe", {}, {}}), "");
+    ASSERT_EQ(game.start({folder.path().string(), "game.exe", {}, {}, "slot3"}), "");
+    unsetenv("NOTIFY_SOCKET");
+    unsetenv("TARVEX_INSTANCE");
     std::string status;
     while (game.wait(
                1000, [](std::string_view) {}, status) != ServerHost::Event::Ended) {
     }
     EXPECT_TRUE(gone(pidOf("left.pid")));
+    const std::string environment = test::readFile(folder / "game.env");
+    EXPECT_FALSE(test::contains(environment, "NOTIFY_SOCKET")) << environment;
+    EXPECT_TRUE(test::contains(environment, "\nTARVEX_INSTANCE=slot3\n")) << environment;
+    EXPECT_FALSE(test::contains(environment, "TARVEX_INSTANCE=slot1")) << environment;
   }
   std::filesystem::remove(folder / "left.pid");
   setenv("MODE", "60", 1);
   const pid_t run = fork();
   if (run == 0) {
     platform::ChildGame game;
-    if (!game.start({folder.path().string(), "game.exe", {}, {}}).ok()) _exit(1);
+    if (!game.start({folder.path().string(), "game.exe", {}, {}, {}}).ok()) _exit(1);
     test::writeFile(folder / "game.pid", std::to_string(game.id()) + "\n");
     pause();
     _exit(0);
