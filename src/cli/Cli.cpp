@@ -77,7 +77,8 @@ constexpr HelpSection kSections[] = {
      "    with --system the services' own: /var/lib/tarvex (Windows:\n"
      "    %ProgramData%\\Tarvex; TARVEX_SYSTEM_FOLDER names another). Run as root,\n"
      "    tarvex-cli --system acts as the owner of that folder (the user tarvex),\n"
-     "    so that the service can read and write all it holds.\n"
+     "    so that the service can read and write all it holds; config --edit\n"
+     "    runs the editor as the user who started tarvex-cli, on a copy.\n"
      "  The maps added there lie over the shipped list: an added map of a\n"
      "  shipped map's name takes its place.\n"
      "  path.ini names the game folder (the folder of stvoyHM.exe, with BaseEF);\n"
@@ -899,7 +900,8 @@ void describeCommandLine(CLI::App& app, Options& options) {
   rcon->footer(
       paragraph("Examples: rcon --slot 3 map oa_dm2; rcon --slot 3 say Restart at 10; rcon --slot 3 "
                 "127.0.0.1:27961 kick Name.  The address, as for status, comes before the command; colour codes are "
-                "removed from the answer unless --raw is given."));
+                "removed from the answer unless --raw is given.  Without an address the password goes only to the "
+                "server that run or launch started for the slot, which carries that start's identity."));
   configuration(rcon);
   rcon->add_flag("--raw", options.raw, "keep the colour codes");
   // The command's words are taken as given, options and command names included.

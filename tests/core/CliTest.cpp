@@ -612,9 +612,11 @@ TEST(Cli, WhatCannotBeReadIsAnErrorNeverNothing) {
   fs::permissions(system, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
   const bool root = geteuid() == 0;
   if (!root) fs::permissions(system, fs::perms::none);
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"--system", "list"}, {"--system", "list", "--json"}, {"--system", "stop", "--slot", "3"},
-        {"--system", "config", "--slot", "3"}, {"--system", "log", "--slot", "3"}}) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--system", "list"},
+                                               {"--system", "list", "--json"},
+                                               {"--system", "stop", "--slot", "3"},
+                                               {"--system", "config", "--slot", "3"},
+                                               {"--system", "log", "--slot", "3"}}) {
     int status = 0;
     std::string said;
     if (root) {

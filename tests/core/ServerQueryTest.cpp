@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <mutex>
 #include <sstream>
-#include <vector>
 #include <thread>
+#include <vector>
 
 #include "cli/Cli.h"
 #include "core/TestSupport.h"
@@ -23,21 +23,27 @@ const std::string kAnswer = std::string(kPacketPrefix) +
                             "fraglimit\\0\\timelimit\\20\\capturelimit\\8\\sv_maxclients\\12\n"
                             "3 48 \"^2Seven\"\n-1 999 \"Neelix \\\"cook\\\"\"\n";
 
+// A UDP socket bound to a free port of 127.0.0.1; the port in `port`.
+int loopbackSocket(int& port) {
+  const int socket = ::socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t length = sizeof address;
+  getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
+  port = ntohs(address.sin_port);
+  return socket;
+}
+
 // A stand-in server on loopback that answers one request with the given datagram.
 struct FakeServer {
-  int socket = ::socket(AF_INET, SOCK_DGRAM, 0);
   int port = 0;
+  int socket = loopbackSocket(port);
   std::string received;  // the request it answered
   std::thread thread;
   // quits: it answers nothing and goes away, as a server told to quit does.
   explicit FakeServer(std::string answer, bool quits = false) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
-    port = ntohs(address.sin_port);
     thread = std::thread([this, answer, quits] {
       char buffer[2048];
       sockaddr_in from{};
@@ -79,21 +85,14 @@ StatusRun status(const std::vector<std::string>& args, const std::string& comman
 // and the address it came from, and may drop what comes from one address
 // (a filter that drops replies to the watchdog's own address).
 struct LoopbackServer {
-  int socket = ::socket(AF_INET, SOCK_DGRAM, 0);
   int port = 0;
+  int socket = loopbackSocket(port);
   std::string status;  // its status's info string
   std::uint32_t dropFrom = 0;
   std::vector<std::pair<std::string, std::uint32_t>> requests;
   mutable std::mutex mutex;  // requests, noted by the server's thread
   std::thread thread;
   LoopbackServer(std::string info, std::uint32_t drop = 0) : status(std::move(info)), dropFrom(drop) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
-    port = ntohs(address.sin_port);
     thread = std::thread([this] {
       char buffer[2048];
       for (;;) {
