@@ -122,8 +122,8 @@ class RunHost : public ServerHost {
         lastPing_ = now;
       }
       const auto part = std::min(most, kPing);
-      const Event event = game_.wait(
-          int(part.count()), [this](std::string_view bytes) { output(bytes); }, endStatus);
+      const auto sink = [this](std::string_view bytes) { output(bytes); };
+      const Event event = game_.wait(int(part.count()), sink, endStatus);
       most -= part;
       if (event == Event::StopAsked) platform::notifyService("STOPPING=1");
       // A first start that ends at once has a configuration to mend: say what the game said, as launch does.

@@ -106,7 +106,7 @@ FileBytes readFileBytesNoLinks(const fs::path& path, std::uintmax_t maxBytes) {
     result.status = errno == ENOENT ? ReadStatus::Missing : ReadStatus::Unreadable;
     return result;
   }
-  struct stat info {};
+  struct stat info = {};
   result.status = ReadStatus::Unreadable;
   if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
     if (std::uintmax_t(info.st_size) > maxBytes) {
@@ -155,7 +155,7 @@ fs::path writeTarget(const fs::path& path) {
   std::error_code ec;
   if (!fs::is_symlink(fs::symlink_status(path, ec))) return path;
 #ifndef _WIN32
-  struct stat link {};
+  struct stat link = {};
   if (lstat(path.c_str(), &link) != 0 || link.st_uid != geteuid()) return path;
 #endif
   const fs::path target = fs::weakly_canonical(path, ec);

@@ -64,7 +64,7 @@ bool becomeEffectively(const Ids& ids) {
 }  // namespace
 
 Problem actAsOwnerOf(const std::filesystem::path& folder, OwnerSwitch how) {
-  struct stat info {};
+  struct stat info = {};
   if (geteuid() != 0 || stat(folder.c_str(), &info) != 0 || info.st_uid == 0) return {};
   const passwd* user = getpwuid(info.st_uid);
   if (!user) return "its owner (user " + std::to_string(info.st_uid) + ") is not a known user";
@@ -129,7 +129,7 @@ Result<std::string> runEditor(const std::string& command, const std::filesystem:
 }
 
 std::string accessHint(const std::filesystem::path& folder) {
-  struct stat info {};
+  struct stat info = {};
   const group* owners = stat(folder.c_str(), &info) == 0 ? getgrgid(info.st_gid) : nullptr;
   if (!owners || info.st_gid == 0 || (info.st_mode & S_IRGRP) == 0) return "Run tarvex-cli as root (sudo).";
   const std::string name = owners->gr_name;

@@ -436,7 +436,7 @@ Problem foreignTo(long pid, const std::string& instance, uid_t owner) {
 }
 
 uid_t folderOwner(const std::filesystem::path& folder) {
-  struct stat info {};
+  struct stat info = {};
   return stat(folder.c_str(), &info) == 0 ? info.st_uid : geteuid();
 }
 }  // namespace
@@ -482,7 +482,7 @@ Result<std::optional<long>> instanceHolder(const std::filesystem::path& lockFile
     if (errno == ELOOP) return failure(shown + " is a symbolic link, which is never followed");
     return failure(shown + " cannot be read (" + std::strerror(errno) + ")");
   }
-  struct stat info {};
+  struct stat info = {};
   const bool stated = fstat(fd, &info) == 0;
   const uid_t owner = folderOwner(dataFolder);
   std::optional<long> holder;
@@ -575,7 +575,7 @@ void askToStop() { onStopSignal(SIGTERM); }
 
 void catchStopSignals() {
   if (stopPipe[0] < 0 && pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) stopPipe[0] = stopPipe[1] = -1;
-  struct sigaction action {};
+  struct sigaction action = {};
   action.sa_handler = onStopSignal;
   sigemptyset(&action.sa_mask);
   for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);

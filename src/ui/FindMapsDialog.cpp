@@ -102,12 +102,12 @@ void FindMapsDialog::makePictures(const PictureJob& job) {
   // The job hands each picture over to the window's thread, in order.
   worker_ = std::thread([this, job] {
     job([this](std::size_t index, const std::string& bytes) {
-      QMetaObject::invokeMethod(
-          this, [this, index, bytes] { showPicture(int(index), bytes); }, Qt::QueuedConnection);
+      const auto show = [this, index, bytes] { showPicture(int(index), bytes); };
+      QMetaObject::invokeMethod(this, show, Qt::QueuedConnection);
       return !stop_.load();
     });
-    QMetaObject::invokeMethod(
-        this, [this] { pictureJobEnded(); }, Qt::QueuedConnection);
+    const auto ended = [this] { pictureJobEnded(); };
+    QMetaObject::invokeMethod(this, ended, Qt::QueuedConnection);
   });
 }
 

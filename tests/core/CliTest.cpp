@@ -556,11 +556,11 @@ TEST(Cli, ASystemEditRunsTheEditorAsTheInvokingUserAndWritesAsTheOwner) {
   EXPECT_EQ(asChild({"--system", "run", "--slot", "1", "--service"}), 2);
   EXPECT_FALSE(fs::exists(system / "logs"));
   for (const auto& entry : fs::recursive_directory_iterator(system)) {
-    struct stat info {};
+    struct stat info = {};
     ASSERT_EQ(lstat(entry.path().c_str(), &info), 0);
     EXPECT_EQ(info.st_uid, 65534u) << entry.path();
   }
-  struct stat slot {};
+  struct stat slot = {};
   ASSERT_EQ(stat(slotPath(system, 3).c_str(), &slot), 0);
   EXPECT_EQ(slot.st_mode & 0777, 0600u);
   unsetenv("VISUAL");

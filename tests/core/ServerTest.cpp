@@ -447,8 +447,8 @@ TEST(ChildGame, LeavesNoProcessBehind) {
     unsetenv("NOTIFY_SOCKET");
     unsetenv("TARVEX_INSTANCE");
     std::string status;
-    while (game.wait(
-               1000, [](std::string_view) {}, status) != ServerHost::Event::Ended) {
+    const auto ignore = [](std::string_view) {};
+    while (game.wait(1000, ignore, status) != ServerHost::Event::Ended) {
     }
     EXPECT_TRUE(gone(pidOf("left.pid")));
     const std::string environment = test::readFile(folder / "game.env");
