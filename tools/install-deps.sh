@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what building and testing Tarvex needs on Debian 12 (run as root).
+# Installs what building and testing Tarvex needs on Debian 12 or 13 (run as root).
 # Only packages that are missing are installed.
 set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libpulse-dev libsndfile1-dev libzip-dev libstb-dev libgtest-dev nlohmann-json3-dev libcli11-dev libsystemd-dev fonts-dejavu-core "$@")

@@ -304,8 +304,13 @@ std::optional<std::string> editedText(const std::string& text, Services& service
   const std::string command = editor && *editor ? editor : platform::kDefaultEditor;
   // Owner-only and made anew: the text holds the console password.
   std::error_code ec;
-  const std::filesystem::path file =
-      std::filesystem::temp_directory_path(ec) / ("tarvex-config-" + newIdentityToken() + ".txt");
+  const std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
+  if (ec) {
+    services.message("Tarvex could not find a temporary folder for the text to edit (" + ec.message() +
+                     "; TMPDIR names it): nothing was written.");
+    return std::nullopt;
+  }
+  const std::filesystem::path file = folder / ("tarvex-config-" + newIdentityToken() + ".txt");
   if (const Problem error = writeFileAtomic(file, text, FileAccess::OwnerOnly, FileWrite::CreateOnly); !error.ok()) {
     services.message("Tarvex could not write the text to edit, " + fromPath(file) + " (" + error + ").");
     return std::nullopt;

@@ -497,11 +497,13 @@ Result<std::optional<long>> instanceHolder(const std::filesystem::path& lockFile
 InstanceLock::InstanceLock(const std::filesystem::path& file) : file_(file) {
   std::error_code ec;
   std::filesystem::create_directories(file.parent_path(), ec);
-  const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
+  const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0640);
   if (fd < 0) {
     refusal_ = "its lock " + file.string() + " cannot be opened (" + std::strerror(errno) + ")";
     return;
   }
+  // The folder's group (the services' group) may read what runs: list works for its members.
+  (void)fchmod(fd, 0640);  // best effort: a lock of another owner keeps its mode
   const bool locked = flock(fd, LOCK_EX | LOCK_NB) == 0;
   auto holder = runningHolder(fd);
   // A record naming a process that is not this user's tarvex-cli or game holds nothing.
