@@ -93,7 +93,9 @@ Result<std::optional<long>> instanceHolder(const std::filesystem::path& lockFile
 // that this program started for the instance; empty when it is: it is not
 // process 0 or 1, it runs as the data folder's owner, and it is either
 // tarvex-cli (a run) or a game started for the instance (its environment
-// carries kInstanceVariable). Only such a process is ever signalled.
+// carries kInstanceVariable; a caller who may not read the environment may
+// not signal the process either, and sees it listed). Only such a process is
+// ever signalled.
 Problem foreignProcess(long pid, const std::string& instance, const std::filesystem::path& dataFolder);
 
 // Ends a process: asks it (SIGTERM; with group, its process group, but only

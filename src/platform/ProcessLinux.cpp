@@ -431,7 +431,9 @@ Problem foreignTo(long pid, const std::string& instance, uid_t owner) {
   if (!user) return process + " cannot be looked at";
   if (*user != owner) return process + " runs as another user (" + std::to_string(*user) + ")";
   if (isTarvexCli(pid)) return {};
-  if (environmentHolds(pid, std::string(kInstanceVariable) + "=" + instance).value_or(false)) return {};
+  // One who may not read its environment (a member of the owner's group)
+  // may not signal it either: for such a reader the process is only listed.
+  if (environmentHolds(pid, std::string(kInstanceVariable) + "=" + instance).value_or(true)) return {};
   return process + " is neither tarvex-cli nor a game started for " + instance;
 }
 
