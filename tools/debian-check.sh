@@ -30,6 +30,8 @@ git clone -q . "$root/src"
 # The vendored sources beside the clone, as CI has them (read-only there too).
 [ ! -d ../shared ] || cp -a ../shared "$root/shared"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
+# debootstrap writes no hosts file; an installed Debian has this one (localhost is ::1 first on 13).
+[ -s "$root/etc/hosts" ] || printf '127.0.0.1\tlocalhost\n::1\t\tlocalhost ip6-localhost ip6-loopback\n' >"$root/etc/hosts"
 for fs in proc sys dev dev/pts; do
   mount --bind "/$fs" "$root/$fs"
   mounted+=("$root/$fs")
