@@ -97,7 +97,9 @@ TEST(Cli, UsageErrorsExitTwoRefusalsAndUnusableSlotsOneWithTheWindowsMessage) {
     const std::string out = f.run({command, "--help"}).out;
     const auto lines = splitLines(out);
     for (std::size_t i = 1; i < lines.size(); ++i)
-      if (!lines[i].starts_with(' ')) EXPECT_LE(lines[i].size(), 78u) << command << ": " << lines[i];
+      if (!lines[i].starts_with(' ')) {
+        EXPECT_LE(lines[i].size(), 78u) << command << ": " << lines[i];
+      }
   }
   const std::string manual = f.run({"--manual-page"}).out;
   for (const char* command : {"render", "launch", "run", "log", "stop", "list", "maps", "status", "rcon", "find\\-maps",
@@ -762,9 +764,9 @@ TEST(Cli, ListShowsWhatRunsStopEndsItAndLogNamesTheJournal) {
     test::writeFile(instanceStateFile(f.app, instance), instanceStateText(state));
   };
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  record("slot4", game, {"launch", game, 1700000000, 0, "", 27999, (f.app / "logs" / "slot4.log").string()});
-  record("slot5", run, {"run", run, 1700000000, 2, "", 27998, "journalctl -u tarvex@5.service"});
-  record("slot6", 999999, {"run", 999999, 1700000000, 0, "", 27997, ""});  // a record of a run that ended
+  record("slot4", game, {"launch", game, 1700000000, 0, "", 27999, (f.app / "logs" / "slot4.log").string(), ""});
+  record("slot5", run, {"run", run, 1700000000, 2, "", 27998, "journalctl -u tarvex@5.service", ""});
+  record("slot6", 999999, {"run", 999999, 1700000000, 0, "", 27997, "", ""});  // a record of a run that ended
   test::writeFile(instanceLockFile(f.app, "slot6"), "999999 1\n");
   EXPECT_EQ(parseInstanceState(instanceStateText({"run", run, 1700000000, 2, "::1", 27998, "x", "token"})),
             (InstanceState{"run", run, 1700000000, 2, "::1", 27998, "x", "token"}));
@@ -802,12 +804,12 @@ TEST(Cli, ListShowsWhatRunsStopEndsItAndLogNamesTheJournal) {
   // Records that name what is not ours are never believed, never signalled:
   // the machine's first process, a process of this user that is no game of
   // the instance, a lock that is a link to another slot's lock.
-  record("slot1", 1, {"launch", 1, 1700000000, 0, "", 27990, ""});
-  record("slot2", stranger, {"launch", stranger, 1700000000, 0, "", 27991, ""});
-  record("slot8", run, {"run", run, 1700000000, 0, "", 27992, ""});
+  record("slot1", 1, {"launch", 1, 1700000000, 0, "", 27990, "", ""});
+  record("slot2", stranger, {"launch", stranger, 1700000000, 0, "", 27991, "", ""});
+  record("slot8", run, {"run", run, 1700000000, 0, "", 27992, "", ""});
   const pid_t again = spawn(named.c_str(), "trap 'exit 0' TERM; while :; do sleep 0.1; done", nullptr);
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  record("slot8", again, {"run", again, 1700000000, 0, "", 27992, ""});
+  record("slot8", again, {"run", again, 1700000000, 0, "", 27992, "", ""});
   fs::remove(instanceLockFile(f.app, "slot3"));
   fs::create_symlink("slot8.lock", instanceLockFile(f.app, "slot3"));
   r = f.run({"list", "--json"});
