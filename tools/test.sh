@@ -9,7 +9,8 @@ bash tools/install-deps.sh
 bash tools/check-format.sh
 # The engine test's dedicated server (ioquake3 with OpenArena's data); without
 # it that test reports itself skipped.
-bash tools/install-deps.sh openarena-server ||
+# iproute2 brings its network namespace's loopback up (a minimal Debian root has no "ip").
+bash tools/install-deps.sh openarena-server iproute2 ||
   echo "openarena-server could not be installed: the engine test will be skipped"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j2

@@ -6,4 +6,6 @@ if ! unshare --net true 2>/dev/null; then
   echo "SKIPPED: the engine test needs a network namespace of its own (unshare --net, as root)"
   exit 0
 fi
-exec unshare --net sh -c 'ip link set lo up 2>/dev/null || ifconfig lo up 2>/dev/null; exec "$@"' sh "$@"
+# Without its loopback up, nothing reaches the server: a failure, never a silent run.
+exec unshare --net sh -c 'ip link set lo up 2>/dev/null || ifconfig lo up 2>/dev/null ||
+  { echo "the engine test cannot bring up its loopback (install iproute2)" >&2; exit 1; }; exec "$@"' sh "$@"
