@@ -46,6 +46,10 @@ std::optional<ProcessFailure> ConsoleServices::startedProcessFailure(int waitMil
   return game_.failure(waitMilliseconds);
 }
 
+std::optional<std::string> ConsoleServices::serverIdentity(const std::string& address, int port) {
+  return answeringIdentity(address, port);
+}
+
 Problem ConsoleServices::portProblem(const std::string& address, int port) {
   return tarvex::portProblem(address, port);
 }
@@ -100,8 +104,9 @@ constexpr HelpSection kSections[] = {
     {"EXIT STATUS", "Exit status",
      "  0 done (run: stopped by a signal); 1 refused by a check or an unusable\n"
      "  slot, nothing written and nothing started, or no answer (status); 2 usage\n"
-     "  error; 3 the script was written but the game could not be started, or\n"
-     "  ended within a second; 4 run gave up after the game ended too often.\n"},
+     "  error; 3 the script was written but the game could not be started, ended\n"
+     "  before its server answered, or did not answer in time (launch); 4 run\n"
+     "  gave up after the game ended too often.\n"},
 };
 
 std::string helpFooter() {
@@ -196,6 +201,7 @@ struct Options {
   std::optional<std::string> gameFolder;          // game-folder's DIR
   bool manualPage = false;
   int stopSeconds = 10;
+  int startSeconds = int(kDefaultStartTimeout.count());  // --start-timeout of launch and run
   ConfigOptions config;
   std::string serviceAction;  // service's install, remove or status
   bool runAsService = false;  // run --service
@@ -592,14 +598,6 @@ std::optional<std::pair<std::string, int>> serverAddress(const Options& options,
   return address;
 }
 
-// The name of another server that answers on the launch's port (its status
-// without the launch's token), empty when none or this one answers.
-std::string otherServerOnPort(const PreparedLaunch& launch, const std::string& token) {
-  const auto status = askStatus(launch.address.empty() ? "127.0.0.1" : launch.address, launch.port, {500, 1, 0});
-  if (!status || status->value(kIdentityVariable) == token) return {};
-  return "\"" + visibleText(withoutColours(status->value("sv_hostname"))) + "\"";
-}
-
 // The reason nothing was answered, as status and rcon say it.
 std::string noAnswerMessage(const std::string& error, const std::string& shown) {
   if (error.starts_with("no answer")) return "No answer from a game server at " + shown + " within two seconds.";
@@ -840,7 +838,10 @@ void describeCommandLine(CLI::App& app, Options& options) {
     return sub;
   };
   configuration(command("render", "print the game script (tarvex.cfg) that launch would write; nothing is written"));
-  configuration(command("launch", "write tarvex.cfg into the game folder and start the game, then exit"));
+  CLI::App* launch = command("launch",
+                             "write tarvex.cfg into the game folder and start the game, then exit once its server "
+                             "answers on its port");
+  configuration(launch);
   CLI::App* run = command("run",
                           "keep the server up, in the foreground: start the game as launch does (with a script of "
                           "its own), again when it ends or stops answering, and stop it on SIGTERM, SIGINT or SIGHUP");
@@ -848,6 +849,13 @@ void describeCommandLine(CLI::App& app, Options& options) {
       paragraph("The game's own script is tarvex-slotN.cfg.  Waits between starts: 1 s, doubling up to 60 s.  On "
                 "Windows, Ctrl+C, Ctrl+Break and closing the console stop it."));
   configuration(run);
+  for (CLI::App* starts : {launch, run})
+    starts
+        ->add_option("--start-timeout", options.startSeconds,
+                     "how long a dedicated server's start may take until it first answers on its port (180; the "
+                     "first start of Wine makes its prefix): launch fails after it, run starts the game again")
+        ->option_text("S")
+        ->check(CLI::Range(1, 86400));
   struct Number {
     const char* name;
     const char* text;
@@ -1044,6 +1052,7 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
   CLI::App& given = *app.get_subcommands().front();
   if (std::string problem = takeRunNumbers(options); !problem.empty()) return usageError(err, problem, given);
   if (std::string problem = takeRestartTimes(options); !problem.empty()) return usageError(err, problem, given);
+  options.run.supervisor.firstAnswerWait = std::chrono::seconds(options.startSeconds);
   if (options.command == "rcon") {
     // The first word is the server's address when it looks like one.
     std::vector<std::string> words = given.remaining();
@@ -1222,6 +1231,7 @@ int execute(Options& options, std::ostream& out, std::ostream& err, Services& se
   }
   const std::string token = newIdentityToken();
   launch->arguments = withIdentity(launch->arguments, token);
+  launch->identity = token;
   launch->instance = instance;
   const std::filesystem::path logFile = instanceLogFile(dataFolder, instance);
   const auto started = std::chrono::steady_clock::now();
@@ -1241,17 +1251,11 @@ int execute(Options& options, std::ostream& out, std::ostream& err, Services& se
       !problem.ok())
     services.message("Note: list does not show this game: its record " +
                      fromPath(instanceStateFile(dataFolder, instance)) + " could not be written (" + problem + ").");
-  // A game that ends within about a second was not launched.
-  if (reportEarlyEnd(services, started)) return 3;
-  // A server that answers on the port by then must be this one: the engine
-  // takes the next port when its own was taken meanwhile.
-  if (const std::string other = otherServerOnPort(*launch, token); !other.empty()) {
-    services.endStartedProcess();
-    services.message("The game was stopped: another server (" + other + ") answers on its port " +
-                     std::to_string(launch->port) + ".  " +
-                     "Please stop that server, or give this configuration another net port.");
+  // Launched once its server answers, with this start's token: the engine takes the next port
+  // when its own was taken meanwhile.
+  if (!awaitStartedServer(services, *launch, started, std::chrono::seconds(options.startSeconds),
+                          Frontend::Console))
     return 3;
-  }
   out << "Started " << commandLineText(launch->arguments) << " in " << visibleText(readPathIni(dataFolder).gameFolder)
       << '\n'
       << "Its output goes to " << fromPath(logFile) << ".\n";

@@ -26,6 +26,8 @@ class ConsoleServices : public Services {
   std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) override;
   long startedProcessId() override { return game_.id(); }
   void endStartedProcess() override { game_.end(); }
+  std::optional<std::string> serverIdentity(const std::string& address, int port) override;
+  void progress(const std::string& text) override { message(text, Icon::None); }
   Problem portProblem(const std::string& address, int port) override;
   std::string readRegistry(const std::string& key, const std::string& value) override;
 

@@ -38,6 +38,8 @@ class RunServices : public Services {
   void message(const std::string& text, Icon) override { note_(text); }
   std::string startProcess(const ProcessRequest& request) override { return game_.start(request); }
   std::optional<ProcessFailure> startedProcessFailure(int) override { return std::nullopt; }
+  // run watches its game itself (the supervisor asks the server).
+  std::optional<std::string> serverIdentity(const std::string&, int) override { return std::nullopt; }
   Problem portProblem(const std::string& address, int port) override { return console_.portProblem(address, port); }
   std::string readRegistry(const std::string& key, const std::string& value) override {
     return console_.readRegistry(key, value);

@@ -16,7 +16,8 @@ std::optional<PreparedLaunch> prepareLaunch(Services& services, const Configurat
   for (const auto& text : check.messages) services.message(text);
   if (!check.proceed) return std::nullopt;
   const auto [address, port] = serverEndpoint(config.settings);
-  return PreparedLaunch{check.script, check.arguments, scriptName, address, port, {}};
+  return PreparedLaunch{check.script, check.arguments, scriptName, address, port, {},
+                        !config.settings.isOn("NonDedicated_Button"), {}};
 }
 
 namespace {
@@ -85,24 +86,81 @@ LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path
   return LaunchResult::Started;
 }
 
-LaunchResult runLaunch(Services& services, const std::filesystem::path& dataFolder, const Configuration& config) {
+LaunchResult runLaunch(Services& services, const std::filesystem::path& dataFolder, const Configuration& config,
+                       const std::function<void()>& started) {
   auto launch = prepareLaunch(services, config);
   if (!launch) return LaunchResult::Refused;
   launch->instance = instanceName(0, {});
-  return startPreparedLaunch(services, dataFolder, *launch, Frontend::Window,
-                             instanceLogFile(dataFolder, instanceName(0, {})));
+  const auto startedAt = std::chrono::steady_clock::now();
+  const LaunchResult result = startPreparedLaunch(services, dataFolder, *launch, Frontend::Window,
+                                                  instanceLogFile(dataFolder, instanceName(0, {})));
+  if (result != LaunchResult::Started) return result;
+  if (started) started();
+  // The window's command line is the game's own, without an identity: the port was free just before.
+  return awaitStartedServer(services, *launch, startedAt, kDefaultStartTimeout, Frontend::Window)
+             ? LaunchResult::Started
+             : LaunchResult::NotStarted;
 }
 
-bool reportEarlyEnd(Services& services, std::chrono::steady_clock::time_point started) {
-  const auto left =
-      std::chrono::duration_cast<std::chrono::milliseconds>(started + kEarlyEndWait - std::chrono::steady_clock::now());
-  const auto failure = services.startedProcessFailure(int(std::max<long long>(0, left.count())));
-  if (!failure) return false;
-  std::string text = "The game ended right after it was started (" + failure->status + ").";
-  if (!failure->lastOutput.empty()) text += "  What it printed last:\n\n" + failure->lastOutput;
-  if (!failure->logFile.empty()) text += "\n\nAll it printed is in " + failure->logFile + ".";
+namespace {
+// What the game printed last and where all of it is, after a first line.
+std::string withOutput(std::string text, const ProcessFailure& failure) {
+  if (!failure.lastOutput.empty()) text += "  What it printed last:\n\n" + failure.lastOutput;
+  if (!failure.hint.empty()) text += "\n\n" + failure.hint;
+  if (!failure.logFile.empty()) text += "\n\nAll it printed is in " + failure.logFile + ".";
+  return text;
+}
+
+using Clock = std::chrono::steady_clock;
+using Ms = std::chrono::milliseconds;
+}  // namespace
+
+bool awaitStartedServer(Services& services, const PreparedLaunch& launch, Clock::time_point started,
+                        std::chrono::seconds timeout, Frontend frontend) {
+  const auto earlyEnd = started + kEarlyEndWait;
+  const auto deadline = launch.dedicated ? started + timeout : earlyEnd;
+  const std::string port = std::to_string(launch.port);
+  bool told = false;
+  for (;;) {
+    // The game is looked at a quarter of a second at a time, and at least once.
+    const auto now = Clock::now();
+    const auto wait = std::clamp(std::chrono::duration_cast<Ms>(std::min(deadline, earlyEnd) - now), Ms(0), Ms(250));
+    if (const auto failure = services.startedProcessFailure(int(wait.count()))) {
+      const bool atOnce = Clock::now() < earlyEnd;
+      services.message(withOutput(std::string(atOnce ? "The game ended right after it was started ("
+                                                     : "The game ended before its server answered (") +
+                                      failure->status + ").",
+                                  *failure));
+      return false;
+    }
+    // Whoever answers on the port first: this server, or another that took it meanwhile (the
+    // engine then takes the next port).
+    if (const auto identity = services.serverIdentity(launch.address, launch.port)) {
+      if (launch.identity.empty() || *identity == launch.identity) return true;
+      services.endStartedProcess();
+      services.message("The game was stopped: another server answers on its port " + port +
+                       ".  Please stop that server, or give this configuration another net port.");
+      return false;
+    }
+    if (Clock::now() >= deadline) break;
+    if (!told && Clock::now() - started >= std::chrono::seconds(3)) {
+      services.progress("Waiting for the server to answer on its port " + port + " (at most " +
+                        std::to_string(timeout.count()) + " s)...");
+      told = true;
+    }
+  }
+  // A server with the game's window answers once a map runs, which may wait on its player.
+  if (!launch.dedicated) return true;
+  services.endStartedProcess();
+  ProcessFailure silent{"", {}, {}, {}};
+  if (const auto failure = services.startedProcessFailure(2000)) silent = *failure;
+  std::string text = "The game was stopped: its server did not answer on its port " + port + " within " +
+                     std::to_string(timeout.count()) + " s.";
+  text = withOutput(text, silent);
+  if (frontend == Frontend::Console)
+    text += "\n\nA slow machine may need longer: --start-timeout S waits S seconds.";
   services.message(text);
-  return true;
+  return false;
 }
 
 }  // namespace tarvex

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -14,8 +15,12 @@
 
 namespace tarvex {
 
-// How long after the start a game that has ended counts as not started.
+// How long after its start a game that has ended counts as not started
+// (a server that does not run on its own, with a window: the whole wait).
 inline constexpr std::chrono::milliseconds kEarlyEndWait{1000};
+// How long a launch waits, unless told, for a dedicated server's first
+// answer: a first start of Wine makes its prefix, which takes a while.
+inline constexpr std::chrono::seconds kDefaultStartTimeout{180};
 
 struct PreparedLaunch {
   std::string script;                  // the bytes of the script
@@ -24,6 +29,10 @@ struct PreparedLaunch {
   std::string address;                 // where the server will listen (empty: every address)
   int port = 0;
   std::string instance;  // what the game is started for (see ProcessRequest)
+  bool dedicated = true;  // a server without the game's window, which answers on its port by itself
+  // The start's token on the command line, which its server carries; empty:
+  // any server that answers on the port counts as this one.
+  std::string identity;
 };
 
 // Runs the checks, showing their messages through the services in order;
@@ -54,13 +63,20 @@ Problem portRefusal(Services& services, const PreparedLaunch& launch, Frontend f
 LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path& dataFolder,
                                  const PreparedLaunch& launch, Frontend frontend, const std::filesystem::path& logFile);
 
-// The window's launch: prepareLaunch, then startPreparedLaunch with
-// tarvex.cfg and the log logs/game.log in the data folder.
-LaunchResult runLaunch(Services& services, const std::filesystem::path& dataFolder, const Configuration& config);
+// The window's launch: prepareLaunch, startPreparedLaunch with tarvex.cfg
+// and the log logs/game.log in the data folder, `started` once the game
+// started (the launch sound), then awaitStartedServer: Started only when the
+// server runs.
+LaunchResult runLaunch(Services& services, const std::filesystem::path& dataFolder, const Configuration& config,
+                       const std::function<void()>& started = {});
 
-// A game that has ended (with any status) by kEarlyEndWait after its start
-// was not launched: shows a message saying how it ended, what it printed
-// last and where its log is, and returns true.
-bool reportEarlyEnd(Services& services, std::chrono::steady_clock::time_point started);
+// After a start: waits until the dedicated server answers on its port (with
+// the launch's identity), the game ends, another server answers there, or
+// the timeout passes; a server with the game's window only until
+// kEarlyEndWait. Each failure is said with what the game (or Wine) printed
+// last and where its log is, and leaves no game running. True when the
+// server runs.
+bool awaitStartedServer(Services& services, const PreparedLaunch& launch, std::chrono::steady_clock::time_point started,
+                        std::chrono::seconds timeout, Frontend frontend);
 
 }  // namespace tarvex

@@ -52,6 +52,15 @@ std::tm localTime(std::time_t time);
 // This program's own process.
 long currentProcessId();
 
+// How Debian installs Wine's 32-bit part, which the game (a 32-bit program) needs.
+inline constexpr const char* kWine32Install =
+    "dpkg --add-architecture i386 && apt-get update && apt-get install wine32:i386";
+
+// What to do about a start the game's (or Wine's) output shows to have
+// failed for a known cause, such as Wine without its 32-bit part; empty
+// when it shows none.
+std::string startHint(std::string_view output);
+
 // What tells one process from a later one with the same number: its start
 // time as the system counts it; nullopt when no such process runs.
 std::optional<std::uint64_t> processStartTime(long pid);

@@ -29,6 +29,7 @@ struct ProcessFailure {
   std::string status;      // "exit status 1", "signal 11"
   std::string lastOutput;  // the last lines it printed
   std::string logFile;     // where all it printed is
+  std::string hint;        // what to do about a cause the last lines show (Wine's 32-bit part missing)
 };
 
 // What ends a wait on run's game: the time was up, the game ended, or a stop

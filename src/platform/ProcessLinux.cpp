@@ -70,8 +70,11 @@ Command commandFor(const ProcessRequest& request) {
     command.environment.emplace_back(entry);
   }
   if (!request.instance.empty()) command.environment.push_back(std::string(kInstanceVariable) + "=" + request.instance);
-  // Wine's own debug output can outgrow the game's many times over.
-  if (!command.runnerFromEnvironment && !std::getenv("WINEDEBUG")) command.environment.emplace_back("WINEDEBUG=-all");
+  // Wine's own notes of what it lacks (fixme) can outgrow the game's output many times over, and a
+  // server has no window to make (winediag, systray, ole); its errors stay, for a game Wine cannot
+  // start. WINEDEBUG set by the host is kept.
+  if (!command.runnerFromEnvironment && !std::getenv("WINEDEBUG"))
+    command.environment.emplace_back("WINEDEBUG=fixme-all,err-winediag,err-systray,err-ole");
   for (auto& word : command.words) command.argv.push_back(word.data());
   command.argv.push_back(nullptr);
   for (auto& variable : command.environment) command.envp.push_back(variable.data());
@@ -150,7 +153,8 @@ pid_t forkGame(const Command& command, const std::string& folder, int output, bo
   } else {
     error = "cannot run " + command.runner + ": " + std::strerror(cause);
     if (cause == ENOENT && !command.runnerFromEnvironment)
-      error += "; install Wine, or name the program that runs the game in TARVEX_GAME_RUNNER";
+      error += "; install Wine (with its 32-bit part: " + std::string(kWine32Install) +
+               "), or name the program that runs the game in TARVEX_GAME_RUNNER";
   }
   return -1;
 }
@@ -161,9 +165,12 @@ std::string endText(int status) {
 }
 
 // The writer of a detached game's log: a child that reads the game's output
-// from a pipe until the game and everything it started have closed it. It
-// keeps only the pipe and the log open (not the window's connections).
-pid_t forkLogWriter(RotatingLog& log, int input) {
+// from a pipe until the game ends (or everything holding the pipe closed it).
+// Wine's helpers (wineserver, winedevice.exe) inherit the game's output and
+// may outlive it: the log ends with the game, never with them. It keeps only
+// the pipe and the log open (not the window's connections).
+pid_t forkLogWriter(RotatingLog& log, int input, pid_t game) {
+  const auto gameStart = processStartTime(game);
   const pid_t child = fork();
   if (child != 0) return child;
   setsid();
@@ -181,14 +188,20 @@ pid_t forkLogWriter(RotatingLog& log, int input) {
   dup2(log.descriptor(), kLog);
   log.useDescriptor(kLog);
   closeFrom(kLog + 1);
+  (void)fcntl(kInput, F_SETFL, O_NONBLOCK);
   char buffer[16384];
-  for (;;) {
+  for (bool gameEnded = false;;) {
+    pollfd ready{kInput, POLLIN, 0};
+    if (!gameEnded && poll(&ready, 1, 500) < 0 && errno != EINTR) break;
     const ssize_t n = read(kInput, buffer, sizeof buffer);
     if (n > 0) {
       log.write(std::string_view(buffer, std::size_t(n)));
-    } else if (n == 0 || errno != EINTR) {
-      break;
+      continue;
     }
+    if (n == 0 || (errno != EAGAIN && errno != EINTR)) break;
+    // Nothing more to read now: once the game has ended, what it wrote is all in.
+    if (gameEnded) break;
+    gameEnded = !gameStart || processStartTime(game) != gameStart;
   }
   _exit(0);
 }
@@ -235,19 +248,16 @@ Problem DetachedGame::start(const ProcessRequest& request) {
     log.emplace(toPath(request.logFile), LogLimits{}, true);
     if (log->isOpen() && pipe2(output, O_CLOEXEC) != 0) output[0] = output[1] = -1;
   }
-  pid_t writer = -1;
-  if (output[0] >= 0) {
-    writer = forkLogWriter(*log, output[0]);
-    close(output[0]);
-  }
   std::string error;
   const pid_t game = forkGame(command, request.workingFolder, output[1], false, error);
-  if (output[1] >= 0) close(output[1]);  // the writer ends when the game's side closes
-  if (game < 0) {
-    int status = 0;
-    if (writer > 0) reap(writer, 1000, status);
-    return error;
+  if (output[1] >= 0) close(output[1]);
+  // The writer, told which game it writes for; a game that did not start leaves nothing to write.
+  pid_t writer = -1;
+  if (output[0] >= 0) {
+    if (game > 0) writer = forkLogWriter(*log, output[0], game);
+    close(output[0]);
   }
+  if (game < 0) return error;
   *state_ = {game, writer, request.logFile};
   return {};
 }
@@ -257,11 +267,15 @@ std::optional<ProcessFailure> DetachedGame::failure(int waitMilliseconds) {
   if (started.game < 0) return std::nullopt;
   int status = 0;
   if (!reap(started.game, waitMilliseconds, status)) return std::nullopt;  // still running
-  ProcessFailure failure{endText(status), {}, started.logFile};
-  // The writer ends once everything the game started has closed the pipe.
+  ProcessFailure failure{endText(status), {}, started.logFile, {}};
+  // The writer ends within half a second of the game, with all it wrote.
   int writerStatus = 0;
-  if (started.writer > 0) reap(started.writer, 500, writerStatus);
-  if (!started.logFile.empty()) failure.lastOutput = fileTail(toPath(started.logFile));
+  if (started.writer > 0) reap(started.writer, 2000, writerStatus);
+  if (!started.logFile.empty()) {
+    failure.lastOutput = fileTail(toPath(started.logFile));
+    const FileBytes head = readFileHead(toPath(started.logFile), 4096);
+    failure.hint = startHint(head.bytes + "\n" + failure.lastOutput);
+  }
   started = {};
   return failure;
 }
@@ -269,7 +283,8 @@ std::optional<ProcessFailure> DetachedGame::failure(int waitMilliseconds) {
 long DetachedGame::id() const { return state_->game; }
 
 void DetachedGame::end() {
-  if (state_->game > 0) ::kill(-state_->game, SIGTERM);
+  // The game's group is asked to end; a game that does not, within a few seconds, is ended for sure.
+  if (state_->game > 0) endProcess(state_->game, true, std::chrono::seconds(5));
 }
 
 struct ChildGame::State {

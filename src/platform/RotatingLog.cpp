@@ -277,7 +277,12 @@ std::string fileTail(const fs::path& file) {
   if (from > 0)
     if (const auto line = text.find('\n'); line != std::string_view::npos) text.remove_prefix(line + 1);
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.remove_suffix(1);
-  return std::string(text);
+  // A Windows program's lines end in CR LF: the line break is the same.
+  std::string tail;
+  tail.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (text[i] != '\r' || i + 1 >= text.size() || text[i + 1] != '\n') tail.push_back(text[i]);
+  return tail;
 }
 
 }  // namespace tarvex

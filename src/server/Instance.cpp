@@ -6,6 +6,7 @@
 #include <random>
 
 #include "platform/Files.h"
+#include "query/ServerQuery.h"
 #include "util/Text.h"
 
 namespace tarvex {
@@ -39,6 +40,12 @@ std::vector<std::string> withIdentity(std::vector<std::string> arguments, const 
   const auto exec = std::find(arguments.begin(), arguments.end(), "+exec");
   arguments.insert(exec, {"+sets", kIdentityVariable, token});
   return arguments;
+}
+
+std::optional<std::string> answeringIdentity(const std::string& address, int port) {
+  const auto status = askStatus(address.empty() || address == "0.0.0.0" ? "127.0.0.1" : address, port, {500, 1, 0});
+  if (!status) return std::nullopt;
+  return status->value(kIdentityVariable);
 }
 
 std::filesystem::path instanceLockFile(const std::filesystem::path& dataFolder, const std::string& instance) {

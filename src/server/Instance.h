@@ -28,6 +28,11 @@ std::string newIdentityToken();
 // The game's arguments with the token set before the script runs.
 std::vector<std::string> withIdentity(std::vector<std::string> arguments, const std::string& token);
 
+// The identity of the game server that answers at the address (empty: this
+// machine) and port, "" for a server without one; nullopt when none answers
+// within half a second.
+std::optional<std::string> answeringIdentity(const std::string& address, int port);
+
 // The lock of an instance while it runs: run/INSTANCE.lock in the data folder.
 std::filesystem::path instanceLockFile(const std::filesystem::path& dataFolder, const std::string& instance);
 

@@ -110,10 +110,13 @@ class Watch {
       }
       if (!watching || host_.now() < (answered ? nextCheck : std::min(nextCheck, nextPoll))) continue;
       Answer answer = Answer::Silent;
-      if (host_.now() < nextCheck) {
-        // Until the first answer, one question a poll; silence counts only at the checks.
+      // Until the first answer, one question a poll; silence counts only at the checks, and only once
+      // the start has had its time.
+      const bool settling = !answered && host_.now() - started < options_.firstAnswerWait;
+      if (host_.now() < nextCheck || settling) {
         answer = host_.askServer(false);
-        nextPoll += options_.firstAnswerPoll;
+        while (nextPoll <= host_.now()) nextPoll += options_.firstAnswerPoll;
+        if (host_.now() >= nextCheck) nextCheck = std::max(nextCheck + options_.watchdogInterval, host_.now());
         if (answer == Answer::Silent) continue;
       } else {
         nextCheck = std::max(nextCheck + options_.watchdogInterval, host_.now());

@@ -32,8 +32,11 @@ struct SupervisorOptions {
   // beyond about ten a second, and a busy host's own status page asks too.
   int confirmTries = 6;
   std::chrono::milliseconds confirmGap{500};
-  // Until the server first answers it is asked this often.
+  // Until the server first answers it is asked this often; its silence
+  // counts at the checks only once this long has passed since its start
+  // (the first start of Wine makes its prefix).
   std::chrono::milliseconds firstAnswerPoll{1000};
+  std::chrono::seconds firstAnswerWait{180};
   // After asking the game to end, how long before it is ended for sure.
   std::chrono::seconds stopTimeout{10};
   // Restarts at these times of the day (local time, minutes after

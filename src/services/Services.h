@@ -49,6 +49,13 @@ class Services {
   // program starts), and asking it to end.
   virtual long startedProcessId() { return -1; }
   virtual void endStartedProcess() {}
+  // The identity (tarvex_id) of the game server that answers a status
+  // question at this address and port ("" for one without), nullopt when
+  // none answers within half a second.
+  virtual std::optional<std::string> serverIdentity(const std::string& address, int port) = 0;
+  // How a step that takes a while goes, one line (a console's standard
+  // error; the window shows a busy pointer instead).
+  virtual void progress(const std::string& text) { (void)text; }
   // Why a game server cannot have this UDP port on this address (another
   // program holds it; a server answers there, named); empty when it can.
   virtual Problem portProblem(const std::string& address, int port) = 0;

@@ -200,12 +200,21 @@ void Form1::showLoaded() {
 // ---- launch ----
 
 void Form1::engage() {
-  if (runLaunch(services_, dataFolder_, configuration()) != LaunchResult::Started) return;
-  const auto started = std::chrono::steady_clock::now();
-  sounds_.play("stegize.wav");
-  // A game that has ended within a second of its start was not launched: say so and stay.
-  if (reportEarlyEnd(services_, started)) return;
-  emit launched();
+  // While the server comes up the window waits, busy, and takes no input; a
+  // game that ended or never answered is said, and the window stays.
+  bool waiting = false;
+  const auto started = [this, &waiting] {
+    sounds_.play("stegize.wav");
+    setEnabled(false);
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    waiting = true;
+  };
+  const LaunchResult result = runLaunch(services_, dataFolder_, configuration(), started);
+  if (waiting) {
+    QApplication::restoreOverrideCursor();
+    setEnabled(true);
+  }
+  if (result == LaunchResult::Started) emit launched();
 }
 
 }  // namespace tarvex

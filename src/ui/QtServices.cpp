@@ -10,6 +10,7 @@
 
 #include "platform/Platform.h"
 #include "query/ServerQuery.h"
+#include "server/Instance.h"
 #include "ui/Convert.h"
 #include "ui/FindMapsDialog.h"
 
@@ -44,8 +45,15 @@ void QtServices::playWave(const std::string& path) { platform::playWave(path); }
 
 std::string QtServices::startProcess(const ProcessRequest& request) { return game_.start(request); }
 
+// The window is painted between the steps of a wait for the game.
 std::optional<ProcessFailure> QtServices::startedProcessFailure(int waitMilliseconds) {
+  QApplication::processEvents();
   return game_.failure(waitMilliseconds);
+}
+
+std::optional<std::string> QtServices::serverIdentity(const std::string& address, int port) {
+  QApplication::processEvents();
+  return answeringIdentity(address, port);
 }
 
 Problem QtServices::portProblem(const std::string& address, int port) { return tarvex::portProblem(address, port); }

@@ -23,6 +23,7 @@ class QtServices : public WindowServices {
   std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) override;
   long startedProcessId() override { return game_.id(); }
   void endStartedProcess() override { game_.end(); }
+  std::optional<std::string> serverIdentity(const std::string& address, int port) override;
   Problem portProblem(const std::string& address, int port) override;
   void openLink(const std::string& target) override;
   std::string readRegistry(const std::string& key, const std::string& value) override;

@@ -172,7 +172,7 @@ TEST(Cli, AGameThatCannotStartOrEndsAtOnceExitsThreeAfterTheScriptWasWritten) {
   Configuration config = f.loaded();
   config.rotation.maps = {"hm_borg1"};
   f.saveSlot(5, config);
-  f.services.processFailure = ProcessFailure{"exit status 0", "err:module:import_dll Library not found", "the.log"};
+  f.services.processFailure = ProcessFailure{"exit status 0", "err:module:import_dll Library not found", "the.log", {}};
   CliRun r = f.run({"launch", "--slot", "5"});
   expectRun(r, 3, {"(exit status 0)", "Library not found", "All it printed is in the.log."});
   EXPECT_TRUE(r.out.empty());

@@ -39,6 +39,7 @@ struct FakeHost : ServerHost {
   bool obeysTerm = true;
   std::vector<std::size_t> failingStarts;  // which starts fail, counted from 1
   std::optional<Clock::time_point> endsAt, stopAt;
+  Clock::time_point silentUntil{};  // every question before this time goes unanswered
 
   std::string at() const {
     return "@" + std::to_string(std::chrono::duration_cast<std::chrono::seconds>(t.time_since_epoch()).count());
@@ -70,6 +71,7 @@ struct FakeHost : ServerHost {
   }
   Answer askServer(bool byConsole) override {
     questions += byConsole ? 'c' : 's';
+    if (t < silentUntil) return Answer::Silent;
     if (byConsole) return consoleAnswers ? Answer::Ours : Answer::Silent;
     return ++asked % every == 0 ? status : Answer::Silent;
   }
@@ -161,6 +163,13 @@ TEST(Supervisor, ScheduledRestartsComeAtTheirTimeWithWarningsAndNeverCountToward
   EXPECT_EQ(custom.calls, (Calls{"start@0", "say Back in 1 minute: restart in 1 minute@60", "term@100"}));
 }
 
+// The watchdog's rules, for a server whose start has had its time.
+SupervisorOptions settled() {
+  SupervisorOptions options;
+  options.firstAnswerWait = 0s;
+  return options;
+}
+
 TEST(Supervisor, AServerThatStopsAnsweringIsEndedForSureAndStartedAgain) {
   FakeHost host;
   host.lives = {std::nullopt, std::nullopt};
@@ -168,7 +177,7 @@ TEST(Supervisor, AServerThatStopsAnsweringIsEndedForSureAndStartedAgain) {
   host.stopped = true;
   host.obeysTerm = false;
   host.stopAt = FakeHost::Clock::time_point(150s);
-  EXPECT_EQ(supervise(host, {}), SupervisorEnd::Stopped);
+  EXPECT_EQ(supervise(host, settled()), SupervisorEnd::Stopped);
   // Three checks 30 s apart, each asking again for three seconds; a stopped game
   // cannot take a request to end: it is killed at once, then one second's wait.
   EXPECT_EQ(host.calls, (Calls{"start@0", "kill@93", "start@94", "kill@150"}));
@@ -180,7 +189,7 @@ TEST(Supervisor, AServerThatStopsAnsweringIsEndedForSureAndStartedAgain) {
   hung.console = true;
   hung.obeysTerm = false;
   hung.stopAt = FakeHost::Clock::time_point(150s);
-  EXPECT_EQ(supervise(hung, {}), SupervisorEnd::Stopped);
+  EXPECT_EQ(supervise(hung, settled()), SupervisorEnd::Stopped);
   EXPECT_EQ(hung.calls, (Calls{"start@0", "term@93", "kill@103", "start@104", "term@150", "kill@160"}));
   // A server that answers again counts its misses afresh; a stop asked for ends the game gently.
   FakeHost answering;
@@ -217,7 +226,7 @@ TEST(Supervisor, SilenceIsConfirmedAndTheWatchdogsRestartsNeverMakeItGiveUp) {
     host.console = c.console;
     host.consoleAnswers = c.consoleAnswers;
     host.stopAt = FakeHost::Clock::time_point(400s);
-    SupervisorOptions options;
+    SupervisorOptions options = settled();
     options.restartBurst = 2;
     EXPECT_EQ(supervise(host, options), SupervisorEnd::Stopped);
     EXPECT_EQ(host.calls, c.calls) << c.every << c.console << c.consoleAnswers;
@@ -232,6 +241,30 @@ TEST(Supervisor, SilenceIsConfirmedAndTheWatchdogsRestartsNeverMakeItGiveUp) {
   foreign.status = ServerHost::Answer::Foreign;
   EXPECT_EQ(supervise(foreign, {}), SupervisorEnd::PortTaken);
   EXPECT_EQ(foreign.calls, (Calls{"start@0", "term@1"}));
+}
+
+// The first start of Wine makes its prefix: a server silent at its first
+// checks is never restarted before its start has had its time; one that
+// never answers is, once the checks after that time are missed.
+TEST(Supervisor, AStartHasItsTimeBeforeItsSilenceCounts) {
+  FakeHost slow;
+  slow.lives = {std::nullopt};
+  slow.console = true;
+  slow.consoleAnswers = true;
+  slow.silentUntil = FakeHost::Clock::time_point(150s);
+  slow.stopAt = FakeHost::Clock::time_point(400s);
+  EXPECT_EQ(supervise(slow, {}), SupervisorEnd::Stopped);
+  EXPECT_EQ(slow.calls, (Calls{"start@0", "term@400"}));
+  EXPECT_EQ(std::ranges::count(slow.notes, "The server answers on its port."), 1);
+  FakeHost never;
+  never.lives = {std::nullopt, std::nullopt};
+  never.status = ServerHost::Answer::Silent;
+  never.console = true;
+  never.stopAt = FakeHost::Clock::time_point(400s);
+  SupervisorOptions options;
+  options.firstAnswerWait = 100s;
+  EXPECT_EQ(supervise(never, options), SupervisorEnd::Stopped);
+  EXPECT_EQ(never.calls, (Calls{"start@0", "term@183", "start@184", "term@367", "start@368", "term@400"}));
 }
 
 // A first start that fails is a configuration to mend; a later one (the port

@@ -2,6 +2,7 @@
 // A stand-in for the outside world: logs every message, sound, prompt,
 // dialog, process start and link in order, and answers from a script.
 
+#include <algorithm>
 #include <deque>
 #include <filesystem>
 #include <optional>
@@ -26,6 +27,11 @@ class RecordingServices : public WindowServices {
   std::string startError;                        // the start's, for every start
   std::optional<ProcessFailure> processFailure;  // how the started game ends
   std::string portTaken;                         // the port's problem, for every port
+  // Who answers on the launch's port: the started game (with the identity on
+  // its command line), another server (this identity), or nobody (nullopt).
+  bool startedGameAnswers = true;
+  std::optional<std::string> otherServer;
+  std::vector<std::string> progressLines;
 
   void message(const std::string& text, Icon icon) override {
     log.push_back("message:" + text);
@@ -55,6 +61,14 @@ class RecordingServices : public WindowServices {
     return started.empty() ? std::nullopt : processFailure;
   }
   Problem portProblem(const std::string&, int) override { return portTaken; }
+  std::optional<std::string> serverIdentity(const std::string&, int) override {
+    if (otherServer) return otherServer;
+    if (!startedGameAnswers || started.empty()) return std::nullopt;
+    const auto& words = started.back().arguments;
+    const auto identity = std::find(words.begin(), words.end(), "tarvex_id");
+    return identity != words.end() && identity + 1 != words.end() ? *(identity + 1) : std::string();
+  }
+  void progress(const std::string& text) override { progressLines.push_back(text); }
   void openLink(const std::string& target) override { log.push_back("link:" + target); }
   std::string readRegistry(const std::string&, const std::string&) override { return registryValue; }
   // The pictures are made here and now, as the dialog's thread would make them.

@@ -104,7 +104,7 @@ class StartupLaunchTest : public QObject {
     QVERIFY(contains(f.services.log[0], "message:") && contains(f.services.log[0], "stvoyHM.exe"));
     fs::rename(f.game / "moved.exe", f.game / "stvoyHM.exe");
     f.services.clear();
-    f.services.processFailure = ProcessFailure{"exit status 53", "wine: could not load kernel32.dll", "game.log"};
+    f.services.processFailure = ProcessFailure{"exit status 53", "wine: could not load kernel32.dll", "game.log", {}};
     click(w, "Engage");
     QCOMPARE(f.services.started.at(0).logFile.substr(f.services.started[0].logFile.size() - 8),
              std::string("game.log"));
