@@ -186,6 +186,49 @@ TEST(Cli, AGameThatCannotStartOrEndsAtOnceExitsThreeAfterTheScriptWasWritten) {
   EXPECT_FALSE(test::contains(r.err, "Refind"));
 }
 
+// launch returns 0 only once its dedicated server answers with the start's
+// identity; silence until --start-timeout, or another server on the port,
+// ends the game and exits 3. A server with the game's window needs a player
+// to come up, and is not waited for. A start that Wine without its 32-bit
+// part fails says how to install it.
+TEST(Cli, ALaunchSucceedsOnlyOnceItsServerAnswers) {
+  CliFixture f;
+  Configuration config = f.loaded();
+  config.rotation.maps = {"hm_borg1"};
+  test::set(config.settings, {"dedicated_internet"});
+  f.saveSlot(5, config);
+  f.services.startedGameAnswers = false;
+  const auto waited = std::chrono::steady_clock::now();
+  CliRun r = f.run({"launch", "--slot", "5", "--start-timeout", "1"});
+  expectRun(r, 3, {"The game was stopped: its server did not answer on its port 27960 within 1 s.",
+                   "--start-timeout S waits S seconds"});
+  EXPECT_GE(std::chrono::steady_clock::now() - waited, std::chrono::seconds(1));
+  EXPECT_EQ(f.services.endedStarts, 1);
+  EXPECT_TRUE(r.out.empty());
+  // Another server took the port between the check and the start.
+  f.services.otherServer = "0123456789abcdef";
+  expectRun(f.run({"launch", "--slot", "5"}), 3, {"The game was stopped: another server answers on its port 27960."});
+  EXPECT_EQ(f.services.endedStarts, 2);
+  f.services.otherServer.reset();
+  expectRun(f.run({"launch", "--slot", "5", "--start-timeout", "0"}), 2, {"--start-timeout"});
+  test::set(config.settings, {"NonDedicated_Button"});
+  f.saveSlot(5, config);
+  expectRun(f.run({"launch", "--slot", "5", "--start-timeout", "1"}), 0);
+  f.services.startedGameAnswers = true;
+  f.services.processFailure =
+      ProcessFailure{"exit status 0", "err:module:load_wow64_ntdll failed", "the.log", "Install Wine's part"};
+  expectRun(f.run({"launch", "--slot", "5"}), 3, {"load_wow64_ntdll failed\n\nInstall Wine's part\n\nAll it"});
+  // What Wine prints without its 32-bit part, as Debian's wine and a 64-bit Wine alone print it.
+  for (const char* output :
+       {"it looks like wine32 is missing, you should install it.\nas root, please execute \"apt-get install "
+        "wine32:i386\"",
+        "wine: failed to open L\"C:\\windows\\syswow64\\rundll32.exe\": c0000135",
+        "0130:err:module:load_wow64_ntdll failed to load L\"\\??\\C:\\windows\\syswow64\\ntdll.dll\" error "
+        "c0000135"})
+    EXPECT_TRUE(test::contains(platform::startHint(output), "apt-get install wine32:i386")) << output;
+  EXPECT_EQ(platform::startHint("VM_Create on game failed\nerror c0000135 elsewhere"), "");
+}
+
 // Installs the user cannot write: each has a data folder of the user's own,
 // a relative game folder is taken from the program folder, and what only
 // reads writes nothing anywhere.

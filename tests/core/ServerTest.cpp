@@ -508,4 +508,28 @@ TEST(ChildGame, LeavesNoProcessBehind) {
   unsetenv("TARVEX_GAME_RUNNER");
   unsetenv("MODE");
 }
+
+// A launched game's log ends with the game: Wine's helpers, in sessions of
+// their own, inherit its output and may outlive it, and nothing of Tarvex
+// waits on them.
+TEST(DetachedGame, ItsLogEndsWithTheGameWhateverItsHelpersHoldOpen) {
+  test::TempFolder folder;
+  test::writeFile(folder / "runner.sh",
+                  "#!/bin/sh\necho 'the game starts'\nsetsid sh -c 'sleep 2; echo late' &\n"
+                  "echo $! > helper.pid\nsleep 0.3\nexit 3\n");
+  std::filesystem::permissions(folder / "runner.sh", std::filesystem::perms::owner_all);
+  setenv("TARVEX_GAME_RUNNER", (folder / "runner.sh").c_str(), 1);
+  platform::DetachedGame game;
+  ASSERT_EQ(game.start({folder.path().string(), "game.exe", {}, (folder / "game.log").string(), "slot1"}), "");
+  unsetenv("TARVEX_GAME_RUNNER");
+  const auto failure = game.failure(5000);
+  ASSERT_TRUE(failure.has_value());
+  EXPECT_EQ(failure->status, "exit status 3");
+  EXPECT_EQ(failure->lastOutput, "the game starts");
+  // The log's writer has ended and was reaped: no process of this test is left.
+  EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+  EXPECT_EQ(errno, ECHILD);
+  usleep(2500 * 1000);
+  EXPECT_EQ(test::readFile(folder / "game.log"), "the game starts\n");
+}
 #endif

@@ -32,6 +32,7 @@ class RecordingServices : public WindowServices {
   bool startedGameAnswers = true;
   std::optional<std::string> otherServer;
   std::vector<std::string> progressLines;
+  int endedStarts = 0;  // how often the started game was ended
 
   void message(const std::string& text, Icon icon) override {
     log.push_back("message:" + text);
@@ -60,6 +61,7 @@ class RecordingServices : public WindowServices {
   std::optional<ProcessFailure> startedProcessFailure(int) override {
     return started.empty() ? std::nullopt : processFailure;
   }
+  void endStartedProcess() override { ++endedStarts; }
   Problem portProblem(const std::string&, int) override { return portTaken; }
   std::optional<std::string> serverIdentity(const std::string&, int) override {
     if (otherServer) return otherServer;
