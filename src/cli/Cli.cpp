@@ -16,6 +16,7 @@
 #include <ostream>
 #include <thread>
 
+#include "cli/Check.h"
 #include "cli/Run.h"
 #include "cli/Service.h"
 #include "launch/GameValues.h"
@@ -93,11 +94,18 @@ constexpr HelpSection kSections[] = {
      "  files.\n"},
     {"ENVIRONMENT", "Environment",
      "  On Linux the game runs through \"wine\", or through the program named by\n"
-     "  TARVEX_GAME_RUNNER. VISUAL, else EDITOR, is the editor of config --edit.\n"},
+     "  TARVEX_GAME_RUNNER. The game is a 32-bit Windows program: on amd64, Wine\n"
+     "  needs its 32-bit part (as root: dpkg --add-architecture i386 && apt-get\n"
+     "  update && apt-get install wine32:i386); check says whether it is there.\n"
+     "  Wine's prefix is WINEPREFIX, else ~/.wine of the user who runs the game\n"
+     "  (/var/lib/tarvex/.wine for the services). WINEDEBUG, when set, says which\n"
+     "  of Wine's notes reach the game's log (else its errors, not its fixme\n"
+     "  notes). VISUAL, else EDITOR, is the editor of config --edit.\n"},
     {"EXAMPLES", "A first server from the shell (slot 3, as the service tarvex@3)",
      "  sudo tarvex-cli --system game-folder /srv/eliteforce\n"
      "  sudo tarvex-cli --system find-maps --add\n"
      "  sudo tarvex-cli --system config --slot 3 --edit\n"
+     "  sudo tarvex-cli --system check --slot 3\n"
      "  sudo systemctl enable --now tarvex@3\n"
      "  tarvex-cli --system status --slot 3\n"
      "  journalctl -u tarvex@3 -f\n"},
@@ -904,6 +912,14 @@ void describeCommandLine(CLI::App& app, Options& options) {
   CLI::App* maps = command("maps", "list the map list (name, installed, class, limits); with a slot, its rotation too");
   configuration(maps);
   maps->add_flag("--json", options.json, "print the same as JSON");
+  CLI::App* check = command("check",
+                             "say whether this host can start the server: Wine and its 32-bit part, the game "
+                             "folder, who may write what, the slot's checks and port, the services' folder and unit");
+  configuration(check);
+  check->footer(paragraph(
+      "One line an item, \"ok\", \"warn\" or \"FAIL\" with what to do about it; exit status 1 when anything "
+      "keeps the server from starting.  With --system it checks as the services' user, whose Wine prefix it makes "
+      "on its first start (a while), as the service's first start would."));
   CLI::App* status = command("status", "ask a running server for its name, map, game type, limits and players");
   status->footer(paragraph("The address defaults to 127.0.0.1, at the slot's net port when it sets one, else 27960."));
   configuration(status);
@@ -1170,6 +1186,12 @@ int execute(Options& options, std::ostream& out, std::ostream& err, Services& se
   config.catalogue = std::move(load.catalogue);
   if (options.command == "config")
     return configCommand(options, dataFolder, config, in ? *in : std::cin, out, services);
+  if (options.command == "check") {
+    HostCheck check{dataFolder, std::nullopt, options.slot, instance, options.system, config.catalogue};
+    if (options.slot != 0) check.slotFile = slotPath(dataFolder, options.slot);
+    if (!options.saveFile.empty()) check.slotFile = toPath(options.saveFile);
+    return checkHost(check, out, services);
+  }
 
   if (options.slot != 0 || !options.saveFile.empty()) {
     const std::filesystem::path file =

@@ -253,6 +253,11 @@ std::filesystem::path servicesDataFolder();
 // process can make a file in it (on Windows access lists decide, which only
 // a try shows).
 bool isWritableFolder(const std::filesystem::path& folder);
+// Whether this process may write the file or folder, as its permissions say
+// (one marked read-only for all is not written, even by root).
+bool mayWrite(const std::filesystem::path& path);
+// The name of the user this process acts as.
+std::string currentUserName();
 
 // For an administrator working on the service's data folder: when this
 // process runs as root and the folder belongs to another user, it goes on as

@@ -9,6 +9,8 @@
 #include <knownfolders.h>  // NOLINT
 #include <shlobj.h>        // NOLINT
 #else
+#include <fcntl.h>
+#include <pwd.h>
 #include <unistd.h>
 #endif
 
@@ -80,6 +82,31 @@ bool isWritableFolder(const std::filesystem::path& folder) {
   return true;
 #else
   return access(folder.c_str(), W_OK) == 0;
+#endif
+}
+
+bool mayWrite(const std::filesystem::path& path) {
+  // As for a folder: what is marked read-only is not written, whoever runs Tarvex (root too).
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const auto status = fs::status(path, ec);
+  using P = fs::perms;
+  if (ec || (status.permissions() & (P::owner_write | P::group_write | P::others_write)) == P::none) return false;
+#ifdef _WIN32
+  return _waccess(path.c_str(), 2) == 0;
+#else
+  return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+#endif
+}
+
+std::string currentUserName() {
+#ifdef _WIN32
+  wchar_t name[257] = {};
+  DWORD size = 257;
+  return GetUserNameW(name, &size) ? fromPath(std::filesystem::path(name)) : std::string("this user");
+#else
+  const passwd* user = getpwuid(geteuid());
+  return user ? std::string(user->pw_name) : "user " + std::to_string(geteuid());
 #endif
 }
 
