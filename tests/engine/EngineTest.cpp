@@ -19,6 +19,7 @@
 #include <tuple>
 
 #include "core/TestSupport.h"
+#include "engine/EngineSupport.h"
 #include "platform/Platform.h"
 #include "query/ServerQuery.h"
 #include "saves/SaveFile.h"
@@ -30,10 +31,9 @@ using test::contains;
 
 namespace {
 const fs::path kEngine = "/usr/lib/ioquake3/ioq3ded";
-const fs::path kEngineData = "/usr/lib/openarena-server/baseoa";
+using engine::kEngineData;
+using engine::pause;
 constexpr const char* kRcon = "tarvex-rcon";
-
-void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 // "name=value" pairs, so that a table of variables reads as one.
 Variables variablesOf(std::initializer_list<std::string> pairs) {
@@ -53,17 +53,8 @@ class Engine : public ::testing::Test {
       GTEST_SKIP() << "SKIPPED: the engine test needs Debian's openarena-server (ioq3ded), which is not installed";
     static int next = 27000 + int(getpid() % 500) * 2;  // each test its own port
     port = next++;
-    fs::create_directories(game / "BaseEF");
-    for (const auto& entry : fs::directory_iterator(kEngineData))
-      if (const auto name = entry.path().filename().string(); name.ends_with(".pk3") || name.ends_with(".so"))
-        fs::create_symlink(fs::canonical(entry.path()), game / "BaseEF" / name);
+    engine::makeGameFolders(app.path(), game.path());
     test::writeFile(game / "stvoyHM.exe", "");
-    test::writeFile(app / "path.ini", game.path().string() + "/\r\n");
-    std::string catalogue = "Maps of the engine test\r\n[start]\r\n";  // OpenArena's maps in the program's format
-    for (const auto& [name, flag] : {std::pair{"oa_dm1", "0"}, {"oa_dm2", "0"}, {"oa_ctf2", "1"}})
-      catalogue += std::string("pak1-maps.pk3\r\n") + name + "\r\n" + name + "\r\nOpenArena\r\n" + flag + "\r\n\\" +
-                   name + ".jpg\r\n\r\n";
-    test::writeFile(app / "maps.ini", catalogue);
   }
 
   void TearDown() override {
@@ -90,13 +81,7 @@ class Engine : public ::testing::Test {
   }
 
   // tarvex-cli with these arguments, its output in cli.out and cli.err; its exit status.
-  int cli(const std::string& arguments) {
-    const std::string command = std::string(TARVEX_PROGRAM_DIR "/tarvex-cli --app-folder '") + app.path().string() +
-                                "' " + arguments + " >" + (home / "cli.out").string() + " 2>" +
-                                (home / "cli.err").string();
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
+  int cli(const std::string& arguments) { return engine::tarvexCli(app.path(), arguments, home / "cli.out", home / "cli.err"); }
   std::string cliErr() { return test::readFile(home / "cli.err"); }
 
   // tarvex-cli launch of the configuration as saved in slot 4, which must succeed; then the first map's status.
@@ -108,19 +93,10 @@ class Engine : public ::testing::Test {
 
   // Starts tarvex-cli with these words, its error output into the file, the
   // engine's pid file where it says; its process.
-  pid_t spawnCli(std::vector<std::string> words, const fs::path& errFile, const fs::path& pidFile) {
-    words.insert(words.begin(), {"tarvex-cli", "--app-folder", app.path().string()});
-    const pid_t child = fork();
-    if (child == 0) {
-      setenv("TARVEX_ENGINE_PIDFILE", pidFile.c_str(), 1);
-      freopen("/dev/null", "w", stdout);
-      freopen(errFile.c_str(), "w", stderr);
-      std::vector<char*> argv;
-      for (auto& word : words) argv.push_back(word.data());
-      argv.push_back(nullptr);
-      execv(TARVEX_PROGRAM_DIR "/tarvex-cli", argv.data());
-      _exit(127);
-    }
+  pid_t spawnCli(const std::vector<std::string>& words, const fs::path& errFile, const fs::path& pidFile) {
+    setenv("TARVEX_ENGINE_PIDFILE", pidFile.c_str(), 1);
+    const pid_t child = engine::spawnTarvexCli(app.path(), words, errFile);
+    setenv("TARVEX_ENGINE_PIDFILE", (home / "server.pid").c_str(), 1);
     EXPECT_GT(child, 0);
     return child;
   }
@@ -154,21 +130,12 @@ class Engine : public ::testing::Test {
 
   // Waits until the server runs the map (a map load takes a few seconds).
   ServerStatus waitForMap(const std::string& map) {
-    for (int i = 0; i < 60; ++i, pause(250)) {
-      if (auto status = askStatus("127.0.0.1", port, {500, 1, 0}); status && status->value("mapname") == map)
-        return *status;
-    }
+    if (auto status = engine::waitForMap(port, map)) return *status;
     ADD_FAILURE() << "the server never ran " << map << "; its console:\n" << test::readFile(home / "console.log");
     return {};
   }
 
-  // One remote command, after the pause the server wants between two.
-  std::string rcon(const std::string& command) {
-    pause(600);
-    const auto answers = platform::udpExchange("127.0.0.1", port, rconRequest(kRcon, command), {1000, 1, 150});
-    if (!answers) return "(no answer: " + answers.problem() + ")";
-    return parseRconAnswer(*answers).value_or("(not the remote console's answer)");
-  }
+  std::string rcon(const std::string& command) { return engine::rcon(port, kRcon, command); }
 
   // Reads every variable back with one "cvarlist" (lines of flags, the name
   // and the quoted value), prints what it read, and compares.
