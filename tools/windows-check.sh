@@ -1,27 +1,54 @@
 #!/usr/bin/env bash
 # Tarvex on Windows code, under Wine: builds the Windows program folder
 # (tools/windows-build.sh), runs the window tests built for Windows on the
-# offscreen platform, tries tarvex-cli on a stand-in game folder, and starts
-# the real tarvex.exe in Windows' own platform plugin under Xvfb: the game
-# found through the registry, Form2, Yes, a map added, ENGAGE!, and a MinGW
-# stand-in stvoyHM.exe that records what it received; tarvex-cli run restarting
-# and stopping it. Then, in a fresh prefix, the installer run silently, the
-# installed window launching the stand-in (its output into a bounded log), a
-# slot's Windows service started and stopped by Wine's service manager, the
-# uninstaller keeping the data, and a per-user install upgraded in place.
-# Debian packages:
-# wine wine64 xvfb xdotool (installed here when missing).
+# offscreen platform, and tries tarvex-cli and the real tarvex.exe (in
+# Windows' own platform plugin under Xvfb) on a game folder whose stvoyHM.exe
+# is a 32-bit Windows id Tech 3 server (tools/test-engine.sh) with OpenArena's
+# data: launch, run restarting and stopping it, the game found through the
+# registry, Form2, Yes, a map added, ENGAGE!. Then, in a fresh prefix, the
+# installer run silently, the installed window launching the game (its output
+# into a bounded log), a slot's Windows service started and stopped by Wine's
+# service manager, the uninstaller keeping the data, and a per-user install
+# upgraded in place. As root, in a network namespace of its own: the servers
+# it starts answer on loopback only. Debian packages: wine wine64 wine32:i386
+# xvfb xdotool openarena-server (installed here when missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/install-deps.sh wine wine64 xvfb xdotool x11-utils >&2
+if [ -z "${TARVEX_ISOLATED:-}" ]; then
+  [ "$(id -u)" = 0 ] || { echo "windows-check runs as root (it installs packages, and isolates its servers)"; exit 1; }
+  bash tools/install-deps.sh iproute2 >&2
+  exec env TARVEX_ISOLATED=1 unshare --net sh -c 'ip link set lo up && exec bash "$0"' "$0"
+fi
+bash tools/install-deps.sh wine wine64 xvfb xdotool x11-utils openarena-server >&2
+engine=$(bash tools/test-engine.sh)
+[ -n "$engine" ] || { echo "FAILED: windows-check needs the 32-bit test engine and Wine's 32-bit part (see above)"; exit 1; }
 bash tools/windows-build.sh
 qt=$(bash tools/windows-qt.sh)
 libzip=$(bash tools/windows-libzip.sh)
 work=$(mktemp -d)
 trap 'wineserver -k 2>/dev/null || true; kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# The prefix is made before WINEPATH names the MinGW and Qt folders: with Wine's 32-bit part, a
+# prefix made with them on the path loads their DLLs into Wine's own programs, and every
+# program then fails ("could not load kernel32.dll, status c0000135").
+wine cmd /c exit >/dev/null 2>&1 || true
 export WINEPATH="Z:$qt/bin;Z:$libzip/bin;Z:/usr/lib/gcc/x86_64-w64-mingw32/12-posix;Z:/usr/x86_64-w64-mingw32/lib"
-wine cmd /c exit >/dev/null 2>&1 || true  # makes the prefix
+# The game: the test engine with OpenArena's data in a game folder DIR.
+engineGame() {
+  mkdir -p "$1/BaseEF"
+  cp "$engine/stvoyHM.exe" "$engine/libgcc_s_dw2-1.dll" "$1/"
+  cp "$engine/qagamex86.dll" "$1/BaseEF/"
+  for pk3 in /usr/lib/openarena-server/baseoa/*.pk3; do ln -sf "$(readlink -f "$pk3")" "$1/BaseEF/"; done
+}
+# The running game's process and Windows command line; its working folder.
+gameLine() { pgrep -af 'stvoyHM.exe' | sed -n 1p; }
+gameFolder() { readlink "/proc/$(pgrep -f 'stvoyHM.exe' | sed -n 1p)/cwd"; }
+endGames() {
+  pkill -KILL -f 'stvoyHM.exe' || true
+  for _ in $(seq 40); do pgrep -f 'stvoyHM.exe' >/dev/null || return 0; sleep 0.25; done
+}
+# A program of the user's that stays up (keepAlive below): the MinGW stand-in.
+x86_64-w64-mingw32-gcc -O2 -o "$work/fake-game.exe" tests/windows/fake-game.c
 
 echo "== the window tests, built for Windows, on the offscreen platform"
 failed=0
@@ -37,22 +64,26 @@ for test in build-windows/tests/*.exe; do
   fi
 done
 
-echo "== tarvex-cli and tarvex.exe on a stand-in game"
+echo "== tarvex-cli and tarvex.exe on the 32-bit engine"
 game="$WINEPREFIX/drive_c/Games/EF"
-mkdir -p "$game/BaseEF"
-touch "$game/BaseEF/pak0.pk3"
-x86_64-w64-mingw32-gcc -O2 -o "$game/stvoyHM.exe" tests/windows/fake-game.c
+engineGame "$game"
 repo=$(pwd)
 app="$work/tarvex"
 cp -r build-windows/tarvex "$app"
 cp demo/demo.sav "$app/"
 cd "$app"
 printf 'C:\\Games\\EF\\\r\n' > path.ini
+# OpenArena's maps into the map list, the demo's rotation one of them.
+wine ./tarvex-cli.exe find-maps --add >/dev/null
+wine ./tarvex-cli.exe config --save demo.sav --set map=oa_dm1 >/dev/null
 wine ./tarvex-cli.exe render --save demo.sav > rendered.cfg
+started=$(date +%s)
 wine ./tarvex-cli.exe launch --save demo.sav
+echo "launch returned once the server answered, $(($(date +%s) - started)) s after its start"
 cmp rendered.cfg "$game/BaseEF/tarvex.cfg"
-echo "tarvex-cli: the script of the render, CR LF intact, written into BaseEF; the game received:"
-tr -d '\r' < "$game/received.txt"
+echo "tarvex-cli: the script of the render, CR LF intact, written into BaseEF; the game runs as:"
+gameLine
+wine ./tarvex-cli.exe status --save demo.sav | tr -d '\r'
 
 echo "== tarvex-cli stop: the launched game holds its instance until it is stopped"
 wine ./tarvex-cli.exe list | tr -d '\r'
@@ -60,21 +91,30 @@ wine ./tarvex-cli.exe stop --save demo.sav | tr -d '\r'
 for _ in $(seq 20); do pgrep -f stvoyHM.exe >/dev/null || break; sleep 0.25; done
 pgrep -af stvoyHM.exe && { echo "FAILED: stop left the game running"; exit 1; }
 
-echo "== tarvex-cli run under Wine: a game that ends is started again; Ctrl+C stops it"
-rm -f "$game/received.txt"
-# Games of 3 s: the second start runs from about 5 s to 8 s, when Ctrl+C comes at 6.
-TARVEX_FAKE_SECONDS=3 wine ./tarvex-cli.exe run --save demo.sav --watchdog 0 > run.out 2> run.err &
+echo "== tarvex-cli run under Wine: a game that is killed is started again; Ctrl+C stops it"
+wine ./tarvex-cli.exe run --save demo.sav --watchdog 2 > run.out 2> run.err &
 runner=$!
-sleep 6
+answers() {  # run has seen N answers of a start, within 60 s
+  for _ in $(seq 240); do
+    [ "$(grep -c 'The server answers on its port.' run.err)" -ge "$1" ] && return 0
+    sleep 0.25
+  done
+  cat run.err; echo "FAILED: the server of run did not answer"; return 1
+}
+answers 1
+endGames
+answers 2
 pkill -INT -f "tarvex-cli.exe run"  # Wine hands SIGINT to the console program as Ctrl+C
 ended=0; wait "$runner" || ended=$?
 cat run.err
 [ "$ended" = 0 ] || { echo "FAILED: run ended with $ended after Ctrl+C"; exit 1; }
-[ "$(grep -c ' tarvex-cli run: Started ' run.err)" -ge 2 ] && grep -qE 'Stopping the game.|Stopped before the next start.' run.err
+[ "$(grep -c ' tarvex-cli run: Started ' run.err)" -ge 2 ] && grep -q 'Stopping the game.' run.err
+for _ in $(seq 20); do pgrep -f stvoyHM.exe >/dev/null || break; sleep 0.25; done
+pgrep -af stvoyHM.exe && { echo "FAILED: run left the game running"; exit 1; }
 # A save file's instance is its name with a checksum of its path.
-ls "$game"/BaseEF/tarvex-save-demo-*.cfg >/dev/null && grep -q 'the stand-in game runs' logs/save-demo-*.log
+ls "$game"/BaseEF/tarvex-save-demo-*.cfg >/dev/null && grep -q 'execing tarvex-save-demo-' logs/save-demo-*.log
 echo "tarvex-cli run: restarted, stopped, its own script, the game's output in its log"
-rm -f path.ini "$game/received.txt" "$game/BaseEF/tarvex.cfg"
+rm -f path.ini "$game/BaseEF/tarvex.cfg"
 
 # The window program in the Windows platform plugin: the game in the registry's 32-bit view.
 wine reg add 'HKLM\SOFTWARE\Activision\Star Trek: Voyager - Elite Force\v1.0' /v INSTALLEXEPATH \
@@ -102,13 +142,15 @@ sleep 3
 xdotool windowfocus --sync "$main"
 # Maps tab, the first map of the list, Enter adds it; back through the tab bar to ENGAGE!.
 xdotool key ctrl+Tab ctrl+Tab Tab Down Return shift+Tab shift+Tab Return
-for _ in $(seq 60); do [ -f "$game/received.txt" ] && break; sleep 0.5; done
-echo "ENGAGE!: the game received (command line, working folder):"
-tr -d '\r' < "$game/received.txt"
-grep -q '+set dedicated 0 +sets configured_by Tarvex +exec tarvex.cfg' "$game/received.txt"
-grep -E 'Set m1 "fraglimit 10; timelimit 0; capturelimit 5; map hm_[a-z0-9]+; set nextmap vstr m1"' "$game/BaseEF/tarvex.cfg"
+for _ in $(seq 60); do [ -n "$(gameLine)" ] && break; sleep 0.5; done
+echo "ENGAGE!: the game runs as (command line, working folder):"
+gameLine; gameFolder
+gameLine | grep -q '+set dedicated 0 +sets configured_by Tarvex +exec tarvex.cfg$'
+[ "$(gameFolder)" = "$game" ]
+grep -E 'Set m1 "fraglimit 10; timelimit 0; capturelimit 5; map [a-z_0-9]+; set nextmap vstr m1"' "$game/BaseEF/tarvex.cfg"
 for _ in $(seq 40); do xdotool search --name "Tarvex     beta" >/dev/null 2>&1 || break; sleep 0.5; done
 echo "tarvex.exe closed after the launch; tarvex.cfg is in BaseEF"
+endGames
 wine ./tarvex.exe >/dev/null 2>&1 &
 waitFor "Tarvex     beta" >/dev/null
 if xdotool search --name Form2 >/dev/null 2>&1; then echo "the second start showed Form2" >&2; exit 1; fi
@@ -121,10 +163,8 @@ export WINEPREFIX="$work/installed"
 unset WINEPATH  # the installed folder must bring every library it loads
 wine cmd /c exit >/dev/null 2>&1 || true
 drive="$WINEPREFIX/drive_c"
-mkdir -p "$drive/Games/EF/BaseEF"
-cp "$game/stvoyHM.exe" "$drive/Games/EF/"
-touch "$drive/Games/EF/BaseEF/pak0.pk3"
 game="$drive/Games/EF"
+engineGame "$game"
 setup=$(ls "$repo"/build-windows/tarvex-setup-*.exe)
 version=$(basename "$setup" .exe); version=${version#tarvex-setup-}
 wine "$setup" /S
@@ -146,7 +186,7 @@ echo "and the uninstall entry:"; grep -E 'Display|Publisher|EstimatedSize|Uninst
 echo "== the installed window: the registry's game, Form2, ENGAGE!, the game's output into a bounded log"
 wine reg add 'HKLM\SOFTWARE\Activision\Star Trek: Voyager - Elite Force\v1.0' /v INSTALLEXEPATH \
   /d 'C:\Games\EF\stvoyHM.exe' /reg:32 /f >/dev/null 2>&1
-(cd "$installed" && TARVEX_FAKE_SECONDS=30 wine ./tarvex.exe >/dev/null 2>&1 &)
+(cd "$installed" && wine ./tarvex.exe >/dev/null 2>&1 &)
 form2=$(waitFor Form2)
 sleep 2
 xdotool windowfocus --sync "$form2"; xdotool key Return
@@ -154,11 +194,11 @@ main=$(waitFor "Tarvex     beta")
 sleep 3
 xdotool windowfocus --sync "$main"
 xdotool key ctrl+Tab ctrl+Tab Tab Down Return shift+Tab shift+Tab Return
-for _ in $(seq 60); do [ -f "$game/received.txt" ] && break; sleep 0.5; done
-grep -q '+exec tarvex.cfg' "$game/received.txt" || { echo "FAILED: the installed window did not start the game"; exit 1; }
+for _ in $(seq 60); do [ -n "$(gameLine)" ] && break; sleep 0.5; done
+gameLine | grep -q '+exec tarvex.cfg$' || { echo "FAILED: the installed window did not start the game"; exit 1; }
 userData=$(ls -d "$drive"/users/*/AppData/Roaming/Tarvex)
-for _ in $(seq 20); do grep -qs 'the stand-in game runs' "$userData/logs/game.log" && break; sleep 0.5; done
-grep -q 'the stand-in game runs' "$userData/logs/game.log" || { echo "FAILED: the game's output is not in its log"; exit 1; }
+for _ in $(seq 40); do grep -qs 'execing tarvex.cfg' "$userData/logs/game.log" && break; sleep 0.5; done
+grep -q 'execing tarvex.cfg' "$userData/logs/game.log" || { echo "FAILED: the game's output is not in its log"; exit 1; }
 pgrep -f 'tarvex-cli.exe write-log' >/dev/null || { echo "FAILED: no log writer while the game runs"; exit 1; }
 [ ! -e "$installed/path.ini" ] && [ -f "$userData/path.ini" ] || { echo "FAILED: Tarvex wrote into its program folder"; exit 1; }
 echo "the installed window found the game, launched it, and keeps its files in %APPDATA%\\Tarvex: $(ls "$userData" | tr '\n' ' ')"
@@ -177,10 +217,14 @@ echo "the log writer ended with the game"
 echo "== a slot's server as a Windows service"
 cli() { (cd "$installed" && wine ./tarvex-cli.exe "$@"); }
 cli --system game-folder 'C:\Games\EF' >/dev/null
-cli --system config --slot 4 --set map=hm_borg1 server-type=dedicated-lan net-port=27971 set-net-port=yes >/dev/null
+cli --system find-maps --add >/dev/null
+cli --system config --slot 4 --set map=oa_dm1 server-type=dedicated-lan net-port=27971 set-net-port=yes >/dev/null
 cli service install --slot 4
-gameRuns() {  # the service's game started, within 30 s
-  for _ in $(seq 60); do grep -qs '+exec tarvex-slot4.cfg' "$game/received.txt" && return 0; sleep 0.5; done
+gameRuns() {  # the service's game started and answers, within 60 s
+  for _ in $(seq 60); do
+    gameLine | grep -q '+exec tarvex-slot4.cfg$' && cli --system status --slot 4 >/dev/null 2>&1 && return 0
+    sleep 1
+  done
   cli service status --slot 4; echo "FAILED: the service did not start the game"; return 1
 }
 gameEnded() {  # the game and run gone, and the service stopped, within 30 s
@@ -199,11 +243,10 @@ gameEnded() {  # the game and run gone, and the service stopped, within 30 s
 # name, in a folder of its own) stays up through the service steps, as on a
 # machine in use.
 keepAlive() {
-  mkdir -p "$drive/keepalive" && cp "$game/stvoyHM.exe" "$drive/keepalive/keepalive.exe"
+  mkdir -p "$drive/keepalive" && cp "$work/fake-game.exe" "$drive/keepalive/keepalive.exe"
   (cd "$drive/keepalive" && TARVEX_FAKE_SECONDS=3600 wine ./keepalive.exe >/dev/null 2>&1 &)
 }
 # The machine starts again (Wine's restart of its prefix): the service starts with it.
-rm -f "$game/received.txt"
 wineserver -k; sleep 1; wineboot >/dev/null 2>&1
 keepAlive
 gameRuns
@@ -215,7 +258,6 @@ wine sc stop "Tarvex slot 4" >/dev/null
 gameEnded
 grep -q 'Stopping the game.' "$drive/ProgramData/Tarvex/logs/slot4.log"
 echo "sc stop: run stopped the game and ended"
-rm -f "$game/received.txt"
 wine sc start "Tarvex slot 4" >/dev/null || { echo "FAILED: sc start"; exit 1; }
 gameRuns
 wine net stop "Tarvex slot 4" >/dev/null
@@ -249,10 +291,11 @@ echo "per user into %LOCALAPPDATA%\\Programs\\Tarvex, upgraded in place and remo
 if [ "$(id -u)" = 0 ]; then
   id tarvexcheck >/dev/null 2>&1 || useradd -m tarvexcheck
   shared=$(mktemp -d); chmod 755 "$shared"
-  cp -r "$repo/build-windows/tarvex" "$shared/tarvex"; cp "$repo/demo/demo.sav" "$game/stvoyHM.exe" "$shared/"
+  cp -r "$repo/build-windows/tarvex" "$shared/tarvex"; cp "$repo/demo/demo.sav" "$shared/"
+  cp -r "$engine" "$shared/engine"
   cp "$repo/tests/windows/read-only-check.sh" "$shared/"
   chmod -R a+rX "$shared"
-  su - tarvexcheck -c "bash $shared/read-only-check.sh $shared/tarvex $shared/demo.sav $shared/stvoyHM.exe"
+  su - tarvexcheck -c "bash $shared/read-only-check.sh $shared/tarvex $shared/demo.sav $shared/engine"
   rm -rf "$shared"
 fi
 exit "$failed"

@@ -30,7 +30,8 @@ cp -r data/maps.ini data/save "$work/app/"
 printf 'C:\\Games\\EF\\\r\n' > "$work/app/path.ini"
 build/program/tarvex-cli --app-folder "$work/app" config --slot 4 --set map=hm_borg1 server-type=dedicated-lan \
   net-port=27971 set-net-port=yes 2>/dev/null
-build/program/tarvex-cli --app-folder "$work/app" config --slot 5 --set map=hm_borg1 server-type=dedicated-lan \
+# A server with the game's window (launch waits for none to answer; the stand-in answers nothing).
+build/program/tarvex-cli --app-folder "$work/app" config --slot 5 --set map=hm_borg1 server-type=non-dedicated \
   net-port=27972 set-net-port=yes 2>/dev/null
 app="Z:${work//\//\\}\\app"
 games() { pgrep -f 'stvoyHM.exe' || true; }
