@@ -80,7 +80,8 @@ Probe probe(const std::vector<std::string>& words, std::chrono::seconds timeout)
     if (result.output.size() < 64 * 1024) result.output.append(bytes);
   };
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
       result.problem = "it did not end within " + std::to_string(timeout.count()) + " s";
       return result;  // the child's end ends it
@@ -117,8 +118,8 @@ void checkWine(Report& report, std::chrono::seconds timeout) {
                               "), not through Wine: Wine is not checked.");
     return;
   }
-  const std::string install = std::string("Install Wine and its 32-bit part as root: apt-get install wine && ") +
-                              platform::kWine32Install;
+  const std::string install =
+      std::string("Install Wine and its 32-bit part as root: apt-get install wine && ") + platform::kWine32Install;
   const Probe version = probe({"--version"}, std::chrono::seconds(30));
   // A start that failed says what to install itself.
   if (!version.problem.empty()) {
@@ -144,8 +145,8 @@ void checkWine(Report& report, std::chrono::seconds timeout) {
   const std::string said = boot.output + start.output;
   if (start.problem.empty() && start.output.find("tarvex-32-bit") != std::string::npos &&
       platform::startHint(said).empty()) {
-    report.line(Mark::Ok, wine + " starts 32-bit programs, in its prefix " + fromPath(prefix) +
-                              " (as user " + platform::currentUserName() + ").");
+    report.line(Mark::Ok, wine + " starts 32-bit programs, in its prefix " + fromPath(prefix) + " (as user " +
+                              platform::currentUserName() + ").");
     return;
   }
   // Wine's own line of what it could not load says most.
@@ -163,8 +164,8 @@ void checkWine(Report& report, std::chrono::seconds timeout) {
 // BaseEF (the script) and, for a service, may not change the game's program.
 void checkGameFolder(Report& report, const HostCheck& check) {
   const PathIni ini = readPathIni(check.dataFolder);
-  const std::string hint = std::string("Set it with \"tarvex-cli ") + (check.system ? "--system " : "") +
-                           "game-folder DIR\".";
+  const std::string hint =
+      std::string("Set it with \"tarvex-cli ") + (check.system ? "--system " : "") + "game-folder DIR\".";
   if (ini.state != PathIniState::Known) {
     report.line(Mark::Fail, "The game folder is not known: " + fromPath(check.dataFolder / kPathIniName) +
                                 " is missing, unreadable or empty.  " + hint);
@@ -177,9 +178,10 @@ void checkGameFolder(Report& report, const HostCheck& check) {
   const bool hasProgram = executable && std::filesystem::is_regular_file(*executable, ec);
   const bool hasData = std::filesystem::is_directory(data, ec);
   if (!hasProgram || !hasData) {
-    report.line(Mark::Fail, "The game folder " + ini.gameFolder + " does not hold " +
-                                (!hasProgram ? std::string(kGameExecutable) + (hasData ? "" : " and BaseEF") : "BaseEF") +
-                                ".  " + hint);
+    report.line(Mark::Fail,
+                "The game folder " + ini.gameFolder + " does not hold " +
+                    (!hasProgram ? std::string(kGameExecutable) + (hasData ? "" : " and BaseEF") : "BaseEF") + ".  " +
+                    hint);
     return;
   }
   report.line(Mark::Ok, "The game folder " + ini.gameFolder + " holds " + kGameExecutable + " and BaseEF.");
@@ -235,14 +237,15 @@ void checkSlot(Report& report, const HostCheck& check, Services& services) {
   }
   report.line(Mark::Ok, named + " passes the launch checks" +
                             (collected.messages.empty() ? std::string(".") : " (" + collected.messages.front() + ")."));
-  const std::string port = "Its port " + std::to_string(launch->port) +
-                           (launch->address.empty() ? std::string() : " on " + launch->address);
+  const std::string port =
+      "Its port " + std::to_string(launch->port) + (launch->address.empty() ? std::string() : " on " + launch->address);
   const auto holder = platform::instanceHolder(instanceLockFile(check.dataFolder, check.instance), check.dataFolder);
   if (holder && *holder) {
     report.line(Mark::Ok, port + " is its own running server's (process " + std::to_string(**holder) + ").");
   } else if (const Problem problem = services.portProblem(launch->address, launch->port); !problem.ok()) {
-    report.line(Mark::Fail, port + " is in use (" + problem + ").  Stop that server, or give this configuration "
-                                   "another net port.");
+    report.line(Mark::Fail, port + " is in use (" + problem +
+                                ").  Stop that server, or give this configuration "
+                                "another net port.");
   } else {
     report.line(Mark::Ok, port + " is free.");
   }
@@ -272,8 +275,8 @@ void checkServices(Report& report, const HostCheck& check) {
   if (enabled)
     report.line(Mark::Ok, "systemd starts " + unit + " with the machine.");
   else
-    report.line(Mark::Warn, "systemd does not start " + unit + " with the machine.  As root: systemctl enable --now " +
-                                unit);
+    report.line(Mark::Warn,
+                "systemd does not start " + unit + " with the machine.  As root: systemctl enable --now " + unit);
 }
 #endif
 }  // namespace

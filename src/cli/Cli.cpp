@@ -913,8 +913,8 @@ void describeCommandLine(CLI::App& app, Options& options) {
   configuration(maps);
   maps->add_flag("--json", options.json, "print the same as JSON");
   CLI::App* check = command("check",
-                             "say whether this host can start the server: Wine and its 32-bit part, the game "
-                             "folder, who may write what, the slot's checks and port, the services' folder and unit");
+                            "say whether this host can start the server: Wine and its 32-bit part, the game "
+                            "folder, who may write what, the slot's checks and port, the services' folder and unit");
   configuration(check);
   check->footer(paragraph(
       "One line an item, \"ok\", \"warn\" or \"FAIL\" with what to do about it; exit status 1 when anything "
@@ -1275,8 +1275,7 @@ int execute(Options& options, std::ostream& out, std::ostream& err, Services& se
                      fromPath(instanceStateFile(dataFolder, instance)) + " could not be written (" + problem + ").");
   // Launched once its server answers, with this start's token: the engine takes the next port
   // when its own was taken meanwhile.
-  if (!awaitStartedServer(services, *launch, started, std::chrono::seconds(options.startSeconds),
-                          Frontend::Console))
+  if (!awaitStartedServer(services, *launch, started, std::chrono::seconds(options.startSeconds), Frontend::Console))
     return 3;
   out << "Started " << commandLineText(launch->arguments) << " in " << visibleText(readPathIni(dataFolder).gameFolder)
       << '\n'

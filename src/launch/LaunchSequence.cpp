@@ -16,8 +16,8 @@ std::optional<PreparedLaunch> prepareLaunch(Services& services, const Configurat
   for (const auto& text : check.messages) services.message(text);
   if (!check.proceed) return std::nullopt;
   const auto [address, port] = serverEndpoint(config.settings);
-  return PreparedLaunch{check.script, check.arguments, scriptName, address, port, {},
-                        !config.settings.isOn("NonDedicated_Button"), {}};
+  return PreparedLaunch{
+      check.script, check.arguments, scriptName, address, port, {}, !config.settings.isOn("NonDedicated_Button"), {}};
 }
 
 namespace {
@@ -157,8 +157,7 @@ bool awaitStartedServer(Services& services, const PreparedLaunch& launch, Clock:
   std::string text = "The game was stopped: its server did not answer on its port " + port + " within " +
                      std::to_string(timeout.count()) + " s.";
   text = withOutput(text, silent);
-  if (frontend == Frontend::Console)
-    text += "\n\nA slow machine may need longer: --start-timeout S waits S seconds.";
+  if (frontend == Frontend::Console) text += "\n\nA slow machine may need longer: --start-timeout S waits S seconds.";
   services.message(text);
   return false;
 }

@@ -28,7 +28,7 @@ struct PreparedLaunch {
   std::string scriptName;              // tarvex.cfg, or run's own
   std::string address;                 // where the server will listen (empty: every address)
   int port = 0;
-  std::string instance;  // what the game is started for (see ProcessRequest)
+  std::string instance;   // what the game is started for (see ProcessRequest)
   bool dedicated = true;  // a server without the game's window, which answers on its port by itself
   // The start's token on the command line, which its server carries; empty:
   // any server that answers on the port counts as this one.

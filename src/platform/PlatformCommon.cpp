@@ -150,10 +150,10 @@ std::string windowsCommandLine(const std::vector<std::string>& arguments) {
 std::string startHint(std::string_view output) {
   // Debian's wine says so itself (unless told to be quiet); a 64-bit Wine alone fails to load the
   // 32-bit parts of Windows (status c0000135).
-  const bool missing = output.find("wine32 is missing") != std::string_view::npos ||
-                       (output.find("c0000135") != std::string_view::npos &&
-                        (output.find("syswow64") != std::string_view::npos ||
-                         output.find("kernel32.dll") != std::string_view::npos));
+  const bool missing =
+      output.find("wine32 is missing") != std::string_view::npos ||
+      (output.find("c0000135") != std::string_view::npos &&
+       (output.find("syswow64") != std::string_view::npos || output.find("kernel32.dll") != std::string_view::npos));
   if (!missing) return {};
   return "Wine cannot start the game, a 32-bit Windows program, without its 32-bit part.  Install it as "
          "root: " +

@@ -200,8 +200,9 @@ TEST(Cli, ALaunchSucceedsOnlyOnceItsServerAnswers) {
   f.services.startedGameAnswers = false;
   const auto waited = std::chrono::steady_clock::now();
   CliRun r = f.run({"launch", "--slot", "5", "--start-timeout", "1"});
-  expectRun(r, 3, {"The game was stopped: its server did not answer on its port 27960 within 1 s.",
-                   "--start-timeout S waits S seconds"});
+  expectRun(r, 3,
+            {"The game was stopped: its server did not answer on its port 27960 within 1 s.",
+             "--start-timeout S waits S seconds"});
   EXPECT_GE(std::chrono::steady_clock::now() - waited, std::chrono::seconds(1));
   EXPECT_EQ(f.services.endedStarts, 1);
   EXPECT_TRUE(r.out.empty());
@@ -239,11 +240,14 @@ TEST(Cli, CheckNamesEachFaultThatKeepsTheServerFromStarting) {
   config.rotation.maps = {"hm_borg1"};
   f.saveSlot(5, config);
   const fs::path bin = f.root / "bin", prefix = f.root / "prefix";
-  test::writeFile(bin / "wine",
-                  "#!/bin/sh\n[ -z \"$NO_WINE32\" ] || echo 'it looks like wine32 is missing, you should install it.' >&2\n"
-                  "case \"$1\" in\n--version) echo 'wine-8.0 (stand-in)';;\ncmd) mkdir -p \"$WINEPREFIX/drive_c/windows/syswow64\";;\n"
-                  "*syswow64*) if [ -n \"$NO_WINE32\" ]; then echo 'wine: failed to open L\"C:\\\\windows\\\\syswow64\\\\cmd.exe\": c0000135'; "
-                  "else echo tarvex-32-bit; fi;;\nesac\n");
+  test::writeFile(
+      bin / "wine",
+      "#!/bin/sh\n[ -z \"$NO_WINE32\" ] || echo 'it looks like wine32 is missing, you should install it.' >&2\n"
+      "case \"$1\" in\n--version) echo 'wine-8.0 (stand-in)';;\ncmd) mkdir -p "
+      "\"$WINEPREFIX/drive_c/windows/syswow64\";;\n"
+      "*syswow64*) if [ -n \"$NO_WINE32\" ]; then echo 'wine: failed to open "
+      "L\"C:\\\\windows\\\\syswow64\\\\cmd.exe\": c0000135'; "
+      "else echo tarvex-32-bit; fi;;\nesac\n");
   fs::permissions(bin / "wine", fs::perms::owner_all);
   const std::string path = std::getenv("PATH");
   setenv("PATH", (bin.string() + ":" + path).c_str(), 1);
@@ -254,26 +258,28 @@ TEST(Cli, CheckNamesEachFaultThatKeepsTheServerFromStarting) {
   };
   CliRun r = check({"--slot", "5"});
   expectRun(r, 0);
-  for (const std::string& line : {"ok    wine-8.0 (stand-in) starts 32-bit programs, in its prefix " + prefix.string(),
-                                 "ok    The game folder " + f.gameFolderText() + " holds stvoyHM.exe and BaseEF.\n",
-                                 std::string("ok    Slot 5 passes the launch checks.\n"),
-                                 std::string("ok    Its port 27960 is free.\n"),
-                                 std::string("Nothing keeps the server from starting.\n")})
+  for (const std::string& line :
+       {"ok    wine-8.0 (stand-in) starts 32-bit programs, in its prefix " + prefix.string(),
+        "ok    The game folder " + f.gameFolderText() + " holds stvoyHM.exe and BaseEF.\n",
+        std::string("ok    Slot 5 passes the launch checks.\n"), std::string("ok    Its port 27960 is free.\n"),
+        std::string("Nothing keeps the server from starting.\n")})
     EXPECT_TRUE(test::contains(r.out, line)) << line << " in " << r.out;
   // Each fault, and the words that say what to do.
   setenv("NO_WINE32", "1", 1);
   r = check({"--slot", "5"});
   expectRun(r, 1);
-  EXPECT_TRUE(test::contains(r.out, "FAIL  wine-8.0 (stand-in) cannot start a 32-bit program such as the game (wine: "
-                                    "failed to open"))
+  EXPECT_TRUE(test::contains(r.out,
+                             "FAIL  wine-8.0 (stand-in) cannot start a 32-bit program such as the game (wine: "
+                             "failed to open"))
       << r.out;
   EXPECT_TRUE(test::contains(r.out, "apt-get install wine32:i386\n")) << r.out;
   EXPECT_TRUE(test::contains(r.out, "1 problem keeps the server from starting.\n")) << r.out;
   unsetenv("NO_WINE32");
   setenv("PATH", bin.c_str(), 1);  // no Wine at all
   fs::remove(bin / "wine");
-  EXPECT_TRUE(test::contains(check({}).out, "FAIL  Wine cannot be run: cannot run wine: No such file or directory; "
-                                            "install Wine (with its 32-bit part: dpkg --add-architecture i386"));
+  EXPECT_TRUE(test::contains(check({}).out,
+                             "FAIL  Wine cannot be run: cannot run wine: No such file or directory; "
+                             "install Wine (with its 32-bit part: dpkg --add-architecture i386"));
   setenv("TARVEX_GAME_RUNNER", "/bin/true", 1);
   fs::permissions(f.game / "BaseEF", fs::perms::owner_read | fs::perms::owner_exec);
   f.services.portTaken = "another program uses it";
@@ -283,14 +289,16 @@ TEST(Cli, CheckNamesEachFaultThatKeepsTheServerFromStarting) {
            {{"--slot", "5"}, "FAIL  BaseEF (" + (f.game / "BaseEF").string() + ") cannot be written by "},
            {{"--slot", "5"}, "FAIL  Its port 27960 is in use (another program uses it).  Stop that server"},
            {{"--slot", "6"}, "FAIL  Slot 6 does not pass the launch checks:  " + std::string(kNoMapsMessage)},
-           {{"--slot", "7"}, "FAIL  Slot 7 was never used.  Make its configuration with \"tarvex-cli config --slot 7 --edit\""}}) {
+           {{"--slot", "7"},
+            "FAIL  Slot 7 was never used.  Make its configuration with \"tarvex-cli config --slot 7 --edit\""}}) {
     r = check(args);
     expectRun(r, 1);
     EXPECT_TRUE(test::contains(r.out, fault)) << fault << " in " << r.out;
   }
   fs::permissions(f.game / "BaseEF", fs::perms::owner_all);
   fs::remove(f.game / "stvoyHM.exe");
-  EXPECT_TRUE(test::contains(check({}).out, "FAIL  The game folder " + f.gameFolderText() + " does not hold stvoyHM.exe."));
+  EXPECT_TRUE(
+      test::contains(check({}).out, "FAIL  The game folder " + f.gameFolderText() + " does not hold stvoyHM.exe."));
   fs::remove(f.app / "path.ini");
   EXPECT_TRUE(test::contains(check({}).out, "FAIL  The game folder is not known: "));
   // The services' folder must be the services' user's, never root's.

@@ -30,7 +30,8 @@ int tarvexCli(const std::filesystem::path& app, const std::string& arguments, co
 
 // Starts tarvex-cli with --app-folder and these words, its standard output
 // to nowhere and its error output into the file; its process.
-pid_t spawnTarvexCli(const std::filesystem::path& app, std::vector<std::string> words, const std::filesystem::path& err);
+pid_t spawnTarvexCli(const std::filesystem::path& app, std::vector<std::string> words,
+                     const std::filesystem::path& err);
 
 // The server's status once it runs the map (asked four times a second, for
 // at most the seconds); nullopt when it never does.

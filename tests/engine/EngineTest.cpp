@@ -81,7 +81,9 @@ class Engine : public ::testing::Test {
   }
 
   // tarvex-cli with these arguments, its output in cli.out and cli.err; its exit status.
-  int cli(const std::string& arguments) { return engine::tarvexCli(app.path(), arguments, home / "cli.out", home / "cli.err"); }
+  int cli(const std::string& arguments) {
+    return engine::tarvexCli(app.path(), arguments, home / "cli.out", home / "cli.err");
+  }
   std::string cliErr() { return test::readFile(home / "cli.err"); }
 
   // tarvex-cli launch of the configuration as saved in slot 4, which must succeed; then the first map's status.

@@ -34,9 +34,7 @@ constexpr const char* kRcon = "wine-rcon";
 const fs::path kWine32Loader = "/usr/lib/wine/wine";
 
 using Clock = std::chrono::steady_clock;
-double secondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
+double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 // The run's Wine prefix, made by the first start that uses it.
 const fs::path& prefix() {
@@ -97,8 +95,7 @@ class Wine : public ::testing::Test {
     unsetenv("DISPLAY");
     setenv("WINEPREFIX", prefix().c_str(), 1);
     engine::makeGameFolders(app.path(), game.path());
-    for (const char* file : {"stvoyHM.exe", "libgcc_s_dw2-1.dll"})
-      fs::copy_file(fs::path(engine) / file, game / file);
+    for (const char* file : {"stvoyHM.exe", "libgcc_s_dw2-1.dll"}) fs::copy_file(fs::path(engine) / file, game / file);
     fs::copy_file(fs::path(engine) / "qagamex86.dll", game / "BaseEF" / "qagamex86.dll");
   }
 
