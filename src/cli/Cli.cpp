@@ -105,10 +105,10 @@ constexpr HelpSection kSections[] = {
      "  sudo tarvex-cli --system game-folder /srv/eliteforce\n"
      "  sudo tarvex-cli --system find-maps --add\n"
      "  sudo tarvex-cli --system config --slot 3 --edit\n"
-     "  sudo tarvex-cli --system check --slot 3\n"
      "  sudo systemctl enable --now tarvex@3\n"
      "  tarvex-cli --system status --slot 3\n"
-     "  journalctl -u tarvex@3 -f\n"},
+     "  journalctl -u tarvex@3 -f\n"
+     "  sudo tarvex-cli --system check --slot 3    # what keeps it from starting\n"},
     {"EXIT STATUS", "Exit status",
      "  0 done (run: stopped by a signal); 1 refused by a check or an unusable\n"
      "  slot, nothing written and nothing started, or no answer (status); 2 usage\n"
