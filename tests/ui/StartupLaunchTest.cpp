@@ -112,7 +112,9 @@ class StartupLaunchTest : public QObject {
     QCOMPARE(f.services.messages().size(), std::size_t(1));
     for (const char* part : {"(exit status 53)", "could not load kernel32.dll"})
       QVERIFY(contains(f.services.messages()[0], part));
-    QVERIFY(w && w->isVisible());
+    // The window waited for the game busy and closed to input; it takes input again.
+    QVERIFY(w && w->isVisible() && w->isEnabled());
+    QVERIFY(!QApplication::overrideCursor());
   }
 };
 
