@@ -111,8 +111,9 @@ class Watch {
       if (!watching || host_.now() < (answered ? nextCheck : std::min(nextCheck, nextPoll))) continue;
       Answer answer = Answer::Silent;
       // Until the first answer, one question a poll; silence counts only at the checks, and only once
-      // the start has had its time.
-      const bool settling = !answered && host_.now() - started < options_.firstAnswerWait;
+      // the start has had its time (a stopped game is hung for sure, whenever it is).
+      const bool settling =
+          !answered && host_.now() - started < options_.firstAnswerWait && !host_.gameStopped();
       if (host_.now() < nextCheck || settling) {
         answer = host_.askServer(false);
         while (nextPoll <= host_.now()) nextPoll += options_.firstAnswerPoll;

@@ -177,7 +177,7 @@ TEST(Supervisor, AServerThatStopsAnsweringIsEndedForSureAndStartedAgain) {
   host.stopped = true;
   host.obeysTerm = false;
   host.stopAt = FakeHost::Clock::time_point(150s);
-  EXPECT_EQ(supervise(host, settled()), SupervisorEnd::Stopped);
+  EXPECT_EQ(supervise(host, {}), SupervisorEnd::Stopped);  // stopped: hung for sure, even as it starts
   // Three checks 30 s apart, each asking again for three seconds; a stopped game
   // cannot take a request to end: it is killed at once, then one second's wait.
   EXPECT_EQ(host.calls, (Calls{"start@0", "kill@93", "start@94", "kill@150"}));
