@@ -188,8 +188,8 @@ TEST_F(Wine, LaunchWaitsForTheServerAndStopLeavesNothing) {
 }
 
 // run keeps the server up through Wine: it answers, keeps the user's gravity
-// after warmup's map restart, is started again when its game is killed, and
-// SIGTERM leaves no process of Wine or the game.
+// after warmup's map restart, is started again when its game is killed or
+// stops answering, and SIGTERM leaves no process of Wine or the game.
 TEST_F(Wine, RunKeepsTheServerUpAndSigtermLeavesNothing) {
   configuration({"game_gravity=350", "WarmupTime=3", "MinPlayers=2"});
   run = engine::spawnTarvexCli(app.path(), {"run", "--slot", "4", "--watchdog", "2"}, home / "run.err");
@@ -222,7 +222,14 @@ TEST_F(Wine, RunKeepsTheServerUpAndSigtermLeavesNothing) {
   kill(first, SIGKILL);
   EXPECT_TRUE(answered(2)) << notes();
   EXPECT_TRUE(contains(notes(), "The game ended (signal 9).")) << notes();
-  EXPECT_NE(gamePid(), first);
+  // A game that stops answering (a hang) is found by the watchdog, ended and started again.
+  const pid_t second = gamePid();
+  EXPECT_NE(second, first);
+  const auto hung = Clock::now();
+  kill(second, SIGSTOP);
+  EXPECT_TRUE(answered(3)) << notes();
+  EXPECT_TRUE(contains(notes(), "The server stopped answering: it is started again")) << notes();
+  std::cout << "  a hung game was replaced, its server answering again, after " << secondsSince(hung) << " s\n";
   const auto stopped = Clock::now();
   kill(run, SIGTERM);
   int status = -1;
