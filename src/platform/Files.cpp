@@ -84,9 +84,21 @@ FileBytes readFileBytes(const fs::path& path, std::uintmax_t maxBytes) {
     result.status = ReadStatus::Unreadable;
     return result;
   }
-  result.bytes.resize(static_cast<std::size_t>(size));
-  in.read(result.bytes.data(), static_cast<std::streamsize>(size));
-  result.bytes.resize(static_cast<std::size_t>(in.gcount()));
+  // A file of /proc or /sys tells no size: it is read to its end, within the bound.
+  const std::uintmax_t want = size > 0 ? size : maxBytes + 1;
+  result.bytes.resize(static_cast<std::size_t>(std::min<std::uintmax_t>(want, 1024 * 1024)));
+  std::size_t got = 0;
+  while (got < want && in) {
+    if (got == result.bytes.size()) result.bytes.resize(std::size_t(std::min<std::uintmax_t>(want, got * 2)));
+    in.read(result.bytes.data() + got, static_cast<std::streamsize>(result.bytes.size() - got));
+    got += static_cast<std::size_t>(in.gcount());
+  }
+  result.bytes.resize(got);
+  if (got > maxBytes) {
+    result.bytes.clear();
+    result.status = ReadStatus::TooLarge;
+    return result;
+  }
   result.status = in.bad() ? ReadStatus::Unreadable : ReadStatus::Ok;
   return result;
 }

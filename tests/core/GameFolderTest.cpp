@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/TestSupport.h"
+#include "platform/Files.h"
 #include "startup/GameFolder.h"
 
 using namespace tarvex;
@@ -57,3 +58,15 @@ TEST(GameDataFolder, FoundInAnyCaseAndWithoutATrailingSeparator) {
   EXPECT_EQ(gameDataFolder("/games/ef"), "/games/ef/BaseEF/");
   EXPECT_EQ(gameDataFolder("/games/ef/"), "/games/ef/BaseEF/");
 }
+
+#ifndef _WIN32
+// A file that tells no size (/proc, /sys) is read to its end, within the
+// bound: how a service's own unit is found in its control group.
+TEST(ReadFileBytes, FilesWithoutASizeAreReadToTheirEndWithinTheBound) {
+  const FileBytes status = readFileBytes("/proc/self/status", 64 * 1024);
+  EXPECT_EQ(status.status, ReadStatus::Ok);
+  EXPECT_TRUE(status.bytes.starts_with("Name:")) << status.bytes;
+  EXPECT_TRUE(status.bytes.find("\nPid:") != std::string::npos);
+  EXPECT_EQ(readFileBytes("/proc/self/status", 16).status, ReadStatus::TooLarge);
+}
+#endif
