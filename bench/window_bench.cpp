@@ -49,6 +49,7 @@ class SilentServices : public WindowServices {
   std::string startProcess(const ProcessRequest&) override { return {}; }
   std::optional<ProcessFailure> startedProcessFailure(int) override { return std::nullopt; }
   Problem portProblem(const std::string&, int) override { return {}; }
+  std::optional<std::string> serverIdentity(const std::string&, int) override { return std::nullopt; }
   void openLink(const std::string&) override {}
   std::string readRegistry(const std::string&, const std::string&) override { return {}; }
   std::optional<std::vector<bool>> chooseMaps(const std::vector<MapChoice>&, const PictureJob&) override {

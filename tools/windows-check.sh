@@ -14,15 +14,16 @@
 # xvfb xdotool openarena-server (installed here when missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# What needs Debian's registry is done first; the rest runs in the network namespace.
 if [ -z "${TARVEX_ISOLATED:-}" ]; then
   [ "$(id -u)" = 0 ] || { echo "windows-check runs as root (it installs packages, and isolates its servers)"; exit 1; }
-  bash tools/install-deps.sh iproute2 >&2
-  exec env TARVEX_ISOLATED=1 unshare --net sh -c 'ip link set lo up && exec bash "$0"' "$0"
+  bash tools/install-deps.sh wine wine64 xvfb xdotool x11-utils openarena-server iproute2 >&2
+  engine=$(bash tools/test-engine.sh)
+  [ -n "$engine" ] || { echo "FAILED: windows-check needs the 32-bit test engine and Wine's 32-bit part (see above)"; exit 1; }
+  bash tools/windows-build.sh
+  exec env TARVEX_ISOLATED=1 TARVEX_WINE_ENGINE="$engine" unshare --net sh -c 'ip link set lo up && exec bash "$0"' "$0"
 fi
-bash tools/install-deps.sh wine wine64 xvfb xdotool x11-utils openarena-server >&2
-engine=$(bash tools/test-engine.sh)
-[ -n "$engine" ] || { echo "FAILED: windows-check needs the 32-bit test engine and Wine's 32-bit part (see above)"; exit 1; }
-bash tools/windows-build.sh
+engine=$TARVEX_WINE_ENGINE
 qt=$(bash tools/windows-qt.sh)
 libzip=$(bash tools/windows-libzip.sh)
 work=$(mktemp -d)
