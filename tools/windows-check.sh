@@ -11,7 +11,8 @@
 # service manager, the uninstaller keeping the data, and a per-user install
 # upgraded in place. As root, in a network namespace of its own: the servers
 # it starts answer on loopback only. Debian packages: wine wine64 wine32:i386
-# xvfb xdotool openarena-server (installed here when missing).
+# xvfb xdotool openarena-server (installed here when missing). TARVEX_TRACE=1 traces every
+# command of the part in the namespace.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # What needs Debian's registry is done first; the rest runs in the network namespace.
@@ -21,7 +22,7 @@ if [ -z "${TARVEX_ISOLATED:-}" ]; then
   engine=$(bash tools/test-engine.sh)
   [ -n "$engine" ] || { echo "FAILED: windows-check needs the 32-bit test engine and Wine's 32-bit part (see above)"; exit 1; }
   bash tools/windows-build.sh
-  exec env TARVEX_ISOLATED=1 TARVEX_WINE_ENGINE="$engine" unshare --net sh -c 'ip link set lo up && exec bash "$0"' "$0"
+  exec env TARVEX_ISOLATED=1 TARVEX_WINE_ENGINE="$engine" unshare --net sh -c 'ip link set lo up && exec bash ${TARVEX_TRACE:+-x} "$0"' "$0"
 fi
 engine=$TARVEX_WINE_ENGINE
 qt=$(bash tools/windows-qt.sh)
@@ -176,7 +177,7 @@ for file in tarvex.exe tarvex-cli.exe Qt6Widgets.dll platforms/qwindows.dll maps
 done
 [ -f "$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Tarvex.lnk" ] || { echo "FAILED: no Start menu entry"; exit 1; }
 uninstallKey='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarvex'
-entry=$(wine reg query "$uninstallKey" 2>/dev/null | tr -d '\r')
+entry=$(wine reg query "$uninstallKey" /reg:64 2>/dev/null | tr -d '\r' || true)
 for value in "DisplayVersion    REG_SZ    $version" "Publisher    REG_SZ    Tarvex developers" EstimatedSize \
   'UninstallString    REG_SZ    "C:\Program Files\Tarvex\uninstall.exe" /AllUsers'; do
   grep -qF "$value" <<<"$entry" || { echo "FAILED: the uninstall entry lacks $value:"; echo "$entry"; exit 1; }
@@ -270,7 +271,7 @@ wine "$installed/uninstall.exe" /S
 for _ in $(seq 60); do [ -e "$installed" ] || break; sleep 0.5; done
 [ ! -e "$installed" ] || { ls -la "$installed"; echo "FAILED: the program folder is still there"; exit 1; }
 [ ! -e "$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Tarvex.lnk" ]
-! wine reg query "$uninstallKey" >/dev/null 2>&1 || { echo "FAILED: the uninstall entry is still there"; exit 1; }
+! wine reg query "$uninstallKey" /reg:64 >/dev/null 2>&1 || { echo "FAILED: the uninstall entry is still there"; exit 1; }
 wine sc start "Tarvex slot 4" >/dev/null 2>&1 && { echo "FAILED: the service is still registered"; exit 1; }
 [ -f "$userData/path.ini" ] && [ -f "$drive/ProgramData/Tarvex/save/save4.sav" ] && [ -f "$drive/ProgramData/Tarvex/path.ini" ]
 echo "uninstalled: the program folder, the Start menu entry, the uninstall entry and the service are gone;"
@@ -279,7 +280,7 @@ echo "kept: $(ls "$userData" | tr '\n' ' ')in %APPDATA%\\Tarvex, $(ls "$drive/Pr
 echo "== per user, and an upgrade over it"
 wine "$setup" /S /CurrentUser
 perUser=$(ls -d "$drive"/users/*/AppData/Local/Programs/Tarvex)
-[ -f "$perUser/tarvex.exe" ] && wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarvex' >/dev/null 2>&1
+[ -f "$perUser/tarvex.exe" ] && wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarvex' /reg:64 >/dev/null 2>&1
 wine "$setup" /S  # finds the earlier install: per user, its folder
 [ -f "$perUser/tarvex.exe" ] && [ ! -e "$installed" ] && [ -f "$userData/path.ini" ]
 wine "$perUser/uninstall.exe" /S

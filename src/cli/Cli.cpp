@@ -1125,10 +1125,10 @@ Problem enterServicesFolder(const Options& options) {
   const std::filesystem::path folder = systemDataFolder();
   const std::string named = "tarvex-cli: the services' data folder " + fromPath(folder);
   std::error_code ec;
-  // The package makes it, owned by the services' user; root never makes it (the service could not write it).
-  // Windows' service install makes it.
+  // The package makes it, owned by the services' user; root never makes it (the service could not write
+  // it). On Windows the services run as the system, and an administrator's first command makes it.
   const bool made = std::filesystem::is_directory(folder, ec);
-  if (!made && !(platform::kHasServiceManager && options.command == "service")) {
+  if (!made && !platform::kHasServiceManager) {
     if (ec && ec != std::errc::no_such_file_or_directory)
       return named + " cannot be looked at (" + ec.message() + ").  " + platform::accessHint(folder.parent_path());
     return named + " does not exist.  The package makes it, owned by the services' user tarvex " +

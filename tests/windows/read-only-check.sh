@@ -22,10 +22,14 @@ cd "$pf"
 wine ./tarvex-cli.exe find-maps --add >/dev/null
 cp "$2" "$HOME/demo.sav"
 wine ./tarvex-cli.exe config --save "Z:$HOME/demo.sav" --set map=oa_dm1 >/dev/null
-wine ./tarvex-cli.exe launch --save "Z:$HOME/demo.sav" 2>&1 | tr -d '\r'
+# Into a file, not a pipe: the first Wine program of a prefix starts its wineserver, which keeps
+# that program's output open for as long as any program of the prefix runs (the game).
+wine ./tarvex-cli.exe launch --save "Z:$HOME/demo.sav" > "$HOME/launch.out" 2>&1
+tr -d '\r' < "$HOME/launch.out"
 mine="$WINEPREFIX/drive_c/users/$(whoami)/AppData/Roaming/Tarvex"
 test -f "$mine/path.ini" && test -f "$mine/save/save9.sav" && test -f "$mine/maps.ini"
 echo "read-only Program Files\Tarvex: path.ini, save1-9.sav and the added maps are in %APPDATA%\Tarvex; the game runs as:"
 pgrep -af stvoyHM.exe | sed -n 1p
-wine ./tarvex-cli.exe stop --save "Z:$HOME/demo.sav" 2>&1 | tr -d '\r'
+wine ./tarvex-cli.exe stop --save "Z:$HOME/demo.sav" > "$HOME/stop.out" 2>&1
+tr -d '\r' < "$HOME/stop.out"
 chmod -R u+w "$pf"
