@@ -20,8 +20,10 @@ exe=$PWD/build-windows-cli/program/tarvex-cli.exe
 work=$(mktemp -d)
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" TARVEX_FAKE_SECONDS=120
+# The prefix first: made with the MinGW folders on WINEPATH, and Wine's 32-bit part present, Wine's
+# own programs load their DLLs and fail ("could not load kernel32.dll").
+wine cmd /c exit >/dev/null 2>&1 || true
 export WINEPATH="Z:$libzip/bin;Z:/usr/lib/gcc/x86_64-w64-mingw32/12-posix;Z:/usr/x86_64-w64-mingw32/lib"
-wine cmd /c exit >/dev/null 2>&1 || true  # makes the prefix
 game="$WINEPREFIX/drive_c/Games/EF"
 mkdir -p "$game/BaseEF" "$work/app"
 touch "$game/BaseEF/pak0.pk3"
@@ -40,7 +42,7 @@ echo "== run, killed with SIGKILL: its game ends with it"
 wine "$exe" --app-folder "$app" run --slot 4 --watchdog 0 >"$work/run.out" 2>"$work/run.err" &
 for _ in $(seq 120); do [ -s "$game/received.txt" ] && break; sleep 0.5; done
 game_pid=$(games)
-run_pid=$(pgrep -f 'tarvex-cli.exe.* run --slot 4')
+run_pid=$(pgrep -n -f 'tarvex-cli.exe.* run --slot 4' || true)  # the program itself, not Wine's loader before it
 [ -n "$game_pid" ] && [ -n "$run_pid" ] || { cat "$work/run.err"; echo "FAILED: run did not start the game"; exit 1; }
 kill -9 "$run_pid"
 ended=no
