@@ -112,8 +112,7 @@ class Watch {
       Answer answer = Answer::Silent;
       // Until the first answer, one question a poll; silence counts only at the checks, and only once
       // the start has had its time (a stopped game is hung for sure, whenever it is).
-      const bool settling =
-          !answered && host_.now() - started < options_.firstAnswerWait && !host_.gameStopped();
+      const bool settling = !answered && host_.now() - started < options_.firstAnswerWait && !host_.gameStopped();
       if (host_.now() < nextCheck || settling) {
         answer = host_.askServer(false);
         while (nextPoll <= host_.now()) nextPoll += options_.firstAnswerPoll;
