@@ -531,6 +531,34 @@ int stopInstance(const Options& options, const std::filesystem::path& dataFolder
 }
 
 // The instances of the data folder that run, with what their servers answer.
+// A shell that forgot --system (root's, most often) finds nothing of the
+// services in its own data folder: when the services' folder holds what the
+// command looked for, it is told to add --system.
+void noteServicesFolder(const Options& options, const std::filesystem::path& dataFolder, Services& services) {
+  const std::filesystem::path folder = systemDataFolder();
+  std::error_code ec;
+  if (std::filesystem::equivalent(folder, dataFolder, ec) || options.command == "write-log") return;
+  const std::string instance = instanceName(options.slot, options.saveFile);
+  std::string holds;
+  if (options.command == "list") {
+    for (std::filesystem::directory_iterator entry(folder / "run", ec), end; !ec && entry != end; entry.increment(ec))
+      if (entry->path().extension() == ".state") holds = "the records of servers that run";
+  } else if (options.slot != 0) {
+    Configuration probe;
+    const bool used =
+        restoreSaveFile(slotPath(folder, options.slot), options.slot, probe).outcome == RestoreOutcome::Restored;
+    if (std::filesystem::exists(instanceStateFile(folder, instance), ec))
+      holds = "the record of " + instance + "'s running server";
+    else if (options.command == "log" && std::filesystem::exists(instanceLogFile(folder, instance), ec))
+      holds = instance + "'s log";
+    else if (used)
+      holds = "a configuration in slot " + std::to_string(options.slot);
+  }
+  if (holds.empty()) return;
+  services.message("Note: the services' data folder " + fromPath(folder) + " holds " + holds +
+                   ": add --system to work on it (sudo tarvex-cli --system " + options.command + " ...).");
+}
+
 int listInstances(const Options& options, const std::filesystem::path& dataFolder, std::ostream& out,
                   Services& services) {
   std::vector<std::string> instances;
@@ -587,6 +615,7 @@ int listInstances(const Options& options, const std::filesystem::path& dataFolde
     out << jsonText(json) << '\n';
   } else if (table.empty()) {
     out << "No server of " << visibleUtf8(fromPath(dataFolder)) << " runs.\n";
+    if (!options.system) noteServicesFolder(options, dataFolder, services);
   } else {
     out << "INSTANCE\tPROCESS\tSTARTED BY\tSINCE\tRESTARTS\tPORT\tMAP\tPLAYERS\n" << table;
   }
@@ -1034,6 +1063,8 @@ std::string takeRunNumbers(Options& options) {
 
 // Everything after the command line was read.
 int execute(Options& options, std::ostream& out, std::ostream& err, Services& services, std::istream* in);
+int executeIn(Options& options, const std::filesystem::path& dataFolder, std::ostream& out, std::ostream& err,
+              Services& services, std::istream* in);
 // Checks that the services' folder exists and, as root, goes on as its owner.
 Problem enterServicesFolder(const Options& options);
 }  // namespace
@@ -1171,6 +1202,14 @@ int execute(Options& options, std::ostream& out, std::ostream& err, Services& se
     for (const auto& folder : {dataFolder, dataFolder / "Map_Images", dataFolder / "save"})
       removeStaleTemporaries(folder);
   }
+  const int status = executeIn(options, dataFolder, out, err, services, in);
+  if (status != 0 && !options.system) noteServicesFolder(options, dataFolder, services);
+  return status;
+}
+
+int executeIn(Options& options, const std::filesystem::path& dataFolder, std::ostream& out, std::ostream& err,
+              Services& services, std::istream* in) {
+  const std::filesystem::path appFolder = toPath(options.appFolder);
   if (options.command == "game-folder") return gameFolderCommand(options, dataFolder, out, services);
   if (options.command == "service" && options.serviceAction != "install")
     return serviceCommand(options.serviceAction, options.slot, appFolder, dataFolder, out, services);

@@ -53,6 +53,8 @@ struct CliFixture : test::GameInstall {
   } services;
 
   CliFixture() {
+    // The machine's own services' folder is never looked at.
+    setenv("TARVEX_SYSTEM_FOLDER", (root / "no-services").c_str(), 1);
     std::filesystem::copy(std::filesystem::path(TARVEX_SOURCE_DATA) / "maps.ini", app / "maps.ini");
     std::filesystem::copy(std::filesystem::path(TARVEX_SOURCE_DATA) / "save", app / "save");
   }
@@ -313,6 +315,31 @@ TEST(Cli, CheckNamesEachFaultThatKeepsTheServerFromStarting) {
   unsetenv("TARVEX_GAME_RUNNER");
   unsetenv("WINEPREFIX");
   setenv("PATH", path.c_str(), 1);
+}
+
+// A shell that forgot --system (root's, most often) is led to the services'
+// folder where that holds what the command looked for; where it holds
+// nothing of it, nothing is said of it.
+TEST(Cli, ACommandThatFindsNothingWhereTheServicesFolderHasItSaysAddSystem) {
+  namespace fs = std::filesystem;
+  CliFixture f;
+  const fs::path system = f.root / "system";
+  setenv("TARVEX_SYSTEM_FOLDER", system.c_str(), 1);
+  Configuration config = f.loaded();
+  config.rotation.maps = {"hm_borg1"};
+  test::writeFile(slotPath(system, 3), writeSave(slotTitle(3), "the service's", config));
+  test::writeFile(instanceLogFile(system, "slot3"), "the game's output\n");
+  const std::string note = "Note: the services' data folder " + system.string() + " holds ";
+  expectRun(f.run({"render", "--slot", "3"}), 1,
+            {note + "a configuration in slot 3: add --system to work on it (sudo tarvex-cli --system render ...)."});
+  expectRun(f.run({"log", "--slot", "3"}), 1, {note + "slot3's log: add --system"});
+  test::writeFile(instanceStateFile(system, "slot3"), "started-by=run\npid=1\n");
+  expectRun(f.run({"rcon", "--slot", "3", "status"}), 1, {note + "the record of slot3's running server"});
+  expectRun(f.run({"list"}), 0, {note + "the records of servers that run: add --system"});
+  const CliRun other = f.run({"render", "--slot", "4"});
+  expectRun(other, 1);
+  EXPECT_FALSE(test::contains(other.err, "Note: the services'")) << other.err;
+  unsetenv("TARVEX_SYSTEM_FOLDER");
 }
 
 // Installs the user cannot write: each has a data folder of the user's own,
