@@ -113,8 +113,12 @@ constexpr HelpSection kSections[] = {
      "  0 done (run: stopped by a signal); 1 refused by a check or an unusable\n"
      "  slot, nothing written and nothing started, or no answer (status); 2 usage\n"
      "  error; 3 the script was written but the game could not be started, ended\n"
-     "  before its server answered, or did not answer in time (launch); 4 run\n"
-     "  gave up after the game ended too often.\n"},
+     "  before its server answered, or did not answer in time (launch). run, as\n"
+     "  systemd names them: 1 not started for now (another run of the slot, its\n"
+     "  port in use); 69 (UNAVAILABLE) it gave up after the game ended too\n"
+     "  often; 78 (CONFIG) the configuration is refused by its checks or the\n"
+     "  slot cannot be used, which no restart mends (the unit does not restart\n"
+     "  it).\n"},
 };
 
 std::string helpFooter() {
@@ -1242,7 +1246,7 @@ int executeIn(Options& options, const std::filesystem::path& dataFolder, std::os
         services.message("Make its configuration with \"tarvex-cli " + std::string(options.system ? "--system " : "") +
                          "config " + (options.slot != 0 ? "--slot " + std::to_string(options.slot) : "--save FILE") +
                          " --edit\" (or --from FILE), or save one there in the window.");
-      return 1;
+      return options.command == "run" ? kExitConfiguration : 1;
     }
   }
 
@@ -1266,7 +1270,7 @@ int executeIn(Options& options, const std::filesystem::path& dataFolder, std::os
         "tarvex-cli: without --slot N or --save FILE the window's start values and an empty rotation "
         "are used.  Make a configuration with \"tarvex-cli config --slot N --edit\" (or in the window, "
         "tab \"Save/Load\") and name it with --slot N.");
-    return 1;
+    return options.command == "run" ? kExitConfiguration : 1;
   }
   if (options.command == "render") {
     const auto launch = prepareLaunch(services, config);

@@ -297,7 +297,7 @@ int runServer(Services& services, const std::filesystem::path& dataFolder, const
               const std::string& instance, const RunOptions& options, std::ostream& out, std::ostream& err) {
   // Its own script, so that servers from one game folder never share one.
   auto launch = prepareLaunch(services, config, instanceScriptName(instance));
-  if (!launch) return 1;
+  if (!launch) return kExitConfiguration;
   launch->instance = instance;
   // One run of an instance at a time; what is refused touches no live log.
   platform::InstanceLock lock(instanceLockFile(dataFolder, instance));
@@ -342,7 +342,7 @@ int runServer(Services& services, const std::filesystem::path& dataFolder, const
   const std::string last = host.lastOutput();
   host.note((last.empty() ? std::string("The game printed nothing.") : "What the game printed last:\n\n" + last) +
             (log ? "\n\nAll it printed is in " + log->path() + "." : std::string()));
-  return 4;
+  return kExitGaveUp;
 }
 
 int showLog(Services& services, const std::filesystem::path& dataFolder, const std::string& instance, bool follow,

@@ -18,8 +18,17 @@ struct RunOptions {
   LogLimits limits;
 };
 
-// Exit status: 0 stopped by a signal; 1 refused (nothing started); 4 gave up
-// after a crash loop.
+// run's exit statuses beyond 0 (stopped by a signal) and 1 (not started for
+// now: another run of the slot, its port in use, its log refused), chosen
+// among those systemd names rightly (BSD's sysexits), never among 3 to 7,
+// which it reads with their LSB meanings.
+// The configuration is refused by its checks or the slot cannot be used: no
+// restart mends it (the unit's RestartPreventExitStatus).
+inline constexpr int kExitConfiguration = 78;  // systemd: CONFIG
+// run gave up after the game ended too often.
+inline constexpr int kExitGaveUp = 69;  // systemd: UNAVAILABLE
+
+// Exit status: 0, 1, kExitConfiguration or kExitGaveUp, as above.
 int runServer(Services& services, const std::filesystem::path& dataFolder, const Configuration& config,
               const std::string& instance, const RunOptions& options, std::ostream& out, std::ostream& err);
 

@@ -16,6 +16,7 @@
 
 #include "RecordingServices.h"
 #include "cli/Cli.h"
+#include "cli/Run.h"
 #include "config/ServerSettings.h"
 #include "core/TestSupport.h"
 #include "launch/Launch.h"
@@ -466,7 +467,7 @@ TEST(Cli, RunGivesUpOnAGameThatKeepsEndingAndRefusesWhatLaunchRefuses) {
   setenv("TARVEX_GAME_RUNNER", crash.c_str(), 1);
   const CliRun r = f.run({"run", "--slot", "5", "--restart-limit", "2", "--watchdog", "0"});
   unsetenv("TARVEX_GAME_RUNNER");
-  expectRun(r, 4,
+  expectRun(r, kExitGaveUp,
             {"The game ended (exit status 3).", "Starting the game again in 1 s.",
              "Gave up: the game ended 2 times within 600 s.",
              "The game ended right after it was started.  What it printed last:\n\nLoading the game\n"
@@ -480,7 +481,14 @@ TEST(Cli, RunGivesUpOnAGameThatKeepsEndingAndRefusesWhatLaunchRefuses) {
   EXPECT_FALSE(std::filesystem::exists(instanceStateFile(f.app, "slot5")));
   EXPECT_TRUE(test::contains(f.run({"log", "--slot", "5"}).out, "Gave up"));
   expectRun(f.run({"log", "--slot", "6"}), 1);
-  expectRun(f.run({"run"}), 1);  // no maps
+  // What no restart mends is said in the status systemd names CONFIG, which the unit does not restart.
+  expectRun(f.run({"run"}), kExitConfiguration);  // no maps
+  expectRun(f.run({"run", "--slot", "6"}), kExitConfiguration, {"config --slot 6 --edit"});  // never used
+  config.rotation.maps = {"ctf_kln1", "hm_borg1"};
+  test::set(config.settings, {"Game_CTF"});
+  f.saveSlot(7, config);
+  expectRun(f.run({"run", "--slot", "7"}), kExitConfiguration, {"hm_borg1"});  // refused by the checks
+  expectRun(f.run({"launch", "--slot", "7"}), 1);
   f.services.portTaken = "a game server answers there: \"Other\"";
   const std::string logBefore = test::readFile(f.app / "logs" / "slot5.log");
   expectRun(f.run({"run", "--slot", "5"}), 1, {"its port 27960 is in use (a game server answers there: \"Other\")"});
