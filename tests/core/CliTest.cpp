@@ -482,7 +482,7 @@ TEST(Cli, RunGivesUpOnAGameThatKeepsEndingAndRefusesWhatLaunchRefuses) {
   EXPECT_TRUE(test::contains(f.run({"log", "--slot", "5"}).out, "Gave up"));
   expectRun(f.run({"log", "--slot", "6"}), 1);
   // What no restart mends is said in the status systemd names CONFIG, which the unit does not restart.
-  expectRun(f.run({"run"}), kExitConfiguration);  // no maps
+  expectRun(f.run({"run"}), kExitConfiguration);                                             // no maps
   expectRun(f.run({"run", "--slot", "6"}), kExitConfiguration, {"config --slot 6 --edit"});  // never used
   config.rotation.maps = {"ctf_kln1", "hm_borg1"};
   test::set(config.settings, {"Game_CTF"});
