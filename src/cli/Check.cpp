@@ -243,9 +243,7 @@ void checkSlot(Report& report, const HostCheck& check, Services& services) {
   if (holder && *holder) {
     report.line(Mark::Ok, port + " is its own running server's (process " + std::to_string(**holder) + ").");
   } else if (const Problem problem = services.portProblem(launch->address, launch->port); !problem.ok()) {
-    report.line(Mark::Fail, port + " is in use (" + problem +
-                                ").  Stop that server, or give this configuration "
-                                "another net port.");
+    report.line(Mark::Fail, port + " is in use (" + problem + ").  " + kNetPortHint);
   } else {
     report.line(Mark::Ok, port + " is free.");
   }

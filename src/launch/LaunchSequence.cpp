@@ -29,8 +29,7 @@ std::string folderHint(Frontend frontend) {
 std::string portHint(Frontend frontend) {
   if (frontend == Frontend::Window)
     return "Please stop that server, or choose another \"Net Port\" on the Advanced tab.";
-  return "Please stop that server, or give this configuration another net port (\"Set Netport?\" on the window's "
-         "Advanced tab).";
+  return kNetPortHint;
 }
 }  // namespace
 
@@ -138,8 +137,7 @@ bool awaitStartedServer(Services& services, const PreparedLaunch& launch, Clock:
     if (const auto identity = services.serverIdentity(launch.address, launch.port)) {
       if (launch.identity.empty() || *identity == launch.identity) return true;
       services.endStartedProcess();
-      services.message("The game was stopped: another server answers on its port " + port +
-                       ".  Please stop that server, or give this configuration another net port.");
+      services.message("The game was stopped: another server answers on its port " + port + ".  " + portHint(frontend));
       return false;
     }
     if (Clock::now() >= deadline) break;

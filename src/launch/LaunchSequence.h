@@ -43,6 +43,12 @@ std::optional<PreparedLaunch> prepareLaunch(Services& services, const Configurat
 // Who runs the launch: the window (hints name its buttons) or tarvex-cli.
 enum class Frontend { Window, Console };
 
+// What a console user does about a port another server holds: the setting
+// by its config keys and by its captions on the window.
+inline constexpr const char* kNetPortHint =
+    "Please stop that server, or give this configuration another net port (tarvex-cli config --set "
+    "set-net-port=yes net-port=N; \"Set Netport?\" and \"Net Port\" on the window's Advanced tab).";
+
 // What a console user does about a game folder that is not known.
 inline constexpr const char* kGameFolderHint =
     "Please set it with \"tarvex-cli game-folder DIR\" (with --system for the services' folder), or name another "

@@ -290,7 +290,10 @@ TEST(Cli, CheckNamesEachFaultThatKeepsTheServerFromStarting) {
   f.saveSlot(6, config);
   for (const auto& [args, fault] : std::vector<std::pair<std::vector<std::string>, std::string>>{
            {{"--slot", "5"}, "FAIL  BaseEF (" + (f.game / "BaseEF").string() + ") cannot be written by "},
-           {{"--slot", "5"}, "FAIL  Its port 27960 is in use (another program uses it).  Stop that server"},
+           {{"--slot", "5"},
+            "FAIL  Its port 27960 is in use (another program uses it).  Please stop that server, or give this "
+            "configuration another net port (tarvex-cli config --set set-net-port=yes net-port=N; \"Set Netport?\" and "
+            "\"Net Port\" on the window's Advanced tab)."},
            {{"--slot", "6"}, "FAIL  Slot 6 does not pass the launch checks:  " + std::string(kNoMapsMessage)},
            {{"--slot", "7"},
             "FAIL  Slot 7 was never used.  Make its configuration with \"tarvex-cli config --slot 7 --edit\""}}) {
