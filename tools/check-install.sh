@@ -28,7 +28,9 @@ trap cleanup EXIT
 fail() { echo "FAILED: $*"; exit 1; }
 
 echo "== apt-get install $(basename "$deb")"
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$deb" >/dev/null
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$deb" > "$work/install.out" 2>&1 ||
+  { cat "$work/install.out"; fail "the package did not install"; }
+! grep -i "warning\|can't be accessed" "$work/install.out" || fail "installing the package warned"
 entry=$(getent passwd tarvex) || fail "the package made no user tarvex"
 [ "$(echo "$entry" | cut -d: -f6)" = /var/lib/tarvex ] || fail "tarvex's home is not /var/lib/tarvex: $entry"
 [ "$(stat -c %U /var/lib/tarvex)" = tarvex ] || fail "/var/lib/tarvex does not belong to tarvex"
