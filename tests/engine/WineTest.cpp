@@ -73,6 +73,22 @@ double secondsUntilNoneLeft(int limit) {
   return secondsSince(start);
 }
 
+std::string joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& line : lines) text += "  " + line + "\n";
+  return text;
+}
+
+// After a stop asked for at `asked` (what returned since), no process of
+// Wine or the game may be left within 30 s; the times are printed.
+void expectNothingLeft(const std::string& what, Clock::time_point asked) {
+  const double returned = secondsSince(asked);
+  const double noneLeft = secondsUntilNoneLeft(30);
+  std::cout << "  " << what << " after " << returned << " s; no process of Wine or the game was left after "
+            << returned + noneLeft << " s\n";
+  EXPECT_TRUE(prefixProcesses().empty()) << joined(prefixProcesses());
+}
+
 class Wine : public ::testing::Test {
  protected:
   test::TempFolder app, game, home;
@@ -106,12 +122,6 @@ class Wine : public ::testing::Test {
       ADD_FAILURE() << "left behind:\n" << joined(prefixProcesses());
       (void)std::system("wineserver -k 2>/dev/null");
     }
-  }
-
-  static std::string joined(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const auto& line : lines) text += "  " + line + "\n";
-    return text;
   }
 
   // Slot 4: a LAN server on loopback at the test's port, with a console password.
@@ -179,11 +189,7 @@ TEST_F(Wine, LaunchWaitsForTheServerAndStopLeavesNothing) {
     EXPECT_FALSE(contains(log(), "fixme:")) << log();
     const auto stopped = Clock::now();
     EXPECT_EQ(cli("stop --slot 4"), 0) << cliErr();
-    const double stopSeconds = secondsSince(stopped);
-    const double noneLeft = secondsUntilNoneLeft(30);
-    std::cout << "  stop returned after " << stopSeconds << " s; no process of Wine or the game was left after "
-              << stopSeconds + noneLeft << " s\n";
-    EXPECT_TRUE(prefixProcesses().empty()) << joined(prefixProcesses());
+    expectNothingLeft("stop returned", stopped);
   }
 }
 
@@ -236,11 +242,7 @@ TEST_F(Wine, RunKeepsTheServerUpAndSigtermLeavesNothing) {
   waitpid(run, &status, 0);
   run = -1;
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << notes();
-  const double ended = secondsSince(stopped);
-  const double noneLeft = secondsUntilNoneLeft(30);
-  std::cout << "  run ended " << ended << " s after SIGTERM; no process of Wine or the game was left after "
-            << ended + noneLeft << " s\n";
-  EXPECT_TRUE(prefixProcesses().empty()) << joined(prefixProcesses());
+  expectNothingLeft("run ended, SIGTERM", stopped);
 }
 
 // Wine without its 32-bit part cannot start the game: launch fails with
