@@ -196,16 +196,28 @@ void checkGameFolder(Report& report, const HostCheck& check) {
   }
   // The network-facing game must not be able to change its own program.
   if (check.system) {
-    if (platform::mayWrite(*executable))
-      report.line(Mark::Warn, fromPath(*executable) + " can be changed by " + user +
-                                  ", who runs the game: a game that was broken into could change it.  Give it to "
-                                  "root: chown root:root " +
-                                  fromPath(*executable) + " && chmod 644 " + fromPath(*executable));
+    if (const std::string problem = changeableProgramProblem(check.dataFolder); !problem.empty())
+      report.line(Mark::Fail, problem);
     else
       report.line(Mark::Ok, std::string(kGameExecutable) + " cannot be changed by " + user + ".");
   }
 }
 
+}  // namespace
+
+std::string changeableProgramProblem(const std::filesystem::path& dataFolder) {
+  const PathIni ini = readPathIni(dataFolder);
+  if (ini.state != PathIniState::Known) return {};
+  const auto executable = resolveNoCase(toPath(ini.gameFolder), kGameExecutable);
+  if (!executable || !platform::mayWrite(*executable)) return {};
+  const std::string file = fromPath(*executable);
+  return file + " can be changed by " + platform::currentUserName() +
+         ", who runs the game: a game broken into could change what the service starts next.  As root: chown "
+         "root:root " +
+         file + " && chmod 755 " + file + " (the services need to write BaseEF alone: tarvex-cli --system game-folder)";
+}
+
+namespace {
 // The slot's configuration and its port.
 void checkSlot(Report& report, const HostCheck& check, Services& services) {
   const std::string named = check.slot > 0 ? "Slot " + std::to_string(check.slot) : "The save file";

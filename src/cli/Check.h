@@ -23,6 +23,12 @@ struct HostCheck {
   std::chrono::seconds wineTimeout{300};
 };
 
+// For the services: why the game's program must not be started as it is,
+// the user who runs the game being able to change it (a game broken into
+// could change what the service starts next), with the command that mends
+// it; empty when it cannot.
+std::string changeableProgramProblem(const std::filesystem::path& dataFolder);
+
 // Prints "ok", "warn" or "FAIL" and the item, one line each, and a closing
 // line. Exit status: 0 when nothing keeps the server from starting (warnings
 // may remain), 1 otherwise.

@@ -299,12 +299,27 @@ int gameFolderCommand(const Options& options, const std::filesystem::path& dataF
     services.message("Tarvex could not write " + fromPath(ini) + " (" + error + ").");
     return 1;
   }
-  // launch and run write the game's script there.
-  if (!platform::isWritableFolder(findGameDataFolder(text)))
-    services.message("Note: " + fromPath(findGameDataFolder(text)) +
-                     " cannot be written by this user, and launch "
-                     "and run write the game's script there.  Please let this user write it (for the services: "
-                     "chown -R tarvex: on the game folder).");
+  const std::filesystem::path gameData = findGameDataFolder(text);
+  if (options.system) {
+    // The services write BaseEF alone (the script, the game's own files); root lets them.
+    Problem granted;
+    {
+      const platform::AsInvokingUser invoking;
+      granted = platform::letServicesWrite(gameData, systemDataFolder());
+    }
+    if (granted.ok() && !platform::kHasServiceManager)
+      services.message("The services may write " + fromPath(gameData) +
+                       " (their group owns it now), and nothing else of the game folder.");
+    else if (!granted.ok())
+      services.message("Note: the services may not write " + fromPath(gameData) + " yet: " + granted + ".");
+    if (const std::string problem = changeableProgramProblem(dataFolder); !problem.empty())
+      services.message("Note: " + problem + ".");
+  } else if (!platform::isWritableFolder(gameData)) {
+    // launch and run write the game's script there.
+    services.message("Note: " + fromPath(gameData) +
+                     " cannot be written by this user, and launch and run write the game's script there.  Please "
+                     "let this user write it.");
+  }
   out << "Game folder: " << visibleText(text) << "\n"
       << "Named in:    " << visibleText(fromPath(ini)) << "\n";
   return 0;
@@ -1171,7 +1186,9 @@ Problem enterServicesFolder(const Options& options) {
   }
   // A root shell works on the services' folder as the service's own user;
   // config --edit keeps its way back, so that the editor runs as root does.
-  const bool edits = options.command == "config" && options.config.edit;
+  // So does game-folder DIR, which lets the services write BaseEF as root.
+  const bool edits =
+      (options.command == "config" && options.config.edit) || (options.command == "game-folder" && options.gameFolder);
   if (const Problem problem =
           platform::actAsOwnerOf(folder, edits ? platform::OwnerSwitch::KeepWayBack : platform::OwnerSwitch::ForGood);
       !problem.ok())
@@ -1284,6 +1301,12 @@ int executeIn(Options& options, const std::filesystem::path& dataFolder, std::os
         "Note: the server type is \"Non-Dedicated \", which opens the game's window, and this machine "
         "has no display (DISPLAY is not set): the game may not start.  \"Dedicated - LAN\" and "
         "\"Dedicated - Internet\" on the window's Server tab need none.");
+  // The services never start a program that the game they run could have changed.
+  if (options.system && (options.command == "run" || options.command == "launch"))
+    if (const std::string problem = changeableProgramProblem(dataFolder); !problem.empty()) {
+      services.message("The game was not started: " + problem + ".");
+      return options.command == "run" ? kExitConfiguration : 1;
+    }
   if (options.command == "run") return runServer(services, dataFolder, config, instance, options.run, out, err);
   auto launch = prepareLaunch(services, config);
   if (!launch) return 1;

@@ -269,6 +269,14 @@ std::string currentUserName();
 // AsInvokingUser can step back: for a command that runs a program of the
 // administrator's own (an editor), which must never run as, or with the
 // files of, the folder's owner. Nothing changes otherwise, or on Windows.
+// Lets the services write the game's data folder BaseEF alone, as root
+// (within AsInvokingUser after a KeepWayBack switch): BaseEF goes to the
+// group of the services' folder, which may write it, and what is made in it
+// stays that group's; nothing else of the game folder changes. A link is
+// never followed. Where this process cannot act as root, the problem says
+// so (Windows: nothing to do).
+Problem letServicesWrite(const std::filesystem::path& dataFolder, const std::filesystem::path& servicesFolder);
+
 enum class OwnerSwitch { ForGood, KeepWayBack };
 Problem actAsOwnerOf(const std::filesystem::path& folder, OwnerSwitch how = OwnerSwitch::ForGood);
 

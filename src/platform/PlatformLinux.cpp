@@ -94,6 +94,25 @@ Problem actAsOwnerOf(const std::filesystem::path& folder, OwnerSwitch how) {
   return {};
 }
 
+Problem letServicesWrite(const std::filesystem::path& dataFolder, const std::filesystem::path& servicesFolder) {
+  struct stat services = {};
+  if (stat(servicesFolder.c_str(), &services) != 0) return "its services' folder cannot be looked at";
+  const group* owners = getgrgid(services.st_gid);
+  const std::string name = owners ? owners->gr_name : std::to_string(services.st_gid);
+  if (geteuid() != 0)
+    return "only root lets them write it: as root, chgrp " + name + " " + dataFolder.string() + " && chmod g+rwxs " +
+           dataFolder.string();
+  const int fd = ::open(dataFolder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return dataFolder.string() + " is not a folder of its own (" + std::strerror(errno) + ")";
+  struct stat info = {};
+  Problem problem;
+  if (fstat(fd, &info) != 0 || fchown(fd, uid_t(-1), services.st_gid) != 0 ||
+      fchmod(fd, (info.st_mode & 07777) | S_ISGID | S_IRWXG) != 0)
+    problem = dataFolder.string() + " could not be given to the group " + name + " (" + std::strerror(errno) + ")";
+  close(fd);
+  return problem;
+}
+
 AsInvokingUser::AsInvokingUser() {
   if (reversible && !becomeEffectively(reversible->invoking)) std::abort();  // never go on as the wrong user
 }

@@ -17,6 +17,8 @@ void settleTimeZone() {}
 // Folder rights on Windows are access lists, which the installer sets.
 Problem actAsOwnerOf(const std::filesystem::path&, OwnerSwitch) { return {}; }
 
+Problem letServicesWrite(const std::filesystem::path&, const std::filesystem::path&) { return {}; }
+
 AsInvokingUser::AsInvokingUser() = default;
 AsInvokingUser::~AsInvokingUser() = default;
 

@@ -70,6 +70,37 @@ struct CliFixture : test::GameInstall {
     return {status, out.str(), err.str()};
   }
 
+#ifndef _WIN32
+  // As run, in a child process: acting as the services' user changes a process's ids for good.
+  CliRun runInChild(const std::vector<std::string>& args) {
+    int channel[2];
+    if (pipe(channel) != 0) return {-1, {}, "no pipe"};
+    const pid_t child = fork();
+    if (child == 0) {
+      close(channel[0]);
+      const CliRun r = run(args);
+      const std::string text = std::to_string(r.out.size()) + "\n" + r.out + r.err;
+      for (std::size_t at = 0; at < text.size();) {
+        const ssize_t n = write(channel[1], text.data() + at, text.size() - at);
+        if (n <= 0) break;
+        at += std::size_t(n);
+      }
+      _exit(r.status);
+    }
+    close(channel[1]);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = read(channel[0], buffer, sizeof buffer)) > 0;) text.append(buffer, std::size_t(n));
+    close(channel[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    const std::size_t line = text.find('\n');
+    const std::size_t outSize = line == std::string::npos ? 0 : std::stoul(text.substr(0, line));
+    const std::string rest = line == std::string::npos ? text : text.substr(line + 1);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, rest.substr(0, outSize), rest.substr(outSize)};
+  }
+#endif
+
   void saveSlot(int slot, const Configuration& config) {
     test::writeFile(slotPath(app, slot), writeSave(slotTitle(slot), "cli test", config));
   }
@@ -345,6 +376,59 @@ TEST(Cli, ACommandThatFindsNothingWhereTheServicesFolderHasItSaysAddSystem) {
   EXPECT_FALSE(test::contains(other.err, "Note: the services'")) << other.err;
   unsetenv("TARVEX_SYSTEM_FOLDER");
 }
+
+#ifndef _WIN32
+// sudo tarvex-cli --system game-folder DIR lets the services write BaseEF
+// alone: its group becomes the services', which may write it, and nothing
+// else of the game folder changes; a link in its place is never followed.
+// The services never start a program they could change, and say how to mend it.
+TEST(Cli, TheServicesMayWriteBaseEfAloneAndNeverStartAProgramTheyCouldChange) {
+  namespace fs = std::filesystem;
+  if (geteuid() != 0) GTEST_SKIP() << "it needs root, to act as the services' user";
+  CliFixture f;
+  const fs::path system = f.root / "system";
+  setenv("TARVEX_SYSTEM_FOLDER", system.c_str(), 1);
+  fs::create_directories(system);
+  fs::permissions(f.root.path(), fs::perms::owner_all | fs::perms::others_exec);
+  ASSERT_EQ(chown(system.c_str(), 65534, 65534), 0);
+  const auto statOf = [](const fs::path& path) {
+    struct stat info = {};
+    EXPECT_EQ(stat(path.c_str(), &info), 0) << path;
+    return info;
+  };
+  const struct stat folderBefore = statOf(f.game), programBefore = statOf(f.game / "stvoyHM.exe");
+  expectRun(f.runInChild({"--system", "game-folder", f.game.string()}), 0,
+            {"The services may write " + (f.game / "BaseEF").string()});
+  const struct stat data = statOf(f.game / "BaseEF");
+  EXPECT_EQ(data.st_gid, 65534u);
+  EXPECT_EQ(data.st_mode & (S_ISGID | S_IRWXG), unsigned(S_ISGID | S_IRWXG));
+  for (const auto& [before, path] : {std::pair{folderBefore, f.game}, {programBefore, f.game / "stvoyHM.exe"}}) {
+    const struct stat after = statOf(path);
+    EXPECT_TRUE(after.st_uid == before.st_uid && after.st_gid == before.st_gid && after.st_mode == before.st_mode)
+        << path;
+  }
+  // A program the services could change is never started: launch refuses, run exits 78.
+  Configuration config = f.loaded();
+  config.rotation.maps = {"hm_borg1"};
+  test::writeFile(slotPath(system, 3), writeSave(slotTitle(3), "the service's", config));
+  fs::permissions(f.game / "stvoyHM.exe", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                              fs::perms::group_write | fs::perms::others_read |
+                                              fs::perms::others_write);
+  const std::string mend = "As root: chown root:root " + (f.game / "stvoyHM.exe").string();
+  expectRun(f.runInChild({"--system", "launch", "--slot", "3"}), 1, {"stvoyHM.exe can be changed by nobody", mend});
+  expectRun(f.runInChild({"--system", "run", "--slot", "3"}), kExitConfiguration, {mend});
+  EXPECT_TRUE(f.services.started.empty());
+  EXPECT_TRUE(test::contains(f.runInChild({"--system", "check", "--slot", "3"}).out,
+                             "FAIL  " + (f.game / "stvoyHM.exe").string()));
+  // A link in BaseEF's place is never followed.
+  fs::rename(f.game / "BaseEF", f.game / "Real");
+  fs::create_directory_symlink(f.game / "Real", f.game / "BaseEF");
+  ASSERT_EQ(chown((f.game / "Real").c_str(), 0, 0), 0);
+  expectRun(f.runInChild({"--system", "game-folder", f.game.string()}), 0, {"the services may not write"});
+  EXPECT_EQ(statOf(f.game / "Real").st_gid, 0u);
+  unsetenv("TARVEX_SYSTEM_FOLDER");
+}
+#endif
 
 // Installs the user cannot write: each has a data folder of the user's own,
 // a relative game folder is taken from the program folder, and what only
@@ -702,20 +786,7 @@ TEST(Cli, ASystemEditRunsTheEditorAsTheInvokingUserAndWritesAsTheOwner) {
                               "'\nsed -i 's/^maximum-players = 8$/maximum-players = 9/' \"$1\"\n"
                               "echo 'map = hm_borg1' >> \"$1\"\n");
   fs::permissions(editor, fs::perms::owner_all);
-  const auto asChild = [&](std::vector<std::string> args) {
-    // A child: acting as the owner changes this process's ids.
-    const pid_t child = fork();
-    if (child == 0) {
-      std::ostringstream out, err;
-      ConsoleServices services(err);
-      const int status = runCli(args, f.app.string(), out, err, services);
-      std::cerr << err.str() << std::flush;  // the test's own output: the child may not write files here
-      _exit(status);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  };
+  const auto asChild = [&](const std::vector<std::string>& args) { return f.runInChild(args).status; };
   setenv("VISUAL", editor.c_str(), 1);
   const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
   EXPECT_EQ(asChild({"--system", "config", "--slot", "3", "--edit"}), 0);
