@@ -64,6 +64,9 @@ cat "$work/setup.out"
 [ "$status" = 0 ] || [ ! -d /run/systemd/system ] || fail "the shell setup ended with status $status"
 
 echo "== what the setup made, and who owns it"
+[ "$(stat -c %G "$game/BaseEF")" = tarvex ] && [ -n "$(find "$game/BaseEF" -maxdepth 0 -perm -2070)" ] ||
+  fail "game-folder did not let the services write BaseEF"
+[ "$(stat -c '%U %a' "$game/stvoyHM.exe")" = "root 644" ] || fail "the setup changed the game's program"
 for file in path.ini maps.ini save/save3.sav Map_Images; do
   [ -e "/var/lib/tarvex/$file" ] || fail "/var/lib/tarvex/$file is missing"
 done
