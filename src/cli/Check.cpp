@@ -206,6 +206,11 @@ void checkGameFolder(Report& report, const HostCheck& check) {
 }  // namespace
 
 std::string changeableProgramProblem(const std::filesystem::path& dataFolder) {
+#ifdef _WIN32
+  // Windows' services run as the system, which may change any file.
+  (void)dataFolder;
+  return {};
+#else
   const PathIni ini = readPathIni(dataFolder);
   if (ini.state != PathIniState::Known) return {};
   const auto executable = resolveNoCase(toPath(ini.gameFolder), kGameExecutable);
@@ -215,6 +220,7 @@ std::string changeableProgramProblem(const std::filesystem::path& dataFolder) {
          ", who runs the game: a game broken into could change what the service starts next.  As root: chown "
          "root:root " +
          file + " && chmod 755 " + file + " (the services need to write BaseEF alone: tarvex-cli --system game-folder)";
+#endif
 }
 
 namespace {
