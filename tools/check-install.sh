@@ -46,7 +46,7 @@ echo bsp > "$game/BaseEF/maps/zz_custom.bsp"
 chmod -R a+rX "$game"
 
 echo "== the README's shell setup, as written"
-sed -n '/^<!-- shell-setup/,/^<!-- end of shell-setup/p' README.md | sed -n 's/^    //p' > "$work/setup.sh"
+sed -n '/^<!-- shell-setup/,/^<!-- end of shell-setup/p' dist/host/README.md | sed -n 's/^    //p' > "$work/setup.sh"
 [ -s "$work/setup.sh" ] || fail "the README has no shell setup"
 cat "$work/setup.sh"
 {

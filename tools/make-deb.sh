@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
-# Builds the Debian package, build-deb/tarvex_VERSION_ARCH.deb: the programs on
-# the PATH (/usr/bin, linked to the program folder /usr/lib/tarvex), the
-# desktop entry and icon, AppStream metadata and the systemd unit tarvex@.service;
-# its dependencies computed from the binaries (dpkg-shlibdeps). Prints its path.
+# Builds the Debian package with Debian's own tools (dpkg-buildpackage and
+# debhelper, from debian/): build-deb/tarvex_VERSION_ARCH.deb. The tree's
+# files (committed or not, never ignored ones) are copied into
+# build-deb/src, keeping their times, so that a second build only compiles
+# what changed. Prints the package's path.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/install-deps.sh dpkg-dev file >&2
-cmake -S . -B build-deb -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DTARVEX_FHS_LAYOUT=ON \
-  -DTARVEX_BUILD_TESTS=OFF >/dev/null
-cmake --build build-deb -j2 >&2
-rm -f build-deb/tarvex_*.deb
-(cd build-deb && cpack -G DEB >/dev/null)
+bash tools/install-deps.sh dpkg-dev debhelper file >&2
+src=build-deb/src
+mkdir -p "$src"
+# What left the tree leaves the copy too (the build folder stays).
+(cd "$src" && find . -path ./obj-\* -prune -o -path ./debian/tarvex -prune -o -path ./debian/.debhelper -prune \
+  -o -type f -print0) | sort -z >build-deb/copied.list
+git ls-files -z -co --exclude-standard | sed -z 's|^|./|' | sort -z >build-deb/tree.list
+comm -z -23 build-deb/copied.list build-deb/tree.list | (cd "$src" && xargs -0 -r rm -f --)
+git ls-files -z -co --exclude-standard | tar --null -T - -cf - | tar -xf - -C "$src"
+rm -f build-deb/tarvex_*.deb build-deb/tarvex-dbgsym_*
+(cd "$src" && DEB_BUILD_OPTIONS="parallel=2 ${DEB_BUILD_OPTIONS:-}" dpkg-buildpackage -b -nc -us -uc >&2)
 ls build-deb/tarvex_*.deb

@@ -302,16 +302,21 @@ int gameFolderCommand(const Options& options, const std::filesystem::path& dataF
   const std::filesystem::path gameData = findGameDataFolder(text);
   if (options.system) {
     // The services write BaseEF alone (the script, the game's own files); root lets them.
-    Problem granted;
-    {
+    // As root: the folder's group, and the drop-in that opens the unit's sandbox to it.
+    const auto grant = [&]() -> Result<std::filesystem::path> {
       const platform::AsInvokingUser invoking;
-      granted = platform::letServicesWrite(gameData, systemDataFolder());
-    }
-    if (granted.ok() && !platform::kHasServiceManager)
+      if (Problem granted = platform::letServicesWrite(gameData, systemDataFolder()); !granted.ok())
+        return failure(std::move(granted));
+      return platform::writeSandboxDropIn(gameData);
+    };
+    if (const auto dropIn = grant(); !dropIn.ok()) {
+      services.message("Note: the services may not write " + fromPath(gameData) + " yet: " + dropIn.problem() + ".");
+    } else if (!dropIn->empty()) {
       services.message("The services may write " + fromPath(gameData) +
-                       " (their group owns it now), and nothing else of the game folder.");
-    else if (!granted.ok())
-      services.message("Note: the services may not write " + fromPath(gameData) + " yet: " + granted + ".");
+                       " (their group owns it now), and nothing else of the game folder; their sandbox lets them "
+                       "through " +
+                       fromPath(*dropIn) + " (a server that runs sees it after systemctl daemon-reload and its restart).");
+    }
     if (const std::string problem = changeableProgramProblem(dataFolder); !problem.empty())
       services.message("Note: " + problem + ".");
   } else if (!platform::isWritableFolder(gameData)) {

@@ -277,6 +277,18 @@ std::string currentUserName();
 // so (Windows: nothing to do).
 Problem letServicesWrite(const std::filesystem::path& dataFolder, const std::filesystem::path& servicesFolder);
 
+// The services' unit runs in a sandbox where the system is read-only and home
+// folders are hidden. Its drop-in, game-folder.conf in the unit's .d folder,
+// lets the sandbox write the game's data folder BaseEF (ReadWritePaths=) and,
+// for a game below /home, /root or /run/user, read home folders. The text is
+// empty for a folder no unit line can name (a control character in it).
+std::string sandboxDropIn(const std::filesystem::path& dataFolder);
+// Writes that drop-in for the unit tarvex@.service, as root, and returns its
+// path: /etc/systemd/system/tarvex@.service.d/game-folder.conf
+// (TARVEX_UNIT_FOLDER names another folder than /etc/systemd/system); an
+// empty path where the services have no such sandbox (Windows).
+Result<std::filesystem::path> writeSandboxDropIn(const std::filesystem::path& dataFolder);
+
 enum class OwnerSwitch { ForGood, KeepWayBack };
 Problem actAsOwnerOf(const std::filesystem::path& folder, OwnerSwitch how = OwnerSwitch::ForGood);
 

@@ -160,4 +160,30 @@ std::string startHint(std::string_view output) {
          std::string(kWine32Install);
 }
 
+std::string sandboxDropIn(const std::filesystem::path& dataFolder) {
+  const std::string folder = dataFolder.lexically_normal().generic_string();
+  // A unit line takes a path in quotes, with \\ and \" escaped and % doubled.
+  std::string quoted = "\"";
+  for (const char c : folder) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return {};
+    if (c == '\\' || c == '"') quoted += '\\';
+    if (c == '%') quoted += '%';
+    quoted += c;
+  }
+  quoted += '"';
+  std::string text =
+      "# Written by \"tarvex-cli --system game-folder\": the services' sandbox may\n"
+      "# write the game's BaseEF, and nothing else of the game folder.\n"
+      "[Service]\n"
+      "ReadWritePaths=" +
+      quoted + "\n";
+  for (const char* hidden : {"/home/", "/root/", "/run/user/"}) {
+    if (folder.starts_with(hidden)) {
+      text += "# The game lies below " + std::string(hidden) + ", which the sandbox otherwise hides.\nProtectHome=read-only\n";
+      break;
+    }
+  }
+  return text;
+}
+
 }  // namespace tarvex::platform

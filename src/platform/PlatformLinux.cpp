@@ -113,6 +113,21 @@ Problem letServicesWrite(const std::filesystem::path& dataFolder, const std::fil
   return problem;
 }
 
+Result<std::filesystem::path> writeSandboxDropIn(const std::filesystem::path& dataFolder) {
+  std::error_code ec;
+  const std::filesystem::path real = std::filesystem::weakly_canonical(std::filesystem::absolute(dataFolder), ec);
+  const std::string text = sandboxDropIn(ec ? dataFolder : real);
+  if (text.empty()) return failure("a unit file cannot name " + dataFolder.string());
+  const char* folder = std::getenv("TARVEX_UNIT_FOLDER");
+  const std::filesystem::path units = folder && *folder ? folder : "/etc/systemd/system";
+  const std::filesystem::path dropIns = units / "tarvex@.service.d";
+  std::filesystem::create_directories(dropIns, ec);
+  if (ec) return failure("its folder " + dropIns.string() + " could not be made (" + ec.message() + ")");
+  const std::filesystem::path file = dropIns / "game-folder.conf";
+  if (const Problem error = writeFileAtomic(file, text); !error.ok()) return failure(file.string() + ": " + error);
+  return file;
+}
+
 AsInvokingUser::AsInvokingUser() {
   if (reversible && !becomeEffectively(reversible->invoking)) std::abort();  // never go on as the wrong user
 }

@@ -18,6 +18,7 @@ void settleTimeZone() {}
 Problem actAsOwnerOf(const std::filesystem::path&, OwnerSwitch) { return {}; }
 
 Problem letServicesWrite(const std::filesystem::path&, const std::filesystem::path&) { return {}; }
+Result<std::filesystem::path> writeSandboxDropIn(const std::filesystem::path&) { return std::filesystem::path(); }
 
 AsInvokingUser::AsInvokingUser() = default;
 AsInvokingUser::~AsInvokingUser() = default;

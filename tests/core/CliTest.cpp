@@ -56,6 +56,8 @@ struct CliFixture : test::GameInstall {
   CliFixture() {
     // The machine's own services' folder is never looked at.
     setenv("TARVEX_SYSTEM_FOLDER", (root / "no-services").c_str(), 1);
+    // Nor is systemd's folder of units written.
+    setenv("TARVEX_UNIT_FOLDER", (root / "units").c_str(), 1);
     std::filesystem::copy(std::filesystem::path(TARVEX_SOURCE_DATA) / "maps.ini", app / "maps.ini");
     std::filesystem::copy(std::filesystem::path(TARVEX_SOURCE_DATA) / "save", app / "save");
   }
@@ -397,8 +399,13 @@ TEST(Cli, TheServicesMayWriteBaseEfAloneAndNeverStartAProgramTheyCouldChange) {
     return info;
   };
   const struct stat folderBefore = statOf(f.game), programBefore = statOf(f.game / "stvoyHM.exe");
+  const fs::path dropIn = f.root / "units" / "tarvex@.service.d" / "game-folder.conf";
   expectRun(f.runInChild({"--system", "game-folder", f.game.string()}), 0,
-            {"The services may write " + (f.game / "BaseEF").string()});
+            {"The services may write " + (f.game / "BaseEF").string(), "their sandbox lets them through " +
+                                                                            dropIn.string()});
+  // The unit's sandbox may write BaseEF: the drop-in names it.
+  EXPECT_TRUE(test::contains(test::readFile(dropIn), "\nReadWritePaths=\"" +
+                                                         fs::canonical(f.game / "BaseEF").string() + "\"\n"));
   const struct stat data = statOf(f.game / "BaseEF");
   EXPECT_EQ(data.st_gid, 65534u);
   EXPECT_EQ(data.st_mode & (S_ISGID | S_IRWXG), unsigned(S_ISGID | S_IRWXG));

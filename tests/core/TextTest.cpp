@@ -161,6 +161,21 @@ TEST(AtomicWrite, ReplacesTheWholeFileThroughLinksKeepsModesAndRespectsReadOnlyF
 
 #include "platform/Platform.h"
 
+// The services' unit reads the game's BaseEF from its drop-in whatever the
+// folder is called: quotes, backslashes and systemd's % are escaped, a
+// folder no line can hold is refused, and a game in a home folder makes
+// home folders readable in the sandbox (else hidden).
+TEST(SandboxDropIn, NamesBaseEfAsAUnitLineReadsItBack) {
+  EXPECT_TRUE(test::contains(platform::sandboxDropIn("/srv/elite force/BaseEF"),
+                             "\n[Service]\nReadWritePaths=\"/srv/elite force/BaseEF\"\n"));
+  const std::string odd = platform::sandboxDropIn("/srv/a\"b\\c%h/BaseEF");
+  EXPECT_TRUE(test::contains(odd, "ReadWritePaths=\"/srv/a\\\"b\\\\c%%h/BaseEF\"\n")) << odd;
+  EXPECT_FALSE(test::contains(odd, "ProtectHome"));
+  EXPECT_EQ(platform::sandboxDropIn("/srv/a\nExecStart=/bin/sh/BaseEF"), "");
+  EXPECT_TRUE(test::contains(platform::sandboxDropIn("/home/host/ef/BaseEF"), "\nProtectHome=read-only\n"));
+  EXPECT_FALSE(test::contains(platform::sandboxDropIn("/homes/ef/BaseEF"), "ProtectHome"));
+}
+
 #ifdef TARVEX_HAVE_SOUND
 
 // A broken sound file is silence, with or without a sound device.
