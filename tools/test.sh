@@ -2,7 +2,8 @@
 # Installs what is missing, checks the formatting, builds Tarvex and runs every test: once in a
 # RelWithDebInfo build (with the engine tests: the native server, and the game's path through
 # real Wine), once more under AddressSanitizer
-# and UndefinedBehaviorSanitizer; then builds and checks the Debian package.
+# and UndefinedBehaviorSanitizer; then builds and checks the Debian package, installs it here, and
+# boots Debian with systemd in a container to run it as a service, the game through Wine in its sandbox.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
@@ -34,4 +35,7 @@ cd ..
 # The Debian package: built, unpacked into a clean root, its programs run from there, validated;
 # then installed on this machine and used as a host would (as root only).
 bash tools/check-deb.sh
-bash tools/check-install.sh build-deb/tarvex_*.deb
+bash tools/check-install.sh build-deb/tarvex_3*.deb
+# The package's life under a booted systemd: the host README's first server under tarvex@3, restart,
+# an upgrade while it runs, remove, purge and reinstall (as root only).
+bash tools/systemd-check.sh build-deb/tarvex_3*.deb
