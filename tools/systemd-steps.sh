@@ -140,5 +140,11 @@ apt-get install -y -qq --no-install-recommends ./tarvex-newer.deb >reinstall.out
 [ "$(data_sums)" = "$sums" ] || fail "the reinstall changed /var/lib/tarvex"
 tarvex-cli --system config --slot 3 | grep -q "^server-title = My Server" || fail "slot 3 is not there after the reinstall"
 echo "slot 3 and every file of /var/lib/tarvex are there as before"
+# The purge took the sandbox's drop-in: check says so, and the host README's two commands start it again.
+tarvex-cli --system check --slot 3 >check.out 2>&1 && fail "check passed without the sandbox's drop-in"
+grep -q "sandbox does not let it write BaseEF" check.out || { cat check.out; fail "check did not name the drop-in"; }
+tarvex-cli --system game-folder "$game" >/dev/null && systemctl enable --now "$unit" || fail "the server did not start again"
+answers oa_dm1 || fail "slot 3 does not answer after the reinstall"
+echo "check names the missing drop-in; game-folder and systemctl enable --now start slot 3 again"
 echo
 echo "every step passed"

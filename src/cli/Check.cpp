@@ -191,8 +191,16 @@ void checkGameFolder(Report& report, const HostCheck& check) {
   } else {
     report.line(Mark::Fail, "BaseEF (" + fromPath(data) + ") cannot be written by " + user +
                                 ", who runs the game, and the game's script goes there.  " +
-                                (check.system ? "Give it to that user: chown tarvex " + fromPath(data)
+                                (check.system ? "As root: tarvex-cli --system game-folder " + ini.gameFolder
                                               : std::string("Give this user the right to write it.")));
+  }
+  if (check.system && !platform::kHasServiceManager) {
+    if (const Problem problem = platform::sandboxDropInProblem(data); !problem.ok())
+      report.line(Mark::Fail, "The service's sandbox does not let it write BaseEF: " + problem +
+                                  ".  As root: tarvex-cli --system game-folder " + ini.gameFolder +
+                                  " (a server that runs sees it after systemctl daemon-reload and its restart)");
+    else
+      report.line(Mark::Ok, "The service's sandbox lets it write BaseEF.");
   }
   // The network-facing game must not be able to change its own program.
   if (check.system) {

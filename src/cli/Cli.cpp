@@ -315,7 +315,8 @@ int gameFolderCommand(const Options& options, const std::filesystem::path& dataF
       services.message("The services may write " + fromPath(gameData) +
                        " (their group owns it now), and nothing else of the game folder; their sandbox lets them "
                        "through " +
-                       fromPath(*dropIn) + " (a server that runs sees it after systemctl daemon-reload and its restart).");
+                       fromPath(*dropIn) +
+                       " (a server that runs sees it after systemctl daemon-reload and its restart).");
     }
     if (const std::string problem = changeableProgramProblem(dataFolder); !problem.empty())
       services.message("Note: " + problem + ".");

@@ -288,6 +288,10 @@ std::string sandboxDropIn(const std::filesystem::path& dataFolder);
 // (TARVEX_UNIT_FOLDER names another folder than /etc/systemd/system); an
 // empty path where the services have no such sandbox (Windows).
 Result<std::filesystem::path> writeSandboxDropIn(const std::filesystem::path& dataFolder);
+// Why the services' sandbox would not let them write BaseEF: the drop-in is
+// missing, unreadable or names another folder. Empty when it lets them, or
+// where there is no such sandbox (no systemd, Windows).
+Problem sandboxDropInProblem(const std::filesystem::path& dataFolder);
 
 enum class OwnerSwitch { ForGood, KeepWayBack };
 Problem actAsOwnerOf(const std::filesystem::path& folder, OwnerSwitch how = OwnerSwitch::ForGood);

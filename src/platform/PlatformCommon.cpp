@@ -179,7 +179,8 @@ std::string sandboxDropIn(const std::filesystem::path& dataFolder) {
       quoted + "\n";
   for (const char* hidden : {"/home/", "/root/", "/run/user/"}) {
     if (folder.starts_with(hidden)) {
-      text += "# The game lies below " + std::string(hidden) + ", which the sandbox otherwise hides.\nProtectHome=read-only\n";
+      text += "# The game lies below " + std::string(hidden) +
+              ", which the sandbox otherwise hides.\nProtectHome=read-only\n";
       break;
     }
   }

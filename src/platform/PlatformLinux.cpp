@@ -113,19 +113,41 @@ Problem letServicesWrite(const std::filesystem::path& dataFolder, const std::fil
   return problem;
 }
 
-Result<std::filesystem::path> writeSandboxDropIn(const std::filesystem::path& dataFolder) {
-  std::error_code ec;
-  const std::filesystem::path real = std::filesystem::weakly_canonical(std::filesystem::absolute(dataFolder), ec);
-  const std::string text = sandboxDropIn(ec ? dataFolder : real);
-  if (text.empty()) return failure("a unit file cannot name " + dataFolder.string());
+namespace {
+std::filesystem::path sandboxDropInFile() {
   const char* folder = std::getenv("TARVEX_UNIT_FOLDER");
   const std::filesystem::path units = folder && *folder ? folder : "/etc/systemd/system";
-  const std::filesystem::path dropIns = units / "tarvex@.service.d";
-  std::filesystem::create_directories(dropIns, ec);
-  if (ec) return failure("its folder " + dropIns.string() + " could not be made (" + ec.message() + ")");
-  const std::filesystem::path file = dropIns / "game-folder.conf";
+  return units / "tarvex@.service.d" / "game-folder.conf";
+}
+
+std::string sandboxDropInFor(const std::filesystem::path& dataFolder) {
+  std::error_code ec;
+  const std::filesystem::path real = std::filesystem::weakly_canonical(std::filesystem::absolute(dataFolder), ec);
+  return sandboxDropIn(ec ? dataFolder : real);
+}
+}  // namespace
+
+Result<std::filesystem::path> writeSandboxDropIn(const std::filesystem::path& dataFolder) {
+  const std::string text = sandboxDropInFor(dataFolder);
+  if (text.empty()) return failure("a unit file cannot name " + dataFolder.string());
+  const std::filesystem::path file = sandboxDropInFile();
+  std::error_code ec;
+  std::filesystem::create_directories(file.parent_path(), ec);
+  if (ec) return failure("its folder " + file.parent_path().string() + " could not be made (" + ec.message() + ")");
   if (const Problem error = writeFileAtomic(file, text); !error.ok()) return failure(file.string() + ": " + error);
   return file;
+}
+
+Problem sandboxDropInProblem(const std::filesystem::path& dataFolder) {
+  const std::filesystem::path file = sandboxDropInFile();
+  std::error_code ec;
+  // Without systemd's folder of units there is no unit to open.
+  if (!std::filesystem::is_directory(file.parent_path().parent_path(), ec)) return {};
+  const FileBytes read = readFileBytes(file);
+  if (read.status == ReadStatus::Missing) return file.string() + " is missing";
+  if (read.status != ReadStatus::Ok) return file.string() + " cannot be read";
+  if (read.bytes != sandboxDropInFor(dataFolder)) return file.string() + " names another folder";
+  return {};
 }
 
 AsInvokingUser::AsInvokingUser() {

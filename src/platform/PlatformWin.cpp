@@ -19,6 +19,7 @@ Problem actAsOwnerOf(const std::filesystem::path&, OwnerSwitch) { return {}; }
 
 Problem letServicesWrite(const std::filesystem::path&, const std::filesystem::path&) { return {}; }
 Result<std::filesystem::path> writeSandboxDropIn(const std::filesystem::path&) { return std::filesystem::path(); }
+Problem sandboxDropInProblem(const std::filesystem::path&) { return {}; }
 
 AsInvokingUser::AsInvokingUser() = default;
 AsInvokingUser::~AsInvokingUser() = default;

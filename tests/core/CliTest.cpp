@@ -400,12 +400,12 @@ TEST(Cli, TheServicesMayWriteBaseEfAloneAndNeverStartAProgramTheyCouldChange) {
   };
   const struct stat folderBefore = statOf(f.game), programBefore = statOf(f.game / "stvoyHM.exe");
   const fs::path dropIn = f.root / "units" / "tarvex@.service.d" / "game-folder.conf";
-  expectRun(f.runInChild({"--system", "game-folder", f.game.string()}), 0,
-            {"The services may write " + (f.game / "BaseEF").string(), "their sandbox lets them through " +
-                                                                            dropIn.string()});
+  expectRun(
+      f.runInChild({"--system", "game-folder", f.game.string()}), 0,
+      {"The services may write " + (f.game / "BaseEF").string(), "their sandbox lets them through " + dropIn.string()});
   // The unit's sandbox may write BaseEF: the drop-in names it.
-  EXPECT_TRUE(test::contains(test::readFile(dropIn), "\nReadWritePaths=\"" +
-                                                         fs::canonical(f.game / "BaseEF").string() + "\"\n"));
+  EXPECT_TRUE(test::contains(test::readFile(dropIn),
+                             "\nReadWritePaths=\"" + fs::canonical(f.game / "BaseEF").string() + "\"\n"));
   const struct stat data = statOf(f.game / "BaseEF");
   EXPECT_EQ(data.st_gid, 65534u);
   EXPECT_EQ(data.st_mode & (S_ISGID | S_IRWXG), unsigned(S_ISGID | S_IRWXG));
@@ -425,8 +425,14 @@ TEST(Cli, TheServicesMayWriteBaseEfAloneAndNeverStartAProgramTheyCouldChange) {
   expectRun(f.runInChild({"--system", "launch", "--slot", "3"}), 1, {"stvoyHM.exe can be changed by nobody", mend});
   expectRun(f.runInChild({"--system", "run", "--slot", "3"}), kExitConfiguration, {mend});
   EXPECT_TRUE(f.services.started.empty());
+  const std::string checked = f.runInChild({"--system", "check", "--slot", "3"}).out;
+  EXPECT_TRUE(test::contains(checked, "FAIL  " + (f.game / "stvoyHM.exe").string()));
+  EXPECT_TRUE(test::contains(checked, "ok    The service's sandbox lets it write BaseEF.")) << checked;
+  // Without its drop-in (a purge took it), check says how to make it again.
+  fs::remove(dropIn);
   EXPECT_TRUE(test::contains(f.runInChild({"--system", "check", "--slot", "3"}).out,
-                             "FAIL  " + (f.game / "stvoyHM.exe").string()));
+                             "FAIL  The service's sandbox does not let it write BaseEF: " + dropIn.string() +
+                                 " is missing.  As root: tarvex-cli --system game-folder " + f.game.string()));
   // A link in BaseEF's place is never followed.
   fs::rename(f.game / "BaseEF", f.game / "Real");
   fs::create_directory_symlink(f.game / "Real", f.game / "BaseEF");
