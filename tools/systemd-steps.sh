@@ -146,5 +146,19 @@ grep -q "sandbox does not let it write BaseEF" check.out || { cat check.out; fai
 tarvex-cli --system game-folder "$game" >/dev/null && systemctl enable --now "$unit" || fail "the server did not start again"
 answers oa_dm1 || fail "slot 3 does not answer after the reinstall"
 echo "check names the missing drop-in; game-folder and systemctl enable --now start slot 3 again"
+
+step "a server that cannot start: run gives up, and the journal shows what the game printed last"
+systemctl stop "$unit"
+echo "not a program" >"$game/stvoyHM.exe"
+mkdir -p /etc/systemd/system/tarvex@3.service.d
+printf '[Service]\nExecStart=\nExecStart=/usr/bin/tarvex-cli --system run --slot 3 --log - --restart-limit 2\n' \
+  >/etc/systemd/system/tarvex@3.service.d/give-up.conf
+systemctl daemon-reload
+systemctl start "$unit" && fail "a game that cannot start was reported started"
+journalctl -u "$unit" --no-pager -o cat >journal.out
+grep -A2 "What the game printed last:" journal.out | tail -n 2 | tee last.out
+grep -q "ShellExecuteEx failed" last.out || fail "the give-up report does not show the game's last lines"
+grep -q "status=69/UNAVAILABLE" journal.out || fail "systemd does not name the give-up UNAVAILABLE"
+echo "the journal shows the game's last lines after the give-up, and systemd names it status=69/UNAVAILABLE"
 echo
 echo "every step passed"
