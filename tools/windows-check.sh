@@ -18,7 +18,7 @@ cd "$(dirname "$0")/.."
 # What needs Debian's registry is done first; the rest runs in the network namespace.
 if [ -z "${TARVEX_ISOLATED:-}" ]; then
   [ "$(id -u)" = 0 ] || { echo "windows-check runs as root (it installs packages, and isolates its servers)"; exit 1; }
-  bash tools/install-deps.sh wine wine64 xvfb xdotool x11-utils openarena-server iproute2 >&2
+  bash tools/install-deps.sh wine wine64 xvfb xdotool x11-utils openarena-server iproute2 python3 >&2
   engine=$(bash tools/test-engine.sh)
   [ -n "$engine" ] || { echo "FAILED: windows-check needs the 32-bit test engine and Wine's 32-bit part (see above)"; exit 1; }
   bash tools/windows-build.sh
@@ -221,7 +221,9 @@ cli() { (cd "$installed" && wine ./tarvex-cli.exe "$@"); }
 cli --system game-folder 'C:\Games\EF' >/dev/null
 cli --system find-maps --add >/dev/null
 cli --system config --slot 4 --set map=oa_dm1 server-type=dedicated-lan net-port=27971 set-net-port=yes >/dev/null
-cli service install --slot 4
+cli service install --slot 4 | tee "$work/install.txt"
+grep -q 'It runs as NT SERVICE\\Tarvex slot 4, an account of its own, who may write C:\\ProgramData\\Tarvex, C:\\Games\\EF\\BaseEF alone' \
+  <(tr -d '\r' <"$work/install.txt") || { echo "FAILED: the service's account and what it may write"; exit 1; }
 gameRuns() {  # the service's game started and answers, within 60 s
   for _ in $(seq 60); do
     gameLine | grep -q '+exec tarvex-slot4.cfg$' && cli --system status --slot 4 >/dev/null 2>&1 && return 0
@@ -255,6 +257,13 @@ gameRuns
 status=$(cli service status --slot 4 | tr -d '\r')
 echo "$status"
 grep -q 'Tarvex slot 4: running (process [0-9]*), starts with the machine' <<<"$status"
+# Its own virtual account, with the SID Windows gives it (S-1-5-80 and the SHA-1 of its name in
+# capitals). Wine's service manager keeps the account, though it runs every service as the prefix's
+# user, and Wine keeps no security descriptor of a file: what the account may write shows on Windows.
+sid=$(python3 -c "import hashlib, struct
+print('S-1-5-80-' + '-'.join(map(str, struct.unpack('<5I', hashlib.sha1('TARVEX SLOT 4'.encode('utf-16-le')).digest()))))")
+grep -qF "as: NT SERVICE\Tarvex slot 4 ($sid)" <<<"$status" ||
+  { echo "FAILED: the service does not run as its own account ($sid)"; exit 1; }
 echo "the machine started again: the service started with it and runs the slot's game"
 wine sc stop "Tarvex slot 4" >/dev/null
 gameEnded
@@ -265,6 +274,14 @@ gameRuns
 wine net stop "Tarvex slot 4" >/dev/null
 gameEnded
 echo "sc start, net stop: started and stopped again; the service's messages and the game's output are in C:\\ProgramData\\Tarvex\\logs"
+
+echo "== service remove takes the account's rights back"
+cli service remove --slot 4 | tr -d '\r' | tee "$work/remove.txt"
+grep -q 'its account may no longer write' "$work/remove.txt"
+left=$(cli service status --slot 4 | tr -d '\r' || true)
+! grep -q 'may still write' <<<"$left" || { echo "$left"; echo "FAILED: the removed service's account may still write"; exit 1; }
+cli service install --slot 4 >/dev/null
+echo "removed, its account may write nothing of Tarvex's; registered again for the uninstaller"
 
 echo "== the uninstaller: the program goes, the services go, the data stays"
 wine "$installed/uninstall.exe" /S

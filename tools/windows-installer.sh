@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 folder=$(realpath "$1")
 out=$(realpath "$2")
 bash tools/install-deps.sh nsis >&2
-version=$(sed -n 's/^project(Tarvex VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+# The version has one place, the newest entry of debian/changelog.
+version=$(sed -n '1s/^tarvex (\([0-9.]*\).*/\1/p' debian/changelog)
 quad=$version
 while [ "$(tr -cd . <<<"$quad" | wc -c)" -lt 3 ]; do quad=$quad.0; done
 files="$out/installer-files.nsh"

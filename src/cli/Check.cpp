@@ -215,7 +215,8 @@ void checkGameFolder(Report& report, const HostCheck& check) {
 
 std::string changeableProgramProblem(const std::filesystem::path& dataFolder) {
 #ifdef _WIN32
-  // Windows' services run as the system, which may change any file.
+  // Windows' service accounts are given BaseEF and the services' folder; what else they may write is the
+  // machine's own rights (a game folder under Program Files is safe), not checked here.
   (void)dataFolder;
   return {};
 #else

@@ -26,7 +26,7 @@ struct HostCheck {
 // For the services: why the game's program must not be started as it is,
 // the user who runs the game being able to change it (a game broken into
 // could change what the service starts next), with the command that mends
-// it; empty when it cannot (and on Windows, whose services run as the system).
+// it; empty when it cannot (and on Windows, whose rights are not checked).
 std::string changeableProgramProblem(const std::filesystem::path& dataFolder);
 
 // Prints "ok", "warn" or "FAIL" and the item, one line each, and a closing

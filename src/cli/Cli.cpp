@@ -309,6 +309,10 @@ int gameFolderCommand(const Options& options, const std::filesystem::path& dataF
         return failure(std::move(granted));
       return platform::writeSandboxDropIn(gameData);
     };
+    // Windows: each slot's service has an account of its own, which may write this BaseEF from now on.
+    if (platform::kHasServiceManager)
+      for (const std::string& service : letServicesWriteGameData(dataFolder))
+        services.message("The service \"" + service + "\" may write " + fromPath(gameData) + " from now on.");
     if (const auto dropIn = grant(); !dropIn.ok()) {
       services.message("Note: the services may not write " + fromPath(gameData) + " yet: " + dropIn.problem() + ".");
     } else if (!dropIn->empty()) {
@@ -1016,7 +1020,9 @@ void describeCommandLine(CLI::App& app, Options& options) {
   service->require_subcommand(1, 1);
   service->footer(paragraph(
       "The service \"Tarvex slot N\" runs \"tarvex-cli --system run --slot N\" on the services' data folder "
-      "(%ProgramData%\\Tarvex) as the local system account.  It starts with the machine, and again 10, 30 and 60 s "
+      "(%ProgramData%\\Tarvex) as an account of its own, NT SERVICE\\Tarvex slot N, which may write that folder "
+      "and the game's BaseEF alone (install grants it, remove takes it back).  It starts with the machine, and "
+      "again 10, 30 and 60 s "
       "after run ends with a failure; stopping it (net stop, the Services window) stops the game as Ctrl+C does.  "
       "The game's output goes to logs\\slotN.log there, what run says to logs\\slotN.service.log.  install and "
       "remove need a command prompt opened with \"Run as administrator\".  On Linux the package's unit does the "
@@ -1182,7 +1188,8 @@ Problem enterServicesFolder(const Options& options) {
   const std::string named = "tarvex-cli: the services' data folder " + fromPath(folder);
   std::error_code ec;
   // The package makes it, owned by the services' user; root never makes it (the service could not write
-  // it). On Windows the services run as the system, and an administrator's first command makes it.
+  // it). On Windows an administrator's first command makes it, and service install lets each slot's service
+  // account write it.
   const bool made = std::filesystem::is_directory(folder, ec);
   if (!made && !platform::kHasServiceManager) {
     if (ec && ec != std::errc::no_such_file_or_directory)

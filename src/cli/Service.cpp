@@ -11,6 +11,7 @@
 #include "platform/RotatingLog.h"
 #include "saves/SaveFile.h"
 #include "server/Instance.h"
+#include "startup/GameFolder.h"
 #include "util/Text.h"
 
 namespace tarvex {
@@ -53,6 +54,21 @@ std::vector<int> slotsAsked(int slot) {
   return all;
 }
 
+// What a slot's service may write: the services' data folder and, once the
+// game folder is known, the game's BaseEF.
+std::vector<std::filesystem::path> writableFolders(const std::filesystem::path& dataFolder) {
+  std::vector<std::filesystem::path> folders{dataFolder};
+  if (const PathIni ini = readPathIni(dataFolder); ini.state == PathIniState::Known)
+    folders.push_back(findGameDataFolder(ini.gameFolder));
+  return folders;
+}
+
+std::string listed(const std::vector<std::filesystem::path>& folders) {
+  std::string text;
+  for (const auto& folder : folders) text += (text.empty() ? "" : ", ") + fromPath(folder);
+  return text;
+}
+
 // The service's state in a line, and what it runs and where its messages are.
 void describe(int slot, const platform::ServiceState& state, const std::filesystem::path& dataFolder,
               std::ostream& out) {
@@ -66,7 +82,15 @@ void describe(int slot, const platform::ServiceState& state, const std::filesyst
       out << (i == 0 ? " " : i + 1 == state.restartSeconds.size() ? " and " : ", ") << state.restartSeconds[i];
     out << " s";
   }
-  out << "\n  runs: " << state.commandLine << "\n  the game's log: " << fromPath(instanceLogFile(dataFolder, instance))
+  out << "\n  runs: " << state.commandLine;
+  if (!state.account.empty()) {
+    std::vector<std::filesystem::path> writable;
+    for (const auto& folder : writableFolders(dataFolder))
+      if (platform::serviceMayWrite(serviceName(slot), folder)) writable.push_back(folder);
+    out << "\n  as: " << state.account << ", who may write "
+        << (writable.empty() ? "none of its folders" : listed(writable));
+  }
+  out << "\n  the game's log: " << fromPath(instanceLogFile(dataFolder, instance))
       << "\n  the service's messages: " << fromPath(serviceLogFile(dataFolder, instance)) << '\n';
   const std::string last = fileTail(serviceLogFile(dataFolder, instance));
   if (!last.empty()) out << "  its last messages:\n" << visibleLines(last) << (last.back() == '\n' ? "" : "\n");
@@ -90,11 +114,12 @@ int serviceCommand(const std::string& action, int slot, const std::filesystem::p
     if (!std::filesystem::equivalent(appFolder, program.parent_path(), ec))
       commandLine.insert(commandLine.end(), {"--app-folder", fromPath(std::filesystem::absolute(appFolder, ec))});
     commandLine.insert(commandLine.end(), {"--system", "run", "--slot", std::to_string(slot), "--service"});
+    const std::vector<std::filesystem::path> writable = writableFolders(dataFolder);
     const std::string problem =
         platform::installService({name,
                                   "Keeps the Star Trek: Voyager - Elite Force server of save slot " +
                                       std::to_string(slot) + " of " + fromPath(dataFolder) + " up (tarvex-cli run).",
-                                  commandLine});
+                                  commandLine, writable});
     if (!problem.empty()) {
       services.message("The service " + quoted(name) + " was not registered: " + problem + ".");
       return 1;
@@ -102,6 +127,11 @@ int serviceCommand(const std::string& action, int slot, const std::filesystem::p
     out << "The service " << quoted(name) << " is registered: it starts with the machine and keeps the server of "
         << "slot " << slot << " of " << fromPath(dataFolder) << " up, as tarvex-cli --system run --slot " << slot
         << " does.\n"
+        << "It runs as NT SERVICE\\" << name << ", an account of its own, who may write " << listed(writable)
+        << " alone.\n"
+        << (writable.size() < 2 ? "Name the game folder (tarvex-cli --system game-folder DIR) and it may write its "
+                                  "BaseEF too.\n"
+                                : "")
         << "Start it now with: net start " << quoted(name) << "\n"
         << "Stop it with: net stop " << quoted(name) << " (the game stops with it)\n"
         << "See how it is with: tarvex-cli service status --slot " << slot << '\n';
@@ -119,12 +149,15 @@ int serviceCommand(const std::string& action, int slot, const std::filesystem::p
       }
       if (!*state) continue;
       found = true;
-      if (const std::string problem = platform::removeService(serviceName(each), kStopWait); !problem.empty()) {
+      if (const std::string problem =
+              platform::removeService(serviceName(each), kStopWait, writableFolders(dataFolder));
+          !problem.empty()) {
         services.message("The service " + quoted(serviceName(each)) + " was not removed: " + problem + ".");
         failed = 1;
         continue;
       }
-      out << "The service " << quoted(serviceName(each)) << " was stopped and removed.\n";
+      out << "The service " << quoted(serviceName(each)) << " was stopped and removed; its account may no longer write "
+          << listed(writableFolders(dataFolder)) << ".\n";
     }
     if (!found && !failed)
       out << (slot != 0 ? "There is no service " + quoted(name) : "There is no Tarvex service")
@@ -148,9 +181,27 @@ int serviceCommand(const std::string& action, int slot, const std::filesystem::p
     out << (slot != 0 ? "There is no service " + quoted(name) : std::string("No Tarvex service is registered"))
         << ".  Register one with: tarvex-cli service install --slot " << (slot != 0 ? std::to_string(slot) : "N")
         << '\n';
+    // What a removal that failed half-way may have left.
+    std::vector<std::filesystem::path> left;
+    for (const auto& folder : writableFolders(dataFolder))
+      if (slot != 0 && platform::serviceMayWrite(name, folder)) left.push_back(folder);
+    if (!left.empty())
+      out << "Its account NT SERVICE\\" << name << " may still write " << listed(left)
+          << ": tarvex-cli service remove --slot " << slot << " takes that back.\n";
     return slot != 0 ? 1 : 0;
   }
   return 0;
+}
+
+std::vector<std::string> letServicesWriteGameData(const std::filesystem::path& dataFolder) {
+  std::vector<std::string> granted;
+  for (const int slot : slotsAsked(0)) {
+    const auto state = platform::serviceState(serviceName(slot));
+    if (!state || !*state) continue;
+    if (platform::letServiceWrite(serviceName(slot), writableFolders(dataFolder)).ok())
+      granted.push_back(serviceName(slot));
+  }
+  return granted;
 }
 
 int runAsService(const std::filesystem::path& dataFolder, const std::string& instance, Services& console,

@@ -6,6 +6,7 @@
 #include <functional>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 #include "services/Services.h"
 
@@ -19,6 +20,10 @@ std::string serviceName(int slot);
 // slot 0). Exit status 0 done; 1 refused or failed.
 int serviceCommand(const std::string& action, int slot, const std::filesystem::path& appFolder,
                    const std::filesystem::path& dataFolder, std::ostream& out, Services& services);
+
+// Lets every registered slot's service write the data folder and the game's
+// BaseEF that path.ini names now; the services that may. Windows only.
+std::vector<std::string> letServicesWriteGameData(const std::filesystem::path& dataFolder);
 
 // What run says without a console, as a service: its messages go into a
 // bounded log of its own, logs/INSTANCE.service.log in the data folder,

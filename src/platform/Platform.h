@@ -177,14 +177,21 @@ struct ServiceDefinition {
   std::string name;                      // "Tarvex slot 3": the service's name and the name shown
   std::string description;               // what the service list shows beside it
   std::vector<std::string> commandLine;  // the program and its arguments
+  // What its account may write (the services' data folder, the game's BaseEF); nothing else.
+  std::vector<std::filesystem::path> writable;
 };
 // Registers the service to start with the machine, restarted by the service
-// manager after a failure (after 10 s, 30 s, 60 s). An error text, empty on
-// success; an existing service of the name is given the new command line.
+// manager after a failure (after 10 s, 30 s, 60 s), under an account of its
+// own with no rights beyond a user's (Windows' virtual account "NT
+// SERVICE\NAME"), which is granted the right to write the folders named
+// (and what they hold) alone. An error text, empty on success; an existing
+// service of the name is given the new command line, account and folders.
 Problem installService(const ServiceDefinition& definition);
-// Stops the service (waiting at most the time) and removes it. An error
-// text, empty on success; a service that is not there is no error.
-Problem removeService(const std::string& name, std::chrono::milliseconds stopWait);
+// Stops the service (waiting at most the time), removes it, and takes back
+// its account's right to write the folders. An error text, empty on success;
+// a service that is not there is no error.
+Problem removeService(const std::string& name, std::chrono::milliseconds stopWait,
+                      const std::vector<std::filesystem::path>& writable);
 
 struct ServiceState {
   std::string state;      // "running", "stopped", "starting", "stopping", ...
@@ -192,10 +199,17 @@ struct ServiceState {
   std::string startType;  // "starts with the machine", "started by hand", "disabled"
   std::string commandLine;
   std::vector<int> restartSeconds;  // the service manager's restarts after a failure, in order
+  std::string account;              // "NT SERVICE\Tarvex slot 3"; "LocalSystem" as Windows shows it
 };
 // The service's state, nullopt when it is not registered; or why the service
 // manager cannot be asked.
 Result<std::optional<ServiceState>> serviceState(const std::string& name);
+// Whether the service's own account may write the folder (an entry of its
+// own that grants it); false where services have no account of their own.
+bool serviceMayWrite(const std::string& name, const std::filesystem::path& folder);
+// Grants a registered service's account the right to write the folders (a
+// game folder named after the service was installed).
+Problem letServiceWrite(const std::string& name, const std::vector<std::filesystem::path>& folders);
 
 // Runs the body as the service the service manager started (Windows): the
 // service is reported running, a stop control asks the body to stop (see

@@ -293,7 +293,13 @@ const char* const kNoServiceManager =
 
 Problem installService(const ServiceDefinition&) { return kNoServiceManager; }
 
-Problem removeService(const std::string&, std::chrono::milliseconds) { return kNoServiceManager; }
+Problem removeService(const std::string&, std::chrono::milliseconds, const std::vector<std::filesystem::path>&) {
+  return kNoServiceManager;
+}
+
+bool serviceMayWrite(const std::string&, const std::filesystem::path&) { return false; }
+
+Problem letServiceWrite(const std::string&, const std::vector<std::filesystem::path>&) { return kNoServiceManager; }
 
 Result<std::optional<ServiceState>> serviceState(const std::string&) { return failure(kNoServiceManager); }
 

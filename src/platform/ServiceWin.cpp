@@ -2,6 +2,10 @@
 // removing and showing a slot's service) and of "tarvex-cli run" started as
 // that service.
 #ifdef _WIN32
+#include <aclapi.h>    // NOLINT
+#include <sddl.h>      // NOLINT
+#include <wincrypt.h>  // NOLINT
+
 #include <algorithm>
 #include <chrono>
 #include <iterator>
@@ -127,6 +131,102 @@ bool waitStopped(SC_HANDLE service, std::chrono::milliseconds most) {
     std::this_thread::sleep_for(std::chrono::milliseconds(250));
   }
 }
+
+// The account of a service of its own: Windows' virtual account NT
+// SERVICE\NAME, whose SID is S-1-5-80 followed by the SHA-1 of the service's
+// name in capitals (UTF-16), as five numbers. Windows resolves it only once
+// the service exists; computed, it is known before and after.
+std::wstring serviceAccount(const std::string& name) { return L"NT SERVICE\\" + wide(name); }
+
+struct ServiceSid {
+  PSID sid = nullptr;
+  explicit ServiceSid(const std::string& name) {
+    std::wstring upper = wide(name);
+    CharUpperBuffW(upper.data(), DWORD(upper.size()));
+    HCRYPTPROV provider = 0;
+    HCRYPTHASH hash = 0;
+    DWORD parts[5] = {};
+    DWORD size = sizeof parts;
+    const bool hashed =
+        CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT) &&
+        CryptCreateHash(provider, CALG_SHA1, 0, 0, &hash) &&
+        CryptHashData(hash, reinterpret_cast<const BYTE*>(upper.data()), DWORD(upper.size() * sizeof(wchar_t)), 0) &&
+        CryptGetHashParam(hash, HP_HASHVAL, reinterpret_cast<BYTE*>(parts), &size, 0) && size == sizeof parts;
+    if (hash) CryptDestroyHash(hash);
+    if (provider) CryptReleaseContext(provider, 0);
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    if (hashed) AllocateAndInitializeSid(&nt, 6, 80, parts[0], parts[1], parts[2], parts[3], parts[4], 0, 0, &sid);
+  }
+  ~ServiceSid() {
+    if (sid) FreeSid(sid);
+  }
+  ServiceSid(const ServiceSid&) = delete;
+  ServiceSid& operator=(const ServiceSid&) = delete;
+};
+
+// What "may write" grants: read, write, run and delete, for the folder and,
+// inherited, everything in it.
+constexpr DWORD kWriteRights = FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE | DELETE;
+
+// Grants the SID the right to write the folder, or takes every right of its own back.
+Problem setFolderAccess(const std::filesystem::path& folder, PSID sid, bool grant) {
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  DWORD code = GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                                     nullptr, &descriptor);
+  if (code != ERROR_SUCCESS) return "its rights cannot be read (" + windowsError(code) + ")";
+  EXPLICIT_ACCESSW access{};
+  access.grfAccessPermissions = grant ? kWriteRights : 0;
+  access.grfAccessMode = grant ? GRANT_ACCESS : REVOKE_ACCESS;
+  access.grfInheritance = grant ? SUB_CONTAINERS_AND_OBJECTS_INHERIT : NO_INHERITANCE;
+  access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+  access.Trustee.TrusteeType = TRUSTEE_IS_USER;
+  access.Trustee.ptstrName = static_cast<LPWSTR>(sid);
+  PACL changed = nullptr;
+  code = SetEntriesInAclW(1, &access, dacl, &changed);
+  if (code == ERROR_SUCCESS)
+    code = SetNamedSecurityInfoW(const_cast<wchar_t*>(folder.c_str()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                 nullptr, nullptr, changed, nullptr);
+  if (changed) LocalFree(changed);
+  LocalFree(descriptor);
+  if (code != ERROR_SUCCESS) return "its rights cannot be changed (" + windowsError(code) + ")";
+  return {};
+}
+
+// Whether the folder's own entries let the SID write it.
+bool grantsWrite(const std::filesystem::path& folder, PSID sid) {
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                            &descriptor) != ERROR_SUCCESS)
+    return false;
+  bool grants = false;
+  ACL_SIZE_INFORMATION info{};
+  if (dacl && GetAclInformation(dacl, &info, sizeof info, AclSizeInformation)) {
+    for (DWORD i = 0; i < info.AceCount && !grants; ++i) {
+      void* entry = nullptr;
+      if (!GetAce(dacl, i, &entry)) continue;
+      const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
+      if (allowed->Header.AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
+      grants = EqualSid(const_cast<DWORD*>(&allowed->SidStart), sid) &&
+               (allowed->Mask & (FILE_GENERIC_WRITE & ~SYNCHRONIZE & ~READ_CONTROL)) != 0;
+    }
+  }
+  LocalFree(descriptor);
+  return grants;
+}
+
+Problem setFoldersAccess(const std::string& name, const std::vector<std::filesystem::path>& folders, bool grant) {
+  const ServiceSid account(name);
+  if (!account.sid) return "the account of the service could not be named";
+  for (const auto& folder : folders) {
+    std::error_code ec;
+    if (!grant && !std::filesystem::exists(folder, ec)) continue;
+    if (const Problem problem = setFolderAccess(folder, account.sid, grant); !problem.ok())
+      return folder.string() + ": " + problem;
+  }
+  return {};
+}
 }  // namespace
 
 Problem installService(const ServiceDefinition& definition) {
@@ -134,20 +234,23 @@ Problem installService(const ServiceDefinition& definition) {
   if (!manager) return windowsError(GetLastError());
   const std::wstring name = wide(definition.name);
   const std::wstring commandLine = wide(windowsCommandLine(definition.commandLine));
-  // The local system account: the game writes its script into its own
-  // folder, which is often under Program Files.
+  // An account of its own, with no more rights than a user: the game faces
+  // the network, and may write the folders it is given alone.
+  const std::wstring account = serviceAccount(definition.name);
   ServiceHandle service(CreateServiceW(manager.handle, name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
                                        SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
-                                       commandLine.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+                                       commandLine.c_str(), nullptr, nullptr, nullptr, account.c_str(), nullptr));
   if (!service) {
     const DWORD error = GetLastError();
     if (error != ERROR_SERVICE_EXISTS) return windowsError(error);
     service.handle = OpenServiceW(manager.handle, name.c_str(), SERVICE_ALL_ACCESS);
     if (!service ||
         !ChangeServiceConfigW(service.handle, SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
-                              commandLine.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr, name.c_str()))
+                              commandLine.c_str(), nullptr, nullptr, nullptr, account.c_str(), nullptr, name.c_str()))
       return windowsError(GetLastError());
   }
+  if (const Problem problem = setFoldersAccess(definition.name, definition.writable, true); !problem.ok())
+    return "the service was registered, but its account may not write " + problem;
   std::wstring description = wide(definition.description);
   SERVICE_DESCRIPTIONW describe{description.data()};
   ChangeServiceConfig2W(service.handle, SERVICE_CONFIG_DESCRIPTION, &describe);
@@ -166,7 +269,8 @@ Problem installService(const ServiceDefinition& definition) {
   return {};
 }
 
-Problem removeService(const std::string& name, std::chrono::milliseconds stopWait) {
+Problem removeService(const std::string& name, std::chrono::milliseconds stopWait,
+                      const std::vector<std::filesystem::path>& writable) {
   const ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
   if (!manager) return windowsError(GetLastError());
   const ServiceHandle service(
@@ -183,7 +287,18 @@ Problem removeService(const std::string& name, std::chrono::milliseconds stopWai
   }
   if (!DeleteService(service.handle) && GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE)
     return windowsError(GetLastError());
+  if (const Problem problem = setFoldersAccess(name, writable, false); !problem.ok())
+    return "the service was removed, but its account may still write " + problem;
   return {};
+}
+
+Problem letServiceWrite(const std::string& name, const std::vector<std::filesystem::path>& folders) {
+  return setFoldersAccess(name, folders, true);
+}
+
+bool serviceMayWrite(const std::string& name, const std::filesystem::path& folder) {
+  const ServiceSid account(name);
+  return account.sid && grantsWrite(folder, account.sid);
 }
 
 Result<std::optional<ServiceState>> serviceState(const std::string& name) {
@@ -212,6 +327,14 @@ Result<std::optional<ServiceState>> serviceState(const std::string& name) {
                       : config->dwStartType == SERVICE_DEMAND_START ? "started by hand"
                                                                     : "disabled";
     state.commandLine = narrow(config->lpBinaryPathName);
+    state.account = narrow(config->lpServiceStartName);
+    // A service of its own account: its SID too, which Windows' own tools (icacls) name.
+    const ServiceSid sid(name);
+    wchar_t* text = nullptr;
+    if (state.account == narrow(serviceAccount(name).c_str()) && sid.sid && ConvertSidToStringSidW(sid.sid, &text)) {
+      state.account += " (" + narrow(text) + ")";
+      LocalFree(text);
+    }
   }
   QueryServiceConfig2W(service.handle, SERVICE_CONFIG_FAILURE_ACTIONS, nullptr, 0, &needed);
   std::vector<BYTE> actions(std::max<DWORD>(needed, sizeof(SERVICE_FAILURE_ACTIONSW)));
