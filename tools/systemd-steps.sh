@@ -72,6 +72,13 @@ answers oa_dm1 || fail "slot 3 does not answer on oa_dm1"
 tarvex-cli --system rcon --slot 3 echo tarvex-rcon-check >rcon.out 2>&1 || { cat rcon.out; fail "rcon"; }
 grep -q tarvex-rcon-check rcon.out || { cat rcon.out; fail "rcon's answer"; }
 echo "the server answers its status and its console"
+# A member of the services' group reads what the service writes (its state), others nothing.
+useradd -M -G tarvex host-admin && useradd -M someone-else
+runuser -u host-admin -- tarvex-cli --system list >member.out 2>&1 || { cat member.out; fail "list as a member of tarvex"; }
+grep -q "27991" member.out || { cat member.out; fail "a member of tarvex does not see the server's port"; }
+runuser -u someone-else -- tarvex-cli --system list >other.out 2>&1 && fail "a user outside tarvex may list the services"
+grep -q "group tarvex" other.out || { cat other.out; fail "a user outside tarvex is not told the way in"; }
+echo "a member of the group tarvex lists the server; another user is told the way in"
 
 step "the sandbox, with the game through Wine in it"
 pid=$(game_pid)
