@@ -113,9 +113,14 @@ answers oa_dm1 || fail "slot 3 does not answer after the restart"
 step "an upgrade while it runs (the same build with a higher version)"
 before=$(main_pid)
 sums=$(data_sums)
+# A tarvex-cli no unit runs, as from a host's terminal: the upgrade names it.
+sleep 300 | tarvex-cli write-log /tmp/terminal.log &
+terminal=$!
 apt-get install -y -qq --no-install-recommends ./tarvex-newer.deb >upgrade.out 2>&1 || { cat upgrade.out; fail "upgrade"; }
 cat upgrade.out
 grep -q "restarting $unit" upgrade.out || fail "the upgrade did not say it restarts $unit"
+grep -q "still runs the replaced /usr/lib/tarvex/tarvex-cli" upgrade.out || fail "the upgrade did not name the terminal's tarvex-cli"
+kill "$terminal"
 after=$(main_pid)
 [ "$after" != "$before" ] && [ "$after" != 0 ] || fail "$unit still runs the program the upgrade replaced"
 exe=$(readlink "/proc/$after/exe")
