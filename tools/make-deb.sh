@@ -6,7 +6,7 @@
 # Prints the package's path.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/install-deps.sh dpkg-dev debhelper file >&2
+bash tools/install-deps.sh build-essential dpkg-dev debhelper file >&2
 src=build-deb/src
 mkdir -p "$src"
 # What left the tree leaves the copy too (the build folder stays).
