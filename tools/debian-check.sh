@@ -37,7 +37,7 @@ for fs in proc sys dev dev/pts; do
   mounted+=("$root/$fs")
 done
 status=0
-chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 CI="${CI:-}" \
+chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 CI="${CI:-}" TARVEX_IN_CHROOT=1 \
   bash -c 'cd /src && bash tools/test.sh' || status=$?
 echo "debian-check: tools/test.sh on Debian $release ($(. "$root/etc/os-release" && echo "$VERSION")): " \
   "$([ "$status" = 0 ] && echo passed || echo "FAILED ($status)") in $(($(date +%s) - started)) s"
