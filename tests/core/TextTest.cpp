@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <tuple>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -61,6 +62,24 @@ TEST(LocalTime, IsTheMomentItWasAskedFor) {
   const std::time_t now = std::time(nullptr);
   std::tm local = platform::localTime(now);
   EXPECT_EQ(std::mktime(&local), now);
+#ifndef _WIN32
+  // In a zone five and a half hours east of UTC (on a machine set to UTC, local time is UTC's otherwise).
+  const char* before = std::getenv("TZ");
+  const std::string saved = before ? before : "";
+  setenv("TZ", "XST-05:30", 1);
+  tzset();
+  const std::tm east = platform::localTime(now);
+  const std::time_t shifted = now + 5 * 3600 + 30 * 60;
+  std::tm expected = {};
+  gmtime_r(&shifted, &expected);
+  EXPECT_EQ(std::tuple(east.tm_hour, east.tm_min, east.tm_mday),
+            std::tuple(expected.tm_hour, expected.tm_min, expected.tm_mday));
+  if (before)
+    setenv("TZ", saved.c_str(), 1);
+  else
+    unsetenv("TZ");
+  tzset();
+#endif
 }
 
 TEST(Numbers, ParseNumberTakesBlanksSignsAndLeadingZerosAndParseCountWholeNumbersOfNineDigits) {
