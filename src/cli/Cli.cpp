@@ -998,8 +998,16 @@ void describeCommandLine(CLI::App& app, Options& options) {
   findMaps->add_flag("--add", options.add,
                      "add them to the map list in the data folder with their pictures (keeping its previous version "
                      "as maps.ini.bak)");
-  command("game-folder", "print the game folder and the path.ini that names it; with DIR, check and set it")
-      ->add_option("DIR", options.gameFolder, "the game folder");
+  CLI::App* gameFolder =
+      command("game-folder", "print the game folder and the path.ini that names it; with DIR, check and set it");
+  gameFolder->add_option("DIR", options.gameFolder, "the game folder");
+  gameFolder->footer(paragraph(
+      "With --system, run as root, the services may write the game's BaseEF alone (the script and the game's own "
+      "files go there), never its program or the folder above: on Linux BaseEF goes to the group tarvex, which may "
+      "write it, and the unit's sandbox is opened to it by /etc/systemd/system/tarvex@.service.d/game-folder.conf "
+      "(a running server sees it after systemctl daemon-reload and its restart); on Windows each slot's service "
+      "account may write it.  Never give the game folder to the services' user (chown -R): the game faces the "
+      "network."));
   CLI::App* config = command("config", "print a configuration as text, or write it from such a text");
   config->footer(paragraph(
       "The text has one \"key = value\" line a setting, in the window's order, # comments naming its tabs, and "
