@@ -167,8 +167,7 @@ void checkGameFolder(Report& report, const HostCheck& check) {
   const std::string hint =
       std::string("Set it with \"tarvex-cli ") + (check.system ? "--system " : "") + "game-folder DIR\".";
   if (ini.state != PathIniState::Known) {
-    report.line(Mark::Fail, "The game folder is not known: " + fromPath(check.dataFolder / kPathIniName) +
-                                " is missing, unreadable or empty.  " + hint);
+    report.line(Mark::Fail, unknownGameFolder(check.dataFolder) + "  " + hint);
     return;
   }
   const std::filesystem::path folder = toPath(ini.gameFolder);

@@ -236,8 +236,7 @@ int findMaps(const Options& options, const MapListFolders& mapList, const MapCat
              Services& services) {
   const PathIni ini = readPathIni(mapList.data);
   if (ini.state != PathIniState::Known) {
-    services.message("The game folder is not known: " + fromPath(mapList.data / kPathIniName) +
-                     " is missing, unreadable or empty.  " + kGameFolderHint);
+    services.message(unknownGameFolder(mapList.data) + "  " + kGameFolderHint);
     return 1;
   }
   const MapDiscovery found = discoverMaps(findGameDataFolder(ini.gameFolder), catalogue);
@@ -247,7 +246,7 @@ int findMaps(const Options& options, const MapListFolders& mapList, const MapCat
     for (const auto& map : found.maps) {
       list.push_back({{"name", gameTextToUtf8(map.entry.name)},
                       {"longname", gameTextToUtf8(map.entry.caption1)},
-                      {"ctf", map.entry.ctfFlag == "1"},
+                      {"ctf", map.entry.isCtf()},
                       {"pk3", gameTextToUtf8(map.entry.caption2)},
                       {"picture", gameTextToUtf8(map.entry.picture)}});
     }
@@ -257,7 +256,7 @@ int findMaps(const Options& options, const MapListFolders& mapList, const MapCat
   } else {
     for (const auto& map : found.maps)
       out << visibleText(map.entry.name) << '\t' << visibleText(map.entry.caption1) << '\t'
-          << (map.entry.ctfFlag == "1" ? "CTF" : "HoloMatch") << '\t' << visibleText(map.entry.caption2) << '\t'
+          << (map.entry.isCtf() ? "CTF" : "HoloMatch") << '\t' << visibleText(map.entry.caption2) << '\t'
           << (map.entry.picture.empty() ? "no picture" : visibleText(map.entry.picture)) << '\n';
   }
   if (!options.add || found.maps.empty()) return 0;
@@ -273,8 +272,7 @@ int gameFolderCommand(const Options& options, const std::filesystem::path& dataF
   if (!options.gameFolder) {
     const PathIni read = readPathIni(dataFolder);
     if (read.state != PathIniState::Known) {
-      services.message("The game folder is not known: " + fromPath(ini) + " is missing, unreadable or empty.  " +
-                       kGameFolderHint);
+      services.message(unknownGameFolder(dataFolder) + "  " + kGameFolderHint);
       return 1;
     }
     out << "Game folder: " << visibleText(read.gameFolder) << "\n"

@@ -48,8 +48,7 @@ LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path
                                  const std::filesystem::path& logFile) {
   const PathIni ini = readPathIni(dataFolder);
   if (ini.state != PathIniState::Known) {
-    services.message("The game folder is not known: " + fromPath(dataFolder / kPathIniName) +
-                     " is missing, unreadable or empty.  " + folderHint(frontend));
+    services.message(unknownGameFolder(dataFolder) + "  " + folderHint(frontend));
     return LaunchResult::Refused;
   }
   const std::string gameFolder = ini.gameFolder;

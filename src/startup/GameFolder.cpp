@@ -23,6 +23,10 @@ bool isAbsoluteFolder(std::string_view folder, char separator) {
   return folder.size() >= 2 && (folder[1] == ':' || folder.starts_with("\\\\"));
 }
 
+std::string unknownGameFolder(const std::filesystem::path& appFolder) {
+  return "The game folder is not known: " + fromPath(appFolder / kPathIniName) + " is missing, unreadable or empty.";
+}
+
 PathIni readPathIni(const std::filesystem::path& appFolder) {
   const FileBytes read = readFileBytes(appFolder / kPathIniName, 1024 * 1024);
   if (read.status == ReadStatus::Missing) return {PathIniState::Missing, {}};

@@ -27,6 +27,9 @@ struct PathIni {
   std::string gameFolder;  // the first line, exactly as read; a relative one taken from the program folder
 };
 PathIni readPathIni(const std::filesystem::path& appFolder);
+// What every front end says when path.ini names no game folder: "The game
+// folder is not known: PATH.INI is missing, unreadable or empty." (its hint follows).
+std::string unknownGameFolder(const std::filesystem::path& appFolder);
 // Whether a folder written in path.ini stands on its own: with '\\' folders
 // (Windows) a drive letter and colon or a \\\\server share, with '/' a
 // leading '/'. A relative one is taken from the program folder.

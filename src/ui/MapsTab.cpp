@@ -339,8 +339,7 @@ void MapsTab::findNewMaps() {
   sound(1);
   const PathIni ini = readPathIni(context_.folders.data);
   if (ini.state != PathIniState::Known) {
-    services().message("The game folder is not known: " + fromPath(context_.folders.data / kPathIniName) +
-                       " is missing, unreadable or empty.  Please use \"Refind Game Path\" first.");
+    services().message(unknownGameFolder(context_.folders.data) + "  Please use \"Refind Game Path\" first.");
     return;
   }
   const std::filesystem::path dataFolder = findGameDataFolder(ini.gameFolder);
