@@ -909,31 +909,44 @@ void describeCommandLine(CLI::App& app, Options& options) {
   CLI::App* run = command("run",
                           "keep the server up, in the foreground: start the game as launch does (with a script of "
                           "its own), again when it ends or stops answering, and stop it on SIGTERM, SIGINT or SIGHUP");
-  run->footer(
-      paragraph("The game's own script is tarvex-slotN.cfg.  Waits between starts: 1 s, doubling up to 60 s.  On "
-                "Windows, Ctrl+C, Ctrl+Break and closing the console stop it."));
+  // The defaults the help names are the ones run starts with.
+  const SupervisorOptions supervised;
+  const LogLimits logged;
+  const auto count = [](auto value) { return std::to_string(value); };
+  run->footer(paragraph("The game's own script is tarvex-slotN.cfg.  Waits between starts: " +
+                        count(supervised.firstDelay.count() / 1000) + " s, doubling up to " +
+                        count(supervised.mostDelay.count() / 1000) +
+                        " s.  On Windows, Ctrl+C, Ctrl+Break and closing the console stop it."));
   configuration(run);
   for (CLI::App* starts : {launch, run})
     starts
         ->add_option("--start-timeout", options.startSeconds,
-                     "how long a dedicated server's start may take until it first answers on its port (180; the "
-                     "first start of Wine makes its prefix): launch fails after it, run starts the game again")
+                     "how long a dedicated server's start may take until it first answers on its port (" +
+                         count(kDefaultStartTimeout.count()) +
+                         "; the first start of Wine makes its prefix): launch fails after it, run starts the game "
+                         "again")
         ->option_text("S")
         ->check(CLI::Range(1, 86400));
   struct Number {
     const char* name;
     const char* text;
-    const char* description;
+    std::string description;
   };
+  const std::string confirm = count(supervised.confirmTries * supervised.confirmGap.count() / 1000);
   for (const Number& number :
-       {Number{"--restart-limit", "N", "give up after N ends within the restart window (5)"},
-        {"--restart-window", "S", "that window, in seconds (600)"},
+       {Number{"--restart-limit", "N",
+               "give up after N ends within the restart window (" + count(supervised.restartBurst) + ")"},
+        {"--restart-window", "S", "that window, in seconds (" + count(supervised.restartInterval.count()) + ")"},
         {"--watchdog", "S",
-         "check the server every S seconds (its status, asked again for 3 s, and its console) and start it again "
-         "after 3 silent checks, 6 without a console password (30; 0: never); these restarts never make run give up"},
-        {"--stop-timeout", "S", "after asking the game to end, end it for sure (10)"},
-        {"--log-size", "MB", "start a new log file past this size (10; 64K: kilobytes)"},
-        {"--log-keep", "N", "earlier log files kept (5)"}})
+         "check the server every S seconds (its status, asked again for " + confirm +
+             " s, and its console) and start it again after " + count(supervised.watchdogMisses) + " silent checks, " +
+             count(supervised.watchdogMisses * 2) + " without a console password (" +
+             count(supervised.watchdogInterval.count()) + "; 0: never); these restarts never make run give up"},
+        {"--stop-timeout", "S",
+         "after asking the game to end, end it for sure (" + count(supervised.stopTimeout.count()) + ")"},
+        {"--log-size", "MB",
+         "start a new log file past this size (" + count(logged.maxBytes / (1024 * 1024)) + "; 64K: kilobytes)"},
+        {"--log-keep", "N", "earlier log files kept (" + count(logged.keep) + ")"}})
     run->add_option(number.name, options.runNumbers[number.name], number.description)->option_text(number.text);
   run->add_option("--restart-at", options.restartTimes,
                   "restart the game at this time of day (local, HH:MM; may be given more than once), warning the "
