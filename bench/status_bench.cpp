@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "platform/Udp.h"
 #include "query/ServerQuery.h"
 
 namespace {

@@ -26,6 +26,7 @@
 #include "maps/MapDiscovery.h"
 #include "platform/Files.h"
 #include "platform/Platform.h"
+#include "platform/Udp.h"
 #include "query/ServerQuery.h"
 #include "saves/ConfigText.h"
 #include "saves/SaveFile.h"

@@ -15,6 +15,7 @@
 #include "launch/LaunchSequence.h"
 #include "platform/Files.h"
 #include "platform/Platform.h"
+#include "platform/Udp.h"
 #include "query/ServerQuery.h"
 #include "server/Instance.h"
 #include "util/Text.h"

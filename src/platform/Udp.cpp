@@ -22,7 +22,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "platform/Udp.h"
 
 namespace tarvex::platform {
 

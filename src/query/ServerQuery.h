@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "platform/Udp.h"
 #include "util/Problem.h"
 
 namespace tarvex {
