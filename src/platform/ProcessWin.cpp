@@ -150,7 +150,7 @@ std::optional<ProcessFailure> DetachedGame::failure(int waitMilliseconds) {
   State& started = *state_;
   if (!started.process) return std::nullopt;
   if (WaitForSingleObject(started.process, DWORD(std::max(0, waitMilliseconds))) != WAIT_OBJECT_0) return std::nullopt;
-  ProcessFailure failure{exitText(started.process), {}, started.logFile};
+  ProcessFailure failure{exitText(started.process), {}, started.logFile, {}};
   // The writer ends once everything the game started has closed the pipe.
   if (started.writer) WaitForSingleObject(started.writer, 500);
   if (!started.logFile.empty()) failure.lastOutput = fileTail(toPath(started.logFile));
