@@ -15,12 +15,6 @@
 #include "startup/GameFolder.h"
 #include "util/Text.h"
 
-#ifndef _WIN32
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 namespace tarvex {
 
 namespace {
@@ -61,7 +55,6 @@ class Collected : public Services {
   Services& real_;
 };
 
-#ifndef _WIN32
 // A program started as the game is (through wine, with the game's
 // environment), its output kept; how it ended, or why it did not.
 struct Probe {
@@ -158,7 +151,6 @@ void checkWine(Report& report, std::chrono::seconds timeout) {
                               (why.empty() ? std::string(".") : " (" + why + ").") + "  " +
                               (hint.empty() ? "Its prefix is " + fromPath(prefix) + "." : hint));
 }
-#endif
 
 // The game folder, its program and BaseEF; whether the game's user may write
 // BaseEF (the script) and, for a service, may not change the game's program.
@@ -213,12 +205,9 @@ void checkGameFolder(Report& report, const HostCheck& check) {
 }  // namespace
 
 std::string changeableProgramProblem(const std::filesystem::path& dataFolder) {
-#ifdef _WIN32
   // Windows' service accounts are given BaseEF and the services' folder; what else they may write is the
   // machine's own rights (a game folder under Program Files is safe), not checked here.
-  (void)dataFolder;
-  return {};
-#else
+  if (!platform::kGameThroughWine) return {};
   const PathIni ini = readPathIni(dataFolder);
   if (ini.state != PathIniState::Known) return {};
   const auto executable = resolveNoCase(toPath(ini.gameFolder), kGameExecutable);
@@ -228,7 +217,6 @@ std::string changeableProgramProblem(const std::filesystem::path& dataFolder) {
          ", who runs the game: a game broken into could change what the service starts next.  As root: chown "
          "root:root " +
          file + " && chmod 755 " + file + " (the services need to write BaseEF alone: tarvex-cli --system game-folder)";
-#endif
 }
 
 namespace {
@@ -275,14 +263,15 @@ void checkSlot(Report& report, const HostCheck& check, Services& services) {
   }
 }
 
-#ifndef _WIN32
 // The services' folder belongs to the services' user; systemd starts the slot with the machine.
 void checkServices(Report& report, const HostCheck& check) {
   const std::filesystem::path folder = systemDataFolder();
-  struct stat info = {};
-  const passwd* owner = stat(folder.c_str(), &info) == 0 ? getpwuid(info.st_uid) : nullptr;
-  const std::string name = owner ? owner->pw_name : std::to_string(info.st_uid);
-  if (info.st_uid == 0 || !owner || name != "tarvex")
+  const std::string name = platform::ownerName(folder);
+  if (name.empty())
+    report.line(Mark::Fail,
+                "The services' folder " + fromPath(folder) +
+                    " cannot be looked at.  The package makes it (sudo apt-get install --reinstall tarvex).");
+  else if (name != "tarvex")
     report.line(Mark::Fail, "The services' folder " + fromPath(folder) + " belongs to " + name +
                                 ", not to the services' user tarvex, and the service could not write it.  As "
                                 "root: chown -R tarvex:tarvex " +
@@ -302,19 +291,14 @@ void checkServices(Report& report, const HostCheck& check) {
     report.line(Mark::Warn,
                 "systemd does not start " + unit + " with the machine.  As root: systemctl enable --now " + unit);
 }
-#endif
 }  // namespace
 
 int checkHost(const HostCheck& check, std::ostream& out, Services& services) {
   Report report(out);
-#ifndef _WIN32
-  checkWine(report, check.wineTimeout);
-#endif
+  if (platform::kGameThroughWine) checkWine(report, check.wineTimeout);
   checkGameFolder(report, check);
   checkSlot(report, check, services);
-#ifndef _WIN32
-  if (check.system) checkServices(report, check);
-#endif
+  if (platform::kGameThroughWine && check.system) checkServices(report, check);
   if (report.failures() == 0) {
     out << "Nothing keeps the server from starting.\n";
     return 0;

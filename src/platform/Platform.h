@@ -172,6 +172,12 @@ inline constexpr bool kHasServiceManager =
 #else
     false;
 #endif
+// The game is a Windows program: elsewhere it runs through Wine, whose
+// services' user and units (systemd's) are this system's own.
+inline constexpr bool kGameThroughWine = !kHasServiceManager;
+// The name of the file's owner, or its number where the system knows no
+// name; empty where files have no such owner (Windows) or it cannot be seen.
+std::string ownerName(const std::filesystem::path& path);
 
 struct ServiceDefinition {
   std::string name;                      // "Tarvex slot 3": the service's name and the name shown
@@ -345,6 +351,11 @@ bool isPlayableWavePath(const std::string& path);
 // conversion (reading a pk3's directory converts the time of every entry:
 // five times faster this way). The zone is the same as before.
 void settleTimeZone();
+
+// Called first thing in a console program's main(): what it writes to
+// standard output passes byte for byte (on Windows no LF becomes CR LF, so a
+// script's own CR LF passes through unchanged).
+void keepStandardOutputBinary();
 
 // Plays the file synchronously; returns at once when it cannot be played.
 void playWave(const std::string& path);

@@ -32,6 +32,15 @@
 
 namespace tarvex::platform {
 
+std::string ownerName(const std::filesystem::path& path) {
+  struct stat info = {};
+  if (stat(path.c_str(), &info) != 0) return {};
+  const passwd* owner = getpwuid(info.st_uid);
+  return owner ? owner->pw_name : std::to_string(info.st_uid);
+}
+
+void keepStandardOutputBinary() {}
+
 void settleTimeZone() {
   if (!std::getenv("TZ")) setenv("TZ", ":/etc/localtime", 0);
 }

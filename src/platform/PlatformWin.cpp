@@ -2,8 +2,11 @@
 #ifdef _WIN32
 #include "platform/WindowsApi.h"
 // mmsystem.h needs windows.h first.
+#include <fcntl.h>
+#include <io.h>
 #include <mmsystem.h>  // NOLINT
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -13,6 +16,10 @@
 namespace tarvex::platform {
 
 void settleTimeZone() {}
+
+void keepStandardOutputBinary() { _setmode(_fileno(stdout), _O_BINARY); }
+
+std::string ownerName(const std::filesystem::path&) { return {}; }
 
 // Folder rights on Windows are access lists, which the installer sets.
 Problem actAsOwnerOf(const std::filesystem::path&, OwnerSwitch) { return {}; }
