@@ -46,7 +46,7 @@ class SilentServices : public WindowServices {
     return std::nullopt;
   }
   void playWave(const std::string&) override {}
-  std::string startProcess(const ProcessRequest&) override { return {}; }
+  Problem startProcess(const ProcessRequest&) override { return {}; }
   std::optional<ProcessFailure> startedProcessFailure(int) override { return std::nullopt; }
   Problem portProblem(const std::string&, int) override { return {}; }
   std::optional<std::string> serverIdentity(const std::string&, int) override { return std::nullopt; }

@@ -41,7 +41,7 @@ class Collected : public Services {
   explicit Collected(Services& real) : real_(real) {}
   std::vector<std::string> messages;
   void message(const std::string& text, Icon) override { messages.push_back(text); }
-  std::string startProcess(const ProcessRequest&) override { return "a check starts nothing"; }
+  Problem startProcess(const ProcessRequest&) override { return "a check starts nothing"; }
   std::optional<ProcessFailure> startedProcessFailure(int) override { return std::nullopt; }
   std::optional<std::string> serverIdentity(const std::string& address, int port) override {
     return real_.serverIdentity(address, port);

@@ -42,7 +42,7 @@ namespace tarvex {
 // is shown, never obeyed by the terminal.
 void ConsoleServices::message(const std::string& text, Icon) { err_ << visibleLines(text) << '\n'; }
 
-std::string ConsoleServices::startProcess(const ProcessRequest& request) { return game_.start(request); }
+Problem ConsoleServices::startProcess(const ProcessRequest& request) { return game_.start(request); }
 
 std::optional<ProcessFailure> ConsoleServices::startedProcessFailure(int waitMilliseconds) {
   return game_.failure(waitMilliseconds);
@@ -294,7 +294,7 @@ int gameFolderCommand(const Options& options, const std::filesystem::path& dataF
     return refuse(std::string("does not hold the game's program ") + kGameExecutable);
   if (!std::filesystem::is_directory(findGameDataFolder(text), ec))
     return refuse(std::string("does not hold the game's data folder ") + kDataFolderName);
-  if (const std::string error = writePathIni(dataFolder, text); !error.empty()) {
+  if (const Problem error = writePathIni(dataFolder, text); !error.ok()) {
     services.message("Tarvex could not write " + fromPath(ini) + " (" + error + ").");
     return 1;
   }
@@ -1070,7 +1070,7 @@ void describeCommandLine(CLI::App& app, Options& options) {
 }
 
 // The run options' times of day and the warning's text.
-std::string takeRestartTimes(Options& options) {
+Problem takeRestartTimes(Options& options) {
   for (const std::string& text : options.restartTimes) {
     // Exactly HH:MM: two digits, a colon, two digits.
     const bool shaped = text.size() == 5 && text[2] == ':' && std::all_of(text.begin(), text.end(), [](char c) {
@@ -1084,7 +1084,7 @@ std::string takeRestartTimes(Options& options) {
   }
   // Said through the remote console: a text the console reads as one command.
   const std::string& warning = options.run.supervisor.restartWarning;
-  if (const std::string problem = gameValueProblem(warning, ValueForm::Raw); !problem.empty())
+  if (const Problem problem = gameValueProblem(warning, ValueForm::Raw); !problem.ok())
     return "--restart-warning contains " + problem + ", which the game would misread";
   if (holdsLineBreak(warning) || warning.size() > 200)
     return "--restart-warning takes one line of at most 200 characters";
@@ -1092,7 +1092,7 @@ std::string takeRestartTimes(Options& options) {
 }
 
 // The run options' numbers, as they were given.
-std::string takeRunNumbers(Options& options) {
+Problem takeRunNumbers(Options& options) {
   for (const auto& [name, text] : options.runNumbers) {
     if (text.empty()) continue;
     // A log size may be given in kilobytes: "64K".
@@ -1148,8 +1148,8 @@ int runCli(const std::vector<std::string>& args, const std::string& exeFolder, s
   }
   if (app.get_subcommands().empty()) return usageError(err, "no command given", app);
   CLI::App& given = *app.get_subcommands().front();
-  if (std::string problem = takeRunNumbers(options); !problem.empty()) return usageError(err, problem, given);
-  if (std::string problem = takeRestartTimes(options); !problem.empty()) return usageError(err, problem, given);
+  if (Problem problem = takeRunNumbers(options); !problem.ok()) return usageError(err, problem, given);
+  if (Problem problem = takeRestartTimes(options); !problem.ok()) return usageError(err, problem, given);
   options.run.supervisor.firstAnswerWait = std::chrono::seconds(options.startSeconds);
   if (options.command == "rcon") {
     // The first word is the server's address when it looks like one.

@@ -22,7 +22,7 @@ class ConsoleServices : public Services {
  public:
   explicit ConsoleServices(std::ostream& err) : err_(err) {}
   void message(const std::string& text, Icon icon) override;
-  std::string startProcess(const ProcessRequest& request) override;
+  Problem startProcess(const ProcessRequest& request) override;
   std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) override;
   long startedProcessId() override { return game_.id(); }
   void endStartedProcess() override { game_.end(); }

@@ -37,7 +37,7 @@ class RunServices : public Services {
   RunServices(Services& console, platform::ChildGame& game, std::function<void(const std::string&)> note)
       : console_(console), game_(game), note_(std::move(note)) {}
   void message(const std::string& text, Icon) override { note_(text); }
-  std::string startProcess(const ProcessRequest& request) override { return game_.start(request); }
+  Problem startProcess(const ProcessRequest& request) override { return game_.start(request); }
   std::optional<ProcessFailure> startedProcessFailure(int) override { return std::nullopt; }
   // run watches its game itself (the supervisor asks the server).
   std::optional<std::string> serverIdentity(const std::string&, int) override { return std::nullopt; }
@@ -91,7 +91,7 @@ class RunHost : public ServerHost {
 
   Clock::time_point now() override { return Clock::now(); }
 
-  std::string startGame() override {
+  Problem startGame() override {
     // The script is written anew at every start, and every start has a token of its own.
     token_ = newIdentityToken();
     launch_.arguments = withIdentity(arguments_, token_);
@@ -308,7 +308,7 @@ int runServer(Services& services, const std::filesystem::path& dataFolder, const
     return 1;
   }
   // A server on the port is refused before a new log begins: its log may be this one.
-  if (const std::string refusal = portRefusal(services, *launch, Frontend::Console); !refusal.empty()) {
+  if (const Problem refusal = portRefusal(services, *launch, Frontend::Console); !refusal.ok()) {
     services.message(refusal);
     return 1;
   }

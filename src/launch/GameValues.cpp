@@ -35,12 +35,12 @@ Problem gameValueRefusal(const ServerSettings& settings, const std::vector<std::
   for (const auto& field : fieldTable()) {
     if (!isWrittenToGame(settings, field)) continue;
     const std::string& value = settings.text(field.name);
-    const std::string problem = gameValueProblem(value, field.form);
+    const Problem problem = gameValueProblem(value, field.form);
     if (!problem.empty()) return refusal(settingName(field), problem);
-    if (std::string tooLong = valueLengthRefusal(settingName(field), value); !tooLong.empty()) return tooLong;
+    if (Problem tooLong = valueLengthRefusal(settingName(field), value); !tooLong.ok()) return tooLong;
   }
   // The gravity also goes bare into every rotation line.
-  if (const std::string problem = gameValueProblem(rotationGravity(settings), ValueForm::Digits); !problem.empty())
+  if (const Problem problem = gameValueProblem(rotationGravity(settings), ValueForm::Digits); !problem.ok())
     return refusal(settingName(fieldSpec("game_gravity")), problem);
   // Map names and limits stand bare inside the quoted rotation lines.
   std::vector<bool> checked(catalogue.rows.size(), false);
@@ -58,16 +58,16 @@ Problem gameValueRefusal(const ServerSettings& settings, const std::vector<std::
         return "The map \"" + name + "\" has no " + kind +
                " limit.  Please set its limits on the Maps tab before launching.";
     }
-    if (const std::string problem = gameValueProblem(entry.name, ValueForm::Raw); !problem.empty())
+    if (const Problem problem = gameValueProblem(entry.name, ValueForm::Raw); !problem.ok())
       return refusal("The name of the map \"" + name + "\"", problem);
-    if (std::string tooLong = valueLengthRefusal("The name of the map \"" + name + "\"", entry.name); !tooLong.empty())
+    if (Problem tooLong = valueLengthRefusal("The name of the map \"" + name + "\"", entry.name); !tooLong.ok())
       return tooLong;
     // The limits are numbers to the game.
     for (const auto& [kind, limit] : limits) {
       const std::string what = std::string("The ") + kind + " limit of the map \"" + name + "\"";
-      if (const std::string problem = gameValueProblem(*limit, ValueForm::Digits); !problem.empty())
+      if (const Problem problem = gameValueProblem(*limit, ValueForm::Digits); !problem.ok())
         return refusal(what, problem);
-      if (std::string tooLong = valueLengthRefusal(what, *limit); !tooLong.empty()) return tooLong;
+      if (Problem tooLong = valueLengthRefusal(what, *limit); !tooLong.ok()) return tooLong;
     }
   }
   return {};

@@ -98,8 +98,7 @@ LaunchCheck checkLaunch(const ServerSettings& settings, const std::vector<std::s
   if (!lines.ok())
     return stop("The map \"" + lines.missingMap +
                 "\" of the rotation is not in the map list (maps.ini).  Please remove it before launching.");
-  if (std::string message = gameValueRefusal(settings, rotation, catalogue); !message.empty())
-    return stop(std::move(message));
+  if (Problem message = gameValueRefusal(settings, rotation, catalogue); !message.ok()) return stop(std::move(message));
   if (settings.isOn("NetPort_Yes") && !settings.text("NetPort").empty()) {
     // The engine would take any number modulo 65536, and nothing would find the server.
     const auto port = parseCount(settings.text("NetPort"));

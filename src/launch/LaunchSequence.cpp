@@ -36,7 +36,7 @@ std::string portHint(Frontend frontend) {
 Problem portRefusal(Services& services, const PreparedLaunch& launch, Frontend frontend) {
   // The engine takes the next port when its own is taken, and a host then
   // reaches the other server: a port in use is refused before anything is written.
-  const std::string problem = services.portProblem(launch.address, launch.port);
+  const Problem problem = services.portProblem(launch.address, launch.port);
   if (problem.empty()) return {};
   return "The game was not started: its port " + std::to_string(launch.port) +
          (launch.address.empty() ? std::string() : " on " + launch.address) + " is in use (" + problem + ").  " +
@@ -60,13 +60,13 @@ LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path
                      folderHint(frontend));
     return LaunchResult::Refused;
   }
-  if (const std::string refusal = portRefusal(services, launch, frontend); !refusal.empty()) {
+  if (const Problem refusal = portRefusal(services, launch, frontend); !refusal.ok()) {
     services.message(refusal);
     return LaunchResult::Refused;
   }
   removeStaleTemporaries(gameData);
   // The script holds the console password.
-  if (const std::string error = writeFileAtomic(scriptPath, launch.script, FileAccess::OwnerOnly); !error.empty()) {
+  if (const Problem error = writeFileAtomic(scriptPath, launch.script, FileAccess::OwnerOnly); !error.ok()) {
     services.message("Tarvex could not write the game script " + fromPath(scriptPath) + " (" + error + ").");
     return LaunchResult::Refused;
   }

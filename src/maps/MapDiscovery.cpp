@@ -312,7 +312,7 @@ void makePictures(std::vector<MapProposal>& proposals, std::size_t first, std::s
 
 namespace {
 // maps.ini.bak3 gives way to .bak2, .bak2 to .bak, .bak to the version before this run.
-std::string keepPreviousVersion(const fs::path& catalogueFile, std::string_view bytes) {
+Problem keepPreviousVersion(const fs::path& catalogueFile, std::string_view bytes) {
   const auto backup = [&](int generation) {
     fs::path name = catalogueFile;
     name += generation == 1 ? std::string(".bak") : ".bak" + std::to_string(generation);
@@ -323,7 +323,7 @@ std::string keepPreviousVersion(const fs::path& catalogueFile, std::string_view 
   for (int generation = 2; generation >= 1; --generation) {
     if (fs::exists(backup(generation), ec)) fs::rename(backup(generation), backup(generation + 1), ec);
   }
-  if (std::string error = writeFileAtomic(backup(1), bytes); !error.empty())
+  if (Problem error = writeFileAtomic(backup(1), bytes); !error.ok())
     return "Tarvex could not keep the map list's previous version " + fromPath(backup(1)) + " (" + error + ").";
   return {};
 }
@@ -350,7 +350,7 @@ CatalogueAddition addToCatalogue(const fs::path& catalogueFile, const fs::path& 
   }
   if (proposals.empty()) return result;
   // Nothing is written, pictures and backups included, when maps.ini cannot be replaced.
-  if (std::string refusal = replaceRefusal(catalogueFile); !refusal.empty()) {
+  if (Problem refusal = replaceRefusal(catalogueFile); !refusal.ok()) {
     result.error = "Tarvex could not write the map list " + fromPath(catalogueFile) + " (" + refusal + ").";
     return result;
   }
@@ -387,11 +387,11 @@ CatalogueAddition addToCatalogue(const fs::path& catalogueFile, const fs::path& 
     result.problems.push_back("The map list's lines from line " + std::to_string(tail.trailingLine) +
                               " on are not a complete entry: they were left as they are, after the new maps.");
 
-  if (std::string error = keepPreviousVersion(catalogueFile, read.bytes); !error.empty()) {
+  if (Problem error = keepPreviousVersion(catalogueFile, read.bytes); !error.ok()) {
     result.error = std::move(error);
     return result;
   }
-  if (std::string error = writeFileAtomic(catalogueFile, bytes); !error.empty()) {
+  if (Problem error = writeFileAtomic(catalogueFile, bytes); !error.ok()) {
     result.error = "Tarvex could not write the map list " + fromPath(catalogueFile) + " (" + error + ").";
     return result;
   }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "maps/MapCatalogue.h"
+#include "util/Problem.h"
 
 namespace tarvex {
 
@@ -48,7 +49,7 @@ void makePictures(std::vector<MapProposal>& proposals, std::size_t first, std::s
 struct CatalogueAddition {
   std::size_t added = 0;              // the new maps maps.ini gives back by name
   std::size_t leftOut = 0;            // over the catalogue's room
-  std::string error;                  // nothing was written
+  Problem error;                      // why nothing was written
   std::vector<std::string> problems;  // pictures that could not be made, lines left as they were
 };
 

@@ -220,7 +220,7 @@ Problem replaceRefusal(const fs::path& path) {
 
 Problem writeFileAtomic(const fs::path& path, std::string_view bytes, FileAccess readers, FileWrite how) {
   const fs::path target = writeTarget(path);
-  if (std::string refusal = replaceRefusal(target); !refusal.empty()) return refusal;
+  if (Problem refusal = replaceRefusal(target); !refusal.ok()) return refusal;
   std::error_code ec;
   const auto existing = fs::symlink_status(target, ec);
   mode_t mode = readers == FileAccess::OwnerOnly ? 0600 : 0666 & ~currentUmask();
@@ -268,7 +268,7 @@ Problem replaceRefusal(const fs::path& path) {
 
 Problem writeFileAtomic(const fs::path& path, std::string_view bytes, FileAccess, FileWrite how) {
   const fs::path target = writeTarget(path);
-  if (std::string refusal = replaceRefusal(target); !refusal.empty()) return refusal;
+  if (Problem refusal = replaceRefusal(target); !refusal.ok()) return refusal;
   static std::mt19937 rng{std::random_device{}()};
   fs::path temp = toPath(temporaryPrefix(target) + std::to_string(rng() % 1000000));
   const HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);

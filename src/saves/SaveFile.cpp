@@ -134,7 +134,7 @@ Problem saveRefusal(std::string_view description, const Configuration& config) {
 
 SlotSave saveSlotFile(const std::filesystem::path& file, std::string_view title, std::string_view description,
                       const Configuration& config) {
-  if (std::string refusal = saveRefusal(description, config); !refusal.empty()) return {std::move(refusal), {}};
+  if (Problem refusal = saveRefusal(description, config); !refusal.ok()) return {std::move(refusal), {}};
   const std::string bytes = writeSave(title, description, config);
   if (bytes.size() > kMaxWrittenSaveBytes)
     return {"ERROR:  The configuration would make a save file of " + std::to_string(bytes.size()) +

@@ -184,7 +184,7 @@ SupervisorEnd supervise(ServerHost& host, const SupervisorOptions& options) {
     const auto started = host.now();
     std::string endStatus;
     bool counts = true;  // an end of the game's own, toward giving up
-    if (const std::string error = host.startGame(); !error.empty()) {
+    if (const Problem error = host.startGame(); !error.ok()) {
       host.note("The game could not be started: " + error);
       if (first) return SupervisorEnd::NotStarted;
     } else {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Process.h"
+#include "util/Problem.h"
 
 namespace tarvex {
 
@@ -59,7 +60,7 @@ class ServerHost {
   virtual ~ServerHost() = default;
   virtual Clock::time_point now() = 0;
   // Writes the script and starts the game; an error text, empty on success.
-  virtual std::string startGame() = 0;
+  virtual Problem startGame() = 0;
   // Waits at most the time for the game to end or a stop to be asked for,
   // passing the game's output to its log meanwhile. For Ended, how it ended
   // ("exit status 1", "signal 9") goes to endStatus. Without a game it only

@@ -40,7 +40,7 @@ class Services {
   // captioned "Tarvex"; on a console a line of standard error.
   virtual void message(const std::string& text, Icon icon = Icon::None) = 0;
   // Starts a program without waiting; an error text, empty on success.
-  virtual std::string startProcess(const ProcessRequest& request) = 0;
+  virtual Problem startProcess(const ProcessRequest& request) = 0;
   // Whether the program started last has already ended (with any status: a
   // server that ends at once was not started), waiting up to the given time
   // for it; nullopt while it runs.

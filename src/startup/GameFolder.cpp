@@ -42,13 +42,13 @@ PathIni readPathIni(const std::filesystem::path& appFolder) {
   return {PathIniState::Known, folder};
 }
 
-std::string writePathIni(const std::filesystem::path& appFolder, std::string_view firstLine) {
+Problem writePathIni(const std::filesystem::path& appFolder, std::string_view firstLine) {
   std::string bytes;
   appendLine(bytes, firstLine);
   return writeFileAtomic(appFolder / kPathIniName, bytes);
 }
 
-std::string createEmptyPathIni(const std::filesystem::path& appFolder) {
+Problem createEmptyPathIni(const std::filesystem::path& appFolder) {
   return writeFileAtomic(appFolder / kPathIniName, "\r\n\r\n");
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "util/Problem.h"
+
 namespace tarvex {
 
 inline constexpr const char* kPathIniName = "path.ini";
@@ -35,9 +37,9 @@ std::string unknownGameFolder(const std::filesystem::path& appFolder);
 // leading '/'. A relative one is taken from the program folder.
 bool isAbsoluteFolder(std::string_view folder, char separator);
 
-// Writes path.ini; returns an error text, empty on success.
-std::string writePathIni(const std::filesystem::path& appFolder, std::string_view firstLine);
-std::string createEmptyPathIni(const std::filesystem::path& appFolder);  // two empty lines
+// Writes path.ini; why it could not.
+Problem writePathIni(const std::filesystem::path& appFolder, std::string_view firstLine);
+Problem createEmptyPathIni(const std::filesystem::path& appFolder);  // two empty lines
 
 // GameFolder + "BaseEF" + separator (a separator is put between them when
 // a hand-written path.ini leaves it out).

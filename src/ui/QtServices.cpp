@@ -43,7 +43,7 @@ std::optional<std::string> QtServices::openFile(const std::string& title, const 
 
 void QtServices::playWave(const std::string& path) { platform::playWave(path); }
 
-std::string QtServices::startProcess(const ProcessRequest& request) { return game_.start(request); }
+Problem QtServices::startProcess(const ProcessRequest& request) { return game_.start(request); }
 
 // The window is painted between the steps of a wait for the game.
 std::optional<ProcessFailure> QtServices::startedProcessFailure(int waitMilliseconds) {

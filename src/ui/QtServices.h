@@ -19,7 +19,7 @@ class QtServices : public WindowServices {
   std::optional<std::string> openFile(const std::string& title, const std::string& presetName,
                                       const std::string& filter) override;
   void playWave(const std::string& path) override;
-  std::string startProcess(const ProcessRequest& request) override;
+  Problem startProcess(const ProcessRequest& request) override;
   std::optional<ProcessFailure> startedProcessFailure(int waitMilliseconds) override;
   long startedProcessId() override { return game_.id(); }
   void endStartedProcess() override { game_.end(); }

@@ -53,7 +53,7 @@ void TarvexApp::start() {
 void TarvexApp::gate() {
   PathIni ini = readPathIni(dataFolder_);
   if (ini.state == PathIniState::Missing) {
-    if (const std::string error = createEmptyPathIni(dataFolder_); !error.empty()) {
+    if (const Problem error = createEmptyPathIni(dataFolder_); !error.ok()) {
       services_.message("Tarvex could not create " + fromPath(dataFolder_ / kPathIniName) + " (" + error +
                         ").  The game folder cannot be remembered.");
       openMainWindow();
@@ -87,7 +87,7 @@ std::string TarvexApp::writeFolder(const std::string& executable) {
   const std::string folder = folderOfExecutable(executable, kSeparator);
   if (folder.empty()) return {};
   const std::string line = folder + kSeparator;
-  if (const std::string error = writePathIni(dataFolder_, line); !error.empty()) {
+  if (const Problem error = writePathIni(dataFolder_, line); !error.ok()) {
     services_.message("Tarvex could not write " + fromPath(dataFolder_ / kPathIniName) + " (" + error + ").");
     return {};
   }
@@ -122,7 +122,7 @@ void TarvexApp::onNo() {
   std::string folder;
   if (chosen) {
     folder = writeFolder(*chosen);
-  } else if (const std::string error = createEmptyPathIni(dataFolder_); !error.empty()) {
+  } else if (const Problem error = createEmptyPathIni(dataFolder_); !error.ok()) {
     services_.message("Tarvex could not write " + fromPath(dataFolder_ / kPathIniName) + " (" + error + ").");
   }
   showForm2(folder);

@@ -45,7 +45,7 @@ struct FakeHost : ServerHost {
     return "@" + std::to_string(std::chrono::duration_cast<std::chrono::seconds>(t.time_since_epoch()).count());
   }
   Clock::time_point now() override { return t; }
-  std::string startGame() override {
+  Problem startGame() override {
     calls.push_back("start" + at());
     if (std::ranges::find(failingStarts, calls.size()) != failingStarts.end()) return "refused";
     const auto life = lives.empty() ? std::optional<Ms>() : lives.front();

@@ -52,7 +52,7 @@ class RecordingServices : public WindowServices {
   void playWave(const std::string& path) override {
     if (std::filesystem::exists(path)) log.push_back("sound:" + std::filesystem::path(path).filename().string());
   }
-  std::string startProcess(const ProcessRequest& request) override {
+  Problem startProcess(const ProcessRequest& request) override {
     log.push_back("start:" + request.executable);
     for (const auto& argument : request.arguments) log.back() += " " + argument;
     started.push_back(request);
