@@ -275,6 +275,18 @@ wine net stop "Tarvex slot 4" >/dev/null
 gameEnded
 echo "sc start, net stop: started and stopped again; the service's messages and the game's output are in C:\\ProgramData\\Tarvex\\logs"
 
+echo "== a path.ini the game's account changed never turns a grant into one on another folder"
+# The account may write the services' folder: a BaseEF that is a link elsewhere is refused.
+mkdir -p "$drive/Hostile" "$drive/Secret" && ln -s "$drive/Secret" "$drive/Hostile/BaseEF"
+cp "$drive/ProgramData/Tarvex/path.ini" "$work/path.ini"
+printf 'C:\\Hostile\\\r\n' >"$drive/ProgramData/Tarvex/path.ini"
+hostile=$(cli service install --slot 4 2>&1 | tr -d '\r' || true)
+echo "$hostile"
+grep -q 'its account may not write C:\\Hostile\\BaseEF: it is reached through a junction or link' <<<"$hostile" ||
+  { echo "FAILED: a linked BaseEF was granted to the service"; exit 1; }
+cp "$work/path.ini" "$drive/ProgramData/Tarvex/path.ini"
+echo "refused; path.ini put back"
+
 echo "== service remove takes the account's rights back"
 cli service remove --slot 4 | tr -d '\r' | tee "$work/remove.txt"
 grep -q 'its account may no longer write' "$work/remove.txt"

@@ -121,7 +121,7 @@ int serviceCommand(const std::string& action, int slot, const std::filesystem::p
                                       std::to_string(slot) + " of " + fromPath(dataFolder) + " up (tarvex-cli run).",
                                   commandLine, writable});
     if (!problem.empty()) {
-      services.message("The service " + quoted(name) + " was not registered: " + problem + ".");
+      services.message("The service " + quoted(name) + " was not set up: " + problem + ".");
       return 1;
     }
     out << "The service " << quoted(name) << " is registered: it starts with the machine and keeps the server of "

@@ -168,8 +168,32 @@ struct ServiceSid {
 // inherited, everything in it.
 constexpr DWORD kWriteRights = FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE | DELETE;
 
+// Whether the folder is reached as named, through no junction or link: the
+// game's account may write the services' folder, and so path.ini, and must
+// never turn a grant of its own into one on a folder of the system's.
+bool reachedAsNamed(const std::filesystem::path& folder) {
+  const HANDLE handle =
+      CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  std::wstring reached(32768, L'\0');
+  const DWORD length = GetFinalPathNameByHandleW(handle, reached.data(), DWORD(reached.size()), FILE_NAME_NORMALIZED);
+  CloseHandle(handle);
+  if (length == 0 || length >= reached.size()) return false;
+  reached.resize(length);
+  if (reached.rfind(L"\\\\?\\", 0) == 0) reached.erase(0, 4);
+  std::wstring named(32768, L'\0');
+  const DWORD full = GetFullPathNameW(folder.c_str(), DWORD(named.size()), named.data(), nullptr);
+  if (full == 0 || full >= named.size()) return false;
+  named.resize(full);
+  while (named.size() > 3 && (named.back() == L'\\' || named.back() == L'/')) named.pop_back();
+  return CompareStringOrdinal(reached.c_str(), int(reached.size()), named.c_str(), int(named.size()), TRUE) ==
+         CSTR_EQUAL;
+}
+
 // Grants the SID the right to write the folder, or takes every right of its own back.
 Problem setFolderAccess(const std::filesystem::path& folder, PSID sid, bool grant) {
+  if (grant && !reachedAsNamed(folder)) return "it is reached through a junction or link, or cannot be opened";
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   DWORD code = GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
@@ -250,7 +274,8 @@ Problem installService(const ServiceDefinition& definition) {
       return windowsError(GetLastError());
   }
   if (const Problem problem = setFoldersAccess(definition.name, definition.writable, true); !problem.ok())
-    return "the service was registered, but its account may not write " + problem;
+    return "it is registered, but its account may not write " + problem +
+           " (name the game folder again: tarvex-cli --system game-folder DIR)";
   std::wstring description = wide(definition.description);
   SERVICE_DESCRIPTIONW describe{description.data()};
   ChangeServiceConfig2W(service.handle, SERVICE_CONFIG_DESCRIPTION, &describe);
