@@ -195,7 +195,7 @@ void checkGameFolder(Report& report, const HostCheck& check) {
   }
   // The network-facing game must not be able to change its own program.
   if (check.system) {
-    if (const std::string problem = changeableProgramProblem(check.dataFolder); !problem.empty())
+    if (const Problem problem = changeableProgramProblem(check.dataFolder); !problem.ok())
       report.line(Mark::Fail, problem);
     else
       report.line(Mark::Ok, std::string(kGameExecutable) + " cannot be changed by " + user + ".");
@@ -204,7 +204,7 @@ void checkGameFolder(Report& report, const HostCheck& check) {
 
 }  // namespace
 
-std::string changeableProgramProblem(const std::filesystem::path& dataFolder) {
+Problem changeableProgramProblem(const std::filesystem::path& dataFolder) {
   // Windows' service accounts are given BaseEF and the services' folder; what else they may write is the
   // machine's own rights (a game folder under Program Files is safe), not checked here.
   if (!platform::kGameThroughWine) return {};

@@ -27,7 +27,7 @@ struct HostCheck {
 // the user who runs the game being able to change it (a game broken into
 // could change what the service starts next), with the command that mends
 // it; empty when it cannot (and on Windows, whose rights are not checked).
-std::string changeableProgramProblem(const std::filesystem::path& dataFolder);
+Problem changeableProgramProblem(const std::filesystem::path& dataFolder);
 
 // Prints "ok", "warn" or "FAIL" and the item, one line each, and a closing
 // line. Exit status: 0 when nothing keeps the server from starting (warnings

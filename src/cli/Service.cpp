@@ -103,69 +103,71 @@ std::filesystem::path serviceLogFile(const std::filesystem::path& dataFolder, co
   return dataFolder / "logs" / toPath(instance + ".service.log");
 }
 
-int serviceCommand(const std::string& action, int slot, const std::filesystem::path& appFolder,
-                   const std::filesystem::path& dataFolder, std::ostream& out, Services& services) {
+int installService(int slot, const std::filesystem::path& appFolder, const std::filesystem::path& dataFolder,
+                   std::ostream& out, Services& services) {
   const std::string name = serviceName(slot);
-  if (action == "install") {
-    const std::filesystem::path program = platform::executablePath();
-    std::vector<std::string> commandLine{fromPath(program)};
-    // The program's own folder is the default; another is named.
-    std::error_code ec;
-    if (!std::filesystem::equivalent(appFolder, program.parent_path(), ec))
-      commandLine.insert(commandLine.end(), {"--app-folder", fromPath(std::filesystem::absolute(appFolder, ec))});
-    commandLine.insert(commandLine.end(), {"--system", "run", "--slot", std::to_string(slot), "--service"});
-    const std::vector<std::filesystem::path> writable = writableFolders(dataFolder);
-    const std::string problem =
-        platform::installService({name,
-                                  "Keeps the Star Trek: Voyager - Elite Force server of save slot " +
-                                      std::to_string(slot) + " of " + fromPath(dataFolder) + " up (tarvex-cli run).",
-                                  commandLine, writable});
-    if (!problem.empty()) {
-      services.message("The service " + quoted(name) + " was not set up: " + problem + ".");
-      return 1;
-    }
-    out << "The service " << quoted(name) << " is registered: it starts with the machine and keeps the server of "
-        << "slot " << slot << " of " << fromPath(dataFolder) << " up, as tarvex-cli --system run --slot " << slot
-        << " does.\n"
-        << "It runs as NT SERVICE\\" << name << ", an account of its own, who may write " << listed(writable)
-        << " alone.\n"
-        << (writable.size() < 2 ? "Name the game folder (tarvex-cli --system game-folder DIR) and it may write its "
-                                  "BaseEF too.\n"
-                                : "")
-        << "Start it now with: net start " << quoted(name) << "\n"
-        << "Stop it with: net stop " << quoted(name) << " (the game stops with it)\n"
-        << "See how it is with: tarvex-cli service status --slot " << slot << '\n';
-    return 0;
+  const std::filesystem::path program = platform::executablePath();
+  std::vector<std::string> commandLine{fromPath(program)};
+  // The program's own folder is the default; another is named.
+  std::error_code ec;
+  if (!std::filesystem::equivalent(appFolder, program.parent_path(), ec))
+    commandLine.insert(commandLine.end(), {"--app-folder", fromPath(std::filesystem::absolute(appFolder, ec))});
+  commandLine.insert(commandLine.end(), {"--system", "run", "--slot", std::to_string(slot), "--service"});
+  const std::vector<std::filesystem::path> writable = writableFolders(dataFolder);
+  const Problem problem =
+      platform::installService({name,
+                                "Keeps the Star Trek: Voyager - Elite Force server of save slot " +
+                                    std::to_string(slot) + " of " + fromPath(dataFolder) + " up (tarvex-cli run).",
+                                commandLine, writable});
+  if (!problem.ok()) {
+    services.message("The service " + quoted(name) + " was not set up: " + problem + ".");
+    return 1;
   }
-  if (action == "remove") {
-    int failed = 0;
-    bool found = false;
-    for (const int each : slotsAsked(slot)) {
-      const auto state = platform::serviceState(serviceName(each));
-      if (!state) {
-        services.message("The service " + quoted(serviceName(each)) + ": " + state.problem() + ".");
-        failed = 1;
-        continue;
-      }
-      if (!*state) continue;
-      found = true;
-      if (const std::string problem =
-              platform::removeService(serviceName(each), kStopWait, writableFolders(dataFolder));
-          !problem.empty()) {
-        services.message("The service " + quoted(serviceName(each)) + " was not removed: " + problem + ".");
-        failed = 1;
-        continue;
-      }
-      out << "The service " << quoted(serviceName(each)) << " was stopped and removed; its account may no longer write "
-          << listed(writableFolders(dataFolder)) << ".\n";
+  out << "The service " << quoted(name) << " is registered: it starts with the machine and keeps the server of "
+      << "slot " << slot << " of " << fromPath(dataFolder) << " up, as tarvex-cli --system run --slot " << slot
+      << " does.\n"
+      << "It runs as NT SERVICE\\" << name << ", an account of its own, who may write " << listed(writable)
+      << " alone.\n"
+      << (writable.size() < 2 ? "Name the game folder (tarvex-cli --system game-folder DIR) and it may write its "
+                                "BaseEF too.\n"
+                              : "")
+      << "Start it now with: net start " << quoted(name) << "\n"
+      << "Stop it with: net stop " << quoted(name) << " (the game stops with it)\n"
+      << "See how it is with: tarvex-cli service status --slot " << slot << '\n';
+  return 0;
+}
+
+int removeServices(int slot, const std::filesystem::path& dataFolder, std::ostream& out, Services& services) {
+  const std::string name = serviceName(slot);
+  int failed = 0;
+  bool found = false;
+  for (const int each : slotsAsked(slot)) {
+    const auto state = platform::serviceState(serviceName(each));
+    if (!state) {
+      services.message("The service " + quoted(serviceName(each)) + ": " + state.problem() + ".");
+      failed = 1;
+      continue;
     }
-    if (!found && !failed)
-      out << (slot != 0 ? "There is no service " + quoted(name) : "There is no Tarvex service")
-          << ": nothing to remove.\n";
-    if (found) out << "The data folder " << fromPath(dataFolder) << " (slots, logs, added maps) is kept.\n";
-    return failed;
+    if (!*state) continue;
+    found = true;
+    if (const Problem problem = platform::removeService(serviceName(each), kStopWait, writableFolders(dataFolder));
+        !problem.ok()) {
+      services.message("The service " + quoted(serviceName(each)) + " was not removed: " + problem + ".");
+      failed = 1;
+      continue;
+    }
+    out << "The service " << quoted(serviceName(each)) << " was stopped and removed; its account may no longer write "
+        << listed(writableFolders(dataFolder)) << ".\n";
   }
-  // status
+  if (!found && !failed)
+    out << (slot != 0 ? "There is no service " + quoted(name) : "There is no Tarvex service")
+        << ": nothing to remove.\n";
+  if (found) out << "The data folder " << fromPath(dataFolder) << " (slots, logs, added maps) is kept.\n";
+  return failed;
+}
+
+int showServices(int slot, const std::filesystem::path& dataFolder, std::ostream& out, Services& services) {
+  const std::string name = serviceName(slot);
   bool any = false;
   for (const int each : slotsAsked(slot)) {
     const auto state = platform::serviceState(serviceName(each));

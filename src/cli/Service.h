@@ -15,11 +15,13 @@ namespace tarvex {
 // The service of a slot: "Tarvex slot N".
 std::string serviceName(int slot);
 
-// install (slot's service, with the program folder appFolder), remove (slot,
-// or every slot with slot 0) or status (slot, or every registered one with
-// slot 0). Exit status 0 done; 1 refused or failed.
-int serviceCommand(const std::string& action, int slot, const std::filesystem::path& appFolder,
-                   const std::filesystem::path& dataFolder, std::ostream& out, Services& services);
+// The service of a slot: install (with the program folder appFolder), remove
+// (every slot's with slot 0) and show (every registered one with slot 0).
+// Exit status 0 done; 1 refused or failed.
+int installService(int slot, const std::filesystem::path& appFolder, const std::filesystem::path& dataFolder,
+                   std::ostream& out, Services& services);
+int removeServices(int slot, const std::filesystem::path& dataFolder, std::ostream& out, Services& services);
+int showServices(int slot, const std::filesystem::path& dataFolder, std::ostream& out, Services& services);
 
 // Lets every registered slot's service write the data folder and the game's
 // BaseEF that path.ini names now; the services that may. Windows only.
