@@ -107,7 +107,7 @@ bool StartingCommand::mayStart(Session& session, const Configuration& config) co
 std::optional<std::pair<std::string, int>> AskingCommand::serverAddress(const ServerSettings& settings,
                                                                         Services& services) const {
   int port = kDefaultServerPort;
-  if (fromSlot() && settings.isOn("NetPort_Yes")) {
+  if (fromSlot() && settings.isEnabled("NetPort")) {
     if (const auto slotPort = parseServerAddress(":" + settings.text("NetPort"), {}, port)) port = slotPort->second;
   }
   const auto address = parseServerAddress(address_.value_or(""), "127.0.0.1", port);

@@ -1,5 +1,6 @@
 #include "config/ServerSettings.h"
 
+#include <algorithm>
 #include <array>
 #include <stdexcept>
 
@@ -21,13 +22,26 @@ FieldSpec choice(std::string_view name, std::string_view key, std::string_view c
   return {name, K::Choice, caption, on ? "1" : "0", 0, false, {}, false, sound, group, number, false, key, {}};
 }
 
-// The field as the script sets it.
-FieldSpec game(FieldSpec field, std::string_view verb, std::string_view variable, ValueForm form = ValueForm::Quoted,
-               std::string_view gap = " ") {
+// The field as the script sets it, at its place in the script's order.
+FieldSpec game(FieldSpec field, int order, std::string_view verb, std::string_view variable,
+               ValueForm form = ValueForm::Quoted, std::string_view gap = " ") {
+  field.scriptOrder = order;
   field.verb = verb;
   field.variable = variable;
   field.form = form;
   field.gap = gap;
+  return field;
+}
+// A governed text's line while its switch is off.
+FieldSpec whenOff(FieldSpec field, WhenOff off, std::string_view value = {}) {
+  field.whenOff = off;
+  field.offValue = value;
+  return field;
+}
+// Set on the game's command line too (a variable the script does not set is named).
+FieldSpec onCommandLine(FieldSpec field, std::string_view variable = {}) {
+  field.onCommandLine = true;
+  if (!variable.empty()) field.variable = variable;
   return field;
 }
 
@@ -39,117 +53,144 @@ const std::vector<FieldSpec>& table() {
       for (std::size_t i = from; i < f.size(); ++i) f[i].tab = name;
     };
     // Tab "Server"
-    f.push_back(game(text("Server_Name", "server-title", "Server Title:", "Tarvex Server", kMaxValueBytes, false),
+    f.push_back(game(text("Server_Name", "server-title", "Server Title:", "Tarvex Server", kMaxValueBytes, false), 10,
                      "seta", "sv_hostname", ValueForm::ServerName));
     f.push_back(game(
         text("Server_Quote_Text", "server-quote", "Server Quote:", "...Set Phasers to Full!", kMaxValueBytes, false),
-        "seta", "g_motd"));
-    f.push_back(game(text("Console_Password", "console-password", "Console Password:", "", kMaxValueBytes, false),
+        20, "seta", "g_motd"));
+    // The passwords are set, not kept: "seta" would have the engine store them
+    // in its own configuration file, which it writes readable by everyone.
+    f.push_back(game(text("Console_Password", "console-password", "Console Password:", "", kMaxValueBytes, false), 30,
                      "set", "rconpassword", ValueForm::ConsolePassword));
     f.push_back(
         game(text("Private_Password", "private-client-password", "Private Client Password:", "", kMaxValueBytes, false),
-             "set", "sv_privatePassword"));
-    f.push_back(choice("NonDedicated_Button", "non-dedicated", "Non-Dedicated ", true, 2, G::ServerType, 0));
-    f.push_back(choice("Dedicated_button", "dedicated-lan", "Dedicated - LAN", false, 1, G::ServerType, 1));
-    f.push_back(choice("dedicated_internet", "dedicated-internet", "Dedicated - Internet", false, 0, G::ServerType, 2));
-    f.push_back(game(toggle("Pure_yes", "pure-server", "Pure Server?", true, 3), "seta", "sv_pure"));
-    f.push_back(choice("game_1v1", "1-vs-1", "1 VS 1", false, 7, G::GameType, 1));
-    f.push_back(choice("Game_DM", "death-match", "Death Match", true, 4, G::GameType, 0));
-    f.push_back(choice("Game_Team_DM", "team-death-match", "Team Death Match", false, 3, G::GameType, 3));
-    f.push_back(choice("Game_CTF", "capture-the-flag", "Capture The Flag", false, 2, G::GameType, 4));
+             40, "set", "sv_privatePassword"));
+    f.push_back(onCommandLine(
+        choice("NonDedicated_Button", "non-dedicated", "Non-Dedicated ", true, 2, G::ServerType, 0), "dedicated"));
+    f.push_back(onCommandLine(
+        choice("Dedicated_button", "dedicated-lan", "Dedicated - LAN", false, 1, G::ServerType, 1), "dedicated"));
+    f.push_back(onCommandLine(
+        choice("dedicated_internet", "dedicated-internet", "Dedicated - Internet", false, 0, G::ServerType, 2),
+        "dedicated"));
+    f.push_back(game(toggle("Pure_yes", "pure-server", "Pure Server?", true, 3), 330, "seta", "sv_pure"));
+    f.push_back(game(choice("game_1v1", "1-vs-1", "1 VS 1", false, 7, G::GameType, 1), 420, "set", "g_gametype",
+                     ValueForm::Raw));
+    f.push_back(game(choice("Game_DM", "death-match", "Death Match", true, 4, G::GameType, 0), 420, "set", "g_gametype",
+                     ValueForm::Raw));
+    f.push_back(game(choice("Game_Team_DM", "team-death-match", "Team Death Match", false, 3, G::GameType, 3), 420,
+                     "set", "g_gametype", ValueForm::Raw));
+    f.push_back(game(choice("Game_CTF", "capture-the-flag", "Capture The Flag", false, 2, G::GameType, 4), 420, "set",
+                     "g_gametype", ValueForm::Raw));
     tab("Server", 0);
     std::size_t from = f.size();
     // Tab "Settings"
-    f.push_back(game(text("gamespeed", "game-speed", "Set Game Speed", "300", 4, true), "seta", "g_speed"));
-    f.push_back(game(text("game_gravity", "game-gravity", "Set Game Gravity", "800", 5, true), "seta", "g_gravity",
+    f.push_back(game(text("gamespeed", "game-speed", "Set Game Speed", "300", 4, true), 340, "seta", "g_speed"));
+    f.push_back(game(text("game_gravity", "game-gravity", "Set Game Gravity", "800", 5, true), 200, "seta", "g_gravity",
                      ValueForm::Quoted, "  "));
-    f.push_back(game(text("inter_time", "intermission-time", "Intermission Time (seconds)", "10", 4, true), "seta",
+    f.push_back(game(text("inter_time", "intermission-time", "Intermission Time (seconds)", "10", 4, true), 180, "seta",
                      "g_intermissionTime", ValueForm::Quoted, "  "));
-    f.push_back(game(toggle("friendly_yes", "friendly-fire", "Friendly Fire", false, 7), "seta", "g_friendlyfire"));
-    f.push_back(game(toggle("team_auto_join_yes", "auto-join-teams", "Auto-Join Players to Teams?", false, 4), "seta",
-                     "g_teamAutoJoin"));
-    f.push_back(game(toggle("team_balance_yes", "force-team-balance", "Force Team Balance?", false, 3), "seta",
-                     "g_teamForceBalance", ValueForm::Quoted, "  "));
-    f.push_back(game(text("Quad_Text", "weapon-enhancer-damage", "Weapon Enhancer Damage", "3", 2, true), "seta",
-                     "g_quadfactor", ValueForm::Raw));
-    f.push_back(game(text("Knockback_Text", "weapon-damage-knockback", "Weapon Damage Knockback", "500", 5, true),
-                     "seta", "g_knockback"));
-    f.push_back(game(toggle("adapt_respawn", "adaptive-item-respawn", "Adaptive Item Respawn?", false, 2), "seta",
-                     "g_adaptrespawn"));
-    f.push_back(game(text("weapon_respawn_time", "respawn-weapons-every", "Respawn weapons every", "5", 3, true),
-                     "seta", "g_weaponrespawn"));
-    f.push_back(game(text("MaxPlayers", "maximum-players", "Maximum Players", "8", 2, true), "seta", "sv_maxclients"));
-    f.push_back(game(text("MinPlayers", "minimum-players", "Minimum Players", "0", 2, true), "seta", "bot_minplayers"));
     f.push_back(
-        game(text("Private_Text", "private-clients", "Private Clients", "0", 2, true), "seta", "sv_privateClients"));
+        game(toggle("friendly_yes", "friendly-fire", "Friendly Fire", false, 7), 140, "seta", "g_friendlyfire"));
+    f.push_back(game(toggle("team_auto_join_yes", "auto-join-teams", "Auto-Join Players to Teams?", false, 4), 150,
+                     "seta", "g_teamAutoJoin"));
+    f.push_back(game(toggle("team_balance_yes", "force-team-balance", "Force Team Balance?", false, 3), 160, "seta",
+                     "g_teamForceBalance", ValueForm::Quoted, "  "));
+    f.push_back(game(text("Quad_Text", "weapon-enhancer-damage", "Weapon Enhancer Damage", "3", 2, true), 70, "seta",
+                     "g_quadfactor", ValueForm::Raw));
+    f.push_back(game(text("Knockback_Text", "weapon-damage-knockback", "Weapon Damage Knockback", "500", 5, true), 80,
+                     "seta", "g_knockback"));
+    f.push_back(game(toggle("adapt_respawn", "adaptive-item-respawn", "Adaptive Item Respawn?", false, 2), 210, "seta",
+                     "g_adaptrespawn"));
+    f.push_back(game(text("weapon_respawn_time", "respawn-weapons-every", "Respawn weapons every", "5", 3, true), 220,
+                     "seta", "g_weaponrespawn"));
+    f.push_back(
+        game(text("MaxPlayers", "maximum-players", "Maximum Players", "8", 2, true), 50, "seta", "sv_maxclients"));
+    f.push_back(
+        game(text("MinPlayers", "minimum-players", "Minimum Players", "0", 2, true), 60, "seta", "bot_minplayers"));
+    f.push_back(game(text("Private_Text", "private-clients", "Private Clients", "0", 2, true), 310, "seta",
+                     "sv_privateClients"));
     f.push_back(game(text("Ghost_Time", "invulnerability-after-respawn", "Seconds of Invulnerability After Respawn",
                           "5", kMaxValueBytes, true),
-                     "seta", "g_ghostRespawn"));
+                     100, "seta", "g_ghostRespawn"));
     f.push_back(toggle("Player_Respawn_Yes", "force-player-respawn", "Force player respawn after", false, 1));
-    f.push_back(game(text("Player_Respawn_Time", "force-player-respawn-after", "Seconds", "1", kMaxValueBytes, true,
-                          "Player_Respawn_Yes"),
-                     "seta", "g_forcerespawn"));
+    f.push_back(whenOff(game(text("Player_Respawn_Time", "force-player-respawn-after", "Seconds", "1", kMaxValueBytes,
+                                  true, "Player_Respawn_Yes"),
+                             90, "seta", "g_forcerespawn"),
+                        WhenOff::Value, "0"));
     f.push_back(
-        game(toggle("allow_vote", "allow-player-voting", "Allow Player Voting?", true, 2), "seta", "g_allowvote"));
+        game(toggle("allow_vote", "allow-player-voting", "Allow Player Voting?", true, 2), 360, "seta", "g_allowvote"));
     f.push_back(toggle("kick_yes", "kick-inactive-players", "Kick inactive players after", false, 3));
+    f.push_back(whenOff(
+        game(text("kick_text", "kick-inactive-players-after", "Seconds", "60", kMaxValueBytes, true, "kick_yes"), 130,
+             "seta", "g_inactivity", ValueForm::Raw),
+        WhenOff::Value, "0"));
     f.push_back(
-        game(text("kick_text", "kick-inactive-players-after", "Seconds", "60", kMaxValueBytes, true, "kick_yes"),
-             "seta", "g_inactivity", ValueForm::Raw));
-    f.push_back(
-        game(toggle("Cheats_yes", "allow-server-cheats", "Allow Server Cheats?", false, 4), "seta", "sv_cheats"));
-    f.push_back(toggle("warmup_yes", "warmup", "Warmup", true, 5));
-    f.push_back(game(text("WarmupTime", "warmup-seconds", "seconds", "10", 4, true, "warmup_yes"), "seta", "g_warmup",
-                     ValueForm::Raw));
+        game(toggle("Cheats_yes", "allow-server-cheats", "Allow Server Cheats?", false, 4), 320, "seta", "sv_cheats"));
+    f.push_back(game(toggle("warmup_yes", "warmup", "Warmup", true, 5), 110, "seta", "g_doWarmup", ValueForm::Raw));
+    f.push_back(whenOff(game(text("WarmupTime", "warmup-seconds", "seconds", "10", 4, true, "warmup_yes"), 120, "seta",
+                             "g_warmup", ValueForm::Raw),
+                        WhenOff::Nothing));
     tab("Settings", from);
     from = f.size();
     // Tab "Bots"
-    f.push_back(choice("skill1", "cadet", "Cadet", false, 1, G::BotSkill, 1));
-    f.push_back(choice("skill2", "ensign", "Ensign", true, 2, G::BotSkill, 2));
-    f.push_back(choice("skill3", "lieutenant", "Lieutenant", false, 3, G::BotSkill, 3));
-    f.push_back(choice("skill4", "commander", "Commander", false, 4, G::BotSkill, 4));
-    f.push_back(choice("skill5", "captain", "Captain", false, 5, G::BotSkill, 5));
-    f.push_back(toggle("Bot_Chat", "turn-bot-chatting-off", "Turn Bot Chatting Off?", false, 7));
+    f.push_back(game(choice("skill1", "cadet", "Cadet", false, 1, G::BotSkill, 1), 380, "seta", "g_spSkill"));
+    f.push_back(game(choice("skill2", "ensign", "Ensign", true, 2, G::BotSkill, 2), 380, "seta", "g_spSkill"));
+    f.push_back(game(choice("skill3", "lieutenant", "Lieutenant", false, 3, G::BotSkill, 3), 380, "seta", "g_spSkill"));
+    f.push_back(game(choice("skill4", "commander", "Commander", false, 4, G::BotSkill, 4), 380, "seta", "g_spSkill"));
+    f.push_back(game(choice("skill5", "captain", "Captain", false, 5, G::BotSkill, 5), 380, "seta", "g_spSkill"));
+    f.push_back(game(toggle("Bot_Chat", "turn-bot-chatting-off", "Turn Bot Chatting Off?", false, 7), 370, {},
+                     "bot_nochat", ValueForm::Raw));
     tab("Bots", from);
     from = f.size();
     // Tab "Advanced"
+    f.push_back(game(text("Max_Ping", "client-maximum-ping", "Client Maximum Ping", "500", 4, true), 280, "seta",
+                     "sv_maxPing"));
     f.push_back(
-        game(text("Max_Ping", "client-maximum-ping", "Client Maximum Ping", "500", 4, true), "seta", "sv_maxPing"));
-    f.push_back(
-        game(text("Min_Ping", "client-minimum-ping", "Client Minimum Ping", "0", 3, true), "seta", "sv_minPing"));
-    f.push_back(game(toggle("flood_yes", "server-flood-protection", "Server Flood Protection on?", true, 1), "seta",
-                     "sv_floodProtect"));
+        game(text("Min_Ping", "client-minimum-ping", "Client Minimum Ping", "0", 3, true), 290, "seta", "sv_minPing"));
+    f.push_back(game(toggle("flood_yes", "server-flood-protection", "Server Flood Protection on?", true, 1), 350,
+                     "seta", "sv_floodProtect"));
     f.push_back(toggle("NetPort_Yes", "set-net-port", "Set Netport?", false, 2));
-    f.push_back(game(text("NetPort", "net-port", "Net Port", "27660", 6, true, "NetPort_Yes"), "+seta", "net_port",
-                     ValueForm::Digits));
+    f.push_back(onCommandLine(whenOff(game(text("NetPort", "net-port", "Net Port", "27660", 6, true, "NetPort_Yes"),
+                                           410, "+seta", "net_port", ValueForm::Digits),
+                                      WhenOff::Nothing)));
     f.push_back(toggle("NetIP_Check", "set-net-ip", "Set Net IP?", false, 3));
-    f.push_back(game(text("NetIP", "net-ip", "Net IP", "", 15, false, "NetIP_Check", true), "set", "net_ip",
-                     ValueForm::Address, "  "));
+    // Set, not kept: an address kept would bind a later server started without one.
+    f.push_back(onCommandLine(whenOff(game(text("NetIP", "net-ip", "Net IP", "", 15, false, "NetIP_Check", true), 400,
+                                           "set", "net_ip", ValueForm::Address, "  "),
+                                      WhenOff::Reset)));
     f.push_back(toggle("write_memory", "change-reserved-memory", "Change Reserved Memory?", false, 3));
-    f.push_back(
+    f.push_back(onCommandLine(whenOff(
         game(text("Memory", "reserved-megs-for-server", "Reserverd Megs For Server", "", 3, true, "write_memory", true),
-             "seta", "com_hunkMegs", ValueForm::Digits));
+             390, "seta", "com_hunkMegs", ValueForm::Digits),
+        WhenOff::Reset)));
     f.push_back(
         game(toggle("holo_yes", "animated-holodeck-intro", "Animimated Holodeck Intro displays on clients?", false, 7),
-             "seta", "g_holoIntro", ValueForm::Quoted, "  "));
-    f.push_back(toggle("download_yes", "allow-clients-to-download", "Allow Clients to Download?", true, 2));
-    f.push_back(
-        game(text("MaxPackets", "max-packets", "Max Packets", "30", 3, true, "download_yes"), "seta", "cl_maxpackets"));
+             190, "seta", "g_holoIntro", ValueForm::Quoted, "  "));
+    // The clients' switch and the server's own.
+    f.push_back(game(toggle("download_yes", "allow-clients-to-download", "Allow Clients to Download?", true, 2), 260,
+                     "seta", "cl_allowDownload sv_allowDownload"));
+    f.push_back(whenOff(game(text("MaxPackets", "max-packets", "Max Packets", "30", 3, true, "download_yes"), 270,
+                             "seta", "cl_maxpackets"),
+                        WhenOff::Nothing));
     f.push_back(toggle("write_max_yes", "write-max-rate", "Write MaxRate?", false, 7));
-    f.push_back(game(text("MaxRate", "max-rate", "Max Rate", "7000", 5, true, "write_max_yes"), "seta", "sv_maxRate"));
+    f.push_back(whenOff(
+        game(text("MaxRate", "max-rate", "Max Rate", "7000", 5, true, "write_max_yes"), 300, "seta", "sv_maxRate"),
+        WhenOff::Reset));
     f.push_back(toggle("gamelogcheck", "create-a-server-log-file", "Create a Server Log File?", false, 1));
-    f.push_back(game(text("GameLogText", "server-log-file", "Server Log File", "C:\\HOLOMATCH_LOG.TXT", kMaxValueBytes,
-                          false, "gamelogcheck"),
-                     "seta", "g_log", ValueForm::Quoted, "  "));
+    f.push_back(whenOff(game(text("GameLogText", "server-log-file", "Server Log File", "C:\\HOLOMATCH_LOG.TXT",
+                                  kMaxValueBytes, false, "gamelogcheck"),
+                             170, "seta", "g_log", ValueForm::Quoted, "  "),
+                        WhenOff::Value, ""));
     FieldSpec master2 =
         text("Master2", "master-server-2", "Master Server #2", "master.stef1.ravensoft.com", kMaxValueBytes, false);
     master2.readOnly = true;
     f.push_back(master2);
-    f.push_back(
-        game(text("Master3", "master-server-3", "Master Server #3", "", kMaxValueBytes, false), "seta", "sv_master3"));
-    f.push_back(
-        game(text("Master4", "master-server-4", "Master Server #4", "", kMaxValueBytes, false), "seta", "sv_master4"));
-    f.push_back(
-        game(text("Master5", "master-server-5", "Master Server #5", "", kMaxValueBytes, false), "seta", "sv_master5"));
+    f.push_back(game(text("Master3", "master-server-3", "Master Server #3", "", kMaxValueBytes, false), 230, "seta",
+                     "sv_master3"));
+    f.push_back(game(text("Master4", "master-server-4", "Master Server #4", "", kMaxValueBytes, false), 240, "seta",
+                     "sv_master4"));
+    f.push_back(game(text("Master5", "master-server-5", "Master Server #5", "", kMaxValueBytes, false), 250, "seta",
+                     "sv_master5"));
     tab("Advanced", from);
     return f;
   }();
@@ -158,6 +199,18 @@ const std::vector<FieldSpec>& table() {
 }  // namespace
 
 std::span<const FieldSpec> fieldTable() { return table(); }
+
+const std::vector<const FieldSpec*>& scriptFields() {
+  static const std::vector<const FieldSpec*> fields = [] {
+    std::vector<const FieldSpec*> set;
+    for (const auto& field : table())
+      if (field.scriptOrder > 0) set.push_back(&field);
+    std::stable_sort(set.begin(), set.end(),
+                     [](const FieldSpec* a, const FieldSpec* b) { return a->scriptOrder < b->scriptOrder; });
+    return set;
+  }();
+  return fields;
+}
 
 bool isBare(ValueForm form) {
   return form == ValueForm::Raw || form == ValueForm::Digits || form == ValueForm::Address;

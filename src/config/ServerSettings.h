@@ -17,6 +17,12 @@ namespace tarvex {
 inline constexpr int kMaxValueBytes = 255;
 
 enum class FieldKind { Text, Switch, Choice };
+// What the script says of a governed text while its switch is off.
+enum class WhenOff {
+  Nothing,  // no line
+  Reset,    // "reset VARIABLE": the engine's own value, not one it kept from an earlier start
+  Value,    // the line with offValue
+};
 enum class ChoiceGroup { None, ServerType, GameType, BotSkill };
 
 struct FieldSpec {
@@ -35,13 +41,21 @@ struct FieldSpec {
   std::string_view key;       // its name in a configuration's text (choices: the group's value)
   std::string_view tab;       // the window's tab that shows it
   // How it reaches the game's script: "VERB VARIABLE VALUE" (with gap as
-  // the blanks after the variable), a switch as "1" or "0" in double quotes,
-  // a text quoted or bare as its form says, which is also the check its
-  // value gets. No variable: the script does not set it from this field.
-  std::string_view verb = {};      // "set" (for this start only) or "seta" (kept by the engine)
-  std::string_view variable = {};  // the game's variable
+  // the blanks after the variable), a switch as "1" or "0", a choice as its
+  // number while it is selected, a text as it stands; quoted or bare as its
+  // form says, which is also the check its value gets. The script sets the
+  // fields in the rising order of scriptOrder; 0: the script does not set it.
+  int scriptOrder = 0;
+  std::string_view verb = {};      // "set" (for this start only), "seta" (kept by the engine), or none
+  std::string_view variable = {};  // the game's variable; more than one, by blanks: one line each
   ValueForm form = ValueForm::Quoted;
   std::string_view gap = " ";
+  WhenOff whenOff = WhenOff::Value;  // governed texts: the line while the switch is off
+  std::string_view offValue = {};    // WhenOff::Value: the value then
+  // Set on the game's command line too ("+set VARIABLE VALUE"), as the
+  // engine reads it before any script runs; a text only when it is enabled
+  // and holds something.
+  bool onCommandLine = false;
 };
 
 // Whether a value of the form stands bare in the script (else in double quotes).
@@ -51,6 +65,8 @@ bool isBare(ValueForm form);
 std::string_view groupKey(ChoiceGroup group);
 
 std::span<const FieldSpec> fieldTable();
+// The fields the script sets, in its order.
+const std::vector<const FieldSpec*>& scriptFields();
 const FieldSpec& fieldSpec(std::string_view name);           // throws std::out_of_range for unknown names
 const FieldSpec* governedText(std::string_view switchName);  // nullptr when the switch governs none
 

@@ -10,28 +10,42 @@ struct Writer {
   std::string out;
 
   void line(std::string_view text) { appendLine(out, text); }
-  void quoted(std::string_view prefix, std::string_view value) {
-    out.append(prefix);
-    out.push_back('"');
-    out.append(value);
-    out.push_back('"');
-    out.append("\r\n");
+  // The lines that set the field's game variables as the settings table
+  // spells them: its value, a switch's "1" or "0", a selected choice's number;
+  // a governed text whose switch is off as the table says.
+  void field(const FieldSpec& field) {
+    std::string value;
+    switch (field.kind) {
+      case FieldKind::Choice:
+        if (!s.isOn(field.name)) return;
+        value = std::to_string(field.choiceNumber);
+        break;
+      case FieldKind::Switch:
+        value = s.isOn(field.name) ? "1" : "0";
+        break;
+      case FieldKind::Text:
+        value = s.text(field.name);
+        if (s.isEnabled(field.name)) break;
+        if (field.whenOff == WhenOff::Nothing) return;
+        if (field.whenOff == WhenOff::Reset) {
+          for (const std::string_view variable : splitWords(field.variable)) line("reset " + std::string(variable));
+          return;
+        }
+        value = field.offValue;
+        break;
+    }
+    for (const std::string_view variable : splitWords(field.variable)) setting(field, variable, value);
   }
-  // The line that sets the field's game variable as the settings table
-  // spells it, with the field's value (a switch's "1" or "0") or the one given.
-  void setting(std::string_view name) {
-    const FieldSpec& field = fieldSpec(name);
-    setting(field, field.kind == FieldKind::Text ? s.text(name) : std::string(s.isOn(name) ? "1" : "0"));
-  }
-  void setting(std::string_view name, std::string_view value) { setting(fieldSpec(name), value); }
-  void setting(const FieldSpec& field, std::string_view value) {
-    std::string prefix;
-    prefix.append(field.verb).append(" ").append(field.variable).append(field.gap);
+  void setting(const FieldSpec& field, std::string_view variable, std::string_view value) {
+    if (!field.verb.empty()) out.append(field.verb).append(" ");
+    out.append(variable).append(field.gap);
     if (isBare(field.form)) {
-      out.append(prefix);
       line(value);
     } else {
-      quoted(prefix, value);
+      out.push_back('"');
+      out.append(value);
+      out.push_back('"');
+      out.append("\r\n");
     }
   }
 };
@@ -44,73 +58,7 @@ std::string renderScript(const ServerSettings& s, const std::vector<std::string>
   w.line(" ");
   w.line(" ");
   w.line(" ");
-  w.setting("Server_Name");
-  w.setting("Server_Quote_Text");
-  // The passwords are set, not kept: "seta" would have the engine store them
-  // in its own configuration file, which it writes readable by everyone.
-  w.setting("Console_Password");
-  w.setting("Private_Password");
-  w.setting("MaxPlayers");
-  w.setting("MinPlayers");
-  w.setting("Quad_Text");
-  w.setting("Knockback_Text");
-  w.setting("Player_Respawn_Time", s.isOn("Player_Respawn_Yes") ? s.text("Player_Respawn_Time") : "0");
-  w.setting("Ghost_Time");
-  if (s.isOn("warmup_yes")) {
-    w.line("seta g_doWarmup 1");
-    w.setting("WarmupTime");
-  } else {
-    w.line("seta g_doWarmup 0");
-  }
-  w.setting("kick_text", s.isOn("kick_yes") ? s.text("kick_text") : "0");
-  w.setting("friendly_yes");
-  w.setting("team_auto_join_yes");
-  w.setting("team_balance_yes");
-  w.setting("GameLogText", s.isOn("gamelogcheck") ? s.text("GameLogText") : "");
-  w.setting("inter_time");
-  w.setting("holo_yes");
-  w.setting("game_gravity");
-  w.setting("adapt_respawn");
-  w.setting("weapon_respawn_time");
-  w.setting("Master3");
-  w.setting("Master4");
-  w.setting("Master5");
-  if (s.isOn("download_yes")) {
-    w.quoted("seta cl_allowDownload ", "1");
-    w.quoted("seta sv_allowDownload ", "1");  // the server's own switch
-    w.setting("MaxPackets");
-  } else {
-    w.quoted("seta cl_allowDownload ", "0");
-    w.quoted("seta sv_allowDownload ", "0");
-  }
-  w.setting("Max_Ping");
-  w.setting("Min_Ping");
-  // The engine keeps some variables in its configuration file from one start
-  // to the next: an unchecked box puts back the engine's own value.
-  if (s.isOn("write_max_yes"))
-    w.setting("MaxRate");
-  else
-    w.line("reset sv_maxRate");
-  w.setting("Private_Text");
-  w.setting("Cheats_yes");
-  w.setting("Pure_yes");
-  w.setting("gamespeed");
-  w.setting("flood_yes");
-  w.setting("allow_vote");
-  w.line(s.isOn("Bot_Chat") ? "bot_nochat 1" : "bot_nochat 0");
-  w.quoted("seta g_spSkill ", std::to_string(s.selected(ChoiceGroup::BotSkill).choiceNumber));
-  if (s.isOn("write_memory"))
-    w.setting("Memory");
-  else
-    w.line("reset com_hunkMegs");
-  // Set, not kept: an address kept would bind a later server started without one.
-  if (s.isOn("NetIP_Check"))
-    w.setting("NetIP");
-  else
-    w.line("reset net_ip");
-  if (s.isOn("NetPort_Yes")) w.setting("NetPort");
-  w.out.append("set g_gametype ");
-  w.line(std::to_string(s.selected(ChoiceGroup::GameType).choiceNumber));
+  for (const FieldSpec* field : scriptFields()) w.field(*field);
   // The game module creates "capturelimit" only when the first map loads, so
   // the first rotation line's "capturelimit N" would be an unknown command:
   // the variable is created here, with the first map's value.

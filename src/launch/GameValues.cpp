@@ -21,8 +21,7 @@ Problem valueLengthRefusal(const std::string& what, std::string_view value) {
 }
 
 bool isWrittenToGame(const ServerSettings& settings, const FieldSpec& field) {
-  if (field.kind != FieldKind::Text || field.readOnly) return false;
-  return field.governor.empty() || settings.isOn(field.governor);
+  return field.kind == FieldKind::Text && settings.isEnabled(field.name);
 }
 
 std::string rotationGravity(const ServerSettings& settings) {
@@ -36,7 +35,7 @@ Problem gameValueRefusal(const ServerSettings& settings, const std::vector<std::
     if (!isWrittenToGame(settings, field)) continue;
     const std::string& value = settings.text(field.name);
     const Problem problem = gameValueProblem(value, field.form);
-    if (!problem.empty()) return refusal(settingName(field), problem);
+    if (!problem.ok()) return refusal(settingName(field), problem);
     if (Problem tooLong = valueLengthRefusal(settingName(field), value); !tooLong.ok()) return tooLong;
   }
   // The gravity also goes bare into every rotation line.

@@ -99,7 +99,7 @@ LaunchCheck checkLaunch(const ServerSettings& settings, const std::vector<std::s
     return stop("The map \"" + lines.missingMap +
                 "\" of the rotation is not in the map list (maps.ini).  Please remove it before launching.");
   if (Problem message = gameValueRefusal(settings, rotation, catalogue); !message.ok()) return stop(std::move(message));
-  if (settings.isOn("NetPort_Yes") && !settings.text("NetPort").empty()) {
+  if (settings.isEnabled("NetPort") && !settings.text("NetPort").empty()) {
     // The engine would take any number modulo 65536, and nothing would find the server.
     const auto port = parseCount(settings.text("NetPort"));
     if (!port || *port < 1 || *port > 65535)
@@ -129,19 +129,16 @@ LaunchCheck checkLaunch(const ServerSettings& settings, const std::vector<std::s
 }
 
 std::vector<std::string> gameArguments(const ServerSettings& settings, const std::string& scriptName) {
-  std::vector<std::string> args{"+set", "dedicated",
-                                std::to_string(settings.selected(ChoiceGroup::ServerType).choiceNumber)};
-  // net_port and net_ip are read when the network starts, before any script
-  // runs, so only the command line can set them.
-  if (settings.isOn("NetPort_Yes") && !settings.text("NetPort").empty()) {
-    args.insert(args.end(), {"+set", "net_port", settings.text("NetPort")});
-  }
-  if (settings.isOn("NetIP_Check") && !settings.text("NetIP").empty()) {
-    args.insert(args.end(), {"+set", "net_ip", settings.text("NetIP")});
-  }
-  // So is the memory the engine reserves.
-  if (settings.isOn("write_memory") && !settings.text("Memory").empty()) {
-    args.insert(args.end(), {"+set", "com_hunkMegs", settings.text("Memory")});
+  // The server type, the network's port and address and the memory the
+  // engine reserves are read before any script runs: only the command line
+  // sets them.
+  std::vector<std::string> args;
+  for (const FieldSpec& field : fieldTable()) {
+    if (!field.onCommandLine) continue;
+    if (field.kind == FieldKind::Choice && settings.isOn(field.name))
+      args.insert(args.end(), {"+set", std::string(field.variable), std::to_string(field.choiceNumber)});
+    if (field.kind == FieldKind::Text && settings.isEnabled(field.name) && !settings.text(field.name).empty())
+      args.insert(args.end(), {"+set", std::string(field.variable), settings.text(field.name)});
   }
   args.insert(args.end(), {"+sets", "configured_by", "Tarvex", "+exec", scriptName});
   return args;
@@ -149,9 +146,9 @@ std::vector<std::string> gameArguments(const ServerSettings& settings, const std
 
 std::pair<std::string, int> serverEndpoint(const ServerSettings& settings) {
   std::string address;
-  if (settings.isOn("NetIP_Check")) address = settings.text("NetIP");
+  if (settings.isEnabled("NetIP")) address = settings.text("NetIP");
   int port = kDefaultServerPort;
-  if (settings.isOn("NetPort_Yes")) {
+  if (settings.isEnabled("NetPort")) {
     const std::string& text = settings.text("NetPort");
     if (!text.empty() && text.size() <= 5 && text.find_first_not_of("0123456789") == std::string::npos) {
       const int number = std::stoi(text);

@@ -23,34 +23,34 @@ void AdvancedTab::build() {
     if (!caption.isEmpty()) layout::label(advanced, caption, twips(labelLeft, top + 30, 0, 0));
   };
   // Left column
-  textRow("Max_Ping", 120, 330, 615, QStringLiteral("Client Maximum Ping"), 840);
-  textRow("Min_Ping", 120, 690, 615, QStringLiteral("Client Minimum Ping"), 840);
+  textRow("Max_Ping", 120, 330, 615, caption("Max_Ping"), 840);
+  textRow("Min_Ping", 120, 690, 615, caption("Min_Ping"), 840);
   placeWithLabel("flood_yes", advanced, 120, 1065);
   placeWithLabel("NetPort_Yes", advanced, 120, 1425);
   textRow("NetPort", 1500, 1410, 855, QString(), 0);
   placeWithLabel("NetIP_Check", advanced, 120, 1785);
   textRow("NetIP", 1500, 1770, 1395, QString(), 0);
   // Middle column
-  layout::label(advanced, QStringLiteral("Reserverd Megs For Server"), twips(3060, 330, 0, 0), QColor(), true);
+  layout::label(advanced, caption("Memory"), twips(3060, 330, 0, 0), QColor(), true);
   place("write_memory", advanced, twips(3060, 705, 255, 255));
-  textRow("Memory", 3360, 690, 435, QStringLiteral("Change Reserved Memory?"), 3860);
+  textRow("Memory", 3360, 690, 435, caption("write_memory"), 3860);
   placeWithLabel("holo_yes", advanced, 3060, 1125, 2500);
   // Right column
-  layout::label(advanced, QStringLiteral("Allow Clients to Download?"), twips(6000, 330, 0, 0), QColor(), true);
+  layout::label(advanced, caption("download_yes"), twips(6000, 330, 0, 0), QColor(), true);
   place("download_yes", advanced, twips(6000, 705, 255, 255));
-  textRow("MaxPackets", 6300, 690, 495, QStringLiteral("Max Packets"), 6860);
-  layout::label(advanced, QStringLiteral("Write MaxRate?"), twips(6000, 1110, 0, 0), QColor(), true);
+  textRow("MaxPackets", 6300, 690, 495, caption("MaxPackets"), 6860);
+  layout::label(advanced, caption("write_max_yes"), twips(6000, 1110, 0, 0), QColor(), true);
   place("write_max_yes", advanced, twips(6000, 1440, 255, 255));
   textRow("MaxRate", 6300, 1425, 615, QString(), 0);
   layout::label(advanced, QStringLiteral("Warning:  Don't change this unless you understand how it works."),
                 twips(6000, 1770, 2460, 660), kRed, false, true);
   // Full rows
-  layout::label(advanced, QStringLiteral("Create a Server Log File?"), twips(120, 2325, 0, 0));
+  layout::label(advanced, caption("gamelogcheck"), twips(120, 2325, 0, 0));
   place("gamelogcheck", advanced, twips(2040, 2310, 255, 255));
   textRow("GameLogText", 2340, 2295, 3015, QString(), 0);
   const char* masters[] = {"Master2", "Master3", "Master4", "Master5"};
   for (int i = 0; i < 4; ++i) {
-    layout::label(advanced, QStringLiteral("Master Server #%1").arg(i + 2), twips(120, 2745 + i * 300, 0, 0));
+    layout::label(advanced, caption(masters[i]), twips(120, 2745 + i * 300, 0, 0));
     place(masters[i], advanced, twips(1560, 2715 + i * 300, 3795, 285));
   }
 
@@ -69,11 +69,11 @@ void AdvancedTab::build() {
     emit refindRequested();
   });
   nameForScreenReaders({{"PathText", "Current Game Folder Path"},
-                        {"write_memory", "Change Reserved Memory?"},
-                        {"Memory", "Reserved Megs For Server"},
-                        {"download_yes", "Allow Clients to Download?"},
-                        {"write_max_yes", "Write MaxRate?"},
-                        {"gamelogcheck", "Create a Server Log File?"}});
+                        {"write_memory", caption("write_memory")},
+                        {"Memory", QStringLiteral("Reserved Megs For Server")},  // as said, not as shown
+                        {"download_yes", caption("download_yes")},
+                        {"write_max_yes", caption("write_max_yes")},
+                        {"gamelogcheck", caption("gamelogcheck")}});
 }
 
 void AdvancedTab::showGameFolder(const QString& folder) { pathText_->setText(folder); }

@@ -12,9 +12,9 @@ using namespace form1;
 
 void ServerTab::build() {
   QWidget* tab = this;
-  auto* title = layout::frame(tab, "ServerTitle", QStringLiteral("Server Title:"), page(345, 945, 3015, 975));
+  auto* title = layout::frame(tab, "ServerTitle", caption("Server_Name"), page(345, 945, 3015, 975));
   place("Server_Name", title, twips(120, 420, 2775, 315));
-  auto* quote = layout::frame(tab, "ServerQuote", QStringLiteral("Server Quote:"), page(345, 2025, 3015, 975));
+  auto* quote = layout::frame(tab, "ServerQuote", caption("Server_Quote_Text"), page(345, 2025, 3015, 975));
   place("Server_Quote_Text", quote, twips(120, 420, 2775, 315));
 
   auto* type = layout::frame(tab, "Dedicated_Frame", QStringLiteral("Server Type"), page(3465, 765, 2415, 2640));
@@ -29,9 +29,9 @@ void ServerTab::build() {
   placeWithLabel("Game_CTF", gameTypes, 120, 900);
 
   auto* passwords = layout::frame(tab, "Passwords", QStringLiteral("Passwords"), page(5985, 945, 2895, 2055));
-  layout::label(passwords, QStringLiteral("Console Password:"), twips(120, 300, 2655, 240));
+  layout::label(passwords, caption("Console_Password"), twips(120, 300, 2655, 240));
   place("Console_Password", passwords, twips(120, 540, 2655, 315));
-  layout::label(passwords, QStringLiteral("Private Client Password:"), twips(120, 930, 2655, 240));
+  layout::label(passwords, caption("Private_Password"), twips(120, 930, 2655, 240));
   place("Private_Password", passwords, twips(120, 1170, 2655, 315));
   layout::label(passwords, QStringLiteral("Leaving the text boxes blank deactivates these features."),
                 twips(120, 1530, 2655, 435), kBlue, false, true);

@@ -28,11 +28,12 @@ QWidget* Tab::placeWithLabel(const char* name, QWidget* parent, int left, int to
   return context_.controls.placeWithLabel(name, parent, left, top, labelWidth);
 }
 
-void Tab::nameForScreenReaders(std::initializer_list<std::pair<const char*, const char*>> names) {
+void Tab::nameForScreenReaders(std::initializer_list<std::pair<const char*, QString>> names) {
   for (const auto& [name, spoken] : names)
-    if (auto* widget = findChild<QWidget*>(QString::fromLatin1(name)))
-      widget->setAccessibleName(QString::fromLatin1(spoken));
+    if (auto* widget = findChild<QWidget*>(QString::fromLatin1(name))) widget->setAccessibleName(spoken);
 }
+
+QString Tab::caption(const char* name) { return form1::latin1(fieldSpec(name).caption); }
 
 QList<QWidget*> Tab::tabChain() { return keyboard::readingOrder(this); }
 

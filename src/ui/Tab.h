@@ -85,7 +85,9 @@ class Tab : public QWidget {
   WindowServices& services() const { return context_.services; }
   // What a screen reader says for controls whose visible caption is not
   // enough ("Seconds" beside two settings) or stands apart from them.
-  void nameForScreenReaders(std::initializer_list<std::pair<const char*, const char*>> names);
+  void nameForScreenReaders(std::initializer_list<std::pair<const char*, QString>> names);
+  // A setting's caption, as the settings table gives it.
+  static QString caption(const char* name);
   // A setting's control on this page (see SettingControls).
   QWidget* place(const char* name, QWidget* parent, QRect rect);
   QWidget* placeWithLabel(const char* name, QWidget* parent, int left, int top, int labelWidth = 0);

@@ -28,6 +28,16 @@ std::vector<std::string_view> splitLines(std::string_view bytes) {
   return lines;
 }
 
+std::vector<std::string_view> splitWords(std::string_view text) {
+  std::vector<std::string_view> words;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = std::min(text.find(' ', at), text.size());
+    if (end > at) words.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  return words;
+}
+
 namespace {
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 

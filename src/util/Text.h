@@ -27,6 +27,9 @@ class LineReader {
 // All lines of the contents, as LineReader reads them.
 std::vector<std::string_view> splitLines(std::string_view bytes);
 
+// The words of a text, between single blanks.
+std::vector<std::string_view> splitWords(std::string_view text);
+
 // Reads a whole line as one decimal number, as hand-edited files write them:
 // surrounding blanks, a sign and a fraction are allowed; anything else makes
 // the text "no number", so a stray letter never passes for a zero.
