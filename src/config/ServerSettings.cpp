@@ -45,7 +45,7 @@ FieldSpec onCommandLine(FieldSpec field, std::string_view variable = {}) {
   return field;
 }
 
-const std::vector<FieldSpec>& table() {
+const std::vector<FieldSpec>& builtInTable() {
   static const std::vector<FieldSpec> fields = [] {
     std::vector<FieldSpec> f;
     f.reserve(64);  // every field below, in one allocation
@@ -196,21 +196,31 @@ const std::vector<FieldSpec>& table() {
   }();
   return fields;
 }
+
+const std::vector<FieldSpec>*& tableInUse() {
+  static const std::vector<FieldSpec>* fields = &builtInTable();
+  return fields;
+}
+
+const std::vector<FieldSpec>& table() { return *tableInUse(); }
 }  // namespace
 
 std::span<const FieldSpec> fieldTable() { return table(); }
 
-const std::vector<const FieldSpec*>& scriptFields() {
-  static const std::vector<const FieldSpec*> fields = [] {
-    std::vector<const FieldSpec*> set;
-    for (const auto& field : table())
-      if (field.scriptOrder > 0) set.push_back(&field);
-    std::stable_sort(set.begin(), set.end(),
-                     [](const FieldSpec* a, const FieldSpec* b) { return a->scriptOrder < b->scriptOrder; });
-    return set;
-  }();
-  return fields;
+std::vector<const FieldSpec*> scriptFields() {
+  std::vector<const FieldSpec*> set;
+  for (const auto& field : table())
+    if (field.scriptOrder > 0) set.push_back(&field);
+  std::stable_sort(set.begin(), set.end(),
+                   [](const FieldSpec* a, const FieldSpec* b) { return a->scriptOrder < b->scriptOrder; });
+  return set;
 }
+
+FieldTableInUse::FieldTableInUse(std::vector<FieldSpec> fields) : fields_(std::move(fields)), before_(tableInUse()) {
+  tableInUse() = &fields_;
+}
+
+FieldTableInUse::~FieldTableInUse() { tableInUse() = before_; }
 
 bool isBare(ValueForm form) {
   return form == ValueForm::Raw || form == ValueForm::Digits || form == ValueForm::Address;

@@ -66,7 +66,21 @@ std::string_view groupKey(ChoiceGroup group);
 
 std::span<const FieldSpec> fieldTable();
 // The fields the script sets, in its order.
-const std::vector<const FieldSpec*>& scriptFields();
+std::vector<const FieldSpec*> scriptFields();
+
+// While it lives, fieldTable() is this table (a copy of the built-in one
+// with a setting more, say): what a new setting reaches without another edit.
+class FieldTableInUse {
+ public:
+  explicit FieldTableInUse(std::vector<FieldSpec> fields);
+  ~FieldTableInUse();
+  FieldTableInUse(const FieldTableInUse&) = delete;
+  FieldTableInUse& operator=(const FieldTableInUse&) = delete;
+
+ private:
+  std::vector<FieldSpec> fields_;
+  const std::vector<FieldSpec>* before_;
+};
 const FieldSpec& fieldSpec(std::string_view name);           // throws std::out_of_range for unknown names
 const FieldSpec* governedText(std::string_view switchName);  // nullptr when the switch governs none
 

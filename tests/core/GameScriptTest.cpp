@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/TestSupport.h"
 #include "launch/GameScript.h"
 #include "launch/Launch.h"
+#include "saves/ConfigText.h"
 
 using namespace tarvex;
 using test::golden;
@@ -77,4 +80,71 @@ TEST(GameArguments, PortAddressAndMemoryGoOnTheCommandLineBeforeTheScript) {
   EXPECT_EQ(commandLineText(gameArguments(s)),
             "stvoyHM.exe +set dedicated 2 +sets configured_by Tarvex +exec tarvex.cfg");
   EXPECT_EQ(s.text("NetIP") + s.text("Memory") + s.text("NetPort"), "27660");
+}
+
+// A setting is declared once: one added to the table (a switch and the text
+// it governs) reaches the script at its place, as its switch says, the game's
+// command line, the configuration text, the list of keys and the launch's
+// value checks.
+TEST(SettingsTable, ASettingAddedToTheTableReachesEveryPlaceThatWritesOrReadsSettings) {
+  std::vector<FieldSpec> fields(fieldTable().begin(), fieldTable().end());
+  fields.push_back({.name = "Shield_Yes",
+                    .kind = FieldKind::Switch,
+                    .caption = "Respawn Shield?",
+                    .start = "0",
+                    .key = "respawn-shield",
+                    .tab = "Settings"});
+  fields.push_back({.name = "Shield_Text",
+                    .kind = FieldKind::Text,
+                    .caption = "Shield Strength",
+                    .start = "25",
+                    .maxLength = 3,
+                    .digitsOnly = true,
+                    .governor = "Shield_Yes",
+                    .key = "respawn-shield-strength",
+                    .tab = "Settings",
+                    .scriptOrder = 105,
+                    .verb = "seta",
+                    .variable = "g_shieldStrength",
+                    .form = ValueForm::Digits,
+                    .whenOff = WhenOff::Reset,
+                    .onCommandLine = true});
+  const FieldTableInUse inUse(std::move(fields));
+
+  Configuration config;
+  config.catalogue = twoMaps();
+  config.rotation.maps = {"first"};
+  std::string script = checkLaunch(config.settings, config.rotation.maps, config.catalogue).script;
+  EXPECT_NE(script.find("seta g_ghostRespawn \"5\"\r\nreset g_shieldStrength\r\nseta g_doWarmup 1\r\n"),
+            std::string::npos);
+  EXPECT_EQ(
+      gameArguments(config.settings, "tarvex.cfg"),
+      (std::vector<std::string>{"+set", "dedicated", "0", "+sets", "configured_by", "Tarvex", "+exec", "tarvex.cfg"}));
+
+  // The configuration text and its keys name it; a slot keeps it once the save
+  // file's layout has a place for it (a format, not a restatement).
+  EXPECT_NE(configKeys().find("respawn-shield-strength\tSettings\tShield Strength\t"), std::string::npos);
+  EXPECT_NE(configText(config, {}, {}).find("\n# respawn-shield-strength = 25 (not kept in a save file)\n"),
+            std::string::npos);
+  std::string description;
+  const ConfigApplied applied = applyConfigText("respawn-shield-strength = 40\n", config, description);
+  ASSERT_EQ(applied.problems.size(), 1u);
+  EXPECT_EQ(applied.problems.front().text,
+            "respawn-shield-strength is not kept in a save file: a slot always starts with 25");
+
+  config.settings.setSwitch("Shield_Yes", true);
+  config.settings.setText("Shield_Text", "40");
+  script = checkLaunch(config.settings, config.rotation.maps, config.catalogue).script;
+  EXPECT_NE(script.find("seta g_ghostRespawn \"5\"\r\nseta g_shieldStrength 40\r\nseta g_doWarmup 1\r\n"),
+            std::string::npos);
+  const auto arguments = gameArguments(config.settings, "tarvex.cfg");
+  const std::vector<std::string> set{"+set", "g_shieldStrength", "40"};
+  EXPECT_NE(std::search(arguments.begin(), arguments.end(), set.begin(), set.end()), arguments.end());
+
+  // The value checks of its form: a bare value cannot carry a second command.
+  config.settings.setText("Shield_Text", "4;quit");
+  const LaunchCheck refused = checkLaunch(config.settings, config.rotation.maps, config.catalogue);
+  EXPECT_FALSE(refused.proceed);
+  ASSERT_FALSE(refused.messages.empty());
+  EXPECT_NE(refused.messages.front().find("\"Shield Strength\" (Shield_Text)"), std::string::npos);
 }
