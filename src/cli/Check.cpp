@@ -58,8 +58,8 @@ class Collected : public Services {
 // A program started as the game is (through wine, with the game's
 // environment), its output kept; how it ended, or why it did not.
 struct Probe {
-  std::string problem;  // it could not be started, or did not end in time
-  std::string status;   // "exit status 0"
+  Problem problem;     // it could not be started, or did not end in time
+  std::string status;  // "exit status 0"
   std::string output;
 };
 
@@ -79,7 +79,10 @@ Probe probe(const std::vector<std::string>& words, std::chrono::seconds timeout)
       result.problem = "it did not end within " + std::to_string(timeout.count()) + " s";
       return result;  // the child's end ends it
     }
-    if (child.wait(int(left.count()), keep, result.status) == GameEvent::Ended) return result;
+    if (GameWait waited = child.wait(int(left.count()), keep); waited.event == GameEvent::Ended) {
+      result.status = std::move(waited.endStatus);
+      return result;
+    }
   }
 }
 
@@ -115,7 +118,7 @@ void checkWine(Report& report, std::chrono::seconds timeout) {
       std::string("Install Wine and its 32-bit part as root: apt-get install wine && ") + platform::kWine32Install;
   const Probe version = probe({"--version"}, std::chrono::seconds(30));
   // A start that failed says what to install itself.
-  if (!version.problem.empty()) {
+  if (!version.problem.ok()) {
     report.line(Mark::Fail, "Wine cannot be run: " + version.problem + ".");
     return;
   }
@@ -132,18 +135,18 @@ void checkWine(Report& report, std::chrono::seconds timeout) {
   std::error_code ec;
   const bool wow64 = std::filesystem::is_directory(prefix / "drive_c" / "windows" / "syswow64", ec);
   const Probe start =
-      boot.problem.empty()
+      boot.problem.ok()
           ? probe({wow64 ? "C:\\windows\\syswow64\\cmd.exe" : "cmd", "/c", "echo", "tarvex-32-bit"}, timeout)
           : boot;
   const std::string said = boot.output + start.output;
-  if (start.problem.empty() && start.output.find("tarvex-32-bit") != std::string::npos &&
+  if (start.problem.ok() && start.output.find("tarvex-32-bit") != std::string::npos &&
       platform::startHint(said).empty()) {
     report.line(Mark::Ok, wine + " starts 32-bit programs, in its prefix " + fromPath(prefix) + " (as user " +
                               platform::currentUserName() + ").");
     return;
   }
   // Wine's own line of what it could not load says most.
-  std::string why = !start.problem.empty() ? start.problem : lastLine(said);
+  std::string why = !start.problem.ok() ? std::string(start.problem) : lastLine(said);
   for (const std::string_view line : splitLines(said))
     if (line.find("c0000135") != std::string_view::npos) why = trimmed(line);
   const std::string hint = platform::startHint(said);

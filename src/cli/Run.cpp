@@ -115,7 +115,7 @@ class RunHost : public ServerHost {
     return {};
   }
 
-  Event wait(std::chrono::milliseconds most, std::string& endStatus) override {
+  GameWait wait(std::chrono::milliseconds most) override {
     // systemd's watchdog hears from run at least every ten seconds while it waits.
     constexpr std::chrono::milliseconds kPing{10000};
     for (;;) {
@@ -126,7 +126,8 @@ class RunHost : public ServerHost {
       }
       const auto part = std::min(most, kPing);
       const auto sink = [this](std::string_view bytes) { output(bytes); };
-      const Event event = game_.wait(int(part.count()), sink, endStatus);
+      GameWait waited = game_.wait(int(part.count()), sink);
+      const Event event = waited.event;
       most -= part;
       if (event == Event::StopAsked) platform::notifyService("STOPPING=1");
       // A first start that ends at once has a configuration to mend: say what the game said, as launch does.
@@ -134,7 +135,7 @@ class RunHost : public ServerHost {
           !lastOutput().empty())
         note("The game ended right after it was started.  What it printed last:\n\n" + lastOutput() +
              (log_ ? "\n\nAll it printed is in " + log_->path() + "." : std::string()));
-      if (event != Event::Timeout || most <= std::chrono::milliseconds(0)) return event;
+      if (event != Event::Timeout || most <= std::chrono::milliseconds(0)) return waited;
     }
   }
 
@@ -316,7 +317,7 @@ int runServer(Services& services, const std::filesystem::path& dataFolder, const
   if (options.log != "-") {
     log.emplace(options.log.empty() ? instanceLogFile(dataFolder, instance) : toPath(options.log), options.limits,
                 true);
-    if (!log->problem().empty()) {
+    if (!log->problem().ok()) {
       services.message("The game was not started: " + log->problem() +
                        ".  Name another file with --log FILE, or send the output to standard output with --log -.");
       return 1;
@@ -365,7 +366,7 @@ int showLog(Services& services, const std::filesystem::path& dataFolder, const s
     return 1;
   }
   LogFollower log(instanceLogFile(dataFolder, instance));
-  if (!log.problem().empty()) {
+  if (!log.problem().ok()) {
     services.message(log.problem());
     return 1;
   }

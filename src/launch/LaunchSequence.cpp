@@ -37,7 +37,7 @@ Problem portRefusal(Services& services, const PreparedLaunch& launch, Frontend f
   // The engine takes the next port when its own is taken, and a host then
   // reaches the other server: a port in use is refused before anything is written.
   const Problem problem = services.portProblem(launch.address, launch.port);
-  if (problem.empty()) return {};
+  if (problem.ok()) return {};
   return "The game was not started: its port " + std::to_string(launch.port) +
          (launch.address.empty() ? std::string() : " on " + launch.address) + " is in use (" + problem + ").  " +
          portHint(frontend);
@@ -75,9 +75,9 @@ LaunchResult startPreparedLaunch(Services& services, const std::filesystem::path
     services.message("The game could not be started: " + gameFolder + kGameExecutable + " was not found.");
     return LaunchResult::NotStarted;
   }
-  const std::string error =
+  const Problem error =
       services.startProcess({gameFolder, fromPath(*executable), launch.arguments, fromPath(logFile), launch.instance});
-  if (!error.empty()) {
+  if (!error.ok()) {
     services.message("The game could not be started: " + fromPath(*executable) + " (" + error + ").");
     return LaunchResult::NotStarted;
   }

@@ -289,8 +289,9 @@ Result<std::string> levelshotBytes(const MapProposal& proposal, const Result<Pk3
 }
 }  // namespace
 
-void makePictures(std::vector<MapProposal>& proposals, std::size_t first, std::size_t last,
-                  std::vector<std::string>& problems, const std::function<bool(std::size_t)>& made) {
+std::vector<std::string> makePictures(std::vector<MapProposal>& proposals, std::size_t first, std::size_t last,
+                                      const std::function<bool(std::size_t)>& made) {
+  std::vector<std::string> problems;
   std::optional<Result<Pk3Archive>> archive;  // the one open, kept while the next map is in it too
   fs::path opened;
   for (std::size_t i = first; i < std::min(last, proposals.size()); ++i) {
@@ -306,8 +307,9 @@ void makePictures(std::vector<MapProposal>& proposals, std::size_t first, std::s
     if (!picture)
       problems.push_back("The picture of " + proposal.entry.name +
                          " could not be made: " + visibleText(picture.problem()) + ".");
-    if (made && !made(i)) return;
+    if (made && !made(i)) return problems;
   }
+  return problems;
 }
 
 namespace {
@@ -358,17 +360,20 @@ CatalogueAddition addToCatalogue(const fs::path& catalogueFile, const fs::path& 
   // The pictures first: an entry names its picture only once the file is there.
   std::error_code ec;
   fs::create_directories(pictureFolder, ec);
-  makePictures(proposals, 0, proposals.size(), result.problems);
+  for (std::string& problem : makePictures(proposals, 0, proposals.size()))
+    result.problems.push_back(std::move(problem));
   for (MapProposal& proposal : proposals) {
     if (proposal.entry.picture.empty()) continue;
     const fs::path target = pictureFolder / (proposal.entry.name + ".jpg");
     if (fs::is_regular_file(target, ec)) continue;
-    std::string problem = proposal.picture && !proposal.picture->empty() ? writeFileAtomic(target, *proposal.picture)
-                                                                         : std::string("no picture");
-    if (problem.empty()) continue;
-    if (problem != "no picture")
+    if (!proposal.picture || proposal.picture->empty()) {
+      proposal.entry.picture.clear();
+      continue;
+    }
+    if (const Problem problem = writeFileAtomic(target, *proposal.picture); !problem.ok()) {
       result.problems.push_back("The picture of " + proposal.entry.name + " could not be written: " + problem + ".");
-    proposal.entry.picture.clear();
+      proposal.entry.picture.clear();
+    }
   }
 
   // The new entries after the last complete one; the lines after it stay after them.
@@ -433,7 +438,7 @@ CatalogueAddition addToMapList(const MapListFolders& folders, std::size_t knownR
 }
 
 std::string additionMessage(const CatalogueAddition& addition) {
-  if (!addition.error.empty()) return addition.error;
+  if (!addition.error.ok()) return addition.error;
   std::string text =
       std::to_string(addition.added) + (addition.added == 1 ? " map was" : " maps were") + " added to the map list.";
   if (addition.leftOut > 0)

@@ -39,12 +39,12 @@ MapDiscovery discoverMaps(const std::filesystem::path& gameDataFolder, const Map
 inline constexpr std::size_t kMaxPreviewPictures = kMaxCatalogueRows;
 
 // Makes the pictures of proposals [first, last) that have none yet, opening
-// each archive once; a picture that cannot be made is left empty (a problem
-// says why, named by map).
+// each archive once; a picture that cannot be made is left empty, and a
+// problem returned says why, named by map.
 // made, when given, is told each index as its picture is made, and stops
 // the work by returning false.
-void makePictures(std::vector<MapProposal>& proposals, std::size_t first, std::size_t last,
-                  std::vector<std::string>& problems, const std::function<bool(std::size_t)>& made = {});
+std::vector<std::string> makePictures(std::vector<MapProposal>& proposals, std::size_t first, std::size_t last,
+                                      const std::function<bool(std::size_t)>& made = {});
 
 struct CatalogueAddition {
   std::size_t added = 0;              // the new maps maps.ini gives back by name

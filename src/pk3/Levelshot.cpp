@@ -36,7 +36,7 @@ bool looksLikeTga(std::string_view b) {
 // scan and between the scans of a progressive picture, walked as the decoder
 // walks them. Every scan of a progressive picture passes over all its blocks
 // again: a few bytes a scan can make one picture take hours.
-std::string jpegProblem(std::string_view b) {
+Problem jpegProblem(std::string_view b) {
   std::size_t scans = 0;
   std::size_t at = 2;  // after the start-of-image marker
   while (at + 1 < b.size()) {
@@ -116,7 +116,7 @@ Result<std::string> mapPictureFromLevelshot(std::string_view bytes) {
     return failure("the levelshot is not a JPEG, PNG or TGA picture");
   }
   if (format == LevelshotFormat::Jpeg) {
-    if (std::string cost = jpegProblem(bytes); !cost.empty()) return failure(std::move(cost));
+    if (Problem cost = jpegProblem(bytes); !cost.ok()) return failure(std::move(cost));
   }
   const auto* data = reinterpret_cast<const stbi_uc*>(bytes.data());
   const int size = int(std::min<std::size_t>(bytes.size(), 0x7fffffff));

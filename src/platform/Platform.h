@@ -144,8 +144,8 @@ class ChildGame {
   bool running() const;
   long id() const;
   // Waits at most the time for output (passed to sink as it comes), the
-  // game's end (how it ended in endStatus) or a stop signal.
-  GameEvent wait(int milliseconds, const std::function<void(std::string_view)>& sink, std::string& endStatus);
+  // game's end or a stop signal.
+  GameWait wait(int milliseconds, const std::function<void(std::string_view)>& sink);
   // Asks every process of the game to end (SIGTERM), or ends them (SIGKILL).
   void signal(bool kill);
 

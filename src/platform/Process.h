@@ -36,4 +36,10 @@ struct ProcessFailure {
 // was asked for (a signal, Ctrl+C, a service's stop control).
 enum class GameEvent { Timeout, Ended, StopAsked };
 
+// What a wait on the game saw, and for Ended how the game ended ("exit status 1", "signal 9").
+struct GameWait {
+  GameEvent event = GameEvent::Timeout;
+  std::string endStatus;
+};
+
 }  // namespace tarvex

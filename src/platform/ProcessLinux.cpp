@@ -333,7 +333,7 @@ bool ChildGame::running() const { return state_->pid > 0; }
 
 long ChildGame::id() const { return state_->pid; }
 
-GameEvent ChildGame::wait(int milliseconds, const std::function<void(std::string_view)>& sink, std::string& endStatus) {
+GameWait ChildGame::wait(int milliseconds, const std::function<void(std::string_view)>& sink) {
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
   char buffer[16384];
@@ -343,7 +343,7 @@ GameEvent ChildGame::wait(int milliseconds, const std::function<void(std::string
       char drained[64];
       while (stopPipe[0] >= 0 && read(stopPipe[0], drained, sizeof drained) > 0) {
       }
-      return GameEvent::StopAsked;
+      return {GameEvent::StopAsked, {}};
     }
     if (state_->pid > 0) {
       int status = 0;
@@ -361,12 +361,11 @@ GameEvent ChildGame::wait(int milliseconds, const std::function<void(std::string
         state_->pid = -1;
         // What the game started and left behind ends with it.
         state_->endGroup();
-        endStatus = endText(status);
-        return GameEvent::Ended;
+        return {GameEvent::Ended, endText(status)};
       }
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) return GameEvent::Timeout;
+    if (left <= 0) return {GameEvent::Timeout, {}};
     // The end of a child is seen by waitpid, at least every tenth of a second.
     pollfd fds[2] = {{state_->output, POLLIN, 0}, {stopPipe[0], POLLIN, 0}};
     const int ready = poll(fds, 2, int(std::min<long long>(left, 100)));

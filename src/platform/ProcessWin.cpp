@@ -27,10 +27,10 @@ HANDLE openNul() {
 }
 
 // Starts the program with the given output (asInput: the given handle is
-// its input, and its output goes nowhere); the process (and, suspended,
-// its first thread) in info.
-std::string create(const ProcessRequest& request, HANDLE output, DWORD flags, PROCESS_INFORMATION& info,
-                   bool asInput = false) {
+// its input, and its output goes nowhere): the process and (suspended) its
+// first thread.
+Result<PROCESS_INFORMATION> create(const ProcessRequest& request, HANDLE output, DWORD flags, bool asInput = false) {
+  PROCESS_INFORMATION info{};
   std::vector<std::string> arguments{request.executable};
   arguments.insert(arguments.end(), request.arguments.begin(), request.arguments.end());
   std::string commandLine = windowsCommandLine(arguments);
@@ -47,7 +47,8 @@ std::string create(const ProcessRequest& request, HANDLE output, DWORD flags, PR
                                  request.workingFolder.c_str(), &startup, &info);
   const DWORD error = GetLastError();
   if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
-  return ok ? std::string() : "Windows error " + std::to_string(error);
+  if (!ok) return failure("Windows error " + std::to_string(error));
+  return info;
 }
 
 std::string exitText(HANDLE process) {
@@ -84,14 +85,14 @@ HANDLE startLogWriter(const std::string& logFile, HANDLE& output) {
   request.executable = fromPath(writer);
   request.arguments = {"write-log", logFile};
   request.workingFolder = fromPath(writer.parent_path());
-  PROCESS_INFORMATION info{};
-  const std::string error = create(request, inheritable(read), CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP, info,
-                                   /*asInput=*/true);
+  const auto started = create(request, inheritable(read), CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP,
+                              /*asInput=*/true);
   CloseHandle(read);
-  if (!error.empty()) {
+  if (!started) {
     CloseHandle(write);
-    return unkept(fromPath(writer) + " did not start (" + error + ")");
+    return unkept(fromPath(writer) + " did not start (" + started.problem() + ")");
   }
+  const PROCESS_INFORMATION& info = *started;
   CloseHandle(info.hThread);
   output = inheritable(write);
   return info.hProcess;
@@ -132,15 +133,14 @@ Problem DetachedGame::start(const ProcessRequest& request) {
   state_->close();
   HANDLE output = INVALID_HANDLE_VALUE;
   HANDLE writer = request.logFile.empty() ? nullptr : startLogWriter(request.logFile, output);
-  PROCESS_INFORMATION info{};
-  const std::string error = create(request, output, DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP, info);
+  const auto started = create(request, output, DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP);
   if (output != INVALID_HANDLE_VALUE) CloseHandle(output);  // the writer ends when the game's side closes
-  if (!error.empty()) {
+  if (!started) {
     if (writer) WaitForSingleObject(writer, 1000), CloseHandle(writer);
-    return error;
+    return started.problem();
   }
-  CloseHandle(info.hThread);
-  state_->process = info.hProcess;
+  CloseHandle(started->hThread);
+  state_->process = started->hProcess;
   state_->writer = writer;
   state_->logFile = request.logFile;
   return {};
@@ -294,13 +294,13 @@ Problem ChildGame::start(const ProcessRequest& request) {
   HANDLE read = nullptr, write = nullptr;
   SECURITY_ATTRIBUTES security{sizeof security, nullptr, FALSE};
   if (!CreatePipe(&read, &write, &security, 0)) return "Windows error " + std::to_string(GetLastError());
-  PROCESS_INFORMATION info{};
-  const std::string error = create(request, inheritable(write), CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP, info);
+  const auto started = create(request, inheritable(write), CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP);
   CloseHandle(write);
-  if (!error.empty()) {
+  if (!started) {
     CloseHandle(read);
-    return error;
+    return started.problem();
   }
+  const PROCESS_INFORMATION& info = *started;
   // A job holds the game and everything it starts, so that ending it ends them all.
   state_->job = CreateJobObjectA(nullptr, nullptr);
   if (state_->job) {
@@ -321,7 +321,7 @@ bool ChildGame::running() const { return state_->process != nullptr; }
 
 long ChildGame::id() const { return long(state_->id); }
 
-GameEvent ChildGame::wait(int milliseconds, const std::function<void(std::string_view)>& sink, std::string& endStatus) {
+GameWait ChildGame::wait(int milliseconds, const std::function<void(std::string_view)>& sink) {
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
   char buffer[16384];
@@ -335,16 +335,16 @@ GameEvent ChildGame::wait(int milliseconds, const std::function<void(std::string
     }
   };
   for (;;) {
-    if (stopAsked.exchange(false)) return GameEvent::StopAsked;
+    if (stopAsked.exchange(false)) return {GameEvent::StopAsked, {}};
     drain();
     if (state_->process && WaitForSingleObject(state_->process, 0) == WAIT_OBJECT_0) {
       drain();
-      endStatus = exitText(state_->process);
+      std::string endStatus = exitText(state_->process);
       state_->close();
-      return GameEvent::Ended;
+      return {GameEvent::Ended, std::move(endStatus)};
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) return GameEvent::Timeout;
+    if (left <= 0) return {GameEvent::Timeout, {}};
     // Output is looked for at least every twentieth of a second.
     HANDLE handles[2];
     DWORD count = 0;

@@ -95,7 +95,7 @@ RotatingLog::RotatingLog(const fs::path& file, LogLimits limits, bool startFresh
     return;
   }
   open(false);
-  if (fd_ < 0 && problem_.empty())
+  if (fd_ < 0 && problem_.ok())
     problem_ = "the log " + names_.front() + " cannot be written (" + std::strerror(errno) + ")";
 }
 
@@ -154,7 +154,7 @@ std::string RotatingLog::takeRotationFailure() {
 }
 
 void RotatingLog::write(std::string_view bytes) {
-  if (bytes.empty() || !problem_.empty()) return;
+  if (bytes.empty() || !problem_.ok()) return;
   if (rotationFailed_ || (size_ > 0 && size_ + bytes.size() > limits_.maxBytes)) {
     if (rotationFailed_ && steadyMilliseconds() < retryAt_) {
       dropped_ += bytes.size();

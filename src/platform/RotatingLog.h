@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "util/Problem.h"
+
 namespace tarvex {
 
 struct LogLimits {
@@ -37,7 +39,7 @@ class RotatingLog {
   bool isOpen() const { return fd_ >= 0; }
   // Why the log cannot be written at all ("... is not a regular file",
   // "cannot be made (Permission denied)"); empty when it can.
-  const std::string& problem() const { return problem_; }
+  const Problem& problem() const { return problem_; }
   const std::string& path() const { return names_.front(); }
   // Appends the bytes; a failed write (a full disk) drops them, never blocks.
   void write(std::string_view bytes);
@@ -57,7 +59,7 @@ class RotatingLog {
   LogLimits limits_;
   std::uint64_t size_ = 0;
   int fd_ = -1;
-  std::string problem_;
+  Problem problem_;
   // While a rotation has failed: its cause, the bytes dropped since, when to try again.
   bool rotationFailed_ = false;
   bool failureTaken_ = true;
@@ -78,14 +80,14 @@ class LogFollower {
   LogFollower& operator=(const LogFollower&) = delete;
   // Why the log cannot be read ("there is no log ... yet", "... is not a
   // regular file"); empty when it is open.
-  const std::string& problem() const { return problem_; }
+  const Problem& problem() const { return problem_; }
   // At most `most` further bytes; empty when there are none yet.
   std::string next(std::size_t most);
 
  private:
   bool openFile();
   std::filesystem::path file_;
-  std::string problem_;
+  Problem problem_;
   int fd_ = -1;
   std::uint64_t offset_ = 0;
   std::uint64_t device_ = 0, inode_ = 0;

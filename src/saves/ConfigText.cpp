@@ -87,7 +87,7 @@ std::string_view keyOf(const FieldSpec& field) {
 }
 
 // Why the window would not take the text into the box; empty when it would.
-std::string textProblem(const FieldSpec& field, std::string_view bytes) {
+Problem textProblem(const FieldSpec& field, std::string_view bytes) {
   if (holdsControl(bytes)) return "holds a control character, which the box does not take";
   if (field.digitsOnly && !isDigits(bytes)) return "takes digits only";
   if (field.maxLength > 0 && bytes.size() > std::size_t(field.maxLength))
@@ -172,10 +172,10 @@ std::string configKeys() {
   return out;
 }
 
-ConfigApplied applyConfigText(std::string_view text, Configuration& config, std::string& description) {
+ConfigApplied applyConfigText(std::string_view text, const Configuration& config, std::string_view description) {
   ConfigApplied result;
   Configuration next = config;
-  std::string nextDescription = description;
+  std::string nextDescription(description);
   struct Given {
     const FieldSpec* field;
     std::string value;  // the game's text
@@ -298,7 +298,7 @@ ConfigApplied applyConfigText(std::string_view text, Configuration& config, std:
       }
       switches.push_back({field, *on ? "1" : "0", number});
     } else {
-      if (const std::string why = textProblem(*field, *bytes); !why.empty()) {
+      if (const Problem why = textProblem(*field, *bytes); !why.ok()) {
         problem(number, key + ": \"" + std::string(trimmed(field->caption)) + "\" " + why);
         continue;
       }
@@ -328,8 +328,8 @@ ConfigApplied applyConfigText(std::string_view text, Configuration& config, std:
   }
   for (const auto& [name, given] : limits) setLimitsByName(next.catalogue, name, given.first);
   if (!result.problems.empty()) return result;
-  config = std::move(next);
-  description = std::move(nextDescription);
+  result.configuration = std::move(next);
+  result.description = std::move(nextDescription);
   return result;
 }
 

@@ -35,16 +35,19 @@ struct ConfigProblem {
 };
 
 struct ConfigApplied {
-  std::vector<ConfigProblem> problems;  // nothing was changed when there are any
+  std::vector<ConfigProblem> problems;  // the text is not taken when there are any
   // The line of each setting (by its table name) and map given, to name
   // with a later check's finding.
   std::map<std::string, std::size_t, std::less<>> lines;
+  // Without problems: the configuration and description with the text applied.
+  Configuration configuration;
+  std::string description;
 };
 
-// Applies the lines of a text to the configuration and description: keys
-// not given keep their values; "map" lines, when there are any, are the new
+// Applies the lines of a text to a configuration and description: keys not
+// given keep their values; "map" lines, when there are any, are the new
 // rotation in order. All or nothing.
-ConfigApplied applyConfigText(std::string_view text, Configuration& config, std::string& description);
+ConfigApplied applyConfigText(std::string_view text, const Configuration& config, std::string_view description);
 
 // The line a check's message is about: the first setting or map it names
 // that the text gave, 0 when none.

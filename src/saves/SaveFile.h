@@ -35,9 +35,9 @@ Problem saveRefusal(std::string_view description, const Configuration& config);
 // How saving a slot went: refused by its check (the message), or its file
 // could not be written (why), or saved.
 struct [[nodiscard]] SlotSave {
-  std::string refusal;
+  Problem refusal;
   Problem writeProblem;
-  bool ok() const { return refusal.empty() && writeProblem.ok(); }
+  bool ok() const { return refusal.ok() && writeProblem.ok(); }
 };
 // The one step that saves a configuration into a save file, for the window's
 // Save and for tarvex-cli config: the check first, then the file replaced

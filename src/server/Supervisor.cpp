@@ -4,6 +4,7 @@
 #include <deque>
 #include <optional>
 #include <utility>
+#include <variant>
 #include <vector>
 
 namespace tarvex {
@@ -25,14 +26,18 @@ Ms until(ServerHost& host, ServerHost::Clock::time_point when) {
 
 // Asks the game to end, then ends it for sure after the grace time.
 void stopGame(ServerHost& host, const SupervisorOptions& options) {
-  std::string status;
+  // SIGKILL cannot be refused; the end comes at once.
+  const auto kill = [&host] {
+    host.killGame();
+    GameWait waited;
+    while ((waited = host.wait(Ms(1000))).event != Event::Ended) {
+    }
+    host.note("The game ended (" + waited.endStatus + ").");
+  };
   // A stopped game (SIGSTOP) cannot take the request: it is hung for sure, and killed at once.
   if (host.gameStopped()) {
     host.note("The game is stopped (SIGSTOP) and cannot end by itself: it was killed.");
-    host.killGame();
-    while (host.wait(Ms(1000), status) != Event::Ended) {
-    }
-    host.note("The game ended (" + status + ").");
+    kill();
     return;
   }
   host.askGameToStop();
@@ -40,17 +45,13 @@ void stopGame(ServerHost& host, const SupervisorOptions& options) {
   for (;;) {
     const Ms left = until(host, deadline);
     if (left <= Ms(0)) break;
-    if (host.wait(left, status) == Event::Ended) {
-      host.note("The game ended (" + status + ").");
+    if (const GameWait waited = host.wait(left); waited.event == Event::Ended) {
+      host.note("The game ended (" + waited.endStatus + ").");
       return;
     }
   }
   host.note("The game did not end within " + seconds(options.stopTimeout) + ": it was killed.");
-  host.killGame();
-  // SIGKILL cannot be refused; the end comes at once.
-  while (host.wait(Ms(1000), status) != Event::Ended) {
-  }
-  host.note("The game ended (" + status + ").");
+  kill();
 }
 
 // How one start of the game came to its end.
@@ -78,7 +79,7 @@ class Watch {
 
   // Watches the game just started until it ends, a stop is asked for, it
   // stays silent too long or another server answers on its port.
-  Outcome run(std::string& endStatus) {
+  Outcome run() {
     const bool watching = options_.watchdogInterval.count() > 0;
     const auto started = host_.now();
     auto nextCheck = started + options_.watchdogInterval;
@@ -97,7 +98,7 @@ class Watch {
           watching ? (answered ? nextCheck : std::min(nextCheck, nextPoll)) : host_.now() + std::chrono::hours(1);
       for (const auto& warning : warnings) next = std::min(next, warning.first);
       if (restartAt) next = std::min(next, *restartAt);
-      if (const auto end = outcomeOf(host_.wait(until(host_, next), endStatus))) return *end;
+      if (const auto end = outcomeOf(host_.wait(until(host_, next)))) return *end;
       if (restartAt && host_.now() >= *restartAt) return Outcome::Scheduled;
       while (!warnings.empty() && host_.now() >= warnings.front().first) {
         std::string text = options_.restartWarning;
@@ -120,7 +121,9 @@ class Watch {
         if (answer == Answer::Silent) continue;
       } else {
         nextCheck = std::max(nextCheck + options_.watchdogInterval, host_.now());
-        if (const auto end = confirmedAnswer(answer, endStatus)) return *end;
+        const auto confirmed = confirmedAnswer();
+        if (const Outcome* end = std::get_if<Outcome>(&confirmed)) return *end;
+        answer = std::get<Answer>(confirmed);
       }
       if (answer == Answer::Foreign) return Outcome::Foreign;
       if (answer == Answer::Ours) {
@@ -139,30 +142,37 @@ class Watch {
     }
   }
 
+  // How the game ended, once it did.
+  const std::string& endStatus() const { return endStatus_; }
+
  private:
-  static std::optional<Outcome> outcomeOf(Event event) {
-    if (event == Event::StopAsked) return Outcome::StopAsked;
-    if (event == Event::Ended) return Outcome::Ended;
-    return std::nullopt;
+  std::optional<Outcome> outcomeOf(GameWait waited) {
+    if (waited.event == Event::StopAsked) return Outcome::StopAsked;
+    if (waited.event != Event::Ended) return std::nullopt;
+    endStatus_ = std::move(waited.endStatus);
+    return Outcome::Ended;
   }
 
   // Asks until an answer comes, at most 1 + confirmTries times, the console
   // every second time where there is one; the game is watched in between.
-  std::optional<Outcome> confirmedAnswer(Answer& answer, std::string& endStatus) {
+  // The answer, or how the watch ended meanwhile.
+  std::variant<Outcome, Answer> confirmedAnswer() {
+    Answer answer = Answer::Silent;
     for (int attempt = 0; attempt <= options_.confirmTries; ++attempt) {
       if (attempt > 0) {
         const auto resume = host_.now() + options_.confirmGap;
         for (Ms left; (left = until(host_, resume)) > Ms(0);)
-          if (const auto end = outcomeOf(host_.wait(left, endStatus))) return end;
+          if (const auto end = outcomeOf(host_.wait(left))) return *end;
       }
       answer = host_.askServer(attempt % 2 == 1 && host_.hasConsole());
-      if (answer != Answer::Silent) return std::nullopt;
+      if (answer != Answer::Silent) return answer;
     }
-    return std::nullopt;
+    return answer;
   }
 
   ServerHost& host_;
   const SupervisorOptions& options_;
+  std::string endStatus_;
 };
 }  // namespace
 
@@ -182,13 +192,13 @@ SupervisorEnd supervise(ServerHost& host, const SupervisorOptions& options) {
     host.note("Without a console password the scheduled restarts come without a warning to the players.");
   for (bool first = true;; first = false) {
     const auto started = host.now();
-    std::string endStatus;
     bool counts = true;  // an end of the game's own, toward giving up
     if (const Problem error = host.startGame(); !error.ok()) {
       host.note("The game could not be started: " + error);
       if (first) return SupervisorEnd::NotStarted;
     } else {
-      switch (Watch(host, options).run(endStatus)) {
+      Watch watch(host, options);
+      switch (watch.run()) {
         case Outcome::StopAsked:
           host.note("Stopping the game.");
           stopGame(host, options);
@@ -207,7 +217,7 @@ SupervisorEnd supervise(ServerHost& host, const SupervisorOptions& options) {
           counts = false;
           break;
         case Outcome::Ended:
-          host.note("The game ended (" + endStatus + ").");
+          host.note("The game ended (" + watch.endStatus() + ").");
           break;
         case Outcome::Scheduled:
           host.note(
@@ -230,7 +240,7 @@ SupervisorEnd supervise(ServerHost& host, const SupervisorOptions& options) {
     host.note("Starting the game again in " + seconds(delay) + ".");
     const auto restartAt = host.now() + delay;
     for (Ms left; (left = until(host, restartAt)) > Ms(0);) {
-      if (host.wait(left, endStatus) == Event::StopAsked) {
+      if (host.wait(left).event == Event::StopAsked) {
         host.note("Stopped before the next start.");
         return SupervisorEnd::Stopped;
       }

@@ -62,10 +62,9 @@ class ServerHost {
   // Writes the script and starts the game; an error text, empty on success.
   virtual Problem startGame() = 0;
   // Waits at most the time for the game to end or a stop to be asked for,
-  // passing the game's output to its log meanwhile. For Ended, how it ended
-  // ("exit status 1", "signal 9") goes to endStatus. Without a game it only
+  // passing the game's output to its log meanwhile. Without a game it only
   // waits for a stop.
-  virtual Event wait(std::chrono::milliseconds most, std::string& endStatus) = 0;
+  virtual GameWait wait(std::chrono::milliseconds most) = 0;
   // One question to the server's own address and port: its status, or with
   // byConsole a harmless command through its remote console.
   virtual Answer askServer(bool byConsole) = 0;

@@ -357,9 +357,9 @@ void MapsTab::findNewMaps() {
   if (!problems.empty()) services().message(problems);
   // Each picture is made once, off the window's thread while the dialog is
   // up: shown there, written on Add. (The dialog has ended the job when it returns.)
-  std::vector<std::string> pictureProblems;
-  const PictureJob pictures = [&found, &pictureProblems](const auto& made) {
-    makePictures(found.maps, 0, kMaxPreviewPictures, pictureProblems,
+  const PictureJob pictures = [&found](const auto& made) {
+    // A picture that cannot be made is left out now, and said when its map is added.
+    makePictures(found.maps, 0, kMaxPreviewPictures,
                  [&](std::size_t i) { return made(i, found.maps[i].picture.value_or(std::string())); });
   };
   std::vector<MapChoice> choices;
@@ -372,7 +372,7 @@ void MapsTab::findNewMaps() {
     if ((*chosen)[i]) taken.push_back(found.maps[i]);
   if (taken.empty()) return;
   const CatalogueAddition added = addToMapList(context_.folders, catalogue_.rows.size(), taken);
-  if (added.error.empty()) {
+  if (added.error.ok()) {
     // The new catalogue keeps every known map's limits; the rotation stays as it is.
     MapCatalogue next = loadMapList(context_.folders).catalogue;
     setAllLimits(next, {kDefaultFragLimit, kDefaultTimeLimit, kDefaultCaptureLimit});

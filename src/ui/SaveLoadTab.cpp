@@ -64,7 +64,7 @@ void SaveLoadTab::saveSlot() {
   // A one-line prompt: a pasted line break ends the description.
   description.resize(std::min(description.size(), description.find_first_of("\r\n")));
   const SlotSave saved = saveSlotFile(file, toBytes(saveSelect_->currentText()), description, window_.configuration());
-  if (!saved.refusal.empty()) {
+  if (!saved.refusal.ok()) {
     services().message(saved.refusal);
     return;
   }

@@ -126,8 +126,7 @@ TEST(SettingsTable, ASettingAddedToTheTableReachesEveryPlaceThatWritesOrReadsSet
   EXPECT_NE(configKeys().find("respawn-shield-strength\tSettings\tShield Strength\t"), std::string::npos);
   EXPECT_NE(configText(config, {}, {}).find("\n# respawn-shield-strength = 25 (not kept in a save file)\n"),
             std::string::npos);
-  std::string description;
-  const ConfigApplied applied = applyConfigText("respawn-shield-strength = 40\n", config, description);
+  const ConfigApplied applied = applyConfigText("respawn-shield-strength = 40\n", config, "");
   ASSERT_EQ(applied.problems.size(), 1u);
   EXPECT_EQ(applied.problems.front().text,
             "respawn-shield-strength is not kept in a save file: a slot always starts with 25");

@@ -72,8 +72,7 @@ TEST(MapDiscovery, NewMapsWithArenaNamesClassesPicturesAndTheLaterArchiveWinning
   EXPECT_EQ(proposal(found, "loose")->entry.picture, "");
 
   std::vector<MapProposal> maps = found.maps;
-  std::vector<std::string> problems;
-  makePictures(maps, 0, maps.size(), problems);
+  const std::vector<std::string> problems = makePictures(maps, 0, maps.size());
   EXPECT_TRUE(problems.empty()) << problems.front();
   const auto pictureOf = [&maps](const char* name) {
     return std::ranges::find(maps, std::string(name), [](const MapProposal& m) { return m.entry.name; })->picture;

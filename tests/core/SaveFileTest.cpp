@@ -171,20 +171,15 @@ TEST(SaveFile, AValueWithALineBreakIsRefusedByName) {
 // a tab, which its text's comments and config --keys name.
 TEST(ConfigText, SwitchesTakeEveryYesAndNoWordAndEverySettingHasItsTab) {
   for (const char* word : {"yes", "On", "TRUE", "1", "no", "OFF", "false", "0"}) {
-    Configuration config;
-    std::string description;
     const bool on = std::string("yes On TRUE 1").find(word) != std::string::npos;
     const ConfigApplied applied =
-        applyConfigText(std::string("friendly-fire = ") + word + "\npure-server = " + word + "\n", config, description);
+        applyConfigText(std::string("friendly-fire = ") + word + "\npure-server = " + word + "\n", {}, "");
     EXPECT_TRUE(applied.problems.empty()) << word;
-    EXPECT_EQ(config.settings.isOn("friendly_yes"), on) << word;
-    EXPECT_EQ(config.settings.isOn("Pure_yes"), on) << word;
+    EXPECT_EQ(applied.configuration.settings.isOn("friendly_yes"), on) << word;
+    EXPECT_EQ(applied.configuration.settings.isOn("Pure_yes"), on) << word;
   }
-  Configuration config;
-  std::string description;
-  const ConfigApplied applied = applyConfigText("pure-server = maybe\n", config, description);
+  const ConfigApplied applied = applyConfigText("pure-server = maybe\n", {}, "");
   ASSERT_EQ(applied.problems.size(), 1u);
   EXPECT_EQ(applied.problems[0].line, 1u);
-  EXPECT_TRUE(config.settings.isOn("Pure_yes"));
   for (const FieldSpec& field : fieldTable()) EXPECT_FALSE(field.tab.empty()) << field.name;
 }

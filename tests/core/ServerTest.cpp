@@ -53,21 +53,20 @@ struct FakeHost : ServerHost {
     endsAt = life ? std::optional(t + *life) : std::nullopt;
     return {};
   }
-  Event wait(Ms most, std::string& status) override {
+  GameWait wait(Ms most) override {
     const auto deadline = t + most;
     if (stopAt && *stopAt <= deadline && (!endsAt || *stopAt < *endsAt)) {
       t = *stopAt;
       stopAt.reset();
-      return Event::StopAsked;
+      return {Event::StopAsked, {}};
     }
     if (endsAt && *endsAt <= deadline) {
       t = *endsAt;
       endsAt.reset();
-      status = "exit status 1";
-      return Event::Ended;
+      return {Event::Ended, "exit status 1"};
     }
     t = deadline;
-    return Event::Timeout;
+    return {Event::Timeout, {}};
   }
   Answer askServer(bool byConsole) override {
     questions += byConsole ? 'c' : 's';
@@ -479,9 +478,8 @@ TEST(ChildGame, LeavesNoProcessBehind) {
     ASSERT_EQ(game.start({folder.path().string(), "game.exe", {}, {}, "slot3"}), "");
     unsetenv("NOTIFY_SOCKET");
     unsetenv("TARVEX_INSTANCE");
-    std::string status;
     const auto ignore = [](std::string_view) {};
-    while (game.wait(1000, ignore, status) != ServerHost::Event::Ended) {
+    while (game.wait(1000, ignore).event != ServerHost::Event::Ended) {
     }
     EXPECT_TRUE(gone(pidOf("left.pid")));
     const std::string environment = test::readFile(folder / "game.env");

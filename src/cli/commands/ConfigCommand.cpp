@@ -157,17 +157,18 @@ bool Config::readSlot(Session& session) {
 
 bool Config::write(Session& session, const std::string& text, const Place& place) {
   Services& services = session.services;
-  Configuration next = config_;
-  std::string nextDescription = unused_ ? std::string("Made with tarvex-cli config") : description_;
-  const ConfigApplied applied = applyConfigText(text, next, nextDescription);
+  const ConfigApplied applied =
+      applyConfigText(text, config_, unused_ ? std::string_view("Made with tarvex-cli config") : description_);
   for (const auto& problem : applied.problems) services.message(place(problem.line) + problem.text);
   if (!applied.problems.empty()) return false;
+  const Configuration& next = applied.configuration;
+  const std::string& nextDescription = applied.description;
   const LaunchCheck check = checkLaunch(next.settings, next.rotation.maps, next.catalogue);
   for (const auto& message : check.messages) services.message(place(lineOfMessage(applied, message)) + message);
   if (!check.proceed) return false;
   const std::filesystem::path file = slotFile(session.dataFolder);
   const SlotSave saved = saveSlotFile(file, slot_ != 0 ? slotTitle(slot_) : "Save File", nextDescription, next);
-  if (!saved.refusal.empty()) services.message(saved.refusal);
+  if (!saved.refusal.ok()) services.message(saved.refusal);
   if (!saved.writeProblem.ok())
     services.message("Tarvex could not write " + fromPath(file) + " (" + saved.writeProblem + ").");
   if (!saved.ok()) return false;
