@@ -6,7 +6,8 @@
 
 #include "cli/Cli.h"
 #include "platform/Files.h"
-#include "platform/Platform.h"
+#include "platform/Processes.h"
+#include "platform/Time.h"
 
 namespace {
 // The program's own folder, where its shipped files lie beside it.

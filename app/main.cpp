@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/Platform.h"
+#include "platform/Time.h"
 #include "ui/Convert.h"
 #include "ui/QtServices.h"
 #include "ui/TarvexApp.h"

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "maps/MapDiscovery.h"
-#include "platform/Platform.h"
+#include "platform/Time.h"
 
 namespace fs = std::filesystem;
 

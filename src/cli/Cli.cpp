@@ -5,7 +5,8 @@
 #include "cli/Command.h"
 #include "cli/Manual.h"
 #include "platform/Files.h"
-#include "platform/Platform.h"
+#include "platform/SystemServices.h"
+#include "platform/Folders.h"
 #include "startup/DataFolder.h"
 
 namespace tarvex {

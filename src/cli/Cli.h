@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "platform/Processes.h"
 #include "services/Services.h"
 
 namespace tarvex {

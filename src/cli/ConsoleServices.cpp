@@ -1,5 +1,5 @@
 #include "cli/Cli.h"
-#include "platform/Platform.h"
+#include "platform/Registry.h"
 #include "query/ServerQuery.h"
 #include "server/Instance.h"
 #include "util/Text.h"

@@ -7,7 +7,8 @@
 
 #include "cli/Cli.h"
 #include "platform/Files.h"
-#include "platform/Platform.h"
+#include "platform/Processes.h"
+#include "platform/SystemServices.h"
 #include "platform/RotatingLog.h"
 #include "saves/SaveFile.h"
 #include "server/Instance.h"

@@ -15,7 +15,11 @@
 #endif
 
 #include "platform/Files.h"
-#include "platform/Platform.h"
+#include "platform/Processes.h"
+#include "platform/Time.h"
+#include "platform/SystemServices.h"
+#include "platform/Folders.h"
+#include "platform/Sound.h"
 #include "util/Text.h"
 
 namespace tarvex::platform {

@@ -17,7 +17,13 @@
 #include <vector>
 
 #include "platform/Files.h"
-#include "platform/Platform.h"
+#include "platform/Processes.h"
+#include "platform/Time.h"
+#include "platform/SystemServices.h"
+#include "platform/Folders.h"
+#include "platform/CodePage.h"
+#include "platform/Registry.h"
+#include "platform/Sound.h"
 #include "platform/WineRegistry.h"
 #include "util/Text.h"
 

@@ -11,7 +11,13 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/Platform.h"
+#include "platform/Processes.h"
+#include "platform/Time.h"
+#include "platform/SystemServices.h"
+#include "platform/Folders.h"
+#include "platform/CodePage.h"
+#include "platform/Registry.h"
+#include "platform/Sound.h"
 
 namespace tarvex::platform {
 

@@ -22,7 +22,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "platform/Processes.h"
+#include "platform/InstanceLock.h"
+#include "platform/SystemServices.h"
 
 #ifdef TARVEX_HAVE_SYSTEMD
 #include <systemd/sd-daemon.h>

@@ -8,7 +8,9 @@
 #include <cstdio>
 
 #include "platform/Files.h"
-#include "platform/Platform.h"
+#include "platform/Processes.h"
+#include "platform/InstanceLock.h"
+#include "platform/SystemServices.h"
 #include "platform/RotatingLog.h"
 #include "platform/WindowsApi.h"
 

@@ -13,7 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "platform/Processes.h"
+#include "platform/SystemServices.h"
 #include "platform/WindowsApi.h"
 
 namespace tarvex::platform {

@@ -31,4 +31,8 @@ inline constexpr std::uint32_t kWatchdogSource = 0x7F545658;
 Result<std::vector<std::string>> udpExchange(const std::string& host, int port, const std::string& request,
                                              const UdpTiming& timing);
 
+// Whether another program holds the UDP port on the address (empty or
+// 0.0.0.0: every address): a bind to it is refused as in use.
+bool udpPortInUse(const std::string& address, int port);
+
 }  // namespace tarvex::platform

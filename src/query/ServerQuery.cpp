@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "platform/Platform.h"
+#include "platform/Udp.h"
 #include "util/Text.h"
 
 namespace tarvex {

@@ -7,7 +7,7 @@
 #include <tuple>
 
 #include "platform/Files.h"
-#include "platform/Platform.h"
+#include "platform/Folders.h"
 #include "saves/SaveFile.h"
 #include "startup/GameFolder.h"
 #include "util/Text.h"

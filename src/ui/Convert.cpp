@@ -1,6 +1,6 @@
 #include "ui/Convert.h"
 
-#include "platform/Platform.h"
+#include "platform/CodePage.h"
 
 namespace tarvex {
 

@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/Platform.h"
+#include "platform/CodePage.h"
 
 namespace tarvex {
 

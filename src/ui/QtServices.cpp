@@ -8,7 +8,8 @@
 #include <QMessageBox>
 #include <QUrl>
 
-#include "platform/Platform.h"
+#include "platform/Registry.h"
+#include "platform/Sound.h"
 #include "query/ServerQuery.h"
 #include "server/Instance.h"
 #include "ui/Convert.h"

@@ -5,7 +5,8 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "platform/Platform.h"
+#include "platform/Processes.h"
+#include "platform/Sound.h"
 #include "services/Services.h"
 
 namespace tarvex {

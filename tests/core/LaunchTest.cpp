@@ -4,7 +4,7 @@
 #include "core/TestSupport.h"
 #include "launch/Launch.h"
 #include "launch/LaunchSequence.h"
-#include "platform/Platform.h"
+#include "platform/Processes.h"
 #include "util/GameText.h"
 
 using namespace tarvex;

@@ -6,7 +6,8 @@
 #include <optional>
 
 #include "core/TestSupport.h"
-#include "platform/Platform.h"
+#include "platform/Processes.h"
+#include "platform/InstanceLock.h"
 #include "platform/RotatingLog.h"
 #include "server/Instance.h"
 #include "server/Supervisor.h"

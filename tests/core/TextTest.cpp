@@ -11,7 +11,10 @@
 
 #include "core/TestSupport.h"
 #include "platform/Files.h"
-#include "platform/Platform.h"
+#include "platform/Time.h"
+#include "platform/SystemServices.h"
+#include "platform/CodePage.h"
+#include "platform/Sound.h"
 #include "util/Text.h"
 
 using namespace tarvex;
@@ -178,7 +181,10 @@ TEST(AtomicWrite, ReplacesTheWholeFileThroughLinksKeepsModesAndRespectsReadOnlyF
 }
 #endif
 
-#include "platform/Platform.h"
+#include "platform/Time.h"
+#include "platform/SystemServices.h"
+#include "platform/CodePage.h"
+#include "platform/Sound.h"
 
 // The services' unit reads the game's BaseEF from its drop-in whatever the
 // folder is called: quotes, backslashes and systemd's % are escaped, a

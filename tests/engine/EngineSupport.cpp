@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "core/TestSupport.h"
-#include "platform/Platform.h"
+#include "platform/Udp.h"
 
 namespace fs = std::filesystem;
 

@@ -20,7 +20,8 @@
 
 #include "core/TestSupport.h"
 #include "engine/EngineSupport.h"
-#include "platform/Platform.h"
+#include "platform/Processes.h"
+#include "platform/Udp.h"
 #include "query/ServerQuery.h"
 #include "saves/SaveFile.h"
 

@@ -7,7 +7,7 @@
 #include "launch/Launch.h"
 #include "launch/LaunchSequence.h"
 #include "platform/Files.h"
-#include "platform/Platform.h"
+#include "platform/InstanceLock.h"
 #include "server/Instance.h"
 #include "startup/GameFolder.h"
 #include "util/Text.h"

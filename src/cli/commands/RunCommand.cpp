@@ -8,7 +8,7 @@
 #include "cli/Run.h"
 #include "cli/Service.h"
 #include "launch/GameValues.h"
-#include "platform/Platform.h"
+#include "platform/SystemServices.h"
 #include "startup/DataFolder.h"
 #include "util/GameText.h"
 #include "util/Text.h"

@@ -3,7 +3,7 @@
 #include "cli/Command.h"
 #include "cli/Service.h"
 #include "launch/LaunchSequence.h"
-#include "platform/Platform.h"
+#include "platform/SystemServices.h"
 
 namespace tarvex {
 namespace {

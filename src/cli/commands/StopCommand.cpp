@@ -3,7 +3,7 @@
 #include <ostream>
 
 #include "cli/Command.h"
-#include "platform/Platform.h"
+#include "platform/Processes.h"
 #include "util/Text.h"
 
 namespace tarvex {
