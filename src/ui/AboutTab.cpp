@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QLabel>
 
+#include "services/Services.h"
 #include "ui/Layout.h"
 
 namespace tarvex {

@@ -13,6 +13,7 @@
 #include "maps/MapDiscovery.h"
 #include "maps/MapLimits.h"
 #include "platform/Files.h"
+#include "services/Services.h"
 #include "startup/GameFolder.h"
 #include "ui/Convert.h"
 #include "ui/Layout.h"

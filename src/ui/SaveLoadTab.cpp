@@ -9,6 +9,7 @@
 
 #include "platform/Files.h"
 #include "saves/SaveFile.h"
+#include "services/Services.h"
 #include "ui/Convert.h"
 #include "ui/Layout.h"
 

@@ -3,7 +3,9 @@
 #include <QLabel>
 #include <QVariant>
 
+#include "config/ServerSettings.h"
 #include "platform/Files.h"
+#include "services/Services.h"
 #include "ui/Keyboard.h"
 #include "ui/Layout.h"
 #include "ui/SettingControls.h"
@@ -15,6 +17,8 @@ using namespace form1;
 void WindowSounds::setFolder(const std::filesystem::path& programFolder) {
   folderText_ = withTrailingSeparator(fromPath(programFolder));
 }
+
+void WindowSounds::play(const char* name) const { services_.playWave(file(name)); }
 
 void WindowSounds::button(int number) const {
   if (number > 0) play(("button" + std::to_string(number) + ".wav").c_str());

@@ -14,13 +14,13 @@
 #include <string_view>
 #include <utility>
 
-#include "config/Configuration.h"
 #include "maps/MapCatalogue.h"
-#include "services/Services.h"
 
 namespace tarvex {
 
+struct Configuration;
 class SettingControls;
+class WindowServices;
 
 namespace form1 {
 inline const QColor kRed(0xD0, 0x00, 0x00);
@@ -41,7 +41,7 @@ class WindowSounds {
   explicit WindowSounds(WindowServices& services) : services_(services) {}
   void setFolder(const std::filesystem::path& programFolder);
   std::string file(const char* name) const { return folderText_ + name; }
-  void play(const char* name) const { services_.playWave(file(name)); }
+  void play(const char* name) const;
   // "buttonN.wav"; 0 plays nothing.
   void button(int number) const;
 
