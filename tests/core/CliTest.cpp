@@ -21,8 +21,8 @@
 #include "core/TestSupport.h"
 #include "launch/Launch.h"
 #include "platform/Processes.h"
-#include "platform/SystemServices.h"
 #include "platform/RotatingLog.h"
+#include "platform/SystemServices.h"
 #include "saves/SaveFile.h"
 #include "server/Instance.h"
 #include "startup/DataFolder.h"
@@ -1006,7 +1006,9 @@ TEST(Cli, ListShowsWhatRunsStopEndsItAndLogNamesTheJournal) {
     }
     return child;
   };
-  const pid_t game = spawn("/bin/sh", "sleep 60 & wait", "TARVEX_INSTANCE=slot4");
+  // The launched game leaves a process of its own behind (as Wine's do), which stop ends with it.
+  const std::string leftFile = (f.root / "left.pid").string();
+  const pid_t game = spawn("/bin/sh", ("sleep 60 & echo $! > " + leftFile + "; wait").c_str(), "TARVEX_INSTANCE=slot4");
   const pid_t run = spawn(named.c_str(), "trap 'exit 0' TERM; while :; do sleep 0.1; done", nullptr);
   // A process of this user that is neither: a record naming it is foreign.
   const pid_t stranger = spawn("/bin/sh", "sleep 60", "TARVEX_INSTANCE=slot9");
@@ -1016,6 +1018,10 @@ TEST(Cli, ListShowsWhatRunsStopEndsItAndLogNamesTheJournal) {
     test::writeFile(instanceStateFile(f.app, instance), instanceStateText(state));
   };
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  for (int i = 0; i < 100 && test::readFile(leftFile).empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const pid_t left = pid_t(std::stol("0" + test::readFile(leftFile)));
+  ASSERT_GT(left, 0);
   record("slot4", game, {"launch", game, 1700000000, 0, "", 27999, (f.app / "logs" / "slot4.log").string(), ""});
   record("slot5", run, {"run", run, 1700000000, 2, "", 27998, "journalctl -u tarvex@5.service", ""});
   record("slot6", 999999, {"run", 999999, 1700000000, 0, "", 27997, "", ""});  // a record of a run that ended
@@ -1050,6 +1056,9 @@ TEST(Cli, ListShowsWhatRunsStopEndsItAndLogNamesTheJournal) {
   EXPECT_EQ(waitpid(run, &status, 0), run);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;  // asked, not killed
   waitpid(game, nullptr, 0);
+  for (int i = 0; i < 50 && platform::processStartTime(left); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_FALSE(platform::processStartTime(left)) << "the launched game's own process outlived stop";
   EXPECT_EQ(f.run({"stop", "--slot", "6"}).out, "slot6 does not run.\n");
   EXPECT_TRUE(test::contains(f.run({"list"}).out, "runs.\n"));
 
@@ -1076,7 +1085,7 @@ TEST(Cli, ListShowsWhatRunsStopEndsItAndLogNamesTheJournal) {
   EXPECT_TRUE(platform::processStartTime(again));
   EXPECT_EQ(platform::foreignProcess(0, "slot1", f.app), "process 0 is the system's own");
   for (const pid_t child : {stranger, again}) {
-    kill(child, SIGKILL);
+    kill(-child, SIGKILL);  // with what its shell started, which would hold the test's output open
     waitpid(child, nullptr, 0);
   }
 }
