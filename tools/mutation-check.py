@@ -6,7 +6,8 @@ own; a change the tests let pass is a place they do not look.
 Usage: tools/mutation-check.py [--count N] [--seed S] [--build DIR] [--list] [--rooms ROOM,...]
 The same seed and count give the same sample. The source is put back after
 every change, also when the run is interrupted. --rooms samples those rooms
-of src/ instead of the core (--rooms ui: the window's code and its tests)."""
+of src/ instead of the core (--rooms ui: the window's code and its tests; a
+room may be one file, --rooms server,cli/Run.cpp)."""
 
 import argparse
 import os
@@ -65,14 +66,21 @@ def code_part(line):
 
 def sites(rooms=None):
     found = []
+    # A room is a folder of src/ ("server"), or one file of it ("cli/Run.cpp").
+    wanted_rooms = {r for r in rooms or () if "/" not in r}
+    wanted_files = {r for r in rooms or () if "/" in r}
     for folder, _, files in sorted(os.walk(CORE)):
         room = os.path.relpath(folder, CORE).split(os.sep)[0]
-        if (room not in rooms) if rooms else (room in LEFT_OUT and room != "platform"):
+        relative = os.path.relpath(folder, CORE).replace(os.sep, "/")
+        chosen_files = {f.rsplit("/", 1)[1] for f in wanted_files if f.rsplit("/", 1)[0] == relative}
+        if (room not in wanted_rooms and not chosen_files) if rooms else (room in LEFT_OUT and room != "platform"):
             continue
         for name in sorted(files):
             if not name.endswith(".cpp"):
                 continue
             if room == "platform" and not rooms and name not in PLATFORM_SAMPLED:
+                continue
+            if rooms and room not in wanted_rooms and name not in chosen_files:
                 continue
             path = os.path.join(folder, name)
             with open(path, encoding="utf-8", errors="surrogateescape") as f:
@@ -126,7 +134,8 @@ def main():
     parser.add_argument("--seed", type=int, default=2026)
     parser.add_argument("--build", default=os.path.join(ROOT, "build-mutation"))
     parser.add_argument("--list", action="store_true", help="print the sample, change nothing")
-    parser.add_argument("--rooms", help="the rooms of src/ to change, by comma (default: the core)")
+    parser.add_argument("--rooms", help="the rooms (folders, or files such as cli/Run.cpp) of src/ to change, by "
+                        "comma (default: the core)")
     args = parser.parse_args()
     chosen = sample(sites(args.rooms.split(",") if args.rooms else None), args.count, args.seed)
     if args.list:
