@@ -189,6 +189,10 @@ TEST(MapDiscovery, AnArchiveOfTooManyEntriesIsRefusedByItsDirectory) {
   const Result<Pk3Archive> beyond = Pk3Archive::open(folder / "huge.pk3", 10);
   EXPECT_FALSE(beyond);
   EXPECT_EQ(beyond.problem(), "it holds 11 entries, more than any game archive");
+  // An archive of no entries holds nothing, and is read as such.
+  test::writeFile(folder / "empty.pk3", std::string("PK\x05\x06", 4) + std::string(18, '\0'));
+  const Result<Pk3Archive> empty = Pk3Archive::open(folder / "empty.pk3", 10);
+  EXPECT_TRUE(empty) << empty.problem();
 }
 
 // maps.ini as people edit it by hand: no separator after the last entry, a

@@ -183,3 +183,33 @@ TEST(ConfigText, SwitchesTakeEveryYesAndNoWordAndEverySettingHasItsTab) {
   EXPECT_EQ(applied.problems[0].line, 1u);
   for (const FieldSpec& field : fieldTable()) EXPECT_FALSE(field.tab.empty()) << field.name;
 }
+
+// Every setting as a host finds it in config --keys: key, tab, caption, the
+// values its box takes and its start value, byte for byte.
+TEST(ConfigText, TheKeysListEverySettingAsTheWindowHasIt) { EXPECT_EQ(configKeys(), test::golden("config_keys.txt")); }
+
+// A text takes what its box takes: digits alone where the box takes digits,
+// and as many characters as the box holds, not one more.
+TEST(ConfigText, EachTextTakesWhatItsBoxTakes) {
+  for (const FieldSpec& field : fieldTable()) {
+    if (field.kind != FieldKind::Text || field.readOnly || !keptInSave(field.name)) continue;
+    const std::string key(field.key);
+    // Switched on first: a box emptied while its switch is off takes nothing then.
+    const std::string on = field.governor.empty() ? "" : std::string(fieldSpec(field.governor).key) + " = yes\n";
+    const auto apply = [&](const std::string& value) {
+      return applyConfigText(on + key + " = " + value + "\n", {}, "");
+    };
+    const int most = field.maxLength > 0 ? field.maxLength : kMaxValueBytes;
+    const ConfigApplied full = apply(std::string(std::size_t(most), '1'));
+    EXPECT_TRUE(full.problems.empty()) << key << ": " << (full.problems.empty() ? "" : full.problems[0].text);
+    if (field.maxLength > 0) {
+      const ConfigApplied over = apply(std::string(std::size_t(most) + 1, '1'));
+      ASSERT_EQ(over.problems.size(), 1u) << key;
+      EXPECT_TRUE(test::contains(over.problems[0].text, "takes at most " + std::to_string(most))) << key;
+    }
+    const ConfigApplied letter = apply("1a");
+    EXPECT_EQ(letter.problems.size(), field.digitsOnly ? 1u : 0u) << key;
+    if (field.digitsOnly && !letter.problems.empty())
+      EXPECT_TRUE(test::contains(letter.problems[0].text, "takes digits only")) << key;
+  }
+}
