@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "pk3/Arena.h"
 #include "pk3/Levelshot.h"
@@ -60,12 +61,12 @@ bool leavesArchive(std::string_view name) {
 }
 
 // "maps/NAME.bsp" (any case, no subfolder) gives NAME.
-std::optional<std::string> mapNameOf(std::string_view entry) {
+std::optional<std::string_view> mapNameOf(std::string_view entry) {
   if (entry.size() <= 9 || !equalsNoCase(entry.substr(0, 5), "maps/") || !endsWithNoCase(entry, ".bsp"))
     return std::nullopt;
   const std::string_view name = entry.substr(5, entry.size() - 9);
   if (name.find('/') != std::string_view::npos) return std::nullopt;
-  return std::string(name);
+  return name;
 }
 
 struct Found {
@@ -101,27 +102,78 @@ MapEntry proposedEntry(const std::string& mapFile, const std::string& name, cons
   return entry;
 }
 
-// An archive's levelshot entries by their lower-case names (the first of
-// names equal but for case).
-using Levelshots = std::unordered_map<std::string, std::string>;
+// A new map of an archive, with its levelshot entry (empty when none).
+struct NewMap {
+  std::size_t entryRank;
+  std::string name;
+  std::string levelshot;
+  std::size_t levelshotType = std::size(kLevelshotTypes);  // the rank of its type: .jpg first
+};
 
-// The archive's levelshot entry for the map, empty when none.
-std::string levelshotIn(const Levelshots& levelshots, const std::string& map) {
-  for (const char* type : kLevelshotTypes) {
-    if (const auto found = levelshots.find(lowerAscii("levelshots/" + map + type)); found != levelshots.end())
-      return found->second;
+// Each new map's levelshot, "levelshots/NAME.jpg" before .tga before .png,
+// and of names equal but for case the first.
+void findLevelshots(const std::vector<std::string_view>& names, std::vector<NewMap>& maps) {
+  std::unordered_map<std::string, NewMap*> byName;  // lower-case map name
+  for (NewMap& map : maps) byName.emplace(lowerAscii(map.name), &map);
+  for (const std::string_view name : names) {
+    if (name.size() <= 11 || !equalsNoCase(name.substr(0, 11), "levelshots/")) continue;
+    for (std::size_t type = 0; type < std::size(kLevelshotTypes); ++type) {
+      if (!endsWithNoCase(name, kLevelshotTypes[type])) continue;
+      const std::string_view stem = name.substr(11, name.size() - 11 - 4);
+      const auto found = byName.find(lowerAscii(stem));
+      if (found != byName.end() && type < found->second->levelshotType) {
+        found->second->levelshot = std::string(name);
+        found->second->levelshotType = type;
+      }
+    }
   }
-  return {};
 }
+
+// The arenas, as the game module reads them: from every archive, later ones
+// winning, within a bound on what one scan reads.
+struct ArenaReading {
+  std::unordered_map<std::string, ArenaInfo> arenas;  // by lower-case map name
+  std::vector<std::string> problems;
+  std::size_t textsRead = 0, bytesRead = 0, textsLeftOut = 0;
+
+  // Reads the archive's arena texts; false when one cannot be read (said).
+  bool read(const Pk3Archive& archive, const fs::path& file, const std::vector<std::string_view>& texts) {
+    bool controlsSaid = false;
+    for (const std::string_view name : texts) {
+      if (textsRead == kMaxArenaTexts || bytesRead >= kMaxArenaBytesPerScan) {
+        ++textsLeftOut;
+        continue;
+      }
+      const Result<std::string> text = archive.extract(name, kMaxArenaBytes);
+      if (!text) {
+        problems.push_back("The archive " + shownPath(file) + " was skipped: " + visibleText(text.problem()) + ".");
+        return false;
+      }
+      ++textsRead;
+      bytesRead += text->size();
+      // Its captions would reach maps.ini and the terminal.
+      if (holdsControlCharacter(*text)) {
+        if (!controlsSaid)
+          problems.push_back("The archive " + shownPath(file) + ": its arena text " + visibleText(name) +
+                             " holds control characters and was skipped.");
+        controlsSaid = true;
+        continue;
+      }
+      for (auto& arena : parseArenas(*text)) {
+        const auto map = arena.find("map");
+        if (map != arena.end()) arenas[lowerAscii(map->second)] = std::move(arena);
+      }
+    }
+    return true;
+  }
+};
 }  // namespace
 
 MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& catalogue) {
   MapDiscovery result;
-  std::vector<std::string> known;
-  for (const auto& row : catalogue.rows) known.push_back(lowerAscii(row.name));
-  const auto isKnown = [&known](const std::string& name) {
-    return std::find(known.begin(), known.end(), lowerAscii(name)) != known.end();
-  };
+  std::unordered_set<std::string> known;
+  for (const auto& row : catalogue.rows) known.insert(lowerAscii(row.name));
+  const auto isKnown = [&known](std::string_view name) { return known.contains(lowerAscii(name)); };
 
   std::vector<fs::path> archives;
   std::error_code ec;
@@ -135,15 +187,16 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
     return lowerAscii(a.filename().string()) < lowerAscii(b.filename().string());
   });
 
-  // First the archives' directories: the new maps, and where arena texts are.
+  // One archive open at a time: its directory gives the new maps, their
+  // levelshots and the arena texts, which are read while it is open. The
+  // arenas are used, and their problems said, only when some archive has a
+  // new map to describe.
   struct Listed {
     fs::path file;
-    std::optional<Pk3Archive> archive;                         // open for the whole scan
-    std::vector<std::pair<std::size_t, std::string>> newMaps;  // entry index, map name
-    Levelshots levelshots;                                     // entries under levelshots/
-    std::vector<std::string> arenaTexts;
+    std::vector<NewMap> newMaps;
   };
   std::vector<Listed> listed;
+  ArenaReading arenaReading;
   bool anyNewMap = false;
   for (const fs::path& file : archives) {
     // The archive's file name goes into maps.ini as a line of its own.
@@ -153,93 +206,55 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
                                 " was skipped: its file name holds control characters.");
       continue;
     }
-    auto archive = Pk3Archive::open(file);
+    const auto archive = Pk3Archive::open(file);
     if (!archive) {
       result.problems.push_back("The archive " + shownPath(file) + " was skipped: " + visibleText(archive.problem()) +
                                 ".");
       continue;
     }
     const auto& names = archive->names();
-    if (const auto bad =
-            std::find_if(names.begin(), names.end(), [](const std::string& n) { return leavesArchive(n); });
-        bad != names.end()) {
+    if (const auto bad = std::find_if(names.begin(), names.end(), leavesArchive); bad != names.end()) {
       result.problems.push_back("The archive " + shownPath(file) + " was skipped: its entry \"" + visibleText(*bad) +
                                 "\" names a place outside the archive.");
       continue;
     }
-    Listed entry{file, {}, {}, {}, {}};
+    Listed entry{file, {}};
+    std::vector<std::string_view> arenaTexts;
     for (std::size_t i = 0; i < names.size(); ++i) {
-      if (const auto name = mapNameOf(names[i]); name && isSafeMapName(*name) && !isKnown(*name)) {
-        entry.newMaps.emplace_back(i, *name);
-      } else if (isArenaText(names[i])) {
-        entry.arenaTexts.push_back(names[i]);
-      } else if (names[i].size() > 11 && equalsNoCase(std::string_view(names[i]).substr(0, 11), "levelshots/")) {
-        entry.levelshots.emplace(lowerAscii(names[i]), names[i]);
-      }
+      if (const auto name = mapNameOf(names[i]); name && isSafeMapName(*name) && !isKnown(*name))
+        entry.newMaps.push_back({i, std::string(*name), {}});
+      else if (isArenaText(names[i]))
+        arenaTexts.push_back(names[i]);
     }
-    entry.archive = std::move(*archive);
+    findLevelshots(names, entry.newMaps);
     anyNewMap = anyNewMap || !entry.newMaps.empty();
+    if (!arenaTexts.empty() && !arenaReading.read(*archive, file, arenaTexts)) entry.newMaps.clear();
     listed.push_back(std::move(entry));
   }
-
-  // The arenas, as the game module reads them: from every archive, later ones
-  // winning; read only when there is a new map to describe.
-  std::map<std::string, ArenaInfo> arenas;  // by lower-case map name
-  std::size_t arenaTextsRead = 0, arenaBytesRead = 0, arenaTextsLeftOut = 0;
   if (anyNewMap) {
-    for (auto& entry : listed) {
-      if (entry.arenaTexts.empty()) continue;
-      const auto& archive = entry.archive;
-      bool controlsSaid = false;
-      for (const auto& name : entry.arenaTexts) {
-        if (arenaTextsRead == kMaxArenaTexts || arenaBytesRead >= kMaxArenaBytesPerScan) {
-          ++arenaTextsLeftOut;
-          continue;
-        }
-        const Result<std::string> text =
-            archive ? archive->extract(name, kMaxArenaBytes) : failure("the archive is not open");
-        if (!text) {
-          result.problems.push_back("The archive " + shownPath(entry.file) +
-                                    " was skipped: " + visibleText(text.problem()) + ".");
-          entry.newMaps.clear();
-          break;
-        }
-        ++arenaTextsRead;
-        arenaBytesRead += text->size();
-        // Its captions would reach maps.ini and the terminal.
-        if (holdsControlCharacter(*text)) {
-          if (!controlsSaid)
-            result.problems.push_back("The archive " + shownPath(entry.file) + ": its arena text " + visibleText(name) +
-                                      " holds control characters and was skipped.");
-          controlsSaid = true;
-          continue;
-        }
-        for (auto& arena : parseArenas(*text)) {
-          const auto map = arena.find("map");
-          if (map != arena.end()) arenas[lowerAscii(map->second)] = std::move(arena);
-        }
-      }
-    }
+    result.problems.insert(result.problems.end(), arenaReading.problems.begin(), arenaReading.problems.end());
+    if (arenaReading.textsLeftOut > 0)
+      result.problems.push_back(std::to_string(arenaReading.textsLeftOut) +
+                                " arena texts were left out: one search reads at most " +
+                                std::to_string(kMaxArenaTexts) + " of them, and at most " +
+                                std::to_string(kMaxArenaBytesPerScan / (1024 * 1024)) + " MB.");
+  } else {
+    arenaReading.arenas.clear();
   }
+  const auto& arenas = arenaReading.arenas;
 
-  if (arenaTextsLeftOut > 0)
-    result.problems.push_back(std::to_string(arenaTextsLeftOut) +
-                              " arena texts were left out: one search reads at most " + std::to_string(kMaxArenaTexts) +
-                              " of them, and at most " + std::to_string(kMaxArenaBytesPerScan / (1024 * 1024)) +
-                              " MB.");
-
-  std::map<std::string, Found> found;  // by lower-case name
+  std::unordered_map<std::string, Found> found;  // by lower-case name
   for (std::size_t rank = 0; rank < listed.size(); ++rank) {
-    const Listed& entry = listed[rank];
+    Listed& entry = listed[rank];
     const std::string fileName = entry.file.filename().string();
-    for (const auto& [entryRank, name] : entry.newMaps) {
-      const auto arena = arenas.find(lowerAscii(name));
+    for (NewMap& map : entry.newMaps) {
+      const auto arena = arenas.find(lowerAscii(map.name));
       MapProposal proposal;
       proposal.archive = entry.file;
-      proposal.levelshot = levelshotIn(entry.levelshots, name);
-      proposal.entry = proposedEntry(fileName, name, fileName, arena == arenas.end() ? nullptr : &arena->second,
+      proposal.levelshot = std::move(map.levelshot);
+      proposal.entry = proposedEntry(fileName, map.name, fileName, arena == arenas.end() ? nullptr : &arena->second,
                                      !proposal.levelshot.empty());
-      found[lowerAscii(name)] = Found{std::move(proposal), rank, entryRank};
+      found[lowerAscii(map.name)] = Found{std::move(proposal), rank, map.entryRank};
     }
   }
 

@@ -73,7 +73,7 @@ Problem Pk3Archive::readDirectory(std::size_t maxEntries) {
   names_.reserve(std::size_t(count));
   for (zip_int64_t i = 0; i < count; ++i) {
     const char* name = zip_get_name(archive_, zip_uint64_t(i), ZIP_FL_ENC_RAW);
-    names_.emplace_back(name ? name : "");
+    names_.emplace_back(name ? std::string_view(name) : std::string_view());
   }
   return {};
 }

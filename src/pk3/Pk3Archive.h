@@ -32,8 +32,9 @@ class Pk3Archive {
   Pk3Archive& operator=(Pk3Archive&&) noexcept;
   ~Pk3Archive();
 
-  // Every entry's name, as stored (forward slashes).
-  const std::vector<std::string>& names() const { return names_; }
+  // Every entry's name, as stored (forward slashes), held by the archive
+  // (valid while it lives).
+  const std::vector<std::string_view>& names() const { return names_; }
 
   // The bytes of the named entry, at most maxBytes of them; the problem when
   // it is missing, broken, or larger.
@@ -45,7 +46,7 @@ class Pk3Archive {
 
   zip* archive_ = nullptr;
   std::shared_ptr<std::string> bytes_;  // the archive's bytes when opened from memory
-  std::vector<std::string> names_;
+  std::vector<std::string_view> names_;
 };
 
 }  // namespace tarvex

@@ -240,16 +240,21 @@ std::string nameWithChecksum(std::string_view text, std::string_view whole, std:
   return name;
 }
 
+namespace {
+// ASCII alone, whatever the locale says of other bytes.
+char lowerAsciiChar(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+}  // namespace
+
 std::string lowerAscii(std::string_view text) {
   std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : lower) c = lowerAsciiChar(c);
   return lower;
 }
 
 bool equalsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+    if (lowerAsciiChar(a[i]) != lowerAsciiChar(b[i])) return false;
   }
   return true;
 }
