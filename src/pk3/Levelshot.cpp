@@ -1,7 +1,6 @@
 #include "pk3/Levelshot.h"
 
 #include <stb_image.h>
-#include <stb_image_resize.h>
 #include <stb_image_write.h>
 
 #include <algorithm>
@@ -101,6 +100,80 @@ struct TimedInput {
     return input->late || input->at >= input->bytes.size();
   }
 };
+// One output pixel of a resampled line: the source pixels it takes from,
+// with their weights (fixed point, summing to kOne).
+constexpr int kWeightBits = 14;
+constexpr int kOne = 1 << kWeightBits;
+struct Taps {
+  int first = 0;
+  std::vector<int> weights;
+};
+
+// How each of `out` pixels takes from `in`: the average of the source pixels
+// it covers when it shrinks (each weighted by how much of it is covered),
+// the two nearest pixels' blend when it grows.
+std::vector<Taps> resamplingTaps(int in, int out) {
+  std::vector<Taps> taps(static_cast<std::size_t>(out));
+  const double scale = double(in) / out;
+  for (int o = 0; o < out; ++o) {
+    Taps& tap = taps[std::size_t(o)];
+    std::vector<double> weights;
+    if (scale >= 1) {
+      const double from = o * scale, to = (o + 1) * scale;
+      tap.first = int(from);
+      for (int i = tap.first; i < in && i < to; ++i)
+        weights.push_back((std::min<double>(i + 1, to) - std::max<double>(i, from)) / scale);
+    } else {
+      const double at = std::clamp((o + 0.5) * scale - 0.5, 0.0, double(in - 1));
+      tap.first = std::min(int(at), in - 1);
+      const double next = at - tap.first;
+      weights = {1 - next};
+      if (tap.first + 1 < in) weights.push_back(next);
+    }
+    // Whole numbers summing to kOne: the rounding's rest goes to the largest weight.
+    int sum = 0;
+    for (const double weight : weights) sum += tap.weights.emplace_back(int(weight * kOne + 0.5));
+    *std::max_element(tap.weights.begin(), tap.weights.end()) += kOne - sum;
+  }
+  return taps;
+}
+
+// The RGB picture resampled to width x height, area-averaged where it shrinks.
+std::vector<unsigned char> resampled(const unsigned char* pixels, int inWidth, int inHeight, int width, int height) {
+  const std::vector<Taps> across = resamplingTaps(inWidth, width), down = resamplingTaps(inHeight, height);
+  // Across each source line first, kept at full precision, then down.
+  std::vector<int> lines(std::size_t(width) * std::size_t(inHeight) * 3);
+  for (int y = 0; y < inHeight; ++y) {
+    const unsigned char* line = pixels + std::size_t(y) * std::size_t(inWidth) * 3;
+    int* target = lines.data() + std::size_t(y) * std::size_t(width) * 3;
+    for (int x = 0; x < width; ++x) {
+      const Taps& tap = across[std::size_t(x)];
+      int r = 0, g = 0, b = 0;
+      for (std::size_t k = 0; k < tap.weights.size(); ++k) {
+        const unsigned char* pixel = line + (std::size_t(tap.first) + k) * 3;
+        r += pixel[0] * tap.weights[k];
+        g += pixel[1] * tap.weights[k];
+        b += pixel[2] * tap.weights[k];
+      }
+      target[x * 3] = r, target[x * 3 + 1] = g, target[x * 3 + 2] = b;
+    }
+  }
+  std::vector<unsigned char> out(std::size_t(width) * std::size_t(height) * 3);
+  std::vector<long long> sums(std::size_t(width) * 3);
+  for (int y = 0; y < height; ++y) {
+    const Taps& tap = down[std::size_t(y)];
+    std::fill(sums.begin(), sums.end(), 0);
+    for (std::size_t k = 0; k < tap.weights.size(); ++k) {
+      const int* line = lines.data() + (std::size_t(tap.first) + k) * std::size_t(width) * 3;
+      for (std::size_t i = 0; i < sums.size(); ++i) sums[i] += static_cast<long long>(line[i]) * tap.weights[k];
+    }
+    unsigned char* target = out.data() + std::size_t(y) * std::size_t(width) * 3;
+    constexpr long long kHalf = 1LL << (2 * kWeightBits - 1);
+    for (std::size_t i = 0; i < sums.size(); ++i)
+      target[i] = static_cast<unsigned char>(std::clamp<long long>((sums[i] + kHalf) >> (2 * kWeightBits), 0, 255));
+  }
+  return out;
+}
 }  // namespace
 
 LevelshotFormat levelshotFormat(std::string_view bytes) {
@@ -143,10 +216,7 @@ Result<std::string> mapPictureFromLevelshot(std::string_view bytes) {
   if (!pixels) {
     return failure(std::string("the levelshot cannot be decoded (") + stbi_failure_reason() + ")");
   }
-  std::vector<unsigned char> scaled(std::size_t(kMapPictureSize) * kMapPictureSize * 3);
-  if (!stbir_resize_uint8(pixels.get(), width, height, 0, scaled.data(), kMapPictureSize, kMapPictureSize, 0, 3)) {
-    return failure("the levelshot cannot be scaled");
-  }
+  const std::vector<unsigned char> scaled = resampled(pixels.get(), width, height, kMapPictureSize, kMapPictureSize);
   std::string jpeg;
   const auto append = [](void* context, void* chunk, int length) {
     static_cast<std::string*>(context)->append(static_cast<const char*>(chunk), std::size_t(length));

@@ -9,7 +9,6 @@
 #define STBI_NO_LINEAR
 #define STBI_NO_HDR
 #define STB_IMAGE_IMPLEMENTATION
-#define STB_IMAGE_RESIZE_IMPLEMENTATION
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #if defined(__GNUC__)
 #pragma GCC diagnostic push
@@ -18,7 +17,6 @@
 #pragma GCC diagnostic ignored "-Wsign-compare"
 #endif
 #include <stb_image.h>
-#include <stb_image_resize.h>
 #include <stb_image_write.h>
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
+#include <stb_image.h>
 #include <stb_image_write.h>
 #include <zip.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <memory>
 #include <set>
 
 #include "core/TestSupport.h"
@@ -153,6 +156,55 @@ TEST(Levelshots, OnlyJpegPngAndTgaOfALevelshotsSizeAreDecoded) {
     EXPECT_FALSE(made);
     EXPECT_NE(made.problem().find(reason), std::string::npos) << made.problem();
   }
+}
+
+// A map's picture is its levelshot at 150 x 150: shrunk, each pixel the
+// average of what it covers (a red left half stays red, a blue right half
+// blue, with no colour of their own at the edge); grown, a blend of its
+// neighbours; in both, a plain colour stays that colour.
+TEST(Levelshots, ThePictureIsTheLevelshotShrunkOrGrownWithoutShiftOrSkew) {
+  const auto pictureOf = [](int width, int height, const auto& colour) {
+    std::vector<unsigned char> pixels(std::size_t(width) * std::size_t(height) * 3);
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) colour(x, y, &pixels[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * 3]);
+    std::string png;
+    stbi_write_png_to_func(
+        [](void* context, void* data, int size) {
+          static_cast<std::string*>(context)->append(static_cast<const char*>(data), std::size_t(size));
+        },
+        &png, width, height, 3, pixels.data(), width * 3);
+    const Result<std::string> made = mapPictureFromLevelshot(png);
+    EXPECT_TRUE(made) << made.problem();
+    int w = 0, h = 0, channels = 0;
+    std::unique_ptr<unsigned char, void (*)(void*)> decoded(
+        stbi_load_from_memory(reinterpret_cast<const unsigned char*>(made->data()), int(made->size()), &w, &h,
+                              &channels, 3),
+        stbi_image_free);
+    EXPECT_EQ(w, 150);
+    EXPECT_EQ(h, 150);
+    return std::vector<unsigned char>(decoded.get(), decoded.get() + 150 * 150 * 3);
+  };
+  const auto near = [](const std::vector<unsigned char>& p, int x, int y, int r, int g, int b) {
+    const unsigned char* at = &p[(std::size_t(y) * 150 + std::size_t(x)) * 3];
+    return std::abs(at[0] - r) < 24 && std::abs(at[1] - g) < 24 && std::abs(at[2] - b) < 24;
+  };
+  const auto halves = [](int x, int, unsigned char* p) {
+    const bool left = x < 300;
+    p[0] = left ? 220 : 20, p[1] = 20, p[2] = left ? 20 : 220;
+  };
+  const auto shrunk = pictureOf(600, 450, halves);
+  for (const int y : {0, 75, 149}) {
+    EXPECT_TRUE(near(shrunk, 0, y, 220, 20, 20) && near(shrunk, 70, y, 220, 20, 20)) << y;
+    EXPECT_TRUE(near(shrunk, 80, y, 20, 20, 220) && near(shrunk, 149, y, 20, 20, 220)) << y;
+  }
+  const auto grey = [](int, int, unsigned char* p) { p[0] = p[1] = p[2] = 128; };
+  for (const auto& plain : {pictureOf(640, 480, grey), pictureOf(100, 60, grey)})
+    for (const int at : {0, 74, 149}) EXPECT_TRUE(near(plain, at, 149 - at, 128, 128, 128)) << at;
+  // Grown from 2 x 1: red at the left edge, blue at the right, a blend between.
+  const auto grown =
+      pictureOf(2, 1, [](int x, int, unsigned char* p) { p[0] = x ? 0 : 255, p[1] = 0, p[2] = x ? 255 : 0; });
+  EXPECT_TRUE(near(grown, 0, 75, 255, 0, 0) && near(grown, 149, 75, 0, 0, 255));
+  EXPECT_TRUE(near(grown, 75, 75, 128, 0, 128));
 }
 
 // A progressive JPEG of 4096 x 4096 whose refinement scans are ten bytes
