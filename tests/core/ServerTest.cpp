@@ -6,8 +6,8 @@
 #include <optional>
 
 #include "core/TestSupport.h"
-#include "platform/Processes.h"
 #include "platform/InstanceLock.h"
+#include "platform/Processes.h"
 #include "platform/RotatingLog.h"
 #include "server/Instance.h"
 #include "server/Supervisor.h"
@@ -112,6 +112,14 @@ TEST(Supervisor, RestartsWithADoublingWaitAndGivesUpOnACrashLoop) {
   EXPECT_EQ(supervise(spread, options), SupervisorEnd::Stopped);
   EXPECT_EQ(spread.calls, (Calls{"start@0", "start@1", "start@3", "start@704", "start@706", "term@800"}));
   EXPECT_EQ(std::ranges::count(spread.notes, std::string("Stopping the game.")), 1);
+  // An end the whole window ago is out of it: two ends exactly a window apart are no loop of two.
+  FakeHost edge;
+  edge.lives = {0ms, 9s, std::nullopt};
+  edge.stopAt = FakeHost::Clock::time_point(60s);
+  options.restartBurst = 2;
+  options.restartInterval = 10s;
+  EXPECT_EQ(supervise(edge, options), SupervisorEnd::Stopped);
+  EXPECT_EQ(edge.calls, (Calls{"start@0", "start@1", "start@12", "term@60"}));
 }
 
 // Restarts at the times of day given, warned 5 and 1 minutes before through
