@@ -123,8 +123,12 @@ TEST(MapDiscovery, HostileArchivesAreSkippedWithOneMessageNamingThem) {
 // Levelshots come from anyone's pk3: only the game's three formats are
 // decoded, and only within a size a levelshot has, looked at before decoding.
 TEST(Levelshots, OnlyJpegPngAndTgaOfALevelshotsSizeAreDecoded) {
+  // A colour-mapped TGA, 4 x 4, of a palette of two colours.
+  const std::string mappedTga =
+      std::string("\x00\x01\x01\x00\x00\x02\x00\x18\x00\x00\x00\x00\x04\x00\x04\x00\x08\x00", 18) +
+      std::string("\x10\x20\x30\xF0\xE0\xD0", 6) + std::string(16, '\x01');
   for (const std::string& good :
-       {picture(40, 30, Format::Jpeg), picture(30, 40, Format::Png), picture(16, 16, Format::Tga)}) {
+       {picture(40, 30, Format::Jpeg), picture(30, 40, Format::Png), picture(16, 16, Format::Tga), mappedTga}) {
     const Result<std::string> made = mapPictureFromLevelshot(good);
     EXPECT_TRUE(made && made.problem().empty()) << made.problem();
   }
