@@ -21,8 +21,8 @@ TEST(WineRegistry, ReadsEscapedKeysAndStringsWithoutRegardToCase) {
   EXPECT_EQ(findWineRegistryValue(reg, kWowKey, "Version"), "266");
   EXPECT_EQ(findWineRegistryValue(reg, kWowKey, "Quoted"), std::string("say \"hi\"\xe2\x98\xba\0", 12));
   // Every escape Wine writes in a string.
-  const std::string escapes = "[Software\\\\Tarvex] 1\n\"All\"=\"\\a\\b\\e\\f\\n\\r\\t\\v\\x41\\101\\\\\"\n";
-  EXPECT_EQ(findWineRegistryValue(escapes, "Software\\Tarvex", "All"), "\a\b\x1b\f\n\r\t\vAA\\");
+  const std::string escapes = "[Software\\\\Tarvex] 1\n\"All\"=\"\\a\\b\\e\\f\\n\\r\\t\\v\\x41\\101\\x6f\\x4F\\\\\"\n";
+  EXPECT_EQ(findWineRegistryValue(escapes, "Software\\Tarvex", "All"), "\a\b\x1b\f\n\r\t\vAAoO\\");
   for (const auto& [file, key, value] : {std::tuple{reg, kWowKey, "Expand"},
                                          {reg, kWowKey, "Missing"},
                                          {reg, std::string("Software\\Nobody"), "INSTALLEXEPATH"},
