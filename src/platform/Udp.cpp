@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -93,7 +94,8 @@ Result<std::vector<std::string>> exchangeWith(const addrinfo& address, const std
   if (!connected) return failure("the request could not be sent to " + shown);
   std::vector<std::string> answers;
   using Clock = std::chrono::steady_clock;
-  std::string buffer(65536, '\0');
+  constexpr std::size_t kLargest = 65536;  // a datagram's most
+  const auto buffer = std::make_unique_for_overwrite<char[]>(kLargest);
   bool refused = false;
   // One socket for every try: an answer to an earlier one still counts.
   for (int attempt = 0; attempt < timing.tries && answers.empty(); ++attempt) {
@@ -106,13 +108,13 @@ Result<std::vector<std::string>> exchangeWith(const addrinfo& address, const std
     for (;;) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
       if (left <= 0 || waitReadable(socket.s, int(left)) <= 0) break;
-      const auto got = recv(socket.s, buffer.data(), int(buffer.size()), 0);
+      const auto got = recv(socket.s, buffer.get(), int(kLargest), 0);
       if (got < 0) {
         // Nothing listens there (the port-unreachable answer): the next try may find it.
         refused = refused || refusedByPeer();
         break;
       }
-      answers.emplace_back(buffer.data(), std::size_t(got));
+      answers.emplace_back(buffer.get(), std::size_t(got));
       // A long answer comes in several datagrams, close together.
       if (timing.moreMilliseconds <= 0 || answers.size() >= 64) break;
       deadline = Clock::now() + std::chrono::milliseconds(timing.moreMilliseconds);
@@ -136,8 +138,15 @@ Result<std::vector<std::string>> udpExchange(const std::string& host, int port, 
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_DGRAM;
   addrinfo* found = nullptr;
-  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 || !found)
-    return failure("the address " + host + " is not known");
+  const std::string service = std::to_string(port);
+  // An address as digits needs no look-up (the name services are not asked).
+  hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+  if (getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0 || !found) {
+    hints.ai_flags = 0;
+    found = nullptr;
+    if (getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0 || !found)
+      return failure("the address " + host + " is not known");
+  }
   // Every address of the name, IPv4 first: the engine binds IPv4 (Debian 13's
   // localhost is ::1 first).
   std::vector<const addrinfo*> addresses;
