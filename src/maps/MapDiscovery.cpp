@@ -69,12 +69,6 @@ std::optional<std::string_view> mapNameOf(std::string_view entry) {
   return name;
 }
 
-struct Found {
-  MapProposal proposal;
-  std::size_t archiveRank = 0;  // later archives win
-  std::size_t entryRank = 0;
-};
-
 // The arena text entries of an archive: scripts/*.arena and scripts/arenas.txt.
 bool isArenaText(std::string_view entry) {
   if (!equalsNoCase(entry.substr(0, std::min<std::size_t>(entry.size(), 8)), "scripts/")) return false;
@@ -104,7 +98,6 @@ MapEntry proposedEntry(const std::string& mapFile, const std::string& name, cons
 
 // A new map of an archive, with its levelshot entry (empty when none).
 struct NewMap {
-  std::size_t entryRank;
   std::string name;
   std::string levelshot;
   std::size_t levelshotType = std::size(kLevelshotTypes);  // the rank of its type: .jpg first
@@ -222,7 +215,7 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
     std::vector<std::string_view> arenaTexts;
     for (std::size_t i = 0; i < names.size(); ++i) {
       if (const auto name = mapNameOf(names[i]); name && isSafeMapName(*name) && !isKnown(*name))
-        entry.newMaps.push_back({i, std::string(*name), {}});
+        entry.newMaps.push_back({std::string(*name), {}});
       else if (isArenaText(names[i]))
         arenaTexts.push_back(names[i]);
     }
@@ -243,9 +236,11 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
   }
   const auto& arenas = arenaReading.arenas;
 
-  std::unordered_map<std::string, Found> found;  // by lower-case name
-  for (std::size_t rank = 0; rank < listed.size(); ++rank) {
-    Listed& entry = listed[rank];
+  // Every new map in the engine's order, by archive and entry; of a name
+  // found more than once the last wins (a later archive, then a loose map).
+  std::vector<MapProposal> candidates;
+  std::vector<std::string> keys;  // their lower-case names
+  for (Listed& entry : listed) {
     const std::string fileName = entry.file.filename().string();
     for (NewMap& map : entry.newMaps) {
       const auto arena = arenas.find(lowerAscii(map.name));
@@ -254,14 +249,14 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
       proposal.levelshot = std::move(map.levelshot);
       proposal.entry = proposedEntry(fileName, map.name, fileName, arena == arenas.end() ? nullptr : &arena->second,
                                      !proposal.levelshot.empty());
-      found[lowerAscii(map.name)] = Found{std::move(proposal), rank, map.entryRank};
+      candidates.push_back(std::move(proposal));
+      keys.push_back(lowerAscii(map.name));
     }
   }
 
   // Loose maps in the folder itself come before every archive, as the engine reads them.
   if (const auto mapsFolder = resolveNoCase(gameDataFolder, "maps")) {
-    std::size_t entryRank = 0;
-    for (fs::directory_iterator it(*mapsFolder, ec), end; !ec && it != end; it.increment(ec), ++entryRank) {
+    for (fs::directory_iterator it(*mapsFolder, ec), end; !ec && it != end; it.increment(ec)) {
       const std::string file = it->path().filename().string();
       std::error_code typeError;
       if (!endsWithNoCase(file, ".bsp") || !it->is_regular_file(typeError)) continue;
@@ -277,16 +272,16 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
       const auto arena = arenas.find(lowerAscii(name));
       proposal.entry = proposedEntry("maps\\" + file, name, "maps\\" + file,
                                      arena == arenas.end() ? nullptr : &arena->second, !proposal.levelshot.empty());
-      found[lowerAscii(name)] = Found{std::move(proposal), listed.size(), entryRank};
+      candidates.push_back(std::move(proposal));
+      keys.push_back(lowerAscii(name));
     }
   }
 
-  std::vector<Found> ordered;
-  for (auto& [key, entry] : found) ordered.push_back(std::move(entry));
-  std::sort(ordered.begin(), ordered.end(), [](const Found& a, const Found& b) {
-    return a.archiveRank != b.archiveRank ? a.archiveRank < b.archiveRank : a.entryRank < b.entryRank;
-  });
-  for (auto& entry : ordered) result.maps.push_back(std::move(entry.proposal));
+  std::unordered_map<std::string_view, std::size_t> last;  // each name's winner
+  last.reserve(keys.size());
+  for (std::size_t i = 0; i < keys.size(); ++i) last[keys[i]] = i;
+  for (std::size_t i = 0; i < candidates.size(); ++i)
+    if (last[keys[i]] == i) result.maps.push_back(std::move(candidates[i]));
   return result;
 }
 
