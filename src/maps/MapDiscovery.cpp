@@ -240,6 +240,10 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
   // found more than once the last wins (a later archive, then a loose map).
   std::vector<MapProposal> candidates;
   std::vector<std::string> keys;  // their lower-case names
+  std::size_t inArchives = 0;
+  for (const Listed& entry : listed) inArchives += entry.newMaps.size();
+  candidates.reserve(inArchives);
+  keys.reserve(inArchives);
   for (Listed& entry : listed) {
     const std::string fileName = entry.file.filename().string();
     for (NewMap& map : entry.newMaps) {
@@ -280,6 +284,7 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
   std::unordered_map<std::string_view, std::size_t> last;  // each name's winner
   last.reserve(keys.size());
   for (std::size_t i = 0; i < keys.size(); ++i) last[keys[i]] = i;
+  result.maps.reserve(last.size());
   for (std::size_t i = 0; i < candidates.size(); ++i)
     if (last[keys[i]] == i) result.maps.push_back(std::move(candidates[i]));
   return result;
