@@ -1,7 +1,9 @@
 #include "maps/MapDiscovery.h"
 
 #include <algorithm>
+#include <atomic>
 #include <map>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -304,12 +306,15 @@ Result<std::string> levelshotBytes(const MapProposal& proposal, const Result<Pk3
 }
 }  // namespace
 
-std::vector<std::string> makePictures(std::vector<MapProposal>& proposals, std::size_t first, std::size_t last,
-                                      const std::function<bool(std::size_t)>& made) {
+namespace {
+// The pictures of [first, last), in order, in one thread; stop ends the work
+// (made asked for it, here or in another thread).
+std::vector<std::string> makePicturesOf(std::vector<MapProposal>& proposals, std::size_t first, std::size_t last,
+                                        const std::function<bool(std::size_t)>& made, std::atomic<bool>& stop) {
   std::vector<std::string> problems;
   std::optional<Result<Pk3Archive>> archive;  // the one open, kept while the next map is in it too
   fs::path opened;
-  for (std::size_t i = first; i < std::min(last, proposals.size()); ++i) {
+  for (std::size_t i = first; i < last && !stop; ++i) {
     MapProposal& proposal = proposals[i];
     if (proposal.picture || proposal.levelshot.empty()) continue;
     if (!proposal.archive.empty() && proposal.archive != opened) {
@@ -322,9 +327,32 @@ std::vector<std::string> makePictures(std::vector<MapProposal>& proposals, std::
     if (!picture)
       problems.push_back("The picture of " + proposal.entry.name +
                          " could not be made: " + visibleText(picture.problem()) + ".");
-    if (made && !made(i)) return problems;
+    if (made && !made(i)) stop = true;
   }
   return problems;
+}
+}  // namespace
+
+std::vector<std::string> makePictures(std::vector<MapProposal>& proposals, std::size_t first, std::size_t last,
+                                      const std::function<bool(std::size_t)>& made) {
+  last = std::min(last, proposals.size());
+  if (first >= last) return {};
+  // One part a core (four at the most), each its own stretch of maps, and so of archives.
+  const std::size_t parts =
+      std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, std::min<std::size_t>(4, last - first));
+  std::atomic<bool> stop = false;
+  std::vector<std::vector<std::string>> problems(parts);
+  std::vector<std::thread> workers;
+  const std::size_t each = (last - first + parts - 1) / parts;
+  for (std::size_t part = 1; part < parts; ++part) {
+    const std::size_t from = first + part * each, to = std::min(last, from + each);
+    workers.emplace_back([&, part, from, to] { problems[part] = makePicturesOf(proposals, from, to, made, stop); });
+  }
+  problems[0] = makePicturesOf(proposals, first, std::min(last, first + each), made, stop);
+  for (std::thread& worker : workers) worker.join();
+  std::vector<std::string> all;
+  for (auto& said : problems) all.insert(all.end(), said.begin(), said.end());
+  return all;
 }
 
 namespace {

@@ -41,8 +41,9 @@ inline constexpr std::size_t kMaxPreviewPictures = kMaxCatalogueRows;
 // Makes the pictures of proposals [first, last) that have none yet, opening
 // each archive once; a picture that cannot be made is left empty, and a
 // problem returned says why, named by map.
-// made, when given, is told each index as its picture is made, and stops
-// the work by returning false.
+// The work is shared among the machine's cores: made, when given, is told
+// each index as its picture is made, from the thread that made it (and so
+// possibly from several at once), and stops the work by returning false.
 std::vector<std::string> makePictures(std::vector<MapProposal>& proposals, std::size_t first, std::size_t last,
                                       const std::function<bool(std::size_t)>& made = {});
 

@@ -99,7 +99,7 @@ void FindMapsDialog::stopPictures() {
 void FindMapsDialog::makePictures(const PictureJob& job) {
   pictureJobDone_ = false;
   progress_->setText(QStringLiteral("Making the pictures..."));
-  // The job hands each picture over to the window's thread, in order.
+  // The job hands each picture over to the window's thread as it is made.
   worker_ = std::thread([this, job] {
     job([this](std::size_t index, const std::string& bytes) {
       const auto show = [this, index, bytes] { showPicture(int(index), bytes); };
