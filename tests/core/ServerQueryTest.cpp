@@ -235,7 +235,10 @@ TEST(ServerStatus, AddressesWithAndWithoutPortsIPv6Included) {
                                                    {"fe80::1:2", Address({"fe80::1:2", 27960})},
                                                    {"[::1]x", std::nullopt},
                                                    {"[::1", std::nullopt},
-                                                   {"host:0", std::nullopt}};
+                                                   {"host:0", std::nullopt},
+                                                   {"host:1", Address({"host", 1})},
+                                                   {"host:65535", Address({"host", 65535})},
+                                                   {"host:65536", std::nullopt}};
   for (const auto& [text, expected] : cases) EXPECT_EQ(parseServerAddress(text, "127.0.0.1", 27960), expected) << text;
   EXPECT_EQ(serverAddressText("::1", 27960), "[::1]:27960");
   EXPECT_EQ(serverAddressText("127.0.0.1", 27960), "127.0.0.1:27960");
