@@ -127,8 +127,16 @@ TEST(Levelshots, OnlyJpegPngAndTgaOfALevelshotsSizeAreDecoded) {
   const std::string mappedTga =
       std::string("\x00\x01\x01\x00\x00\x02\x00\x18\x00\x00\x00\x00\x04\x00\x04\x00\x08\x00", 18) +
       std::string("\x10\x20\x30\xF0\xE0\xD0", 6) + std::string(16, '\x01');
-  for (const std::string& good :
-       {picture(40, 30, Format::Jpeg), picture(30, 40, Format::Png), picture(16, 16, Format::Tga), mappedTga}) {
+  // A true-colour TGA with alpha, 32 bits a pixel.
+  std::string alphaTga;
+  const std::vector<unsigned char> rgba(4 * 4 * 4, 0x80);
+  stbi_write_tga_to_func(
+      [](void* context, void* data, int size) {
+        static_cast<std::string*>(context)->append(static_cast<const char*>(data), std::size_t(size));
+      },
+      &alphaTga, 4, 4, 4, rgba.data());
+  for (const std::string& good : {picture(40, 30, Format::Jpeg), picture(30, 40, Format::Png),
+                                  picture(16, 16, Format::Tga), mappedTga, alphaTga}) {
     const Result<std::string> made = mapPictureFromLevelshot(good);
     EXPECT_TRUE(made && made.problem().empty()) << made.problem();
   }
@@ -325,4 +333,9 @@ TEST(Arenas, BlocksCommentsAndTypes) {
   EXPECT_FALSE(arenaOffersCtf(arenas[0]));
   EXPECT_TRUE(arenaOffersCtf(arenas[1]));
   EXPECT_FALSE(arenaOffersCtf({{"type", "ctfx"}}));
+  // Braces need no blanks around them.
+  const auto tight = parseArenas("{map c longname \"C\"}{map \"d\"}");
+  ASSERT_EQ(tight.size(), 2u);
+  EXPECT_EQ(tight[0].at("map"), "c");
+  EXPECT_EQ(tight[1].at("map"), "d");
 }

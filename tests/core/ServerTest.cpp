@@ -190,6 +190,8 @@ TEST(Supervisor, AServerThatStopsAnsweringIsEndedForSureAndStartedAgain) {
   // cannot take a request to end: it is killed at once, then one second's wait.
   EXPECT_EQ(host.calls, (Calls{"start@0", "kill@93", "start@94", "kill@150"}));
   EXPECT_TRUE(test::contains(host.notes.front(), "A console password makes the watchdog surer."));
+  // How each killed game ended is said.
+  EXPECT_EQ(std::ranges::count(host.notes, std::string("The game ended (exit status 1).")), 2);
   // One that runs but is silent to its status and its console is asked to end: ten seconds' grace, then killed.
   FakeHost hung;
   hung.lives = {std::nullopt, std::nullopt};
