@@ -213,6 +213,10 @@ TEST(ServerStatus, BrokenTruncatedAndForeignAnswersGiveAReason) {
        {std::string(), std::string("\xff\xff\xff\xffprint\nhello"), kAnswer.substr(0, 20),
         std::string(kPacketPrefix) + "statusResponse\n\\only_a_key", std::string(kPacketPrefix) + "statusResponse\n",
         std::string(kPacketPrefix) + "statusResponse\n\\a\\b\n3 x \"bad ping\"",
+        std::string(kPacketPrefix) + "statusResponse\n\\a\\b\nx 4 \"bad score\"",
+        std::string(kPacketPrefix) + "statusResponse\n\\a\\b\n3 4 \"",
+        std::string(kPacketPrefix) + "statusResponse\n\\a\\b\n3 4 name\"",
+        std::string(kPacketPrefix) + "statusResponse\n\\a\\b\n3 4 \"name",
         std::string(kPacketPrefix) + "statusResponse\n\\a\\b\n3 4 no quotes"}) {
     const auto status = parseStatusResponse(packet);
     EXPECT_FALSE(status) << packet;

@@ -7,14 +7,18 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
 #endif
 
 #include "core/TestSupport.h"
-#include "platform/Files.h"
-#include "platform/Time.h"
-#include "platform/SystemServices.h"
 #include "platform/CodePage.h"
+#include "platform/Files.h"
 #include "platform/Sound.h"
+#include "platform/SystemServices.h"
+#include "platform/Time.h"
 #include "util/Text.h"
 
 using namespace tarvex;
@@ -156,11 +160,21 @@ TEST(AtomicWrite, ReplacesTheWholeFileThroughLinksKeepsModesAndRespectsReadOnlyF
   if (ended == 0) _exit(0);
   waitpid(ended, nullptr, 0);
   test::writeFile(folder / (".save4.sav.tarvex-tmp-" + std::to_string(ended) + "-x1y2z3"), "half");
-  const auto live = folder / (".save5.sav.tarvex-tmp-" + std::to_string(getppid()) + "-x1y2z3");
+  const pid_t writer = fork();  // a writer that runs: asked about, never signalled
+  if (writer == 0) {
+    for (int signal = 1; signal < 32; ++signal) std::signal(signal, SIG_DFL);  // any signal ends it
+    pause();
+    _exit(0);
+  }
+  const auto live = folder / (".save5.sav.tarvex-tmp-" + std::to_string(writer) + "-x1y2z3");
   test::writeFile(live, "being written");
   removeStaleTemporaries(folder.path());
   EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 6);
   EXPECT_TRUE(fs::exists(live));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // a signal's end comes at once
+  EXPECT_EQ(waitpid(writer, nullptr, WNOHANG), 0) << "the writer was signalled";
+  kill(writer, SIGKILL);
+  waitpid(writer, nullptr, 0);
   // A device, a pipe or a folder is never replaced; a second creation of a file leaves the first's.
   ASSERT_EQ(mkfifo((folder / "pipe.cfg").c_str(), 0600), 0);
   EXPECT_EQ(writeFileAtomic(folder / "pipe.cfg", "x"), "it is not a regular file");
@@ -181,10 +195,10 @@ TEST(AtomicWrite, ReplacesTheWholeFileThroughLinksKeepsModesAndRespectsReadOnlyF
 }
 #endif
 
-#include "platform/Time.h"
-#include "platform/SystemServices.h"
 #include "platform/CodePage.h"
 #include "platform/Sound.h"
+#include "platform/SystemServices.h"
+#include "platform/Time.h"
 
 // The services' unit reads the game's BaseEF from its drop-in whatever the
 // folder is called: quotes, backslashes and systemd's % are escaped, a
