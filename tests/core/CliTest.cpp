@@ -1046,6 +1046,13 @@ TEST(Cli, ListShowsWhatRunsStopEndsItAndLogNamesTheJournal) {
   EXPECT_TRUE(json[2]["map"].is_null());
   std::filesystem::remove(instanceLockFile(f.app, odd));
   expectRun(f.run({"log", "--slot", "5"}), 1, {"goes to the journal: journalctl -u tarvex@5.service -f"});
+  // A record of a run that ended names no place: its log is shown, line by line as it stands.
+  test::writeFile(instanceStateFile(f.app, "slot7"),
+                  instanceStateText({"run", 999999, 1700000000, 0, "", 27996, "journalctl -u tarvex@7.service", ""}));
+  test::writeFile(instanceLogFile(f.app, "slot7"), "one\ntwo\r\nthree");
+  r = f.run({"log", "--slot", "7"});
+  expectRun(r, 0);
+  EXPECT_EQ(r.out, "one\ntwo\nthree\n");
   r = f.run({"stop", "--slot", "4", "--timeout", "2"});
   expectRun(r, 0);
   EXPECT_EQ(r.out, "Stopped slot4 (process " + std::to_string(game) + ", started by launch).\n");

@@ -135,8 +135,15 @@ TEST(Levelshots, OnlyJpegPngAndTgaOfALevelshotsSizeAreDecoded) {
         static_cast<std::string*>(context)->append(static_cast<const char*>(data), std::size_t(size));
       },
       &alphaTga, 4, 4, 4, rgba.data());
+  // A true-colour TGA of 16 bits a pixel, 2 x 2.
+  const std::string shortTga =
+      std::string("\x00\x00\x02\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x02\x00\x10\x00", 18) +
+      std::string(8, '\x55');
+  // A JPEG with an empty comment segment (its length counts only itself).
+  std::string commented = picture(8, 8, Format::Jpeg);
+  commented.insert(2, std::string("\xFF\xFE\x00\x02", 4));
   for (const std::string& good : {picture(40, 30, Format::Jpeg), picture(30, 40, Format::Png),
-                                  picture(16, 16, Format::Tga), mappedTga, alphaTga}) {
+                                  picture(16, 16, Format::Tga), mappedTga, alphaTga, shortTga, commented}) {
     const Result<std::string> made = mapPictureFromLevelshot(good);
     EXPECT_TRUE(made && made.problem().empty()) << made.problem();
   }
