@@ -146,6 +146,10 @@ TEST(Cli, UsageErrorsExitTwoRefusalsAndUnusableSlotsOneWithTheWindowsMessage) {
   for (const char* hidden : {"write\\-log", "\\-\\-service\n"}) EXPECT_FALSE(test::contains(manual, hidden));
   for (const char* part : {".B \\-\\-system\n", ".B \\-\\-watchdog S\n", ".SH \"EXIT STATUS\"", "/var/lib/tarvex"})
     EXPECT_TRUE(test::contains(manual, part)) << part;
+  // A full stop or quote is guarded only where roff would read it as a request: at a line's start.
+  for (std::size_t at = manual.find("\\&"); at != std::string::npos; at = manual.find("\\&", at + 1))
+    EXPECT_TRUE(at > 0 && manual[at - 1] == '\n') << manual.substr(at > 40 ? at - 40 : 0, 80);
+  EXPECT_TRUE(test::contains(manual, "\nevery command's help\n")) << "a quote inside a line is left alone";
   expectRun(f.run({"render", "--slot=2"}), 1, {"config --slot 2 --edit"});
   EXPECT_TRUE(test::contains(f.run({"--version"}).out, "tarvex-cli"));
   CliRun r = f.run({"render"});  // start values: no maps, and a word on where maps come from
@@ -563,7 +567,11 @@ TEST(Cli, RunGivesUpOnAGameThatKeepsEndingAndRefusesWhatLaunchRefuses) {
   f.saveSlot(5, config);
   // A game that says why it ends, as one missing its game module does.
   const std::filesystem::path crash = f.root / "crash.sh";
-  test::writeFile(crash, "#!/bin/sh\necho 'Loading the game'\necho 'VM_Create on game failed'\nexit 3\n");
+  // It keeps what run's record says of it meanwhile, as list reads it.
+  const std::filesystem::path records = f.root / "records.txt";
+  test::writeFile(crash, "#!/bin/sh\nsleep 0.3\ncat '" + instanceStateFile(f.app, "slot5").string() + "' >> '" +
+                             records.string() +
+                             "'\necho 'Loading the game'\necho 'VM_Create on game failed'\nexit 3\n");
   std::filesystem::permissions(crash, std::filesystem::perms::owner_all);
   setenv("TARVEX_GAME_RUNNER", crash.c_str(), 1);
   const CliRun r = f.run({"run", "--slot", "5", "--restart-limit", "2", "--watchdog", "0"});
@@ -575,6 +583,10 @@ TEST(Cli, RunGivesUpOnAGameThatKeepsEndingAndRefusesWhatLaunchRefuses) {
              "VM_Create on game failed\n",
              "What the game printed last:\n\nLoading the game\nVM_Create on game failed\n",
              "All it printed is in " + (f.app / "logs" / "slot5.log").string() + "."});
+  // The record counts the restarts: none at the first start, one at the second.
+  const std::string recorded = test::readFile(records);
+  EXPECT_TRUE(test::contains(recorded, "started-by=run\n")) << recorded;
+  EXPECT_TRUE(test::contains(recorded, "restarts=0\n") && test::contains(recorded, "restarts=1\n")) << recorded;
   // Its own script; its notes in its log too, which log shows.
   EXPECT_TRUE(std::filesystem::exists(f.game / "BaseEF" / "tarvex-slot5.cfg"));
   EXPECT_FALSE(std::filesystem::exists(f.game / "BaseEF" / "tarvex.cfg"));
