@@ -5,8 +5,8 @@
 #include "cli/Command.h"
 #include "cli/Manual.h"
 #include "platform/Files.h"
-#include "platform/SystemServices.h"
 #include "platform/Folders.h"
+#include "platform/SystemServices.h"
 #include "startup/DataFolder.h"
 
 namespace tarvex {

@@ -15,11 +15,11 @@
 #endif
 
 #include "platform/Files.h"
-#include "platform/Processes.h"
-#include "platform/Time.h"
-#include "platform/SystemServices.h"
 #include "platform/Folders.h"
+#include "platform/Processes.h"
 #include "platform/Sound.h"
+#include "platform/SystemServices.h"
+#include "platform/Time.h"
 #include "util/Text.h"
 
 namespace tarvex::platform {

@@ -16,14 +16,14 @@
 #include <optional>
 #include <vector>
 
-#include "platform/Files.h"
-#include "platform/Processes.h"
-#include "platform/Time.h"
-#include "platform/SystemServices.h"
-#include "platform/Folders.h"
 #include "platform/CodePage.h"
+#include "platform/Files.h"
+#include "platform/Folders.h"
+#include "platform/Processes.h"
 #include "platform/Registry.h"
 #include "platform/Sound.h"
+#include "platform/SystemServices.h"
+#include "platform/Time.h"
 #include "platform/WineRegistry.h"
 #include "util/Text.h"
 

@@ -11,13 +11,13 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/Processes.h"
-#include "platform/Time.h"
-#include "platform/SystemServices.h"
-#include "platform/Folders.h"
 #include "platform/CodePage.h"
+#include "platform/Folders.h"
+#include "platform/Processes.h"
 #include "platform/Registry.h"
 #include "platform/Sound.h"
+#include "platform/SystemServices.h"
+#include "platform/Time.h"
 
 namespace tarvex::platform {
 

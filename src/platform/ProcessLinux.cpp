@@ -22,8 +22,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/Processes.h"
 #include "platform/InstanceLock.h"
+#include "platform/Processes.h"
 #include "platform/SystemServices.h"
 
 #ifdef TARVEX_HAVE_SYSTEMD

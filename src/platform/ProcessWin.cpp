@@ -8,10 +8,10 @@
 #include <cstdio>
 
 #include "platform/Files.h"
-#include "platform/Processes.h"
 #include "platform/InstanceLock.h"
-#include "platform/SystemServices.h"
+#include "platform/Processes.h"
 #include "platform/RotatingLog.h"
+#include "platform/SystemServices.h"
 #include "platform/WindowsApi.h"
 
 namespace tarvex::platform {

@@ -5,8 +5,8 @@
 
 #include "cli/Command.h"
 #include "platform/Files.h"
-#include "platform/Time.h"
 #include "platform/Folders.h"
+#include "platform/Time.h"
 #include "query/ServerQuery.h"
 #include "util/GameText.h"
 #include "util/Text.h"
