@@ -138,6 +138,8 @@ TEST(Cli, UsageErrorsExitTwoRefusalsAndUnusableSlotsOneWithTheWindowsMessage) {
         EXPECT_LE(lines[i].size(), 78u) << command << ": " << lines[i];
       }
   }
+  // Every command's help, with the defaults that the constants hold, as a host reads it.
+  EXPECT_EQ(f.run({"--help-all"}).out, test::golden("help_all.txt"));
   const std::string manual = f.run({"--manual-page"}).out;
   for (const char* command : {"render", "launch", "run", "log", "stop", "list", "maps", "status", "rcon", "find\\-maps",
                               "game\\-folder", "config", "service", "\"service install\"", "\"service status\""})
@@ -155,6 +157,14 @@ TEST(Cli, UsageErrorsExitTwoRefusalsAndUnusableSlotsOneWithTheWindowsMessage) {
   CliRun r = f.run({"render"});  // start values: no maps, and a word on where maps come from
   expectRun(r, 1, {std::string(kNoMapsMessage) + "\ntarvex-cli: without --slot N or --save FILE"});
   EXPECT_TRUE(r.out.empty());
+  {
+    // A slot of no maps is refused by the launch's own check, not sent to look for a slot.
+    Configuration empty = f.loaded();
+    f.saveSlot(4, empty);
+    const CliRun noMaps = f.run({"render", "--slot", "4"});
+    expectRun(noMaps, 1, {kNoMapsMessage});
+    EXPECT_FALSE(test::contains(noMaps.err, "without --slot N")) << noMaps.err;
+  }
   r = f.run({"render", "--slot", "2"});  // the window's words, and where a configuration comes from
   expectRun(r, 1, {"tarvex-cli config --slot 2 --edit"});
   EXPECT_TRUE(r.err.starts_with(std::string(kNeverUsedMessage) + "\n")) << r.err;
@@ -1004,6 +1014,12 @@ TEST(Cli, ListShowsWhatRunsStopEndsItAndLogNamesTheJournal) {
   CliFixture f;
   expectRun(f.run({"list"}), 0);
   EXPECT_TRUE(test::contains(f.run({"list"}).out, "runs.\n"));
+  {
+    // What cannot be read is said, never taken for nothing running.
+    test::writeFile(f.app / "run", "not a folder");
+    expectRun(f.run({"list"}), 1, {"cannot be listed"});
+    std::filesystem::remove(f.app / "run");
+  }
   // Stand-ins: a launched game (a group of its own, with a child, marked for its
   // instance) and a run that ends on SIGTERM (a program named tarvex-cli).
   const fs::path named = f.root / "tarvex-cli";

@@ -141,6 +141,9 @@ TEST(ServerStatus, TheWatchdogsQuestionGetsBackAndEveryAddressOfANameIsTried) {
   }
   const auto local = askStatus("localhost", server.port, {300, 1, 0, 0});
   EXPECT_TRUE(local) << local.problem();
+  // A port is in use where a server answers on the address asked, and on every address for 0.0.0.0.
+  EXPECT_TRUE(test::contains(portProblem("0.0.0.0", server.port), "a game server answers there"));
+  EXPECT_EQ(portProblem("127.0.0.2", server.port), "");
 }
 
 // rcon of a slot sends its console password only to the server that carries

@@ -330,6 +330,9 @@ TEST(RotatingLog, KeepsWithinItsBoundAndBeginsAfreshWhenAsked) {
   EXPECT_EQ(test::readFile(file), "fresh\n");
   EXPECT_EQ(test::readFile(folder / "logs" / "slot3.log.1").substr(0, 1), "i");
   EXPECT_EQ(fileTail(file), "fresh");
+  // Line ends as Windows writes them become one; a carriage return of its own stays.
+  test::writeFile(folder / "crlf.log", "one\r\ntwo\rthree\r\nfour\n");
+  EXPECT_EQ(fileTail(folder / "crlf.log"), "one\ntwo\rthree\nfour");
   EXPECT_EQ(std::filesystem::status(file).permissions(),
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
