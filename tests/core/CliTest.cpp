@@ -695,6 +695,7 @@ TEST(Cli, ConfigPrintsEverySettingAndWritesTheSameSlotFromItsText) {
 TEST(Cli, ConfigReportsEachFaultWithItsLineAndWritesNothing) {
   CliFixture f;
   expectRun(f.run({"config", "--slot", "4", "--set", "map=hm_borg1"}), 0);
+  expectRun(f.run({"config", "--slot", "1", "--set", "map=hm_borg1"}), 0, {"The configuration of slot 1 was written"});
   const std::string before = slotBytes(f, 4);
   const std::string text =
       "maximum-players = 12\n"

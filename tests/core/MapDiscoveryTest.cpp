@@ -161,12 +161,16 @@ TEST(Levelshots, OnlyJpegPngAndTgaOfALevelshotsSizeAreDecoded) {
   // A TGA header with an image type the format does not have.
   std::string badTga = picture(4, 4, Format::Tga);
   badTga[2] = 4;
+  // A TGA header of no lines.
+  std::string flatTga = picture(4, 4, Format::Tga);
+  flatTga[14] = flatTga[15] = 0;
   const std::pair<std::string, const char*> refused[] = {
       {huge, "8192 x 8192 pixels"},
       {deep, "16 bits"},
       {codes, "broken JPEG"},
       {picture(16, 16, Format::Bmp), "not a JPEG, PNG or TGA"},
       {badTga, "not a JPEG, PNG or TGA"},
+      {flatTga, "not a JPEG, PNG or TGA"},
       {"GIF89a\x10\x00\x10\x00", "not a JPEG, PNG or TGA"},
       {"\x89PNG\r\n\x1A\n", "cannot be read"},  // a PNG signature alone
       {"", "not a JPEG"}};
@@ -217,7 +221,7 @@ TEST(Levelshots, ThePictureIsTheLevelshotShrunkOrGrownWithoutShiftOrSkew) {
     EXPECT_TRUE(near(shrunk, 80, y, 20, 20, 220) && near(shrunk, 149, y, 20, 20, 220)) << y;
   }
   const auto grey = [](int, int, unsigned char* p) { p[0] = p[1] = p[2] = 128; };
-  for (const auto& plain : {pictureOf(640, 480, grey), pictureOf(100, 60, grey)})
+  for (const auto& plain : {pictureOf(640, 480, grey), pictureOf(100, 60, grey), pictureOf(1, 1, grey)})
     for (const int at : {0, 74, 149}) EXPECT_TRUE(near(plain, at, 149 - at, 128, 128, 128)) << at;
   // Grown from 2 x 1: red at the left edge, blue at the right, a blend between.
   const auto grown =

@@ -23,6 +23,8 @@ TEST(WineRegistry, ReadsEscapedKeysAndStringsWithoutRegardToCase) {
   // Every escape Wine writes in a string.
   const std::string escapes = "[Software\\\\Tarvex] 1\n\"All\"=\"\\a\\b\\e\\f\\n\\r\\t\\v\\x41\\101\\x6f\\x4F\\\\\"\n";
   EXPECT_EQ(findWineRegistryValue(escapes, "Software\\Tarvex", "All"), "\a\b\x1b\f\n\r\t\vAAoO\\");
+  // A file that ends inside a string: what it holds, nothing past its end.
+  EXPECT_EQ(findWineRegistryValue("[Software\\\\Tarvex] 1\n\"All\"=\"abc", "Software\\Tarvex", "All"), "abc");
   for (const auto& [file, key, value] : {std::tuple{reg, kWowKey, "Expand"},
                                          {reg, kWowKey, "Missing"},
                                          {reg, std::string("Software\\Nobody"), "INSTALLEXEPATH"},
