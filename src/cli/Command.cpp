@@ -12,6 +12,7 @@
 #include "query/ServerQuery.h"
 #include "saves/SaveFile.h"
 #include "startup/DataFolder.h"
+#include "util/Text.h"
 
 namespace tarvex {
 
@@ -119,6 +120,75 @@ std::optional<std::pair<std::string, int>> AskingCommand::serverAddress(const Se
 std::string AskingCommand::noAnswerMessage(const std::string& error, const std::string& shown) {
   if (error.starts_with("no answer")) return "No answer from a game server at " + shown + " within two seconds.";
   return "No game server could be asked at " + shown + ": " + error + ".";
+}
+
+std::optional<std::pair<std::string, int>> AskingCommand::ownServer(Session& session, int port) const {
+  const std::string name = visibleUtf8(instance());
+  const auto running = runningInstance(session.dataFolder, instance());
+  if (!running) {
+    session.services.message("tarvex-cli: the console password was not sent: " + name + "'s " + running.problem() +
+                             ".");
+    return std::nullopt;
+  }
+  if (!*running || !(*running)->state || (*running)->state->id.empty()) {
+    session.services.message(
+        "tarvex-cli: " + name +
+        " does not run (no server that tarvex-cli run or launch started for it is recorded), so its console "
+        "password was not sent.  To send a command to a server you know, give its address to rcon: "
+        "tarvex-cli rcon ... HOST:PORT COMMAND.");
+    return std::nullopt;
+  }
+  const InstanceState& state = *(*running)->state;
+  const std::pair<std::string, int> address{state.address.empty() ? "127.0.0.1" : state.address,
+                                            state.port > 0 ? state.port : port};
+  const auto status = askStatus(address.first, address.second, kLocalAsk);
+  if (status && status->value(kIdentityVariable) == state.id) return address;
+  session.services.message("tarvex-cli: the server at " + serverAddressText(address.first, address.second) +
+                           (status ? " is not the one" : " does not answer as the one") + " tarvex-cli started for " +
+                           name + (status ? " (it does not carry its identity)" : "") +
+                           ", so its console password was not sent.");
+  return std::nullopt;
+}
+
+std::optional<std::string> AskingCommand::consolePassword(Session& session, const Configuration& config) const {
+  const std::string& password = config.settings.text("Console_Password");
+  if (!fromSlot() || password.empty()) {
+    session.services.message(
+        "There is no console password to send: please give the --slot or --save of a configuration whose "
+        "\"Console Password:\" (the window's Server tab) is set, as the server was started with it.");
+    return std::nullopt;
+  }
+  if (password.find(' ') != std::string::npos) {
+    session.services.message(
+        "The console password holds a blank, which the game's remote console cannot take.  Please "
+        "choose one without blanks on the window's Server tab, and start the server again.");
+    return std::nullopt;
+  }
+  return password;
+}
+
+std::optional<ConsoleTarget> AskingCommand::slotConsole(Session& session, const Configuration& config) const {
+  auto password = consolePassword(session, config);
+  if (!password) return std::nullopt;
+  const auto address = serverAddress(config.settings, session.services);
+  if (!address) return std::nullopt;
+  const auto own = ownServer(session, address->second);
+  if (!own) return std::nullopt;
+  return ConsoleTarget{own->first, own->second, std::move(*password)};
+}
+
+Result<std::string> AskingCommand::askConsole(const ConsoleTarget& console, const std::string& command,
+                                              const platform::UdpTiming& timing) {
+  const std::string shown = serverAddressText(console.host, console.port);
+  const auto answers =
+      platform::udpExchange(console.host, console.port, rconRequest(console.password, command), timing);
+  if (!answers) return failure(noAnswerMessage(answers.problem(), shown));
+  const auto text = parseRconAnswer(*answers);
+  if (!text) return failure("The answer from " + shown + " was not the remote console's.");
+  if (text->starts_with("Bad rconpassword") || text->starts_with("No rconpassword set"))
+    return failure("The server at " + shown + " refused the console password: " + withoutColours(*text) +
+                   "  Is the server running with this configuration's \"Console Password:\"?");
+  return *text;
 }
 
 MapListLoad loadMapListOf(Session& session, bool quiet) {

@@ -116,12 +116,33 @@ class StartingCommand : public SlotCommand {
   int startSeconds_;  // --start-timeout
 };
 
-// The commands that ask a running server: status and rcon.
+// A running server's remote console: where it is and its password.
+struct ConsoleTarget {
+  std::string host;
+  int port = 0;
+  std::string password;
+};
+
+// The commands that ask a running server: status, rcon, verify, console, restart.
 class AskingCommand : public SlotCommand {
  public:
   using SlotCommand::SlotCommand;
 
  protected:
+  // The configuration's console password, when the remote console can take
+  // it; else nullopt, said why.
+  std::optional<std::string> consolePassword(Session& session, const Configuration& config) const;
+  // The server run or launch started for the slot, which carries that
+  // start's identity, at its recorded address (port: the slot's, where the
+  // record has none); else nullopt, said why (the password is not sent).
+  std::optional<std::pair<std::string, int>> ownServer(Session& session, int port) const;
+  // Both: the slot's own server and its password.
+  std::optional<ConsoleTarget> slotConsole(Session& session, const Configuration& config) const;
+  // One console command: the answer's text, or why none came (a refused
+  // password included).
+  static Result<std::string> askConsole(const ConsoleTarget& console, const std::string& command,
+                                        const platform::UdpTiming& timing);
+
   // The address given, else the slot's net port on this machine, else the
   // game's usual port; nullopt when the address given is no address (said).
   std::optional<std::pair<std::string, int>> serverAddress(const ServerSettings& settings, Services& services) const;

@@ -14,6 +14,7 @@
 #include "query/ServerQuery.h"
 #include "saves/SaveFile.h"
 #include "server/Instance.h"
+#include "server/Verify.h"
 
 using namespace tarvex;
 
@@ -311,4 +312,60 @@ TEST(ServerStatus, StatusAndRconAskTheAddressGivenAndSayWhatWentWrong) {
                                       {{"--save", save, "say a\nquit"}, "rcon"},
                                       {{"--save", save}, "rcon"}})
     EXPECT_EQ(status(args, command).status, 2) << command;
+}
+
+// verify reads the engine's "cvarlist" once; where the list came incomplete
+// (a lost datagram) it asks the missing variables by name. A variable only a
+// script made ("?") and one the engine does not answer for are unknown.
+TEST(Verify, ReadsTheEnginesListAndAsksByNameWhereItCameIncomplete) {
+  ServerSettings settings;
+  test::set(settings, {"Server_Name=Host; \"quoted\"", "MaxPlayers=12"});
+  std::vector<std::string> asked;
+  bool gravityAnswers = false;
+  std::string list =
+      "S     A   sv_hostname \"Host; \"quoted\"\"\n"
+      "S    AL   sv_maxclients \"8\"\n"
+      "     A  ? g_holoIntro \"0\"\n";
+  const auto ask = [&](const std::string& command) -> Result<std::string> {
+    asked.push_back(command);
+    if (command == "cvarlist") return list;
+    if (command == "g_speed") return std::string("\"g_speed\" is:\"250^7\" default:\"320^7\"\n");
+    if (command == "g_gravity" && !gravityAnswers) return failure("no answer");
+    if (command == "g_gravity") return std::string("\"g_gravity\" is:\"800^7\"\n");
+    return std::string("Unknown command \"" + command + "^7\"\n");
+  };
+  list += "3 total cvars\n";  // complete: nothing more is asked
+  auto result = verifySettings(settings, ask);
+  ASSERT_TRUE(result.ok()) << result.problem();
+  EXPECT_EQ(asked, std::vector<std::string>{"cvarlist"});
+  EXPECT_EQ(result->compared, 2);
+  ASSERT_EQ(result->differences.size(), 1u);
+  EXPECT_EQ(result->differences[0].variable, "sv_maxclients");
+  EXPECT_EQ(result->differences[0].slotValue, "12");
+  EXPECT_EQ(result->differences[0].serverValue, "8");
+  EXPECT_EQ(std::ranges::count_if(result->unknown, [](const auto& s) { return s.variable == "g_holoIntro"; }), 1);
+  EXPECT_FALSE(std::ranges::any_of(result->unknown, [](const auto& s) { return s.variable == "sv_hostname"; }));
+
+  list.replace(list.find("3 total"), 1, "9");  // more than listed: the rest is asked by name
+  asked.clear();
+  result = verifySettings(settings, ask);
+  ASSERT_FALSE(result.ok());  // g_gravity got no answer: nothing is claimed
+  EXPECT_EQ(result.problem(), "no answer");
+  EXPECT_EQ(std::ranges::count(asked, "g_gravity"), 1);
+  EXPECT_EQ(std::ranges::count(asked, "sv_hostname"), 0);
+  gravityAnswers = true;
+  result = verifySettings(settings, ask);
+  ASSERT_TRUE(result.ok()) << result.problem();
+  EXPECT_TRUE(std::ranges::any_of(result->differences, [](const auto& s) { return s.serverValue == "250"; }));
+  EXPECT_TRUE(std::ranges::any_of(result->unknown, [](const auto& s) { return s.variable == "g_motd"; }));
+  EXPECT_FALSE(std::ranges::any_of(result->unknown, [](const auto& s) { return s.variable == "g_gravity"; }));
+
+  EXPECT_EQ(parseVariableAnswer("\"G_Speed\" is:\"250^7\" default:\"320^7\"", "g_speed"), "250");
+  EXPECT_EQ(parseVariableAnswer("\"sv_hostname\" is:\"a ^7\"b^7\"\n", "sv_hostname"), "a ");  // the first end
+  EXPECT_EQ(parseVariableAnswer("\"g_speed\" is:\"250\"", "g_speed"), "250");  // an engine without the colour
+  EXPECT_EQ(parseVariableAnswer("\"g_gravity\" is:\"800^7\"", "g_speed"), std::nullopt);
+  EXPECT_EQ(parseVariableAnswer("Unknown command \"g_speed^7\"", "g_speed"), std::nullopt);
+  EXPECT_FALSE(parseVariableList("a \"1\"\nb \"2\"\n3 total cvars\n").complete);
+  EXPECT_TRUE(parseVariableList("a \"1\"\n  L b \"\"\n2 total cvars\n").complete);
+  EXPECT_EQ(parseVariableList("  L b \"\"\n").values.at("b"), "");
 }

@@ -14,6 +14,7 @@
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
 #include <tuple>
@@ -474,6 +475,46 @@ TEST_F(Engine, GravityHoldsAfterWarmupsRestartUnderRun) {
   EXPECT_LT(text.find("g_gravity changed to 800", restart()), text.find("g_gravity changed to 350", restart()));
   EXPECT_TRUE(contains(text.substr(restart()), "g_gravity changed to 350")) << text;
   expectVariables(variablesOf({"g_gravity=350", "g_doWarmup=1"}), "after warmup's map_restart");
+}
+
+// verify reads every variable the slot sets back from the running server:
+// none differs after a start, the one an admin changed does, and those the
+// engine does not know are listed apart.
+TEST_F(Engine, VerifyShowsWhatTheRunningServerHoldsOtherwiseThanTheSlot) {
+  Configuration config = configuration();
+  test::set(config.settings, {"Server_Name=Verified Host", "MaxPlayers=12"});
+  config.rotation.maps = {"oa_dm1"};
+  prepare(config, false);
+  startRun({"--watchdog", "2"});
+  waitForMap("oa_dm1");
+  pause(600);
+  const auto verify = [&](const std::string& options) {
+    const int status = cli("verify --slot 4" + options);
+    const std::string out = test::readFile(home / "cli.out");
+    std::cout << out << cliErr();
+    return std::pair(status, out);
+  };
+  auto [same, shown] = verify("");
+  EXPECT_EQ(same, 0) << cliErr();
+  EXPECT_TRUE(contains(shown, "variables compared, all as the slot sets them")) << shown;
+  EXPECT_FALSE(contains(shown, "Differs:")) << shown;
+  rcon("sv_hostname Changed By Admin");
+  pause(600);
+  auto [differs, changed] = verify("");
+  EXPECT_EQ(differs, 1);
+  EXPECT_TRUE(contains(changed,
+                       "Differs: \"Server Title\" (server-title, sv_hostname): the slot sets \"Verified Host\", "
+                       "the server holds \"Changed By Admin\"."))
+      << changed;
+  EXPECT_EQ(changed.find("Differs:"), changed.rfind("Differs:"));  // that one alone
+  EXPECT_TRUE(contains(changed, "Not known to the server:")) << changed;
+  const auto [jsonStatus, json] = verify(" --json");
+  EXPECT_EQ(jsonStatus, 1);
+  const auto parsed = nlohmann::json::parse(json);
+  ASSERT_EQ(parsed["differences"].size(), 1u) << json;
+  EXPECT_EQ(parsed["differences"][0]["server"], "Changed By Admin");
+  EXPECT_FALSE(parsed["unknown"].empty());
+  EXPECT_GT(parsed["compared"].get<int>(), 20);
 }
 
 // A launch returns at once inside $(...) and into a pipe closed early, and

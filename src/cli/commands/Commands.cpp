@@ -6,12 +6,13 @@ namespace tarvex {
 // Each made in its own file, commands/NAMECommand.cpp.
 using MakeCommand = std::unique_ptr<Command>(CommonOptions&);
 MakeCommand makeRender, makeLaunch, makeRun, makeLog, makeStop, makeList, makeMaps, makeCheck, makeStatus, makeRcon,
-    makeFindMaps, makeGameFolder, makeConfig, makeService, makeWriteLog;
+    makeVerify, makeFindMaps, makeGameFolder, makeConfig, makeService, makeWriteLog;
 
 std::vector<std::unique_ptr<Command>> makeCommands(CommonOptions& common) {
   std::vector<std::unique_ptr<Command>> commands;
-  for (MakeCommand* make : {makeRender, makeLaunch, makeRun, makeLog, makeStop, makeList, makeMaps, makeCheck,
-                            makeStatus, makeRcon, makeFindMaps, makeGameFolder, makeConfig, makeService, makeWriteLog})
+  for (MakeCommand* make :
+       {makeRender, makeLaunch, makeRun, makeLog, makeStop, makeList, makeMaps, makeCheck, makeStatus, makeRcon,
+        makeVerify, makeFindMaps, makeGameFolder, makeConfig, makeService, makeWriteLog})
     commands.push_back(make(common));
   return commands;
 }

@@ -46,8 +46,6 @@ class Rcon final : public AskingCommand {
   int run(Session& session) override;
 
  private:
-  // The password goes only to the slot's own server, which carries this start's identity: its address.
-  std::optional<std::pair<std::string, int>> ownServer(Session& session, int port) const;
   // The server's answer, said; the exit status.
   int answer(Session& session, const std::pair<std::string, int>& address, const std::string& password) const;
 
@@ -62,76 +60,29 @@ int Rcon::run(Session& session) {
     session.services.message("tarvex-cli: a console command cannot hold a line break: send one command at a time.");
     return 2;
   }
-  const std::string& password = config->settings.text("Console_Password");
-  if (!fromSlot() || password.empty()) {
-    session.services.message(
-        "There is no console password to send: please give the --slot or --save of a configuration whose "
-        "\"Console Password:\" (the window's Server tab) is set, as the server was started with it.");
-    return 1;
-  }
-  if (password.find(' ') != std::string::npos) {
-    session.services.message(
-        "The console password holds a blank, which the game's remote console cannot take.  Please "
-        "choose one without blanks on the window's Server tab, and start the server again.");
-    return 1;
-  }
+  const auto password = consolePassword(session, *config);
+  if (!password) return 1;
   auto address = serverAddress(config->settings, session.services);
   if (!address) return 2;
   if (!address_) address = ownServer(session, address->second);
-  return address ? answer(session, *address, password) : 1;
-}
-
-std::optional<std::pair<std::string, int>> Rcon::ownServer(Session& session, int port) const {
-  const std::string name = visibleUtf8(instance());
-  const auto running = runningInstance(session.dataFolder, instance());
-  if (!running) {
-    session.services.message("tarvex-cli: the console password was not sent: " + name + "'s " + running.problem() +
-                             ".");
-    return std::nullopt;
-  }
-  if (!*running || !(*running)->state || (*running)->state->id.empty()) {
-    session.services.message(
-        "tarvex-cli: " + name +
-        " does not run (no server that tarvex-cli run or launch started for it is recorded), so its console "
-        "password was not sent.  To send it to a server you know, give its address before the command: "
-        "tarvex-cli rcon ... HOST:PORT COMMAND.");
-    return std::nullopt;
-  }
-  const InstanceState& state = *(*running)->state;
-  const std::pair<std::string, int> address{state.address.empty() ? "127.0.0.1" : state.address,
-                                            state.port > 0 ? state.port : port};
-  const auto status = askStatus(address.first, address.second, kLocalAsk);
-  if (status && status->value(kIdentityVariable) == state.id) return address;
-  session.services.message("tarvex-cli: the server at " + serverAddressText(address.first, address.second) +
-                           (status ? " is not the one" : " does not answer as the one") + " tarvex-cli started for " +
-                           name + (status ? " (it does not carry its identity)" : "") +
-                           ", so its console password was not sent.");
-  return std::nullopt;
+  return address ? answer(session, *address, *password) : 1;
 }
 
 int Rcon::answer(Session& session, const std::pair<std::string, int>& address, const std::string& password) const {
   const auto& [host, port] = address;
-  const std::string shown = serverAddressText(host, port);
   // A long answer comes in several datagrams; one try only: a command must not run twice.
-  const auto answers = platform::udpExchange(host, port, rconRequest(password, command_), {2000, 1, 200});
-  const auto text = answers ? parseRconAnswer(*answers) : std::nullopt;
-  if (!answers && endsServer(command_)) {
+  const auto text = askConsole({host, port, password}, command_, {2000, 1, 200});
+  if (!text && endsServer(command_)) {
     // A server that ends answers nothing: it went away as asked when its port is free.
     for (int i = 0; i < 8 && !portProblem(host, port).ok(); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(250));
     if (portProblem(host, port).ok()) {
-      session.out << "The server at " << shown << " ended.\n";
+      session.out << "The server at " << serverAddressText(host, port) << " ended.\n";
       return 0;
     }
   }
   if (!text) {
-    session.services.message(!answers ? noAnswerMessage(answers.problem(), shown)
-                                      : "The answer from " + shown + " was not the remote console's.");
-    return 1;
-  }
-  if (text->starts_with("Bad rconpassword") || text->starts_with("No rconpassword set")) {
-    session.services.message("The server at " + shown + " refused the console password: " + withoutColours(*text) +
-                             "  Is the server running with this configuration's \"Console Password:\"?");
+    session.services.message(text.problem());
     return 1;
   }
   session.out << visibleLines(raw_ ? *text : withoutColours(*text));
