@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "cli/Check.h"
+#include "launch/GameValues.h"
 #include "launch/Launch.h"
 #include "launch/LaunchSequence.h"
 #include "platform/Files.h"
@@ -203,6 +204,13 @@ int usageError(std::ostream& err, const std::string& problem, const CLI::App& co
       << CLI::Formatter().make_usage(&command, command.get_parent() ? "tarvex-cli " + command.get_name() : "tarvex-cli")
       << "Run \"tarvex-cli" << (command.get_parent() ? " " + command.get_name() : "") << " --help\" for more.\n";
   return 2;
+}
+
+Problem warningProblem(const std::string& option, const std::string& text) {
+  if (const Problem problem = gameValueProblem(text, ValueForm::Raw); !problem.ok())
+    return option + " contains " + problem + ", which the game would misread";
+  if (holdsLineBreak(text) || text.size() > 200) return option + " takes one line of at most 200 characters";
+  return {};
 }
 
 std::string paragraph(std::string_view text) {

@@ -161,6 +161,10 @@ MapListLoad loadMapListOf(Session& session, bool quiet = false);
 // Says the problem with the command's usage; exit status 2.
 int usageError(std::ostream& err, const std::string& problem, const CLI::App& command);
 
+// Why a text to the players, said through the remote console as one
+// command, cannot be given with the option; empty when it can.
+Problem warningProblem(const std::string& option, const std::string& text);
+
 // A paragraph broken into lines of at most 78 characters, for a command's help.
 std::string paragraph(std::string_view text);
 

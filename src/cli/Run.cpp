@@ -62,17 +62,15 @@ class RunHost : public ServerHost {
           const ServerSettings& settings, RotatingLog* log, std::ostream& out, std::ostream& err)
       : services_(console, game_, [this](const std::string& line) { note(line); }),
         dataFolder_(dataFolder),
-        launch_(std::move(launch)),
-        arguments_(launch_.arguments),
-        gravity_(rotationGravity(settings)),
-        password_(settings.text("Console_Password")),
         log_(log),
         out_(out),
         err_(err) {
-    // The remote console takes a password without blanks.
-    console_ = !password_.empty() && password_.find(' ') == std::string::npos;
-    if (!gravity_.empty() && !console_) gravityUnkept_ = true;
+    adopt(std::move(launch), settings);
   }
+
+  // What each start after the first does first: reads the slot again.
+  void setReread(std::function<std::optional<Configuration>(Services&)> reread) { reread_ = std::move(reread); }
+  void setRestartFile(std::filesystem::path file) { restartFile_ = std::move(file); }
 
   std::string logPath() const { return log_ ? log_->path() : std::string("standard output"); }
 
@@ -96,6 +94,7 @@ class RunHost : public ServerHost {
   Clock::time_point now() override { return Clock::now(); }
 
   Problem startGame() override {
+    if (starts_ > 0 && reread_) rereadSlot();
     // The script is written anew at every start, and every start has a token of its own.
     token_ = newIdentityToken();
     launch_.arguments = withIdentity(arguments_, token_);
@@ -128,7 +127,8 @@ class RunHost : public ServerHost {
         platform::notifyService("WATCHDOG=1");
         lastPing_ = now;
       }
-      const auto part = std::min(most, kPing);
+      // A restart asked for is seen within a second.
+      const auto part = std::min({most, kPing, kRequestPoll});
       const auto sink = [this](std::string_view bytes) { output(bytes); };
       GameWait waited = game_.wait(int(part.count()), sink);
       const Event event = waited.event;
@@ -139,7 +139,7 @@ class RunHost : public ServerHost {
           !lastOutput().empty())
         note("The game ended right after it was started.  What it printed last:\n\n" + lastOutput() +
              (log_ ? "\n\nAll it printed is in " + log_->path() + "." : std::string()));
-      if (event != Event::Timeout || most <= std::chrono::milliseconds(0)) return waited;
+      if (event != Event::Timeout || most <= std::chrono::milliseconds(0) || restartAsked()) return waited;
     }
   }
 
@@ -171,6 +171,31 @@ class RunHost : public ServerHost {
     note("Said to the players: " + text);
   }
 
+  std::optional<RestartRequest> takeRestartRequest() override {
+    if (!restartAsked()) return std::nullopt;
+    const FileBytes bytes = readFileBytesNoLinks(restartFile_, 4096);
+    std::error_code ec;
+    if (!std::filesystem::remove(restartFile_, ec) || ec) {
+      note("A restart asked for in " + fromPath(restartFile_) + " cannot be taken: the file cannot be removed (" +
+           ec.message() + ").  Restarts asked with tarvex-cli restart are no longer heard.");
+      restartFile_.clear();
+      return std::nullopt;
+    }
+    if (bytes.status != ReadStatus::Ok) return std::nullopt;
+    return parseRestartRequest(bytes.bytes);
+  }
+
+  std::optional<int> humanPlayers() override {
+    if (console_) {
+      const auto answers = platform::udpExchange(serverHost(), launch_.port, rconRequest(password_, "status"),
+                                                 {1000, 2, 200, platform::kWatchdogSource});
+      const auto text = answers ? parseRconAnswer(*answers) : std::nullopt;
+      return text ? humansInConsoleStatus(*text) : std::nullopt;
+    }
+    const auto status = askStatus(serverHost(), launch_.port, {1000, 2, 0, platform::kWatchdogSource});
+    return status ? std::optional<int>(humansInStatus(*status)) : std::nullopt;
+  }
+
   bool hasConsole() override { return console_; }
   bool gameStopped() override { return platform::processStopped(game_.id()); }
   void askGameToStop() override { game_.signal(false); }
@@ -190,6 +215,40 @@ class RunHost : public ServerHost {
   }
 
  private:
+  static constexpr std::chrono::milliseconds kRequestPoll{1000};
+
+  // The launch and the settings run keeps to: the console password and the gravity.
+  void adopt(PreparedLaunch launch, const ServerSettings& settings) {
+    launch_ = std::move(launch);
+    arguments_ = launch_.arguments;
+    gravity_ = rotationGravity(settings);
+    password_ = settings.text("Console_Password");
+    // The remote console takes a password without blanks.
+    console_ = !password_.empty() && password_.find(' ') == std::string::npos;
+    gravityUnkept_ = !gravity_.empty() && !console_;
+  }
+
+  // The slot as it is now: a change made since the last start (config --set, the window) takes effect.
+  void rereadSlot() {
+    std::optional<PreparedLaunch> launch;
+    if (const auto config = reread_(services_)) {
+      launch = prepareLaunch(services_, *config, launch_.scriptName);
+      if (launch) {
+        launch->instance = launch_.instance;
+        if (launch->script != launch_.script || launch->arguments != arguments_)
+          note("The slot changed since the last start: the game starts with its new configuration.");
+        adopt(std::move(*launch), config->settings);
+        return;
+      }
+    }
+    note("The slot no longer passes its checks (said above): the game starts with the last configuration that did.");
+  }
+
+  bool restartAsked() const {
+    std::error_code ec;
+    return !restartFile_.empty() && std::filesystem::exists(restartFile_, ec);
+  }
+
   std::string serverHost() const { return launch_.address.empty() ? "127.0.0.1" : launch_.address; }
 
   // systemd hears that the server is ready at its first answer, and what it plays at every one.
@@ -272,6 +331,8 @@ class RunHost : public ServerHost {
   static std::string statusText(const std::string& utf8) { return visibleUtf8(utf8Prefix(utf8, 200)); }
 
   platform::ChildGame game_;
+  std::function<std::optional<Configuration>(Services&)> reread_;
+  std::filesystem::path restartFile_;
   Clock::time_point lastPing_{};  // systemd's watchdog was told last
   RunServices services_;
   std::filesystem::path dataFolder_;
@@ -331,10 +392,16 @@ int runServer(Services& services, const std::filesystem::path& dataFolder, const
   RunHost host(services, dataFolder, *launch, config.settings, log ? &*log : nullptr, out, err);
   const std::filesystem::path stateFile = instanceStateFile(dataFolder, instance);
   host.setStateFile(stateFile);
+  host.setReread(options.reread);
+  // A request left from an earlier run is not this one's.
+  const std::filesystem::path restartFile = instanceRestartFile(dataFolder, instance);
+  std::error_code ec;
+  std::filesystem::remove(restartFile, ec);
+  host.setRestartFile(restartFile);
   host.setAsksServer(options.supervisor.watchdogInterval.count() > 0);
   const SupervisorEnd end = supervise(host, options.supervisor);
-  std::error_code ec;
   std::filesystem::remove(stateFile, ec);
+  std::filesystem::remove(restartFile, ec);
   switch (end) {
     case SupervisorEnd::Stopped:
       return 0;

@@ -2,7 +2,9 @@
 // tarvex-cli run (the supervised server in the foreground) and tarvex-cli log.
 
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 #include "config/Configuration.h"
@@ -14,6 +16,10 @@ namespace tarvex {
 
 struct RunOptions {
   SupervisorOptions supervisor;
+  // Reads the slot again before each start after the first, its messages
+  // said through the services given; nullopt when it no longer passes its
+  // checks (the last good configuration is kept). Empty: never read again.
+  std::function<std::optional<Configuration>(Services&)> reread;
   std::string log;  // the log file; "-": the game's output to standard output; empty: logs/INSTANCE.log
   LogLimits limits;
 };

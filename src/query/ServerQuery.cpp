@@ -1,5 +1,6 @@
 #include "query/ServerQuery.h"
 
+#include <algorithm>
 #include <charconv>
 #include <iomanip>
 #include <nlohmann/json.hpp>
@@ -217,6 +218,31 @@ Problem portProblem(const std::string& address, int port) {
   }
   // Another program may hold it without answering.
   return platform::udpPortInUse(address, port) ? "another program uses it" : std::string();
+}
+
+std::optional<int> humansInConsoleStatus(std::string_view answer) {
+  // After the header's dashes, a client a line: "num score ping name ... address ... rate", the
+  // address the third word from the end where the header names "lastmsg" and "qport", else the second.
+  std::optional<int> humans;
+  std::size_t addressFromEnd = 2;
+  for (const std::string_view line : splitLines(answer)) {
+    const std::vector<std::string_view> words = splitWords(line);
+    if (words.empty()) continue;
+    if (!humans) {
+      if (std::find(words.begin(), words.end(), "qport") != words.end()) addressFromEnd = 3;
+      if (words.front().size() >= 2 && words.front().find_first_not_of('-') == std::string_view::npos) humans = 0;
+      continue;
+    }
+    if (words.size() < 3 + addressFromEnd) continue;
+    // The name's colour ends in a "^7" before the address.
+    if (withoutColours(words[words.size() - addressFromEnd]) != "bot" && words[2] != "ZMBI") ++*humans;
+  }
+  return humans;
+}
+
+int humansInStatus(const ServerStatus& status) {
+  return int(std::count_if(status.players.begin(), status.players.end(),
+                           [](const ServerPlayer& player) { return player.ping != 0; }));
 }
 
 }  // namespace tarvex

@@ -45,6 +45,14 @@ Result<ServerStatus> askStatus(const std::string& host, int port, const platform
 // packets of another kind.
 std::optional<std::string> parseRconAnswer(const std::vector<std::string>& packets);
 
+// The human players in the remote console's answer to "status" (a table of
+// the clients, a bot's address "bot", a client that left "ZMBI" as its
+// ping); nullopt when the answer is not that table.
+std::optional<int> humansInConsoleStatus(std::string_view answer);
+// The human players of a status answer, where the console cannot be asked:
+// those with a ping (a bot's is 0).
+int humansInStatus(const ServerStatus& status);
+
 // Removes the game's colour codes (^ and one character) from a name.
 std::string withoutColours(std::string_view text);
 

@@ -94,6 +94,23 @@ std::optional<InstanceState> parseInstanceState(std::string_view text) {
   return state;
 }
 
+std::filesystem::path instanceRestartFile(const std::filesystem::path& dataFolder, const std::string& instance) {
+  return dataFolder / "run" / (instance + ".restart");
+}
+
+std::string restartRequestText(const RestartRequest& request) {
+  return std::string("when-empty=") + (request.whenEmpty ? "yes" : "no") + "\nwarning=" + request.warning + "\n";
+}
+
+RestartRequest parseRestartRequest(std::string_view text) {
+  RestartRequest request;
+  for (const std::string_view line : splitLines(text)) {
+    if (line == "when-empty=yes") request.whenEmpty = true;
+    if (line.starts_with("warning=")) request.warning = line.substr(8);
+  }
+  return request;
+}
+
 std::filesystem::path instanceLogFile(const std::filesystem::path& dataFolder, const std::string& instance) {
   return dataFolder / "logs" / (instance + ".log");
 }

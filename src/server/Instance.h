@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "server/Supervisor.h"
+
 namespace tarvex {
 
 // "slot3" for save slot 3; for a save file "save-" with the letters of its
@@ -52,6 +54,12 @@ struct InstanceState {
 std::filesystem::path instanceStateFile(const std::filesystem::path& dataFolder, const std::string& instance);
 std::string instanceStateText(const InstanceState& state);
 std::optional<InstanceState> parseInstanceState(std::string_view text);
+
+// A restart asked of a running run (tarvex-cli restart), which run takes
+// within a second: run/INSTANCE.restart in the data folder, "key=value" lines.
+std::filesystem::path instanceRestartFile(const std::filesystem::path& dataFolder, const std::string& instance);
+std::string restartRequestText(const RestartRequest& request);
+RestartRequest parseRestartRequest(std::string_view text);
 
 // The log of the game's output: logs/INSTANCE.log in the user's data folder.
 std::filesystem::path instanceLogFile(const std::filesystem::path& dataFolder, const std::string& instance);

@@ -55,7 +55,7 @@ void stopGame(ServerHost& host, const SupervisorOptions& options) {
 }
 
 // How one start of the game came to its end.
-enum class Outcome { StopAsked, Ended, Silent, Foreign, Scheduled };
+enum class Outcome { StopAsked, Ended, Silent, Foreign, Scheduled, Asked };
 
 std::string minutesText(int minutes) { return std::to_string(minutes) + (minutes == 1 ? " minute" : " minutes"); }
 
@@ -98,8 +98,10 @@ class Watch {
           watching ? (answered ? nextCheck : std::min(nextCheck, nextPoll)) : host_.now() + std::chrono::hours(1);
       for (const auto& warning : warnings) next = std::min(next, warning.first);
       if (restartAt) next = std::min(next, *restartAt);
+      if (asked_ && asked_->whenEmpty) next = std::min(next, nextEmptyCheck_);
       if (const auto end = outcomeOf(host_.wait(until(host_, next)))) return *end;
       if (restartAt && host_.now() >= *restartAt) return Outcome::Scheduled;
+      if (restartAsked()) return Outcome::Asked;
       while (!warnings.empty() && host_.now() >= warnings.front().first) {
         std::string text = options_.restartWarning;
         const std::string minutes = minutesText(warnings.front().second);
@@ -170,9 +172,38 @@ class Watch {
     return answer;
   }
 
+  // Whether the restart asked for is due: at once, or once no human player is on.
+  bool restartAsked() {
+    if (auto request = host_.takeRestartRequest()) {
+      if (!request->whenEmpty) {
+        if (host_.hasConsole()) host_.say(request->warning.empty() ? kRestartNowWarning : request->warning);
+        return true;
+      }
+      host_.note("A restart was asked for once no player is on: the players are counted every " +
+                 seconds(options_.emptyCheck) + ".");
+      asked_ = std::move(request);
+      warned_ = false;
+      nextEmptyCheck_ = host_.now();
+    }
+    if (!asked_ || host_.now() < nextEmptyCheck_) return false;
+    nextEmptyCheck_ = host_.now() + options_.emptyCheck;
+    const std::optional<int> humans = host_.humanPlayers();
+    if (humans == 0) return true;
+    if (humans && !warned_) {
+      host_.note(std::to_string(*humans) + (*humans == 1 ? " player is" : " players are") +
+                 " on: the restart waits until the server is empty.");
+      if (host_.hasConsole()) host_.say(asked_->warning.empty() ? kRestartWhenEmptyWarning : asked_->warning);
+      warned_ = true;
+    }
+    return false;
+  }
+
   ServerHost& host_;
   const SupervisorOptions& options_;
   std::string endStatus_;
+  std::optional<RestartRequest> asked_;  // once the server is empty
+  bool warned_ = false;
+  ServerHost::Clock::time_point nextEmptyCheck_{};
 };
 }  // namespace
 
@@ -218,6 +249,13 @@ SupervisorEnd supervise(ServerHost& host, const SupervisorOptions& options) {
           break;
         case Outcome::Ended:
           host.note("The game ended (" + watch.endStatus() + ").");
+          break;
+        case Outcome::Asked:
+          host.note(
+              "The restart asked for: the game is stopped and started again (which does not count toward giving "
+              "up).");
+          stopGame(host, options);
+          counts = false;
           break;
         case Outcome::Scheduled:
           host.note(

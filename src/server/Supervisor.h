@@ -5,6 +5,7 @@
 // behind ServerHost, so that the rules here are plain and testable.
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,7 +48,19 @@ struct SupervisorOptions {
   std::vector<std::chrono::minutes> restartTimes;
   std::vector<int> restartWarnings{5, 1};
   std::string restartWarning = "The server restarts in {minutes}.";
+  // A restart asked for once the server is empty: how often the players are counted.
+  std::chrono::seconds emptyCheck{10};
 };
+
+// A restart asked for while run runs (tarvex-cli restart): now, or once no
+// human player is on (bots do not count), with the players told first.
+struct RestartRequest {
+  bool whenEmpty = false;
+  std::string warning;  // empty: the usual words
+  bool operator==(const RestartRequest&) const = default;
+};
+inline constexpr const char* kRestartNowWarning = "The server restarts now.";
+inline constexpr const char* kRestartWhenEmptyWarning = "The server restarts once the last player has left.";
 
 class ServerHost {
  public:
@@ -80,6 +93,11 @@ class ServerHost {
   virtual std::chrono::seconds timeOfDay() = 0;
   // Says the text to the players through the remote console.
   virtual void say(const std::string& text) = 0;
+  // A restart asked for since the last call, taken: nullopt when none was.
+  virtual std::optional<RestartRequest> takeRestartRequest() = 0;
+  // How many human players are on the server (bots do not count); nullopt
+  // when it did not say.
+  virtual std::optional<int> humanPlayers() = 0;
 };
 
 // NotStarted: the very first start failed (a configuration to mend, not a

@@ -369,3 +369,30 @@ TEST(Verify, ReadsTheEnginesListAndAsksByNameWhereItCameIncomplete) {
   EXPECT_TRUE(parseVariableList("a \"1\"\n  L b \"\"\n2 total cvars\n").complete);
   EXPECT_EQ(parseVariableList("  L b \"\"\n").values.at("b"), "");
 }
+
+// Who is on, from the console's "status" table, in the older layout (with
+// lastmsg and qport) and the newer: a bot's address is "bot", a client that
+// left is a zombie; a name may hold blanks, or be "bot" itself.
+TEST(ServerStatus, HumanPlayersAreCountedWithoutBotsOrClientsThatLeft) {
+  const std::string older =
+      "map: oa_dm1\n"
+      "num score ping name            lastmsg address               qport rate\n"
+      "--- ----- ---- --------------- ------- --------------------- ----- -----\n"
+      "  0     0    0 Angelyss^7            50 bot                    1234 16384\n"
+      "  1     3   48 bot^7                  0 192.0.2.7:27960        4567 25000\n"
+      "  2     0 CNCT Seven of Nine^7     100 127.0.0.1:27961        9 25000\n"
+      "  3     0 ZMBI Gone^7              100 127.0.0.1:27962        10 25000\n";
+  EXPECT_EQ(humansInConsoleStatus(older), 2);
+  const std::string newer =
+      "map: oa_dm1\n"
+      "cl score ping name            address                                 rate \n"
+      "-- ----- ---- --------------- --------------------------------------- -----\n"
+      " 0     0    0 Grism           ^7bot                                   16384\n"
+      " 1     0   33 the bot^7       [::1]:27960                             25000\n";
+  EXPECT_EQ(humansInConsoleStatus(newer), 1);
+  EXPECT_EQ(humansInConsoleStatus("map: oa_dm1\nnum score ping name lastmsg address qport rate\n---\n"), 0);
+  EXPECT_EQ(humansInConsoleStatus("Bad rconpassword.\n"), std::nullopt);
+  ServerStatus status;
+  status.players = {{0, 0, "Bot"}, {0, 999, "Connecting"}, {0, 40, "Player"}};
+  EXPECT_EQ(humansInStatus(status), 2);
+}

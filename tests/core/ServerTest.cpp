@@ -41,6 +41,9 @@ struct FakeHost : ServerHost {
   std::vector<std::size_t> failingStarts;  // which starts fail, counted from 1
   std::optional<Clock::time_point> endsAt, stopAt;
   Clock::time_point silentUntil{};  // every question before this time goes unanswered
+  // A restart asked for at a time; the human players from each time on (none listed: the server does not say).
+  std::optional<std::pair<Clock::time_point, RestartRequest>> request;
+  std::vector<std::pair<Clock::time_point, int>> humans;
 
   std::string at() const {
     return "@" + std::to_string(std::chrono::duration_cast<std::chrono::seconds>(t.time_since_epoch()).count());
@@ -55,7 +58,9 @@ struct FakeHost : ServerHost {
     return {};
   }
   GameWait wait(Ms most) override {
-    const auto deadline = t + most;
+    auto deadline = t + most;
+    // A restart asked for wakes the wait, as run's does within a second.
+    if (request && request->first > t && request->first < deadline) deadline = request->first;
     if (stopAt && *stopAt <= deadline && (!endsAt || *stopAt < *endsAt)) {
       t = *stopAt;
       stopAt.reset();
@@ -92,6 +97,19 @@ struct FakeHost : ServerHost {
     return dayStart + std::chrono::duration_cast<std::chrono::seconds>(t.time_since_epoch());
   }
   void say(const std::string& text) override { calls.push_back("say " + text + at()); }
+  std::optional<RestartRequest> takeRestartRequest() override {
+    if (!request || request->first > t) return std::nullopt;
+    const RestartRequest taken = request->second;
+    request.reset();
+    return taken;
+  }
+  std::optional<int> humanPlayers() override {
+    calls.push_back("count" + at());
+    std::optional<int> count;
+    for (const auto& [from, players] : humans)
+      if (from <= t) count = players;
+    return count;
+  }
 };
 
 using Calls = std::vector<std::string>;
@@ -169,6 +187,47 @@ TEST(Supervisor, ScheduledRestartsComeAtTheirTimeWithWarningsAndNeverCountToward
   options.restartWarning = "Back in {minutes}: restart in {minutes}";
   EXPECT_EQ(supervise(custom, options), SupervisorEnd::Stopped);
   EXPECT_EQ(custom.calls, (Calls{"start@0", "say Back in 1 minute: restart in 1 minute@60", "term@100"}));
+}
+
+// tarvex-cli restart: now, with the players told; or once no human player is
+// on, counted every check, told once while they are; never toward giving up.
+TEST(Supervisor, ARestartAskedForComesNowOrOnceTheServerIsEmpty) {
+  using T = FakeHost::Clock::time_point;
+  SupervisorOptions options;
+  options.watchdogInterval = 0s;
+  options.restartBurst = 1;  // a single counted end would give up
+  FakeHost now;
+  now.console = true;
+  now.lives = {std::nullopt, std::nullopt};
+  now.request = {T(30s), RestartRequest{false, ""}};
+  now.stopAt = T(100s);
+  EXPECT_EQ(supervise(now, options), SupervisorEnd::Stopped);
+  EXPECT_EQ(now.calls, (Calls{"start@0", "say The server restarts now.@30", "term@30", "start@31", "term@100"}));
+  EXPECT_TRUE(std::ranges::any_of(now.notes, [](const std::string& note) {
+    return note.starts_with("The restart asked for: the game is stopped and started again");
+  }));
+  // Two players, then one, then none; the server does not say at first.
+  FakeHost empty;
+  empty.console = true;
+  empty.lives = {std::nullopt, std::nullopt};
+  empty.request = {T(30s), RestartRequest{true, "Restart when you all leave"}};
+  empty.humans = {{T(35s), 2}, {T(52s), 1}, {T(65s), 0}};
+  empty.stopAt = T(200s);
+  EXPECT_EQ(supervise(empty, options), SupervisorEnd::Stopped);
+  EXPECT_EQ(empty.calls, (Calls{"start@0", "count@30", "count@40", "say Restart when you all leave@40", "count@50",
+                                "count@60", "count@70", "term@70", "start@71", "term@200"}));
+  EXPECT_TRUE(std::ranges::count(empty.notes, std::string("2 players are on: the restart waits until the server "
+                                                          "is empty.")) == 1);
+  // Without a console nobody is told; an empty server restarts at once.
+  FakeHost quiet;
+  quiet.lives = {std::nullopt, std::nullopt};
+  quiet.request = {T(30s), RestartRequest{true, ""}};
+  quiet.humans = {{T(0s), 0}};
+  quiet.stopAt = T(100s);
+  EXPECT_EQ(supervise(quiet, options), SupervisorEnd::Stopped);
+  EXPECT_EQ(quiet.calls, (Calls{"start@0", "count@30", "term@30", "start@31", "term@100"}));
+  EXPECT_EQ(parseRestartRequest(restartRequestText({true, "Bye; now"})), (RestartRequest{true, "Bye; now"}));
+  EXPECT_EQ(parseRestartRequest("when-empty=no\n"), RestartRequest{});
 }
 
 // The watchdog's rules, for a server whose start has had its time.

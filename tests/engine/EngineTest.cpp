@@ -517,6 +517,49 @@ TEST_F(Engine, VerifyShowsWhatTheRunningServerHoldsOtherwiseThanTheSlot) {
   EXPECT_GT(parsed["compared"].get<int>(), 20);
 }
 
+// restart --when-empty: bots do not count, so a server with only bots on
+// restarts at once; run reads the slot again at that start, so a change
+// made with config --set meanwhile takes effect; a slot that no longer
+// passes its checks keeps the last good configuration.
+TEST_F(Engine, ARestartWhenEmptyComesWithBotsOnAndTakesTheSlotsChanges) {
+  Configuration config = configuration();
+  test::set(config.settings, {"Server_Name=Before", "MinPlayers=2"});
+  config.rotation.maps = {"oa_dm1"};
+  prepare(config, false);
+  startRun({"--watchdog", "2"});
+  waitForMap("oa_dm1");
+  ServerStatus status;
+  for (int i = 0; i < 100 && status.players.empty(); ++i, pause(100)) status = waitForMap("oa_dm1");
+  ASSERT_FALSE(status.players.empty()) << "no bot joined";
+  EXPECT_EQ(cli("config --slot 4 --set server-title=After"), 0) << cliErr();
+  const pid_t first = serverPid();
+  EXPECT_EQ(cli("restart --slot 4 --when-empty"), 0) << cliErr();
+  EXPECT_TRUE(contains(test::readFile(home / "cli.out"), "slot4 restarts once no human player is on"));
+  for (int i = 0; i < 300 && (serverPid() == first || serverPid() <= 0); ++i) pause(100);
+  EXPECT_EQ(waitForMap("oa_dm1").value("sv_hostname"), "After");
+  std::string notes = test::readFile(home / "run.err");
+  std::cout << notes;
+  EXPECT_TRUE(contains(notes, "A restart was asked for once no player is on")) << notes;
+  EXPECT_TRUE(contains(notes, "The restart asked for: the game is stopped and started again")) << notes;
+  EXPECT_TRUE(contains(notes, "The slot changed since the last start: the game starts with its new configuration."));
+  EXPECT_FALSE(contains(notes, "players are on")) << notes;  // the bots were not counted
+  // A slot its checks refuse (no map to play): the next start keeps what ran.
+  Configuration broken = config;
+  test::set(broken.settings, {"Server_Name=Refused"});
+  broken.rotation.maps.clear();
+  test::writeFile(slotPath(app.path(), 4), writeSave(slotTitle(4), "engine test", broken));
+  const pid_t second = serverPid();
+  EXPECT_EQ(cli("restart --slot 4"), 0) << cliErr();
+  for (int i = 0; i < 300 && (serverPid() == second || serverPid() <= 0); ++i) pause(100);
+  EXPECT_EQ(waitForMap("oa_dm1").value("sv_hostname"), "After");
+  notes = test::readFile(home / "run.err");
+  EXPECT_TRUE(contains(notes,
+                       "The slot no longer passes its checks (said above): the game starts with the last "
+                       "configuration that did."))
+      << notes;
+  EXPECT_TRUE(contains(rcon("echo still-ours"), "still-ours"));  // the password that ran is kept
+}
+
 // A launch returns at once inside $(...) and into a pipe closed early, and
 // the game lives on: its output goes to its log, never to tarvex-cli's own.
 TEST(Launch, ReturnsAtOnceAndTheGameLivesOnWithItsOutputInItsLog) {

@@ -5,14 +5,14 @@ namespace tarvex {
 
 // Each made in its own file, commands/NAMECommand.cpp.
 using MakeCommand = std::unique_ptr<Command>(CommonOptions&);
-MakeCommand makeRender, makeLaunch, makeRun, makeLog, makeStop, makeList, makeMaps, makeCheck, makeStatus, makeRcon,
-    makeVerify, makeFindMaps, makeGameFolder, makeConfig, makeService, makeWriteLog;
+MakeCommand makeRender, makeLaunch, makeRun, makeLog, makeStop, makeRestart, makeList, makeMaps, makeCheck, makeStatus,
+    makeRcon, makeVerify, makeFindMaps, makeGameFolder, makeConfig, makeService, makeWriteLog;
 
 std::vector<std::unique_ptr<Command>> makeCommands(CommonOptions& common) {
   std::vector<std::unique_ptr<Command>> commands;
   for (MakeCommand* make :
-       {makeRender, makeLaunch, makeRun, makeLog, makeStop, makeList, makeMaps, makeCheck, makeStatus, makeRcon,
-        makeVerify, makeFindMaps, makeGameFolder, makeConfig, makeService, makeWriteLog})
+       {makeRender, makeLaunch, makeRun, makeLog, makeStop, makeRestart, makeList, makeMaps, makeCheck, makeStatus,
+        makeRcon, makeVerify, makeFindMaps, makeGameFolder, makeConfig, makeService, makeWriteLog})
     commands.push_back(make(common));
   return commands;
 }

@@ -25,6 +25,12 @@ class Run final : public StartingCommand {
   int run(Session& session) override {
     const auto config = startable(session);
     if (!config || !mayStart(session, *config)) return kExitConfiguration;
+    options_.reread = [this, &session](Services& notes) -> std::optional<Configuration> {
+      Session again{session.appFolder, session.dataFolder, session.system, session.out, session.err, notes, session.in};
+      auto now = startable(again);
+      if (!now || !mayStart(again, *now)) return std::nullopt;
+      return now;
+    };
     return runServer(session.services, session.dataFolder, *config, instance(), options_, session.out, session.err);
   }
 
@@ -138,13 +144,7 @@ Problem Run::takeRestartTimes() {
       return "--restart-at takes a time of day as HH:MM, such as 04:30";
     options_.supervisor.restartTimes.push_back(std::chrono::hours(*hours) + std::chrono::minutes(*minutes));
   }
-  // Said through the remote console: a text the console reads as one command.
-  const std::string& warning = options_.supervisor.restartWarning;
-  if (const Problem problem = gameValueProblem(warning, ValueForm::Raw); !problem.ok())
-    return "--restart-warning contains " + problem + ", which the game would misread";
-  if (holdsLineBreak(warning) || warning.size() > 200)
-    return "--restart-warning takes one line of at most 200 characters";
-  return {};
+  return warningProblem("--restart-warning", options_.supervisor.restartWarning);
 }
 
 }  // namespace
