@@ -246,6 +246,18 @@ void noteServicesFolder(const Command& command, const Session& session) {
                            " ...).");
 }
 
+Result<std::vector<std::string>> instancesOf(const std::filesystem::path& dataFolder) {
+  std::vector<std::string> instances;
+  std::error_code ec;
+  const std::filesystem::path runFolder = dataFolder / "run";
+  for (std::filesystem::directory_iterator entry(runFolder, ec), end; !ec && entry != end; entry.increment(ec))
+    if (entry->path().extension() == ".lock") instances.push_back(fromPath(entry->path().stem()));
+  if (ec && ec != std::errc::no_such_file_or_directory)
+    return failure(fromPath(runFolder) + " cannot be read (" + ec.message() + ")");
+  std::sort(instances.begin(), instances.end());
+  return instances;
+}
+
 Result<std::optional<Running>> runningInstance(const std::filesystem::path& dataFolder, const std::string& instance) {
   const auto holder = platform::instanceHolder(instanceLockFile(dataFolder, instance), dataFolder);
   if (!holder) return Failure{holder.problem()};

@@ -180,6 +180,10 @@ void noteServicesFolder(const Command& command, const Session& session);
 // from the watchdog's loopback address, which a busy host's other questions never crowd out.
 inline constexpr platform::UdpTiming kLocalAsk{500, 1, 0, platform::kWatchdogSource};
 
+// The instances that have run in the data folder (those with a lock in
+// run/), sorted; a failure when run/ cannot be read.
+Result<std::vector<std::string>> instancesOf(const std::filesystem::path& dataFolder);
+
 // What runs under an instance, when something does: its process and record.
 struct Running {
   long pid = 0;

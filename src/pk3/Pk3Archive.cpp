@@ -103,4 +103,39 @@ Result<std::string> Pk3Archive::extract(std::string_view name, std::size_t maxBy
   return bytes;
 }
 
+Result<std::string> zipBytes(const std::vector<std::pair<std::string, std::string>>& entries) {
+  zip_error_t error;
+  zip_error_init(&error);
+  // The archive is written into a buffer source, kept past zip_close to be read back.
+  zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
+  zip* archive = buffer ? zip_open_from_source(buffer, ZIP_TRUNCATE, &error) : nullptr;
+  const auto fail = [&](std::string why) -> Result<std::string> {
+    if (archive) zip_discard(archive);
+    if (buffer) zip_source_free(buffer);
+    zip_error_fini(&error);
+    return failure(std::move(why));
+  };
+  if (!archive) return fail(zip_error_strerror(&error));
+  zip_source_keep(buffer);
+  for (const auto& [name, bytes] : entries) {
+    zip_source_t* data = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
+    if (!data || zip_file_add(archive, name.c_str(), data, ZIP_FL_ENC_UTF_8) < 0) {
+      if (data) zip_source_free(data);
+      return fail(zip_strerror(archive));
+    }
+  }
+  if (zip_close(archive) < 0) return fail(zip_strerror(archive));
+  archive = nullptr;
+  std::string out;
+  zip_stat_t stat;
+  if (zip_source_stat(buffer, &stat) < 0 || zip_source_open(buffer) < 0) return fail("the archive cannot be read back");
+  out.resize(std::size_t(stat.size));
+  const zip_int64_t got = zip_source_read(buffer, out.data(), out.size());
+  zip_source_close(buffer);
+  if (got != zip_int64_t(out.size())) return fail("the archive cannot be read back");
+  zip_source_free(buffer);
+  zip_error_fini(&error);
+  return out;
+}
+
 }  // namespace tarvex

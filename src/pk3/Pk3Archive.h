@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "util/Problem.h"
@@ -48,5 +49,9 @@ class Pk3Archive {
   std::shared_ptr<std::string> bytes_;  // the archive's bytes when opened from memory
   std::vector<std::string_view> names_;
 };
+
+// A zip archive of the entries (name, bytes), made in memory, each entry
+// compressed; the reason when libzip could not make it.
+Result<std::string> zipBytes(const std::vector<std::pair<std::string, std::string>>& entries);
 
 }  // namespace tarvex

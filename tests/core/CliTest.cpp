@@ -20,9 +20,11 @@
 #include "config/ServerSettings.h"
 #include "core/TestSupport.h"
 #include "launch/Launch.h"
+#include "pk3/Pk3Archive.h"
 #include "platform/Processes.h"
 #include "platform/RotatingLog.h"
 #include "platform/SystemServices.h"
+#include "saves/Backup.h"
 #include "saves/SaveFile.h"
 #include "server/Instance.h"
 #include "startup/DataFolder.h"
@@ -1203,3 +1205,94 @@ TEST(Cli, WriteLogCopiesTheGamesOutputIntoABoundedLog) {
   EXPECT_EQ(kept, lots.size());
   EXPECT_TRUE(test::readFile(log).ends_with(lots.substr(lots.size() - 100)));
 }
+
+#ifndef _WIN32
+// backup keeps what the host made (path.ini, the slots, the added maps and
+// their pictures; no logs, no records) in one archive for its owner alone;
+// restore checks the whole archive first, keeps what it replaces, puts the
+// backup's folders back whole, and waits for the servers to stop.
+TEST(Cli, BackupKeepsWhatTheHostMadeAndRestorePutsItBackOnlyWhenTheWholeArchivePasses) {
+  namespace fs = std::filesystem;
+  CliFixture f;
+  test::writeFile(f.app / "Map_Images" / "added.jpg", "picture");
+  test::writeFile(f.app / "logs" / "slot1.log", "log");
+  test::writeFile(f.app / "run" / "slot1.state", "state");
+  expectRun(f.run({"game-folder", f.game.string()}), 0);
+  const std::string slot1 = test::readFile(slotPath(f.app, 1));
+  const fs::path archive = f.root / "b.zip";
+  CliRun r = f.run({"backup", archive.string()});
+  expectRun(r, 0);
+  EXPECT_TRUE(test::contains(r.out, "Backed up ")) << r.out;
+  EXPECT_EQ(fs::status(archive).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+  {
+    const auto zip = Pk3Archive::open(archive);
+    ASSERT_TRUE(zip.ok()) << zip.problem();
+    const std::set<std::string_view> names(zip->names().begin(), zip->names().end());
+    for (const char* name : {kBackupManifest, "path.ini", "maps.ini", "save/save1.sav", "Map_Images/added.jpg"})
+      EXPECT_TRUE(names.contains(name)) << name;
+    for (const auto& name : names) EXPECT_FALSE(name.starts_with("logs/") || name.starts_with("run/")) << name;
+  }
+  // The slot changed, a picture lost, a slot added: the restore puts the folder back as it was.
+  test::writeFile(slotPath(f.app, 1), "changed");
+  fs::remove(f.app / "Map_Images" / "added.jpg");
+  test::writeFile(f.app / "save" / "extra.sav", "extra");
+  r = f.run({"restore", archive.string()});
+  expectRun(r, 0);
+  EXPECT_EQ(test::readFile(slotPath(f.app, 1)), slot1);
+  EXPECT_EQ(test::readFile(f.app / "Map_Images" / "added.jpg"), "picture");
+  EXPECT_FALSE(fs::exists(f.app / "save" / "extra.sav"));
+  EXPECT_EQ(test::readFile(f.app / "logs" / "slot1.log"), "log");
+  EXPECT_EQ(fs::status(slotPath(f.app, 1)).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  std::vector<fs::path> kept;
+  for (const auto& entry : fs::directory_iterator(f.app / "backups")) kept.push_back(entry.path());
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_TRUE(test::contains(r.out, "What it held before is in " + kept[0].string())) << r.out;
+  EXPECT_TRUE(test::contains(test::readFile(kept[0]), "save/extra.sav"));
+  // Hostile or foreign archives change nothing.
+  const std::string manifest = kBackupManifest;
+  for (const auto& [entries, why] : std::vector<std::pair<BackupFiles, std::string>>{
+           {{{manifest, ""}, {"../evil", "x"}}, "../evil, which is no file of a data folder"},
+           {{{manifest, ""}, {"save/../../evil", "x"}}, "save/../../evil, which is no file"},
+           {{{manifest, ""}, {"/etc/evil", "x"}}, "/etc/evil, which is no file"},
+           {{{manifest, ""}, {"Map_Images/.hidden", "x"}}, "Map_Images/.hidden, which is no file"},
+           {{{manifest, ""}, {"save/sub/x.sav", "x"}}, "save/sub/x.sav, which is no file"},
+           {{{"save/save1.sav", "x"}}, "it is not a backup of Tarvex's"}}) {
+    test::writeFile(archive, *zipBytes(entries));
+    r = f.run({"restore", archive.string()});
+    expectRun(r, 1, {why, "Nothing was changed."});
+    EXPECT_EQ(test::readFile(slotPath(f.app, 1)), slot1);
+  }
+  EXPECT_FALSE(fs::exists(f.root / "evil"));
+  EXPECT_EQ(fs::directory_iterator(f.app / "backups")->path(), kept[0]);  // nothing more kept
+  expectRun(f.run({"restore", "-"}, "PK\x03\x04 not a zip"), 1, {"standard input was not restored"});
+  // From standard output to standard input; the size of one file is bounded.
+  r = f.run({"backup", "-"});
+  expectRun(r, 0, {"to standard output"});
+  EXPECT_TRUE(r.out.starts_with("PK"));
+  expectRun(f.run({"restore", "-"}, r.out), 0);
+  EXPECT_EQ(test::readFile(slotPath(f.app, 1)), slot1);
+  EXPECT_FALSE(readBackupArchive(r.out, {4, 1 << 20, 100}).ok());
+  // Without a file: backups/ in the data folder, the newest --keep kept.
+  for (const char* old : {"tarvex-backup-20200101-000000.zip", "tarvex-backup-20200102-000000.zip"})
+    test::writeFile(f.app / "backups" / old, "old");
+  expectRun(f.run({"backup", "--keep", "2"}), 0);
+  EXPECT_FALSE(fs::exists(f.app / "backups" / "tarvex-backup-20200101-000000.zip"));
+  EXPECT_TRUE(fs::exists(f.app / "backups" / "tarvex-backup-20200102-000000.zip"));
+  EXPECT_TRUE(fs::exists(kept[0]));  // the restore's own are not counted
+  // A server of the folder runs (this process, recorded as slot4's run): restore waits for --force.
+  test::writeFile(instanceLockFile(f.app, "slot4"),
+                  std::to_string(getpid()) + " " + std::to_string(*platform::processStartTime(getpid())) + "\n");
+  test::writeFile(instanceStateFile(f.app, "slot4"),
+                  instanceStateText({"launch", getpid(), 1700000000, 0, "", 27999, "", ""}));
+  expectRun(f.run({"restore", archive.string()}), 1, {"Nothing was changed."});
+  test::writeFile(archive, *backupArchive(*collectBackup(f.app), "now"));
+  expectRun(f.run({"restore", archive.string()}), 1,
+            {"slot4 runs (process " + std::to_string(getpid()) + ")", "pass --force"});
+  expectRun(f.run({"restore", "--force", archive.string()}), 0);
+  // restart starts again only what run keeps up.
+  expectRun(f.run({"restart", "--slot", "4"}), 1, {"slot4 was started by launch"});
+  expectRun(f.run({"restart", "--slot", "5"}), 1, {"slot5 does not run, so there is nothing to restart"});
+  expectRun(f.run({"restart", "--slot", "4", "--warning", "a\nb"}), 2, {"--warning contains a line break"});
+}
+#endif

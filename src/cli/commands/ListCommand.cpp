@@ -40,18 +40,13 @@ class List final : public Command {
 };
 
 int List::run(Session& session) {
-  std::vector<std::string> instances;
-  std::error_code ec;
-  const std::filesystem::path runFolder = session.dataFolder / "run";
-  for (std::filesystem::directory_iterator entry(runFolder, ec), end; !ec && entry != end; entry.increment(ec))
-    if (entry->path().extension() == ".lock") instances.push_back(fromPath(entry->path().stem()));
-  if (ec && ec != std::errc::no_such_file_or_directory) {
-    session.services.message("tarvex-cli: the servers of " + fromPath(session.dataFolder) +
-                             " cannot be listed: " + fromPath(runFolder) + " cannot be read (" + ec.message() + ").  " +
-                             platform::accessHint(session.dataFolder));
+  const auto found = instancesOf(session.dataFolder);
+  if (!found) {
+    session.services.message("tarvex-cli: the servers of " + fromPath(session.dataFolder) + " cannot be listed: " +
+                             found.problem() + ".  " + platform::accessHint(session.dataFolder));
     return 1;
   }
-  std::sort(instances.begin(), instances.end());
+  const std::vector<std::string>& instances = *found;
   nlohmann::ordered_json json = nlohmann::ordered_json::array();
   std::string table;
   int status = 0;
