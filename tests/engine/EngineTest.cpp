@@ -515,6 +515,16 @@ TEST_F(Engine, VerifyShowsWhatTheRunningServerHoldsOtherwiseThanTheSlot) {
   EXPECT_EQ(parsed["differences"][0]["server"], "Changed By Admin");
   EXPECT_FALSE(parsed["unknown"].empty());
   EXPECT_GT(parsed["compared"].get<int>(), 20);
+  // The console: a line at a time, each answered, the server's log lines as they come; exit ends it.
+  test::writeFile(home / "typed.txt", "echo heard-by-console\n\nsay from-the-console\nexit\necho never-sent\n");
+  EXPECT_EQ(cli("console --slot 4 < '" + (home / "typed.txt").string() + "'"), 0) << cliErr();
+  const std::string console = test::readFile(home / "cli.out");
+  std::cout << console;
+  EXPECT_TRUE(contains(console, "The console of slot4 at 127.0.0.1:" + std::to_string(port))) << console;
+  EXPECT_TRUE(contains(console, "\nheard-by-console\n")) << console;
+  EXPECT_TRUE(contains(console, "from-the-console")) << console;  // the server's log says it
+  EXPECT_FALSE(contains(console, "never-sent")) << console;
+  EXPECT_EQ(test::readFile(app / "logs" / "slot4.log").find("never-sent"), std::string::npos);
 }
 
 // restart --when-empty: bots do not count, so a server with only bots on

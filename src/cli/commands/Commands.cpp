@@ -6,13 +6,14 @@ namespace tarvex {
 // Each made in its own file, commands/NAMECommand.cpp.
 using MakeCommand = std::unique_ptr<Command>(CommonOptions&);
 MakeCommand makeRender, makeLaunch, makeRun, makeLog, makeStop, makeRestart, makeList, makeMaps, makeCheck, makeStatus,
-    makeRcon, makeVerify, makeFindMaps, makeGameFolder, makeConfig, makeBackup, makeRestore, makeService, makeWriteLog;
+    makeRcon, makeConsole, makeVerify, makeFindMaps, makeGameFolder, makeConfig, makeBackup, makeRestore, makeService,
+    makeWriteLog;
 
 std::vector<std::unique_ptr<Command>> makeCommands(CommonOptions& common) {
   std::vector<std::unique_ptr<Command>> commands;
-  for (MakeCommand* make : {makeRender, makeLaunch, makeRun, makeLog, makeStop, makeRestart, makeList, makeMaps,
-                            makeCheck, makeStatus, makeRcon, makeVerify, makeFindMaps, makeGameFolder, makeConfig,
-                            makeBackup, makeRestore, makeService, makeWriteLog})
+  for (MakeCommand* make : {makeRender,     makeLaunch, makeRun,    makeLog,     makeStop,    makeRestart, makeList,
+                            makeMaps,       makeCheck,  makeStatus, makeRcon,    makeConsole, makeVerify,  makeFindMaps,
+                            makeGameFolder, makeConfig, makeBackup, makeRestore, makeService, makeWriteLog})
     commands.push_back(make(common));
   return commands;
 }
