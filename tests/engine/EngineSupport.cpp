@@ -66,4 +66,15 @@ std::string rcon(int port, const std::string& password, const std::string& comma
   return parseRconAnswer(*answers).value_or("(not the remote console's answer)");
 }
 
+std::string standInClient(const fs::path& folder) {
+  const char* engine = std::getenv("TARVEX_WINE_ENGINE");
+  if (!engine || !*engine) return {};
+  const fs::path code = fs::path(engine) / "src" / "ioq3" / "code" / "qcommon";
+  if (!fs::exists(code / "huffman.c")) return {};
+  const fs::path program = folder / "stand-in-client";
+  const std::string build = "cc -O1 -w -I'" + code.string() + "' -o '" + program.string() + "' '" +
+                            TARVEX_ENGINE_TESTS "/stand-in-client.c' '" + (code / "huffman.c").string() + "'";
+  return std::system(build.c_str()) == 0 ? program.string() : std::string();
+}
+
 }  // namespace tarvex::engine

@@ -37,6 +37,11 @@ pid_t spawnTarvexCli(const std::filesystem::path& app, std::vector<std::string> 
 // at most the seconds); nullopt when it never does.
 std::optional<ServerStatus> waitForMap(int port, const std::string& map, int seconds = 15);
 
+// A stand-in for a human player (tests/engine/stand-in-client.c), built into
+// the folder against the test engine's own Huffman coder: its path, empty
+// where that source is not here (TARVEX_WINE_ENGINE names the engine's cache).
+std::string standInClient(const std::filesystem::path& folder);
+
 // One remote console command, after the pause the server wants between two; its answer.
 std::string rcon(int port, const std::string& password, const std::string& command);
 
