@@ -143,9 +143,26 @@ TEST(Cli, UsageErrorsExitTwoRefusalsAndUnusableSlotsOneWithTheWindowsMessage) {
   // Every command's help, with the defaults that the constants hold, as a host reads it.
   EXPECT_EQ(f.run({"--help-all"}).out, test::golden("help_all.txt"));
   const std::string manual = f.run({"--manual-page"}).out;
-  for (const char* command :
-       {"render", "launch", "run", "log", "stop", "list", "maps", "status", "rcon", "verify", "find\\-maps",
-        "game\\-folder", "config", "service", "\"service install\"", "\"service status\""})
+  for (const char* command : {"render",
+                              "launch",
+                              "run",
+                              "log",
+                              "stop",
+                              "restart",
+                              "list",
+                              "maps",
+                              "status",
+                              "rcon",
+                              "console",
+                              "verify",
+                              "backup",
+                              "restore",
+                              "find\\-maps",
+                              "game\\-folder",
+                              "config",
+                              "service",
+                              "\"service install\"",
+                              "\"service status\""})
     EXPECT_TRUE(test::contains(manual, std::string(".SS ") + command + "\n")) << command;
   // What only the program itself starts stays out of the help and the manual.
   for (const char* hidden : {"write\\-log", "\\-\\-service\n"}) EXPECT_FALSE(test::contains(manual, hidden));

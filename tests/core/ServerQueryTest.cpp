@@ -154,14 +154,16 @@ TEST(ServerStatus, TheConsolePasswordGoesOnlyToTheSlotsOwnServer) {
   Configuration config;
   config.settings.setText("Console_Password", "secret");
   test::writeFile(slotPath(app.path(), 3), writeSave(slotTitle(3), "rcon", config));
-  const auto rcon = [&](std::vector<std::string> args) {
+  const auto command = [&](const std::string& name, std::vector<std::string> args, const std::string& typed = {}) {
     std::ostringstream out, err;
+    std::istringstream in(typed);
     ConsoleServices services(err);
-    std::vector<std::string> all{"--app-folder", app.path().string(), "rcon", "--slot", "3"};
+    std::vector<std::string> all{"--app-folder", app.path().string(), name, "--slot", "3"};
     all.insert(all.end(), args.begin(), args.end());
-    const int code = runCli(all, app.path().string(), out, err, services);
+    const int code = runCli(all, app.path().string(), out, err, services, &in);
     return StatusRun{code, out.str(), err.str()};
   };
+  const auto rcon = [&](std::vector<std::string> args) { return command("rcon", std::move(args)); };
   LoopbackServer other("\\sv_hostname\\Another\\tarvex_id\\not-ours");
   StatusRun r = rcon({"status"});  // nothing recorded
   EXPECT_EQ(r.status, 1);
@@ -174,6 +176,12 @@ TEST(ServerStatus, TheConsolePasswordGoesOnlyToTheSlotsOwnServer) {
   r = rcon({"status"});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(test::contains(r.err, "is not the one tarvex-cli started for slot3")) << r.err;
+  // Nor do verify and the console send it there (the console asks before each line, and goes on).
+  r = command("verify", {});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(test::contains(r.err, "is not the one tarvex-cli started for slot3")) << r.err;
+  r = command("console", {}, "status\n");
+  EXPECT_EQ(r.status, 1);
   EXPECT_FALSE(other.heard("secret"));
   // Its own server takes it.
   LoopbackServer own("\\sv_hostname\\Ours\\tarvex_id\\ours");
@@ -183,6 +191,12 @@ TEST(ServerStatus, TheConsolePasswordGoesOnlyToTheSlotsOwnServer) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "heard\n");
   EXPECT_TRUE(own.heard("rcon secret status"));
+  r = command("console", {}, "  echo one \n\nexit\necho two\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(test::contains(r.out, "The console of slot3 at 127.0.0.1:" + std::to_string(own.port))) << r.out;
+  EXPECT_TRUE(test::contains(r.out, "heard\n")) << r.out;
+  EXPECT_TRUE(own.heard("rcon secret echo one"));
+  EXPECT_FALSE(own.heard("echo two"));
   // An address the host names is asked as named.
   r = rcon({"127.0.0.1:" + std::to_string(other.port), "status"});
   EXPECT_EQ(r.status, 0) << r.err;
