@@ -9,6 +9,13 @@
 #include <memory>
 #include <vector>
 
+#ifdef TARVEX_HAVE_LIBJPEG
+#include <jpeglib.h>
+
+#include <csetjmp>
+#include <cstdio>  // jpeglib.h needs FILE
+#endif
+
 namespace tarvex {
 
 namespace {
@@ -174,6 +181,77 @@ std::vector<unsigned char> resampled(const unsigned char* pixels, int inWidth, i
   }
   return out;
 }
+
+// RGB pixels and their size.
+struct Pixels {
+  std::vector<unsigned char> rgb;
+  int width = 0, height = 0;
+};
+
+#ifdef TARVEX_HAVE_LIBJPEG
+// libjpeg-turbo decodes a JPEG at M/8 of its size for a fraction of the work
+// of a whole decode and resize: the smallest M that keeps both sides at least
+// `least` pixels. Its errors and the time budget leave through longjmp, so
+// this function holds no object that needs its destructor run.
+struct JpegFailure {
+  jpeg_error_mgr manager;
+  std::jmp_buf jump;
+};
+struct JpegClock {
+  jpeg_progress_mgr manager;
+  std::chrono::steady_clock::time_point deadline;
+  bool late;
+};
+[[noreturn]] void leaveJpeg(j_common_ptr info) { std::longjmp(reinterpret_cast<JpegFailure*>(info->err)->jump, 1); }
+void ignoreJpegWarning(j_common_ptr, int) {}
+void watchJpegClock(j_common_ptr info) {
+  auto* clock = reinterpret_cast<JpegClock*>(info->progress);
+  if (std::chrono::steady_clock::now() < clock->deadline) return;
+  clock->late = true;
+  leaveJpeg(info);
+}
+
+// True when decoded into `out`; false when libjpeg could not (`late` says whether for the time).
+bool decodeScaledJpeg(std::string_view bytes, int least, std::chrono::steady_clock::time_point deadline, Pixels& out,
+                      bool& late) {
+  jpeg_decompress_struct info;
+  JpegFailure failure;
+  JpegClock clock;
+  info.err = jpeg_std_error(&failure.manager);
+  failure.manager.error_exit = leaveJpeg;
+  failure.manager.emit_message = ignoreJpegWarning;
+  clock.manager.progress_monitor = watchJpegClock;
+  clock.deadline = deadline;
+  clock.late = false;
+  if (setjmp(failure.jump)) {
+    jpeg_destroy_decompress(&info);
+    late = clock.late;
+    return false;
+  }
+  jpeg_create_decompress(&info);
+  info.progress = &clock.manager;
+  jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<unsigned long>(bytes.size()));
+  jpeg_read_header(&info, TRUE);
+  info.out_color_space = JCS_RGB;
+  unsigned scale = 1;
+  while (scale < 8 && (info.image_width * scale + 7) / 8 < unsigned(least)) ++scale;
+  while (scale < 8 && (info.image_height * scale + 7) / 8 < unsigned(least)) ++scale;
+  info.scale_num = scale;
+  info.scale_denom = 8;
+  jpeg_start_decompress(&info);
+  if (info.output_components != 3) leaveJpeg(reinterpret_cast<j_common_ptr>(&info));
+  out.width = int(info.output_width);
+  out.height = int(info.output_height);
+  out.rgb.resize(std::size_t(out.width) * std::size_t(out.height) * 3);
+  while (info.output_scanline < info.output_height) {
+    JSAMPROW row = out.rgb.data() + std::size_t(info.output_scanline) * std::size_t(out.width) * 3;
+    jpeg_read_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_decompress(&info);
+  jpeg_destroy_decompress(&info);
+  return true;
+}
+#endif
 }  // namespace
 
 LevelshotFormat levelshotFormat(std::string_view bytes) {
@@ -206,17 +284,32 @@ Result<std::string> mapPictureFromLevelshot(std::string_view bytes) {
   if (stbi_is_16_bit_from_memory(data, size)) {
     return failure("the levelshot has 16 bits a channel");
   }
-  TimedInput input{bytes.substr(0, std::size_t(size)), 0, std::chrono::steady_clock::now() + kLevelshotTime};
-  const stbi_io_callbacks callbacks{&TimedInput::read, &TimedInput::skip, &TimedInput::eof};
-  std::unique_ptr<stbi_uc, void (*)(void*)> pixels(
-      stbi_load_from_callbacks(&callbacks, &input, &width, &height, &channels, 3), stbi_image_free);
-  if (input.late) {
-    return failure("the levelshot took more than " + std::to_string(kLevelshotTime.count()) + " seconds to decode");
+  const auto deadline = std::chrono::steady_clock::now() + kLevelshotTime;
+  const std::string late =
+      "the levelshot took more than " + std::to_string(kLevelshotTime.count()) + " seconds to decode";
+  Pixels decoded;
+#ifdef TARVEX_HAVE_LIBJPEG
+  // What libjpeg cannot decode (a CMYK picture, say) goes to stb_image, within what is left of the time.
+  bool tooLong = false;
+  if (format == LevelshotFormat::Jpeg && !decodeScaledJpeg(bytes, kMapPictureSize, deadline, decoded, tooLong) &&
+      tooLong)
+    return failure(late);
+#endif
+  if (decoded.rgb.empty()) {
+    TimedInput input{bytes.substr(0, std::size_t(size)), 0, deadline};
+    const stbi_io_callbacks callbacks{&TimedInput::read, &TimedInput::skip, &TimedInput::eof};
+    std::unique_ptr<stbi_uc, void (*)(void*)> pixels(
+        stbi_load_from_callbacks(&callbacks, &input, &width, &height, &channels, 3), stbi_image_free);
+    if (input.late) return failure(late);
+    if (!pixels) {
+      return failure(std::string("the levelshot cannot be decoded (") + stbi_failure_reason() + ")");
+    }
+    decoded.rgb.assign(pixels.get(), pixels.get() + std::size_t(width) * std::size_t(height) * 3);
+    decoded.width = width;
+    decoded.height = height;
   }
-  if (!pixels) {
-    return failure(std::string("the levelshot cannot be decoded (") + stbi_failure_reason() + ")");
-  }
-  const std::vector<unsigned char> scaled = resampled(pixels.get(), width, height, kMapPictureSize, kMapPictureSize);
+  const std::vector<unsigned char> scaled =
+      resampled(decoded.rgb.data(), decoded.width, decoded.height, kMapPictureSize, kMapPictureSize);
   std::string jpeg;
   const auto append = [](void* context, void* chunk, int length) {
     static_cast<std::string*>(context)->append(static_cast<const char*>(chunk), std::size_t(length));
