@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <chrono>
 
 #include "ui/Convert.h"
 
@@ -102,13 +103,52 @@ void FindMapsDialog::makePictures(const PictureJob& job) {
   // The job hands each picture over to the window's thread as it is made.
   worker_ = std::thread([this, job] {
     job([this](std::size_t index, const std::string& bytes) {
-      const auto show = [this, index, bytes] { showPicture(int(index), bytes); };
-      QMetaObject::invokeMethod(this, show, Qt::QueuedConnection);
+      handOver(std::pair(int(index), bytes));
       return !stop_.load();
     });
-    const auto ended = [this] { pictureJobEnded(); };
-    QMetaObject::invokeMethod(this, ended, Qt::QueuedConnection);
+    handOver(std::nullopt);
   });
+}
+
+void FindMapsDialog::handOver(std::optional<std::pair<int, std::string>> made) {
+  bool posted = false;
+  {
+    const std::lock_guard lock(handedMutex_);
+    handed_.push_back(std::move(made));
+    posted = std::exchange(showing_, true);
+  }
+  if (!posted)
+    QMetaObject::invokeMethod(
+        this, [this] { showHandedOver(); }, Qt::QueuedConnection);
+}
+
+void FindMapsDialog::showHandedOver() {
+  constexpr auto kSlice = std::chrono::milliseconds(6);
+  const auto until = std::chrono::steady_clock::now() + kSlice;
+  while (std::chrono::steady_clock::now() < until) {
+    std::optional<std::pair<int, std::string>> next;
+    {
+      const std::lock_guard lock(handedMutex_);
+      if (handed_.empty()) {
+        showing_ = false;
+        return;
+      }
+      next = std::move(handed_.front());
+      handed_.pop_front();
+    }
+    if (!next) {  // the job has ended: nothing comes after this
+      {
+        const std::lock_guard lock(handedMutex_);
+        showing_ = false;
+      }
+      pictureJobEnded();
+      return;
+    }
+    showPicture(next->first, next->second);
+  }
+  // The rest after the window's own events.
+  QMetaObject::invokeMethod(
+      this, [this] { showHandedOver(); }, Qt::QueuedConnection);
 }
 
 void FindMapsDialog::showPicture(int row, const std::string& bytes) {

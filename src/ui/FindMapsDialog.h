@@ -6,7 +6,12 @@
 
 #include <QDialog>
 #include <atomic>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "services/Services.h"
@@ -32,6 +37,11 @@ class FindMapsDialog : public QDialog {
  private:
   void showPicture(int row, const std::string& bytes);
   void pictureJobEnded();
+  // From the job's thread: a picture made (nullopt: the job has ended), shown in turn.
+  void handOver(std::optional<std::pair<int, std::string>> made);
+  // Shows the pictures handed over, for a few milliseconds at a time, so
+  // that the window's events come in between however fast they are made.
+  void showHandedOver();
   void countChosen();
   void stopPictures();
 
@@ -44,6 +54,9 @@ class FindMapsDialog : public QDialog {
   bool cancelWhenDone_ = false;  // Cancel was pressed while a picture was being made
   std::atomic<bool> stop_{false};
   std::thread worker_;
+  std::mutex handedMutex_;
+  std::deque<std::optional<std::pair<int, std::string>>> handed_;  // guarded by handedMutex_
+  bool showing_ = false;  // a call of showHandedOver is on its way; guarded by handedMutex_
 };
 
 }  // namespace tarvex
