@@ -21,6 +21,8 @@
 
 namespace tarvex::platform {
 
+void runBehindTheWindow() { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL); }
+
 void settleTimeZone() {}
 
 void keepStandardOutputBinary() { _setmode(_fileno(stdout), _O_BINARY); }

@@ -17,6 +17,11 @@
 
 namespace tarvex::platform {
 
+// Lowers the calling thread's priority (and, on Linux, that of the threads it
+// starts next), so that work done in the background for the window never
+// keeps the window's own thread waiting for a core.
+void runBehindTheWindow();
+
 // A program started detached, in its working folder, in a session of its
 // own with no terminal, its output into the request's log (see
 // ProcessRequest): the game of the window and of "tarvex-cli launch", which

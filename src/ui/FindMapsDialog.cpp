@@ -1,8 +1,10 @@
 #include "ui/FindMapsDialog.h"
 
+#include <QBuffer>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -11,6 +13,7 @@
 #include <QVBoxLayout>
 #include <chrono>
 
+#include "platform/Processes.h"
 #include "ui/Convert.h"
 
 namespace tarvex {
@@ -102,6 +105,7 @@ void FindMapsDialog::makePictures(const PictureJob& job) {
   progress_->setText(QStringLiteral("Making the pictures..."));
   // The job hands each picture over to the window's thread as it is made.
   worker_ = std::thread([this, job] {
+    platform::runBehindTheWindow();
     job([this](std::size_t index, const std::string& bytes) {
       handOver(std::pair(int(index), bytes));
       return !stop_.load();
@@ -123,7 +127,7 @@ void FindMapsDialog::handOver(std::optional<std::pair<int, std::string>> made) {
 }
 
 void FindMapsDialog::showHandedOver() {
-  constexpr auto kSlice = std::chrono::milliseconds(6);
+  constexpr auto kSlice = std::chrono::milliseconds(3);
   const auto until = std::chrono::steady_clock::now() + kSlice;
   while (std::chrono::steady_clock::now() < until) {
     std::optional<std::pair<int, std::string>> next;
@@ -154,11 +158,20 @@ void FindMapsDialog::showHandedOver() {
 void FindMapsDialog::showPicture(int row, const std::string& bytes) {
   if (row < 0 || row >= table_->rowCount()) return;
   ++pictures_;
-  QPixmap picture;
-  if (!bytes.empty() &&
-      picture.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), uint(bytes.size()), "JPEG")) {
+  // Decoded straight to the column's size (the JPEG reader's scaled decoding): a few of these are
+  // shown between two of the window's events.
+  QByteArray data = QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size()));
+  QBuffer buffer(&data);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer, "JPEG");
+  if (QSize size = reader.size(); size.isValid()) {
+    size.scale(kPreview, kPreview, Qt::KeepAspectRatio);
+    reader.setScaledSize(size);
+  }
+  const QImage picture = bytes.empty() ? QImage() : reader.read();
+  if (!picture.isNull()) {
     auto* preview = new QLabel;
-    preview->setPixmap(picture.scaled(kPreview, kPreview, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    preview->setPixmap(QPixmap::fromImage(picture));
     table_->setCellWidget(row, 3, preview);
   } else {
     table_->item(row, 3)->setText(QStringLiteral("none"));
