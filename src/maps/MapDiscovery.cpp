@@ -132,14 +132,15 @@ struct ArenaReading {
   std::size_t textsRead = 0, bytesRead = 0, textsLeftOut = 0;
 
   // Reads the archive's arena texts; false when one cannot be read (said).
-  bool read(const Pk3Archive& archive, const fs::path& file, const std::vector<std::string_view>& texts) {
+  bool read(const Pk3Archive& archive, const fs::path& file, const std::vector<std::size_t>& texts) {
     bool controlsSaid = false;
-    for (const std::string_view name : texts) {
+    for (const std::size_t index : texts) {
+      const std::string_view name = archive.names()[index];
       if (textsRead == kMaxArenaTexts || bytesRead >= kMaxArenaBytesPerScan) {
         ++textsLeftOut;
         continue;
       }
-      const Result<std::string> text = archive.extract(name, kMaxArenaBytes);
+      const Result<std::string> text = archive.extract(index, kMaxArenaBytes);
       if (!text) {
         problems.push_back("The archive " + shownPath(file) + " was skipped: " + visibleText(text.problem()) + ".");
         return false;
@@ -214,12 +215,12 @@ MapDiscovery discoverMaps(const fs::path& gameDataFolder, const MapCatalogue& ca
       continue;
     }
     Listed entry{file, {}};
-    std::vector<std::string_view> arenaTexts;
+    std::vector<std::size_t> arenaTexts;
     for (std::size_t i = 0; i < names.size(); ++i) {
       if (const auto name = mapNameOf(names[i]); name && isSafeMapName(*name) && !isKnown(*name))
         entry.newMaps.push_back({std::string(*name), {}});
       else if (isArenaText(names[i]))
-        arenaTexts.push_back(names[i]);
+        arenaTexts.push_back(i);
     }
     findLevelshots(names, entry.newMaps);
     anyNewMap = anyNewMap || !entry.newMaps.empty();
