@@ -38,10 +38,10 @@ row "Discovery of 25,000 maps in one pk3, to unzip -l" "$pack" "x" "<= 0.5" "v <
 memory=$(./discovery_bench 200 5000 | sed -n 's/.*peak memory \([0-9]*\) MB.*/\1/p')
 row "Discovery of 200 pk3 x 5,000 entries: peak memory" "$memory" "MB" "<= 50" "v <= 50"
 
-# Find New Maps with 1,000 maps: every picture made, and the window's longest pause meanwhile.
-maps=$(QT_QPA_PLATFORM=offscreen ./window_bench --find-maps 1000 2> /dev/null | tail -1)
-made=$(sed -n 's/.*every picture made after \([0-9]*\) ms.*/\1/p' <<< "$maps")
-pause=$(sed -n 's/.*longest pause meanwhile \([0-9]*\) ms.*/\1/p' <<< "$maps")
+# Find New Maps with 1,000 maps: every picture made, and the window's longest pause meanwhile (medians of 3 runs).
+maps=$(for _ in 1 2 3; do QT_QPA_PLATFORM=offscreen ./window_bench --find-maps 1000 2> /dev/null | tail -1; done)
+made=$(sed -n 's/.*every picture made after \([0-9]*\) ms.*/\1/p' <<< "$maps" | median)
+pause=$(sed -n 's/.*longest pause meanwhile \([0-9]*\) ms.*/\1/p' <<< "$maps" | median)
 row "Find New Maps, 1,000 maps: every picture made" "$made" "ms" "<= 2000" "v <= 2000"
 row "Find New Maps, 1,000 maps: the window's longest pause" "$pause" "ms" "<= 16" "v <= 16"
 

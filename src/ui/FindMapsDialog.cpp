@@ -40,6 +40,7 @@ FindMapsDialog::FindMapsDialog(const std::vector<MapChoice>& maps, QWidget* pare
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->verticalHeader()->hide();
   table_->verticalHeader()->setDefaultSectionSize(kPreview + 4);
+  table_->setIconSize(QSize(kPreview, kPreview));
   for (int row = 0; row < int(maps.size()); ++row) {
     const MapChoice& map = maps[std::size_t(row)];
     auto* name = new QTableWidgetItem(fromBytes(map.name));
@@ -169,10 +170,11 @@ void FindMapsDialog::showPicture(int row, const std::string& bytes) {
     reader.setScaledSize(size);
   }
   const QImage picture = bytes.empty() ? QImage() : reader.read();
+  // The picture is the cell's decoration, drawn by the table as it paints
+  // the rows in view: a widget in each cell made every layout of the table
+  // place a thousand widgets.
   if (!picture.isNull()) {
-    auto* preview = new QLabel;
-    preview->setPixmap(QPixmap::fromImage(picture));
-    table_->setCellWidget(row, 3, preview);
+    table_->item(row, 3)->setData(Qt::DecorationRole, QPixmap::fromImage(picture));
   } else {
     table_->item(row, 3)->setText(QStringLiteral("none"));
   }

@@ -275,7 +275,8 @@ class Form1MapsTest : public QObject {
       while (!go) std::this_thread::sleep_for(std::chrono::milliseconds(5));
       made(1, std::string());
     });
-    QTRY_VERIFY(table->cellWidget(0, 3) != nullptr);
+    QTRY_VERIFY(!table->item(0, 3)->data(Qt::DecorationRole).value<QPixmap>().isNull());
+    QCOMPARE(table->item(0, 3)->data(Qt::DecorationRole).value<QPixmap>().size(), QSize(64, 64));
     dialog.accept();
     QVERIFY(!add->isEnabled());
     QCOMPARE(dialog.result(), int(QDialog::Rejected));  // not yet
