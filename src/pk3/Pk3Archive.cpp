@@ -133,8 +133,8 @@ Result<Pk3Archive> Pk3Archive::read(std::unique_ptr<Source> source, std::size_t 
   const char* end = tail.data() + endAt;
   const std::uint64_t endOffset = size - tailBytes + endAt;
   std::uint64_t entries = le16(end + 10), directoryBytes = le32(end + 12), directoryOffset = le32(end + 16);
-  if (le16(end + 4) != 0 || le16(end + 6) != 0 || le16(end + 8) != entries)
-    return failure("it is split over several files");
+  // One file holds it all: the disk numbers are 0 and this disk holds every entry.
+  bool split = le16(end + 4) != 0 || le16(end + 6) != 0 || le16(end + 8) != entries;
   std::uint64_t directoryEnd = endOffset;  // where the directory ends: the end record, or ZIP64's
 
   // A ZIP64 archive (over 65,535 entries, or over 4 GB) says so by a locator before the end record.
@@ -148,15 +148,15 @@ Result<Pk3Archive> Pk3Archive::read(std::unique_ptr<Source> source, std::size_t 
       if (end64Offset > endOffset - kLocator64Bytes || !source->readAt(end64Offset, kEnd64Bytes, end64.data()) ||
           le32(end64.data()) != kEnd64Signature)
         return failure("its directory is broken");
-      if (le32(end64.data() + 16) != 0 || le32(end64.data() + 20) != 0 ||
-          le64(end64.data() + 24) != le64(end64.data() + 32))
-        return failure("it is split over several files");
+      split = le32(end64.data() + 16) != 0 || le32(end64.data() + 20) != 0 ||
+              le64(end64.data() + 24) != le64(end64.data() + 32);
       entries = le64(end64.data() + 32);
       directoryBytes = le64(end64.data() + 40);
       directoryOffset = le64(end64.data() + 48);
       directoryEnd = end64Offset;
     }
   }
+  if (split) return failure("it is split over several files");
   if (entries > maxEntries)
     return failure("it holds " + std::to_string(entries) + " entries, more than any game archive");
   if (directoryBytes > kMaxDirectoryBytes) return failure("its directory is larger than any game archive's");

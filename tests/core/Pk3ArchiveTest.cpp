@@ -21,21 +21,25 @@ struct Entry {
   std::string name;
   std::string data;
   bool deflate = false;
-  bool zip64 = false;  // sizes and offset in the ZIP64 extra field
+  bool zip64 = false;        // sizes and offset in the ZIP64 extra field
+  bool zip64Offset = false;  // the offset alone there
   std::uint16_t flags = 0, method = 0;
   std::optional<std::uint32_t> crc, size, packedSize, localOffset;
   std::string localSignature = "PK\x03\x04";
+  std::string localExtra;  // the local header's own extra field, as other tools write one
 };
 struct Layout {
   std::string prefix, comment;
   bool zip64End = false;
-  std::optional<std::uint64_t> entries;    // what the end record says
-  std::optional<std::uint16_t> diskCount;  // the end record's disk number
+  std::optional<std::uint64_t> entries;          // what the end records say
+  std::optional<std::uint64_t> entriesThisDisk;  // the same of this file
+  std::uint16_t disk = 0;                        // the disk number (of the ZIP64 record when there is one)
 };
-Layout endSays(std::uint64_t entries, std::uint16_t diskCount = 0) {
+Layout endSays(std::uint64_t entries, std::uint16_t disk = 0, bool zip64 = false) {
   Layout layout;
   layout.entries = entries;
-  layout.diskCount = diskCount;
+  layout.disk = disk;
+  layout.zip64End = zip64;
   return layout;
 }
 
@@ -74,32 +78,35 @@ std::string zipOf(const std::vector<Entry>& entries, const Layout& layout = {}) 
     const std::uint64_t size = e.size.value_or(e.data.size()), packedSize = e.packedSize.value_or(packed.size());
     body += e.localSignature;
     put16(body, 20), put16(body, e.flags), put16(body, method), put32(body, 0), put32(body, crc);
-    put32(body, packedSize), put32(body, size), put16(body, e.name.size()), put16(body, 0);
-    body += e.name + packed;
+    put32(body, packedSize), put32(body, size), put16(body, e.name.size()), put16(body, e.localExtra.size());
+    body += e.name + e.localExtra + packed;
     std::string extra;
     if (e.zip64) put16(extra, 1), put16(extra, 24), put64(extra, size), put64(extra, packedSize), put64(extra, offset);
+    if (e.zip64Offset) put16(extra, 1), put16(extra, 8), put64(extra, offset);
     directory += "PK\x01\x02";
     put16(directory, 20), put16(directory, 20), put16(directory, e.flags), put16(directory, method);
     put32(directory, 0), put32(directory, crc);
     put32(directory, e.zip64 ? 0xFFFFFFFF : packedSize), put32(directory, e.zip64 ? 0xFFFFFFFF : size);
     put16(directory, e.name.size()), put16(directory, extra.size()), put16(directory, 0);
-    put16(directory, 0), put16(directory, 0), put32(directory, 0), put32(directory, e.zip64 ? 0xFFFFFFFF : offset);
+    put16(directory, 0), put16(directory, 0), put32(directory, 0);
+    put32(directory, e.zip64 || e.zip64Offset ? 0xFFFFFFFF : offset);
     directory += e.name + extra;
   }
   const std::uint64_t count = layout.entries.value_or(entries.size());
+  const std::uint64_t thisDisk = layout.entriesThisDisk.value_or(count);
   std::string out = layout.prefix + body + directory;
   const std::uint64_t directoryAt = body.size();  // as the archive's own offsets count, without the prefix
   if (layout.zip64End) {
     const std::uint64_t end64At = out.size();
     out += "PK\x06\x06";
-    put64(out, 44), put16(out, 45), put16(out, 45), put32(out, 0), put32(out, 0);
-    put64(out, count), put64(out, count), put64(out, directory.size()), put64(out, directoryAt);
+    put64(out, 44), put16(out, 45), put16(out, 45), put32(out, layout.disk), put32(out, 0);
+    put64(out, thisDisk), put64(out, count), put64(out, directory.size()), put64(out, directoryAt);
     out += "PK\x06\x07";
     put32(out, 0), put64(out, end64At), put32(out, 1);
   }
   out += "PK\x05\x06";
-  put16(out, layout.diskCount.value_or(0)), put16(out, 0);
-  put16(out, layout.zip64End ? 0xFFFF : count), put16(out, layout.zip64End ? 0xFFFF : count);
+  put16(out, layout.zip64End ? 0xFFFF : layout.disk), put16(out, layout.zip64End ? 0xFFFF : 0);
+  put16(out, layout.zip64End ? 0xFFFF : thisDisk), put16(out, layout.zip64End ? 0xFFFF : count);
   put32(out, layout.zip64End ? 0xFFFFFFFF : directory.size()), put32(out, layout.zip64End ? 0xFFFFFFFF : directoryAt);
   put16(out, layout.comment.size());
   return out + layout.comment;
@@ -140,6 +147,8 @@ TEST(Pk3Archive, ReadsWhatLibzipWritesFromAFileAndFromMemory) {
 TEST(Pk3Archive, Zip64APrefixACommentAndNamesAsTheEngineReadsThem) {
   std::vector<Entry> entries = {{"a.txt", "alpha", true}, {std::string("cut\0off", 7), "nul"}, {"a.txt", "second"}};
   entries[0].zip64 = true;
+  entries[2].zip64Offset = true;  // only what does not fit stands in the ZIP64 field
+  entries[2].localExtra = std::string("UT\x05\x00\x01\x00\x00\x00\x00", 9);
   for (int i = 0; i < 100; ++i) entries.emplace_back("n" + std::to_string(i), std::to_string(i));
   Layout layout;
   layout.prefix = "MZ a program first";
@@ -172,6 +181,12 @@ TEST(Pk3Archive, AnArchiveThatLiesIsRefusedWithItsReason) {
   EXPECT_EQ(opened({ok, ok}, endSays(1)).value().value().names().size(), 1u);  // the engine reads as many
   EXPECT_EQ(opened({ok}, endSays(60000)).problem(), "its directory is broken");
   EXPECT_EQ(opened({ok}, endSays(1, 1)).problem(), "it is split over several files");
+  EXPECT_EQ(opened({ok}, endSays(1, 1, true)).problem(), "it is split over several files");
+  Layout partOnly;
+  partOnly.entriesThisDisk = 0;
+  EXPECT_EQ(opened({ok}, partOnly).problem(), "it is split over several files");
+  EXPECT_EQ(opened({ok}, endSays(0x100000003, 0, true)).problem(),
+            "it holds 4294967299 entries, more than any game archive");
 
   const auto extracted = [&](Entry entry) {
     const auto archive = opened({entry});
