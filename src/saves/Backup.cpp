@@ -102,7 +102,7 @@ Problem writeBackupFile(const fs::path& file, const BackupFiles& files) {
 
 Result<BackupFiles> readBackupArchive(std::string archiveBytes, const BackupLimits& limits) {
   auto archive = Pk3Archive::openBytes(std::move(archiveBytes));
-  if (!archive) return failure("it is not a zip archive that can be read (" + archive.problem() + ")");
+  if (!archive) return failure("it is not a backup that can be read (" + archive.problem() + ")");
   const auto& names = archive->names();
   if (names.size() > limits.files + 1)
     return failure("it holds " + std::to_string(names.size()) + " entries, more than a data folder");
