@@ -1282,7 +1282,8 @@ TEST(Cli, BackupKeepsWhatTheHostMadeAndRestorePutsItBackOnlyWhenTheWholeArchiveP
   }
   EXPECT_FALSE(fs::exists(f.root / "evil"));
   EXPECT_EQ(fs::directory_iterator(f.app / "backups")->path(), kept[0]);  // nothing more kept
-  expectRun(f.run({"restore", "-"}, "PK\x03\x04 not a zip"), 1, {"standard input was not restored"});
+  expectRun(f.run({"restore", "-"}, "PK\x03\x04 not a zip"), 1,
+            {"standard input was not restored", "it is not a backup that can be read (it is not a zip archive)"});
   // From standard output to standard input; the size of one file is bounded.
   r = f.run({"backup", "-"});
   expectRun(r, 0, {"to standard output"});
