@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 
 #include "saves/SaveFile.h"
 #include "services/Services.h"
@@ -245,6 +246,17 @@ int screenshots(const QString& folder) {
   dialog.setPath(QString::fromStdString(game.string() + "/"));
   dialog.show();
   saved = dialog.grab().save(folder + QStringLiteral("/Form2.png")) && saved;
+  // Find New Maps with the pictures of the bundled maps, and one map without.
+  std::vector<MapChoice> found;
+  for (const std::string name : {"hm_borg1", "ctf_voy1", "hm_dn1"}) {
+    std::ifstream in(app / "Map_Images" / (name + ".jpg"), std::ios::binary);
+    found.push_back({name + "_new", "New " + name, name.starts_with("ctf"), "pack.pk3",
+                     std::string(std::istreambuf_iterator<char>(in), {})});
+  }
+  found.push_back({"plain", "A map without a levelshot", false, "pack.pk3", ""});
+  FindMapsDialog findMaps(found);
+  findMaps.show();
+  saved = findMaps.grab().save(folder + QStringLiteral("/FindMapsDialog.png")) && saved;
   std::printf("%s\n", saved ? qPrintable(folder) : "the pictures could not be saved");
   return saved ? 0 : 1;
 }

@@ -54,6 +54,9 @@ FindMapsDialog::FindMapsDialog(const std::vector<MapChoice>& maps, QWidget* pare
     if (!map.picture.empty()) showPicture(row, map.picture);
   }
   // Every column as wide as its texts; the caption takes what is left.
+  // Measured in the font the dialog is shown in: a dialog's own font reaches
+  // its children only when it is polished.
+  ensurePolished();
   table_->resizeColumnsToContents();
   table_->setColumnWidth(3, kPreview + 8);
   table_->horizontalHeader()->setStretchLastSection(false);

@@ -15,6 +15,7 @@
 #include "maps/MapLimits.h"
 #include "maps/Rotation.h"
 #include "ui/FindMapsDialog.h"
+#include "ui/TarvexApp.h"
 
 using namespace tarvex;
 using namespace tarvex::test;
@@ -284,6 +285,22 @@ class Form1MapsTest : public QObject {
     QTRY_COMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(table->item(1, 3)->text(), QStringLiteral("none"));
     QCOMPARE(child<QLabel>(&dialog, "PictureProgress")->text(), QStringLiteral("2 pictures made."));
+  }
+
+  // Every column but the caption is as wide as its texts, measured in the
+  // font the dialog is shown in: a name cut short cannot be told apart.
+  void theColumnsShowTheirTextsWhole() {
+    setUpApplication(*qApp);  // the program's fonts: a dialog's is not its children's until it is polished
+    FindMapsDialog dialog(
+        {{"a_long_map_name_1", "One", false, "a_long_archive_name.pk3", ""}, {"two", "Two", true, "b.pk3", ""}});
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto* table = child<QTableWidget>(&dialog, "FoundMaps");
+    const QFontMetrics metrics(table->font());
+    for (const int column : {0, 2, 4})
+      for (int row = 0; row < table->rowCount(); ++row)
+        QVERIFY2(metrics.horizontalAdvance(table->item(row, column)->text()) < table->columnWidth(column),
+                 qPrintable(table->item(row, column)->text()));
   }
 
   // Cancel while a slow picture is being made: the window's thread never
